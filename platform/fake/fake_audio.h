@@ -1,0 +1,24 @@
+// Test control of the fake sound player: it records every call and lets a sound played to
+// its end take virtual time.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace fake {
+
+struct SoundRecord {
+    std::wstring path;
+    bool sync = false;
+    unsigned atMs = 0;  // virtual time of the call
+};
+
+void ResetAudio();
+const std::vector<SoundRecord>& PlayedSounds();
+
+// How long a sound lasts on the virtual clock (default 1000 ms for every file); a sound
+// played to its end advances the clock by this much without delivering anything.
+void SetSoundLength(const std::wstring& path, unsigned ms);
+void SetDefaultSoundLength(unsigned ms);
+
+} // namespace fake
