@@ -1,0 +1,134 @@
+// The choice engine: turns the folder tree under UserData into pages of pictures, shows one
+// page at a time with the answer bar ("Tillbaka", "Nej", "Ja") under it, carries out the
+// user's choices, and in scan mode moves a highlight from picture to picture on a timer.
+//
+// Every operation runs on the user-interface thread: mouse and key messages, the engine's
+// two timers and painting all come from its message loop (joystick choices are posted to
+// the view as key messages), so the engine needs no lock.
+#pragma once
+
+#include "platform/types.h"
+#include "windowsmobilelibraries/tqgraphics/tqsoundplayer.h"
+
+#include <array>
+#include <string>
+
+class CTQSurface;
+class CTQImageButton;
+class CTQImageButtonPanel;
+
+// One entry of the navigation stack.
+struct TLevel {
+    std::wstring Path;     // the page folder of this level, without a trailing "/"
+    int ScanPosition = 0;  // the scan position saved when a choice was made on this level
+};
+
+class CTQOrlidoModule {
+public:
+    static constexpr int LevelCount = 100;      // the navigation stack, the first page included
+    static constexpr int MaxPicturesOnPage = 12;  // four columns, three rows
+    static constexpr int DefaultAvoidExtraClicksTime = 50;
+
+    // mode: "Scan" (exactly) for scan mode, anything else standard mode. view: the form
+    // view's window; display: the display surface whose back buffer pages are drawn into
+    // (neither owned). exeFolder ends in "/". Times in milliseconds.
+    CTQOrlidoModule(const std::wstring& mode, HWND view, CTQSurface* display,
+                    const std::wstring& exeFolder, int blinkPeriod, int scanPeriod,
+                    int avoidExtraClicksTime);
+    ~CTQOrlidoModule();
+    CTQOrlidoModule(const CTQOrlidoModule&) = delete;
+    CTQOrlidoModule& operator=(const CTQOrlidoModule&) = delete;
+
+    // Navigation and drawing.
+    bool BuildPage();
+    bool GoDown(int index);
+    void GoBack();
+    void Redraw();
+
+    // Choosing.
+    void Choose(int index);
+    void ChooseHighlighted();
+    void ChooseBack();
+    void OnMouseDown(int x, int y);
+    bool PlayPictureSound(int index, bool chosenInScanMode, bool hasSubPage);
+
+    // Scanning.
+    void StartScanning();
+    void ScanTo(int index);
+
+    // The callback of both engine timers (scan and click guard); reaches the engine
+    // through g_pModule and reads only the timer identifier.
+    static void ModuleTimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time);
+
+    // State, for the view and for tests.
+    CTQImageButtonPanel* GetPanel() const { return m_pPanel; }
+    bool HasPage() const { return m_pPanel != nullptr; }
+    bool IsScanMode() const { return m_nMode == 1; }
+    int GetTop() const { return m_nTop; }
+    const TLevel& GetLevel(int level) const { return m_Levels[static_cast<std::size_t>(level)]; }
+    int GetPictureCount() const { return m_nPictureCount; }
+    int GetSelected() const { return m_nSelected; }
+    int GetScanPosition() const { return m_nScanPosition; }
+    int GetUserAreaHeight() const { return m_nUserAreaHeight; }
+    int GetAvoidExtraClicksTime() const { return m_nAvoidExtraClicksTime; }
+    bool IsClickGuardSet() const { return m_bClickGuard; }
+    bool IsMessageBoxOpen() const { return m_bMessageBoxOpen; }
+
+private:
+    // The page grid and answer bar for a client area of width x height.
+    struct TPageGeometry {
+        int columnStep = 0;
+        int pictureWidth = 0;
+        int pictureHeight = 0;
+        int userAreaHeight = 0;
+        int barWidth = 0;
+        int barHeight = 0;
+        int barY = 0;
+        int ColumnX(int column) const;
+        int RowY(int row) const;
+        int BarX(int button) const;
+    };
+    static TPageGeometry ComputeGeometry(int width, int height, int screenWidth, int screenHeight);
+
+    void OnTimer(UINT_PTR timerId);
+    void ScanStep();
+    void StartClickGuardTimer();
+    void DropPicturesWithoutRow(int foundPictures);
+    void AddAnswerBar(const TPageGeometry& geometry);
+    void DrawNoPageMessage();
+    bool IsActivityRunning() const;
+    std::wstring SubPagePath(int index) const;
+    TLevel& CurrentLevel() { return m_Levels[static_cast<std::size_t>(m_nTop)]; }
+
+    CTQImageButtonPanel* m_pPanel = nullptr;
+    bool m_bFilmActive = false;
+    bool m_bPictureActive = false;
+    bool m_bProgramActive = false;
+    CTQSurface* m_pDisplay = nullptr;
+    CTQSoundPlayer m_SoundPlayer;
+    HWND m_pView = 0;
+    std::wstring m_strExeFolder;
+    std::wstring m_strUserData;
+    int m_nSelected = -1;
+    int m_nTop = 0;
+    std::array<TLevel, LevelCount> m_Levels;
+    RECT m_rcClient;
+    int m_nPictureCount = 0;
+    int m_nUserAreaHeight = 0;
+    CTQImageButton* m_pShownPicture = nullptr;
+    bool m_bMessageBoxOpen = false;
+    int m_nScanPosition = 0;
+    int m_nMode = 0;
+    int m_nBlinkPeriod = 0;
+    int m_nScanPeriod = 0;
+    int m_nAvoidExtraClicksTime = DefaultAvoidExtraClicksTime;
+    bool m_bClickGuard = false;
+    HWND m_hProgramWnd = 0;
+    int m_nChoicesRunning = 0;  // > 0 while a choice is being carried out
+};
+
+// The one engine of the run, set by its constructor and cleared by its destructor.
+extern CTQOrlidoModule* g_pModule;
+// The identifiers of the engine's two window-less timers; 0 when not running.
+extern UINT_PTR g_nScanTimer;
+extern UINT_PTR g_nClickGuardTimer;
