@@ -1,0 +1,24 @@
+// Test control of the fake desktop: the executable's path, the default font face and keys
+// pressed anywhere on the desktop, which reach the key-watch callback at once.
+#pragma once
+
+#include <string>
+
+namespace fake {
+
+// Back to the defaults: the real executable path, the face "DejaVu Sans", key watch
+// available and not started.
+void ResetDesktop();
+void SetExecutablePath(const std::wstring& path);
+void SetDefaultFontFace(const std::wstring& face);
+// false makes StartKeyWatch fail, as on a desktop that cannot report keys.
+void SetKeyWatchAvailable(bool available);
+bool KeyWatchActive();
+
+// A key event anywhere on the desktop (virtual-key codes: 13 Enter, 32 space, 'A'...).
+// Calls the watch callback, if one is started; a held key's auto-repeat is a further
+// PressKey without a ReleaseKey in between.
+void PressKey(int virtualKey);
+void ReleaseKey(int virtualKey);
+
+} // namespace fake

@@ -1,0 +1,121 @@
+#include "superlibraries/tqdewindows/tqdewindowsnew.h"
+
+#include "platform/desktop.h"
+#include "platform/files.h"
+#include "platform/messageloop.h"
+#include "platform/window.h"
+
+#include <cwctype>
+
+namespace {
+
+// The process-wide object the key watch reaches; set by the constructor.
+CTQDeWindows* g_pDeWindows = nullptr;
+
+std::wstring DefaultFontFace;
+
+std::wstring ToLower(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return text;
+}
+
+// Cuts text at the first occurrence of part (ignoring case), the part included.
+void CutAtPart(std::wstring& text, const std::wstring& part)
+{
+    const std::size_t at = ToLower(text).find(part);
+    if (at != std::wstring::npos)
+        text.erase(at);
+}
+
+void OnWatchedKey(int virtualKey, bool down)
+{
+    if (g_pDeWindows)
+        g_pDeWindows->KeyboardProc(virtualKey, down);
+}
+
+} // namespace
+
+CTQDeWindows::CTQDeWindows(HWND window) : Window(window)
+{
+    g_pDeWindows = this;
+    DefaultFontFace = platform::GetDefaultFontFace();
+    Hook = platform::StartKeyWatch(OnWatchedKey);
+}
+
+CTQDeWindows::~CTQDeWindows()
+{
+    if (Hook)
+        platform::StopKeyWatch();
+    if (g_pDeWindows == this)
+        g_pDeWindows = nullptr;
+}
+
+void CTQDeWindows::AddKey(int code)
+{
+    Keys.push_back(code);
+}
+
+bool CTQDeWindows::KeyboardProc(int virtualKey, bool down)
+{
+    for (int key : Keys) {
+        if (key != virtualKey)
+            continue;
+        platform::PostMessage(Window, down ? WM_TQ_KEYDOWN : WM_TQ_KEYUP,
+                              static_cast<WPARAM>(virtualKey), 0);
+        return true;
+    }
+    return false;
+}
+
+void CTQDeWindows::ShowFullScreen(bool show)
+{
+    if (!show)
+        return;
+    platform::ShowWindow(Window);
+    MoveToFullScreen();
+}
+
+void CTQDeWindows::MoveToFullScreen()
+{
+    // The window layer uses the window manager's full-screen state where one runs and a
+    // plain (0, 0, screen size) placement otherwise.
+    platform::ShowFullScreen(Window);
+}
+
+int CTQDeWindows::GetScreenWidth()
+{
+    return platform::GetScreenWidth();
+}
+
+int CTQDeWindows::GetScreenHeight()
+{
+    return platform::GetScreenHeight();
+}
+
+std::wstring CTQDeWindows::GetDefaultFontFace()
+{
+    if (DefaultFontFace.empty())
+        DefaultFontFace = platform::GetDefaultFontFace();
+    return DefaultFontFace;
+}
+
+std::wstring CTQDeWindows::GetExeFolder()
+{
+    return ExeFolderFromPath(platform::GetExecutablePath());
+}
+
+std::wstring CTQDeWindows::ExeFolderFromPath(const std::wstring& executablePath)
+{
+    std::wstring folder = executablePath;
+    const std::size_t lastSlash = folder.rfind(L'/');
+    folder.erase(lastSlash == std::wstring::npos ? 0 : lastSlash + 1);
+    // A plain substring search, as content folders laid out for the board expect: a folder
+    // whose name only begins with debug or release is cut there as well.
+    CutAtPart(folder, L"/debug");
+    CutAtPart(folder, L"/release");
+    while (!folder.empty() && folder.back() == L'/')
+        folder.pop_back();
+    return folder + L"/";
+}

@@ -1,0 +1,50 @@
+// The board's desktop helper: watches a short list of keys whichever window is in front
+// and posts them to the view, and offers the screen size, the full-screen placement of the
+// main window, the executable's folder and the default font face.
+#pragma once
+
+#include "platform/types.h"
+
+#include <list>
+#include <string>
+
+// Messages posted to the watching window; wParam is the virtual-key code, lParam 0.
+constexpr UINT WM_TQ_KEYDOWN = WM_USER + 197;  // 1221, also for every auto-repeat
+constexpr UINT WM_TQ_KEYUP = WM_USER + 198;    // 1222
+
+class CTQDeWindows {
+public:
+    // window: the view that receives the key messages (not owned). One object per process.
+    explicit CTQDeWindows(HWND window);
+    ~CTQDeWindows();
+    CTQDeWindows(const CTQDeWindows&) = delete;
+    CTQDeWindows& operator=(const CTQDeWindows&) = delete;
+
+    // Watches one more key. Duplicates are harmless.
+    void AddKey(int code);
+    const std::list<int>& GetKeys() const { return Keys; }
+
+    // true: shows the window, raises it and makes it cover the screen. false: hides nothing
+    // on this platform beyond what the window layer offers (no caller uses it).
+    void ShowFullScreen(bool show);
+    // Moves the main window to (0, 0) with the screen's size.
+    void MoveToFullScreen();
+
+    // Called for every key event of the desktop; posts WM_TQ_KEYDOWN/WM_TQ_KEYUP for a
+    // watched key and returns whether it was one. The key is never taken away.
+    bool KeyboardProc(int virtualKey, bool down);
+
+    static int GetScreenWidth();
+    static int GetScreenHeight();
+    static std::wstring GetDefaultFontFace();
+    // The executable's folder ending in one "/", with a "/debug" or "/release" part (any
+    // case) and everything after it cut off.
+    static std::wstring GetExeFolder();
+    // The same rule applied to a given executable path.
+    static std::wstring ExeFolderFromPath(const std::wstring& executablePath);
+
+private:
+    bool Hook = false;  // whether the desktop reports keys to us
+    HWND Window = 0;
+    std::list<int> Keys;
+};
