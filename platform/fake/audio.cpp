@@ -1,0 +1,86 @@
+// The recording sound player of the test backend: every call is kept with its virtual time,
+// and a sound played to its end lets the virtual clock run for the sound's length.
+#include "platform/audio.h"
+
+#include "platform/fake/fake_audio.h"
+#include "platform/messageloop.h"
+
+#include <map>
+#include <mutex>
+
+namespace {
+
+constexpr unsigned kDefaultLengthMs = 1000;
+
+struct FakeAudio {
+    std::mutex mutex;
+    std::vector<fake::SoundRecord> played;
+    std::map<std::wstring, unsigned> lengths;
+    unsigned defaultLength = kDefaultLengthMs;
+};
+
+FakeAudio& State()
+{
+    static FakeAudio state;
+    return state;
+}
+
+unsigned Record(const std::wstring& path, bool sync)
+{
+    FakeAudio& state = State();
+    std::lock_guard lock(state.mutex);
+    state.played.push_back({path, sync, static_cast<unsigned>(platform::GetTickCount())});
+    const auto found = state.lengths.find(path);
+    return found != state.lengths.end() ? found->second : state.defaultLength;
+}
+
+} // namespace
+
+namespace platform {
+
+void PlaySoundAsync(const std::wstring& path)
+{
+    Record(path, false);
+}
+
+void PlaySoundSync(const std::wstring& path)
+{
+    const unsigned length = Record(path, true);
+    platform::Sleep(length);
+}
+
+void StopSound() {}
+
+} // namespace platform
+
+namespace fake {
+
+void ResetAudio()
+{
+    FakeAudio& state = State();
+    std::lock_guard lock(state.mutex);
+    state.played.clear();
+    state.lengths.clear();
+    state.defaultLength = kDefaultLengthMs;
+}
+
+const std::vector<SoundRecord>& PlayedSounds()
+{
+    return State().played;
+}
+
+void SetSoundLength(const std::wstring& path, unsigned ms)
+{
+    FakeAudio& state = State();
+    std::lock_guard lock(state.mutex);
+    state.lengths[path] = ms;
+}
+
+void SetDefaultSoundLength(unsigned ms)
+{
+    FakeAudio& state = State();
+    std::lock_guard lock(state.mutex);
+    state.defaultLength = ms;
+}
+
+} // namespace fake

@@ -1,0 +1,334 @@
+// Sounds through one libmpv handle (no video). A thread of this module waits on mpv's events,
+// so neither the user-interface thread nor any caller ever polls mpv; PlaySoundSync waits
+// on a condition variable for the end of its own sound, bounded by the sound's duration.
+#include "platform/audio.h"
+
+#include "platform/files.h"
+
+#include <mpv/client.h>
+
+#include <chrono>
+#include <clocale>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long PlaySoundSync waits for a file to be opened and decoded before giving up, and
+// how long past a sound's own duration it waits for mpv's end-of-file event.
+constexpr auto kLoadTimeout = std::chrono::seconds(10);
+constexpr auto kEndMargin = std::chrono::seconds(3);
+// When mpv reports no duration (a stream without one), the wait ends after this.
+constexpr auto kUnknownLengthCap = std::chrono::seconds(120);
+
+// The default sound: a short sine beep as 16-bit mono PCM in a RIFF/WAVE container.
+std::vector<unsigned char> MakeBeepWav()
+{
+    constexpr int rate = 22050;
+    constexpr int samples = rate * 15 / 100;  // 150 ms
+    constexpr int fade = rate / 100;          // 10 ms in and out, so it does not click
+    std::vector<unsigned char> wav;
+    auto put32 = [&wav](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) wav.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    };
+    auto put16 = [&wav](std::uint16_t v) {
+        wav.push_back(static_cast<unsigned char>(v));
+        wav.push_back(static_cast<unsigned char>(v >> 8));
+    };
+    auto putTag = [&wav](const char* tag) { wav.insert(wav.end(), tag, tag + 4); };
+    const std::uint32_t dataBytes = samples * 2;
+    putTag("RIFF");
+    put32(36 + dataBytes);
+    putTag("WAVE");
+    putTag("fmt ");
+    put32(16);
+    put16(1);  // PCM
+    put16(1);  // mono
+    put32(rate);
+    put32(rate * 2);
+    put16(2);
+    put16(16);
+    putTag("data");
+    put32(dataBytes);
+    // A square-ish wave from integer arithmetic keeps this free of <cmath> rounding
+    // differences; 882 Hz at 22050 Hz is 25 samples per period.
+    for (int i = 0; i < samples; ++i) {
+        int envelope = 1000;
+        if (i < fade) envelope = i * 1000 / fade;
+        if (samples - i < fade) envelope = (samples - i) * 1000 / fade;
+        const int phase = i % 25;
+        const int tri = phase < 13 ? phase * 2 - 12 : 38 - phase * 2;  // -12 .. 12
+        const int value = tri * 1200 * envelope / 1000;
+        put16(static_cast<std::uint16_t>(static_cast<std::int16_t>(value)));
+    }
+    return wav;
+}
+
+class SoundEngine {
+public:
+    static SoundEngine& Instance()
+    {
+        static SoundEngine engine;
+        return engine;
+    }
+
+    void Play(const std::wstring& path, bool waitForEnd)
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_mpv) return;
+        const std::uint64_t seq = ++m_latestSeq;
+        std::string file = PlayableFile(path);
+        if (file.empty()) file = m_beepPath;
+        m_current = Current{seq, file == m_beepPath, LoadFile(file), -1, std::nullopt};
+        if (!m_current->entryId) {
+            m_current.reset();
+            return;
+        }
+        if (waitForEnd) WaitForEnd(seq, lock);
+    }
+
+    void Stop()
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_mpv) return;
+        ++m_latestSeq;
+        m_current.reset();
+        const char* cmd[] = {"stop", nullptr};
+        mpv_command(m_mpv, cmd);
+        m_changed.notify_all();
+    }
+
+    SoundEngine(const SoundEngine&) = delete;
+    SoundEngine& operator=(const SoundEngine&) = delete;
+
+private:
+    // What is playing now: our sequence number, whether it is already the default sound,
+    // mpv's playlist entry for it and, once loaded, its duration.
+    struct Current {
+        std::uint64_t seq = 0;
+        bool isDefault = false;
+        std::optional<std::int64_t> entryId;
+        double durationSec = -1;
+        std::optional<Clock::time_point> loadedAt;
+    };
+
+    SoundEngine()
+    {
+        // mpv parses numbers with the C library and refuses to start under a locale with
+        // a decimal comma.
+        std::setlocale(LC_NUMERIC, "C");
+        m_mpv = mpv_create();
+        if (!m_mpv) {
+            Trace(L"Sound: libmpv could not be created; sounds are off\n");
+            return;
+        }
+        const char* options[][2] = {
+            {"config", "no"},
+            {"terminal", "no"},
+            {"idle", "yes"},
+            {"vid", "no"},
+            {"audio-display", "no"},
+            {"input-default-bindings", "no"},
+            {"input-vo-keyboard", "no"},
+            {"audio-fallback-to-null", "yes"},
+            {"gapless-audio", "no"},
+            {"load-scripts", "no"},
+            {"ytdl", "no"},
+            {"keep-open", "no"},
+        };
+        for (const auto& option : options) mpv_set_option_string(m_mpv, option[0], option[1]);
+        if (mpv_initialize(m_mpv) < 0) {
+            Trace(L"Sound: libmpv could not be initialised; sounds are off\n");
+            mpv_terminate_destroy(m_mpv);
+            m_mpv = nullptr;
+            return;
+        }
+        m_beepPath = WriteBeepFile();
+        m_events = std::thread([this] { EventLoop(); });
+    }
+
+    ~SoundEngine()
+    {
+        if (!m_mpv) return;
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        mpv_wakeup(m_mpv);
+        if (m_events.joinable()) m_events.join();
+        mpv_terminate_destroy(m_mpv);
+        if (!m_beepPath.empty()) ::unlink(m_beepPath.c_str());
+    }
+
+    static std::string WriteBeepFile()
+    {
+        std::error_code ec;
+        std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+        if (ec) folder = "/tmp";
+        std::string pattern = (folder / "orlido-beep-XXXXXX.wav").string();
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        const int fd = ::mkstemps(name.data(), 4);
+        if (fd < 0) {
+            Trace(L"Sound: no temporary file for the default sound\n");
+            return {};
+        }
+        const std::vector<unsigned char> wav = MakeBeepWav();
+        std::size_t written = 0;
+        while (written < wav.size()) {
+            const ssize_t n = ::write(fd, wav.data() + written, wav.size() - written);
+            if (n <= 0) break;
+            written += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+        return name.data();
+    }
+
+    // The file as mpv should open it: the real (case-resolved) path made absolute, so no
+    // name is ever taken for an mpv protocol or option. Empty when there is nothing to play.
+    static std::string PlayableFile(const std::wstring& path)
+    {
+        if (path.empty()) return {};
+        const std::wstring real = ResolvePath(path);
+        if (!IsFile(real)) return {};
+        std::error_code ec;
+        std::filesystem::path absolute = std::filesystem::absolute(ToUtf8(real), ec);
+        if (ec) return {};
+        if (std::filesystem::file_size(absolute, ec) == 0 || ec) return {};
+        return absolute.string();
+    }
+
+    // "loadfile <file> replace": the playlist entry it made, or nothing when mpv refused.
+    // Called with the lock held, so the event thread cannot see the entry end before the
+    // caller has recorded it.
+    std::optional<std::int64_t> LoadFile(const std::string& file)
+    {
+        if (file.empty()) return std::nullopt;
+        const char* cmd[] = {"loadfile", file.c_str(), "replace", nullptr};
+        mpv_node result{};
+        if (mpv_command_ret(m_mpv, cmd, &result) < 0) return std::nullopt;
+        std::optional<std::int64_t> entry;
+        if (result.format == MPV_FORMAT_NODE_MAP) {
+            for (int i = 0; i < result.u.list->num; ++i) {
+                const mpv_node& value = result.u.list->values[i];
+                if (std::string(result.u.list->keys[i]) == "playlist_entry_id" &&
+                    value.format == MPV_FORMAT_INT64) {
+                    entry = value.u.int64;
+                }
+            }
+        }
+        mpv_free_node_contents(&result);
+        return entry;
+    }
+
+    bool Finished(std::uint64_t seq) const
+    {
+        return m_stopping || m_latestSeq != seq || !m_current || m_current->seq != seq;
+    }
+
+    void WaitForEnd(std::uint64_t seq, std::unique_lock<std::mutex>& lock)
+    {
+        // Until mpv has opened the file the wait is bounded by the load time-out; then by
+        // the sound's own length plus a margin (re-read after every wake-up).
+        const auto started = Clock::now();
+        while (!Finished(seq)) {
+            auto deadline = started + kLoadTimeout;
+            if (m_current->loadedAt) {
+                auto length = std::chrono::duration_cast<Clock::duration>(kUnknownLengthCap);
+                if (m_current->durationSec >= 0) {
+                    length = std::chrono::duration_cast<Clock::duration>(
+                        std::chrono::duration<double>(m_current->durationSec));
+                }
+                deadline = *m_current->loadedAt + length + kEndMargin;
+            }
+            if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout && !Finished(seq)) {
+                Trace(L"Sound: gave up waiting for the end of a sound\n");
+                return;
+            }
+        }
+    }
+
+    void EventLoop()
+    {
+        for (;;) {
+            mpv_event* event = mpv_wait_event(m_mpv, -1);
+            std::lock_guard lock(m_mutex);
+            if (m_stopping) return;
+            switch (event->event_id) {
+            case MPV_EVENT_START_FILE:
+                m_startedEntry = static_cast<mpv_event_start_file*>(event->data)->playlist_entry_id;
+                break;
+            case MPV_EVENT_FILE_LOADED: OnFileLoaded(); break;
+            case MPV_EVENT_END_FILE: OnEndFile(*static_cast<mpv_event_end_file*>(event->data)); break;
+            case MPV_EVENT_SHUTDOWN: return;
+            default: break;
+            }
+        }
+    }
+
+    // FILE_LOADED carries no data: it belongs to the entry of the last START_FILE.
+    void OnFileLoaded()
+    {
+        if (!m_current || !m_current->entryId || m_current->entryId != m_startedEntry) return;
+        double duration = -1;
+        if (mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &duration) < 0) duration = -1;
+        m_current->durationSec = duration;
+        m_current->loadedAt = Clock::now();
+        m_changed.notify_all();
+    }
+
+    void OnEndFile(const mpv_event_end_file& end)
+    {
+        if (!m_current || m_current->entryId != end.playlist_entry_id) return;
+        if (end.reason == MPV_END_FILE_REASON_ERROR && !m_current->isDefault && !m_beepPath.empty()) {
+            // Not decodable: the default sound takes its place, and whoever waits for the
+            // sound now waits for the beep.
+            m_current->isDefault = true;
+            m_current->entryId = LoadFile(m_beepPath);
+            m_current->durationSec = -1;
+            m_current->loadedAt.reset();
+            if (m_current->entryId) return;
+        }
+        m_current.reset();
+        m_changed.notify_all();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    mpv_handle* m_mpv = nullptr;
+    std::thread m_events;
+    std::string m_beepPath;
+    std::uint64_t m_latestSeq = 0;
+    std::optional<Current> m_current;
+    std::optional<std::int64_t> m_startedEntry;
+    bool m_stopping = false;
+};
+
+} // namespace
+
+void PlaySoundAsync(const std::wstring& path)
+{
+    SoundEngine::Instance().Play(path, false);
+}
+
+void PlaySoundSync(const std::wstring& path)
+{
+    SoundEngine::Instance().Play(path, true);
+}
+
+void StopSound()
+{
+    SoundEngine::Instance().Stop();
+}
+
+} // namespace platform
