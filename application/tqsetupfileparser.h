@@ -1,0 +1,39 @@
+// Reads the settings file: a sequence of words separated by spaces, carriage returns and line
+// feeds, where each of five known "#"-keys collects the words that follow it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class CTQSetupFileParser {
+public:
+    // Reads and parses the whole file (at most its first 10,000 bytes). success is false only
+    // when the file cannot be opened; then every list is empty.
+    CTQSetupFileParser(const std::wstring& FileName, bool& Success);
+
+    std::vector<std::wstring> Appearance;
+    std::vector<std::wstring> MainMode;
+    std::vector<int> BlinkPeriod;
+    std::vector<int> ScanPeriod;
+    std::vector<int> AvoidExtraClicksTime;
+
+    static constexpr std::size_t MaxFileBytes = 10000;
+
+private:
+    void Parse();
+    void AppendValue(const std::wstring& key, const std::wstring& word);
+    bool IsKey(const std::wstring& word) const;
+
+    static bool IsSeparator(wchar_t c);
+    // Like "%d": optional white space and sign, then digits; -1 when no digit follows.
+    static int ToNumber(const std::wstring& word);
+
+    wchar_t CharAt(int index) const;
+    bool SkipSeparators();
+    bool SkipToSeparator();
+    // The next word that has a separator after it; empty when no such word is left.
+    std::wstring NextToken();
+
+    std::wstring Text;
+    int Position = 0;
+};
