@@ -81,6 +81,7 @@ private:
         int pictureWidth = 0;
         int pictureHeight = 0;
         int userAreaHeight = 0;
+        int barStep = 0;
         int barWidth = 0;
         int barHeight = 0;
         int barY = 0;
@@ -90,6 +91,7 @@ private:
     };
     static TPageGeometry ComputeGeometry(int width, int height, int screenWidth, int screenHeight);
 
+    void CarryOutChoice(int index);
     void OnTimer(UINT_PTR timerId);
     void ScanStep();
     void StartClickGuardTimer();
