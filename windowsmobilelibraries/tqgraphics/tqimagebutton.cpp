@@ -1,0 +1,171 @@
+#include "windowsmobilelibraries/tqgraphics/tqimagebutton.h"
+
+#include "platform/files.h"
+#include "platform/pixels.h"
+#include "superlibraries/tqdewindows/tqdewindowsnew.h"
+#include "superlibraries/tqstandard/tqstandard_wm.h"
+
+#include <initializer_list>
+
+namespace {
+
+constexpr int kBoldWeight = 700;
+// Near-black: black itself (0) would be the drawing layer's unchanged state and select no
+// text colour after a fresh attach.
+constexpr COLORREF kTextColor = RGB(1, 1, 1);
+// The sound belongs to a picture through this many leading characters of its file name.
+constexpr std::size_t kSoundStemLength = 6;
+
+// The first candidate stem + extension that can be opened; empty when none can.
+std::wstring FirstExisting(const std::wstring& stem, std::initializer_list<const wchar_t*> extensions)
+{
+    for (const wchar_t* extension : extensions) {
+        const std::wstring candidate = stem + extension;
+        if (CanOpenFile(candidate)) return candidate;
+    }
+    return {};
+}
+
+// The path up to and including its last separator, then at most six characters of the
+// file name (the extension's "." and more when the name is shorter).
+std::wstring SoundStem(const std::wstring& path)
+{
+    const std::size_t slash = path.find_last_of(L"/\\");
+    const std::size_t nameStart = slash == std::wstring::npos ? 0 : slash + 1;
+    return path.substr(0, nameStart + kSoundStemLength);
+}
+
+// Length of a UTF-8 sequence from its first byte; 0 for a byte that cannot start one.
+std::size_t Utf8SequenceLength(unsigned char lead)
+{
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    return 0;
+}
+
+// Bytes cut at a fixed length may end inside a UTF-8 character; without that tail the
+// text decodes as UTF-8 instead of falling back to Windows-1252 for the whole caption.
+std::string_view WithoutCutUtf8Tail(std::string_view bytes)
+{
+    std::size_t start = bytes.size();
+    for (int back = 0; back < 3 && start > 0; ++back) {
+        const auto byte = static_cast<unsigned char>(bytes[start - 1]);
+        if ((byte & 0xC0) != 0x80) break;
+        --start;
+    }
+    if (start == 0) return bytes;
+    const std::size_t lead = start - 1;
+    const std::size_t length = Utf8SequenceLength(static_cast<unsigned char>(bytes[lead]));
+    if (length > 1 && lead + length > bytes.size()) return bytes.substr(0, lead);
+    return bytes;
+}
+
+} // namespace
+
+CTQImageButton::CTQImageButton(std::wstring picturePath, int fontHeight, bool& ok, bool drawText)
+    : CTQSurface(picturePath, ok, TQSURFACE_PICTURE)
+{
+    FindCompanionFiles(picturePath);
+    SetDefaults(fontHeight);
+    if (!ok) return;  // no picture: nothing to write the caption on
+    m_strText = ReadText(m_strTextPath);
+    if (drawText) DrawText(m_strText);
+}
+
+CTQImageButton::CTQImageButton(int width, int height, int fontHeight, bool& ok)
+    : CTQSurface(TQSURFACE_PICTURE, width, height, ok)
+{
+    SetDefaults(fontHeight);
+}
+
+CTQImageButton::~CTQImageButton() = default;
+
+void CTQImageButton::FindCompanionFiles(const std::wstring& picturePath)
+{
+    const std::size_t dot = picturePath.rfind(L'.');
+    m_strBasePath = dot == std::wstring::npos ? std::wstring() : picturePath.substr(0, dot);
+    m_strPicturePath = FirstExisting(m_strBasePath, {L".jpg", L".bmp", L".png"});
+    m_strSoundPath = FirstExisting(SoundStem(picturePath), {L".mp3", L".wma", L".wav", L".wmv"});
+    m_strTextPath = m_strBasePath + L".txt";
+}
+
+void CTQImageButton::SetDefaults(int fontHeight)
+{
+    m_NormalColor = kNormalColor;
+    m_HighlightColor = kHighlightColor;
+    m_CurrentColor = m_NormalColor;
+    m_nNormalWidth = kFrameWidth;
+    m_nHighlightWidth = m_nNormalWidth;
+    m_nFontHeight = fontHeight > 0 ? fontHeight : kDefaultFontHeight;
+}
+
+void CTQImageButton::SetHighlighted(bool highlighted)
+{
+    m_bHighlighted = highlighted;
+    m_CurrentColor = highlighted ? m_HighlightColor : m_NormalColor;
+}
+
+void CTQImageButton::Draw(int x, int y, int cx, int cy)
+{
+    if (cx == 0 || cy == 0) return;
+    CTQSurface* back = GetBack();
+    if (!back) return;
+    // A placeholder without a picture shows only its frame.
+    if (HasPicture()) back->DrawSurface(this, x, y, m_strFitMode, cx, cy);
+    if (!back->BeginDraw()) return;
+    const bool wide = m_bHighlighted && m_CurrentColor == m_HighlightColor;
+    back->SetWidth(wide ? m_nHighlightWidth : m_nNormalWidth);
+    back->SetColor(m_CurrentColor);
+    back->Box(m_ButtonPosition.x, m_ButtonPosition.y, m_ButtonSize.cx, m_ButtonSize.cy, 0);
+    back->EndDraw();
+}
+
+void CTQImageButton::Blink()
+{
+    m_CurrentColor = m_bBlinkPhase ? m_HighlightColor : m_NormalColor;
+    m_bBlinkPhase = !m_bBlinkPhase;
+    Draw(m_ButtonPosition.x, m_ButtonPosition.y, m_ButtonSize.cx, m_ButtonSize.cy);
+}
+
+void CTQImageButton::DrawText(std::wstring text)
+{
+    if (text.empty()) return;
+    if (!BeginDraw()) return;
+    SetFont(CTQDeWindows::GetDefaultFontFace(), m_nFontHeight, kBoldWeight);
+    SetColor(kTextColor);
+    SetBkMode(TRANSPARENT);
+    const SIZE surface = GetSurfaceSize();
+    RECT block{0, 0, surface.cx, surface.cy};
+    Text(block, text, DT_CALCRECT);
+    const int w = block.right - block.left;
+    const int h = block.bottom - block.top;
+    const int dx = surface.cx / 2 - w / 2;
+    const int dy = surface.cy / 2 - h / 2;
+    block = {block.left + dx, block.top + dy, block.right + dx, block.bottom + dy};
+    Text(block, text, DT_NOCLIP);
+    EndDraw();
+}
+
+std::wstring CTQImageButton::ReadText(const std::wstring& path)
+{
+    std::string bytes;
+    if (path.empty() || !platform::ReadFileBytes(path, kMaxTextBytes, bytes)) return {};
+    return TextFromBytes(bytes);
+}
+
+std::wstring CTQImageButton::TextFromBytes(std::string_view bytes)
+{
+    if (bytes.size() > kMaxTextBytes) bytes = bytes.substr(0, kMaxTextBytes);
+    if (bytes.size() == kMaxTextBytes) {
+        // Only a cut caption can end inside a character; keep the tail when dropping it
+        // does not make the text valid UTF-8 (it is Windows-1252 then, byte for byte).
+        const std::string_view trimmed = WithoutCutUtf8Tail(bytes);
+        if (trimmed.size() != bytes.size()) {
+            const std::wstring decoded = platform::DecodeText8(trimmed);
+            if (decoded == platform::FromUtf8(trimmed)) return decoded;
+        }
+    }
+    return platform::DecodeText8(bytes);
+}

@@ -1,0 +1,226 @@
+#include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
+
+#include "platform/messageloop.h"
+#include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
+#include "superlibraries/tqstandard/tqstandard_wm.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <mutex>
+
+namespace {
+
+// The blink timer's callback has no object argument: it reaches the panel through the
+// current panel. The lock keeps a panel being destroyed on another thread (a joystick
+// choice builds the next page on the worker) from vanishing under a running tick.
+std::mutex g_PanelMutex;
+CTQImageButtonPanel* g_pCurrentPanel = nullptr;
+UINT_PTR g_nBlinkTimerId = 0;
+
+// The first picture numbered n under the prefix, ".jpg" before ".png".
+bool FindNumberedPicture(const std::wstring& prefix, int n, std::wstring& path)
+{
+    std::wstring name;
+    const std::wstring stem = prefix + IntToText5(n);
+    return FindFirstMatch(stem + L"*.jpg", path, name) || FindFirstMatch(stem + L"*.png", path, name);
+}
+
+} // namespace
+
+CTQImageButtonPanel::CTQImageButtonPanel(CTQSurface* owner)
+    : m_pOwner(owner)
+{
+    std::lock_guard lock(g_PanelMutex);
+    g_pCurrentPanel = this;
+}
+
+CTQImageButtonPanel::~CTQImageButtonPanel()
+{
+    {
+        std::lock_guard lock(g_PanelMutex);
+        // Only the current panel owns the process-wide timer; an older panel destroyed
+        // late must not stop the blinking of the page that replaced it.
+        if (g_pCurrentPanel == this) {
+            platform::KillTimer(0, g_nBlinkTimerId);
+            g_nBlinkTimerId = 0;
+            g_pCurrentPanel = nullptr;
+        }
+    }
+    for (CTQImageButton* button : m_Buttons) delete button;
+    m_Buttons.clear();
+}
+
+CTQImageButtonPanel* CTQImageButtonPanel::GetCurrentPanel()
+{
+    std::lock_guard lock(g_PanelMutex);
+    return g_pCurrentPanel;
+}
+
+UINT_PTR CTQImageButtonPanel::GetBlinkTimerId()
+{
+    std::lock_guard lock(g_PanelMutex);
+    return g_nBlinkTimerId;
+}
+
+void CTQImageButtonPanel::SetBlinkPeriod(int periodMs)
+{
+    m_nBlinkPeriod = periodMs;
+    if (periodMs < 0)
+        StopBlinkTimer();
+    else
+        StartBlinkTimer();
+}
+
+void CTQImageButtonPanel::StartBlinkTimer()
+{
+    std::lock_guard lock(g_PanelMutex);
+    platform::KillTimer(0, g_nBlinkTimerId);
+    const int halfPeriod = std::max(m_nBlinkPeriod, 0) / 2;
+    g_nBlinkTimerId = platform::SetTimer(0, 0, static_cast<UINT>(halfPeriod), BlinkTimerProc);
+}
+
+void CTQImageButtonPanel::StopBlinkTimer()
+{
+    std::lock_guard lock(g_PanelMutex);
+    platform::KillTimer(0, g_nBlinkTimerId);
+    g_nBlinkTimerId = 0;
+}
+
+void CTQImageButtonPanel::BlinkTimerProc(HWND, UINT, UINT_PTR id, DWORD)
+{
+    std::lock_guard lock(g_PanelMutex);
+    if (id != g_nBlinkTimerId || !g_pCurrentPanel) return;
+    g_pCurrentPanel->OnBlinkTick();
+}
+
+void CTQImageButtonPanel::OnBlinkTick()
+{
+    if (!IsIndex(m_nCurrentIndex)) return;
+    m_Buttons[static_cast<std::size_t>(m_nCurrentIndex)]->Blink();
+    if (!m_bPresentSuspended && m_pOwner) m_pOwner->Present();
+}
+
+bool CTQImageButtonPanel::HasPictures(const std::wstring& prefix)
+{
+    std::wstring path;
+    return FindNumberedPicture(prefix, 1, path);
+}
+
+int CTQImageButtonPanel::AddButtonsFromFolder(const std::wstring& prefix, int x, int y, int cx, int cy,
+                                              const std::wstring& fitMode, bool centred)
+{
+    int n = 0;
+    std::wstring path;
+    while (FindNumberedPicture(prefix, n + 1, path)) {
+        ++n;
+        AddButton(path, x, y, cx, cy, fitMode, centred);
+    }
+    return n;
+}
+
+bool CTQImageButtonPanel::AddButton(const std::wstring& picturePath, int x, int y, int cx, int cy,
+                                    const std::wstring& fitMode, bool centred)
+{
+    bool ok = false;
+    auto* button = new CTQImageButton(picturePath, m_nFontHeight, ok, m_bDrawText);
+    // A picture that cannot be loaded stays as a placeholder (frame only, its sound and
+    // sub-page still reachable), so every later index keeps its meaning.
+    Place(button, x, y, cx, cy, centred);
+    button->SetNormalColor(m_FrameColor);
+    button->SetNormalWidth(m_nFrameWidth);
+    button->SetHighlightWidth(m_nHighlightWidth);
+    button->SetFitMode(fitMode);
+    m_Buttons.push_back(button);
+    return ok;
+}
+
+bool CTQImageButtonPanel::AddBlankButton(int x, int y, int cx, int cy, COLORREF fillColor, bool centred)
+{
+    bool ok = false;
+    auto* button = new CTQImageButton(cx, cy, m_nFontHeight, ok);
+    Place(button, x, y, cx, cy, centred);
+    button->SetNormalColor(m_FrameColor);
+    button->SetNormalWidth(m_nFrameWidth);
+    m_Buttons.push_back(button);
+    if (cx > 0 && cy > 0 && button->BeginDraw()) {
+        button->Clear(fillColor);
+        button->EndDraw();
+    }
+    return true;
+}
+
+void CTQImageButtonPanel::Place(CTQImageButton* button, int x, int y, int cx, int cy, bool centred)
+{
+    // Centred: (x, y) is the middle of the button; halves truncate toward zero.
+    if (centred)
+        button->SetPosition(x - cx / 2, y - cy / 2);
+    else
+        button->SetPosition(x, y);
+    if (cx >= 0) button->SetSize(cx, cy);
+}
+
+void CTQImageButtonPanel::SetButtonPosition(int index, int x, int y)
+{
+    if (IsIndex(index)) m_Buttons[static_cast<std::size_t>(index)]->SetPosition(x, y);
+}
+
+void CTQImageButtonPanel::Highlight(int index, COLORREF)
+{
+    for (CTQImageButton* button : m_Buttons) {
+        button->SetNormalColor(m_FrameColor);
+        button->SetHighlighted(false);
+    }
+    if (m_nBlinkPeriod > 0) StopBlinkTimer();
+    if (!IsIndex(index)) return;
+    m_Buttons[static_cast<std::size_t>(index)]->SetHighlighted(true);
+    if (m_nBlinkPeriod > 0) StartBlinkTimer();
+}
+
+void CTQImageButtonPanel::DrawButtons(int first, int last)
+{
+    if (m_Buttons.empty()) return;
+    const int from = first >= 0 ? first : 0;
+    const int to = std::min(last >= 0 ? last : GetCount() - 1, GetCount() - 1);
+    for (int i = from; i <= to; ++i) {
+        CTQImageButton* button = m_Buttons[static_cast<std::size_t>(i)];
+        const POINT position = button->GetPosition();
+        const SIZE size = button->GetSize();
+        button->Draw(position.x, position.y, size.cx, size.cy);
+    }
+}
+
+std::wstring CTQImageButtonPanel::GetSoundPath(int index) const
+{
+    return IsIndex(index) ? m_Buttons[static_cast<std::size_t>(index)]->GetSoundPath() : std::wstring();
+}
+
+void CTQImageButtonPanel::SetSoundPath(int index, const std::wstring& path)
+{
+    if (IsIndex(index)) m_Buttons[static_cast<std::size_t>(index)]->SetSoundPath(path);
+}
+
+void CTQImageButtonPanel::SetButtonText(int index, const std::wstring& text)
+{
+    if (IsIndex(index)) m_Buttons[static_cast<std::size_t>(index)]->DrawText(text);
+}
+
+int CTQImageButtonPanel::HitTest(int x, int y) const
+{
+    for (int i = 0; i < GetCount(); ++i) {
+        const CTQImageButton* button = m_Buttons[static_cast<std::size_t>(i)];
+        const POINT p = button->GetPosition();
+        const SIZE s = button->GetSize();
+        // 64-bit edges: a far-off position plus a large size must not overflow.
+        const std::int64_t right = std::int64_t(p.x) + s.cx;
+        const std::int64_t bottom = std::int64_t(p.y) + s.cy;
+        if (x >= p.x && x < right && y >= p.y && y < bottom) return i;
+    }
+    return -1;
+}
+
+int CTQImageButtonPanel::HitTestAndSelect(int x, int y)
+{
+    const int index = HitTest(x, y);
+    if (IsIndex(index)) m_nCurrentIndex = index;
+    return index;
+}
