@@ -1,0 +1,245 @@
+// The fake screen and window: an in-memory screen of 0x00RRGGBB pixels that presents land
+// on, and windows whose client area covers the screen unless a test places them elsewhere.
+#include "platform/fake/fake_loop_internal.h"
+#include "platform/fake/fake_window.h"
+#include "platform/messageloop.h"
+#include "platform/window.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace {
+
+struct FakeWindow {
+    std::wstring title;
+    std::optional<RECT> clientInScreen;  // unset: the whole screen
+    bool visible = false;
+};
+
+struct ScreenState {
+    std::mutex mutex;
+    int width = 1024;
+    int height = 768;
+    std::vector<std::uint32_t> pixels = std::vector<std::uint32_t>(1024u * 768u, 0);
+    int presentCount = 0;
+    std::map<HWND, FakeWindow> windows;
+    HWND nextHandle = 0x10001;
+};
+
+ScreenState& Screen()
+{
+    static ScreenState state;
+    return state;
+}
+
+RECT ClientInScreenLocked(const ScreenState& s, HWND window)
+{
+    const auto it = s.windows.find(window);
+    if (it != s.windows.end() && it->second.clientInScreen)
+        return *it->second.clientInScreen;
+    return RECT{0, 0, s.width, s.height};
+}
+
+// Source pixel for destination offset d of a span of dLength mapped onto sLength pixels,
+// sampling at the destination pixel's centre (nearest neighbour, no smoothing).
+int NearestSource(int d, int dLength, int sLength)
+{
+    return static_cast<int>((2 * static_cast<std::int64_t>(d) + 1) * sLength / (2 * static_cast<std::int64_t>(dLength)));
+}
+
+} // namespace
+
+namespace platform {
+
+int GetScreenWidth()
+{
+    ScreenState& s = Screen();
+    std::lock_guard lock(s.mutex);
+    return s.width;
+}
+
+int GetScreenHeight()
+{
+    ScreenState& s = Screen();
+    std::lock_guard lock(s.mutex);
+    return s.height;
+}
+
+HWND CreateMainWindow(const std::wstring& title)
+{
+    ScreenState& s = Screen();
+    std::lock_guard lock(s.mutex);
+    const HWND handle = s.nextHandle++;
+    s.windows[handle] = FakeWindow{title, std::nullopt, false};
+    return handle;
+}
+
+void DestroyWindow(HWND window)
+{
+    {
+        ScreenState& s = Screen();
+        std::lock_guard lock(s.mutex);
+        if (s.windows.erase(window) == 0)
+            return;
+    }
+    SendMessage(window, WM_DESTROY, 0, 0);
+    fake::internal::ForgetWindow(window);
+    RemoveWindowProc(window);
+}
+
+void ShowWindow(HWND window)
+{
+    {
+        ScreenState& s = Screen();
+        std::lock_guard lock(s.mutex);
+        const auto it = s.windows.find(window);
+        if (it == s.windows.end())
+            return;
+        it->second.visible = true;
+    }
+    fake::internal::RequestPaint(window);
+}
+
+void ShowFullScreen(HWND window)
+{
+    {
+        ScreenState& s = Screen();
+        std::lock_guard lock(s.mutex);
+        const auto it = s.windows.find(window);
+        if (it == s.windows.end())
+            return;
+        it->second.clientInScreen = RECT{0, 0, s.width, s.height};
+        it->second.visible = true;
+    }
+    fake::internal::RequestPaint(window);
+}
+
+void MoveWindow(HWND window, int x, int y, int width, int height)
+{
+    ScreenState& s = Screen();
+    std::lock_guard lock(s.mutex);
+    const auto it = s.windows.find(window);
+    if (it != s.windows.end())
+        it->second.clientInScreen = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
+}
+
+void SetWindowTitle(HWND window, const std::wstring& title)
+{
+    ScreenState& s = Screen();
+    std::lock_guard lock(s.mutex);
+    const auto it = s.windows.find(window);
+    if (it != s.windows.end())
+        it->second.title = title;
+}
+
+std::wstring GetWindowTitle(HWND window)
+{
+    ScreenState& s = Screen();
+    std::lock_guard lock(s.mutex);
+    const auto it = s.windows.find(window);
+    return it == s.windows.end() ? std::wstring() : it->second.title;
+}
+
+RECT GetClientRect(HWND window)
+{
+    ScreenState& s = Screen();
+    std::lock_guard lock(s.mutex);
+    const RECT placed = ClientInScreenLocked(s, window);
+    return RECT{0, 0, placed.right - placed.left, placed.bottom - placed.top};
+}
+
+POINT ClientToScreen(HWND window, POINT clientPoint)
+{
+    ScreenState& s = Screen();
+    std::lock_guard lock(s.mutex);
+    const RECT placed = ClientInScreenLocked(s, window);
+    return POINT{clientPoint.x + placed.left, clientPoint.y + placed.top};
+}
+
+void InvalidateWindow(HWND window)
+{
+    fake::internal::RequestPaint(window);
+}
+
+// Pixels that fall outside the source buffer, the client area or the screen are skipped.
+void PresentToWindow(HWND window, const PixelView& source, RECT sourceRect, RECT destClientRect)
+{
+    ScreenState& s = Screen();
+    std::lock_guard lock(s.mutex);
+    ++s.presentCount;
+    const int sourceWidth = sourceRect.right - sourceRect.left;
+    const int sourceHeight = sourceRect.bottom - sourceRect.top;
+    const int destWidth = destClientRect.right - destClientRect.left;
+    const int destHeight = destClientRect.bottom - destClientRect.top;
+    if (!source.pixels || sourceWidth <= 0 || sourceHeight <= 0 || destWidth <= 0 || destHeight <= 0)
+        return;
+    const RECT client = ClientInScreenLocked(s, window);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(source.pixels);
+    for (int dy = 0; dy < destHeight; ++dy) {
+        const int clientY = destClientRect.top + dy;
+        const int screenY = client.top + clientY;
+        const int sy = sourceRect.top + NearestSource(dy, destHeight, sourceHeight);
+        if (clientY < 0 || screenY < 0 || screenY >= s.height || screenY >= client.bottom || sy < 0 || sy >= source.height)
+            continue;
+        const auto* row = reinterpret_cast<const std::uint32_t*>(bytes + static_cast<std::ptrdiff_t>(sy) * source.strideBytes);
+        for (int dx = 0; dx < destWidth; ++dx) {
+            const int clientX = destClientRect.left + dx;
+            const int screenX = client.left + clientX;
+            const int sx = sourceRect.left + NearestSource(dx, destWidth, sourceWidth);
+            if (clientX < 0 || screenX < 0 || screenX >= s.width || screenX >= client.right || sx < 0 || sx >= source.width)
+                continue;
+            s.pixels[static_cast<std::size_t>(screenY) * static_cast<std::size_t>(s.width) + static_cast<std::size_t>(screenX)] =
+                row[sx] & 0x00FFFFFFu;
+        }
+    }
+}
+
+COLORREF GetSysColorWindow()
+{
+    return RGB(255, 255, 255);
+}
+
+} // namespace platform
+
+namespace fake {
+
+void ResetWindow(int screenWidth, int screenHeight)
+{
+    ScreenState& s = Screen();
+    std::lock_guard lock(s.mutex);
+    s.width = std::max(screenWidth, 0);
+    s.height = std::max(screenHeight, 0);
+    s.pixels.assign(static_cast<std::size_t>(s.width) * static_cast<std::size_t>(s.height), 0);
+    s.presentCount = 0;
+    s.windows.clear();
+}
+
+void SetClientPlacement(HWND window, RECT clientInScreen)
+{
+    ScreenState& s = Screen();
+    std::lock_guard lock(s.mutex);
+    s.windows[window].clientInScreen = clientInScreen;
+}
+
+std::uint32_t ScreenPixel(int x, int y)
+{
+    ScreenState& s = Screen();
+    std::lock_guard lock(s.mutex);
+    if (x < 0 || y < 0 || x >= s.width || y >= s.height)
+        return 0;
+    return s.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(s.width) + static_cast<std::size_t>(x)];
+}
+
+int PresentCount()
+{
+    ScreenState& s = Screen();
+    std::lock_guard lock(s.mutex);
+    return s.presentCount;
+}
+
+} // namespace fake
