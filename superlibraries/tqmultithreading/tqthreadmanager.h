@@ -1,0 +1,48 @@
+// Named worker threads of one owner, stopped together. Every worker is a polling loop that
+// asks KeepRunning once per cycle; stopping raises a flag and waits until each worker has
+// counted itself out.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+using AFX_THREADPROC = unsigned (*)(void*);
+
+struct TThreadData {
+    std::wstring Name;
+    std::uint32_t ThreadId = 0;
+    // Shared so that the record stays copyable. Joined by StopAllThreads once the worker
+    // has counted itself out; detached if the manager dies first.
+    std::shared_ptr<std::thread> Thread;
+    bool StopRequested = false;
+};
+
+class CTQThreadManager {
+public:
+    CTQThreadManager() = default;
+    ~CTQThreadManager();
+    CTQThreadManager(const CTQThreadManager&) = delete;
+    CTQThreadManager& operator=(const CTQThreadManager&) = delete;
+
+    // Starts procedure(argument) on a new thread and records it. priority is accepted for
+    // the callers' sake; every worker runs at normal priority. A thread that cannot be
+    // started is traced and neither recorded nor counted.
+    void StartThread(AFX_THREADPROC procedure, void* argument, const std::wstring& name, int priority);
+
+    // Called by a worker at the top of each cycle. False (and the worker counted out) when a
+    // stop was asked for or stopNow is true; the worker must then finish without calling again.
+    bool KeepRunning(bool stopNow);
+
+    // Raises the stop flag, waits until every worker has counted itself out, lowers it.
+    // A worker whose procedure returns without having been counted out is counted out
+    // when it returns, so an early return cannot keep this waiting for ever.
+    void StopAllThreads();
+
+    std::atomic<int> RunningCount{0};
+    std::atomic<bool> StopAll{false};
+    std::vector<TThreadData> Threads;
+};
