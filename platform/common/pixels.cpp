@@ -1,0 +1,452 @@
+// Images, drawing objects and the drawing context on cairo and pango.
+#include "platform/pixels.h"
+
+#include "platform/files.h"
+
+#include <cairo.h>
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+std::atomic<long> g_pensCreated{ 0 };
+
+// Cell height of the font a new context starts with.
+constexpr int kDefaultCellHeight = 16;
+
+cairo_surface_t* WrapImage(const Image& image)
+{
+    return cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(image.Pixels())),
+        CAIRO_FORMAT_ARGB32, image.Width(), image.Height(), image.StrideBytes());
+}
+
+void SetSourceColour(cairo_t* cr, COLORREF c)
+{
+    cairo_set_source_rgb(cr, GetRValue(c) / 255.0, GetGValue(c) / 255.0, GetBValue(c) / 255.0);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- Image
+
+bool Image::Create(int width, int height)
+{
+    Reset();
+    if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide)
+        return false;
+    if (std::int64_t(width) * height > kMaxImagePixels)
+        return false;
+    m_pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
+    m_width = width;
+    m_height = height;
+    return true;
+}
+
+void Image::Reset()
+{
+    m_pixels = {};
+    m_width = 0;
+    m_height = 0;
+}
+
+std::uint32_t Image::Pixel(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= m_width || y >= m_height)
+        return 0;
+    return m_pixels[static_cast<std::size_t>(y) * m_width + x];
+}
+
+COLORREF Image::PixelColor(int x, int y) const { return ColorFromArgb(Pixel(x, y)); }
+
+void Image::Fill(std::uint32_t argb) { std::fill(m_pixels.begin(), m_pixels.end(), argb); }
+
+PixelView Image::View() const { return PixelView{ m_pixels.data(), m_width, m_height, StrideBytes() }; }
+
+// ---------------------------------------------------------------- Stretch copy
+
+void StretchCopy(const Image& source, RECT sourceRect, Image& dest, RECT destRect)
+{
+    const int sw = sourceRect.right - sourceRect.left;
+    const int sh = sourceRect.bottom - sourceRect.top;
+    const int dw = destRect.right - destRect.left;
+    const int dh = destRect.bottom - destRect.top;
+    if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0 || !source.IsValid() || !dest.IsValid())
+        return;
+    if (sourceRect.left < 0 || sourceRect.top < 0 || sourceRect.right > source.Width() ||
+        sourceRect.bottom > source.Height())
+        return;
+
+    cairo_surface_t* src = WrapImage(source);
+    cairo_surface_t* dst = WrapImage(dest);
+    cairo_t* cr = cairo_create(dst);
+    cairo_rectangle(cr, destRect.left, destRect.top, dw, dh);
+    cairo_clip(cr);
+    cairo_translate(cr, destRect.left, destRect.top);
+    cairo_scale(cr, double(dw) / sw, double(dh) / sh);
+    cairo_set_source_surface(cr, src, -sourceRect.left, -sourceRect.top);
+    // Nearest neighbour: no smoothing is wanted, and cairo's default filter is many times
+    // slower on large pictures.
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(dst);
+    cairo_surface_destroy(dst);
+    cairo_surface_destroy(src);
+}
+
+// ---------------------------------------------------------------- Drawing objects
+
+Pen CreatePen(int width, COLORREF colour)
+{
+    ++g_pensCreated;
+    return Pen{ width, colour };
+}
+
+Brush CreateSolidBrush(COLORREF colour) { return Brush{ false, colour }; }
+
+Brush CreateHollowBrush() { return Brush{ true, 0 }; }
+
+long PensCreated() { return g_pensCreated.load(); }
+
+// ---------------------------------------------------------------- Drawing context
+
+struct DrawContext::Raster {
+    cairo_surface_t* surface = nullptr;
+    cairo_t* cr = nullptr;
+    ~Raster()
+    {
+        if (cr)
+            cairo_destroy(cr);
+        if (surface) {
+            cairo_surface_flush(surface);
+            cairo_surface_destroy(surface);
+        }
+    }
+};
+
+DrawContext::DrawContext(Image& target) : m_target(target) {}
+
+DrawContext::~DrawContext() = default;
+
+DrawContext::Raster& DrawContext::GetRaster()
+{
+    if (!m_raster) {
+        m_raster = std::make_unique<Raster>();
+        m_raster->surface = WrapImage(m_target);
+        m_raster->cr = cairo_create(m_raster->surface);
+        cairo_set_antialias(m_raster->cr, CAIRO_ANTIALIAS_NONE);
+    }
+    return *m_raster;
+}
+
+Pen DrawContext::SelectPen(const Pen& pen) { return std::exchange(m_pen, pen); }
+Brush DrawContext::SelectBrush(const Brush& brush) { return std::exchange(m_brush, brush); }
+Font DrawContext::SelectFont(const Font& font) { return std::exchange(m_font, font); }
+COLORREF DrawContext::SetTextColor(COLORREF colour) { return std::exchange(m_textColour, colour); }
+COLORREF DrawContext::SetBkColor(COLORREF colour) { return std::exchange(m_bkColour, colour); }
+int DrawContext::SetBkMode(int mode) { return std::exchange(m_bkMode, mode); }
+
+void DrawContext::MoveTo(int x, int y) { m_position = { x, y }; }
+
+void DrawContext::SetPixel(int x, int y, COLORREF colour)
+{
+    if (x < 0 || y < 0 || x >= m_target.Width() || y >= m_target.Height())
+        return;
+    m_target.Pixels()[static_cast<std::size_t>(y) * m_target.Width() + x] = ArgbFromColor(colour);
+}
+
+void DrawContext::FillRect(const RECT& rect, COLORREF colour)
+{
+    const int left = std::max(rect.left, 0);
+    const int top = std::max(rect.top, 0);
+    const int right = std::min(rect.right, m_target.Width());
+    const int bottom = std::min(rect.bottom, m_target.Height());
+    const std::uint32_t argb = ArgbFromColor(colour);
+    for (int y = top; y < bottom; ++y) {
+        std::uint32_t* row = m_target.Pixels() + static_cast<std::size_t>(y) * m_target.Width();
+        std::fill(row + left, row + std::max(left, right), argb);
+    }
+}
+
+namespace {
+
+// A one-pixel line from (x0, y0) to (x1, y1) without its last pixel, as a thin pen draws.
+void ThinLine(DrawContext& dc, int x0, int y0, int x1, int y1, COLORREF colour)
+{
+    const long dx = std::labs(long(x1) - x0);
+    const long dy = -std::labs(long(y1) - y0);
+    const int sx = x0 < x1 ? 1 : -1;
+    const int sy = y0 < y1 ? 1 : -1;
+    long err = dx + dy;
+    // Bounded so that absurd coordinates cannot keep the loop going for ever.
+    long steps = std::max(dx, -dy);
+    if (steps > 1'000'000)
+        return;
+    while (steps-- > 0) {
+        dc.SetPixel(x0, y0, colour);
+        const long e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x0 += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y0 += sy;
+        }
+    }
+}
+
+// Wide pens are centred on the ideal line: an odd width straddles the pixel centres.
+double PenOffset(int width) { return width % 2 ? 0.5 : 0.0; }
+
+void StrokeWide(cairo_t* cr, const Pen& pen)
+{
+    SetSourceColour(cr, pen.colour);
+    cairo_set_line_width(cr, pen.width);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_stroke(cr);
+}
+
+bool IsThin(const Pen& pen) { return pen.width <= 1; }
+
+} // namespace
+
+void DrawContext::LineTo(int x, int y)
+{
+    const POINT from = m_position;
+    m_position = { x, y };
+    if (IsThin(m_pen)) {
+        ThinLine(*this, from.x, from.y, x, y, m_pen.colour);
+        return;
+    }
+    cairo_t* cr = GetRaster().cr;
+    const double o = PenOffset(m_pen.width);
+    cairo_new_path(cr);
+    cairo_move_to(cr, from.x + o, from.y + o);
+    cairo_line_to(cr, x + o, y + o);
+    StrokeWide(cr, m_pen);
+    cairo_surface_flush(GetRaster().surface);
+}
+
+void DrawContext::Rectangle(int left, int top, int right, int bottom)
+{
+    if (left > right)
+        std::swap(left, right);
+    if (top > bottom)
+        std::swap(top, bottom);
+    if (right - left < 1 || bottom - top < 1)
+        return;
+    if (!m_brush.hollow)
+        FillRect(RECT{ left, top, right, bottom }, m_brush.colour);
+    if (IsThin(m_pen)) {
+        const COLORREF c = m_pen.colour;
+        ThinLine(*this, left, top, right - 1, top, c);
+        ThinLine(*this, right - 1, top, right - 1, bottom - 1, c);
+        ThinLine(*this, right - 1, bottom - 1, left, bottom - 1, c);
+        ThinLine(*this, left, bottom - 1, left, top, c);
+        return;
+    }
+    cairo_t* cr = GetRaster().cr;
+    cairo_new_path(cr);
+    cairo_rectangle(cr, left + 0.5, top + 0.5, right - left - 1, bottom - top - 1);
+    StrokeWide(cr, m_pen);
+    cairo_surface_flush(GetRaster().surface);
+}
+
+void DrawContext::Polygon(const POINT* points, int count)
+{
+    if (!points || count < 2)
+        return;
+    cairo_t* cr = GetRaster().cr;
+    if (!m_brush.hollow && count >= 3) {
+        cairo_new_path(cr);
+        cairo_move_to(cr, points[0].x + 0.5, points[0].y + 0.5);
+        for (int i = 1; i < count; ++i)
+            cairo_line_to(cr, points[i].x + 0.5, points[i].y + 0.5);
+        cairo_close_path(cr);
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+        SetSourceColour(cr, m_brush.colour);
+        cairo_fill(cr);
+        cairo_surface_flush(GetRaster().surface);
+    }
+    if (IsThin(m_pen)) {
+        for (int i = 0; i < count; ++i) {
+            const POINT a = points[i];
+            const POINT b = points[(i + 1) % count];
+            ThinLine(*this, a.x, a.y, b.x, b.y, m_pen.colour);
+        }
+        return;
+    }
+    const double o = PenOffset(m_pen.width);
+    cairo_new_path(cr);
+    cairo_move_to(cr, points[0].x + o, points[0].y + o);
+    for (int i = 1; i < count; ++i)
+        cairo_line_to(cr, points[i].x + o, points[i].y + o);
+    cairo_close_path(cr);
+    StrokeWide(cr, m_pen);
+    cairo_surface_flush(GetRaster().surface);
+}
+
+void DrawContext::Ellipse(int left, int top, int right, int bottom)
+{
+    if (left > right)
+        std::swap(left, right);
+    if (top > bottom)
+        std::swap(top, bottom);
+    if (right - left < 2 || bottom - top < 2)
+        return;
+    cairo_t* cr = GetRaster().cr;
+    auto path = [&] {
+        cairo_new_path(cr);
+        cairo_save(cr);
+        cairo_translate(cr, (left + right) / 2.0, (top + bottom) / 2.0);
+        cairo_scale(cr, (right - left - 1) / 2.0, (bottom - top - 1) / 2.0);
+        cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+        cairo_restore(cr);
+    };
+    if (!m_brush.hollow) {
+        path();
+        SetSourceColour(cr, m_brush.colour);
+        cairo_fill(cr);
+    }
+    path();
+    SetSourceColour(cr, m_pen.colour);
+    cairo_set_line_width(cr, std::max(m_pen.width, 1));
+    cairo_stroke(cr);
+    cairo_surface_flush(GetRaster().surface);
+}
+
+// ---------------------------------------------------------------- Text
+
+namespace {
+
+struct LayoutDeleter {
+    void operator()(PangoLayout* layout) const { g_object_unref(layout); }
+};
+using LayoutPtr = std::unique_ptr<PangoLayout, LayoutDeleter>;
+
+struct FontDescDeleter {
+    void operator()(PangoFontDescription* d) const { pango_font_description_free(d); }
+};
+using FontDescPtr = std::unique_ptr<PangoFontDescription, FontDescDeleter>;
+
+// A font whose cell (ascent + descent) is the asked height, as a positive height asks.
+FontDescPtr DescribeFont(PangoContext* context, const Font& font)
+{
+    FontDescPtr desc(pango_font_description_new());
+    const std::string family = font.face.empty() ? std::string("Sans") : ToUtf8(font.face);
+    pango_font_description_set_family(desc.get(), family.c_str());
+    const int weight = font.weight <= 0 ? 400 : std::clamp(font.weight, 100, 1000);
+    pango_font_description_set_weight(desc.get(), static_cast<PangoWeight>(weight));
+    int height = font.height == 0 ? kDefaultCellHeight : font.height;
+    height = std::clamp(height, -4096, 4096);
+    if (height < 0) {
+        pango_font_description_set_absolute_size(desc.get(), double(-height) * PANGO_SCALE);
+        return desc;
+    }
+    pango_font_description_set_absolute_size(desc.get(), double(height) * PANGO_SCALE);
+    PangoFontMetrics* metrics = pango_context_get_metrics(context, desc.get(), nullptr);
+    if (metrics) {
+        const int cell = pango_font_metrics_get_ascent(metrics) + pango_font_metrics_get_descent(metrics);
+        pango_font_metrics_unref(metrics);
+        if (cell > 0)
+            pango_font_description_set_absolute_size(
+                desc.get(), double(height) * height * PANGO_SCALE * PANGO_SCALE / cell);
+    }
+    return desc;
+}
+
+std::wstring LinesFor(const std::wstring& text, unsigned format)
+{
+    std::wstring lines = text;
+    // The drawing stops at the first zero, as a counted wide string would end there.
+    const auto zero = lines.find(L'\0');
+    if (zero != std::wstring::npos)
+        lines.resize(zero);
+    if (format & DT_SINGLELINE)
+        std::replace_if(lines.begin(), lines.end(), [](wchar_t c) { return c == L'\r' || c == L'\n'; }, L' ');
+    return lines;
+}
+
+} // namespace
+
+int DrawContext::DrawText(const std::wstring& text, RECT& rect, unsigned format)
+{
+    const std::wstring lines = LinesFor(text, format);
+    if (lines.empty()) {
+        if (format & DT_CALCRECT) {
+            rect.right = rect.left;
+            rect.bottom = rect.top;
+        }
+        return 0;
+    }
+    cairo_t* cr = GetRaster().cr;
+    LayoutPtr layout(pango_cairo_create_layout(cr));
+    const FontDescPtr desc = DescribeFont(pango_layout_get_context(layout.get()), m_font);
+    pango_layout_set_font_description(layout.get(), desc.get());
+    if (format & DT_WORDBREAK && rect.right > rect.left) {
+        pango_layout_set_width(layout.get(), (rect.right - rect.left) * PANGO_SCALE);
+        pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD);
+    }
+    if (format & DT_CENTER)
+        pango_layout_set_alignment(layout.get(), PANGO_ALIGN_CENTER);
+    else if (format & DT_RIGHT)
+        pango_layout_set_alignment(layout.get(), PANGO_ALIGN_RIGHT);
+    const std::string utf8 = ToUtf8(lines);
+    pango_layout_set_text(layout.get(), utf8.c_str(), static_cast<int>(utf8.size()));
+
+    PangoRectangle ink;
+    PangoRectangle logical;
+    pango_layout_get_pixel_extents(layout.get(), &ink, &logical);
+    const int width = logical.width;
+    const int height = logical.height;
+    if (format & DT_CALCRECT) {
+        rect.right = rect.left + width;
+        rect.bottom = rect.top + height;
+        return height;
+    }
+
+    int x = rect.left;
+    if (format & DT_CENTER)
+        x = rect.left + (rect.right - rect.left - width) / 2;
+    else if (format & DT_RIGHT)
+        x = rect.right - width;
+    int y = rect.top;
+    if ((format & DT_SINGLELINE) && (format & DT_VCENTER))
+        y = rect.top + (rect.bottom - rect.top - height) / 2;
+    else if ((format & DT_SINGLELINE) && (format & DT_BOTTOM))
+        y = rect.bottom - height;
+
+    cairo_save(cr);
+    if (!(format & DT_NOCLIP)) {
+        cairo_rectangle(cr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+        cairo_clip(cr);
+    }
+    if (m_bkMode == OPAQUE) {
+        cairo_rectangle(cr, x, y, width, height);
+        SetSourceColour(cr, m_bkColour);
+        cairo_fill(cr);
+    }
+    // Text keeps its smooth edges; only lines and shapes are drawn without them.
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_GRAY);
+    SetSourceColour(cr, m_textColour);
+    cairo_move_to(cr, x - logical.x, y - logical.y);
+    pango_cairo_show_layout(cr, layout.get());
+    cairo_restore(cr);
+    cairo_surface_flush(GetRaster().surface);
+    return height;
+}
+
+} // namespace platform

@@ -1,0 +1,297 @@
+// Picture decoding (JPEG with libjpeg-turbo, PNG with libpng's simplified API, BMP with
+// stb_image), PNG writing and JPEG encoding. The format is taken from the file's first
+// bytes. Every decoder checks the size from the header against the image limits before
+// it allocates, and turns every decoder error into a false result.
+#include "platform/pixels.h"
+
+#include "platform/files.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+#include <png.h>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wshadow"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_BMP
+#define STBI_NO_STDIO
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+#define STBI_MAX_DIMENSIONS 32767
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+namespace platform {
+
+namespace {
+
+// Files larger than this are not pictures we can hold anyway.
+constexpr long kMaxFileBytes = 256L * 1024 * 1024;
+
+bool FitsLimits(std::int64_t width, std::int64_t height)
+{
+    return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&
+           width * height <= kMaxImagePixels;
+}
+
+std::uint32_t Premultiply(std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint32_t b)
+{
+    if (a != 255) {
+        r = (r * a + 127) / 255;
+        g = (g * a + 127) / 255;
+        b = (b * a + 127) / 255;
+    }
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
+
+// ---------------------------------------------------------------- JPEG
+
+struct JpegError {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+void JpegErrorExit(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
+}
+
+// Warnings (corrupt data that libjpeg can step over) are not worth a trace line each.
+void JpegQuiet(j_common_ptr, int) {}
+
+// Adobe's CMYK JPEGs store inverted ink values.
+void CmykRowToArgb(const JSAMPLE* in, std::uint32_t* out, unsigned width)
+{
+    for (unsigned i = 0; i < width; ++i, in += 4) {
+        const unsigned k = in[3];
+        out[i] = 0xFF000000u | ((in[0] * k / 255) << 16) | ((in[1] * k / 255) << 8) | (in[2] * k / 255);
+    }
+}
+
+// Only trivially destructible objects live in this frame: libjpeg leaves it by longjmp.
+bool DecodeJpeg(const unsigned char* data, std::size_t size, Image& image)
+{
+    jpeg_decompress_struct info;
+    JpegError error;
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = JpegErrorExit;
+    error.manager.emit_message = JpegQuiet;
+    // volatile: its value must survive the longjmp back here.
+    JSAMPLE* volatile cmykRow = nullptr;
+    if (setjmp(error.jump)) {
+        std::free(cmykRow);
+        jpeg_destroy_decompress(&info);
+        image.Reset();
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&info, TRUE);
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
+    jpeg_calc_output_dimensions(&info);
+    if (!FitsLimits(info.output_width, info.output_height) ||
+        !image.Create(int(info.output_width), int(info.output_height))) {
+        jpeg_destroy_decompress(&info);
+        image.Reset();
+        return false;
+    }
+    jpeg_start_decompress(&info);
+    if (cmyk) {
+        cmykRow = static_cast<JSAMPLE*>(std::malloc(std::size_t(info.output_width) * 4));
+        if (!cmykRow)
+            std::longjmp(error.jump, 1);
+    }
+    while (info.output_scanline < info.output_height) {
+        std::uint32_t* out = image.Pixels() + std::size_t(info.output_scanline) * info.output_width;
+        JSAMPROW row = cmyk ? cmykRow : reinterpret_cast<JSAMPROW>(out);
+        if (jpeg_read_scanlines(&info, &row, 1) != 1)
+            break;
+        if (cmyk)
+            CmykRowToArgb(cmykRow, out, info.output_width);
+    }
+    std::free(cmykRow);
+    cmykRow = nullptr;
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return true;
+}
+
+// ---------------------------------------------------------------- PNG
+
+bool DecodePng(const unsigned char* data, std::size_t size, Image& image)
+{
+    png_image png;
+    std::memset(&png, 0, sizeof png);
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&png, data, size))
+        return false;
+    png.format = PNG_FORMAT_BGRA; // 0xAARRGGBB words on a little-endian machine
+    if (!FitsLimits(png.width, png.height) || !image.Create(int(png.width), int(png.height))) {
+        png_image_free(&png);
+        return false;
+    }
+    if (!png_image_finish_read(&png, nullptr, image.Pixels(), image.StrideBytes(), nullptr)) {
+        png_image_free(&png);
+        image.Reset();
+        return false;
+    }
+    for (std::uint32_t& p : std::span(image.Pixels(), std::size_t(image.Width()) * image.Height()))
+        p = Premultiply(p >> 24, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    return true;
+}
+
+// ---------------------------------------------------------------- BMP
+
+bool DecodeBmp(const unsigned char* data, std::size_t size, Image& image)
+{
+    if (size > std::size_t(INT32_MAX))
+        return false;
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    if (!stbi_info_from_memory(data, int(size), &width, &height, &channels) || !FitsLimits(width, height))
+        return false;
+    stbi_uc* rgba = stbi_load_from_memory(data, int(size), &width, &height, &channels, 4);
+    if (!rgba)
+        return false;
+    const bool ok = FitsLimits(width, height) && image.Create(width, height);
+    if (ok) {
+        const std::size_t count = std::size_t(width) * std::size_t(height);
+        std::uint32_t* out = image.Pixels();
+        for (std::size_t i = 0; i < count; ++i) {
+            const stbi_uc* p = rgba + i * 4;
+            out[i] = Premultiply(p[3], p[0], p[1], p[2]);
+        }
+    }
+    stbi_image_free(rgba);
+    return ok;
+}
+
+} // namespace
+
+bool DecodePictureBytes(const unsigned char* data, std::size_t size, Image& image)
+{
+    image.Reset();
+    if (!data || size < 4)
+        return false;
+    if (data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
+        return DecodeJpeg(data, size, image);
+    static const unsigned char kPngSignature[8] = { 0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A };
+    if (size >= 8 && std::memcmp(data, kPngSignature, 8) == 0)
+        return DecodePng(data, size, image);
+    if (data[0] == 'B' && data[1] == 'M')
+        return DecodeBmp(data, size, image);
+    return false;
+}
+
+bool DecodePicture(const std::wstring& path, Image& image)
+{
+    image.Reset();
+    std::FILE* file = OpenFile(path, "rb");
+    if (!file)
+        return false;
+    std::vector<unsigned char> bytes;
+    bool readOk = std::fseek(file, 0, SEEK_END) == 0;
+    const long length = readOk ? std::ftell(file) : -1;
+    readOk = readOk && length > 0 && length <= kMaxFileBytes && std::fseek(file, 0, SEEK_SET) == 0;
+    if (readOk) {
+        bytes.resize(std::size_t(length));
+        readOk = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    }
+    std::fclose(file);
+    return readOk && DecodePictureBytes(bytes.data(), bytes.size(), image);
+}
+
+// ---------------------------------------------------------------- Writing
+
+bool WritePng(const Image& image, const std::wstring& path)
+{
+    if (!image.IsValid())
+        return false;
+    // PNG keeps straight alpha: undo the premultiplication.
+    std::vector<std::uint32_t> straight(image.Pixels(), image.Pixels() + std::size_t(image.Width()) * image.Height());
+    for (std::uint32_t& p : straight) {
+        const std::uint32_t a = p >> 24;
+        if (a == 0 || a == 255)
+            continue;
+        auto un = [a](std::uint32_t c) { return std::min<std::uint32_t>(255, (c * 255 + a / 2) / a); };
+        p = (a << 24) | (un((p >> 16) & 0xFF) << 16) | (un((p >> 8) & 0xFF) << 8) | un(p & 0xFF);
+    }
+    std::FILE* file = std::fopen(ToUtf8(path).c_str(), "wb");
+    if (!file)
+        return false;
+    png_image png;
+    std::memset(&png, 0, sizeof png);
+    png.version = PNG_IMAGE_VERSION;
+    png.width = png_uint_32(image.Width());
+    png.height = png_uint_32(image.Height());
+    png.format = PNG_FORMAT_BGRA;
+    const bool ok = png_image_write_to_stdio(&png, file, 0, straight.data(), image.StrideBytes(), nullptr) != 0;
+    png_image_free(&png);
+    const bool closed = std::fclose(file) == 0;
+    return ok && closed;
+}
+
+namespace {
+
+bool CompressJpeg(const Image& image, int quality, unsigned char** out, unsigned long* outSize)
+{
+    jpeg_compress_struct info;
+    JpegError error;
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = JpegErrorExit;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_compress(&info);
+        return false;
+    }
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, out, outSize);
+    info.image_width = JDIMENSION(image.Width());
+    info.image_height = JDIMENSION(image.Height());
+    info.input_components = 4;
+    info.in_color_space = JCS_EXT_BGRX;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = reinterpret_cast<JSAMPROW>(const_cast<std::uint32_t*>(
+            image.Pixels() + std::size_t(info.next_scanline) * image.Width()));
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return true;
+}
+
+} // namespace
+
+bool EncodeJpeg(const Image& image, int quality, std::string& bytes)
+{
+    bytes.clear();
+    if (!image.IsValid())
+        return false;
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    const bool ok = CompressJpeg(image, quality, &out, &outSize);
+    if (ok && out)
+        bytes.assign(reinterpret_cast<const char*>(out), outSize);
+    std::free(out);
+    return ok && !bytes.empty();
+}
+
+} // namespace platform

@@ -1,0 +1,183 @@
+// Pixels without the raster library showing through: ARGB32 images, picture decoding, a
+// drawing context with pen, brush, font and current point, stretch copies and PNG writing.
+//
+// Pixel layout (cairo's ARGB32): 0xAARRGGBB in native-endian 32-bit words, alpha
+// premultiplied, rows of width * 4 bytes. Colours given as COLORREF are opaque.
+// Lines and shapes are drawn without anti-aliasing; text is laid out with pango.
+#pragma once
+
+#include "platform/types.h"
+#include "platform/window.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Background modes of text (as the GDI values).
+constexpr int TRANSPARENT = 1;
+constexpr int OPAQUE = 2;
+
+// Text format flags (as the GDI values).
+constexpr unsigned DT_TOP = 0x0000;
+constexpr unsigned DT_LEFT = 0x0000;
+constexpr unsigned DT_CENTER = 0x0001;
+constexpr unsigned DT_RIGHT = 0x0002;
+constexpr unsigned DT_VCENTER = 0x0004;
+constexpr unsigned DT_BOTTOM = 0x0008;
+constexpr unsigned DT_WORDBREAK = 0x0010;
+constexpr unsigned DT_SINGLELINE = 0x0020;
+constexpr unsigned DT_NOCLIP = 0x0100;
+constexpr unsigned DT_CALCRECT = 0x0400;
+
+namespace platform {
+
+// Largest picture accepted: cairo's side limit, and a bound on memory for hostile headers.
+constexpr int kMaxImageSide = 32767;
+constexpr std::int64_t kMaxImagePixels = std::int64_t(64) * 1024 * 1024;
+
+// An ARGB32 image, premultiplied alpha; empty until Create.
+class Image {
+public:
+    Image() = default;
+
+    // Transparent black pixels. False (and empty) when a side is not positive or the
+    // image would be larger than the limits above.
+    bool Create(int width, int height);
+    void Reset();
+
+    bool IsValid() const { return m_width > 0 && m_height > 0; }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    int StrideBytes() const { return m_width * 4; }
+    std::uint32_t* Pixels() { return m_pixels.data(); }
+    const std::uint32_t* Pixels() const { return m_pixels.data(); }
+
+    // 0xAARRGGBB; 0 outside the image.
+    std::uint32_t Pixel(int x, int y) const;
+    // The pixel's colour as a COLORREF, alpha ignored (for tests and screenshots).
+    COLORREF PixelColor(int x, int y) const;
+    void Fill(std::uint32_t argb);
+
+    PixelView View() const;
+
+private:
+    std::vector<std::uint32_t> m_pixels;
+    int m_width = 0;
+    int m_height = 0;
+};
+
+// Converts a COLORREF to an opaque ARGB32 pixel and back.
+constexpr std::uint32_t ArgbFromColor(COLORREF c)
+{
+    return 0xFF000000u | (std::uint32_t(GetRValue(c)) << 16) | (std::uint32_t(GetGValue(c)) << 8) |
+           std::uint32_t(GetBValue(c));
+}
+constexpr COLORREF ColorFromArgb(std::uint32_t p)
+{
+    return RGB(int((p >> 16) & 0xFF), int((p >> 8) & 0xFF), int(p & 0xFF));
+}
+
+// Decodes a JPEG, PNG or BMP picture, told apart by the first bytes, not the name.
+// False on anything that cannot be read or decoded; never crashes on broken files.
+bool DecodePicture(const std::wstring& path, Image& image);
+bool DecodePictureBytes(const unsigned char* data, std::size_t size, Image& image);
+
+// Writes the image as an 8-bit RGBA PNG (alpha un-premultiplied). False on failure.
+bool WritePng(const Image& image, const std::wstring& path);
+// Encodes the image as a baseline JPEG (alpha ignored); for fixtures and benchmarks.
+bool EncodeJpeg(const Image& image, int quality, std::string& bytes);
+
+// Copies sourceRect of source into destRect of dest, scaled without smoothing (nearest
+// neighbour) when the sizes differ, replacing the destination pixels (alpha included).
+// Parts of destRect outside dest are cut off. Nothing happens when either rectangle is
+// empty or sourceRect does not lie wholly inside source.
+void StretchCopy(const Image& source, RECT sourceRect, Image& dest, RECT destRect);
+
+// Drawing objects. They are plain values: a context holds copies of the selected ones.
+struct Pen {
+    int width = 1;
+    COLORREF colour = 0;
+    friend bool operator==(const Pen&, const Pen&) = default;
+};
+struct Brush {
+    bool hollow = false;
+    COLORREF colour = RGB(255, 255, 255);
+    friend bool operator==(const Brush&, const Brush&) = default;
+};
+// height > 0: cell height in pixels; < 0: character (em) height; 0: the default size.
+struct Font {
+    std::wstring face;
+    int height = 0;
+    int weight = 400;
+    friend bool operator==(const Font&, const Font&) = default;
+};
+
+// Making pens and brushes is counted, so that tests can see when one is made.
+Pen CreatePen(int width, COLORREF colour);
+Brush CreateSolidBrush(COLORREF colour);
+Brush CreateHollowBrush();
+long PensCreated();
+
+// A drawing context on one image, with the state of a device context: selected pen,
+// brush and font, text and background colours, background mode and current position.
+// A new context has a black 1-pixel pen, a white brush, the default font, black text,
+// a white background, OPAQUE mode and the position (0, 0). The image must outlive it.
+class DrawContext {
+public:
+    explicit DrawContext(Image& target);
+    ~DrawContext();
+    DrawContext(const DrawContext&) = delete;
+    DrawContext& operator=(const DrawContext&) = delete;
+
+    Image& Target() { return m_target; }
+
+    // Select* return the object that was selected before.
+    Pen SelectPen(const Pen& pen);
+    Brush SelectBrush(const Brush& brush);
+    Font SelectFont(const Font& font);
+    const Pen& CurrentPen() const { return m_pen; }
+    const Brush& CurrentBrush() const { return m_brush; }
+    const Font& CurrentFont() const { return m_font; }
+
+    COLORREF SetTextColor(COLORREF colour);
+    COLORREF SetBkColor(COLORREF colour);
+    int SetBkMode(int mode);
+    COLORREF TextColor() const { return m_textColour; }
+    COLORREF BkColor() const { return m_bkColour; }
+    int BkMode() const { return m_bkMode; }
+
+    void MoveTo(int x, int y);
+    POINT CurrentPosition() const { return m_position; }
+    // Line with the pen from the current position to (x, y), which becomes the position.
+    // A 1-pixel line leaves out its last pixel; wider ones have round ends.
+    void LineTo(int x, int y);
+    // Outline with the pen, inside with the brush; right and bottom lie outside.
+    void Rectangle(int left, int top, int right, int bottom);
+    void Polygon(const POINT* points, int count);
+    void Ellipse(int left, int top, int right, int bottom);
+    void SetPixel(int x, int y, COLORREF colour);
+    void FillRect(const RECT& rect, COLORREF colour);
+
+    // Text in the selected font and text colour. Lines end only at the text's own line
+    // breaks (none with DT_SINGLELINE). With DT_CALCRECT the rectangle's right and bottom
+    // are set to fit the text block and nothing is drawn. Returns the block's height.
+    int DrawText(const std::wstring& text, RECT& rect, unsigned format);
+
+private:
+    struct Raster;
+    Raster& GetRaster();
+
+    Image& m_target;
+    std::unique_ptr<Raster> m_raster;
+    Pen m_pen;
+    Brush m_brush;
+    Font m_font;
+    COLORREF m_textColour = 0;
+    COLORREF m_bkColour = RGB(255, 255, 255);
+    int m_bkMode = OPAQUE;
+    POINT m_position;
+};
+
+} // namespace platform

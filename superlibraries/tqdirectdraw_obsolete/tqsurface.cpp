@@ -1,0 +1,150 @@
+#include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
+
+#include "platform/window.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+CTQSurface* g_pFront = nullptr;
+CTQSurface* g_pBack = nullptr;
+
+} // namespace
+
+CTQSurface::CTQSurface(int kind, int width, int height, bool& ok, HWND window)
+{
+    ok = Create(kind, width, height, window);
+}
+
+CTQSurface::CTQSurface(std::wstring path, bool& ok, int kind)
+{
+    ok = true;
+    platform::Image decoded;
+    if (!platform::DecodePicture(path, decoded)) {
+        ok = false;
+        return;
+    }
+    ok = Create(kind, decoded.Width(), decoded.Height(), 0);
+    if (!ok)
+        return;
+    // The picture keeps its full resolution; it is scaled only when drawn.
+    *m_pSurface = std::move(decoded);
+}
+
+CTQSurface::CTQSurface(int kind, int width, int height, bool& ok)
+{
+    if (width != 0 && height != 0)
+        ok = Create(kind, width, height, 0);
+}
+
+CTQSurface::~CTQSurface()
+{
+    if (m_nKind == TQSURFACE_DISPLAY) {
+        // The display owns the back buffer; neither pointer may outlive the objects.
+        if (g_pBack) {
+            CTQSurface* back = g_pBack;
+            g_pBack = nullptr;
+            delete back;
+        }
+        if (g_pFront == this)
+            g_pFront = nullptr;
+    }
+    if (g_pBack == this)
+        g_pBack = nullptr;
+}
+
+bool CTQSurface::Create(int kind, int width, int height, HWND window)
+{
+    m_Size = { width, height };
+    m_nKind = kind;
+    switch (kind) {
+    case TQSURFACE_DISPLAY: {
+        InitDirectDraw(window, DDSCL_NORMAL);
+        g_pFront = this;
+        m_Size = GetScreenSize();
+        SIZE back{ width, height };
+        if (width <= 0) {
+            const RECT client = GetWindowRect();
+            back = { client.right - client.left, client.bottom - client.top };
+        }
+        bool backOk = false;
+        delete g_pBack;
+        g_pBack = new CTQSurface(TQSURFACE_BACKBUFFER, back.cx, back.cy, backOk, window);
+        return true;
+    }
+    case TQSURFACE_BACKBUFFER:
+        return CreateBackSurface(width, height);
+    case TQSURFACE_PICTURE:
+        m_pSurface = CreatePictureSurface(width, height);
+        return m_pSurface != nullptr;
+    default:
+        return false;
+    }
+}
+
+CTQSurface* CTQSurface::GetFront() { return g_pFront; }
+
+CTQSurface* CTQSurface::GetBack() { return g_pBack; }
+
+RECT CTQSurface::PresentSourceRect(SIZE back, SIZE window)
+{
+    return { back.cx / 2 - window.cx / 2, back.cy / 2 - window.cy / 2, back.cx / 2 + window.cx / 2,
+             back.cy / 2 + window.cy / 2 };
+}
+
+bool CTQSurface::Present()
+{
+    const platform::Image* back = BackSurface();
+    if (!back)
+        return false;
+    if (!IsWindowOnScreen())
+        return false;
+    const RECT window = GetWindowRect();
+    const SIZE windowSize{ window.right - window.left, window.bottom - window.top };
+    const RECT source = PresentSourceRect({ back->Width(), back->Height() }, windowSize);
+    platform::PresentToWindow(GetWindow(), back->View(), source,
+                              RECT{ 0, 0, windowSize.cx, windowSize.cy });
+    return true;
+}
+
+bool CTQSurface::PresentRect(int left, int top, int right, int bottom)
+{
+    const platform::Image* back = BackSurface();
+    if (!back)
+        return true;
+    // Only the part inside the back buffer can be copied; the same part of the window.
+    const RECT r{ std::max(left, 0), std::max(top, 0), std::min(right, back->Width()),
+                  std::min(bottom, back->Height()) };
+    if (r.left < r.right && r.top < r.bottom)
+        platform::PresentToWindow(GetWindow(), back->View(), r, r);
+    return true;
+}
+
+RECT CTQSurface::SourceRectForFit(SIZE picture, const std::wstring& fitMode)
+{
+    RECT source{ 0, 0, picture.cx, picture.cy };
+    if (fitMode == L"Prune") {
+        // The centred square; with an odd difference it is one pixel larger than the
+        // shorter side.
+        if (picture.cx >= picture.cy) {
+            source.left += (picture.cx - picture.cy) / 2;
+            source.right -= (picture.cx - picture.cy) / 2;
+        } else {
+            source.top += (picture.cy - picture.cx) / 2;
+            source.bottom -= (picture.cy - picture.cx) / 2;
+        }
+    }
+    return source;
+}
+
+void CTQSurface::DrawSurface(CTQSurface* source, int x, int y, std::wstring fitMode, int cx, int cy)
+{
+    if (!source || !source->Surface() || !Surface())
+        return;
+    const SIZE size = source->GetSurfaceSize();
+    const SIZE dest = cx >= 0 ? SIZE{ cx, cy } : size;
+    const RECT from = SourceRectForFit(size, fitMode);
+    platform::StretchCopy(*source->Surface(), from, *Surface(),
+                          RECT{ x, y, x + dest.cx, y + dest.cy });
+}

@@ -1,0 +1,45 @@
+// CTQSurface: the unit of pixels. A surface is the display (the view's place on the
+// screen), the back buffer (an off-screen copy of the client area where every page is
+// composed) or a picture (one image at its own pixel size). Pages are composed by
+// stretching pictures into the back buffer and drawing over them; the finished back
+// buffer is then copied to the window in one step.
+#pragma once
+
+#include "superlibraries/tqdirectdraw_obsolete/tqdirectdraw.h"
+
+#include <string>
+
+class CTQSurface : public CTQDirectDraw {
+public:
+    // General: Create(kind, width, height, window); ok = its result.
+    CTQSurface(int kind, int width, int height, bool& ok, HWND window);
+    // Image: loads a JPEG, PNG or BMP file into a picture surface of its own size.
+    CTQSurface(std::wstring path, bool& ok, int kind = TQSURFACE_PICTURE);
+    // Blank: creates the surface only when width and height are both non-zero; ok is
+    // written only then.
+    CTQSurface(int kind, int width, int height, bool& ok);
+    ~CTQSurface();
+
+    bool Create(int kind, int width, int height, HWND window);
+    SIZE GetSurfaceSize() const { return m_Size; }
+    int GetKind() const { return m_nKind; }
+
+    static CTQSurface* GetFront();
+    static CTQSurface* GetBack();
+
+    // Copies the back buffer, centred, to the window's client area. False (nothing
+    // copied) without a back buffer or while the client area is not wholly on the screen.
+    bool Present();
+    // Copies that rectangle of the back buffer to the same place in the window.
+    bool PresentRect(int left, int top, int right, int bottom);
+    // Stretches source into (x, y, x + cx, y + cy) of this surface; cx < 0 copies at the
+    // source's own size. Fit mode "Prune" first cuts the source to its centred square.
+    void DrawSurface(CTQSurface* source, int x, int y, std::wstring fitMode, int cx, int cy);
+
+    // The source rectangle DrawSurface takes from a picture of the given size.
+    static RECT SourceRectForFit(SIZE picture, const std::wstring& fitMode);
+    // The back-buffer rectangle Present copies: the window's size, centred.
+    static RECT PresentSourceRect(SIZE back, SIZE window);
+    // The pixels, for tests and screenshots (null for the display).
+    const platform::Image* GetImage() const { return Surface(); }
+};
