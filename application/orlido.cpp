@@ -1,0 +1,125 @@
+#include "application/orlido.h"
+
+#include "application/mainfrm.h"
+#include "application/orlidodoc.h"
+#include "application/orlidoview.h"
+#include "platform/files.h"
+#include "platform/messageloop.h"
+#include "platform/window.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: orlido [--content DIR]\n"
+    "  --content DIR  take UserData and the common sounds (Tillbaka.wav, Nej.wav, Ja.wav,\n"
+    "                 JagValde.wav, WebBrowser.lnk) from DIR instead of the program's folder;\n"
+    "                 the environment variable ORLIDO_CONTENT does the same.\n"
+    "Setup.txt is always read from the working directory.\n";
+
+} // namespace
+
+COrlidoApp::COrlidoApp() = default;
+
+COrlidoApp::~COrlidoApp()
+{
+    ExitInstance();
+}
+
+bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments, const char* environmentValue,
+                                  std::wstring& contentFolder, bool& helpAsked, std::string& error)
+{
+    contentFolder.clear();
+    helpAsked = false;
+    if (environmentValue && *environmentValue)
+        contentFolder = platform::FromUtf8(environmentValue);
+    const std::string prefix = "--content=";
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            helpAsked = true;
+        } else if (argument == "--content") {
+            if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
+                error = "orlido: --content needs a folder";
+                return false;
+            }
+            contentFolder = platform::FromUtf8(arguments[++i]);
+        } else if (argument.rfind(prefix, 0) == 0 && argument.size() > prefix.size()) {
+            contentFolder = platform::FromUtf8(argument.substr(prefix.size()));
+        } else {
+            error = "orlido: unknown argument '" + argument + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool COrlidoApp::InitInstance(const std::vector<std::string>& arguments)
+{
+    std::wstring contentFolder;
+    bool helpAsked = false;
+    std::string error;
+    if (!ParseCommandLine(arguments, std::getenv(ContentVariable), contentFolder, helpAsked, error)) {
+        std::fprintf(stderr, "%s\n%s", error.c_str(), kUsage);
+        m_nInitExitCode = 2;
+        return false;
+    }
+    if (helpAsked) {
+        std::fputs(kUsage, stdout);
+        m_nInitExitCode = 0;
+        return false;
+    }
+    if (!contentFolder.empty() && !platform::IsFolder(contentFolder))
+        platform::TraceF(L"Orlido: the content folder '%ls' does not exist\n", contentFolder.c_str());
+
+    bool ok = false;
+    m_pMainFrame = std::make_unique<CMainFrame>(Title, ok);
+    if (!ok) {
+        std::fputs("orlido: cannot open the display (is DISPLAY set?)\n", stderr);
+        m_pMainFrame.reset();
+        m_nInitExitCode = 1;
+        return false;
+    }
+    m_pDocument = std::make_unique<COrlidoDoc>();
+    m_pDocument->OnNewDocument();
+    m_pView = std::make_unique<COrlidoView>(m_pMainFrame->GetSafeHwnd(), contentFolder);
+    m_pMainFrame->SetActiveView(m_pView.get());
+    m_pMainFrame->SetOnClose([this] { OnCloseMainFrame(); });
+
+    m_pView->OnInitialUpdate();
+    platform::ShowWindow(m_pMainFrame->GetSafeHwnd());
+    platform::InvalidateWindow(m_pMainFrame->GetSafeHwnd());
+    return true;
+}
+
+int COrlidoApp::Run(const std::vector<std::string>& arguments)
+{
+    if (!InitInstance(arguments)) {
+        ExitInstance();
+        return m_nInitExitCode;
+    }
+    const int exitCode = platform::RunMessageLoop();
+    ExitInstance();
+    return exitCode;
+}
+
+void COrlidoApp::OnCloseMainFrame()
+{
+    if (!m_pMainFrame)
+        return;
+    if (m_pView)
+        platform::SendMessage(m_pMainFrame->GetSafeHwnd(), WM_ORLIDO_SHUTDOWN, 0, 0);
+    // The window itself goes in ExitInstance, once the loop has returned: this runs inside
+    // the window's own procedure, which must not be removed while it is being called.
+    platform::QuitMessageLoop(0);
+}
+
+void COrlidoApp::ExitInstance()
+{
+    // The view goes before the frame whose window it draws into.
+    m_pView.reset();
+    m_pDocument.reset();
+    m_pMainFrame.reset();
+}

@@ -1,0 +1,143 @@
+#include "application/orlidoview.h"
+
+#include "application/tqorlidomodule.h"
+#include "platform/window.h"
+#include "superlibraries/tqdewindows/tqdewindowsnew.h"
+#include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
+
+#include <utility>
+
+namespace {
+
+constexpr int VK_RETURN = 13;
+constexpr int VK_SPACE = 32;
+
+std::wstring WithOneTrailingSlash(std::wstring folder)
+{
+    while (!folder.empty() && folder.back() == L'/')
+        folder.pop_back();
+    return folder + L"/";
+}
+
+} // namespace
+
+COrlidoView::COrlidoView(HWND window, std::wstring contentFolder)
+    : m_hWnd(window), m_strContentFolder(std::move(contentFolder))
+{
+}
+
+COrlidoView::~COrlidoView()
+{
+    // Normally taken apart by the shutdown message already; this covers an early exit.
+    OnShutdown();
+}
+
+void COrlidoView::OnInitialUpdate()
+{
+    // The key watch comes first: it also puts the main window over the whole screen, and
+    // the client size read below must be the full-screen one.
+    m_pDeWindows = new CTQDeWindows(m_hWnd);
+    m_pDeWindows->ShowFullScreen(true);
+
+    m_strExeFolder = m_strContentFolder.empty() ? CTQDeWindows::GetExeFolder()
+                                                : WithOneTrailingSlash(m_strContentFolder);
+
+    const RECT client = platform::GetClientRect(m_hWnd);
+    bool displayOk = false;
+    // A display that cannot be made is not acted on here: drawing then has no effect.
+    m_pDisplay = new CTQSurface(TQSURFACE_DISPLAY, client.right, client.bottom, displayOk, m_hWnd);
+
+    // A bare name: the settings file belongs to the working directory, not the content.
+    m_Settings = ReadStartupSettings(L"Setup.txt");
+
+    // The game controller is opened here, before the keys are added, once it is supported.
+
+    // Only the exact word "Scan" selects scan mode; space is the back switch, Enter chooses.
+    if (m_Settings.Mode == L"Scan") {
+        m_pDeWindows->AddKey(VK_SPACE);
+        m_pDeWindows->AddKey(VK_RETURN);
+    }
+
+    m_pModule = new CTQOrlidoModule(m_Settings.Mode, m_hWnd, m_pDisplay, m_strExeFolder,
+                                    m_Settings.BlinkPeriod, m_Settings.ScanPeriod,
+                                    m_Settings.AvoidExtraClicksTime);
+
+    // The game controller's worker starts here, last, once everything it calls exists.
+}
+
+void COrlidoView::WindowProc(const platform::Message& message)
+{
+    switch (message.message) {
+    case WM_PAINT:
+        OnPaint();
+        break;
+    case WM_TIMER:
+        OnTimer(static_cast<UINT_PTR>(message.wParam));
+        break;
+    case WM_LBUTTONDOWN:
+        OnLButtonDown(GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam));
+        break;
+    case WM_TQ_KEYDOWN:
+        OnWatchedKeyDown(static_cast<int>(message.wParam));
+        break;
+    case WM_ORLIDO_SHUTDOWN:
+        OnShutdown();
+        break;
+    default:
+        // Button up, right button, key up, size and destroy need nothing of the view.
+        break;
+    }
+}
+
+void COrlidoView::OnPaint()
+{
+    if (m_bShutDown)
+        return;
+    // Painting only schedules the redraw: several paints before the timer fires share the
+    // one timer identifier and give one redraw.
+    platform::SetWindowTitle(m_hWnd, Banner);
+    platform::SetTimer(m_hWnd, PaintTimerId, 0, nullptr);
+}
+
+void COrlidoView::OnTimer(UINT_PTR timerId)
+{
+    if (timerId != PaintTimerId)
+        return;
+    platform::KillTimer(m_hWnd, PaintTimerId);
+    if (m_pModule)
+        m_pModule->Redraw();
+}
+
+void COrlidoView::OnLButtonDown(int x, int y)
+{
+    if (m_pModule)
+        m_pModule->OnMouseDown(x, y);
+}
+
+void COrlidoView::OnWatchedKeyDown(int virtualKey)
+{
+    if (!m_pModule)
+        return;
+    if (virtualKey == VK_RETURN)
+        m_pModule->ChooseHighlighted();
+    else if (virtualKey == VK_SPACE)
+        m_pModule->ChooseBack();
+}
+
+void COrlidoView::OnShutdown()
+{
+    if (m_bShutDown)
+        return;
+    m_bShutDown = true;
+    // The game controller's worker is stopped here first, once it exists.
+
+    // Each pointer is cleared before its object goes, so that a message delivered while a
+    // destructor waits (the engine waits for the last program to close) finds nothing.
+    // No key reaches the engine once the watch is gone.
+    delete std::exchange(m_pDeWindows, nullptr);
+    delete std::exchange(m_pModule, nullptr);
+    delete std::exchange(m_pDisplay, nullptr);
+    platform::KillTimer(m_hWnd, PaintTimerId);
+
+    // The game controller object is deleted here, last, once it exists.
+}

@@ -1,0 +1,64 @@
+// The form view: owns everything made for one run of the board (the key watch, the display
+// surface and the choice engine), makes it in its initial update, turns mouse presses,
+// watched keys and paints into the engine's calls, and takes it all apart on the shutdown
+// message.
+#pragma once
+
+#include "application/tqstartupsettings.h"
+#include "platform/messageloop.h"
+#include "platform/types.h"
+
+#include <string>
+
+class CTQDeWindows;
+class CTQSurface;
+class CTQOrlidoModule;
+
+// Sent by the application when the main frame closes; wParam and lParam 0.
+constexpr UINT WM_ORLIDO_SHUTDOWN = WM_USER + 209;  // 1233
+
+class COrlidoView {
+public:
+    // The title written into the main window at every paint.
+    static constexpr const wchar_t* Banner = L"";
+    static constexpr UINT_PTR PaintTimerId = 1;
+
+    // window: the main window, whose client area the view fills. contentFolder, when not
+    // empty, replaces the executable's folder as the place of UserData and the common
+    // sounds.
+    COrlidoView(HWND window, std::wstring contentFolder);
+    ~COrlidoView();
+    COrlidoView(const COrlidoView&) = delete;
+    COrlidoView& operator=(const COrlidoView&) = delete;
+
+    // Makes the key watch, the display and the engine, in that order, with the settings
+    // read once from "Setup.txt" in the working directory.
+    void OnInitialUpdate();
+
+    // Every message for the view's window except the frame's close request.
+    void WindowProc(const platform::Message& message);
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    CTQDeWindows* GetDeWindows() const { return m_pDeWindows; }
+    CTQSurface* GetDisplay() const { return m_pDisplay; }
+    CTQOrlidoModule* GetModule() const { return m_pModule; }
+    const std::wstring& GetExeFolder() const { return m_strExeFolder; }
+    const TStartupSettings& GetSettings() const { return m_Settings; }
+    bool IsShutDown() const { return m_bShutDown; }
+
+private:
+    void OnPaint();
+    void OnTimer(UINT_PTR timerId);
+    void OnLButtonDown(int x, int y);
+    void OnWatchedKeyDown(int virtualKey);
+    void OnShutdown();
+
+    HWND m_hWnd = 0;
+    CTQDeWindows* m_pDeWindows = nullptr;
+    CTQSurface* m_pDisplay = nullptr;
+    CTQOrlidoModule* m_pModule = nullptr;
+    std::wstring m_strExeFolder;
+    std::wstring m_strContentFolder;
+    TStartupSettings m_Settings;
+    bool m_bShutDown = false;
+};
