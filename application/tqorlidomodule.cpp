@@ -1,0 +1,507 @@
+#include "application/tqorlidomodule.h"
+
+#include "platform/files.h"
+#include "platform/messageloop.h"
+#include "platform/pixels.h"
+#include "platform/window.h"
+#include "superlibraries/tqdewindows/tqdewindowsnew.h"
+#include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
+#include "superlibraries/tqstandard/tqstandard_wm.h"
+#include "windowsmobilelibraries/tqgraphics/tqimagebutton.h"
+#include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
+
+#include <algorithm>
+
+CTQOrlidoModule* g_pModule = nullptr;
+UINT_PTR g_nScanTimer = 0;
+UINT_PTR g_nClickGuardTimer = 0;
+
+namespace {
+
+constexpr COLORREF kPageBackground = 0x00FFE1E1;
+constexpr COLORREF kFrameColour = 0x005A5A5A;
+constexpr COLORREF kHighlightColour = 0x0000FF00;
+constexpr COLORREF kBackColour = 0x0000FFFF;
+constexpr COLORREF kNoColour = 0x000000FF;
+constexpr COLORREF kYesColour = 0x0000FF00;
+constexpr COLORREF kTextColour = RGB(1, 1, 1);
+
+constexpr int kFrameWidth = 6;
+constexpr int kHighlightWidth = 12;
+constexpr int kFontHeight = 64;
+constexpr int kColumns = 4;
+
+const wchar_t* const kMissingSoundMessage =
+    L"Fel: Ljudfilen till denna bild saknas. Alla bilder måste ha en ljudfil (som kan vara "
+    L"tom om man verkligen så önskar).";
+const wchar_t* const kMessageCaption = L"Orlido";
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// Construction and destruction
+
+CTQOrlidoModule::CTQOrlidoModule(const std::wstring& mode, HWND view, CTQSurface* display,
+                                 const std::wstring& exeFolder, int blinkPeriod, int scanPeriod,
+                                 int avoidExtraClicksTime)
+{
+    g_pModule = this;
+
+    m_pView = view;
+    m_pDisplay = display;
+    m_strExeFolder = exeFolder;
+    m_strUserData = exeFolder + L"/UserData";
+
+    m_nMode = (mode == L"Scan") ? 1 : 0;
+
+    m_nBlinkPeriod = blinkPeriod;
+    m_nScanPeriod = scanPeriod;
+    m_nAvoidExtraClicksTime = avoidExtraClicksTime;
+    if (avoidExtraClicksTime < 0) {
+        // A negative time would become an endless guard timer and drop every later click.
+        m_nAvoidExtraClicksTime = DefaultAvoidExtraClicksTime;
+        platform::TraceF(L"Negative extra-clicks time %d replaced by %d ms\n",
+                         avoidExtraClicksTime, DefaultAvoidExtraClicksTime);
+    }
+
+    m_nTop = 0;
+    m_Levels[0].Path = m_strUserData + L"/L" + IntToText5(1);
+    m_Levels[0].ScanPosition = 1;
+
+    m_rcClient = platform::GetClientRect(m_pView);
+
+    if (!BuildPage())
+        platform::TraceF(L"No first page in '%ls'\n", m_Levels[0].Path.c_str());
+
+    m_nScanPosition = m_nPictureCount;
+
+    if (m_nMode == 1)
+        StartScanning();
+}
+
+CTQOrlidoModule::~CTQOrlidoModule()
+{
+    platform::KillTimer(0, g_nScanTimer);
+    platform::KillTimer(0, g_nClickGuardTimer);
+    g_nScanTimer = 0;
+    g_nClickGuardTimer = 0;
+
+    delete m_pPanel;
+    m_pPanel = nullptr;
+
+    if (g_pModule == this)
+        g_pModule = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------
+// Page geometry and building
+
+int CTQOrlidoModule::TPageGeometry::ColumnX(int column) const
+{
+    return 5 + column * columnStep;
+}
+
+int CTQOrlidoModule::TPageGeometry::RowY(int row) const
+{
+    return 5 + row * (pictureHeight + 8);
+}
+
+int CTQOrlidoModule::TPageGeometry::BarX(int button) const
+{
+    return 5 + button * barStep;
+}
+
+CTQOrlidoModule::TPageGeometry CTQOrlidoModule::ComputeGeometry(int width, int height,
+                                                                int screenWidth, int screenHeight)
+{
+    // The 1366 x 768 screen has a lower client area than 4:3 screens, so its pictures are
+    // made a little lower to leave the answer bar room.
+    const double share = (screenWidth == 1366 && screenHeight == 768) ? 0.85 : 0.9;
+
+    TPageGeometry g;
+    g.columnStep = width / 4;
+    g.pictureWidth = g.columnStep - 10;
+    g.pictureHeight = Nearest(height / 2.0 * share);
+    g.userAreaHeight = 2 * g.pictureHeight + 17;
+    g.barStep = width / 3;
+    g.barWidth = width / 3 - 8;
+    g.barHeight = height - 2 * g.pictureHeight - 26;
+    g.barY = 2 * g.pictureHeight + 21;
+    return g;
+}
+
+bool CTQOrlidoModule::BuildPage()
+{
+    const std::wstring prefix = CurrentLevel().Path + L"/B";
+    if (!CTQImageButtonPanel::HasPictures(prefix))
+        return false;
+
+    delete m_pPanel;
+    m_pPanel = nullptr;
+
+    const TPageGeometry g = ComputeGeometry(m_rcClient.right - m_rcClient.left,
+                                            m_rcClient.bottom - m_rcClient.top,
+                                            CTQDeWindows::GetScreenWidth(),
+                                            CTQDeWindows::GetScreenHeight());
+
+    m_pPanel = new CTQImageButtonPanel(m_pDisplay);
+    m_pPanel->SetFrameColor(kFrameColour);
+    m_pPanel->SetFrameWidth(kFrameWidth);
+    m_pPanel->SetHighlightWidth(kHighlightWidth);
+    m_pPanel->SetFontHeight(kFontHeight);
+    if (m_nMode == 1)
+        m_pPanel->SetBlinkPeriod(m_nBlinkPeriod);
+
+    m_nUserAreaHeight = g.userAreaHeight;
+    m_nSelected = -1;
+
+    const int found = m_pPanel->AddButtonsFromFolder(prefix, 0, 0, g.pictureWidth,
+                                                     g.pictureHeight, L"Prune", false);
+    m_nPictureCount = found;
+    DropPicturesWithoutRow(found);
+
+    for (int k = 0; k < m_nPictureCount; ++k)
+        m_pPanel->SetButtonPosition(k, g.ColumnX(k % kColumns), g.RowY(k / kColumns));
+
+    AddAnswerBar(g);
+    return true;
+}
+
+// The grid has three rows of four. Pictures beyond the twelfth have no place on the page:
+// they are taken out of the panel, so that the answer bar follows picture twelve and every
+// index stays in step with its picture number.
+void CTQOrlidoModule::DropPicturesWithoutRow(int foundPictures)
+{
+    if (foundPictures <= MaxPicturesOnPage)
+        return;
+
+    auto& buttons = m_pPanel->m_Buttons;
+    const auto keep = static_cast<std::ptrdiff_t>(
+        std::min<std::size_t>(buttons.size(), static_cast<std::size_t>(MaxPicturesOnPage)));
+    for (auto it = buttons.begin() + keep; it != buttons.end(); ++it)
+        delete *it;
+    buttons.erase(buttons.begin() + keep, buttons.end());
+
+    m_nPictureCount = MaxPicturesOnPage;
+    platform::TraceF(L"Page '%ls' has %d pictures; only the first %d are shown\n",
+                     CurrentLevel().Path.c_str(), foundPictures, MaxPicturesOnPage);
+}
+
+void CTQOrlidoModule::AddAnswerBar(const TPageGeometry& g)
+{
+    const COLORREF colours[3] = { kBackColour, kNoColour, kYesColour };
+    const wchar_t* const texts[3] = { L"Tillbaka", L"Nej", L"Ja" };
+    const wchar_t* const sounds[3] = { L"Tillbaka.wav", L"Nej.wav", L"Ja.wav" };
+
+    for (int b = 0; b < 3; ++b)
+        m_pPanel->AddBlankButton(g.BarX(b), g.barY, g.barWidth, g.barHeight, colours[b], false);
+    for (int b = 0; b < 3; ++b)
+        m_pPanel->SetButtonText(m_nPictureCount + b, texts[b]);
+    for (int b = 0; b < 3; ++b)
+        m_pPanel->SetSoundPath(m_nPictureCount + b, m_strExeFolder + sounds[b]);
+}
+
+// ---------------------------------------------------------------------------------------
+// Navigation
+
+std::wstring CTQOrlidoModule::SubPagePath(int index) const
+{
+    return m_Levels[static_cast<std::size_t>(m_nTop)].Path + L"/L" + IntToText5(index + 1);
+}
+
+bool CTQOrlidoModule::GoDown(int index)
+{
+    if (m_nTop + 1 >= LevelCount) {
+        platform::TraceF(L"Sub-page of picture %d refused: the page stack holds %d levels\n",
+                         index + 1, LevelCount);
+        return false;
+    }
+
+    const std::wstring subPage = SubPagePath(index);
+    if (!IsExistingFolder(subPage))
+        return false;
+
+    m_Levels[static_cast<std::size_t>(m_nTop + 1)].Path = subPage;
+    ++m_nTop;
+
+    const bool built = BuildPage();
+    if (!built)
+        --m_nTop;
+
+    m_nScanPosition = m_nPictureCount;
+
+    if (built)
+        Redraw();
+    return built;
+}
+
+void CTQOrlidoModule::GoBack()
+{
+    if (m_nTop <= 0)
+        return;
+
+    --m_nTop;
+    BuildPage();
+    m_nScanPosition = CurrentLevel().ScanPosition;
+    Redraw();
+}
+
+// ---------------------------------------------------------------------------------------
+// Drawing
+
+void CTQOrlidoModule::Redraw()
+{
+    if (m_bMessageBoxOpen)
+        return;
+
+    CTQSurface* back = CTQSurface::GetBack();
+    if (m_pDisplay == nullptr || back == nullptr)
+        return;
+
+    if (m_pPanel == nullptr) {
+        DrawNoPageMessage();
+    } else {
+        if (back->BeginDraw()) {
+            back->Clear(kPageBackground);
+            back->EndDraw();
+        }
+        if (m_bPictureActive) {
+            const int count = m_pPanel->GetCount();
+            m_pPanel->DrawButtons(count - 3, count - 1);
+            if (m_pShownPicture != nullptr) {
+                const int side = m_nUserAreaHeight - 40;
+                back->DrawSurface(m_pShownPicture, CTQDeWindows::GetScreenWidth() / 2 - side / 2,
+                                  20, L"Prune", side, side);
+            }
+        } else {
+            m_pPanel->DrawButtons(-1, -1);
+        }
+    }
+
+    const SIZE size = back->GetSurfaceSize();
+    // A film or program covers the user area: only the part below it is put on the screen.
+    const int top = (m_bFilmActive || m_bProgramActive) ? m_nUserAreaHeight : 0;
+    m_pDisplay->PresentRect(0, top, size.cx, size.cy);
+}
+
+// Without a first page the board would be blank; it tells the carer where the pictures go.
+void CTQOrlidoModule::DrawNoPageMessage()
+{
+    CTQSurface* back = CTQSurface::GetBack();
+    if (!back->BeginDraw())
+        return;
+    back->Clear(kPageBackground);
+
+    const std::wstring text =
+        L"Ingen första sida hittades.\n"
+        L"\n"
+        L"Lägg bilderna i mappen UserData/L00001 bredvid programmet:\n"
+        L"B00001.jpg med ljudet B00001.wav, B00002.jpg med ljudet B00002.wav\n"
+        L"och så vidare. Starta sedan programmet igen.\n"
+        L"\n"
+        L"Mappen som söktes: " + m_Levels[0].Path;
+
+    const SIZE size = back->GetSurfaceSize();
+    const int margin = 20;
+    back->SetColor(kTextColour);
+    back->SetBkMode(TRANSPARENT);
+
+    // Start with a large font and shrink it until the longest line fits the width.
+    RECT block;
+    for (int height = std::max(16, size.cy / 20);; height = height * 4 / 5) {
+        back->SetFont(CTQDeWindows::GetDefaultFontFace(), height, 700);
+        block = RECT{ 0, 0, size.cx, size.cy };
+        back->Text(block, text, DT_CALCRECT);
+        if (block.right <= size.cx - 2 * margin || height <= 12)
+            break;
+    }
+
+    const int w = block.right - block.left;
+    const int h = block.bottom - block.top;
+    RECT place{ std::max(margin, size.cx / 2 - w / 2), std::max(margin, size.cy / 2 - h / 2), 0, 0 };
+    place.right = place.left + w;
+    place.bottom = place.top + h;
+    back->Text(place, text, DT_NOCLIP);
+    back->EndDraw();
+}
+
+// ---------------------------------------------------------------------------------------
+// Choosing
+
+bool CTQOrlidoModule::IsActivityRunning() const
+{
+    return m_bFilmActive || m_bPictureActive || m_bProgramActive;
+}
+
+void CTQOrlidoModule::OnMouseDown(int x, int y)
+{
+    if (m_pPanel == nullptr || m_bClickGuard || m_nChoicesRunning > 0 || m_bMessageBoxOpen)
+        return;
+
+    m_bClickGuard = true;
+    StartClickGuardTimer();
+
+    const int index = m_pPanel->HitTestAndSelect(x, y);
+    if (index >= 0)
+        Choose(index);
+}
+
+void CTQOrlidoModule::ChooseHighlighted()
+{
+    Choose(m_nScanPosition);
+}
+
+void CTQOrlidoModule::ChooseBack()
+{
+    Choose(m_nPictureCount);
+}
+
+void CTQOrlidoModule::Choose(int index)
+{
+    // While the missing-sound message is up, a switch press is meant for the message.
+    if (m_pPanel == nullptr || m_bMessageBoxOpen)
+        return;
+    if (index < 0 || index > m_nPictureCount + 2)
+        return;
+
+    ++m_nChoicesRunning;
+    CarryOutChoice(index);
+    --m_nChoicesRunning;
+
+    // The guard runs from the end of the choice, so clicks made while it was carried out
+    // (queued behind a sound played to its end or a wait) and just after it are dropped,
+    // whichever comes first when the loop runs again: the queued clicks or the timer.
+    if (m_nChoicesRunning == 0) {
+        m_bClickGuard = true;
+        StartClickGuardTimer();
+    }
+}
+
+void CTQOrlidoModule::CarryOutChoice(int index)
+{
+    const int n = m_nPictureCount;
+
+    if (index < n) {
+        if (IsActivityRunning())
+            return;
+
+        CurrentLevel().ScanPosition = m_nScanPosition;
+
+        m_nSelected = index;
+        m_pPanel->Highlight(index, kHighlightColour);
+        Redraw();
+
+        const bool hasSubPage = IsExistingFolder(SubPagePath(index));
+        if (!PlayPictureSound(index, m_nMode == 1, hasSubPage))
+            return;
+
+        GoDown(index);
+        return;
+    }
+
+    m_SoundPlayer.PlaySync(m_pPanel->GetSoundPath(index));
+
+    if (index == n) {
+        // While an activity covers the page, "Tillbaka" belongs to the activity.
+        if (IsActivityRunning())
+            return;
+        if (m_nTop > 0) {
+            GoBack();
+            m_nSelected = -1;
+        }
+    }
+}
+
+bool CTQOrlidoModule::PlayPictureSound(int index, bool chosenInScanMode, bool hasSubPage)
+{
+    if (m_pPanel == nullptr)
+        return false;
+
+    const std::wstring sound = m_pPanel->GetSoundPath(index);
+    if (sound.empty()) {
+        // The scan goes on behind an open message; it does not stack a second one on it.
+        if (m_bMessageBoxOpen)
+            return false;
+        m_bMessageBoxOpen = true;
+        platform::MessageBox(m_pView, kMissingSoundMessage, kMessageCaption);
+        m_bMessageBoxOpen = false;
+        return false;
+    }
+
+    if (chosenInScanMode)
+        m_SoundPlayer.PlayAsync(m_strExeFolder + L"JagValde.wav");
+    else if (hasSubPage)
+        m_SoundPlayer.PlaySync(sound);
+    else
+        m_SoundPlayer.PlayAsync(sound);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Timers and scanning
+
+void CTQOrlidoModule::ModuleTimerProc(HWND, UINT, UINT_PTR timerId, DWORD)
+{
+    if (g_pModule != nullptr)
+        g_pModule->OnTimer(timerId);
+}
+
+void CTQOrlidoModule::OnTimer(UINT_PTR timerId)
+{
+    if (timerId == 0)
+        return;
+
+    if (timerId == g_nScanTimer) {
+        ScanStep();
+        return;
+    }
+
+    if (timerId == g_nClickGuardTimer) {
+        platform::KillTimer(0, timerId);
+        g_nClickGuardTimer = 0;
+        // A tick served inside a choice (from a message box's loop) does not end the guard:
+        // the end of the choice starts it again.
+        if (m_nChoicesRunning == 0)
+            m_bClickGuard = false;
+    }
+}
+
+void CTQOrlidoModule::StartClickGuardTimer()
+{
+    platform::KillTimer(0, g_nClickGuardTimer);
+    g_nClickGuardTimer = platform::SetTimer(0, 0, static_cast<UINT>(m_nAvoidExtraClicksTime),
+                                            ModuleTimerProc);
+}
+
+void CTQOrlidoModule::StartScanning()
+{
+    ScanStep();
+    platform::KillTimer(0, g_nScanTimer);
+    g_nScanTimer = platform::SetTimer(0, 0, static_cast<UINT>(std::max(0, m_nScanPeriod)),
+                                      ModuleTimerProc);
+}
+
+void CTQOrlidoModule::ScanStep()
+{
+    if (m_pPanel == nullptr || m_nPictureCount <= 0)
+        return;
+    // An activity covers the page: the scan waits where it is.
+    if (m_pPanel->m_bPresentSuspended)
+        return;
+
+    ++m_nScanPosition;
+    if (m_nScanPosition > m_nPictureCount - 1 || m_nScanPosition < 0)
+        m_nScanPosition = 0;
+    ScanTo(m_nScanPosition);
+}
+
+void CTQOrlidoModule::ScanTo(int index)
+{
+    if (m_pPanel == nullptr)
+        return;
+
+    m_pPanel->m_nCurrentIndex = index;
+    m_pPanel->Highlight(index, kHighlightColour);
+    Redraw();
+    PlayPictureSound(index, false, false);
+}

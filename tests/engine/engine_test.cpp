@@ -1,0 +1,615 @@
+// Scenario tests of the choice engine on the fake desktop: small page trees written to a
+// temporary folder, the virtual clock, recorded sounds and scripted message boxes.
+#include "application/tqorlidomodule.h"
+
+#include "platform/fake/fake_audio.h"
+#include "platform/fake/fake_messageloop.h"
+#include "platform/fake/fake_window.h"
+#include "platform/files.h"
+#include "platform/messageloop.h"
+#include "platform/pixels.h"
+#include "platform/window.h"
+#include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
+#include "windowsmobilelibraries/tqgraphics/tqimagebutton.h"
+#include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::wstring kMissingSound =
+    L"Fel: Ljudfilen till denna bild saknas. Alla bilder måste ha en ljudfil (som kan vara "
+    L"tom om man verkligen så önskar).";
+
+std::wstring Number(int n)
+{
+    wchar_t text[8];
+    std::swprintf(text, 8, L"%05d", n);
+    return text;
+}
+
+class EngineTest : public ::testing::Test {
+public:
+    void SetUp() override
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_root = fs::temp_directory_path() /
+                 (std::string("orlido-engine-") + info->test_suite_name() + "-" + info->name());
+        m_exe = m_root.wstring() + L"/";
+        platform::SetTraceCapture([this](const std::wstring& line) { m_trace += line; });
+        Reset();
+    }
+
+    void TearDown() override
+    {
+        StopEngine();
+        platform::SetTraceCapture(nullptr);
+        fs::remove_all(m_root);
+    }
+
+    // A fresh desktop, clock, sound record and content folder.
+    void Reset(int screenWidth = 1024, int screenHeight = 768)
+    {
+        if (m_engine)
+            StopEngine();
+        fake::ResetMessageLoop();
+        fake::ResetAudio();
+        fake::ResetWindow(screenWidth, screenHeight);
+        fs::remove_all(m_root);
+        fs::create_directories(m_root);
+
+        m_view = platform::CreateMainWindow(L"Orlido");
+        platform::SetWindowProc(m_view, [this](const platform::Message& m) {
+            if (m.message == WM_LBUTTONDOWN && m_engine)
+                m_engine->OnMouseDown(GET_X_LPARAM(m.lParam), GET_Y_LPARAM(m.lParam));
+        });
+    }
+
+    void StopEngine()
+    {
+        m_engine.reset();
+        EXPECT_EQ(g_pModule, nullptr);
+        // The engine's timers and the last panel's blink timer end with the engine.
+        EXPECT_EQ(fake::ActiveTimerCount(), 0);
+        m_display.reset();
+    }
+
+    // A page folder (relative to UserData) with pictures 1..count, each with a sound.
+    std::wstring Page(const std::wstring& relative, int count)
+    {
+        const std::wstring folder = m_exe + L"UserData/" + relative;
+        fs::create_directories(fs::path(folder));
+        for (int n = 1; n <= count; ++n)
+            Picture(relative, n);
+        return folder;
+    }
+
+    // Picture n of a page folder, as a small PNG, with an empty sound file unless told not.
+    void Picture(const std::wstring& relative, int n, bool withSound = true,
+                 const std::wstring& extension = L".png")
+    {
+        const std::wstring folder = m_exe + L"UserData/" + relative;
+        fs::create_directories(fs::path(folder));
+        platform::Image image;
+        ASSERT_TRUE(image.Create(8, 6));
+        image.Fill(0xFF000000u | static_cast<std::uint32_t>(n * 0x101010));
+        ASSERT_TRUE(platform::WritePng(image, folder + L"/B" + Number(n) + L" bild" + extension));
+        if (withSound)
+            std::ofstream(fs::path(folder + L"/B" + Number(n) + L".wav"));
+    }
+
+    void Start(const std::wstring& mode = L"Standard", int extraClicks = 50, int width = 1024,
+               int height = 768)
+    {
+        if (width != 1024 || height != 768)
+            fake::SetClientPlacement(m_view, RECT{ 0, 0, width, height });
+        bool ok = false;
+        m_display = std::make_unique<CTQSurface>(TQSURFACE_DISPLAY, width, height, ok, m_view);
+        ASSERT_TRUE(ok);
+        m_engine = std::make_unique<CTQOrlidoModule>(mode, m_view, m_display.get(), m_exe, 1000,
+                                                     3000, extraClicks);
+    }
+
+    CTQImageButtonPanel* Panel() const { return m_engine->GetPanel(); }
+    CTQImageButton* Button(int index) const
+    {
+        return Panel()->m_Buttons.at(static_cast<std::size_t>(index));
+    }
+
+    // The index of the one highlighted button, -1 for none, -2 for more than one.
+    int Highlighted() const
+    {
+        int found = -1;
+        for (int i = 0; i < Panel()->GetCount(); ++i) {
+            if (Button(i)->IsHighlighted())
+                found = (found == -1) ? i : -2;
+        }
+        return found;
+    }
+
+    // Sound file names played so far (the part after the last "/"), "+" marking a sound
+    // played to its end.
+    std::vector<std::wstring> Sounds() const
+    {
+        std::vector<std::wstring> names;
+        for (const auto& record : fake::PlayedSounds()) {
+            const auto slash = record.path.find_last_of(L'/');
+            names.push_back((record.sync ? L"+" : L"") + record.path.substr(slash + 1));
+        }
+        return names;
+    }
+
+    // Client point inside button index.
+    POINT Inside(int index) const
+    {
+        const POINT p = Button(index)->GetPosition();
+        return POINT{ p.x + 20, p.y + 20 };
+    }
+    void ClickAt(unsigned atMs, int index)
+    {
+        const POINT p = Inside(index);
+        fake::ScheduleClick(atMs, m_view, p.x, p.y);
+    }
+
+    fs::path m_root;
+    std::wstring m_exe;
+    std::wstring m_trace;
+    HWND m_view = 0;
+    std::unique_ptr<CTQSurface> m_display;
+    std::unique_ptr<CTQOrlidoModule> m_engine;
+};
+
+// --- Page building -----------------------------------------------------------------------
+
+TEST_F(EngineTest, GeometryOfA1024x768Page)
+{
+    Page(L"L00001", 9);
+    Start();
+
+    ASSERT_EQ(m_engine->GetPictureCount(), 9);
+    ASSERT_EQ(Panel()->GetCount(), 12);
+    const int xs[4] = { 5, 261, 517, 773 };
+    const int ys[3] = { 5, 359, 713 };
+    for (int k = 0; k < 9; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(Button(k)->GetPosition(), (POINT{ xs[k % 4], ys[k / 4] }));
+        EXPECT_EQ(Button(k)->GetSize(), (SIZE{ 246, 346 }));
+    }
+    EXPECT_EQ(m_engine->GetUserAreaHeight(), 709);
+
+    const int barXs[3] = { 5, 346, 687 };
+    for (int b = 0; b < 3; ++b) {
+        SCOPED_TRACE(b);
+        EXPECT_EQ(Button(9 + b)->GetPosition(), (POINT{ barXs[b], 713 }));
+        EXPECT_EQ(Button(9 + b)->GetSize(), (SIZE{ 333, 50 }));
+    }
+    EXPECT_EQ(Panel()->GetBlinkPeriod(), 0);  // standard mode: no blinking
+}
+
+TEST_F(EngineTest, PictureHeightDependsOnTheScreen)
+{
+    struct Case {
+        int screenWidth, screenHeight, clientWidth, clientHeight, pictureHeight;
+    };
+    const Case cases[] = {
+        { 1366, 768, 1366, 740, 315 },  // 370 * 0.85 = 314.5 goes up
+        { 1400, 768, 1366, 740, 333 },  // any other screen: 370 * 0.9
+        { 1366, 768, 1366, 768, 326 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.screenWidth);
+        Reset(c.screenWidth, c.screenHeight);
+        Page(L"L00001", 1);
+        Start(L"Standard", 50, c.clientWidth, c.clientHeight);
+        EXPECT_EQ(Button(0)->GetSize().cy, c.pictureHeight);
+        EXPECT_EQ(m_engine->GetUserAreaHeight(), 2 * c.pictureHeight + 17);
+        EXPECT_EQ(Button(1)->GetPosition().y, 2 * c.pictureHeight + 21);
+        EXPECT_EQ(Button(1)->GetSize().cy, c.clientHeight - 2 * c.pictureHeight - 26);
+    }
+}
+
+TEST_F(EngineTest, PictureNumbersEndAtTheFirstGap)
+{
+    Picture(L"L00001", 1, true, L".jpg");
+    Picture(L"L00001", 2, true, L".jpg");
+    Picture(L"L00001", 4, true, L".jpg");
+    Start();
+
+    EXPECT_EQ(m_engine->GetPictureCount(), 2);
+    ASSERT_EQ(Panel()->GetCount(), 5);
+    EXPECT_EQ(Panel()->GetSoundPath(2), m_exe + L"Tillbaka.wav");
+    EXPECT_EQ(Panel()->GetSoundPath(3), m_exe + L"Nej.wav");
+    EXPECT_EQ(Panel()->GetSoundPath(4), m_exe + L"Ja.wav");
+}
+
+TEST_F(EngineTest, PicturesBeyondTheTwelfthAreLeftOut)
+{
+    Page(L"L00001", 14);
+    Start();
+
+    EXPECT_EQ(m_engine->GetPictureCount(), 12);
+    ASSERT_EQ(Panel()->GetCount(), 15);
+    EXPECT_NE(Panel()->GetSoundPath(11).find(L"B00012.wav"), std::wstring::npos);
+    EXPECT_EQ(Panel()->GetSoundPath(12), m_exe + L"Tillbaka.wav");
+    EXPECT_NE(m_trace.find(L"14 pictures"), std::wstring::npos);
+
+    m_engine->ChooseBack();
+    EXPECT_EQ(Sounds().back(), L"+Tillbaka.wav");
+}
+
+// --- Navigation ----------------------------------------------------------------------------
+
+TEST_F(EngineTest, PictureWithSubPageOpensItAfterItsSound)
+{
+    Page(L"L00001", 3);
+    Page(L"L00001/L00003", 2);
+    Start();
+
+    ClickAt(0, 2);
+    fake::Advance(10);
+
+    EXPECT_EQ(m_engine->GetTop(), 1);
+    EXPECT_EQ(m_engine->GetPictureCount(), 2);
+    EXPECT_NE(Panel()->GetSoundPath(0).find(L"L00003/B00001.wav"), std::wstring::npos);
+    EXPECT_EQ(Sounds(), std::vector<std::wstring>{ L"+B00003.wav" });
+    EXPECT_EQ(fake::PlayedSounds()[0].atMs, 0u);
+    EXPECT_GE(platform::GetTickCount(), 1000u);  // the page changed after the sound
+
+    m_engine->ChooseBack();
+    EXPECT_EQ(m_engine->GetTop(), 0);
+    EXPECT_EQ(m_engine->GetPictureCount(), 3);
+    EXPECT_EQ(m_engine->GetSelected(), -1);
+    EXPECT_EQ(Sounds().back(), L"+Tillbaka.wav");
+}
+
+TEST_F(EngineTest, EmptySubPageKeepsThePageButResetsTheScan)
+{
+    Page(L"L00001", 4);
+    fs::create_directories(fs::path(m_exe + L"UserData/L00001/L00003"));
+    Start(L"Scan");
+    fake::Advance(3000);  // picture 2 highlighted
+    CTQImageButtonPanel* before = Panel();
+
+    m_engine->Choose(2);
+
+    EXPECT_EQ(m_engine->GetTop(), 0);
+    EXPECT_EQ(Panel(), before);
+    EXPECT_EQ(m_engine->GetSelected(), 2);
+    EXPECT_EQ(m_engine->GetScanPosition(), 4);
+    fake::Advance(3000);
+    EXPECT_EQ(Highlighted(), 0);
+}
+
+TEST_F(EngineTest, GoingDeeperThanTheStackIsRefused)
+{
+    std::wstring relative = L"L00001";
+    Page(relative, 1);
+    for (int level = 1; level <= CTQOrlidoModule::LevelCount; ++level) {
+        relative += L"/L00001";
+        Page(relative, 1);
+    }
+    Start();
+
+    for (int level = 1; level < CTQOrlidoModule::LevelCount; ++level)
+        ASSERT_TRUE(m_engine->GoDown(0)) << level;
+    ASSERT_EQ(m_engine->GetTop(), CTQOrlidoModule::LevelCount - 1);
+    CTQImageButtonPanel* deepest = Panel();
+
+    EXPECT_FALSE(m_engine->GoDown(0));
+    EXPECT_EQ(m_engine->GetTop(), CTQOrlidoModule::LevelCount - 1);
+    EXPECT_EQ(Panel(), deepest);
+
+    // Choosing the picture on the deepest page plays its sound and stays there.
+    m_engine->Choose(0);
+    EXPECT_EQ(m_engine->GetTop(), CTQOrlidoModule::LevelCount - 1);
+    m_engine->ChooseBack();
+    EXPECT_EQ(m_engine->GetTop(), CTQOrlidoModule::LevelCount - 2);
+}
+
+// --- Choosing ------------------------------------------------------------------------------
+
+TEST_F(EngineTest, PictureWithoutSubPageStaysMarkedWhileItsSoundPlays)
+{
+    Page(L"L00001", 3);
+    Start();
+
+    m_engine->Choose(1);
+
+    EXPECT_EQ(Sounds(), std::vector<std::wstring>{ L"B00002.wav" });
+    EXPECT_EQ(m_engine->GetSelected(), 1);
+    EXPECT_EQ(Highlighted(), 1);
+    EXPECT_EQ(Button(1)->GetCurrentColor(), 0x0000FF00u);
+    EXPECT_EQ(m_engine->GetTop(), 0);
+}
+
+TEST_F(EngineTest, AnswerBarOnTheFirstPageOnlyPlaysItsSound)
+{
+    Page(L"L00001", 2);
+    Start();
+    m_engine->Choose(0);
+    CTQImageButtonPanel* page = Panel();
+
+    const struct {
+        int index;
+        const wchar_t* sound;
+    } buttons[] = { { 3, L"+Nej.wav" }, { 4, L"+Ja.wav" }, { 2, L"+Tillbaka.wav" } };
+    for (const auto& b : buttons) {
+        SCOPED_TRACE(b.index);
+        const unsigned before = platform::GetTickCount();
+        m_engine->Choose(b.index);
+        EXPECT_EQ(Sounds().back(), b.sound);
+        EXPECT_EQ(platform::GetTickCount(), before + 1000);  // played to its end
+        EXPECT_EQ(m_engine->GetTop(), 0);
+        EXPECT_EQ(m_engine->GetSelected(), 0);
+        EXPECT_EQ(Panel(), page);
+    }
+}
+
+TEST_F(EngineTest, PictureWithoutSoundShowsTheMessageAndGoesNowhere)
+{
+    Page(L"L00001", 1);
+    Picture(L"L00001", 2, false);
+    Page(L"L00001/L00002", 1);
+    Start();
+    m_engine->Redraw();
+
+    int presentsWhileOpen = -1;
+    fake::SetMessageBoxHandler([&](const fake::MessageBoxRecord&) {
+        EXPECT_TRUE(m_engine->IsMessageBoxOpen());
+        const int before = fake::PresentCount();
+        m_engine->Redraw();
+        m_engine->ChooseBack();  // a switch press while the message is up does nothing
+        presentsWhileOpen = fake::PresentCount() - before;
+    });
+    m_engine->Choose(1);
+
+    ASSERT_EQ(fake::MessageBoxes().size(), 1u);
+    EXPECT_EQ(fake::MessageBoxes()[0].text, kMissingSound);
+    EXPECT_EQ(presentsWhileOpen, 0);
+    EXPECT_FALSE(m_engine->IsMessageBoxOpen());
+    EXPECT_TRUE(Sounds().empty());
+    EXPECT_EQ(m_engine->GetTop(), 0);
+    EXPECT_EQ(m_engine->GetSelected(), 1);
+    EXPECT_EQ(Highlighted(), 1);
+}
+
+TEST_F(EngineTest, PicturesOverTheAnswerBarAreHitFirst)
+{
+    Page(L"L00001", 12);
+    Start();
+
+    // (100, 730) lies in picture 9 (row 2 from y 713) and in "Tillbaka".
+    fake::ScheduleClick(0, m_view, 100, 730);
+    fake::Advance(10);
+
+    EXPECT_EQ(Sounds(), std::vector<std::wstring>{ L"B00009.wav" });
+    EXPECT_EQ(m_engine->GetSelected(), 8);
+}
+
+// --- The click guard -------------------------------------------------------------------------
+
+TEST_F(EngineTest, ClickGuardDropsQuickSecondClicks)
+{
+    const struct {
+        unsigned gapMs;
+        int extraClicks;
+        std::size_t choices;
+    } cases[] = { { 30, 50, 1 }, { 200, 50, 2 }, { 500, -1, 2 }, { 30, -1, 1 } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.gapMs);
+        SCOPED_TRACE(c.extraClicks);
+        Reset();
+        Page(L"L00001", 2);
+        Start(L"Standard", c.extraClicks);
+
+        ClickAt(0, 0);
+        ClickAt(c.gapMs, 1);
+        fake::Advance(1000);
+
+        EXPECT_EQ(Sounds().size(), c.choices);
+        EXPECT_FALSE(m_engine->IsClickGuardSet());
+    }
+    // A negative time is replaced by the default, with one trace line.
+    EXPECT_EQ(m_engine->GetAvoidExtraClicksTime(), 50);
+    EXPECT_NE(m_trace.find(L"Negative extra-clicks time -1"), std::wstring::npos);
+}
+
+TEST_F(EngineTest, ClicksDuringAChoiceAndJustAfterItAreDropped)
+{
+    Page(L"L00001", 2);
+    Page(L"L00001/L00001", 3);
+    Start();
+
+    ClickAt(0, 0);     // picture 1: its sound plays to its end (1000 ms), then the sub-page
+    ClickAt(500, 1);   // made while the sound plays
+    ClickAt(1030, 1);  // 30 ms after the choice has ended
+    fake::Advance(1100);
+    EXPECT_EQ(Sounds(), std::vector<std::wstring>{ L"+B00001.wav" });
+    EXPECT_EQ(m_engine->GetTop(), 1);
+    EXPECT_EQ(m_engine->GetSelected(), -1);
+
+    ClickAt(1200, 1);  // well after: taken
+    fake::Advance(200);
+    EXPECT_EQ(Sounds().back(), L"B00002.wav");
+    EXPECT_EQ(m_engine->GetSelected(), 1);
+}
+
+TEST_F(EngineTest, ClickOutsideEveryButtonStillSetsTheGuard)
+{
+    Page(L"L00001", 1);
+    Start();
+
+    fake::ScheduleClick(0, m_view, 1000, 300);  // right of picture 1, above the answer bar
+    ClickAt(20, 0);
+    fake::Advance(100);
+    EXPECT_TRUE(Sounds().empty());
+    ClickAt(200, 0);
+    fake::Advance(100);
+    EXPECT_EQ(Sounds(), std::vector<std::wstring>{ L"B00001.wav" });
+}
+
+// --- Scanning --------------------------------------------------------------------------------
+
+TEST_F(EngineTest, ScanVisitsThePicturesOnlyAtTheScanPeriod)
+{
+    Page(L"L00001", 3);
+    Start(L"Scan");
+    EXPECT_EQ(Panel()->GetBlinkPeriod(), 1000);
+
+    const int expected[] = { 0, 1, 2, 0, 1 };
+    for (int step = 0; step < 5; ++step) {
+        SCOPED_TRACE(step);
+        if (step > 0)
+            fake::Advance(3000);
+        EXPECT_EQ(Highlighted(), expected[step]);
+        EXPECT_EQ(Panel()->m_nCurrentIndex, expected[step]);
+        const auto& last = fake::PlayedSounds().back();
+        EXPECT_EQ(last.atMs, static_cast<unsigned>(3000 * step));
+        EXPECT_FALSE(last.sync);
+        EXPECT_NE(last.path.find(L"B0000" + std::to_wstring(expected[step] + 1) + L".wav"),
+                  std::wstring::npos);
+    }
+    EXPECT_EQ(fake::PlayedSounds().size(), 5u);
+}
+
+TEST_F(EngineTest, ModeTextMustBeScanExactly)
+{
+    for (const wchar_t* mode : { L"scan", L"Standard", L"", L"SCAN" }) {
+        SCOPED_TRACE(std::wstring(mode));
+        Reset();
+        Page(L"L00001", 3);
+        Start(mode);
+        fake::Advance(7000);
+
+        EXPECT_FALSE(m_engine->IsScanMode());
+        EXPECT_EQ(Highlighted(), -1);
+        EXPECT_EQ(Panel()->GetBlinkPeriod(), 0);
+        // The scan position rests at the picture count: the choose switch is "Tillbaka".
+        m_engine->ChooseHighlighted();
+        EXPECT_EQ(Sounds(), std::vector<std::wstring>{ L"+Tillbaka.wav" });
+    }
+}
+
+TEST_F(EngineTest, ChoosingTheHighlightedPicturePlaysTheCommonSound)
+{
+    Page(L"L00001", 3);
+    Page(L"L00001/L00002", 2);
+    Start(L"Scan");
+    fake::Advance(3000);  // picture 2
+
+    m_engine->ChooseHighlighted();
+
+    EXPECT_EQ(Sounds().back(), L"JagValde.wav");
+    EXPECT_EQ(m_engine->GetTop(), 1);
+    EXPECT_EQ(m_engine->GetScanPosition(), 2);  // the new page starts at its picture 1
+    fake::Advance(3000);
+    EXPECT_EQ(Highlighted(), 0);
+    EXPECT_NE(fake::PlayedSounds().back().path.find(L"L00002/B00001.wav"), std::wstring::npos);
+}
+
+TEST_F(EngineTest, ComingBackRestoresTheScanPosition)
+{
+    Page(L"L00001", 4);
+    Page(L"L00001/L00003", 2);
+    Start(L"Scan");
+    fake::Advance(6000);  // picture 3
+    ASSERT_EQ(Highlighted(), 2);
+
+    m_engine->ChooseHighlighted();
+    ASSERT_EQ(m_engine->GetTop(), 1);
+    m_engine->ChooseBack();
+
+    EXPECT_EQ(m_engine->GetTop(), 0);
+    EXPECT_EQ(m_engine->GetScanPosition(), 2);
+    fake::Advance(3000);
+    EXPECT_EQ(Highlighted(), 3);
+}
+
+TEST_F(EngineTest, ScanWaitsWhileThePageIsCovered)
+{
+    Page(L"L00001", 3);
+    Start(L"Scan");
+    fake::Advance(3000);  // picture 2
+    const std::size_t sounds = fake::PlayedSounds().size();
+
+    Panel()->m_bPresentSuspended = true;
+    fake::Advance(6000);
+    EXPECT_EQ(Highlighted(), 1);
+    EXPECT_EQ(fake::PlayedSounds().size(), sounds);
+
+    Panel()->m_bPresentSuspended = false;
+    fake::Advance(3000);
+    EXPECT_EQ(Highlighted(), 2);
+}
+
+TEST_F(EngineTest, ScanGoesOnBehindTheMissingSoundMessage)
+{
+    Picture(L"L00001", 1);
+    Picture(L"L00001", 2, false);
+    Picture(L"L00001", 3, false);
+    Picture(L"L00001", 4);
+    Start(L"Scan");
+
+    std::vector<int> highlightedWhileOpen;
+    fake::SetMessageBoxHandler([&](const fake::MessageBoxRecord&) {
+        for (int i = 0; i < 2; ++i) {
+            fake::Advance(3000);
+            highlightedWhileOpen.push_back(Highlighted());
+        }
+    });
+    fake::Advance(3000);  // picture 2: the message opens
+
+    // Picture 3 has no sound either, but a second message is not stacked on the first.
+    ASSERT_EQ(fake::MessageBoxes().size(), 1u);
+    EXPECT_EQ(fake::MessageBoxes()[0].text, kMissingSound);
+    EXPECT_EQ(highlightedWhileOpen, (std::vector<int>{ 2, 3 }));
+    EXPECT_EQ(Sounds(), (std::vector<std::wstring>{ L"B00001.wav", L"B00004.wav" }));
+}
+
+// --- No first page ---------------------------------------------------------------------------
+
+TEST_F(EngineTest, WithoutAFirstPageTheBoardSaysWhereThePicturesGo)
+{
+    const struct {
+        const char* name;
+        void (*make)(EngineTest&);
+    } cases[] = {
+        { "no UserData", [](EngineTest&) {} },
+        { "no L00001", [](EngineTest& t) { t.Page(L"L00002", 1); } },
+        { "no picture 1", [](EngineTest& t) { t.Picture(L"L00001", 2); } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        c.make(*this);
+        Start(L"Scan");
+        EXPECT_FALSE(m_engine->HasPage());
+
+        m_engine->Redraw();
+        int textPixels = 0;
+        for (int y = 0; y < 768; y += 2) {
+            for (int x = 0; x < 1024; x += 2)
+                textPixels += (fake::ScreenPixel(x, y) & 0xFFFFFF) == 0x010101 ? 1 : 0;
+        }
+        EXPECT_GT(textPixels, 100);
+
+        m_engine->ChooseHighlighted();
+        m_engine->ChooseBack();
+        m_engine->Choose(0);
+        EXPECT_FALSE(m_engine->GoDown(0));
+        fake::ScheduleClick(0, m_view, 100, 100);
+        fake::Advance(10000);
+        EXPECT_FALSE(m_engine->HasPage());
+    }
+    EXPECT_NE(m_trace.find(L"No first page"), std::wstring::npos);
+}
+
+} // namespace
