@@ -1,0 +1,19 @@
+// Decodes arbitrary bytes as a picture; then stretches and draws on the result so that
+// a decoded size that does not match its pixels would show.
+#include "platform/pixels.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    platform::Image image;
+    if (!platform::DecodePictureBytes(data, size, image))
+        return 0;
+    platform::Image page;
+    page.Create(64, 48);
+    platform::StretchCopy(image, RECT{ 0, 0, image.Width(), image.Height() }, page, RECT{ 0, 0, 64, 48 });
+    volatile std::uint32_t last = image.Pixel(image.Width() - 1, image.Height() - 1);
+    (void)last;
+    return 0;
+}
