@@ -32,20 +32,20 @@ constexpr auto kEndMargin = std::chrono::seconds(3);
 constexpr auto kUnknownLengthCap = std::chrono::seconds(120);
 
 // The default sound: a short sine beep as 16-bit mono PCM in a RIFF/WAVE container.
-std::vector<unsigned char> MakeBeepWav()
+std::string MakeBeepWav()
 {
     constexpr int rate = 22050;
     constexpr int samples = rate * 15 / 100;  // 150 ms
     constexpr int fade = rate / 100;          // 10 ms in and out, so it does not click
-    std::vector<unsigned char> wav;
+    std::string wav;
     auto put32 = [&wav](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) wav.push_back(static_cast<unsigned char>(v >> (8 * i)));
+        for (int i = 0; i < 4; ++i) wav += static_cast<char>(v >> (8 * i));
     };
     auto put16 = [&wav](std::uint16_t v) {
-        wav.push_back(static_cast<unsigned char>(v));
-        wav.push_back(static_cast<unsigned char>(v >> 8));
+        wav += static_cast<char>(v);
+        wav += static_cast<char>(v >> 8);
     };
-    auto putTag = [&wav](const char* tag) { wav.insert(wav.end(), tag, tag + 4); };
+    auto putTag = [&wav](const char* tag) { wav.append(tag, 4); };
     const std::uint32_t dataBytes = samples * 2;
     putTag("RIFF");
     put32(36 + dataBytes);
@@ -183,7 +183,7 @@ private:
             Trace(L"Sound: no temporary file for the default sound\n");
             return {};
         }
-        const std::vector<unsigned char> wav = MakeBeepWav();
+        const std::string wav = MakeBeepWav();
         std::size_t written = 0;
         while (written < wav.size()) {
             const ssize_t n = ::write(fd, wav.data() + written, wav.size() - written);

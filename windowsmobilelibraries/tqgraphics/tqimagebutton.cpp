@@ -5,6 +5,7 @@
 #include "superlibraries/tqdewindows/tqdewindowsnew.h"
 #include "superlibraries/tqstandard/tqstandard_wm.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 namespace {
@@ -45,21 +46,25 @@ std::size_t Utf8SequenceLength(unsigned char lead)
     return 0;
 }
 
-// Bytes cut at a fixed length may end inside a UTF-8 character; without that tail the
-// text decodes as UTF-8 instead of falling back to Windows-1252 for the whole caption.
-std::string_view WithoutCutUtf8Tail(std::string_view bytes)
+// Where the last character of bytes begins when bytes end inside a UTF-8 character (its
+// first byte is there, not all of the rest); bytes.size() otherwise.
+std::size_t StartOfCutUtf8Character(std::string_view bytes)
 {
     std::size_t start = bytes.size();
     for (int back = 0; back < 3 && start > 0; ++back) {
-        const auto byte = static_cast<unsigned char>(bytes[start - 1]);
-        if ((byte & 0xC0) != 0x80) break;
+        if ((static_cast<unsigned char>(bytes[start - 1]) & 0xC0) != 0x80) break;
         --start;
     }
-    if (start == 0) return bytes;
+    if (start == 0) return bytes.size();
     const std::size_t lead = start - 1;
     const std::size_t length = Utf8SequenceLength(static_cast<unsigned char>(bytes[lead]));
-    if (length > 1 && lead + length > bytes.size()) return bytes.substr(0, lead);
-    return bytes;
+    return length > 1 && lead + length > bytes.size() ? lead : bytes.size();
+}
+
+bool IsUtf8(std::string_view bytes)
+{
+    // DecodeText8 takes UTF-8 exactly when it is valid; FromUtf8 escapes invalid bytes.
+    return platform::DecodeText8(bytes) == platform::FromUtf8(bytes);
 }
 
 } // namespace
@@ -150,22 +155,23 @@ void CTQImageButton::DrawText(std::wstring text)
 
 std::wstring CTQImageButton::ReadText(const std::wstring& path)
 {
+    // A few bytes past the cut tell whether a character cut there is UTF-8; they are never
+    // part of the text.
     std::string bytes;
-    if (path.empty() || !platform::ReadFileBytes(path, kMaxTextBytes, bytes)) return {};
+    if (path.empty() || !platform::ReadFileBytes(path, kMaxTextBytes + kLookAheadBytes, bytes)) return {};
     return TextFromBytes(bytes);
 }
 
 std::wstring CTQImageButton::TextFromBytes(std::string_view bytes)
 {
-    if (bytes.size() > kMaxTextBytes) bytes = bytes.substr(0, kMaxTextBytes);
-    if (bytes.size() == kMaxTextBytes) {
-        // Only a cut caption can end inside a character; keep the tail when dropping it
-        // does not make the text valid UTF-8 (it is Windows-1252 then, byte for byte).
-        const std::string_view trimmed = WithoutCutUtf8Tail(bytes);
-        if (trimmed.size() != bytes.size()) {
-            const std::wstring decoded = platform::DecodeText8(trimmed);
-            if (decoded == platform::FromUtf8(trimmed)) return decoded;
-        }
+    const std::string_view head = bytes.substr(0, std::min(bytes.size(), kMaxTextBytes));
+    const std::size_t cut = StartOfCutUtf8Character(head);
+    if (bytes.size() > head.size() && cut < head.size()) {
+        // The cut falls inside a character: UTF-8 when the text up to that character's
+        // end is, and then the cut character is left out. Otherwise Windows-1252, where
+        // every byte is a character of its own.
+        const std::size_t end = cut + Utf8SequenceLength(static_cast<unsigned char>(head[cut]));
+        if (end <= bytes.size() && IsUtf8(bytes.substr(0, end))) return platform::FromUtf8(head.substr(0, cut));
     }
-    return platform::DecodeText8(bytes);
+    return platform::DecodeText8(head);
 }

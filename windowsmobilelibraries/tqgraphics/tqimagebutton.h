@@ -21,6 +21,8 @@ public:
     static constexpr int kDefaultFontHeight = 82;
     // Only this many bytes of a caption file are read.
     static constexpr std::size_t kMaxTextBytes = 100;
+    // Read past the cut to tell a cut UTF-8 character from Windows-1252 bytes.
+    static constexpr std::size_t kLookAheadBytes = 3;
 
     // Loads the picture and finds its companion files beside it: the picture as .jpg, .bmp
     // or .png of the same base name, the sound from the first six characters of the file
@@ -75,10 +77,11 @@ public:
     std::wstring GetText() const { return m_strText; }
     bool HasPicture() const { return Surface() != nullptr; }
 
-    // The caption of a text file: its first 100 bytes, as 8-bit text. Empty when the file
-    // cannot be read.
+    // The caption of a text file: its first 100 bytes as 8-bit text (UTF-8 when valid,
+    // otherwise Windows-1252). Empty when the file cannot be read.
     static std::wstring ReadText(const std::wstring& path);
-    // The same for bytes already read: cut at 100 bytes without splitting a UTF-8 character.
+    // The same for the first bytes of a file: a UTF-8 character cut at byte 100 is left
+    // out whole; bytes past 100 only help to tell UTF-8 from Windows-1252.
     static std::wstring TextFromBytes(std::string_view bytes);
 
 private:

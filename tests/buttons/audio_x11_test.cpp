@@ -1,0 +1,107 @@
+// Real playback through libmpv. The machine may have no sound device: the audio then goes
+// nowhere in real time, so a sound played to its end still lasts as long as the sound.
+#include "platform/audio.h"
+
+#include "platform/files.h"
+#include "windowsmobilelibraries/tqgraphics/tqsoundplayer.h"
+
+#include "buttons_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using buttons_test::ScratchFolder;
+
+// A mono 16-bit PCM ".wav" of the given length: a quiet 440 Hz square wave.
+std::string MakeWav(int milliseconds)
+{
+    const std::uint32_t rate = 16000;
+    const std::uint32_t samples = rate * static_cast<std::uint32_t>(milliseconds) / 1000;
+    std::string wav;
+    auto put32 = [&wav](std::uint32_t v) { for (int i = 0; i < 4; ++i) wav += static_cast<char>(v >> (8 * i)); };
+    auto put16 = [&wav](std::uint16_t v) { wav += static_cast<char>(v); wav += static_cast<char>(v >> 8); };
+    wav += "RIFF";
+    put32(36 + samples * 2);
+    wav += "WAVEfmt ";
+    put32(16);
+    put16(1);
+    put16(1);
+    put32(rate);
+    put32(rate * 2);
+    put16(2);
+    put16(16);
+    wav += "data";
+    put32(samples * 2);
+    for (std::uint32_t i = 0; i < samples; ++i) put16((i / 18) % 2 ? 0x0800 : 0xF800);
+    return wav;
+}
+
+double SecondsToPlaySync(const std::wstring& path)
+{
+    const auto start = Clock::now();
+    CTQSoundPlayer().PlaySync(path);
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+class RealSound : public ::testing::Test {
+protected:
+    ScratchFolder m_folder;
+};
+
+TEST_F(RealSound, PlaySyncLastsAsLongAsTheSound)
+{
+    m_folder.Write(L"B00001.wav", MakeWav(800));
+    const double wav = SecondsToPlaySync(m_folder.File(L"B00001.wav"));
+    EXPECT_GE(wav, 0.75);
+    EXPECT_LT(wav, 2.3);
+
+    const std::wstring mp3 = platform::FromUtf8(ORLIDO_BUTTONS_FIXTURES) + L"/short.mp3";  // 0.65 s
+    const double seconds = SecondsToPlaySync(mp3);
+    EXPECT_GE(seconds, 0.6);
+    EXPECT_LT(seconds, 2.2);
+}
+
+TEST_F(RealSound, FileThatCannotBePlayedGivesTheShortDefaultSoundPromptly)
+{
+    m_folder.Write(L"empty.wav", "");
+    m_folder.Write(L"broken.mp3", std::string(3000, '\x5A'));
+    for (const wchar_t* name : {L"missing.wav", L"empty.wav", L"broken.mp3"}) {
+        const double seconds = SecondsToPlaySync(m_folder.File(name));
+        EXPECT_LT(seconds, 2.0) << platform::ToUtf8(name);
+    }
+}
+
+TEST_F(RealSound, NamesMatchWithoutRegardToCase)
+{
+    m_folder.Write(L"B00001.WAV", MakeWav(600));
+    EXPECT_GE(SecondsToPlaySync(m_folder.File(L"b00001.wav")), 0.55);
+}
+
+TEST_F(RealSound, PlayAsyncReturnsAtOnceAndANewSoundCutsOffTheOld)
+{
+    m_folder.Write(L"long.wav", MakeWav(4000));
+    m_folder.Write(L"short.wav", MakeWav(300));
+    const auto start = Clock::now();
+    CTQSoundPlayer().PlayAsync(m_folder.File(L"long.wav"));
+    EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 0.5);
+
+    // A sound played to its end on another thread ends when a newer one starts.
+    double waited = 0;
+    std::thread listener([&] { waited = SecondsToPlaySync(m_folder.File(L"long.wav")); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    const double shortOne = SecondsToPlaySync(m_folder.File(L"short.wav"));
+    listener.join();
+    EXPECT_LT(waited, 2.0);
+    EXPECT_GE(shortOne, 0.25);
+    EXPECT_LT(shortOne, 1.8);
+    platform::StopSound();
+}
+
+} // namespace
