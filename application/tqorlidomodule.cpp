@@ -36,6 +36,15 @@ const wchar_t* const kMissingSoundMessage =
     L"tom om man verkligen så önskar).";
 const wchar_t* const kMessageCaption = L"Orlido";
 
+// Paths are joined as strings, which can leave a harmless "//"; shown to a person it is
+// written once.
+std::wstring WithoutDoubledSlashes(std::wstring path)
+{
+    for (std::size_t at = path.find(L"//"); at != std::wstring::npos; at = path.find(L"//", at))
+        path.erase(at, 1);
+    return path;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -56,6 +65,13 @@ CTQOrlidoModule::CTQOrlidoModule(const std::wstring& mode, HWND view, CTQSurface
 
     m_nBlinkPeriod = blinkPeriod;
     m_nScanPeriod = scanPeriod;
+    if (scanPeriod < 0) {
+        // The settings reader replaces a negative period; should one arrive all the same,
+        // the default pace is safer than an endless or a racing scan.
+        m_nScanPeriod = DefaultScanPeriod;
+        platform::TraceF(L"Negative scan period %d replaced by %d ms\n", scanPeriod,
+                         DefaultScanPeriod);
+    }
     m_nAvoidExtraClicksTime = avoidExtraClicksTime;
     if (avoidExtraClicksTime < 0) {
         // A negative time would become an endless guard timer and drop every later click.
@@ -299,7 +315,7 @@ void CTQOrlidoModule::DrawNoPageMessage()
         L"B00001.jpg med ljudet B00001.wav, B00002.jpg med ljudet B00002.wav\n"
         L"och så vidare. Starta sedan programmet igen.\n"
         L"\n"
-        L"Mappen som söktes: " + m_Levels[0].Path;
+        L"Mappen som söktes: " + WithoutDoubledSlashes(m_Levels[0].Path);
 
     const SIZE size = back->GetSurfaceSize();
     const int margin = 20;
@@ -477,7 +493,7 @@ void CTQOrlidoModule::StartScanning()
 {
     ScanStep();
     platform::KillTimer(0, g_nScanTimer);
-    g_nScanTimer = platform::SetTimer(0, 0, static_cast<UINT>(std::max(0, m_nScanPeriod)),
+    g_nScanTimer = platform::SetTimer(0, 0, static_cast<UINT>(m_nScanPeriod),
                                       ModuleTimerProc);
 }
 
@@ -497,7 +513,8 @@ void CTQOrlidoModule::ScanStep()
 
 void CTQOrlidoModule::ScanTo(int index)
 {
-    if (m_pPanel == nullptr)
+    // The scan visits the pictures only, never the answer bar.
+    if (m_pPanel == nullptr || index < 0 || index >= m_nPictureCount)
         return;
 
     m_pPanel->m_nCurrentIndex = index;

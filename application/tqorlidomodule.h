@@ -28,6 +28,7 @@ public:
     static constexpr int LevelCount = 100;      // the navigation stack, the first page included
     static constexpr int MaxPicturesOnPage = 12;  // four columns, three rows
     static constexpr int DefaultAvoidExtraClicksTime = 50;
+    static constexpr int DefaultScanPeriod = 3000;
 
     // mode: "Scan" (exactly) for scan mode, anything else standard mode. view: the form
     // view's window; display: the display surface whose back buffer pages are drawn into
