@@ -337,10 +337,10 @@ int RunMessageLoop()
         s.loopThread = std::this_thread::get_id();
         s.quit = false;
     }
-    if (!ServeUntil(QuitRequested))
-        return -1;
+    const bool quitAsked = ServeUntil(QuitRequested);
     std::lock_guard lock(s.mutex);
-    return s.exitCode;
+    s.quit = false;  // the request is used up, as a quit message is by the outer loop
+    return quitAsked ? s.exitCode : -1;
 }
 
 void QuitMessageLoop(int exitCode)

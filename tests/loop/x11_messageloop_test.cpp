@@ -1,0 +1,149 @@
+// The real message loop: timers on the real clock, waking from another thread, and the
+// message box's nested loop on the test display.
+// GoogleTest first: Xlib defines macros (None, Bool) that clash with its names.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/messageloop.h"
+#include "platform/window.h"
+#include "platform/x11/x11connection.h"
+
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+using platform::Message;
+using testing::ElementsAre;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr HWND kTarget = 0x7001;  // a procedure without an X window
+constexpr UINT kPing = WM_USER + 1;
+
+long long MsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+std::vector<long long> g_tickTimes;
+Clock::time_point g_start;
+
+void RecordTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    g_tickTimes.push_back(MsSince(g_start));
+}
+
+TEST(X11Loop, ATimerTicksAboutOnTimeAndStopsWhenKilled)
+{
+    g_tickTimes.clear();
+    g_start = Clock::now();
+    const UINT_PTR id = platform::SetTimer(0, 0, 100, RecordTick);
+    ASSERT_NE(id, 0u);
+    platform::RunModalLoop([] { return g_tickTimes.size() >= 3; });
+    EXPECT_TRUE(platform::KillTimer(0, id));
+    ASSERT_EQ(g_tickTimes.size(), 3u);
+    EXPECT_GE(g_tickTimes[0], 99);
+    EXPECT_LT(g_tickTimes[0], 250);
+    EXPECT_GE(g_tickTimes[2], 299);
+    EXPECT_LT(g_tickTimes[2], 600);
+
+    const auto killedAt = Clock::now();
+    platform::RunModalLoop([killedAt] { return MsSince(killedAt) >= 250; });
+    EXPECT_EQ(g_tickTimes.size(), 3u);
+}
+
+TEST(X11Loop, PostedMessagesComeBeforeADueTimer)
+{
+    std::vector<std::string> log;
+    platform::SetWindowProc(kTarget, [&log](const Message& m) {
+        log.push_back(m.message == WM_TIMER ? "timer" : "ping");
+        if (m.message == kPing && log.size() == 1)
+            platform::PostMessage(kTarget, kPing, 0, 0);
+    });
+    platform::SetTimer(kTarget, 1, 0, nullptr);
+    platform::PostMessage(kTarget, kPing, 0, 0);
+    platform::RunModalLoop([&log] { return !log.empty() && log.back() == "timer"; });
+    platform::KillTimer(kTarget, 1);
+    platform::RemoveWindowProc(kTarget);
+    EXPECT_THAT(log, ElementsAre("ping", "ping", "timer"));
+}
+
+// The outer loop waits up to a second when nothing is due; a post from another thread must
+// wake it at once.
+TEST(X11Loop, PostMessageFromAnotherThreadWakesTheLoop)
+{
+    long long arrivedAfter = -1;
+    const auto start = Clock::now();
+    platform::SetWindowProc(kTarget, [&](const Message& m) {
+        if (m.message == kPing) {
+            arrivedAfter = MsSince(start);
+            platform::QuitMessageLoop(7);
+        }
+    });
+    std::thread poster([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        platform::PostMessage(kTarget, kPing, 0, 0);
+    });
+    EXPECT_EQ(platform::RunMessageLoop(), 7);
+    poster.join();
+    platform::RemoveWindowProc(kTarget);
+    EXPECT_GE(arrivedAfter, 99);
+    EXPECT_LT(arrivedAfter, 500);
+}
+
+// While the box is open its nested loop keeps the timers going, a click on the board is
+// dropped, and Enter closes it.
+TEST(X11Loop, MessageBoxKeepsTimersAndClosesOnEnter)
+{
+    Display* display = platform::x11::GetDisplay();
+    if (!display)
+        GTEST_SKIP() << "no X display";
+    const HWND board = platform::CreateMainWindow(L"Orlido");
+    std::vector<UINT> boardMessages;
+    platform::SetWindowProc(board, [&](const Message& m) {
+        if (m.message == WM_LBUTTONDOWN || m.message == WM_LBUTTONUP)
+            boardMessages.push_back(m.message);
+    });
+    platform::ShowFullScreen(board);
+
+    static int ticks;
+    ticks = 0;
+    static Display* testDisplay;
+    testDisplay = display;
+    const UINT_PTR timer = platform::SetTimer(0, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (++ticks != 4)
+            return;
+        XTestFakeMotionEvent(testDisplay, -1, 5, 5, CurrentTime);
+        XTestFakeButtonEvent(testDisplay, 1, True, CurrentTime);
+        XTestFakeButtonEvent(testDisplay, 1, False, CurrentTime);
+        const KeyCode enter = XKeysymToKeycode(testDisplay, XK_Return);
+        XTestFakeKeyEvent(testDisplay, enter, True, CurrentTime);
+        XTestFakeKeyEvent(testDisplay, enter, False, CurrentTime);
+        XFlush(testDisplay);
+    });
+    const auto start = Clock::now();
+    platform::MessageBox(board, L"Fel: Ljudfilen till denna bild saknas. Alla bilder måste ha en ljudfil.", L"Orlido");
+    const long long openFor = MsSince(start);
+    EXPECT_GE(ticks, 4);
+    EXPECT_LT(openFor, 3000);
+    EXPECT_TRUE(boardMessages.empty());
+
+    // The board takes clicks again once the box is gone.
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XFlush(display);
+    const auto clickedAt = Clock::now();
+    platform::RunModalLoop([&] { return boardMessages.size() == 2 || MsSince(clickedAt) > 2000; });
+    EXPECT_THAT(boardMessages, ElementsAre(WM_LBUTTONDOWN, WM_LBUTTONUP));
+    platform::KillTimer(0, timer);
+    platform::DestroyWindow(board);
+}
+
+} // namespace

@@ -1,0 +1,167 @@
+// The real window on the test display (no window manager): full-screen placement, pixels
+// presented and read back, mouse and close events as messages, the title.
+// GoogleTest first: Xlib defines macros (None, Bool) that clash with its names.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/messageloop.h"
+#include "platform/window.h"
+#include "platform/x11/x11connection.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using platform::Message;
+using testing::ElementsAre;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class X11Window : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        display = platform::x11::GetDisplay();
+        if (!display)
+            GTEST_SKIP() << "no X display";
+        window = platform::CreateMainWindow(L"Orlido – bilder åäö");
+        ASSERT_NE(window, 0u);
+        platform::SetWindowProc(window, [this](const Message& m) { messages.push_back(m); });
+        platform::ShowFullScreen(window);
+    }
+    void TearDown() override
+    {
+        if (window)
+            platform::DestroyWindow(window);
+    }
+
+    // Serves the loop until a message of this kind arrived (or two seconds passed).
+    bool WaitFor(UINT message)
+    {
+        const auto start = Clock::now();
+        const auto seen = [&] {
+            for (const Message& m : messages)
+                if (m.message == message)
+                    return true;
+            return false;
+        };
+        platform::RunModalLoop([&] { return seen() || Clock::now() - start > std::chrono::seconds(2); });
+        return seen();
+    }
+
+    std::uint32_t PixelAt(int x, int y)
+    {
+        XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
+        if (!image)
+            return 0xDEADBEEF;
+        const auto pixel = static_cast<std::uint32_t>(XGetPixel(image, 0, 0));
+        XDestroyImage(image);
+        return pixel & 0x00FFFFFFu;
+    }
+
+    Display* display = nullptr;
+    HWND window = 0;
+    std::vector<Message> messages;
+};
+
+TEST_F(X11Window, CoversTheScreenAndPaintsOnceAfterMapping)
+{
+    EXPECT_EQ(platform::GetClientRect(window),
+              (RECT{0, 0, platform::GetScreenWidth(), platform::GetScreenHeight()}));
+    EXPECT_EQ(platform::ClientToScreen(window, POINT{10, 20}), (POINT{10, 20}));
+    ASSERT_TRUE(WaitFor(WM_PAINT));
+    messages.clear();
+    platform::InvalidateWindow(window);
+    platform::InvalidateWindow(window);
+    const auto start = Clock::now();
+    platform::RunModalLoop([start] { return Clock::now() - start > std::chrono::milliseconds(200); });
+    int paints = 0;
+    for (const Message& m : messages)
+        paints += m.message == WM_PAINT;
+    EXPECT_EQ(paints, 1);
+}
+
+TEST_F(X11Window, PresentedPixelsReachTheWindowStretchedWithoutSmoothing)
+{
+    const std::vector<std::uint32_t> pixels = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF,
+                                               0xFF123456, 0xFF000000, 0xFFFFFF00, 0xFF00FFFF};
+    const platform::PixelView view{pixels.data(), 4, 2, 16};
+    platform::PresentToWindow(window, view, RECT{0, 0, 4, 2}, RECT{100, 50, 104, 52});
+    platform::PresentToWindow(window, view, RECT{0, 0, 2, 2}, RECT{200, 60, 220, 80});  // 10x stretch
+    XSync(display, False);
+
+    EXPECT_EQ(PixelAt(100, 50), 0xFF0000u);
+    EXPECT_EQ(PixelAt(103, 50), 0xFFFFFFu);
+    EXPECT_EQ(PixelAt(100, 51), 0x123456u);
+    EXPECT_EQ(PixelAt(103, 51), 0x00FFFFu);
+    EXPECT_EQ(PixelAt(200, 60), 0xFF0000u);
+    EXPECT_EQ(PixelAt(209, 69), 0xFF0000u);  // hard edge: no blend between red and green
+    EXPECT_EQ(PixelAt(210, 69), 0x00FF00u);
+    EXPECT_EQ(PixelAt(219, 70), 0x000000u);
+    EXPECT_EQ(PixelAt(200, 79), 0x123456u);
+
+    // A destination partly outside the client area is clipped, not refused.
+    platform::PresentToWindow(window, view, RECT{0, 0, 4, 2}, RECT{-2, -1, 2, 1});
+    XSync(display, False);
+    EXPECT_EQ(PixelAt(0, 0), 0xFFFF00u);  // source pixel (2, 1)
+    EXPECT_EQ(PixelAt(1, 0), 0x00FFFFu);
+}
+
+TEST_F(X11Window, MouseButtonsAndWindowManagerCloseArriveAsMessages)
+{
+    ASSERT_TRUE(WaitFor(WM_PAINT));
+    messages.clear();
+    XTestFakeMotionEvent(display, -1, 300, 200, CurrentTime);
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XTestFakeButtonEvent(display, 3, True, CurrentTime);
+    XTestFakeButtonEvent(display, 3, False, CurrentTime);
+
+    XEvent close{};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = window;
+    close.xclient.message_type = platform::x11::GetAtom("WM_PROTOCOLS");
+    close.xclient.format = 32;
+    close.xclient.data.l[0] = static_cast<long>(platform::x11::GetAtom("WM_DELETE_WINDOW"));
+    close.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &close);
+    XFlush(display);
+
+    ASSERT_TRUE(WaitFor(WM_CLOSE));
+    std::vector<UINT> kinds;
+    for (const Message& m : messages)
+        kinds.push_back(m.message);
+    EXPECT_THAT(kinds, ElementsAre(WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CLOSE));
+    EXPECT_EQ(GET_X_LPARAM(messages[0].lParam), 300);
+    EXPECT_EQ(GET_Y_LPARAM(messages[0].lParam), 200);
+}
+
+TEST_F(X11Window, TitleIsSetAsUtf8AndLatin1)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    ASSERT_EQ(XGetWindowProperty(display, window, platform::x11::GetAtom("_NET_WM_NAME"), 0, 256, False,
+                                 platform::x11::GetAtom("UTF8_STRING"), &type, &format, &count, &after, &data),
+              Success);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), count), "Orlido – bilder åäö");
+    XFree(data);
+
+    char* latin1 = nullptr;
+    ASSERT_NE(XFetchName(display, window, &latin1), 0);
+    EXPECT_EQ(std::string(latin1), "Orlido ? bilder \xE5\xE4\xF6");
+    XFree(latin1);
+    EXPECT_EQ(platform::GetWindowTitle(window), L"Orlido – bilder åäö");
+}
+
+} // namespace
