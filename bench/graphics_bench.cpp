@@ -1,0 +1,171 @@
+// Page composition and picture decoding, measured.
+//
+// ComposeAndPresent: eight 1024x768 pictures, already decoded into picture surfaces, are
+// cut to their centred squares and stretched into a back buffer of the window's size,
+// framed, and the back buffer is presented: what the board does on every redraw. Built
+// twice: on the fake window (composition plus the copy into an in-memory screen) and on
+// the X server ($DISPLAY; the copy to a real window through MIT-SHM or XPutImage).
+// DecodeJpeg: one photo-like JPEG of 1024x768 or 4000x3000 decoded from memory, as every
+// picture is once when its page is built.
+#include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
+
+#include "platform/files.h"
+#include "platform/pixels.h"
+#include "platform/window.h"
+#ifdef ORLIDO_BENCH_FAKE
+#include "platform/fake/fake_window.h"
+#endif
+
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr COLORREF kPageBackground = RGB(225, 225, 255);
+constexpr COLORREF kFrameGrey = RGB(0x5A, 0x5A, 0x5A);
+
+// Smooth gradients with a little noise: compresses and decodes like a photograph.
+platform::Image PhotoLike(int width, int height, std::uint32_t seed)
+{
+    platform::Image image;
+    image.Create(width, height);
+    std::uint32_t noise = seed * 2654435761u + 1;
+    for (int y = 0; y < height; ++y) {
+        std::uint32_t* row = image.Pixels() + std::size_t(y) * width;
+        for (int x = 0; x < width; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            const std::uint32_t n = (noise >> 27);
+            const std::uint32_t r = (x * 255 / width + n) & 0xFF;
+            const std::uint32_t g = (y * 255 / height + n) & 0xFF;
+            const std::uint32_t b = ((x + y) * 127 / (width + height) + seed * 40 + n) & 0xFF;
+            row[x] = 0xFF000000u | (r << 16) | (g << 8) | b;
+        }
+    }
+    return image;
+}
+
+// The display, its back buffer and eight picture surfaces for a client area of W x H.
+class Page {
+public:
+    Page(int width, int height)
+    {
+#ifdef ORLIDO_BENCH_FAKE
+        fake::ResetWindow(width, height);
+        m_window = platform::CreateMainWindow(L"Orlido bench");
+#else
+        m_window = platform::CreateMainWindow(L"Orlido bench");
+        platform::MoveWindow(m_window, 0, 0, width, height);
+        platform::ShowWindow(m_window);
+#endif
+        bool ok = false;
+        m_display = std::make_unique<CTQSurface>(TQSURFACE_DISPLAY, width, height, ok, m_window);
+        // Pictures are loaded from files, as a page build does.
+        const std::filesystem::path file =
+            std::filesystem::temp_directory_path() / ("orlido-bench-" + std::to_string(::getpid()) + ".jpg");
+        for (std::uint32_t i = 0; i < 8; ++i) {
+            std::string jpeg;
+            platform::EncodeJpeg(PhotoLike(1024, 768, i), 90, jpeg);
+            std::ofstream(file, std::ios::binary).write(jpeg.data(), std::streamsize(jpeg.size()));
+            auto picture = std::make_unique<CTQSurface>(platform::FromUtf8(file.string()), ok);
+            if (ok)
+                m_pictures.push_back(std::move(picture));
+        }
+        std::filesystem::remove(file);
+        // Four columns and two rows of square pictures, as a full page lays them out.
+        m_side = Nearest(height / 2.0 * 0.9) - 40;
+        m_gap = (width - 4 * m_side) / 5;
+    }
+    ~Page()
+    {
+        m_pictures.clear();
+        m_display.reset();
+        platform::DestroyWindow(m_window);
+    }
+
+    bool Ok() const
+    {
+        return m_display && CTQSurface::GetBack() && m_display->IsWindowOnScreen() && m_pictures.size() == 8;
+    }
+
+    void Compose()
+    {
+        CTQSurface* back = CTQSurface::GetBack();
+        if (back->BeginDraw()) {
+            back->Clear(kPageBackground);
+            back->EndDraw();
+        }
+        for (int i = 0; i < 8; ++i) {
+            const int x = m_gap + (i % 4) * (m_side + m_gap);
+            const int y = 20 + (i / 4) * (m_side + 20);
+            back->DrawSurface(m_pictures[std::size_t(i)].get(), x, y, L"Prune", m_side, m_side);
+            if (back->BeginDraw()) {
+                back->SetWidth(6);
+                back->SetColor(kFrameGrey);
+                back->Box(x, y, m_side, m_side, 0);
+                back->EndDraw();
+            }
+        }
+    }
+    bool Present() { return m_display->Present(); }
+
+private:
+    HWND m_window = 0;
+    std::unique_ptr<CTQSurface> m_display;
+    std::vector<std::unique_ptr<CTQSurface>> m_pictures;
+    int m_side = 0;
+    int m_gap = 0;
+};
+
+void ComposeAndPresent(benchmark::State& state)
+{
+    Page page(int(state.range(0)), int(state.range(1)));
+    if (!page.Ok()) {
+        state.SkipWithError("the window is not wholly on the screen (screen too small?)");
+        return;
+    }
+    for (auto _ : state) {
+        page.Compose();
+        benchmark::DoNotOptimize(page.Present());
+    }
+}
+BENCHMARK(ComposeAndPresent)->Args({ 1366, 768 })->Args({ 1920, 1080 })->Unit(benchmark::kMillisecond);
+
+void ComposeOnly(benchmark::State& state)
+{
+    Page page(int(state.range(0)), int(state.range(1)));
+    if (!page.Ok()) {
+        state.SkipWithError("the window is not wholly on the screen (screen too small?)");
+        return;
+    }
+    for (auto _ : state)
+        page.Compose();
+}
+BENCHMARK(ComposeOnly)->Args({ 1366, 768 })->Args({ 1920, 1080 })->Unit(benchmark::kMillisecond);
+
+void DecodeJpeg(benchmark::State& state)
+{
+    std::string jpeg;
+    if (!platform::EncodeJpeg(PhotoLike(int(state.range(0)), int(state.range(1)), 3), 90, jpeg)) {
+        state.SkipWithError("could not make the JPEG");
+        return;
+    }
+    for (auto _ : state) {
+        platform::Image image;
+        benchmark::DoNotOptimize(platform::DecodePictureBytes(
+            reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size(), image));
+    }
+    state.counters["jpeg_bytes"] = double(jpeg.size());
+}
+BENCHMARK(DecodeJpeg)->Args({ 1024, 768 })->Args({ 4000, 3000 })->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
