@@ -66,7 +66,6 @@ public:
     bool HasPage() const { return m_pPanel != nullptr; }
     bool IsScanMode() const { return m_nMode == 1; }
     int GetTop() const { return m_nTop; }
-    const TLevel& GetLevel(int level) const { return m_Levels[static_cast<std::size_t>(level)]; }
     int GetPictureCount() const { return m_nPictureCount; }
     int GetSelected() const { return m_nSelected; }
     int GetScanPosition() const { return m_nScanPosition; }
