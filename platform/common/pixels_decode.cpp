@@ -157,9 +157,47 @@ bool DecodePng(const unsigned char* data, std::size_t size, Image& image)
 
 // ---------------------------------------------------------------- BMP
 
+std::uint32_t Read16(const unsigned char* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
+std::uint32_t Read32(const unsigned char* p) { return Read16(p) | Read16(p + 2) << 16; }
+
+// An uncompressed BMP must hold all its rows (the last one may lack its padding). stb_image
+// would read zeros past the end, so a 200-byte file could claim megapixels of nothing.
+bool HoldsItsRows(const unsigned char* data, std::size_t size)
+{
+    if (size < 30)
+        return false;
+    const std::uint32_t offset = Read32(data + 10);
+    const std::uint32_t headerSize = Read32(data + 14);
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    std::uint32_t bits = 0;
+    std::uint32_t compression = 0;
+    if (headerSize == 12) {
+        width = Read16(data + 18);
+        height = Read16(data + 20);
+        bits = Read16(data + 24);
+    } else {
+        if (size < 34)
+            return false;
+        width = std::int32_t(Read32(data + 18));
+        height = std::int32_t(Read32(data + 22));
+        bits = Read16(data + 28);
+        compression = Read32(data + 30);
+    }
+    // stb_image reads run-length BMPs not at all and every other kind as plain rows.
+    if (compression == 1 || compression == 2)
+        return false;
+    if (width <= 0 || height == 0 || bits == 0 || bits > 32)
+        return false;
+    const std::int64_t rows = height < 0 ? -height : height;
+    const std::int64_t rowBytes = (width * bits + 7) / 8;
+    const std::int64_t stride = (width * bits + 31) / 32 * 4;
+    return std::int64_t(offset) + stride * (rows - 1) + rowBytes <= std::int64_t(size);
+}
+
 bool DecodeBmp(const unsigned char* data, std::size_t size, Image& image)
 {
-    if (size > std::size_t(INT32_MAX))
+    if (size > std::size_t(INT32_MAX) || !HoldsItsRows(data, size))
         return false;
     int width = 0;
     int height = 0;

@@ -107,6 +107,11 @@ TEST(PictureDecoding, EachFormatByItsContentWhateverTheName)
     EXPECT_EQ(image.PixelColor(1, 0), kGreen);
     EXPECT_EQ(image.PixelColor(0, 1), kBlue);
     EXPECT_EQ(image.PixelColor(1, 1), kWhite);
+
+    // Some writers leave out the last row's padding.
+    const std::string bmp = FourColourBmp();
+    ASSERT_TRUE(Decode(bmp.substr(0, bmp.size() - 2), image));
+    EXPECT_EQ(image.PixelColor(1, 0), kGreen);
 }
 
 TEST(PictureDecoding, PngAlphaIsPremultipliedAndWrittenBackStraight)
@@ -150,6 +155,7 @@ TEST(PictureDecoding, BrokenFilesAreRefusedWithoutCrashing)
         { "png claiming a huge size", hugePng },
         { "bmp signature only", "BM" },
         { "bmp header cut", FourColourBmp().substr(0, 30) },
+        { "bmp cut in its rows", FourColourBmp().substr(0, FourColourBmp().size() - 6) },
         { "bmp claiming a huge size", FourColourBmp(100000, 100000) },
         { "bmp with negative width", FourColourBmp(-2, 2) },
         { "bmp with zero height", FourColourBmp(2, 0) },
