@@ -516,9 +516,10 @@ POINT ClientToScreen(HWND handle, POINT clientPoint)
     int x = 0;
     int y = 0;
     Window child = 0;
-    if (!XTranslateCoordinates(display, w.id, DefaultRootWindow(display), clientPoint.x, clientPoint.y, &x, &y, &child))
-        return clientPoint;
-    return POINT{x, y};
+    const bool translated =
+        XTranslateCoordinates(display, w.id, DefaultRootWindow(display), clientPoint.x, clientPoint.y, &x, &y, &child);
+    x11::WakeAfterRoundTrip();
+    return translated ? POINT{x, y} : clientPoint;
 }
 
 void InvalidateWindow(HWND handle)
@@ -565,6 +566,7 @@ void PresentToWindow(HWND handle, const PixelView& source, RECT sourceRect, RECT
               reinterpret_cast<std::uint32_t*>(image->data), image->bytes_per_line / 4);
         XShmPutImage(display, w.id, w.gc, image, 0, 0, left, top, static_cast<unsigned>(width), static_cast<unsigned>(height), False);
         XSync(display, False);  // the server has read the segment before it is written again
+        platform::x11::WakeAfterRoundTrip();
         return;
     }
 

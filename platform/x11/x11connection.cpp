@@ -99,6 +99,13 @@ ErrorTrap::~ErrorTrap()
         XSync(display, False);
     g_trapActive.store(false);
     g_trapMutex.unlock();
+    WakeAfterRoundTrip();
+}
+
+void WakeAfterRoundTrip()
+{
+    if (LoopRunsOnAnotherThread())
+        WakeLoop();
 }
 
 bool ErrorTrap::Failed()

@@ -63,6 +63,10 @@ void RemoveEventWatcher(int id);
 
 // Wakes the loop's wait; safe from any thread and from a signal handler.
 void WakeLoop();
+// A round trip (XSync, a property read) made off the loop's thread may read the loop's
+// events into Xlib's queue while the loop sleeps on the socket: call this after one so
+// the loop looks at the queue again.
+void WakeAfterRoundTrip();
 
 // --- Between the loop and the window modules --------------------------------------------
 
