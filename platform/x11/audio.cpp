@@ -31,7 +31,7 @@ constexpr auto kEndMargin = std::chrono::seconds(3);
 // When mpv reports no duration (a stream without one), the wait ends after this.
 constexpr auto kUnknownLengthCap = std::chrono::seconds(120);
 
-// The default sound: a short sine beep as 16-bit mono PCM in a RIFF/WAVE container.
+// The default sound: a short beep as 16-bit mono PCM in a RIFF/WAVE container.
 std::string MakeBeepWav()
 {
     constexpr int rate = 22050;
@@ -60,8 +60,8 @@ std::string MakeBeepWav()
     put16(16);
     putTag("data");
     put32(dataBytes);
-    // A square-ish wave from integer arithmetic keeps this free of <cmath> rounding
-    // differences; 882 Hz at 22050 Hz is 25 samples per period.
+    // A triangle wave in integer arithmetic: 882 Hz at 22050 Hz is 25 samples per period,
+    // rising from -12 to 12 and falling back.
     for (int i = 0; i < samples; ++i) {
         int envelope = 1000;
         if (i < fade) envelope = i * 1000 / fade;
