@@ -163,6 +163,11 @@ void MessageBox(HWND owner, const std::wstring& text, const std::wstring& captio
         std::fprintf(stderr, "%s: %s\n", ToUtf8(caption).c_str(), ToUtf8(text).c_str());
         return;
     }
+    // Boxes can stack (the scan goes on behind an open box and may open another): each
+    // gives the focus back to whatever had it, the box beneath included.
+    Window focusBefore = None;
+    int revertBefore = 0;
+    XGetInputFocus(display, &focusBefore, &revertBefore);
     const int screen = DefaultScreen(display);
     BoxLayout box;
     cairo_surface_t* picture = RenderBox(ToUtf8(text), DisplayWidth(display, screen), box);
@@ -223,9 +228,10 @@ void MessageBox(HWND owner, const std::wstring& text, const std::wstring& captio
     }
     x11::RemoveEventHandler(window);
     XDestroyWindow(display, window);
-    if (owner) {
-        x11::ErrorTrap trap;
-        XSetInputFocus(display, static_cast<Window>(owner), RevertToParent, CurrentTime);
+    const Window giveFocusTo = focusBefore != None && focusBefore != PointerRoot ? focusBefore : static_cast<Window>(owner);
+    if (giveFocusTo) {
+        x11::ErrorTrap trap;  // the window may have gone meanwhile
+        XSetInputFocus(display, giveFocusTo, RevertToParent, CurrentTime);
     }
     XFlush(display);
     cairo_surface_destroy(picture);
