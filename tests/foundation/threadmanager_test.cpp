@@ -153,7 +153,7 @@ TEST(ThreadManager, ThreeWorkersOnTwoManagersStopPromptlyEachFinishingOnce)
     const auto start = Clock::now();
     view.StopAllThreads();
     joystick.StopAllThreads();
-    EXPECT_LT(Clock::now() - start, 600ms);
+    EXPECT_LT(Clock::now() - start, 800ms); // about 300 ms expected; slack for a loaded machine
 
     for (const PollingWorker* worker : {&viewWorker, &stickWorker, &clockWorker}) {
         EXPECT_GT(worker->Cycles, 0);
