@@ -88,8 +88,10 @@ bool COrlidoApp::InitInstance(const std::vector<std::string>& arguments)
     m_pMainFrame->SetActiveView(m_pView.get());
     m_pMainFrame->SetOnClose([this] { OnCloseMainFrame(); });
 
+    // The initial update has shown the window full screen and given it the focus; showing
+    // it again here would take the focus a second time, possibly from a program the user
+    // has brought to the front meanwhile. Only the first paint is asked for.
     m_pView->OnInitialUpdate();
-    platform::ShowWindow(m_pMainFrame->GetSafeHwnd());
     platform::InvalidateWindow(m_pMainFrame->GetSafeHwnd());
     return true;
 }

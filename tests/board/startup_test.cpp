@@ -1,0 +1,310 @@
+// The board's shell on the fake desktop: the start-up through COrlidoApp with real settings
+// files and content folders, painting, the watched keys and the shutdown.
+#include "application/mainfrm.h"
+#include "application/orlido.h"
+#include "application/orlidoview.h"
+#include "application/tqorlidomodule.h"
+#include "platform/fake/fake_audio.h"
+#include "platform/fake/fake_desktop.h"
+#include "platform/fake/fake_messageloop.h"
+#include "platform/fake/fake_window.h"
+#include "platform/messageloop.h"
+#include "platform/window.h"
+#include "superlibraries/tqdewindows/tqdewindowsnew.h"
+#include "tests/foundation/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <list>
+#include <memory>
+#include <string>
+
+namespace {
+
+// A picture of the demo content serves as every picture of the test pages.
+std::string DemoPicture()
+{
+    std::ifstream stream(std::string(ORLIDO_SOURCE_DIR) + "/demo/UserData/L00001/B00001 Mat.jpg", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+}
+
+bool Played(const std::wstring& fileName)
+{
+    const auto& sounds = fake::PlayedSounds();
+    return std::any_of(sounds.begin(), sounds.end(), [&](const fake::SoundRecord& record) {
+        return record.path.size() >= fileName.size()
+               && record.path.compare(record.path.size() - fileName.size(), fileName.size(), fileName) == 0;
+    });
+}
+
+class BoardStartup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fake::ResetMessageLoop();
+        fake::ResetAudio();
+        fake::ResetWindow(1024, 768);
+        fake::ResetDesktop();
+        m_picture = DemoPicture();
+        ASSERT_FALSE(m_picture.empty());
+        std::filesystem::create_directories(m_folder.Root / "work");
+    }
+
+    void TearDown() override
+    {
+        m_app.reset();
+        fake::ResetDesktop();
+    }
+
+    // A content folder at relative with a first page of two pictures, the second leading
+    // to a sub-page, and the common sounds.
+    void WriteContent(const std::string& relative)
+    {
+        const std::string page = relative + "/UserData/L00001/";
+        m_folder.Write(page + "B00001 Ett.jpg", m_picture);
+        m_folder.Write(page + "B00001.wav", "");
+        m_folder.Write(page + "B00002 Tva.jpg", m_picture);
+        m_folder.Write(page + "B00002.wav", "");
+        m_folder.Write(page + "L00002/B00001 Tre.jpg", m_picture);
+        m_folder.Write(page + "L00002/B00001.wav", "");
+        for (const char* sound : {"Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav"})
+            m_folder.Write(relative + "/" + sound, "");
+    }
+
+    // Starts the board from the working directory "work" with that Setup.txt (none when
+    // empty) and the executable at executable (relative to the test folder).
+    void Start(const std::string& setup, const std::string& executable,
+               std::vector<std::string> arguments = {})
+    {
+        if (!setup.empty())
+            m_folder.Write("work/Setup.txt", setup);
+        fake::SetExecutablePath(m_folder.Path(executable));
+        WorkingDirectory inWork(m_folder.Root / "work");
+        m_app = std::make_unique<COrlidoApp>();
+        ASSERT_TRUE(m_app->InitInstance(arguments));
+        fake::Advance(10);  // the first paint and its redraw
+    }
+
+    COrlidoView& View() { return *m_app->GetView(); }
+    HWND Window() { return m_app->GetMainFrame()->GetSafeHwnd(); }
+    std::list<int> Keys() { return View().GetDeWindows()->GetKeys(); }
+
+    TempFolder m_folder;
+    std::string m_picture;
+    std::unique_ptr<COrlidoApp> m_app;
+};
+
+TEST_F(BoardStartup, SettingsReachTheKeysAndTheEngine)
+{
+    struct Case {
+        const char* setup;
+        std::list<int> keys;
+        bool scanMode;
+        int blink, scan, extraClicks;  // as handed to the engine
+    };
+    const Case cases[] = {
+        {"#MAINMODE\nScan\n", {32, 13}, true, 1000, 3000, 50},
+        {"#MAINMODE scan\n", {}, false, 1000, 3000, 50},
+        {"#MAINMODE Standard\n", {}, false, 1000, 3000, 50},
+        {"#BLINKPERIOD -5\n#SCANPERIOD -1\n#AVOID_EXTRA_CLICKS_TIME -1\n", {}, false, 1000, 3000, -1},
+        {"#MAINMODE Scan\n#BLINKPERIOD 400\n#SCANPERIOD 1500\n", {32, 13}, true, 400, 1500, 50},
+    };
+    WriteContent("app");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.setup);
+        SetUp();
+        Start(c.setup, "app/orlido");
+        EXPECT_EQ(Keys(), c.keys);
+        const TStartupSettings& settings = View().GetSettings();
+        EXPECT_EQ(settings.BlinkPeriod, c.blink);
+        EXPECT_EQ(settings.ScanPeriod, c.scan);
+        EXPECT_EQ(settings.AvoidExtraClicksTime, c.extraClicks);
+        ASSERT_NE(View().GetModule(), nullptr);
+        EXPECT_EQ(View().GetModule()->IsScanMode(), c.scanMode);
+        m_app.reset();
+    }
+}
+
+TEST_F(BoardStartup, ContentIsFoundBesideTheExecutableWhateverTheWorkingDirectory)
+{
+    struct Case {
+        const char* executable;
+        std::vector<std::string> arguments;
+        const char* expectedFolder;
+    };
+    const Case cases[] = {
+        {"app/orlido", {}, "app/"},
+        {"app/Release/orlido", {}, "app/"},
+        {"app/debug/bin/orlido", {}, "app/"},
+        {"elsewhere/orlido", {"--content", "CONTENT"}, "app/"},
+    };
+    WriteContent("app");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.executable);
+        SetUp();
+        std::vector<std::string> arguments = c.arguments;
+        for (std::string& argument : arguments)
+            if (argument == "CONTENT")
+                argument = (m_folder.Root / "app").string();
+        // No Setup.txt in the working directory: the defaults apply.
+        Start("", c.executable, arguments);
+        EXPECT_EQ(View().GetExeFolder(), m_folder.Path(c.expectedFolder));
+        EXPECT_TRUE(View().GetDeWindows()->GetKeys().empty());
+        EXPECT_EQ(View().GetSettings().ScanPeriod, 3000);
+        ASSERT_NE(View().GetModule(), nullptr);
+        EXPECT_TRUE(View().GetModule()->HasPage());
+        EXPECT_EQ(View().GetModule()->GetPictureCount(), 2);
+        m_app.reset();
+    }
+}
+
+TEST_F(BoardStartup, BadCommandLineEndsBeforeAnyWindow)
+{
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--content"}, std::vector<std::string>{"--frobnicate"}}) {
+        COrlidoApp app;
+        EXPECT_FALSE(app.InitInstance(arguments));
+        EXPECT_EQ(app.GetInitExitCode(), 2);
+        EXPECT_EQ(app.GetMainFrame(), nullptr);
+    }
+}
+
+TEST_F(BoardStartup, ContentVariableIsOverriddenByTheOption)
+{
+    std::wstring folder;
+    bool help = false;
+    std::string error;
+    ASSERT_TRUE(COrlidoApp::ParseCommandLine({}, "/from/variable", folder, help, error));
+    EXPECT_EQ(folder, L"/from/variable");
+    ASSERT_TRUE(COrlidoApp::ParseCommandLine({"--content=/from/option"}, "/from/variable", folder, help, error));
+    EXPECT_EQ(folder, L"/from/option");
+}
+
+TEST_F(BoardStartup, PaintsBeforeTheTimerGiveOneRedrawAndTheBanner)
+{
+    WriteContent("app");
+    Start("", "app/orlido");
+    platform::SetWindowTitle(Window(), L"Orlido");
+    const int presentsBefore = fake::PresentCount();
+
+    platform::SendMessage(Window(), WM_PAINT, 0, 0);
+    platform::SendMessage(Window(), WM_PAINT, 0, 0);
+    EXPECT_EQ(platform::GetWindowTitle(Window()), COrlidoView::Banner);
+    EXPECT_EQ(fake::PresentCount(), presentsBefore) << "painting itself draws nothing";
+    fake::Advance(10);
+    EXPECT_EQ(fake::PresentCount(), presentsBefore + 1);
+    fake::Advance(1000);
+    EXPECT_EQ(fake::PresentCount(), presentsBefore + 1) << "the paint timer fires once";
+}
+
+TEST_F(BoardStartup, WatchedKeysChooseInScanModeOnly)
+{
+    WriteContent("app");
+    Start("#MAINMODE Scan\n#SCANPERIOD 3000\n", "app/orlido");
+
+    fake::ResetAudio();
+    fake::PressKey('A');
+    fake::ReleaseKey('A');
+    fake::RunPending();
+    EXPECT_TRUE(fake::PlayedSounds().empty());
+
+    // Space is the back switch: on the first page it only plays its sound.
+    fake::PressKey(32);
+    fake::ReleaseKey(32);
+    fake::RunPending();
+    EXPECT_TRUE(Played(L"/Tillbaka.wav"));
+
+    // Enter chooses the highlighted picture: the second one leads to its sub-page.
+    for (int step = 0; step < 200 && View().GetModule()->GetScanPosition() != 1; ++step)
+        fake::Advance(100);
+    ASSERT_EQ(View().GetModule()->GetScanPosition(), 1);
+    fake::PressKey(13);
+    fake::RunPending();
+    EXPECT_TRUE(Played(L"/JagValde.wav"));
+    EXPECT_EQ(View().GetModule()->GetTop(), 1);
+
+    // Held down: one choice per auto-repeat. Two backs from the sub-page: the second one
+    // is on the first page again.
+    fake::ResetAudio();
+    fake::PressKey(32);
+    fake::PressKey(32);
+    fake::ReleaseKey(32);
+    fake::RunPending();
+    EXPECT_EQ(View().GetModule()->GetTop(), 0);
+    EXPECT_EQ(std::count_if(fake::PlayedSounds().begin(), fake::PlayedSounds().end(),
+                            [](const fake::SoundRecord& r) { return r.path.ends_with(L"/Tillbaka.wav"); }),
+              2);
+}
+
+TEST_F(BoardStartup, StandardModeWatchesNoKeys)
+{
+    WriteContent("app");
+    Start("", "app/orlido");
+    fake::PressKey(13);
+    fake::PressKey(32);
+    fake::RunPending();
+    EXPECT_TRUE(fake::PlayedSounds().empty());
+    EXPECT_EQ(View().GetModule()->GetTop(), 0);
+}
+
+TEST_F(BoardStartup, WorksWithoutKeyWatch)
+{
+    WriteContent("app");
+    fake::SetKeyWatchAvailable(false);
+    Start("#MAINMODE Scan\n", "app/orlido");
+    ASSERT_NE(View().GetModule(), nullptr);
+    EXPECT_TRUE(View().GetModule()->HasPage());
+}
+
+TEST_F(BoardStartup, CloseTakesEverythingApartAndLaterEventsAreIgnored)
+{
+    WriteContent("app");
+    Start("#MAINMODE Scan\n", "app/orlido");
+    platform::SendMessage(Window(), WM_PAINT, 0, 0);  // a paint timer still pending
+    ASSERT_TRUE(fake::KeyWatchActive());
+
+    fake::ScheduleInput(0, {Window(), WM_CLOSE, 0, 0});
+    fake::RunPending();
+
+    EXPECT_TRUE(View().IsShutDown());
+    EXPECT_EQ(View().GetDeWindows(), nullptr);
+    EXPECT_EQ(View().GetModule(), nullptr);
+    EXPECT_EQ(View().GetDisplay(), nullptr);
+    EXPECT_EQ(g_pModule, nullptr);
+    EXPECT_FALSE(fake::KeyWatchActive());
+    EXPECT_EQ(fake::ActiveTimerCount(), 0);
+
+    // Events that still arrive reach nothing that is gone (the sanitizers watch this).
+    const int presents = fake::PresentCount();
+    fake::ResetAudio();
+    fake::PressKey(13);
+    platform::SendMessage(Window(), WM_PAINT, 0, 0);
+    platform::SendMessage(Window(), WM_TIMER, COrlidoView::PaintTimerId, 0);
+    platform::SendMessage(Window(), WM_LBUTTONDOWN, 0, MAKELPARAM(20, 20));
+    platform::SendMessage(Window(), WM_TQ_KEYDOWN, 13, 0);
+    fake::ScheduleInput(0, {Window(), WM_CLOSE, 0, 0});
+    fake::Advance(5000);
+    EXPECT_EQ(fake::PresentCount(), presents);
+    EXPECT_TRUE(fake::PlayedSounds().empty());
+}
+
+TEST(ExeFolder, CutsDebugAndReleaseIgnoringCase)
+{
+    const struct {
+        const wchar_t* executable;
+        const wchar_t* folder;
+    } cases[] = {
+        {L"/apps/prog", L"/apps/"},
+        {L"/apps/debug/prog", L"/apps/"},
+        {L"/apps/Release/prog", L"/apps/"},
+        {L"/apps/RELEASE/x64/prog", L"/apps/"},
+        {L"/apps/debugtools/prog", L"/apps/"},  // a plain substring match
+        {L"/apps//prog", L"/apps/"},
+        {L"/prog", L"/"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CTQDeWindows::ExeFolderFromPath(c.executable), c.folder) << c.executable;
+}
+
+} // namespace
