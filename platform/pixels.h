@@ -168,6 +168,8 @@ public:
 private:
     struct Raster;
     Raster& GetRaster();
+    // A one-pixel line without its last pixel, as a thin pen draws.
+    void ThinLine(int x0, int y0, int x1, int y1, COLORREF colour);
 
     Image& m_target;
     std::unique_ptr<Raster> m_raster;

@@ -200,31 +200,8 @@ void DrawContext::FillRect(const RECT& rect, COLORREF colour)
 
 namespace {
 
-// A one-pixel line from (x0, y0) to (x1, y1) without its last pixel, as a thin pen draws.
-void ThinLine(DrawContext& dc, int x0, int y0, int x1, int y1, COLORREF colour)
-{
-    const long dx = std::labs(long(x1) - x0);
-    const long dy = -std::labs(long(y1) - y0);
-    const int sx = x0 < x1 ? 1 : -1;
-    const int sy = y0 < y1 ? 1 : -1;
-    long err = dx + dy;
-    // Bounded so that absurd coordinates cannot keep the loop going for ever.
-    long steps = std::max(dx, -dy);
-    if (steps > 1'000'000)
-        return;
-    while (steps-- > 0) {
-        dc.SetPixel(x0, y0, colour);
-        const long e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x0 += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y0 += sy;
-        }
-    }
-}
+// Lines longer than this are left to cairo, which clips them to the image first.
+constexpr long kLongestPixelWalk = 100'000;
 
 // Wide pens are centred on the ideal line: an odd width straddles the pixel centres.
 double PenOffset(int width) { return width % 2 ? 0.5 : 0.0; }
@@ -242,12 +219,46 @@ bool IsThin(const Pen& pen) { return pen.width <= 1; }
 
 } // namespace
 
+void DrawContext::ThinLine(int x0, int y0, int x1, int y1, COLORREF colour)
+{
+    const long dx = std::labs(long(x1) - x0);
+    const long dy = -std::labs(long(y1) - y0);
+    const int sx = x0 < x1 ? 1 : -1;
+    const int sy = y0 < y1 ? 1 : -1;
+    long err = dx + dy;
+    long steps = std::max(dx, -dy);
+    if (steps > kLongestPixelWalk) {
+        cairo_t* cr = GetRaster().cr;
+        cairo_new_path(cr);
+        cairo_move_to(cr, x0 + 0.5, y0 + 0.5);
+        cairo_line_to(cr, x1 + 0.5, y1 + 0.5);
+        SetSourceColour(cr, colour);
+        cairo_set_line_width(cr, 1);
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+        cairo_stroke(cr);
+        cairo_surface_flush(cairo_get_target(cr));
+        return;
+    }
+    while (steps-- > 0) {
+        SetPixel(x0, y0, colour);
+        const long e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x0 += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y0 += sy;
+        }
+    }
+}
+
 void DrawContext::LineTo(int x, int y)
 {
     const POINT from = m_position;
     m_position = { x, y };
     if (IsThin(m_pen)) {
-        ThinLine(*this, from.x, from.y, x, y, m_pen.colour);
+        ThinLine(from.x, from.y, x, y, m_pen.colour);
         return;
     }
     cairo_t* cr = GetRaster().cr;
@@ -271,10 +282,10 @@ void DrawContext::Rectangle(int left, int top, int right, int bottom)
         FillRect(RECT{ left, top, right, bottom }, m_brush.colour);
     if (IsThin(m_pen)) {
         const COLORREF c = m_pen.colour;
-        ThinLine(*this, left, top, right - 1, top, c);
-        ThinLine(*this, right - 1, top, right - 1, bottom - 1, c);
-        ThinLine(*this, right - 1, bottom - 1, left, bottom - 1, c);
-        ThinLine(*this, left, bottom - 1, left, top, c);
+        ThinLine(left, top, right - 1, top, c);
+        ThinLine(right - 1, top, right - 1, bottom - 1, c);
+        ThinLine(right - 1, bottom - 1, left, bottom - 1, c);
+        ThinLine(left, bottom - 1, left, top, c);
         return;
     }
     cairo_t* cr = GetRaster().cr;
@@ -304,7 +315,7 @@ void DrawContext::Polygon(const POINT* points, int count)
         for (int i = 0; i < count; ++i) {
             const POINT a = points[i];
             const POINT b = points[(i + 1) % count];
-            ThinLine(*this, a.x, a.y, b.x, b.y, m_pen.colour);
+            ThinLine(a.x, a.y, b.x, b.y, m_pen.colour);
         }
         return;
     }

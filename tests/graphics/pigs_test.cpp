@@ -134,6 +134,13 @@ TEST(PigsGeometry, ThinLinesLeaveOutTheirLastPixelInEitherDirection)
     EXPECT_EQ(p.At(3, 4), kRed);
     EXPECT_EQ(p.At(2, 4), kWhite);
     EXPECT_EQ(p.pigs.GetCurrentPoint(), (POINT{ 2, 4 }));
+
+    // A line from far outside still shows the part that lies on the image.
+    p.pigs.SetStart(-5'000'000, 9);
+    p.pigs.LineX(50);
+    EXPECT_EQ(p.At(0, 9), kRed);
+    EXPECT_EQ(p.At(49, 9), kRed);
+    EXPECT_EQ(p.At(50, 9), kWhite);
 }
 
 TEST(PigsGeometry, TriangleTurnsClockwiseAboutItsFirstCorner)
