@@ -60,6 +60,7 @@ void CTQDeWindows::AddKey(int code)
 bool CTQDeWindows::KeyboardProc(int virtualKey, bool down)
 {
     for (int key : Keys) {
+        platform::TraceF(L"%d\n", key);
         if (key != virtualKey)
             continue;
         platform::PostMessage(Window, down ? WM_TQ_KEYDOWN : WM_TQ_KEYUP,
