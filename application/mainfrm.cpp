@@ -28,10 +28,23 @@ void CMainFrame::DestroyWindow()
 void CMainFrame::WindowProc(const platform::Message& message)
 {
     if (message.message == WM_CLOSE) {
-        if (m_OnClose)
+        // A close that arrives in a nested loop (a message box opened by a choice) would
+        // delete the engine under the choice that is still running; it waits until the
+        // choice has returned, as a window does while its modal box is up.
+        if (m_nDispatchDepth > 0)
+            m_bClosePending = true;
+        else if (m_OnClose)
             m_OnClose();
         return;
     }
-    if (m_pActiveView)
-        m_pActiveView->WindowProc(message);
+    if (!m_pActiveView)
+        return;
+    ++m_nDispatchDepth;
+    m_pActiveView->WindowProc(message);
+    --m_nDispatchDepth;
+    if (m_nDispatchDepth == 0 && m_bClosePending) {
+        m_bClosePending = false;
+        if (m_OnClose)
+            m_OnClose();
+    }
 }

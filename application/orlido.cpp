@@ -72,7 +72,8 @@ bool COrlidoApp::InitInstance(const std::vector<std::string>& arguments)
         return false;
     }
     if (!contentFolder.empty() && !platform::IsFolder(contentFolder))
-        platform::TraceF(L"Orlido: the content folder '%ls' does not exist\n", contentFolder.c_str());
+        std::fprintf(stderr, "orlido: the content folder '%s' does not exist\n",
+                     platform::ToUtf8(contentFolder).c_str());
 
     bool ok = false;
     m_pMainFrame = std::make_unique<CMainFrame>(Title, ok);

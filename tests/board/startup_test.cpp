@@ -289,6 +289,29 @@ TEST_F(BoardStartup, CloseTakesEverythingApartAndLaterEventsAreIgnored)
     EXPECT_TRUE(fake::PlayedSounds().empty());
 }
 
+TEST_F(BoardStartup, CloseDuringAMessageBoxWaitsUntilTheChoiceHasReturned)
+{
+    WriteContent("app");
+    m_folder.Write("app/UserData/L00001/B00003 Tyst.jpg", m_picture);  // no sound: an error box
+    Start("", "app/orlido");
+    bool engineLivedWhileBoxOpen = false;
+    fake::SetMessageBoxHandler([&](const fake::MessageBoxRecord&) {
+        fake::ScheduleInput(0, {Window(), WM_CLOSE, 0, 0});
+        fake::Advance(100);
+        engineLivedWhileBoxOpen = View().GetModule() != nullptr && !View().IsShutDown();
+    });
+    const RECT client = platform::GetClientRect(Window());
+    // The third picture: third column of the first row.
+    fake::ScheduleClick(0, Window(), 5 + 2 * (client.right / 4) + 50, 60);
+    fake::Advance(100);
+    fake::SetMessageBoxHandler(nullptr);
+
+    ASSERT_EQ(fake::MessageBoxes().size(), 1u);
+    EXPECT_TRUE(engineLivedWhileBoxOpen);
+    EXPECT_TRUE(View().IsShutDown());
+    EXPECT_EQ(g_pModule, nullptr);
+}
+
 TEST(ExeFolder, CutsDebugAndReleaseIgnoringCase)
 {
     const struct {
