@@ -41,7 +41,6 @@ CTQDeWindows::CTQDeWindows(HWND window) : Window(window)
 {
     g_pDeWindows = this;
     DefaultFontFace = platform::GetDefaultFontFace();
-    Hook = platform::StartKeyWatch(OnWatchedKey);
 }
 
 CTQDeWindows::~CTQDeWindows()
@@ -55,6 +54,12 @@ CTQDeWindows::~CTQDeWindows()
 void CTQDeWindows::AddKey(int code)
 {
     Keys.push_back(code);
+    // Watching starts with the first key: with an empty list every key would be passed on
+    // untouched, so standard mode costs the desktop nothing.
+    if (!Hook && !HookFailed) {
+        Hook = platform::StartKeyWatch(OnWatchedKey);
+        HookFailed = !Hook;
+    }
 }
 
 bool CTQDeWindows::KeyboardProc(int virtualKey, bool down)

@@ -44,7 +44,8 @@ public:
     static std::wstring ExeFolderFromPath(const std::wstring& executablePath);
 
 private:
-    bool Hook = false;  // whether the desktop reports keys to us
+    bool Hook = false;        // whether the desktop reports keys to us
+    bool HookFailed = false;  // the desktop cannot report keys; not tried again
     HWND Window = 0;
     std::list<int> Keys;
 };

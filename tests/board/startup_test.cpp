@@ -241,6 +241,7 @@ TEST_F(BoardStartup, StandardModeWatchesNoKeys)
 {
     WriteContent("app");
     Start("", "app/orlido");
+    EXPECT_FALSE(fake::KeyWatchActive()) << "nothing to watch";
     fake::PressKey(13);
     fake::PressKey(32);
     fake::RunPending();
