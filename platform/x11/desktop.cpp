@@ -20,6 +20,7 @@
 
 #include <array>
 #include <climits>
+#include <cstdio>
 #include <string>
 #include <unistd.h>
 
@@ -46,6 +47,8 @@ void LogUnavailableOnce(const wchar_t* why)
     if (g_unavailableLogged)
         return;
     g_unavailableLogged = true;
+    // Always on stderr: in scan mode the two switches depend on it.
+    std::fprintf(stderr, "orlido: key watch: %s; working without watched keys\n", platform::ToUtf8(why).c_str());
     platform::TraceF(L"Key watch: %ls; working without watched keys\n", why);
 }
 
