@@ -24,14 +24,15 @@ public:
     void AddKey(int code);
     const std::list<int>& GetKeys() const { return Keys; }
 
-    // true: shows the window, raises it and makes it cover the screen. false: hides nothing
-    // on this platform beyond what the window layer offers (no caller uses it).
+    // true: shows the window, raises it, gives it the focus and makes it cover the screen.
+    // false does nothing: the board never hides its window.
     void ShowFullScreen(bool show);
     // Moves the main window to (0, 0) with the screen's size.
     void MoveToFullScreen();
 
-    // Called for every key event of the desktop; posts WM_TQ_KEYDOWN/WM_TQ_KEYUP for a
-    // watched key and returns whether it was one. The key is never taken away.
+    // Called for every key event of the desktop once a key is watched; posts
+    // WM_TQ_KEYDOWN/WM_TQ_KEYUP for a watched key and returns whether it was one. The key
+    // is never taken away from the window that has the focus.
     bool KeyboardProc(int virtualKey, bool down);
 
     static int GetScreenWidth();
