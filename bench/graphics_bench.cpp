@@ -5,9 +5,17 @@
 // framed, and the back buffer is presented: what the board does on every redraw. Built
 // twice: on the fake window (composition plus the copy into an in-memory screen) and on
 // the X server ($DISPLAY; the copy to a real window through MIT-SHM or XPutImage).
+// ComposeFirstDraw: the same after every picture's pixels changed (as after a page build),
+// so that each picture is stretched afresh instead of copied from its last stretch.
 // DecodeJpeg: one photo-like JPEG of 1024x768 or 4000x3000 decoded from memory, as every
 // picture is once when its page is built.
+// BuildPage: the buttons of a page of eight 1024x768 JPEG files with captions, made by the
+// panel; argument 0 decodes the pictures one after another on this thread (one AddButton
+// per picture), 1 lets the panel decode them side by side (AddButtonsFromFolder). Wall
+// time, since the work is spread over threads.
 #include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
+#include "superlibraries/tqstandard/tqstandard_wm.h"
+#include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
 
 #include "platform/files.h"
 #include "platform/pixels.h"
@@ -115,6 +123,13 @@ public:
         }
     }
     bool Present() { return m_display->Present(); }
+    // Marks every picture's pixels as changed, as drawing a caption into them does.
+    void TouchPictures()
+    {
+        for (auto& picture : m_pictures)
+            if (picture->BeginDraw())
+                picture->EndDraw();
+    }
 
 private:
     HWND m_window = 0;
@@ -150,6 +165,20 @@ void ComposeOnly(benchmark::State& state)
 }
 BENCHMARK(ComposeOnly)->Args({ 1366, 768 })->Args({ 1920, 1080 })->Unit(benchmark::kMillisecond);
 
+void ComposeFirstDraw(benchmark::State& state)
+{
+    Page page(int(state.range(0)), int(state.range(1)));
+    if (!page.Ok()) {
+        state.SkipWithError("the window is not wholly on the screen (screen too small?)");
+        return;
+    }
+    for (auto _ : state) {
+        page.TouchPictures();
+        page.Compose();
+    }
+}
+BENCHMARK(ComposeFirstDraw)->Args({ 1920, 1080 })->Unit(benchmark::kMillisecond);
+
 void DecodeJpeg(benchmark::State& state)
 {
     std::string jpeg;
@@ -165,6 +194,70 @@ void DecodeJpeg(benchmark::State& state)
     state.counters["jpeg_bytes"] = double(jpeg.size());
 }
 BENCHMARK(DecodeJpeg)->Args({ 1024, 768 })->Args({ 4000, 3000 })->Unit(benchmark::kMillisecond);
+
+// A page folder of eight photo-like 1024x768 JPEG pictures with a caption each, removed
+// with everything in it.
+class PageFolder {
+public:
+    PageFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "orlido-bench-page-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            return;
+        m_path = pattern;
+        for (std::uint32_t i = 1; i <= 8; ++i) {
+            std::string jpeg;
+            platform::EncodeJpeg(PhotoLike(1024, 768, i), 90, jpeg);
+            const std::string stem = m_path + "/B" + platform::ToUtf8(IntToText5(int(i)));
+            std::ofstream(stem + "Bild.jpg", std::ios::binary).write(jpeg.data(), std::streamsize(jpeg.size()));
+            std::ofstream(stem + "Bild.txt") << "Bild " << i;
+        }
+    }
+    ~PageFolder()
+    {
+        std::error_code ec;
+        if (!m_path.empty())
+            std::filesystem::remove_all(m_path, ec);
+    }
+    std::wstring Prefix() const { return platform::FromUtf8(m_path) + L"/B"; }
+
+private:
+    std::string m_path;
+};
+
+void BuildPage(benchmark::State& state)
+{
+    // The display makes captions drawable (nothing is drawn while it is not on the screen).
+    Page page(1920, 1080);
+    const PageFolder folder;
+    const bool together = state.range(0) != 0;
+    std::vector<std::wstring> paths;
+    for (int n = 1;; ++n) {
+        std::wstring path;
+        std::wstring name;
+        if (!FindFirstMatch(folder.Prefix() + IntToText5(n) + L"*.jpg", path, name))
+            break;
+        paths.push_back(path);
+    }
+    if (paths.size() != 8) {
+        state.SkipWithError("could not write the page folder");
+        return;
+    }
+    for (auto _ : state) {
+        CTQImageButtonPanel panel(nullptr);
+        panel.SetHighlightWidth(12);
+        panel.SetFontHeight(64);
+        if (together) {
+            panel.AddButtonsFromFolder(folder.Prefix(), 0, 0, 400, 400, L"Prune", false);
+        } else {
+            for (const std::wstring& path : paths)
+                panel.AddButton(path, 0, 0, 400, 400, L"Prune", false);
+        }
+        benchmark::DoNotOptimize(panel.GetCount());
+    }
+    state.SetLabel(together ? "side by side" : "one by one");
+}
+BENCHMARK(BuildPage)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -84,6 +84,11 @@ constexpr COLORREF ColorFromArgb(std::uint32_t p)
 bool DecodePicture(const std::wstring& path, Image& image);
 bool DecodePictureBytes(const unsigned char* data, std::size_t size, Image& image);
 
+// Decodes several pictures at once, on at most std::thread::hardware_concurrency() threads
+// (the calling thread among them). images[i] is paths[i]'s picture, empty where it cannot
+// be decoded. Returns when every picture is done.
+std::vector<Image> DecodePictures(const std::vector<std::wstring>& paths);
+
 // Writes the image as an 8-bit RGBA PNG (alpha un-premultiplied). False on failure.
 bool WritePng(const Image& image, const std::wstring& path);
 // Encodes the image as a baseline JPEG (alpha ignored); for fixtures and benchmarks.
@@ -94,6 +99,23 @@ bool EncodeJpeg(const Image& image, int quality, std::string& bytes);
 // Parts of destRect outside dest are cut off. Nothing happens when either rectangle is
 // empty or sourceRect does not lie wholly inside source.
 void StretchCopy(const Image& source, RECT sourceRect, Image& dest, RECT destRect);
+// Copies sourceRect of source pixel for pixel (alpha included) to dest, its top-left corner
+// at (x, y). Parts outside either image are cut off.
+void CopyPixels(const Image& source, RECT sourceRect, Image& dest, int x, int y);
+
+// Nearest-neighbour sampling for copies to the screen, where every destination pixel takes
+// the source pixel under its centre: destination offset d of a span destLength long, drawn
+// from sourceLength pixels, takes source offset (2d + 1) * sourceLength / (2 * destLength).
+// Equal lengths map every offset onto itself.
+int NearestSourceOffset(int d, int destLength, int sourceLength);
+// The source offsets of destination offsets first .. first + count - 1, computed once per
+// copy instead of once per pixel.
+void NearestSourceOffsets(int first, int count, int destLength, int sourceLength, std::vector<int>& offsets);
+// Pixels for a window, which has no alpha: to[i] = from[i] with the alpha byte cleared.
+void CopyOpaqueRow(const std::uint32_t* from, std::uint32_t* to, std::size_t count);
+// The same through a column table: to[i] = sourceRow[columns[i]] without alpha, or 0 where
+// columns[i] is negative.
+void GatherOpaqueRow(const std::uint32_t* sourceRow, const int* columns, std::size_t count, std::uint32_t* to);
 
 // Drawing objects. They are plain values: a context holds copies of the selected ones.
 struct Pen {

@@ -104,6 +104,11 @@ void StretchCopy(const Image& source, RECT sourceRect, Image& dest, RECT destRec
         sourceRect.bottom > source.Height())
         return;
 
+    if (sw == dw && sh == dh) {
+        CopyPixels(source, sourceRect, dest, destRect.left, destRect.top);
+        return;
+    }
+
     cairo_surface_t* src = WrapImage(source);
     cairo_surface_t* dst = WrapImage(dest);
     cairo_t* cr = cairo_create(dst);
@@ -122,6 +127,37 @@ void StretchCopy(const Image& source, RECT sourceRect, Image& dest, RECT destRec
     cairo_surface_flush(dst);
     cairo_surface_destroy(dst);
     cairo_surface_destroy(src);
+}
+
+void CopyPixels(const Image& source, RECT sourceRect, Image& dest, int x, int y)
+{
+    // Cut the source rectangle to the source, then to what lands inside dest (64-bit: far-off
+    // coordinates must not overflow).
+    std::int64_t left = std::max(sourceRect.left, 0);
+    std::int64_t top = std::max(sourceRect.top, 0);
+    std::int64_t right = std::min(sourceRect.right, source.Width());
+    std::int64_t bottom = std::min(sourceRect.bottom, source.Height());
+    std::int64_t destLeft = std::int64_t(x) + (left - sourceRect.left);
+    std::int64_t destTop = std::int64_t(y) + (top - sourceRect.top);
+    if (destLeft < 0) {
+        left -= destLeft;
+        destLeft = 0;
+    }
+    if (destTop < 0) {
+        top -= destTop;
+        destTop = 0;
+    }
+    right = std::min(right, left + (dest.Width() - destLeft));
+    bottom = std::min(bottom, top + (dest.Height() - destTop));
+    if (left >= right || top >= bottom)
+        return;
+    const std::size_t span = static_cast<std::size_t>(right - left) * sizeof(std::uint32_t);
+    for (std::int64_t row = top; row < bottom; ++row)
+        std::memmove(dest.Pixels() + static_cast<std::size_t>(destTop + row - top) * static_cast<std::size_t>(dest.Width()) +
+                        static_cast<std::size_t>(destLeft),
+                    source.Pixels() + static_cast<std::size_t>(row) * static_cast<std::size_t>(source.Width()) +
+                        static_cast<std::size_t>(left),
+                    span);
 }
 
 // ---------------------------------------------------------------- Drawing objects

@@ -7,6 +7,7 @@
 #include "platform/files.h"
 
 #include <algorithm>
+#include <atomic>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +15,8 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include <jpeglib.h>
@@ -253,6 +256,32 @@ bool DecodePicture(const std::wstring& path, Image& image)
     }
     std::fclose(file);
     return readOk && DecodePictureBytes(bytes.data(), bytes.size(), image);
+}
+
+std::vector<Image> DecodePictures(const std::vector<std::wstring>& paths)
+{
+    std::vector<Image> images(paths.size());
+    // Each decoder keeps its state in its own objects (stb_image's error text is per
+    // thread), so pictures can be decoded side by side; each worker takes the next one.
+    std::atomic<std::size_t> next{ 0 };
+    auto work = [&] {
+        for (std::size_t i = next++; i < paths.size(); i = next++)
+            DecodePicture(paths[i], images[i]);
+    };
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t helpers = std::min(cores, paths.size()) - (paths.empty() ? 0 : 1);
+    std::vector<std::thread> threads;
+    threads.reserve(helpers);
+    try {
+        for (std::size_t i = 0; i < helpers; ++i)
+            threads.emplace_back(work);
+    } catch (const std::system_error&) {
+        // No thread to be had: the ones that started and this one do the rest.
+    }
+    work();
+    for (std::thread& thread : threads)
+        thread.join();
+    return images;
 }
 
 // ---------------------------------------------------------------- Writing

@@ -3,6 +3,7 @@
 #include "platform/fake/fake_loop_internal.h"
 #include "platform/fake/fake_window.h"
 #include "platform/messageloop.h"
+#include "platform/pixels.h"
 #include "platform/window.h"
 
 #include <algorithm>
@@ -43,13 +44,6 @@ RECT ClientInScreenLocked(const ScreenState& s, HWND window)
     if (it != s.windows.end() && it->second.clientInScreen)
         return *it->second.clientInScreen;
     return RECT{0, 0, s.width, s.height};
-}
-
-// Source pixel for destination offset d of a span of dLength mapped onto sLength pixels,
-// sampling at the destination pixel's centre (nearest neighbour, no smoothing).
-int NearestSource(int d, int dLength, int sLength)
-{
-    return static_cast<int>((2 * static_cast<std::int64_t>(d) + 1) * sLength / (2 * static_cast<std::int64_t>(dLength)));
 }
 
 } // namespace
@@ -167,6 +161,7 @@ void InvalidateWindow(HWND window)
 }
 
 // Pixels that fall outside the source buffer, the client area or the screen are skipped.
+// Columns are sampled once per call; an unscaled copy moves whole runs of a row.
 void PresentToWindow(HWND window, const PixelView& source, RECT sourceRect, RECT destClientRect)
 {
     ScreenState& s = Screen();
@@ -179,23 +174,38 @@ void PresentToWindow(HWND window, const PixelView& source, RECT sourceRect, RECT
     if (!source.pixels || sourceWidth <= 0 || sourceHeight <= 0 || destWidth <= 0 || destHeight <= 0)
         return;
     const RECT client = ClientInScreenLocked(s, window);
+    // The destination columns that land inside the client area and the screen.
+    const int firstX = std::max({0, -destClientRect.left, -client.left - destClientRect.left});
+    const int endX = std::min({destWidth, client.right - client.left - destClientRect.left,
+                               s.width - client.left - destClientRect.left});
+    if (firstX >= endX)
+        return;
+    std::vector<int> columns;
+    NearestSourceOffsets(firstX, endX - firstX, destWidth, sourceWidth, columns);
+    for (int& column : columns) {
+        column += sourceRect.left;
+        if (column < 0 || column >= source.width)
+            column = -1;
+    }
+    const bool wholeRun = destWidth == sourceWidth && columns.front() >= 0 && columns.back() >= 0;
     const auto* bytes = reinterpret_cast<const unsigned char*>(source.pixels);
     for (int dy = 0; dy < destHeight; ++dy) {
         const int clientY = destClientRect.top + dy;
         const int screenY = client.top + clientY;
-        const int sy = sourceRect.top + NearestSource(dy, destHeight, sourceHeight);
+        const int sy = sourceRect.top + NearestSourceOffset(dy, destHeight, sourceHeight);
         if (clientY < 0 || screenY < 0 || screenY >= s.height || screenY >= client.bottom || sy < 0 || sy >= source.height)
             continue;
         const auto* row = reinterpret_cast<const std::uint32_t*>(bytes + static_cast<std::ptrdiff_t>(sy) * source.strideBytes);
-        for (int dx = 0; dx < destWidth; ++dx) {
-            const int clientX = destClientRect.left + dx;
-            const int screenX = client.left + clientX;
-            const int sx = sourceRect.left + NearestSource(dx, destWidth, sourceWidth);
-            if (clientX < 0 || screenX < 0 || screenX >= s.width || screenX >= client.right || sx < 0 || sx >= source.width)
-                continue;
-            s.pixels[static_cast<std::size_t>(screenY) * static_cast<std::size_t>(s.width) + static_cast<std::size_t>(screenX)] =
-                row[sx] & 0x00FFFFFFu;
+        std::uint32_t* out = s.pixels.data() + static_cast<std::size_t>(screenY) * static_cast<std::size_t>(s.width) +
+                             static_cast<std::size_t>(client.left + destClientRect.left + firstX);
+        if (wholeRun) {
+            CopyOpaqueRow(row + columns.front(), out, columns.size());
+            continue;
         }
+        // Columns whose source lies outside the buffer keep the screen's pixel.
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (columns[i] >= 0)
+                out[i] = row[columns[i]] & 0x00FFFFFFu;
     }
 }
 

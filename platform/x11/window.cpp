@@ -5,6 +5,7 @@
 #include "platform/window.h"
 
 #include "platform/files.h"
+#include "platform/pixels.h"
 #include "platform/x11/x11connection.h"
 
 #include <X11/Xatom.h>
@@ -180,13 +181,6 @@ unsigned long ToVisualPixel(const Visual* visual, std::uint32_t argb)
            channel(argb & 0xFF, visual->blue_mask);
 }
 
-// Destination pixel d of a span of dLength taken from sLength source pixels, sampled at the
-// pixel's centre (nearest neighbour, no smoothing).
-int NearestSource(int d, int dLength, int sLength)
-{
-    return static_cast<int>((2 * static_cast<std::int64_t>(d) + 1) * sLength / (2 * static_cast<std::int64_t>(dLength)));
-}
-
 // A shared-memory image kept between presents and grown when a larger one is needed.
 struct ShmImage {
     XImage* image = nullptr;
@@ -269,25 +263,35 @@ Presenter& ThePresenter()
 
 // Fills a width x height block (stride in pixels) with the part of the source that maps onto
 // the destination rectangle starting at (destX, destY); pixels whose source lies outside
-// the buffer are black.
+// the buffer are black. The column of every output pixel is looked up once per call; an
+// unscaled copy (the normal present) moves whole rows.
 void Scale(const platform::PixelView& source, RECT sourceRect, int destWidth, int destHeight, int offsetX, int offsetY,
            int width, int height, std::uint32_t* out, int outStride)
 {
     const int sourceWidth = sourceRect.right - sourceRect.left;
     const int sourceHeight = sourceRect.bottom - sourceRect.top;
+    std::vector<int> columns;
+    platform::NearestSourceOffsets(offsetX, width, destWidth, sourceWidth, columns);
+    for (int& column : columns) {
+        column += sourceRect.left;
+        if (column < 0 || column >= source.width)
+            column = -1;
+    }
+    // Equal widths map onto consecutive columns: with both ends inside, so is every one.
+    const bool wholeRows = destWidth == sourceWidth && width > 0 && columns.front() >= 0 && columns.back() >= 0;
     const auto* bytes = reinterpret_cast<const unsigned char*>(source.pixels);
     for (int y = 0; y < height; ++y) {
         std::uint32_t* row = out + static_cast<std::ptrdiff_t>(y) * outStride;
-        const int sy = sourceRect.top + NearestSource(offsetY + y, destHeight, sourceHeight);
+        const int sy = sourceRect.top + platform::NearestSourceOffset(offsetY + y, destHeight, sourceHeight);
         if (sy < 0 || sy >= source.height) {
             std::fill(row, row + width, 0u);
             continue;
         }
         const auto* sourceRow = reinterpret_cast<const std::uint32_t*>(bytes + static_cast<std::ptrdiff_t>(sy) * source.strideBytes);
-        for (int x = 0; x < width; ++x) {
-            const int sx = sourceRect.left + NearestSource(offsetX + x, destWidth, sourceWidth);
-            row[x] = sx >= 0 && sx < source.width ? sourceRow[sx] & 0x00FFFFFFu : 0u;
-        }
+        if (wholeRows)
+            platform::CopyOpaqueRow(sourceRow + columns.front(), row, static_cast<std::size_t>(width));
+        else
+            platform::GatherOpaqueRow(sourceRow, columns.data(), static_cast<std::size_t>(width), row);
     }
 }
 

@@ -135,6 +135,7 @@ bool CTQDirectDraw::BeginDraw()
         return false;
     m_pContext = std::make_unique<platform::DrawContext>(*m_pTarget);
     m_hDC = m_pContext.get();
+    PixelsChanged();
     Attach(m_hDC);
     return true;
 }
@@ -149,6 +150,7 @@ void CTQDirectDraw::EndDraw()
     Detach();
     m_pContext.reset();
     m_hDC = nullptr;
+    PixelsChanged();
 }
 
 void CTQDirectDraw::Clear(COLORREF colour)

@@ -9,6 +9,7 @@
 #include "platform/types.h"
 #include "superlibraries/tqdirectdraw_obsolete/tqdirectdrawgraphics.h"
 
+#include <atomic>
 #include <memory>
 
 // Surface kinds.
@@ -51,6 +52,11 @@ protected:
     // The object's pixel surface (null for the screen, which is written only by presenting).
     platform::Image* Surface() const { return m_pSurface.get(); }
     static platform::Image* BackSurface();
+    // Changes whenever the pixels may have been written: at the start and the end of every
+    // drawing pass and when the surface is made again. Copies kept of the pixels compare it.
+    unsigned PixelsVersion() const { return m_nPixelsVersion.load(std::memory_order_relaxed); }
+    void PixelsChanged() { m_nPixelsVersion.fetch_add(1, std::memory_order_relaxed); }
+    bool IsDrawing() const { return m_hDC != nullptr; }
 
     std::unique_ptr<platform::Image> m_pSurface;
     bool m_bPrimary = false;
@@ -64,4 +70,5 @@ private:
     bool m_bHasBackBuffer = false;
     bool m_bHasFlip = false;
     bool m_bHasOverlay = false;
+    std::atomic<unsigned> m_nPixelsVersion{ 0 };
 };

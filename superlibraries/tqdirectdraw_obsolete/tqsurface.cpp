@@ -10,6 +10,13 @@ namespace {
 CTQSurface* g_pFront = nullptr;
 CTQSurface* g_pBack = nullptr;
 
+platform::Image Decode(const std::wstring& path)
+{
+    platform::Image image;
+    platform::DecodePicture(path, image);
+    return image;
+}
+
 } // namespace
 
 CTQSurface::CTQSurface(int kind, int width, int height, bool& ok, HWND window)
@@ -18,14 +25,13 @@ CTQSurface::CTQSurface(int kind, int width, int height, bool& ok, HWND window)
 }
 
 CTQSurface::CTQSurface(std::wstring path, bool& ok, int kind)
+    : CTQSurface(Decode(path), ok, kind)
 {
-    ok = true;
-    platform::Image decoded;
-    if (!platform::DecodePicture(path, decoded)) {
-        ok = false;
-        return;
-    }
-    ok = Create(kind, decoded.Width(), decoded.Height(), 0);
+}
+
+CTQSurface::CTQSurface(platform::Image decoded, bool& ok, int kind)
+{
+    ok = decoded.IsValid() && Create(kind, decoded.Width(), decoded.Height(), 0);
     if (!ok)
         return;
     // The picture keeps its full resolution; it is scaled only when drawn.
@@ -56,6 +62,7 @@ CTQSurface::~CTQSurface()
 
 bool CTQSurface::Create(int kind, int width, int height, HWND window)
 {
+    PixelsChanged();
     m_Size = { width, height };
     m_nKind = kind;
     switch (kind) {
@@ -145,6 +152,36 @@ void CTQSurface::DrawSurface(CTQSurface* source, int x, int y, std::wstring fitM
     const SIZE size = source->GetSurfaceSize();
     const SIZE dest = cx >= 0 ? SIZE{ cx, cy } : size;
     const RECT from = SourceRectForFit(size, fitMode);
-    platform::StretchCopy(*source->Surface(), from, *Surface(),
-                          RECT{ x, y, x + dest.cx, y + dest.cy });
+    const RECT to{ x, y, x + dest.cx, y + dest.cy };
+    platform::Image& target = *Surface();
+    const bool scaled = dest.cx != from.right - from.left || dest.cy != from.bottom - from.top;
+    // Only a whole stretched picture is kept: one cut off at the edge is drawn directly, so
+    // a copy is never larger than this surface. A source with an open drawing pass is
+    // still changing.
+    const bool inside = to.left >= 0 && to.top >= 0 && to.right <= target.Width() && to.bottom <= target.Height();
+    if (scaled && inside && dest.cx > 0 && dest.cy > 0 && source != this && !source->IsDrawing()) {
+        source->DrawScaledCopy(target, from, to);
+        return;
+    }
+    platform::StretchCopy(*source->Surface(), from, target, to);
+}
+
+void CTQSurface::DrawScaledCopy(platform::Image& target, RECT source, RECT to)
+{
+    const int width = to.right - to.left;
+    const int height = to.bottom - to.top;
+    std::lock_guard lock(m_ScaledCopy.mutex);
+    platform::Image& copy = m_ScaledCopy.pixels;
+    const bool current = copy.Width() == width && copy.Height() == height && m_ScaledCopy.source == source &&
+                         m_ScaledCopy.version == PixelsVersion();
+    if (!current) {
+        if (!copy.Create(width, height)) {
+            platform::StretchCopy(*Surface(), source, target, to);
+            return;
+        }
+        platform::StretchCopy(*Surface(), source, copy, RECT{ 0, 0, width, height });
+        m_ScaledCopy.source = source;
+        m_ScaledCopy.version = PixelsVersion();
+    }
+    platform::CopyPixels(copy, RECT{ 0, 0, width, height }, target, to.left, to.top);
 }

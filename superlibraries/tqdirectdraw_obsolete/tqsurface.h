@@ -7,6 +7,7 @@
 
 #include "superlibraries/tqdirectdraw_obsolete/tqdirectdraw.h"
 
+#include <mutex>
 #include <string>
 
 class CTQSurface : public CTQDirectDraw {
@@ -15,6 +16,9 @@ public:
     CTQSurface(int kind, int width, int height, bool& ok, HWND window);
     // Image: loads a JPEG, PNG or BMP file into a picture surface of its own size.
     CTQSurface(std::wstring path, bool& ok, int kind = TQSURFACE_PICTURE);
+    // Image already decoded (a page decodes its pictures together): a picture surface that
+    // takes over its pixels; ok is false for an empty image.
+    CTQSurface(platform::Image decoded, bool& ok, int kind = TQSURFACE_PICTURE);
     // Blank: creates the surface only when width and height are both non-zero; ok is
     // written only then.
     CTQSurface(int kind, int width, int height, bool& ok);
@@ -34,6 +38,8 @@ public:
     bool PresentRect(int left, int top, int right, int bottom);
     // Stretches source into (x, y, x + cx, y + cy) of this surface; cx < 0 copies at the
     // source's own size. Fit mode "Prune" first cuts the source to its centred square.
+    // The source keeps its last stretched copy while its pixels and the rectangles stay
+    // the same, so redrawing an unchanged page copies rows instead of sampling again.
     void DrawSurface(CTQSurface* source, int x, int y, std::wstring fitMode, int cx, int cy);
 
     // The source rectangle DrawSurface takes from a picture of the given size.
@@ -42,4 +48,19 @@ public:
     static RECT PresentSourceRect(SIZE back, SIZE window);
     // The pixels, for tests and screenshots (null for the display).
     const platform::Image* GetImage() const { return Surface(); }
+
+private:
+    // The picture stretched to the size it was last drawn at, with what it was made from.
+    // Guarded: a page may be drawn from more than one thread.
+    struct ScaledCopy {
+        std::mutex mutex;
+        platform::Image pixels;
+        RECT source{};
+        unsigned version = 0;
+    };
+    // Draws this picture's source rectangle stretched to the size of to, which lies wholly
+    // inside target, through the scaled copy.
+    void DrawScaledCopy(platform::Image& target, RECT source, RECT to);
+
+    ScaledCopy m_ScaledCopy;
 };

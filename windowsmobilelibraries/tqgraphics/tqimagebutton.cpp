@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <utility>
 
 namespace {
 
@@ -71,6 +72,18 @@ bool IsUtf8(std::string_view bytes)
 
 CTQImageButton::CTQImageButton(std::wstring picturePath, int fontHeight, bool& ok, bool drawText)
     : CTQSurface(picturePath, ok, TQSURFACE_PICTURE)
+{
+    SetUpPicture(picturePath, fontHeight, ok, drawText);
+}
+
+CTQImageButton::CTQImageButton(std::wstring picturePath, platform::Image decoded, int fontHeight, bool& ok,
+                               bool drawText)
+    : CTQSurface(std::move(decoded), ok, TQSURFACE_PICTURE)
+{
+    SetUpPicture(picturePath, fontHeight, ok, drawText);
+}
+
+void CTQImageButton::SetUpPicture(const std::wstring& picturePath, int fontHeight, bool ok, bool drawText)
 {
     FindCompanionFiles(picturePath);
     SetDefaults(fontHeight);

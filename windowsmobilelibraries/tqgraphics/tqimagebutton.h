@@ -31,6 +31,9 @@ public:
     // picture surface exists. A picture that cannot be loaded still gets its companion
     // paths and defaults, so its owner may keep it as a placeholder (it draws only a frame).
     CTQImageButton(std::wstring picturePath, int fontHeight, bool& ok, bool drawText);
+    // The same from the picture already decoded (empty when it could not be): a page
+    // decodes all its pictures together before it makes their buttons.
+    CTQImageButton(std::wstring picturePath, platform::Image decoded, int fontHeight, bool& ok, bool drawText);
     // An empty surface of width x height when both are non-zero; otherwise no surface and
     // ok is left as it was.
     CTQImageButton(int width, int height, int fontHeight, bool& ok);
@@ -85,6 +88,8 @@ public:
     static std::wstring TextFromBytes(std::string_view bytes);
 
 private:
+    // Companion files, defaults and caption of a picture button whose picture is loaded.
+    void SetUpPicture(const std::wstring& picturePath, int fontHeight, bool ok, bool drawText);
     void FindCompanionFiles(const std::wstring& picturePath);
     void SetDefaults(int fontHeight);
 

@@ -1,12 +1,14 @@
 #include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
 
 #include "platform/messageloop.h"
+#include "platform/pixels.h"
 #include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
 #include "superlibraries/tqstandard/tqstandard_wm.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -109,13 +111,18 @@ bool CTQImageButtonPanel::HasPictures(const std::wstring& prefix)
 int CTQImageButtonPanel::AddButtonsFromFolder(const std::wstring& prefix, int x, int y, int cx, int cy,
                                               const std::wstring& fitMode, bool centred)
 {
-    int n = 0;
+    // Decoding is most of building a page: find every numbered picture first, decode them
+    // together, then make the buttons in order.
+    std::vector<std::wstring> paths;
     std::wstring path;
-    while (FindNumberedPicture(prefix, n + 1, path)) {
-        ++n;
-        AddButton(path, x, y, cx, cy, fitMode, centred);
+    while (FindNumberedPicture(prefix, static_cast<int>(paths.size()) + 1, path)) paths.push_back(path);
+    std::vector<platform::Image> images = platform::DecodePictures(paths);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        bool ok = false;
+        auto* button = new CTQImageButton(paths[i], std::move(images[i]), m_nFontHeight, ok, m_bDrawText);
+        AppendPictureButton(button, x, y, cx, cy, fitMode, centred);
     }
-    return n;
+    return static_cast<int>(paths.size());
 }
 
 bool CTQImageButtonPanel::AddButton(const std::wstring& picturePath, int x, int y, int cx, int cy,
@@ -123,6 +130,13 @@ bool CTQImageButtonPanel::AddButton(const std::wstring& picturePath, int x, int 
 {
     bool ok = false;
     auto* button = new CTQImageButton(picturePath, m_nFontHeight, ok, m_bDrawText);
+    AppendPictureButton(button, x, y, cx, cy, fitMode, centred);
+    return ok;
+}
+
+void CTQImageButtonPanel::AppendPictureButton(CTQImageButton* button, int x, int y, int cx, int cy,
+                                              const std::wstring& fitMode, bool centred)
+{
     // A picture that cannot be loaded stays as a placeholder (frame only, its sound and
     // sub-page still reachable), so every later index keeps its meaning.
     Place(button, x, y, cx, cy, centred);
@@ -131,7 +145,6 @@ bool CTQImageButtonPanel::AddButton(const std::wstring& picturePath, int x, int 
     button->SetHighlightWidth(m_nHighlightWidth);
     button->SetFitMode(fitMode);
     m_Buttons.push_back(button);
-    return ok;
 }
 
 bool CTQImageButtonPanel::AddBlankButton(int x, int y, int cx, int cy, COLORREF fillColor, bool centred)

@@ -45,6 +45,8 @@ public:
     // numbers from 00001 without a gap); returns how many numbered pictures it found.
     // Every found picture gets an index, also one that cannot be loaded (a placeholder
     // that shows only its frame), so the count always equals the number of buttons added.
+    // The pictures are decoded side by side; the buttons (captions included) are made in
+    // order on the calling thread.
     int AddButtonsFromFolder(const std::wstring& prefix, int x, int y, int cx, int cy,
                              const std::wstring& fitMode, bool centred);
     // False when the picture cannot be loaded; the placeholder is appended all the same.
@@ -85,6 +87,9 @@ public:
 
 private:
     bool IsIndex(int index) const { return index >= 0 && index < GetCount(); }
+    // Places and styles a new picture button and appends it.
+    void AppendPictureButton(CTQImageButton* button, int x, int y, int cx, int cy, const std::wstring& fitMode,
+                             bool centred);
     void Place(CTQImageButton* button, int x, int y, int cx, int cy, bool centred);
     void StartBlinkTimer();
     void StopBlinkTimer();

@@ -1,0 +1,91 @@
+// A page's pictures are decoded side by side; the page must come out as if they had been
+// loaded one by one: same order, a placeholder where a picture cannot be decoded, every
+// caption on its own picture.
+#include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
+
+#include "superlibraries/tqstandard/tqstandard_wm.h"
+#include "tests/buttons/buttons_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using buttons_test::DisplayTest;
+using buttons_test::ScratchFolder;
+
+// A colour of its own for every picture number.
+COLORREF ColourOf(int n) { return RGB(20 * n, 255 - 20 * n, (n * 97) & 0xFF); }
+
+TEST(DecodePictures, EachPictureLandsAtItsOwnIndex)
+{
+    ScratchFolder folder;
+    std::vector<std::wstring> paths;
+    // More pictures than cores, so that workers take several each.
+    for (int n = 1; n <= 11; ++n) {
+        const std::wstring name = L"P" + std::to_wstring(n) + (n % 2 ? L".png" : L".jpg");
+        folder.WritePicture(name, ColourOf(n), 4 + n, 3 + n);
+        paths.push_back(folder.File(name));
+    }
+    folder.Write(L"broken.jpg", std::string("\xFF\xD8\xFF not really", 14));
+    paths.insert(paths.begin() + 4, folder.File(L"broken.jpg"));
+    paths.push_back(folder.File(L"missing.png"));
+
+    const std::vector<platform::Image> images = platform::DecodePictures(paths);
+    ASSERT_EQ(images.size(), paths.size());
+    EXPECT_FALSE(images[4].IsValid());
+    EXPECT_FALSE(images.back().IsValid());
+    for (std::size_t i = 0; i + 1 < paths.size(); ++i) {
+        if (i == 4) continue;
+        const int n = static_cast<int>(i < 4 ? i + 1 : i);
+        ASSERT_TRUE(images[i].IsValid()) << i;
+        EXPECT_EQ(images[i].Width(), 4 + n) << i;
+        if (n % 2) {
+            EXPECT_EQ(images[i].PixelColor(1, 1), ColourOf(n)) << i;  // PNG is exact
+        }
+    }
+    EXPECT_TRUE(platform::DecodePictures({}).empty());
+}
+
+TEST_F(DisplayTest, PageDecodedTogetherKeepsOrderPlaceholdersAndCaptions)
+{
+    constexpr int kPictures = 9;
+    for (int n = 1; n <= kPictures; ++n) {
+        const std::wstring stem = L"B" + IntToText5(n);
+        if (n == 3 || n == 7) {
+            m_folder.Write(stem + L"Trasig.png", "not a picture at all");
+        } else {
+            m_folder.WritePicture(stem + L"Bild.png", ColourOf(n), 60, 40);
+            m_folder.Write(stem + L"Bild.txt", n == 5 ? "Katt" : "");
+        }
+        m_folder.Write(stem + L".wav", "x");
+    }
+    CTQImageButtonPanel panel(Display());
+    panel.SetHighlightWidth(12);
+    panel.SetFontHeight(20);
+    ASSERT_EQ(panel.AddButtonsFromFolder(m_folder.File(L"B"), 0, 0, 30, 30, L"", false), kPictures);
+    ASSERT_EQ(panel.GetCount(), kPictures);
+    for (int n = 1; n <= kPictures; ++n) {
+        const CTQImageButton& button = *panel.m_Buttons[static_cast<std::size_t>(n - 1)];
+        EXPECT_EQ(button.GetSoundPath(), m_folder.File(L"B" + IntToText5(n) + L".wav")) << n;
+        if (n == 3 || n == 7) {
+            EXPECT_FALSE(button.HasPicture()) << n << " is a placeholder";
+            continue;
+        }
+        ASSERT_TRUE(button.HasPicture()) << n;
+        EXPECT_EQ(button.GetPicturePath(), m_folder.File(L"B" + IntToText5(n) + L"Bild.png"));
+        EXPECT_EQ(button.GetImage()->PixelColor(0, 0), ColourOf(n)) << n;
+        // Only picture 5 has a caption, written onto that picture.
+        const platform::Image& pixels = *button.GetImage();
+        int written = 0;
+        for (int y = 0; y < pixels.Height(); ++y)
+            for (int x = 0; x < pixels.Width(); ++x) written += pixels.PixelColor(x, y) != ColourOf(n);
+        EXPECT_EQ(written > 0, n == 5) << n;
+    }
+    EXPECT_EQ(panel.m_Buttons[4]->GetText(), L"Katt");
+}
+
+} // namespace
