@@ -5,14 +5,14 @@
 // (Sleep, PostMessage, SetTimer, KillTimer, MessageBox, even Advance).
 #include "platform/fake/fake_loop_internal.h"
 #include "platform/fake/fake_messageloop.h"
+
+#include "platform/common/messagequeue.h"
 #include "platform/files.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -23,44 +23,19 @@
 namespace {
 
 using platform::Message;
-using platform::TIMERPROC;
-using platform::WindowProc;
-
-struct TimerKey {
-    HWND window = 0;
-    UINT_PTR id = 0;
-    friend auto operator<=>(const TimerKey&, const TimerKey&) = default;
-};
-
-struct Timer {
-    UINT periodMs = 0;
-    std::uint64_t deadline = 0;
-    TIMERPROC proc = nullptr;
-    std::uint64_t order = 0;  // creation order breaks ties between equal deadlines
-};
-
-struct ScheduledInput {
-    std::uint64_t atMs = 0;
-    Message message;
-};
 
 // A modal loop that nothing can end gives up rather than spin for ever.
-constexpr std::uint64_t kModalVirtualLimitMs = 10ull * 60 * 1000;
+constexpr std::int64_t kModalVirtualLimitMs = 10ll * 60 * 1000;
 constexpr auto kModalRealLimit = std::chrono::seconds(10);
 
 struct LoopState {
     std::mutex mutex;
     std::condition_variable posted;
-    std::uint64_t now = 0;
-    std::deque<Message> queue;                // posted messages and input that has arrived
-    std::multimap<std::uint64_t, Message> scheduledInput;  // by arrival time, then call order
-    std::vector<HWND> paints;                 // windows waiting for WM_PAINT, in request order
-    std::map<TimerKey, Timer> timers;
-    std::map<HWND, WindowProc> procs;
-    std::uint64_t nextOrder = 1;
+    std::int64_t now = 0;                    // the virtual clock, in milliseconds
+    platform::MessageQueue messages;
+    std::multimap<std::int64_t, Message> scheduledInput;  // by arrival time, then call order
     std::vector<fake::MessageBoxRecord> boxes;
     std::function<void(const fake::MessageBoxRecord&)> boxHandler;
-    int openBoxes = 0;
     bool quit = false;
     int exitCode = 0;
     std::thread::id loopThread = std::this_thread::get_id();
@@ -72,108 +47,34 @@ LoopState& State()
     return state;
 }
 
-// Window-less timer identifiers stay unique for the whole process, across resets, so a
-// stale identifier kept by a test never names a newer timer.
-std::atomic<UINT_PTR> g_nextTimerId{1};
-
-bool IsMouseInput(UINT message)
-{
-    return message == WM_LBUTTONDOWN || message == WM_LBUTTONUP || message == WM_RBUTTONDOWN ||
-           message == WM_RBUTTONUP || message == WM_MOUSEMOVE;
-}
-
-// Input arriving while a message box is open goes nowhere: the box disables the board's
-// windows, as a modal box disables its owner.
-void EnqueueInputLocked(LoopState& s, const Message& message)
-{
-    if (s.openBoxes > 0 && IsMouseInput(message.message))
-        return;
-    s.queue.push_back(message);
-}
-
 void ArriveDueInputLocked(LoopState& s)
 {
     while (!s.scheduledInput.empty() && s.scheduledInput.begin()->first <= s.now) {
-        EnqueueInputLocked(s, s.scheduledInput.begin()->second);
+        s.messages.QueueInput(s.scheduledInput.begin()->second);
         s.scheduledInput.erase(s.scheduledInput.begin());
     }
 }
 
 // Next instant at which something falls due on its own: scheduled input or a timer.
-std::optional<std::uint64_t> NextEventLocked(const LoopState& s)
+std::optional<std::int64_t> NextEventLocked(const LoopState& s)
 {
-    std::optional<std::uint64_t> next;
-    if (!s.scheduledInput.empty())
+    std::optional<std::int64_t> next = s.messages.NextDeadline();
+    if (!s.scheduledInput.empty() && (!next || s.scheduledInput.begin()->first <= *next))
         next = s.scheduledInput.begin()->first;
-    for (const auto& [key, timer] : s.timers)
-        if (!next || timer.deadline < *next)
-            next = timer.deadline;
     return next;
 }
 
-// Ticks missed while the loop was blocked give one tick; the timer keeps its phase.
-// A period of 0 repeats once per virtual millisecond.
-void RearmLocked(LoopState& s, Timer& timer)
-{
-    const std::uint64_t period = std::max<std::uint64_t>(timer.periodMs, 1);
-    if (timer.deadline + period > s.now)
-        timer.deadline += period;
-    else
-        timer.deadline += ((s.now - timer.deadline) / period + 1) * period;
-}
-
-WindowProc ProcForLocked(const LoopState& s, HWND window)
-{
-    const auto it = s.procs.find(window);
-    return it == s.procs.end() ? WindowProc() : it->second;
-}
-
-// Delivers the one item whose turn it is: a posted message or input, else a paint, else
-// the due timer with the earliest deadline. False when nothing is due.
+// Delivers the one item whose turn it is at the current virtual time. False when nothing
+// is due.
 bool DeliverOne()
 {
     LoopState& s = State();
     std::unique_lock lock(s.mutex);
-    if (!s.queue.empty()) {
-        const Message message = s.queue.front();
-        s.queue.pop_front();
-        WindowProc proc = ProcForLocked(s, message.hwnd);
-        lock.unlock();
-        if (proc)
-            proc(message);
-        return true;
-    }
-    if (!s.paints.empty()) {
-        const HWND window = s.paints.front();
-        s.paints.erase(s.paints.begin());
-        WindowProc proc = ProcForLocked(s, window);
-        lock.unlock();
-        if (proc)
-            proc(Message{window, WM_PAINT, 0, 0});
-        return true;
-    }
-    auto due = s.timers.end();
-    for (auto it = s.timers.begin(); it != s.timers.end(); ++it) {
-        if (it->second.deadline > s.now)
-            continue;
-        if (due == s.timers.end() || it->second.deadline < due->second.deadline ||
-            (it->second.deadline == due->second.deadline && it->second.order < due->second.order))
-            due = it;
-    }
-    if (due == s.timers.end())
-        return false;
-    const TimerKey key = due->first;
-    const TIMERPROC timerProc = due->second.proc;
-    RearmLocked(s, due->second);
-    WindowProc proc = key.window ? ProcForLocked(s, key.window) : WindowProc();
-    const auto tick = static_cast<DWORD>(s.now);
+    const std::function<void()> delivery = s.messages.TakeNext(s.now);
     lock.unlock();
-    if (key.window) {
-        if (proc)
-            proc(Message{key.window, WM_TIMER, key.id, 0});
-    } else if (timerProc) {
-        timerProc(0, WM_TIMER, key.id, tick);
-    }
+    if (!delivery)
+        return false;
+    delivery();
     return true;
 }
 
@@ -196,7 +97,7 @@ bool QuitRequested()
 bool ServeUntil(const std::function<bool()>& done)
 {
     LoopState& s = State();
-    std::uint64_t virtualStart = 0;
+    std::int64_t virtualStart = 0;
     {
         std::lock_guard lock(s.mutex);
         virtualStart = s.now;
@@ -218,7 +119,7 @@ bool ServeUntil(const std::function<bool()>& done)
             continue;
         }
         s.posted.wait_for(lock, std::chrono::milliseconds(10));
-        if (s.queue.empty() && std::chrono::steady_clock::now() - idleSince > kModalRealLimit)
+        if (!s.messages.HasQueuedMessages() && std::chrono::steady_clock::now() - idleSince > kModalRealLimit)
             break;
     }
     if (done())
@@ -235,8 +136,7 @@ void RequestPaint(HWND window)
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    if (std::find(s.paints.begin(), s.paints.end(), window) == s.paints.end())
-        s.paints.push_back(window);
+    s.messages.RequestPaint(window);
     s.posted.notify_all();
 }
 
@@ -244,8 +144,7 @@ void ForgetWindow(HWND window)
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    std::erase(s.paints, window);
-    std::erase_if(s.timers, [window](const auto& entry) { return entry.first.window == window; });
+    s.messages.ForgetWindow(window);
 }
 
 } // namespace fake::internal
@@ -256,21 +155,21 @@ void SetWindowProc(HWND window, WindowProc proc)
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    s.procs[window] = std::move(proc);
+    s.messages.SetProc(window, std::move(proc));
 }
 
 void RemoveWindowProc(HWND window)
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    s.procs.erase(window);
+    s.messages.RemoveProc(window);
 }
 
 bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    s.queue.push_back(Message{window, message, wParam, lParam});
+    s.messages.Post(Message{window, message, wParam, lParam});
     s.posted.notify_all();
     return true;
 }
@@ -281,7 +180,7 @@ void SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
         LoopState& s = State();
         std::lock_guard lock(s.mutex);
-        proc = ProcForLocked(s, window);
+        proc = s.messages.ProcFor(window);
     }
     if (proc)
         proc(Message{window, message, wParam, lParam});
@@ -291,20 +190,16 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC proc)
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    const TimerKey key{window, window ? id : g_nextTimerId.fetch_add(1)};
-    // A repeat of (window, id) restarts the timer but keeps its place among equal deadlines.
-    const auto existing = s.timers.find(key);
-    const std::uint64_t order = existing != s.timers.end() ? existing->second.order : s.nextOrder++;
-    s.timers[key] = Timer{periodMs, s.now + periodMs, proc, order};
+    const UINT_PTR result = s.messages.SetTimer(window, id, periodMs, proc, s.now);
     s.posted.notify_all();
-    return key.id;
+    return result;
 }
 
 bool KillTimer(HWND window, UINT_PTR id)
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    return s.timers.erase(TimerKey{window, id}) > 0;
+    return s.messages.KillTimer(window, id);
 }
 
 void Sleep(UINT ms)
@@ -367,12 +262,12 @@ void MessageBox(HWND owner, const std::wstring& text, const std::wstring& captio
         record = fake::MessageBoxRecord{text, caption, static_cast<unsigned>(s.now)};
         s.boxes.push_back(record);
         handler = s.boxHandler;
-        ++s.openBoxes;
+        s.messages.BoxOpened();
     }
     if (handler)
         handler(record);
     std::lock_guard lock(s.mutex);
-    --s.openBoxes;
+    s.messages.BoxClosed();
 }
 
 } // namespace platform
@@ -384,14 +279,10 @@ void ResetMessageLoop()
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
     s.now = 0;
-    s.queue.clear();
+    s.messages.Clear();
     s.scheduledInput.clear();
-    s.paints.clear();
-    s.timers.clear();
-    s.procs.clear();
     s.boxes.clear();
     s.boxHandler = nullptr;
-    s.openBoxes = 0;
     s.quit = false;
     s.exitCode = 0;
     s.loopThread = std::this_thread::get_id();
@@ -405,7 +296,7 @@ void RunPending()
 void Advance(unsigned ms)
 {
     LoopState& s = State();
-    std::uint64_t target = 0;
+    std::int64_t target = 0;
     {
         std::lock_guard lock(s.mutex);
         target = s.now + ms;
@@ -426,7 +317,7 @@ void ScheduleInput(unsigned atMs, const platform::Message& message)
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
     if (atMs <= s.now)
-        EnqueueInputLocked(s, message);
+        s.messages.QueueInput(message);
     else
         s.scheduledInput.emplace(atMs, message);
     s.posted.notify_all();
@@ -455,7 +346,7 @@ int ActiveTimerCount()
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    return static_cast<int>(s.timers.size());
+    return s.messages.TimerCount();
 }
 
 } // namespace fake

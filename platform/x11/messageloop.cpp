@@ -5,40 +5,21 @@
 // waits in Xlib's queue while the loop sleeps.
 #include "platform/x11/x11connection.h"
 
+#include "platform/common/messagequeue.h"
 #include "platform/files.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <fcntl.h>
-#include <map>
+#include <functional>
 #include <mutex>
 #include <poll.h>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace {
-
-using platform::Message;
-using platform::TIMERPROC;
-using platform::WindowProc;
-
-struct TimerKey {
-    HWND window = 0;
-    UINT_PTR id = 0;
-    friend auto operator<=>(const TimerKey&, const TimerKey&) = default;
-};
-
-struct Timer {
-    UINT periodMs = 0;
-    std::int64_t deadline = 0;
-    TIMERPROC proc = nullptr;
-    std::uint64_t order = 0;
-};
 
 // The outer loop re-checks its state at least this often; a modal loop re-checks its
 // done() condition, which another thread may change without posting anything.
@@ -47,12 +28,7 @@ constexpr int kModalWaitLimitMs = 50;
 
 struct LoopState {
     std::mutex mutex;
-    std::deque<Message> queue;
-    std::vector<HWND> paints;
-    std::map<TimerKey, Timer> timers;
-    std::map<HWND, WindowProc> procs;
-    std::uint64_t nextOrder = 1;
-    int openBoxes = 0;
+    platform::MessageQueue messages;
     bool quit = false;
     int exitCode = 0;
     bool loopRunning = false;
@@ -64,8 +40,6 @@ LoopState& State()
     static LoopState state;
     return state;
 }
-
-std::atomic<UINT_PTR> g_nextTimerId{1};
 
 std::int64_t NowMs()
 {
@@ -108,29 +82,6 @@ WakePipe& Pipe()
     return pipe;
 }
 
-bool IsMouseInput(UINT message)
-{
-    return message == WM_LBUTTONDOWN || message == WM_LBUTTONUP || message == WM_RBUTTONDOWN ||
-           message == WM_RBUTTONUP || message == WM_MOUSEMOVE;
-}
-
-// Ticks missed while the loop was busy give one tick; the timer keeps its phase. A period
-// of 0 repeats once per millisecond, so it cannot keep the loop from sleeping.
-void Rearm(Timer& timer, std::int64_t now)
-{
-    const std::int64_t period = std::max<std::int64_t>(timer.periodMs, 1);
-    if (timer.deadline + period > now)
-        timer.deadline += period;
-    else
-        timer.deadline += ((now - timer.deadline) / period + 1) * period;
-}
-
-WindowProc ProcForLocked(const LoopState& s, HWND window)
-{
-    const auto it = s.procs.find(window);
-    return it == s.procs.end() ? WindowProc() : it->second;
-}
-
 // Reads every event the server has sent and dispatches it (input lands in the queue).
 void DrainX()
 {
@@ -144,52 +95,16 @@ void DrainX()
     }
 }
 
-// Delivers the one item whose turn it is: a posted message or input, else a paint, else
-// the due timer with the earliest deadline. False when nothing is due.
+// Delivers the one item whose turn it is now. False when nothing is due.
 bool DeliverOne()
 {
     LoopState& s = State();
     std::unique_lock lock(s.mutex);
-    if (!s.queue.empty()) {
-        const Message message = s.queue.front();
-        s.queue.pop_front();
-        WindowProc proc = ProcForLocked(s, message.hwnd);
-        lock.unlock();
-        if (proc)
-            proc(message);
-        return true;
-    }
-    if (!s.paints.empty()) {
-        const HWND window = s.paints.front();
-        s.paints.erase(s.paints.begin());
-        WindowProc proc = ProcForLocked(s, window);
-        lock.unlock();
-        if (proc)
-            proc(Message{window, WM_PAINT, 0, 0});
-        return true;
-    }
-    const std::int64_t now = NowMs();
-    auto due = s.timers.end();
-    for (auto it = s.timers.begin(); it != s.timers.end(); ++it) {
-        if (it->second.deadline > now)
-            continue;
-        if (due == s.timers.end() || it->second.deadline < due->second.deadline ||
-            (it->second.deadline == due->second.deadline && it->second.order < due->second.order))
-            due = it;
-    }
-    if (due == s.timers.end())
-        return false;
-    const TimerKey key = due->first;
-    const TIMERPROC timerProc = due->second.proc;
-    Rearm(due->second, now);
-    WindowProc proc = key.window ? ProcForLocked(s, key.window) : WindowProc();
+    const std::function<void()> delivery = s.messages.TakeNext(NowMs());
     lock.unlock();
-    if (key.window) {
-        if (proc)
-            proc(Message{key.window, WM_TIMER, key.id, 0});
-    } else if (timerProc) {
-        timerProc(0, WM_TIMER, key.id, platform::GetTickCount());
-    }
+    if (!delivery)
+        return false;
+    delivery();
     return true;
 }
 
@@ -197,12 +112,11 @@ int MillisecondsToNextTimer(int limitMs)
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    if (!s.queue.empty() || !s.paints.empty())
+    if (s.messages.HasWaitingWork())
         return 0;
     std::int64_t wait = limitMs;
-    const std::int64_t now = NowMs();
-    for (const auto& [key, timer] : s.timers)
-        wait = std::min(wait, timer.deadline - now);
+    if (const auto deadline = s.messages.NextDeadline())
+        wait = std::min(wait, *deadline - NowMs());
     return static_cast<int>(std::max<std::int64_t>(wait, 0));
 }
 
@@ -256,9 +170,7 @@ void QueueInput(const Message& message)
     LoopState& s = State();
     {
         std::lock_guard lock(s.mutex);
-        if (s.openBoxes > 0 && IsMouseInput(message.message))
-            return;
-        s.queue.push_back(message);
+        s.messages.QueueInput(message);
     }
     WakeLoop();
 }
@@ -268,8 +180,7 @@ void RequestPaint(HWND window)
     LoopState& s = State();
     {
         std::lock_guard lock(s.mutex);
-        if (std::find(s.paints.begin(), s.paints.end(), window) == s.paints.end())
-            s.paints.push_back(window);
+        s.messages.RequestPaint(window);
     }
     WakeLoop();
 }
@@ -278,22 +189,21 @@ void ForgetWindow(HWND window)
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    std::erase(s.paints, window);
-    std::erase_if(s.timers, [window](const auto& entry) { return entry.first.window == window; });
+    s.messages.ForgetWindow(window);
 }
 
 ModalBoxScope::ModalBoxScope()
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    ++s.openBoxes;
+    s.messages.BoxOpened();
 }
 
 ModalBoxScope::~ModalBoxScope()
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    --s.openBoxes;
+    s.messages.BoxClosed();
 }
 
 bool LoopRunsOnAnotherThread()
@@ -311,14 +221,14 @@ void SetWindowProc(HWND window, WindowProc proc)
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    s.procs[window] = std::move(proc);
+    s.messages.SetProc(window, std::move(proc));
 }
 
 void RemoveWindowProc(HWND window)
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    s.procs.erase(window);
+    s.messages.RemoveProc(window);
 }
 
 bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -326,7 +236,7 @@ bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     LoopState& s = State();
     {
         std::lock_guard lock(s.mutex);
-        s.queue.push_back(Message{window, message, wParam, lParam});
+        s.messages.Post(Message{window, message, wParam, lParam});
     }
     x11::WakeLoop();
     return true;
@@ -338,7 +248,7 @@ void SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
         LoopState& s = State();
         std::lock_guard lock(s.mutex);
-        proc = ProcForLocked(s, window);
+        proc = s.messages.ProcFor(window);
     }
     if (proc)
         proc(Message{window, message, wParam, lParam});
@@ -350,11 +260,7 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC proc)
     UINT_PTR result = 0;
     {
         std::lock_guard lock(s.mutex);
-        const TimerKey key{window, window ? id : g_nextTimerId.fetch_add(1)};
-        const auto existing = s.timers.find(key);
-        const std::uint64_t order = existing != s.timers.end() ? existing->second.order : s.nextOrder++;
-        s.timers[key] = Timer{periodMs, NowMs() + periodMs, proc, order};
-        result = key.id;
+        result = s.messages.SetTimer(window, id, periodMs, proc, NowMs());
     }
     x11::WakeLoop();  // the loop may be waiting for a later deadline
     return result;
@@ -364,7 +270,7 @@ bool KillTimer(HWND window, UINT_PTR id)
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    return s.timers.erase(TimerKey{window, id}) > 0;
+    return s.messages.KillTimer(window, id);
 }
 
 void Sleep(UINT ms)

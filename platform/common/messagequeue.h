@@ -1,0 +1,88 @@
+// What both message loops keep in the same way: the queue of posted messages and input,
+// the coalesced paint requests, the window procedures, the timer table and the choice of
+// what to deliver next. The class holds no lock and reads no clock: each backend guards
+// it with its own mutex and passes its own notion of "now" (real or virtual milliseconds).
+#pragma once
+
+#include "platform/messageloop.h"
+#include "platform/types.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace platform {
+
+class MessageQueue {
+public:
+    void SetProc(HWND window, WindowProc proc);
+    void RemoveProc(HWND window);
+    // The window's procedure, empty when it has none.
+    WindowProc ProcFor(HWND window) const;
+
+    // A posted message: always queued.
+    void Post(const Message& message);
+    // Input from the user: mouse input is dropped while a message box is open (the box
+    // disables the board's windows, as a modal box disables its owner).
+    void QueueInput(const Message& message);
+    // Marks the window as needing a WM_PAINT; several marks before it is delivered give one.
+    void RequestPaint(HWND window);
+    // Forgets the window's timers and its pending paint (the window is gone).
+    void ForgetWindow(HWND window);
+
+    // A message box opens or closes; boxes may nest.
+    void BoxOpened();
+    void BoxClosed();
+
+    // With a window the timer is (window, id); a repeat of the pair restarts it but keeps its
+    // place among equal deadlines. Without one, id is ignored and a new process-unique
+    // identifier (never 0) is made. First tick at now + periodMs. Returns the identifier.
+    UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC proc, std::int64_t now);
+    bool KillTimer(HWND window, UINT_PTR id);
+    int TimerCount() const;
+    // The earliest deadline of any timer, none without timers.
+    std::optional<std::int64_t> NextDeadline() const;
+
+    // Posted messages or input wait (paints not counted).
+    bool HasQueuedMessages() const;
+    // Something waits that is due whatever the clock says: a message, input or a paint.
+    bool HasWaitingWork() const;
+
+    // Takes the one item whose turn it is at time now: a posted message or input, else a
+    // paint, else the due timer with the earliest deadline (ties by creation order), which
+    // is re-armed. Returns the delivery, to be run once the caller's lock is released (the
+    // procedure may call back into the loop); empty when nothing is due. An item for a
+    // window without a procedure is used up and its delivery does nothing.
+    std::function<void()> TakeNext(std::int64_t now);
+
+    // Forgets messages, input, paints, timers, procedures and open boxes. Creation order
+    // and window-less identifiers keep counting, so stale identifiers name nothing new.
+    void Clear();
+
+private:
+    struct TimerKey {
+        HWND window = 0;
+        UINT_PTR id = 0;
+        friend auto operator<=>(const TimerKey&, const TimerKey&) = default;
+    };
+    struct Timer {
+        UINT periodMs = 0;
+        std::int64_t deadline = 0;
+        TIMERPROC proc = nullptr;
+        std::uint64_t order = 0;  // creation order breaks ties between equal deadlines
+    };
+
+    static void Rearm(Timer& timer, std::int64_t now);
+
+    std::deque<Message> queue_;  // posted messages and input, in arrival order
+    std::vector<HWND> paints_;   // windows waiting for WM_PAINT, in request order
+    std::map<TimerKey, Timer> timers_;
+    std::map<HWND, WindowProc> procs_;
+    std::uint64_t nextOrder_ = 1;
+    int openBoxes_ = 0;
+};
+
+} // namespace platform
