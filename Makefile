@@ -30,6 +30,7 @@ fuzz:
 	scripts/run-fuzz build-fuzz
 
 demo:
+	@scripts/bootstrap --demo
 	tools/make-demo
 
 clean:
