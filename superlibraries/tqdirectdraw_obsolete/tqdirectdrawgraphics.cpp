@@ -70,19 +70,26 @@ void CTQPigs::CreatePenAndBrush()
     OwnBrush = platform::CreateSolidBrush(Color);
 }
 
-COLORREF CTQPigs::SetColor(COLORREF c)
+// Replaces the own pen and brush with ones of the current colour and width, selected.
+void CTQPigs::RenewPenAndBrush()
 {
-    if (c == Color)
-        return c;
     ReleaseObjects();
-    const COLORREF previous = Color;
-    Color = c;
     CreatePenAndBrush();
     if (DC) {
         DC->SelectPen(*OwnPen);
         DC->SelectBrush(*OwnBrush);
-        DC->SetTextColor(c);
     }
+}
+
+COLORREF CTQPigs::SetColor(COLORREF c)
+{
+    if (c == Color)
+        return c;
+    const COLORREF previous = Color;
+    Color = c;
+    RenewPenAndBrush();
+    if (DC)
+        DC->SetTextColor(c);
     return previous;
 }
 
@@ -90,14 +97,9 @@ int CTQPigs::SetWidth(int w)
 {
     if (w == Width)
         return w;
-    ReleaseObjects();
     const int previous = Width;
     Width = w;
-    CreatePenAndBrush();
-    if (DC) {
-        DC->SelectPen(*OwnPen);
-        DC->SelectBrush(*OwnBrush);
-    }
+    RenewPenAndBrush();
     return previous;
 }
 

@@ -75,6 +75,7 @@ protected:
 
 private:
     void CreatePenAndBrush();
+    void RenewPenAndBrush();
     void LineToCurrent();
 
     HDC DC = nullptr;
