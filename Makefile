@@ -3,21 +3,28 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all bootstrap build test run bench fuzz demo clean
+.PHONY: all bootstrap configure build board test run bench fuzz demo clean
 
 all: build
 
 bootstrap:
 	@scripts/bootstrap
 
-build: bootstrap
+configure: bootstrap
 	cmake -S . -B $(BUILD) $(CMAKE_ARGS) >/dev/null
+
+# Everything: the board, its tools, tests, benchmarks.
+build: configure
 	cmake --build $(BUILD) -j$(JOBS)
+
+# Only what `make run` runs: the board and its screenshot tool.
+board: configure
+	cmake --build $(BUILD) -j$(JOBS) --target orlido orlido-screenshot
 
 test: build
 	scripts/run-tests $(BUILD)
 
-run: build
+run: board
 	scripts/run-board $(BUILD)
 
 bench: build
