@@ -67,9 +67,22 @@ void MessageQueue::BoxOpened()
     ++openBoxes_;
 }
 
-void MessageQueue::BoxClosed()
+void MessageQueue::BoxClosed(DWORD closeTime)
 {
     --openBoxes_;
+    if (closeTime != 0)
+        lastBoxCloseTime_ = closeTime;
+}
+
+// Server times wrap after 49 days; only a press up to a minute before the close counts, so
+// the comparison holds across the wrap.
+bool MessageQueue::KeyBelongsToABox(DWORD keyTime) const
+{
+    constexpr std::int32_t kWindowMs = 60 * 1000;
+    if (keyTime == 0 || lastBoxCloseTime_ == 0)
+        return false;
+    const auto sinceKey = static_cast<std::int32_t>(lastBoxCloseTime_ - keyTime);
+    return sinceKey >= 0 && sinceKey < kWindowMs;
 }
 
 UINT_PTR MessageQueue::SetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC proc, std::int64_t now)
@@ -77,6 +90,7 @@ UINT_PTR MessageQueue::SetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPR
     const TimerKey key{window, window ? id : g_nextTimerId.fetch_add(1)};
     const auto existing = timers_.find(key);
     const std::uint64_t order = existing != timers_.end() ? existing->second.order : nextOrder_++;
+    periodMs = std::max(periodMs, MinimumPeriodMs);
     timers_[key] = Timer{periodMs, now + periodMs, proc, order};
     return key.id;
 }
@@ -91,12 +105,15 @@ int MessageQueue::TimerCount() const
     return static_cast<int>(timers_.size());
 }
 
-std::optional<std::int64_t> MessageQueue::NextDeadline() const
+std::optional<std::int64_t> MessageQueue::NextDeadline(Rule rule) const
 {
     std::optional<std::int64_t> next;
-    for (const auto& [key, timer] : timers_)
+    for (const auto& [key, timer] : timers_) {
+        if (rule.serve == ModalServe::PaintsOnly && !key.window)
+            continue;
         if (!next || timer.deadline < *next)
             next = timer.deadline;
+    }
     return next;
 }
 
@@ -105,27 +122,42 @@ bool MessageQueue::HasQueuedMessages() const
     return !queue_.empty();
 }
 
-bool MessageQueue::HasWaitingWork() const
+bool MessageQueue::HasQueuedClose() const
 {
-    return !queue_.empty() || !paints_.empty();
+    return std::any_of(queue_.begin(), queue_.end(), [](const Message& m) { return m.message == WM_CLOSE; });
+}
+
+std::deque<Message>::const_iterator MessageQueue::NextMessage(Rule rule) const
+{
+    if (rule.serve == ModalServe::PaintsOnly)
+        return queue_.end();
+    if (!rule.holdClose)
+        return queue_.begin();
+    return std::find_if(queue_.begin(), queue_.end(), [](const Message& m) { return m.message != WM_CLOSE; });
+}
+
+bool MessageQueue::HasWaitingWork(Rule rule) const
+{
+    if (!paints_.empty())
+        return true;
+    return NextMessage(rule) != queue_.end();
 }
 
 // Ticks missed while the loop was busy or blocked give one tick; the timer keeps its phase.
-// A period of 0 repeats once per millisecond, so it cannot keep a loop from sleeping.
 void MessageQueue::Rearm(Timer& timer, std::int64_t now)
 {
-    const std::int64_t period = std::max<std::int64_t>(timer.periodMs, 1);
+    const std::int64_t period = std::max<std::int64_t>(timer.periodMs, MinimumPeriodMs);
     if (timer.deadline + period > now)
         timer.deadline += period;
     else
         timer.deadline += ((now - timer.deadline) / period + 1) * period;
 }
 
-std::function<void()> MessageQueue::TakeNext(std::int64_t now)
+std::function<void()> MessageQueue::TakeNext(std::int64_t now, Rule rule)
 {
-    if (!queue_.empty()) {
-        const Message message = queue_.front();
-        queue_.pop_front();
+    if (const auto next = NextMessage(rule); next != queue_.end()) {
+        const Message message = *next;
+        queue_.erase(queue_.begin() + (next - queue_.cbegin()));
         return [proc = ProcFor(message.hwnd), message] {
             if (proc)
                 proc(message);
@@ -141,7 +173,7 @@ std::function<void()> MessageQueue::TakeNext(std::int64_t now)
     }
     auto due = timers_.end();
     for (auto it = timers_.begin(); it != timers_.end(); ++it) {
-        if (it->second.deadline > now)
+        if (it->second.deadline > now || (rule.serve == ModalServe::PaintsOnly && !it->first.window))
             continue;
         if (due == timers_.end() || it->second.deadline < due->second.deadline ||
             (it->second.deadline == due->second.deadline && it->second.order < due->second.order))
@@ -170,6 +202,7 @@ void MessageQueue::Clear()
     timers_.clear();
     procs_.clear();
     openBoxes_ = 0;
+    lastBoxCloseTime_ = 0;
 }
 
 } // namespace platform

@@ -16,6 +16,13 @@
 
 namespace platform {
 
+// What a loop may deliver: everything, or paints and window timers only (serve), and
+// whether a WM_CLOSE is held back for the outer loop (holdClose, in nested loops).
+struct QueueRule {
+    ModalServe serve = ModalServe::Everything;
+    bool holdClose = false;
+};
+
 class MessageQueue {
 public:
     void SetProc(HWND window, WindowProc proc);
@@ -33,9 +40,14 @@ public:
     // Forgets the window's timers and its pending paint (the window is gone).
     void ForgetWindow(HWND window);
 
-    // A message box opens or closes; boxes may nest.
+    // A message box opens or closes; boxes may nest. closeTime is the server time of the
+    // event that closed it (0 when unknown): watched key presses up to then were the box's.
     void BoxOpened();
-    void BoxClosed();
+    void BoxClosed(DWORD closeTime = 0);
+    bool KeyBelongsToABox(DWORD keyTime) const;
+
+    // Shortest timer period: faster timers would only burn the processor.
+    static constexpr UINT MinimumPeriodMs = 10;
 
     // With a window the timer is (window, id); a repeat of the pair restarts it but keeps its
     // place among equal deadlines. Without one, id is ignored and a new process-unique
@@ -43,20 +55,25 @@ public:
     UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC proc, std::int64_t now);
     bool KillTimer(HWND window, UINT_PTR id);
     int TimerCount() const;
-    // The earliest deadline of any timer, none without timers.
-    std::optional<std::int64_t> NextDeadline() const;
+    using Rule = QueueRule;
+
+    // The earliest deadline of any timer the rule serves, none without such timers.
+    std::optional<std::int64_t> NextDeadline(Rule rule = {}) const;
 
     // Posted messages or input wait (paints not counted).
     bool HasQueuedMessages() const;
-    // Something waits that is due whatever the clock says: a message, input or a paint.
-    bool HasWaitingWork() const;
+    // A WM_CLOSE waits.
+    bool HasQueuedClose() const;
+    // Something the rule serves waits that is due whatever the clock says: a message,
+    // input or a paint.
+    bool HasWaitingWork(Rule rule = {}) const;
 
-    // Takes the one item whose turn it is at time now: a posted message or input, else a
-    // paint, else the due timer with the earliest deadline (ties by creation order), which
-    // is re-armed. Returns the delivery, to be run once the caller's lock is released (the
-    // procedure may call back into the loop); empty when nothing is due. An item for a
-    // window without a procedure is used up and its delivery does nothing.
-    std::function<void()> TakeNext(std::int64_t now);
+    // Takes the one item whose turn it is at time now under the rule: a posted message or
+    // input, else a paint, else the due timer with the earliest deadline (ties by creation
+    // order), which is re-armed. Returns the delivery, to be run once the caller's lock is
+    // released (the procedure may call back into the loop); empty when nothing is due. An
+    // item for a window without a procedure is used up and its delivery does nothing.
+    std::function<void()> TakeNext(std::int64_t now, Rule rule = {});
 
     // Forgets messages, input, paints, timers, procedures and open boxes. Creation order
     // and window-less identifiers keep counting, so stale identifiers name nothing new.
@@ -76,6 +93,8 @@ private:
     };
 
     static void Rearm(Timer& timer, std::int64_t now);
+    // The first queued message the rule delivers, end() when none.
+    std::deque<Message>::const_iterator NextMessage(Rule rule) const;
 
     std::deque<Message> queue_;  // posted messages and input, in arrival order
     std::vector<HWND> paints_;   // windows waiting for WM_PAINT, in request order
@@ -83,6 +102,7 @@ private:
     std::map<HWND, WindowProc> procs_;
     std::uint64_t nextOrder_ = 1;
     int openBoxes_ = 0;
+    DWORD lastBoxCloseTime_ = 0;
 };
 
 } // namespace platform

@@ -11,4 +11,9 @@ void RequestPaint(HWND window);
 // Forgets the window's timers and its pending paint (the window is gone).
 void ForgetWindow(HWND window);
 
+// The fake X server's clock: the virtual clock plus a lead, so that no event has the
+// server time 0 ("unknown").
+constexpr DWORD kServerClockLeadMs = 1000;
+DWORD ServerTime();
+
 } // namespace fake::internal

@@ -6,6 +6,7 @@
 #include "platform/fake/fake_loop_internal.h"
 #include "platform/fake/fake_messageloop.h"
 
+#include "platform/common/closesignals.h"
 #include "platform/common/messagequeue.h"
 #include "platform/files.h"
 
@@ -16,6 +17,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <poll.h>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -39,6 +41,8 @@ struct LoopState {
     bool quit = false;
     int exitCode = 0;
     std::thread::id loopThread = std::this_thread::get_id();
+    int modalDepth = 0;  // nested loops and open boxes: a WM_CLOSE waits for the outer loop
+    std::map<int, std::function<void()>> watched;
 };
 
 LoopState& State()
@@ -55,22 +59,59 @@ void ArriveDueInputLocked(LoopState& s)
     }
 }
 
-// Next instant at which something falls due on its own: scheduled input or a timer.
-std::optional<std::int64_t> NextEventLocked(const LoopState& s)
+// Next instant at which something the rule serves falls due on its own: scheduled input
+// (it always arrives) or a timer.
+std::optional<std::int64_t> NextEventLocked(const LoopState& s, platform::MessageQueue::Rule rule)
 {
-    std::optional<std::int64_t> next = s.messages.NextDeadline();
+    std::optional<std::int64_t> next = s.messages.NextDeadline(rule);
     if (!s.scheduledInput.empty() && (!next || s.scheduledInput.begin()->first <= *next))
         next = s.scheduledInput.begin()->first;
     return next;
 }
 
-// Delivers the one item whose turn it is at the current virtual time. False when nothing
-// is due.
-bool DeliverOne()
+platform::MessageQueue::Rule CurrentRuleLocked(const LoopState& s)
 {
+    return platform::MessageQueue::Rule{platform::ModalServe::Everything, s.modalDepth > 0};
+}
+
+// Runs the callbacks of the watched descriptors that are readable now (never blocks), and
+// turns a close asked for by a signal into its WM_CLOSE.
+void ServeDescriptors()
+{
+    if (const HWND target = platform::closesignals::Take())
+        platform::PostMessage(target, WM_CLOSE, 0, 0);
+    LoopState& s = State();
+    std::vector<pollfd> fds;
+    {
+        std::lock_guard lock(s.mutex);
+        for (const auto& entry : s.watched)
+            fds.push_back(pollfd{entry.first, POLLIN, 0});
+    }
+    if (fds.empty() || poll(fds.data(), fds.size(), 0) <= 0)
+        return;
+    for (const pollfd& fd : fds) {
+        if ((fd.revents & (POLLIN | POLLHUP | POLLERR)) == 0)
+            continue;
+        std::function<void()> onReadable;
+        {
+            std::lock_guard lock(s.mutex);
+            const auto found = s.watched.find(fd.fd);
+            if (found != s.watched.end())
+                onReadable = found->second;  // a copy: the callback may unwatch itself
+        }
+        if (onReadable)
+            onReadable();
+    }
+}
+
+// Delivers the one item whose turn it is at the current virtual time under the rule (the
+// loop's own rule when none is given). False when nothing is due.
+bool DeliverOne(std::optional<platform::MessageQueue::Rule> rule = std::nullopt)
+{
+    ServeDescriptors();
     LoopState& s = State();
     std::unique_lock lock(s.mutex);
-    const std::function<void()> delivery = s.messages.TakeNext(s.now);
+    const std::function<void()> delivery = s.messages.TakeNext(s.now, rule ? *rule : CurrentRuleLocked(s));
     lock.unlock();
     if (!delivery)
         return false;
@@ -91,10 +132,17 @@ bool QuitRequested()
     return s.quit;
 }
 
-// Serves messages and timers until done() holds, moving the virtual clock to the next event
+bool ClosingLocked(const LoopState& s)
+{
+    return s.quit || s.messages.HasQueuedClose() || platform::closesignals::Pending();
+}
+
+// Serves what the rule allows until done() holds (or, in a nested loop, the board is
+// closing, or the virtual deadline is reached), moving the virtual clock to the next event
 // whenever nothing is due. With nothing scheduled it waits (on the real clock) for a message
 // from another thread. Returns false when it gave up.
-bool ServeUntil(const std::function<bool()>& done)
+bool ServeUntil(const std::function<bool()>& done, platform::MessageQueue::Rule rule,
+                std::optional<std::int64_t> deadline = std::nullopt)
 {
     LoopState& s = State();
     std::int64_t virtualStart = 0;
@@ -102,17 +150,29 @@ bool ServeUntil(const std::function<bool()>& done)
         std::lock_guard lock(s.mutex);
         virtualStart = s.now;
     }
+    const std::int64_t virtualLimit =
+        std::max(kModalVirtualLimitMs, deadline ? *deadline - virtualStart : std::int64_t{0});
     auto idleSince = std::chrono::steady_clock::now();
     while (!done()) {
-        if (DeliverOne()) {
+        if (rule.holdClose) {
+            std::lock_guard lock(s.mutex);
+            if (ClosingLocked(s))
+                return true;
+        }
+        if (DeliverOne(rule)) {
             idleSince = std::chrono::steady_clock::now();
             continue;
         }
         std::unique_lock lock(s.mutex);
         if (s.quit)
             return true;
-        if (const auto next = NextEventLocked(s)) {
-            if (*next - virtualStart > kModalVirtualLimitMs)
+        if (deadline && s.now >= *deadline)
+            return true;
+        std::optional<std::int64_t> next = NextEventLocked(s, rule);
+        if (deadline && (!next || *next > *deadline))
+            next = deadline;
+        if (next) {
+            if (*next - virtualStart > virtualLimit)
                 break;
             s.now = std::max(s.now, *next);
             ArriveDueInputLocked(s);
@@ -145,6 +205,11 @@ void ForgetWindow(HWND window)
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
     s.messages.ForgetWindow(window);
+}
+
+DWORD ServerTime()
+{
+    return platform::GetTickCount() + kServerClockLeadMs;
 }
 
 } // namespace fake::internal
@@ -230,9 +295,8 @@ int RunMessageLoop()
     {
         std::lock_guard lock(s.mutex);
         s.loopThread = std::this_thread::get_id();
-        s.quit = false;
     }
-    const bool quitAsked = ServeUntil(QuitRequested);
+    const bool quitAsked = ServeUntil(QuitRequested, platform::MessageQueue::Rule{});
     std::lock_guard lock(s.mutex);
     s.quit = false;  // the request is used up, as a quit message is by the outer loop
     return quitAsked ? s.exitCode : -1;
@@ -247,13 +311,71 @@ void QuitMessageLoop(int exitCode)
     s.posted.notify_all();
 }
 
-void RunModalLoop(const std::function<bool()>& done)
+bool RunModalLoop(const std::function<bool()>& done, ModalServe serve, DWORD timeoutMs)
 {
-    ServeUntil(done);
+    LoopState& s = State();
+    std::optional<std::int64_t> deadline;
+    {
+        std::lock_guard lock(s.mutex);
+        if (timeoutMs != kWaitForever)
+            deadline = s.now + timeoutMs;
+        ++s.modalDepth;
+    }
+    ServeUntil(done, MessageQueue::Rule{serve, true}, deadline);
+    {
+        std::lock_guard lock(s.mutex);
+        --s.modalDepth;
+    }
+    return done();
 }
 
+void WakeMessageLoop()
+{
+    LoopState& s = State();
+    std::lock_guard lock(s.mutex);
+    s.posted.notify_all();
+}
+
+bool IsClosing()
+{
+    LoopState& s = State();
+    std::lock_guard lock(s.mutex);
+    return ClosingLocked(s);
+}
+
+void WatchFileDescriptor(int fd, std::function<void()> onReadable)
+{
+    LoopState& s = State();
+    std::lock_guard lock(s.mutex);
+    s.watched[fd] = std::move(onReadable);
+    s.posted.notify_all();
+}
+
+void UnwatchFileDescriptor(int fd)
+{
+    LoopState& s = State();
+    std::lock_guard lock(s.mutex);
+    s.watched.erase(fd);
+}
+
+void PostCloseOnSignals(HWND window)
+{
+    closesignals::Install(window, -1);
+}
+
+bool KeyBelongsToAMessageBox(DWORD keyTime)
+{
+    LoopState& s = State();
+    std::lock_guard lock(s.mutex);
+    return s.messages.KeyBelongsToABox(keyTime);
+}
+
+// The box is "open" while the test's handler runs; it closes when the handler returns, at
+// the fake server time of that moment (a key the handler pressed, or a click).
 void MessageBox(HWND owner, const std::wstring& text, const std::wstring& caption)
 {
+    if (IsClosing())
+        return;
     LoopState& s = State();
     fake::MessageBoxRecord record;
     std::function<void(const fake::MessageBoxRecord&)> handler;
@@ -263,11 +385,14 @@ void MessageBox(HWND owner, const std::wstring& text, const std::wstring& captio
         s.boxes.push_back(record);
         handler = s.boxHandler;
         s.messages.BoxOpened();
+        ++s.modalDepth;
     }
     if (handler)
         handler(record);
+    const DWORD closedAt = fake::internal::ServerTime();
     std::lock_guard lock(s.mutex);
-    s.messages.BoxClosed();
+    --s.modalDepth;
+    s.messages.BoxClosed(closedAt);
 }
 
 } // namespace platform
@@ -286,6 +411,8 @@ void ResetMessageLoop()
     s.quit = false;
     s.exitCode = 0;
     s.loopThread = std::this_thread::get_id();
+    s.modalDepth = 0;
+    s.watched.clear();
 }
 
 void RunPending()
@@ -306,7 +433,7 @@ void Advance(unsigned ms)
         std::lock_guard lock(s.mutex);
         if (s.now >= target)  // also when a callback advanced or slept past the target
             return;
-        const auto next = NextEventLocked(s);
+        const auto next = NextEventLocked(s, CurrentRuleLocked(s));
         s.now = next ? std::clamp(*next, s.now, target) : target;
         ArriveDueInputLocked(s);
     }

@@ -1,10 +1,11 @@
-// The real message loop on the real clock. It blocks in poll() on a wake pipe plus, once
-// the X connection is open, the connection's socket, with the timeout taken from the next
-// timer's deadline. Other threads only queue a message and write a byte to the pipe.
-// Before blocking, the events Xlib has already read are drained (XPending), so nothing
-// waits in Xlib's queue while the loop sleeps.
+// The real message loop on the real clock. It blocks in one poll() on a wake pipe, the X
+// connection's socket once it is open, and the watched file descriptors, with the timeout
+// taken from the next timer's deadline. Other threads and signal handlers only write a byte
+// to the pipe. Before blocking, the events Xlib has already read are drained (XPending), so
+// nothing waits in Xlib's queue while the loop sleeps.
 #include "platform/x11/x11connection.h"
 
+#include "platform/common/closesignals.h"
 #include "platform/common/messagequeue.h"
 #include "platform/files.h"
 
@@ -14,15 +15,18 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <poll.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 // The outer loop re-checks its state at least this often; a modal loop re-checks its
-// done() condition, which another thread may change without posting anything.
+// done() condition, which another thread may change without posting anything or waking the
+// loop (WakeMessageLoop).
 constexpr int kMainWaitLimitMs = 1000;
 constexpr int kModalWaitLimitMs = 50;
 
@@ -33,7 +37,9 @@ struct LoopState {
     int exitCode = 0;
     bool loopRunning = false;
     std::thread::id loopThread;
+    std::map<int, std::function<void()>> watched;  // file descriptor -> what reads it
 };
+
 
 LoopState& State()
 {
@@ -95,12 +101,12 @@ void DrainX()
     }
 }
 
-// Delivers the one item whose turn it is now. False when nothing is due.
-bool DeliverOne()
+// Delivers the one item whose turn it is now under the rule. False when nothing is due.
+bool DeliverOne(platform::MessageQueue::Rule rule)
 {
     LoopState& s = State();
     std::unique_lock lock(s.mutex);
-    const std::function<void()> delivery = s.messages.TakeNext(NowMs());
+    const std::function<void()> delivery = s.messages.TakeNext(NowMs(), rule);
     lock.unlock();
     if (!delivery)
         return false;
@@ -108,41 +114,76 @@ bool DeliverOne()
     return true;
 }
 
-int MillisecondsToNextTimer(int limitMs)
+int MillisecondsToNextTimer(int limitMs, platform::MessageQueue::Rule rule)
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    if (s.messages.HasWaitingWork())
+    if (s.messages.HasWaitingWork(rule))
         return 0;
     std::int64_t wait = limitMs;
-    if (const auto deadline = s.messages.NextDeadline())
+    if (const auto deadline = s.messages.NextDeadline(rule))
         wait = std::min(wait, *deadline - NowMs());
     return static_cast<int>(std::max<std::int64_t>(wait, 0));
 }
 
-// One turn of the loop: deliver one item, or wait (at most limitMs) until something may
-// be due.
-void PumpOnce(int limitMs)
+// A signal asked for the close: the message goes to the window named for it.
+void PostCloseIfSignalled()
+{
+    if (const HWND target = platform::closesignals::Take())
+        platform::PostMessage(target, WM_CLOSE, 0, 0);
+}
+
+// Waits at most timeoutMs in one poll() on the pipe, the X connection and the watched
+// descriptors, then runs the callbacks of those that are readable.
+void WaitForInput(Display* display, int timeoutMs)
+{
+    LoopState& s = State();
+    std::vector<pollfd> fds;
+    if (Pipe().readEnd >= 0)
+        fds.push_back(pollfd{Pipe().readEnd, POLLIN, 0});
+    if (display)
+        fds.push_back(pollfd{ConnectionNumber(display), POLLIN, 0});
+    const std::size_t firstWatched = fds.size();
+    {
+        std::lock_guard lock(s.mutex);
+        for (const auto& entry : s.watched)
+            fds.push_back(pollfd{entry.first, POLLIN, 0});
+    }
+    if (poll(fds.data(), fds.size(), timeoutMs) < 0 && errno != EINTR && timeoutMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(timeoutMs, 10)));
+    Pipe().Drain();
+    PostCloseIfSignalled();
+    for (std::size_t i = firstWatched; i < fds.size(); ++i) {
+        if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0)
+            continue;
+        std::function<void()> onReadable;
+        {
+            std::lock_guard lock(s.mutex);
+            const auto found = s.watched.find(fds[i].fd);
+            if (found != s.watched.end())
+                onReadable = found->second;  // a copy: the callback may unwatch itself
+        }
+        if (onReadable)
+            onReadable();
+    }
+}
+
+// One turn of the loop: deliver one item, or wait (at most limitMs) until something may be
+// due. The descriptors are looked at on every turn, so a busy loop does not starve them.
+void PumpOnce(int limitMs, platform::MessageQueue::Rule rule)
 {
     DrainX();
-    if (DeliverOne())
-        return;
     Display* display = platform::x11::DisplayIfOpen();
-    if (display) {
-        XFlush(display);
-        if (XEventsQueued(display, QueuedAlready) > 0)
-            return;
+    int timeout = 0;
+    if (!DeliverOne(rule)) {
+        if (display) {
+            XFlush(display);
+            if (XEventsQueued(display, QueuedAlready) > 0)
+                return;
+        }
+        timeout = MillisecondsToNextTimer(limitMs, rule);
     }
-    pollfd fds[2];
-    nfds_t count = 0;
-    if (Pipe().readEnd >= 0)
-        fds[count++] = pollfd{Pipe().readEnd, POLLIN, 0};
-    if (display)
-        fds[count++] = pollfd{ConnectionNumber(display), POLLIN, 0};
-    const int timeout = MillisecondsToNextTimer(limitMs);
-    if (timeout > 0 && poll(fds, count, timeout) < 0 && errno != EINTR)
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(timeout, 10)));
-    Pipe().Drain();
+    WaitForInput(display, timeout);
 }
 
 bool QuitRequested()
@@ -203,7 +244,7 @@ ModalBoxScope::~ModalBoxScope()
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    s.messages.BoxClosed();
+    s.messages.BoxClosed(static_cast<DWORD>(closeTime_));
 }
 
 bool LoopRunsOnAnotherThread()
@@ -288,12 +329,11 @@ int RunMessageLoop()
     LoopState& s = State();
     {
         std::lock_guard lock(s.mutex);
-        s.quit = false;
         s.loopRunning = true;
         s.loopThread = std::this_thread::get_id();
     }
     while (!QuitRequested())
-        PumpOnce(kMainWaitLimitMs);
+        PumpOnce(kMainWaitLimitMs, MessageQueue::Rule{});
     std::lock_guard lock(s.mutex);
     s.loopRunning = false;
     s.quit = false;  // the request is used up, as a quit message is by the outer loop
@@ -311,17 +351,65 @@ void QuitMessageLoop(int exitCode)
     x11::WakeLoop();
 }
 
+bool IsClosing()
+{
+    LoopState& s = State();
+    std::lock_guard lock(s.mutex);
+    return s.quit || s.messages.HasQueuedClose() || closesignals::Pending();
+}
+
 // A nested loop on the user-interface thread. Called on another thread while the loop runs
 // elsewhere, it only waits: the loop's own thread keeps serving everything.
-void RunModalLoop(const std::function<bool()>& done)
+bool RunModalLoop(const std::function<bool()>& done, ModalServe serve, DWORD timeoutMs)
 {
+    const std::int64_t deadline = timeoutMs == kWaitForever ? INT64_MAX : NowMs() + timeoutMs;
     if (x11::LoopRunsOnAnotherThread()) {
-        while (!done() && !QuitRequested())
+        while (!done() && !IsClosing() && NowMs() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return;
+        return done();
     }
-    while (!done() && !QuitRequested())
-        PumpOnce(kModalWaitLimitMs);
+    const MessageQueue::Rule rule{serve, true};
+    while (!done() && !IsClosing()) {
+        const std::int64_t left = deadline - NowMs();
+        if (left <= 0)
+            break;
+        PumpOnce(static_cast<int>(std::min<std::int64_t>(left, kModalWaitLimitMs)), rule);
+    }
+    return done();
+}
+
+void WakeMessageLoop()
+{
+    x11::WakeLoop();
+}
+
+void WatchFileDescriptor(int fd, std::function<void()> onReadable)
+{
+    LoopState& s = State();
+    {
+        std::lock_guard lock(s.mutex);
+        s.watched[fd] = std::move(onReadable);
+    }
+    x11::WakeLoop();
+}
+
+void UnwatchFileDescriptor(int fd)
+{
+    LoopState& s = State();
+    std::lock_guard lock(s.mutex);
+    s.watched.erase(fd);
+}
+
+void PostCloseOnSignals(HWND window)
+{
+    closesignals::Install(window, Pipe().writeEnd);
+}
+
+bool KeyBelongsToAMessageBox(DWORD keyTime)
+{
+    LoopState& s = State();
+    std::lock_guard lock(s.mutex);
+    return s.messages.KeyBelongsToABox(keyTime);
 }
 
 } // namespace platform

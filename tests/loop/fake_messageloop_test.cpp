@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <string>
+#include <unistd.h>
 #include <thread>
 #include <vector>
 
@@ -95,7 +97,8 @@ TEST_F(FakeLoop, PostedMessagesInputAndPaintComeBeforeADueTimer)
         if (m.message == kPing)
             platform::PostMessage(kView, kPong, 0, 0);
     };
-    platform::SetTimer(kView, 7, 0, nullptr);  // due at once
+    platform::SetTimer(kView, 7, 10, nullptr);
+    platform::Sleep(10);  // the timer is due
     platform::PostMessage(kView, kPing, 0, 0);
     platform::InvalidateWindow(kView);
     platform::InvalidateWindow(kView);
@@ -103,7 +106,7 @@ TEST_F(FakeLoop, PostedMessagesInputAndPaintComeBeforeADueTimer)
     platform::KillTimer(kView, 99);  // an unknown timer changes nothing
 
     fake::RunPending();
-    EXPECT_THAT(g_log, ElementsAre("ping@0", "down@0", "up@0", "pong@0", "paint@0", "timer7@0"));
+    EXPECT_THAT(g_log, ElementsAre("ping@10", "down@10", "up@10", "pong@10", "paint@10", "timer7@10"));
 }
 
 TEST_F(FakeLoop, KillTimerOfZeroOrUnknownIsHarmless)
@@ -146,8 +149,9 @@ TEST_F(FakeLoop, SetTimerWithTheSamePairRestartsIt)
     EXPECT_EQ(fake::ActiveTimerCount(), 1);
 }
 
-// The view's paint timer: each WM_PAINT starts a 0 ms timer that stops itself at its tick.
-TEST_F(FakeLoop, ZeroPeriodTimerTicksAtOnceThenOncePerMillisecond)
+// Timers tick at most once per 10 ms: the view's paint timer (0 ms, stopped at its tick)
+// fires 10 ms after the paint, and 0 or 1 ms periods (a blink period of 1) repeat every 10 ms.
+TEST_F(FakeLoop, ShortPeriodsAreRaisedToTenMilliseconds)
 {
     onMessage = [](const Message& m) {
         if (m.message == WM_PAINT)
@@ -157,17 +161,24 @@ TEST_F(FakeLoop, ZeroPeriodTimerTicksAtOnceThenOncePerMillisecond)
     };
     platform::InvalidateWindow(kView);
     platform::InvalidateWindow(kView);
-    fake::RunPending();
-    EXPECT_THAT(g_log, ElementsAre("paint@0", "timer1@0"));
+    fake::Advance(20);
+    EXPECT_THAT(g_log, ElementsAre("paint@0", "timer1@10"));
 
-    g_log.clear();
-    onMessage = [](const Message& m) {
-        if (m.message == WM_TIMER)
-            platform::PostMessage(kView, kPing, 0, 0);  // never starved by the fast timer
-    };
-    platform::SetTimer(kView, 2, 0, nullptr);
-    fake::Advance(2);
-    EXPECT_THAT(g_log, ElementsAre("timer2@0", "ping@0", "timer2@1", "ping@1", "timer2@2", "ping@2"));
+    for (UINT period : {0u, 1u, 9u}) {
+        SCOPED_TRACE(period);
+        g_log.clear();
+        onMessage = [](const Message& m) {
+            if (m.message == WM_TIMER)
+                platform::PostMessage(kView, kPing, 0, 0);  // never starved by the timer
+        };
+        const DWORD start = platform::GetTickCount();
+        platform::SetTimer(kView, 2, period, nullptr);
+        fake::Advance(30);
+        const auto at = [start](const char* what, DWORD ms) { return what + std::string("@") + std::to_string(start + ms); };
+        EXPECT_THAT(g_log, ElementsAre(at("timer2", 10), at("ping", 10), at("timer2", 20), at("ping", 20),
+                                       at("timer2", 30), at("ping", 30)));
+        platform::KillTimer(kView, 2);
+    }
 }
 
 // A sound played to its end blocks the loop: clicks made meanwhile are delivered before the
@@ -273,3 +284,85 @@ TEST_F(FakeLoop, DestroyWindowSendsDestroyAndStopsItsTimers)
 }
 
 } // namespace
+
+// A wait inside a choice (a sound played to its end) serves paints and the view's paint
+// timer; posted messages, input and window-less timers (the scan) wait their turn and come,
+// in order, after it. A close that arrives meanwhile ends the wait at once and is left for
+// the outer loop.
+TEST_F(FakeLoop, PaintsOnlyWaitLetsInputWaitAndEndsAtAClose)
+{
+    onMessage = [](const Message& m) {
+        if (m.message == WM_PAINT)
+            platform::SetTimer(kView, 1, 0, nullptr);
+        if (m.message == WM_TIMER)
+            platform::KillTimer(kView, 1);
+    };
+    const UINT_PTR scan = platform::SetTimer(0, 0, 100, LogTick);
+    fake::ScheduleClick(50, kView, 1, 1);
+    fake::ScheduleInput(60, Message{kView, kPing, 0, 0});
+    platform::InvalidateWindow(kView);
+    EXPECT_FALSE(platform::RunModalLoop([] { return false; }, platform::ModalServe::PaintsOnly, 300));
+    EXPECT_EQ(platform::GetTickCount(), 300u);
+    EXPECT_THAT(g_log, ElementsAre("paint@0", "timer1@10"));
+
+    g_log.clear();
+    fake::RunPending();
+    const std::string t = "tick" + std::to_string(scan);
+    EXPECT_THAT(g_log, ElementsAre("down@300", "up@300", "ping@300", t + "@300"));
+
+    g_log.clear();
+    platform::KillTimer(0, scan);
+    fake::ScheduleInput(400, Message{kView, WM_CLOSE, 0, 0});
+    EXPECT_FALSE(platform::IsClosing());
+    EXPECT_FALSE(platform::RunModalLoop([] { return false; }, platform::ModalServe::PaintsOnly, 10000));
+    EXPECT_EQ(platform::GetTickCount(), 400u) << "the close ends the wait at once";
+    EXPECT_TRUE(platform::IsClosing());
+    EXPECT_FALSE(platform::RunModalLoop([] { return false; })) << "every nested loop returns while closing";
+    platform::MessageBox(kView, L"Fel", L"");
+    EXPECT_TRUE(fake::MessageBoxes().empty()) << "no box opens while closing";
+    EXPECT_THAT(g_log, ElementsAre());
+    fake::RunPending();
+    EXPECT_THAT(g_log, ElementsAre("msg16@400")) << "the outer loop delivers the close";
+    EXPECT_FALSE(platform::IsClosing());
+}
+
+// A close during the start-up (before RunMessageLoop) is not lost: the loop ends at once.
+TEST_F(FakeLoop, QuitAskedBeforeTheLoopRunsEndsItAtOnce)
+{
+    platform::SetTimer(kView, 9, 250, nullptr);
+    platform::QuitMessageLoop(0);
+    EXPECT_EQ(platform::RunMessageLoop(), 0);
+    EXPECT_THAT(g_log, ElementsAre());
+}
+
+TEST_F(FakeLoop, WatchedDescriptorsAndSignalsArriveThroughTheLoop)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    platform::WatchFileDescriptor(fds[0], [fd = fds[0]] {
+        char byte = 0;
+        if (read(fd, &byte, 1) == 1)
+            platform::PostMessage(kView, kPing, static_cast<WPARAM>(byte), 0);
+    });
+    ASSERT_EQ(write(fds[1], "x", 1), 1);
+    EXPECT_THAT(g_log, ElementsAre());
+    fake::RunPending();
+    EXPECT_THAT(g_log, ElementsAre("ping@0"));
+    platform::UnwatchFileDescriptor(fds[0]);
+    ASSERT_EQ(write(fds[1], "y", 1), 1);
+    fake::RunPending();
+    EXPECT_THAT(g_log, ElementsAre("ping@0"));
+    close(fds[0]);
+    close(fds[1]);
+
+    g_log.clear();
+    platform::PostCloseOnSignals(kView);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        g_log.clear();
+        ASSERT_EQ(raise(signal), 0);
+        EXPECT_TRUE(platform::IsClosing());
+        fake::RunPending();
+        EXPECT_THAT(g_log, ElementsAre("msg16@0"));
+    }
+}

@@ -134,7 +134,15 @@ TEST_F(X11Window, MouseButtonsAndWindowManagerCloseArriveAsMessages)
     XSendEvent(display, window, False, NoEventMask, &close);
     XFlush(display);
 
-    ASSERT_TRUE(WaitFor(WM_CLOSE));
+    // Nested loops leave the close to the outer loop; they end once it waits.
+    platform::RunModalLoop([] { return false; }, platform::ModalServe::Everything, 2000);
+    ASSERT_TRUE(platform::IsClosing());
+    platform::SetWindowProc(window, [this](const Message& m) {
+        messages.push_back(m);
+        if (m.message == WM_CLOSE)
+            platform::QuitMessageLoop(0);
+    });
+    EXPECT_EQ(platform::RunMessageLoop(), 0);
     std::vector<UINT> kinds;
     for (const Message& m : messages)
         kinds.push_back(m.message);
