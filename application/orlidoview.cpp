@@ -78,7 +78,10 @@ void COrlidoView::WindowProc(const platform::Message& message)
         OnLButtonDown(GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam));
         break;
     case WM_TQ_KEYDOWN:
-        OnWatchedKeyDown(static_cast<int>(message.wParam));
+        // A press that closed a message box (or was made while one was up) was the box's:
+        // the watch may deliver it only after the box has gone.
+        if (!platform::KeyBelongsToAMessageBox(static_cast<DWORD>(message.lParam)))
+            OnWatchedKeyDown(static_cast<int>(message.wParam));
         break;
     case WM_ORLIDO_SHUTDOWN:
         OnShutdown();

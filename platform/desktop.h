@@ -2,6 +2,8 @@
 // watched keys (keys seen whichever window is in front, never taken away from it).
 #pragma once
 
+#include "platform/types.h"
+
 #include <functional>
 #include <string>
 
@@ -15,10 +17,11 @@ std::wstring GetDefaultFontFace();
 
 // Watched keys: calls onKey(virtualKey, down) on the user-interface thread (through the
 // message loop) for every press, auto-repeat press and release of any key, whichever
-// window has the focus. Return/keypad Enter give 13, space 32; other keys their Windows
+// window has the focus, with the server time of the event (the clock of
+// KeyBelongsToAMessageBox). Keys arrive later than the focused window sees them. Return/keypad Enter give 13, space 32; other keys their Windows
 // virtual-key code where one is known. Returns false (after one trace line) when the
 // desktop cannot report keys; the board then works without them.
-bool StartKeyWatch(std::function<void(int virtualKey, bool down)> onKey);
+bool StartKeyWatch(std::function<void(int virtualKey, bool down, DWORD time)> onKey);
 void StopKeyWatch();
 
 } // namespace platform

@@ -15,9 +15,11 @@ void SetDefaultFontFace(const std::wstring& face);
 void SetKeyWatchAvailable(bool available);
 bool KeyWatchActive();
 
-// A key event anywhere on the desktop (virtual-key codes: 13 Enter, 32 space, 'A'...).
-// Calls the watch callback, if one is started; a held key's auto-repeat is a further
-// PressKey without a ReleaseKey in between.
+// A key event anywhere on the desktop (virtual-key codes: 13 Enter, 32 space, 'A'...) at
+// the fake server time of now. As with X, the watch callback (if a watch is started) gets
+// it later: when the message loop next runs (RunPending, Advance, a nested loop), after the
+// window in front, an open message box included, has had it. A held key's auto-repeat is
+// a further PressKey without a ReleaseKey in between.
 void PressKey(int virtualKey);
 void ReleaseKey(int virtualKey);
 

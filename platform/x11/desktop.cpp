@@ -5,8 +5,8 @@
 // window in front still gets each key) and it reports the server's auto-repeat presses,
 // which the board turns into one key-down each. It needs two connections of its own: one
 // to control the recording context and one that carries the recorded data. The data
-// connection is drained on the user-interface thread by a short timer, so the callback
-// runs there and no lock is needed.
+// connection's socket waits in the message loop's poll beside the board's own connection,
+// so the callback runs on the user-interface thread, no lock is needed and nothing polls.
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/messageloop.h"
@@ -18,25 +18,23 @@
 #include <X11/extensions/record.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
+#include <cstring>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
 
 namespace {
 
-// How often the recorded key data is read: short enough that a switch feels immediate,
-// and each tick costs one non-blocking read.
-constexpr unsigned kKeyPollMs = 10;
-
 struct KeyWatch {
     Display* control = nullptr;
     Display* data = nullptr;
     XRecordContext context = 0;
-    UINT_PTR timer = 0;
+    int dataFd = -1;
     std::array<int, 256> virtualKeyOfKeycode{};
-    std::function<void(int, bool)> onKey;
+    std::function<void(int, bool, DWORD)> onKey;
 };
 
 KeyWatch g_watch;
@@ -97,16 +95,24 @@ void BuildKeycodeTable(Display* display)
 void OnRecordedData(XPointer, XRecordInterceptData* record)
 {
     if (record->category == XRecordFromServer && record->data && record->data_len >= 1) {
+        // A recorded device event is the core protocol's 32-byte event: type, key code,
+        // sequence number, then the server time of the event.
         const auto* bytes = reinterpret_cast<const unsigned char*>(record->data);
         const int type = bytes[0] & 0x7F;
         const int virtualKey = g_watch.virtualKeyOfKeycode[bytes[1]];
+        DWORD time = 0;
+        if (record->data_len * 4 >= 8) {
+            xEvent event;
+            std::memcpy(&event, bytes, std::min<std::size_t>(sizeof event, record->data_len * 4u));
+            time = static_cast<DWORD>(event.u.keyButtonPointer.time);
+        }
         if ((type == KeyPress || type == KeyRelease) && virtualKey != 0 && g_watch.onKey)
-            g_watch.onKey(virtualKey, type == KeyPress);
+            g_watch.onKey(virtualKey, type == KeyPress, time);
     }
     XRecordFreeData(record);
 }
 
-void PollRecordedKeys(HWND, UINT, UINT_PTR, DWORD)
+void ReadRecordedKeys()
 {
     if (g_watch.data)
         XRecordProcessReplies(g_watch.data);  // reads what has arrived; never blocks
@@ -114,8 +120,8 @@ void PollRecordedKeys(HWND, UINT, UINT_PTR, DWORD)
 
 void CloseWatch()
 {
-    if (g_watch.timer)
-        platform::KillTimer(0, g_watch.timer);
+    if (g_watch.dataFd >= 0)
+        platform::UnwatchFileDescriptor(g_watch.dataFd);
     if (g_watch.context && g_watch.control) {
         XRecordDisableContext(g_watch.control, g_watch.context);
         XSync(g_watch.control, False);
@@ -165,7 +171,7 @@ std::wstring GetDefaultFontFace()
     return face;
 }
 
-bool StartKeyWatch(std::function<void(int virtualKey, bool down)> onKey)
+bool StartKeyWatch(std::function<void(int virtualKey, bool down, DWORD time)> onKey)
 {
     StopKeyWatch();
     g_watch.control = XOpenDisplay(nullptr);
@@ -201,7 +207,9 @@ bool StartKeyWatch(std::function<void(int virtualKey, bool down)> onKey)
         CloseWatch();
         return false;
     }
-    g_watch.timer = SetTimer(0, 0, kKeyPollMs, PollRecordedKeys);
+    g_watch.dataFd = ConnectionNumber(g_watch.data);
+    WatchFileDescriptor(g_watch.dataFd, ReadRecordedKeys);
+    ReadRecordedKeys();  // whatever arrived while the context was being enabled
     return true;
 }
 

@@ -158,6 +158,8 @@ namespace platform {
 
 void MessageBox(HWND owner, const std::wstring& text, const std::wstring& caption)
 {
+    if (IsClosing())
+        return;
     Display* display = x11::GetDisplay();
     if (!display) {
         std::fprintf(stderr, "%s: %s\n", ToUtf8(caption).c_str(), ToUtf8(text).c_str());
@@ -185,6 +187,7 @@ void MessageBox(HWND owner, const std::wstring& text, const std::wstring& captio
     // The handler runs on the loop's thread, which is another thread when the box was
     // opened off the user-interface thread.
     std::atomic<bool> closed = false;
+    Time closedAt = 0;  // the server time of the event that closed the box
     bool pressedOnButton = false;
     x11::SetEventHandler(window, [&](const XEvent& event) {
         switch (event.type) {
@@ -199,22 +202,28 @@ void MessageBox(HWND owner, const std::wstring& text, const std::wstring& captio
         }
         case KeyPress: {
             const KeySym key = XLookupKeysym(const_cast<XKeyEvent*>(&event.xkey), 0);
-            if (key == XK_Return || key == XK_KP_Enter || key == XK_space)
+            if (key == XK_Return || key == XK_KP_Enter || key == XK_space) {
+                closedAt = event.xkey.time;
                 closed = true;
+            }
             break;
         }
         case ButtonPress:
             pressedOnButton = event.xbutton.button == Button1 && Inside(box.button, event.xbutton.x, event.xbutton.y);
             break;
         case ButtonRelease:
-            if (pressedOnButton && event.xbutton.button == Button1 && Inside(box.button, event.xbutton.x, event.xbutton.y))
+            if (pressedOnButton && event.xbutton.button == Button1 && Inside(box.button, event.xbutton.x, event.xbutton.y)) {
+                closedAt = event.xbutton.time;
                 closed = true;
+            }
             pressedOnButton = false;
             break;
         case ClientMessage:
             if (event.xclient.message_type == GetAtom("WM_PROTOCOLS") &&
-                static_cast<Atom>(event.xclient.data.l[0]) == GetAtom("WM_DELETE_WINDOW"))
+                static_cast<Atom>(event.xclient.data.l[0]) == GetAtom("WM_DELETE_WINDOW")) {
+                closedAt = static_cast<Time>(event.xclient.data.l[1]);
                 closed = true;
+            }
             break;
         default:
             break;
@@ -225,6 +234,7 @@ void MessageBox(HWND owner, const std::wstring& text, const std::wstring& captio
     {
         x11::ModalBoxScope modal;
         RunModalLoop([&closed] { return closed.load(); });
+        modal.SetCloseTime(closedAt);
     }
     x11::RemoveEventHandler(window);
     XDestroyWindow(display, window);

@@ -90,8 +90,13 @@ class ModalBoxScope {
 public:
     ModalBoxScope();
     ~ModalBoxScope();
+    // The server time of the event that closes the box (see KeyBelongsToAMessageBox).
+    void SetCloseTime(unsigned long serverTime) { closeTime_ = serverTime; }
     ModalBoxScope(const ModalBoxScope&) = delete;
     ModalBoxScope& operator=(const ModalBoxScope&) = delete;
+
+private:
+    unsigned long closeTime_ = 0;
 };
 
 // True when a loop runs on a thread other than the caller's (RunMessageLoop elsewhere).

@@ -29,10 +29,10 @@ void CutAtPart(std::wstring& text, const std::wstring& part)
         text.erase(at);
 }
 
-void OnWatchedKey(int virtualKey, bool down)
+void OnWatchedKey(int virtualKey, bool down, DWORD time)
 {
     if (g_pDeWindows)
-        g_pDeWindows->KeyboardProc(virtualKey, down);
+        g_pDeWindows->KeyboardProc(virtualKey, down, time);
 }
 
 } // namespace
@@ -62,14 +62,14 @@ void CTQDeWindows::AddKey(int code)
     }
 }
 
-bool CTQDeWindows::KeyboardProc(int virtualKey, bool down)
+bool CTQDeWindows::KeyboardProc(int virtualKey, bool down, DWORD time)
 {
     for (int key : Keys) {
         platform::TraceF(L"%d\n", key);
         if (key != virtualKey)
             continue;
         platform::PostMessage(Window, down ? WM_TQ_KEYDOWN : WM_TQ_KEYUP,
-                              static_cast<WPARAM>(virtualKey), 0);
+                              static_cast<WPARAM>(virtualKey), static_cast<LPARAM>(time));
         return true;
     }
     return false;

@@ -8,7 +8,9 @@
 #include <list>
 #include <string>
 
-// Messages posted to the watching window; wParam is the virtual-key code, lParam 0.
+// Messages posted to the watching window; wParam is the virtual-key code, lParam the
+// server time of the key event (0 when unknown), which tells a press that closed a message
+// box apart from a later one (platform::KeyBelongsToAMessageBox).
 constexpr UINT WM_TQ_KEYDOWN = WM_USER + 197;  // 1221, also for every auto-repeat
 constexpr UINT WM_TQ_KEYUP = WM_USER + 198;    // 1222
 
@@ -33,7 +35,7 @@ public:
     // Called for every key event of the desktop once a key is watched; posts
     // WM_TQ_KEYDOWN/WM_TQ_KEYUP for a watched key and returns whether it was one. The key
     // is never taken away from the window that has the focus.
-    bool KeyboardProc(int virtualKey, bool down);
+    bool KeyboardProc(int virtualKey, bool down, DWORD time = 0);
 
     static int GetScreenWidth();
     static int GetScreenHeight();
