@@ -83,6 +83,9 @@ bool COrlidoApp::InitInstance(const std::vector<std::string>& arguments)
         m_nInitExitCode = 1;
         return false;
     }
+    // Whatever ends the board (a signal from the session, Ctrl+C in a terminal), it closes
+    // as on a normal close, so the desktop is given back.
+    platform::PostCloseOnSignals(m_pMainFrame->GetSafeHwnd());
     m_pDocument = std::make_unique<COrlidoDoc>();
     m_pDocument->OnNewDocument();
     m_pView = std::make_unique<COrlidoView>(m_pMainFrame->GetSafeHwnd(), contentFolder);

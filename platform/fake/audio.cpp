@@ -1,5 +1,6 @@
 // The recording sound player of the test backend: every call is kept with its virtual time,
-// and a sound played to its end lets the virtual clock run for the sound's length.
+// and a sound played to its end waits for its length on the virtual clock in a nested loop
+// that serves paints only and ends, stopping the sound, when the board closes.
 #include "platform/audio.h"
 
 #include "platform/fake/fake_audio.h"
@@ -15,6 +16,7 @@ constexpr unsigned kDefaultLengthMs = 1000;
 struct FakeAudio {
     std::mutex mutex;
     std::vector<fake::SoundRecord> played;
+    std::vector<unsigned> stops;
     std::map<std::wstring, unsigned> lengths;
     unsigned defaultLength = kDefaultLengthMs;
 };
@@ -45,11 +47,19 @@ void PlaySoundAsync(const std::wstring& path)
 
 void PlaySoundSync(const std::wstring& path)
 {
+    if (IsClosing())
+        return;
     const unsigned length = Record(path, true);
-    platform::Sleep(length);
+    if (!RunModalLoop([] { return false; }, ModalServe::PaintsOnly, length) && IsClosing())
+        StopSound();
 }
 
-void StopSound() {}
+void StopSound()
+{
+    FakeAudio& state = State();
+    std::lock_guard lock(state.mutex);
+    state.stops.push_back(static_cast<unsigned>(platform::GetTickCount()));
+}
 
 } // namespace platform
 
@@ -60,6 +70,7 @@ void ResetAudio()
     FakeAudio& state = State();
     std::lock_guard lock(state.mutex);
     state.played.clear();
+    state.stops.clear();
     state.lengths.clear();
     state.defaultLength = kDefaultLengthMs;
 }
@@ -67,6 +78,11 @@ void ResetAudio()
 const std::vector<SoundRecord>& PlayedSounds()
 {
     return State().played;
+}
+
+const std::vector<unsigned>& SoundStops()
+{
+    return State().stops;
 }
 
 void SetSoundLength(const std::wstring& path, unsigned ms)

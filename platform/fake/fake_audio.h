@@ -15,9 +15,11 @@ struct SoundRecord {
 
 void ResetAudio();
 const std::vector<SoundRecord>& PlayedSounds();
+// The virtual times at which StopSound was called (a close stops a sound played to its end).
+const std::vector<unsigned>& SoundStops();
 
 // How long a sound lasts on the virtual clock (default 1000 ms for every file); a sound
-// played to its end advances the clock by this much without delivering anything.
+// played to its end waits this long, serving paints and the view's paint timer only.
 void SetSoundLength(const std::wstring& path, unsigned ms);
 void SetDefaultSoundLength(unsigned ms);
 

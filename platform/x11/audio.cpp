@@ -1,15 +1,17 @@
 // Sounds through one libmpv handle (no video). A thread of this module waits on mpv's events,
-// so neither the user-interface thread nor any caller ever polls mpv; PlaySoundSync waits
-// on a condition variable for the end of its own sound, bounded by the sound's duration.
+// so neither the user-interface thread nor any caller ever polls mpv. PlaySoundSync waits
+// for the end of its own sound, bounded by the sound's duration, in a nested message loop
+// that serves paints and notices a close (which stops the sound at once); the event thread
+// wakes that loop whenever the sound's state changes.
 #include "platform/audio.h"
 
 #include "platform/files.h"
+#include "platform/messageloop.h"
 
 #include <mpv/client.h>
 
 #include <chrono>
 #include <clocale>
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
@@ -94,7 +96,22 @@ public:
             m_current.reset();
             return;
         }
-        if (waitForEnd) WaitForEnd(seq, lock);
+        if (!waitForEnd) return;
+        const auto started = Clock::now();
+        lock.unlock();
+        const bool ended = platform::RunModalLoop(
+            [this, seq, started] {
+                std::lock_guard relock(m_mutex);
+                return Finished(seq) || GaveUp(started);
+            },
+            ModalServe::PaintsOnly);
+        if (!ended) {
+            // The board is closing: the sound stops now, not at its end.
+            Stop();
+            return;
+        }
+        std::lock_guard relock(m_mutex);
+        if (!Finished(seq)) Trace(L"Sound: gave up waiting for the end of a sound\n");
     }
 
     void Stop()
@@ -105,7 +122,6 @@ public:
         m_current.reset();
         const char* cmd[] = {"stop", nullptr};
         mpv_command(m_mpv, cmd);
-        m_changed.notify_all();
     }
 
     SoundEngine(const SoundEngine&) = delete;
@@ -236,26 +252,21 @@ private:
         return m_stopping || m_latestSeq != seq || !m_current || m_current->seq != seq;
     }
 
-    void WaitForEnd(std::uint64_t seq, std::unique_lock<std::mutex>& lock)
+    // Until mpv has opened the file the wait is bounded by the load time-out; then by the
+    // sound's own length plus a margin. Called with the lock held.
+    bool GaveUp(Clock::time_point started) const
     {
-        // Until mpv has opened the file the wait is bounded by the load time-out; then by
-        // the sound's own length plus a margin (re-read after every wake-up).
-        const auto started = Clock::now();
-        while (!Finished(seq)) {
-            auto deadline = started + kLoadTimeout;
-            if (m_current->loadedAt) {
-                auto length = std::chrono::duration_cast<Clock::duration>(kUnknownLengthCap);
-                if (m_current->durationSec >= 0) {
-                    length = std::chrono::duration_cast<Clock::duration>(
-                        std::chrono::duration<double>(m_current->durationSec));
-                }
-                deadline = *m_current->loadedAt + length + kEndMargin;
+        if (!m_current) return false;
+        auto deadline = started + kLoadTimeout;
+        if (m_current->loadedAt) {
+            auto length = std::chrono::duration_cast<Clock::duration>(kUnknownLengthCap);
+            if (m_current->durationSec >= 0) {
+                length = std::chrono::duration_cast<Clock::duration>(
+                    std::chrono::duration<double>(m_current->durationSec));
             }
-            if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout && !Finished(seq)) {
-                Trace(L"Sound: gave up waiting for the end of a sound\n");
-                return;
-            }
+            deadline = *m_current->loadedAt + length + kEndMargin;
         }
+        return Clock::now() >= deadline;
     }
 
     void EventLoop()
@@ -284,7 +295,7 @@ private:
         if (mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &duration) < 0) duration = -1;
         m_current->durationSec = duration;
         m_current->loadedAt = Clock::now();
-        m_changed.notify_all();
+        platform::WakeMessageLoop();
     }
 
     void OnEndFile(const mpv_event_end_file& end)
@@ -300,11 +311,10 @@ private:
             if (m_current->entryId) return;
         }
         m_current.reset();
-        m_changed.notify_all();
+        platform::WakeMessageLoop();
     }
 
     std::mutex m_mutex;
-    std::condition_variable m_changed;
     mpv_handle* m_mpv = nullptr;
     std::thread m_events;
     std::string m_beepPath;
@@ -323,6 +333,7 @@ void PlaySoundAsync(const std::wstring& path)
 
 void PlaySoundSync(const std::wstring& path)
 {
+    if (IsClosing()) return;  // nobody would hear it out
     SoundEngine::Instance().Play(path, true);
 }
 

@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
@@ -311,6 +313,129 @@ TEST_F(BoardStartup, CloseDuringAMessageBoxWaitsUntilTheChoiceHasReturned)
     EXPECT_TRUE(engineLivedWhileBoxOpen);
     EXPECT_TRUE(View().IsShutDown());
     EXPECT_EQ(g_pModule, nullptr);
+}
+
+// A sound played to its end (ten minutes here) keeps the board listening: paints are
+// served, a click made meanwhile is dropped by the click guard, and a close stops the sound
+// at once and takes the board apart, all within half a second.
+TEST_F(BoardStartup, CloseDuringALongSoundStopsItAndShutsDownAtOnce)
+{
+    WriteContent("app");
+    Start("", "app/orlido");
+    fake::SetDefaultSoundLength(10 * 60 * 1000);
+    const RECT client = platform::GetClientRect(Window());
+    const unsigned start = platform::GetTickCount();
+    // The second picture leads to a sub-page, so its sound is played to its end.
+    fake::ScheduleClick(start, Window(), 5 + client.right / 4 + 50, 60);
+    fake::ScheduleClick(start + 200, Window(), 5 + 50, 60);
+    fake::ScheduleInput(start + 300, {Window(), WM_CLOSE, 0, 0});
+    int presentsDuringTheSound = 0;
+    fake::SetMessageBoxHandler(nullptr);
+    fake::ScheduleInput(start + 100, {Window(), WM_PAINT, 0, 0});
+    const int presentsBefore = fake::PresentCount();
+    fake::Advance(500);
+    presentsDuringTheSound = fake::PresentCount() - presentsBefore;
+
+    EXPECT_TRUE(View().IsShutDown());
+    ASSERT_FALSE(fake::SoundStops().empty());
+    EXPECT_EQ(fake::SoundStops().front(), start + 300) << "the close stops the sound at once";
+    EXPECT_GE(presentsDuringTheSound, 1);
+    EXPECT_EQ(std::count_if(fake::PlayedSounds().begin(), fake::PlayedSounds().end(),
+                            [](const fake::SoundRecord& r) { return r.path.ends_with(L"B00001.wav"); }),
+              0) << "the click made during the sound is no choice";
+}
+
+// Keys made while a sound plays to its end wait their turn: no choice runs inside another.
+TEST_F(BoardStartup, KeysDuringASoundPlayedToItsEndWaitTheirTurn)
+{
+    WriteContent("app");
+    Start("#MAINMODE Scan\n#SCANPERIOD 3000\n", "app/orlido");
+    fake::SetDefaultSoundLength(1000);
+    fake::ResetAudio();
+    fake::PressKey(32);  // back: "Tillbaka" played to its end
+    fake::RunPending();
+    fake::PressKey(32);  // a second back during the sound
+    fake::Advance(2500);
+    std::vector<fake::SoundRecord> sounds;
+    std::copy_if(fake::PlayedSounds().begin(), fake::PlayedSounds().end(), std::back_inserter(sounds),
+                 [](const fake::SoundRecord& r) { return r.path.ends_with(L"/Tillbaka.wav"); });
+    ASSERT_EQ(sounds.size(), 2u);
+    EXPECT_GE(sounds[1].atMs, sounds[0].atMs + 1000) << "the second back began after the first had ended";
+}
+
+// The switch press that closes a message box is the box's, also when the watch delivers it
+// after the box has gone (as X's recorded keys come).
+TEST_F(BoardStartup, TheKeyThatClosesAMessageBoxIsNoChoice)
+{
+    WriteContent("app");
+    std::filesystem::remove(m_folder.Root / "app/UserData/L00001/B00002.wav");  // the second picture has no sound
+    Start("#MAINMODE Scan\n#SCANPERIOD 3000\n", "app/orlido");
+    fake::SetMessageBoxHandler([](const fake::MessageBoxRecord&) {
+        fake::Advance(500);
+        fake::PressKey(13);  // Enter closes the box
+    });
+    fake::Advance(3000);  // the scan reaches the second picture: the box
+    fake::Advance(2000);  // Enter reaches the watch now
+    fake::SetMessageBoxHandler(nullptr);
+    EXPECT_EQ(fake::MessageBoxes().size(), 1u) << "Enter chose the silent picture again";
+    EXPECT_FALSE(Played(L"/JagValde.wav"));
+
+    // A later press is a choice as usual.
+    fake::PressKey(32);
+    fake::RunPending();
+    EXPECT_TRUE(Played(L"/Tillbaka.wav"));
+}
+
+// A close at any moment ends the board cleanly with exit code 0; the sanitizers watch that
+// nothing is used after it is freed.
+TEST_F(BoardStartup, CloseDuringABoxTheScanOpenedShutsDownCleanly)
+{
+    WriteContent("app");
+    std::filesystem::remove(m_folder.Root / "app/UserData/L00001/B00002.wav");
+    Start("#MAINMODE Scan\n#SCANPERIOD 3000\n", "app/orlido");
+    fake::SetMessageBoxHandler([this](const fake::MessageBoxRecord&) {
+        fake::ScheduleInput(platform::GetTickCount(), {Window(), WM_CLOSE, 0, 0});
+        fake::Advance(100);
+        EXPECT_FALSE(View().IsShutDown()) << "not under the box's own call";
+    });
+    fake::Advance(3100);
+    fake::SetMessageBoxHandler(nullptr);
+    EXPECT_EQ(fake::MessageBoxes().size(), 1u);
+    EXPECT_TRUE(View().IsShutDown());
+    EXPECT_EQ(g_pModule, nullptr);
+}
+
+TEST_F(BoardStartup, CloseDuringTheStartUpEndsTheRunWithExitCodeZero)
+{
+    struct Case {
+        const char* name;
+        std::function<void(HWND)> close;
+    };
+    const Case cases[] = {
+        {"window close", [](HWND window) { fake::ScheduleInput(platform::GetTickCount(), {window, WM_CLOSE, 0, 0}); }},
+        {"SIGTERM", [](HWND) { std::raise(SIGTERM); }},
+        {"SIGHUP", [](HWND) { std::raise(SIGHUP); }},
+    };
+    WriteContent("app");
+    std::filesystem::remove(m_folder.Root / "app/UserData/L00001/B00001.wav");  // the scan opens a box at once
+    m_folder.Write("work/Setup.txt", "#MAINMODE Scan\n");
+    fake::SetExecutablePath(m_folder.Path("app/orlido"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake::ResetMessageLoop();
+        fake::ResetAudio();
+        COrlidoApp app;
+        fake::SetMessageBoxHandler([&](const fake::MessageBoxRecord&) {
+            c.close(app.GetMainFrame()->GetSafeHwnd());
+            fake::Advance(100);
+            EXPECT_FALSE(app.GetView()->IsShutDown()) << "the start-up is not taken apart under itself";
+        });
+        WorkingDirectory inWork(m_folder.Root / "work");
+        EXPECT_EQ(app.Run({}), 0);
+        EXPECT_EQ(fake::MessageBoxes().size(), 1u);
+        EXPECT_EQ(g_pModule, nullptr);
+        fake::SetMessageBoxHandler(nullptr);
+    }
 }
 
 TEST(ExeFolder, CutsDebugAndReleaseIgnoringCase)

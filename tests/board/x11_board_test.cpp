@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -118,12 +119,11 @@ protected:
 
     // Starts the board on the demo content with the demo's settings file of that folder,
     // copied into a scratch working directory (the board writes its log there).
-    void StartBoard(const std::string& settingsFolder)
+    void StartBoard(const std::string& settingsFolder, const std::string& content = kSource + "/demo")
     {
         std::filesystem::copy_file(kSource + "/" + settingsFolder + "/Setup.txt",
                                    m_workingDirectory / "Setup.txt",
                                    std::filesystem::copy_options::overwrite_existing);
-        const std::string content = kSource + "/demo";
         m_pid = ::fork();
         ASSERT_GE(m_pid, 0);
         if (m_pid == 0) {
@@ -249,6 +249,58 @@ TEST_F(BoardOnX11, StartsFullScreenWithTheFirstPageAndEndsWithZeroOnClose)
 
     AskBoardToClose();
     EXPECT_EQ(WaitForExit(15000), 0);
+}
+
+// A copy of the demo content whose first picture (it leads to a sub-page) has a sound of a
+// minute; returns its folder.
+std::string DemoWithALongFirstSound(const std::filesystem::path& into)
+{
+    const std::filesystem::path content = into / "content";
+    std::filesystem::copy(kSource + "/demo", content, std::filesystem::copy_options::recursive);
+    constexpr std::uint32_t rate = 8000;
+    constexpr std::uint32_t samples = rate * 60;
+    std::string wav;
+    const auto put = [&wav](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            wav += static_cast<char>(value >> (8 * i));
+    };
+    wav += "RIFF";
+    put(36 + samples, 4);
+    wav += "WAVEfmt ";
+    put(16, 4);
+    put(1, 2);
+    put(1, 2);
+    put(rate, 4);
+    put(rate, 4);
+    put(1, 2);
+    put(8, 2);
+    wav += "data";
+    put(samples, 4);
+    wav.append(samples, static_cast<char>(128));  // 8-bit silence
+    std::ofstream(content / "UserData/L00001/B00001.wav", std::ios::binary | std::ios::trunc) << wav;
+    return content.string();
+}
+
+// A close while a sound plays to its end, from the window manager or a signal, stops the
+// sound and ends the board at once with 0.
+TEST_F(BoardOnX11, CloseDuringALongSoundEndsWithinASecond)
+{
+    const std::string content = DemoWithALongFirstSound(m_workingDirectory);
+    for (const bool bySignal : {false, true}) {
+        SCOPED_TRACE(bySignal ? "SIGTERM" : "window close");
+        StartBoard("demo", content);
+        const PageGeometry page(m_width, m_height);
+        ASSERT_TRUE(PixelBecomes(page.InsideX(0), page.InsideY(0), kFirstPage[0], 8, 10000));
+        Click(page.CentreX(0), page.CentreY(0));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the sound plays
+        const auto asked = Clock::now();
+        if (bySignal)
+            ::kill(m_pid, SIGTERM);
+        else
+            AskBoardToClose();
+        EXPECT_EQ(WaitForExit(3000), 0);
+        EXPECT_LT(Clock::now() - asked, std::chrono::milliseconds(1000));
+    }
 }
 
 TEST_F(BoardOnX11, ClickOpensTheSubPageAndTillbakaBringsTheFirstPageBack)
