@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -23,5 +24,111 @@ std::wstring GetDefaultFontFace();
 // desktop cannot report keys; the board then works without them.
 bool StartKeyWatch(std::function<void(int virtualKey, bool down, DWORD time)> onKey);
 void StopKeyWatch();
+
+// --- Other programs: processes, their windows, the task bar ------------------------------
+
+// The window style bits the board reads and writes (the same values as on Windows). On X
+// a window's style word is derived from its properties: WS_CHILD for a window that is not
+// top-level, WS_POPUP for override-redirect, transient, menu, tooltip and dock windows,
+// the caption, frame and system-menu bits for decorated normal windows, WS_MAXIMIZE from
+// the maximised state, WS_VISIBLE when it is mapped.
+constexpr DWORD WS_OVERLAPPED = 0x00000000;
+constexpr DWORD WS_POPUP = 0x80000000;
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_MINIMIZE = 0x20000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_DISABLED = 0x08000000;
+constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
+constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
+constexpr DWORD WS_MAXIMIZE = 0x01000000;
+constexpr DWORD WS_CAPTION = 0x00C00000;
+constexpr DWORD WS_BORDER = 0x00800000;
+constexpr DWORD WS_DLGFRAME = 0x00400000;
+constexpr DWORD WS_VSCROLL = 0x00200000;
+constexpr DWORD WS_HSCROLL = 0x00100000;
+constexpr DWORD WS_SYSMENU = 0x00080000;
+constexpr DWORD WS_THICKFRAME = 0x00040000;
+constexpr DWORD WS_GROUP = 0x00020000;
+constexpr DWORD WS_TABSTOP = 0x00010000;
+constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
+constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
+constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000;
+constexpr DWORD WS_POPUPWINDOW = 0x80880000;
+constexpr DWORD WS_EX_TOPMOST = 0x00000008;
+constexpr DWORD WS_EX_TOOLWINDOW = 0x00000080;
+
+// Show commands.
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOWMAXIMIZED = 3;
+constexpr int SW_SHOW = 5;
+
+// Processes. Ids of the running processes in ascending order (/proc on Linux).
+std::vector<DWORD> EnumProcessIds();
+// Opens the process to read its executable's full path. False when the process cannot be
+// opened (gone, or another user's); true with imagePath empty when it is open but its
+// image cannot be read (a kernel thread, a process that is ending).
+bool GetProcessImagePath(DWORD processId, std::wstring& imagePath);
+
+// Starts a program from a command line that follows the Windows rules: the line is split
+// into arguments with the Windows quoting rules, an unquoted program path with spaces is
+// found by trying ever longer prefixes, "\" in the program path becomes "/", and the
+// program is started directly (never through a shell) in the current directory with this
+// program's environment. False when nothing could be started.
+bool StartProcess(const std::wstring& commandLine, DWORD& processId);
+// Blocks until the process shows a top-level window (on X: maps one, found by its
+// _NET_WM_PID or the X-Resource client pid), or has ended, or timeoutMs have passed.
+void WaitUntilProcessShowsWindow(DWORD processId, UINT timeoutMs);
+
+// Top-level windows, in stacking order with the top first, hidden ones included.
+std::vector<HWND> EnumTopLevelWindows();
+// 0 when unknown.
+DWORD GetWindowProcessId(HWND window);
+// The title, cut to maxCount - 1 characters.
+std::wstring GetWindowText(HWND window, int maxCount);
+std::wstring GetClassName(HWND window);
+DWORD GetWindowStyle(HWND window);
+DWORD GetWindowExStyle(HWND window);
+// Writes the style back: on X, frame and caption bits cleared drop the decorations,
+// WS_VISIBLE maps the window.
+void SetWindowStyle(HWND window, DWORD style);
+// The end of the window's owner chain (transient-for on X); the window itself when it has
+// no owner. 0 for a window that does not exist.
+HWND GetRootOwner(HWND window);
+// The window the process has active (its focused top-level window), 0 when none.
+HWND GetActiveWindowOfProcess(DWORD processId);
+// The first window whose title is exactly title; 0 when none.
+HWND FindWindowByTitle(const std::wstring& title);
+bool IsWindow(HWND window);
+// Asks the window to close, as a user closing it would (WM_DELETE_WINDOW on X); never
+// ends its process. Does not wait. True when the request was sent or the window is gone.
+bool RequestWindowClose(HWND window);
+
+// Placement of any window: the rectangle in screen pixels and the client size.
+RECT GetWindowRect(HWND window);
+RECT GetWindowClientRect(HWND window);
+// Shows, hides or maximises the window inside its parent (SW_ constants).
+void ShowWindowCommand(HWND window, int showCommand);
+// Makes the window a child of parent, at (0, 0) of its client area, keeping its size. On
+// X a managed window is withdrawn first and given back by the window manager, and each
+// step is checked: false (after a trace line) when the window vanished or refused.
+bool SetParent(HWND window, HWND parent);
+// Moves and sizes the window within its parent (the screen for a top-level one); with
+// keepSize the width and height are ignored; with onTop it is raised above its siblings.
+void SetWindowPos(HWND window, int x, int y, int width, int height, bool keepSize, bool onTop);
+// Asks a window to draw itself now (no-op on X, which has no paint queue of its own).
+void UpdateWindow(HWND window);
+
+// A borderless child window of one of the board's windows, hidden, drawing nothing (no
+// background: whatever lies below stays). 0 on failure.
+HWND CreateChildWindow(HWND parent, RECT rect, const std::wstring& name, int controlId);
+void DestroyChildWindow(HWND window);
+
+// The task bar: the desktop's dock windows (_NET_WM_WINDOW_TYPE_DOCK on X), hidden ones
+// included, in stacking order; empty when there is none. The work area is tracked by the
+// board: read from the desktop at first use, then what the board set.
+std::vector<HWND> FindDockWindows();
+RECT GetWorkArea();
+void SetWorkArea(RECT workArea);
 
 } // namespace platform

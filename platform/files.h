@@ -30,6 +30,8 @@ bool FindFirstFile(const std::wstring& pattern, std::wstring& fullPath, std::wst
 
 // 8-bit text: UTF-8 when the bytes are valid UTF-8, otherwise Windows-1252.
 std::wstring DecodeText8(std::string_view bytes);
+// Windows-1252 only, whatever the bytes look like.
+std::wstring DecodeCp1252(std::string_view bytes);
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(std::string_view text);
 

@@ -413,6 +413,11 @@ std::wstring DecodeText8(std::string_view bytes)
     if (IsValidUtf8(bytes)) {
         return FromUtf8(bytes);
     }
+    return DecodeCp1252(bytes);
+}
+
+std::wstring DecodeCp1252(std::string_view bytes)
+{
     std::wstring text;
     text.reserve(bytes.size());
     for (const char byte : bytes) {

@@ -126,6 +126,7 @@ void ResetDesktop()
     platform::StopKeyWatch();
     DropRecordedKeys();
     State() = DesktopState{};
+    ResetPrograms();
 }
 
 void SetExecutablePath(const std::wstring& path)

@@ -1,0 +1,189 @@
+// Processes on Linux: the process list from /proc, executables' paths from
+// /proc/<pid>/exe, and programs started with posix_spawn, never through a shell.
+#include "platform/posix/processes.h"
+
+#include "platform/common/commandline.h"
+#include "platform/desktop.h"
+#include "platform/files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+std::mutex g_childrenMutex;
+std::set<pid_t> g_children;  // started and not yet reaped
+
+// Collects the exit status of every started child that has ended, so none stays a zombie.
+void ReapEndedChildren()
+{
+    std::lock_guard lock(g_childrenMutex);
+    for (auto it = g_children.begin(); it != g_children.end();) {
+        const pid_t result = waitpid(*it, nullptr, WNOHANG);
+        if (result == *it || (result < 0 && errno == ECHILD))
+            it = g_children.erase(it);
+        else
+            ++it;
+    }
+}
+
+bool IsExecutableFile(const std::string& path)
+{
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+// The full path of a program named on a command line: a name with "/" is taken from the
+// current directory or as it stands (its components matched without regard to case), a
+// bare name is looked up in PATH. Empty when there is no such executable file.
+std::wstring FindProgram(const std::wstring& candidate)
+{
+    if (candidate.empty())
+        return {};
+    if (candidate.find(L'/') != std::wstring::npos) {
+        const std::wstring resolved = platform::ResolvePath(candidate);
+        return IsExecutableFile(platform::ToUtf8(resolved)) ? resolved : std::wstring();
+    }
+    const char* path = std::getenv("PATH");
+    std::string folders = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    const std::string name = platform::ToUtf8(candidate);
+    std::size_t start = 0;
+    while (start <= folders.size()) {
+        std::size_t end = folders.find(':', start);
+        if (end == std::string::npos)
+            end = folders.size();
+        const std::string folder = end > start ? folders.substr(start, end - start) : ".";
+        const std::string full = folder + "/" + name;
+        if (IsExecutableFile(full))
+            return platform::FromUtf8(full);
+        start = end + 1;
+    }
+    return {};
+}
+
+bool Spawn(const std::vector<std::wstring>& argv, pid_t& pid)
+{
+    std::vector<std::string> arguments;
+    for (const std::wstring& argument : argv)
+        arguments.push_back(platform::ToUtf8(argument));
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments)
+        pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // The program starts with default signal handling, nothing blocked, and a process
+    // group of its own, so a Ctrl+C meant for the board does not reach it.
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+    // No handle of the board is inherited.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+
+    const int error = posix_spawn(&pid, pointers.front(), &actions, &attributes, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return error == 0;
+}
+
+} // namespace
+
+namespace platform {
+
+std::vector<DWORD> EnumProcessIds()
+{
+    std::vector<DWORD> ids;
+    DIR* folder = opendir("/proc");
+    if (!folder)
+        return ids;
+    while (const dirent* entry = readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            ids.push_back(static_cast<DWORD>(std::strtoul(name.c_str(), nullptr, 10)));
+    }
+    closedir(folder);
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+bool GetProcessImagePath(DWORD processId, std::wstring& imagePath)
+{
+    const std::string link = "/proc/" + std::to_string(processId) + "/exe";
+    char buffer[PATH_MAX];
+    const ssize_t length = readlink(link.c_str(), buffer, sizeof buffer);
+    if (length > 0) {
+        imagePath = FromUtf8(std::string_view(buffer, static_cast<std::size_t>(length)));
+        return true;
+    }
+    if (errno == EACCES || errno == EPERM)
+        return false;  // another user's process: cannot be opened
+    // A kernel thread or an ending process has no image; it is listed as unknown.
+    struct stat info {};
+    const std::string folder = "/proc/" + std::to_string(processId);
+    if (stat(folder.c_str(), &info) != 0)
+        return false;
+    imagePath.clear();
+    return true;
+}
+
+bool StartProcess(const std::wstring& commandLine, DWORD& processId)
+{
+    ReapEndedChildren();
+    std::vector<std::wstring> argv;
+    if (!ResolveCommandLine(commandLine, FindProgram, argv)) {
+        TraceF(L"Start: no program found in '%ls'\n", commandLine.c_str());
+        return false;
+    }
+    pid_t pid = 0;
+    if (!Spawn(argv, pid)) {
+        TraceF(L"Start: '%ls' could not be started\n", argv.front().c_str());
+        return false;
+    }
+    {
+        std::lock_guard lock(g_childrenMutex);
+        g_children.insert(pid);
+    }
+    processId = static_cast<DWORD>(pid);
+    return true;
+}
+
+} // namespace platform
+
+namespace platform::posix {
+
+bool ProcessHasEnded(DWORD processId)
+{
+    ReapEndedChildren();
+    std::ifstream stat("/proc/" + std::to_string(processId) + "/stat");
+    std::string line;
+    if (!stat || !std::getline(stat, line))
+        return true;
+    // The state follows the command name, which is in parentheses and may hold anything.
+    const std::size_t close = line.rfind(')');
+    return close == std::string::npos || close + 2 >= line.size() || line[close + 2] == 'Z'
+        || line[close + 2] == 'X';
+}
+
+} // namespace platform::posix
