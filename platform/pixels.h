@@ -37,22 +37,40 @@ namespace platform {
 constexpr int kMaxImageSide = 32767;
 constexpr std::int64_t kMaxImagePixels = std::int64_t(64) * 1024 * 1024;
 
-// An ARGB32 image, premultiplied alpha; empty until Create.
+// Gives an image's pixel buffer back to the pool (or to the system when the pool is full).
+struct PixelPoolReturn {
+    std::size_t capacity = 0; // in pixels
+    void operator()(std::uint32_t* pixels) const;
+};
+
+// An ARGB32 image, premultiplied alpha; empty until Create or Allocate.
+//
+// Large pixel buffers are handed back to a small process-wide pool when an image lets them
+// go, and the next image of about the same size takes one from there: the pages of a board
+// are alike, so a new page reuses the memory of the last one instead of faulting fresh
+// pages in from the kernel.
 class Image {
 public:
     Image() = default;
+    Image(const Image& other);
+    Image& operator=(const Image& other);
+    Image(Image&& other) noexcept = default;
+    Image& operator=(Image&& other) noexcept = default;
 
-    // Transparent black pixels. False (and empty) when a side is not positive or the
-    // image would be larger than the limits above.
+    // Transparent black pixels. False (and empty) when a side is not positive, the image
+    // would be larger than the limits above or there is no memory for it.
     bool Create(int width, int height);
+    // The same with the pixels left undefined, for a caller that writes every one of them
+    // (decoders, copies): nothing is zeroed only to be overwritten.
+    bool Allocate(int width, int height);
     void Reset();
 
     bool IsValid() const { return m_width > 0 && m_height > 0; }
     int Width() const { return m_width; }
     int Height() const { return m_height; }
     int StrideBytes() const { return m_width * 4; }
-    std::uint32_t* Pixels() { return m_pixels.data(); }
-    const std::uint32_t* Pixels() const { return m_pixels.data(); }
+    std::uint32_t* Pixels() { return m_pixels.get(); }
+    const std::uint32_t* Pixels() const { return m_pixels.get(); }
 
     // 0xAARRGGBB; 0 outside the image.
     std::uint32_t Pixel(int x, int y) const;
@@ -63,10 +81,19 @@ public:
     PixelView View() const;
 
 private:
-    std::vector<std::uint32_t> m_pixels;
+    std::size_t PixelCount() const { return std::size_t(m_width) * std::size_t(m_height); }
+
+    std::unique_ptr<std::uint32_t[], PixelPoolReturn> m_pixels;
     int m_width = 0;
     int m_height = 0;
 };
+
+// The most pixel memory (bytes) all images together may hold; an image that would take
+// more fails as if the system had run out. 0 (the default) sets no limit of our own.
+// For tests of what happens when memory runs out.
+void SetPixelMemoryLimit(std::size_t bytes);
+// The pixel memory images hold now, pooled buffers not counted (bytes).
+std::size_t PixelMemoryInUse();
 
 // Converts a COLORREF to an opaque ARGB32 pixel and back.
 constexpr std::uint32_t ArgbFromColor(COLORREF c)
@@ -81,13 +108,24 @@ constexpr COLORREF ColorFromArgb(std::uint32_t p)
 
 // Decodes a JPEG, PNG or BMP picture, told apart by the first bytes, not the name.
 // False on anything that cannot be read or decoded; never crashes on broken files.
-bool DecodePicture(const std::wstring& path, Image& image);
-bool DecodePictureBytes(const unsigned char* data, std::size_t size, Image& image);
+//
+// A picture larger than cover in both directions is decoded reduced, as small as it can
+// be while it still covers cover: a JPEG with libjpeg's DCT scaling (a scale of n/8), any
+// other format by averaging blocks of pixels after decoding. A cover of {0, 0} keeps
+// every picture at its own size. A picture that cannot be decoded, for want of memory or
+// because it is broken, leaves a trace line with the file and the reason.
+bool DecodePicture(const std::wstring& path, Image& image, SIZE cover = {});
+bool DecodePictureBytes(const unsigned char* data, std::size_t size, Image& image, SIZE cover = {});
 
 // Decodes several pictures at once, on at most std::thread::hardware_concurrency() threads
 // (the calling thread among them). images[i] is paths[i]'s picture, empty where it cannot
 // be decoded. Returns when every picture is done.
-std::vector<Image> DecodePictures(const std::vector<std::wstring>& paths);
+std::vector<Image> DecodePictures(const std::vector<std::wstring>& paths, SIZE cover = {});
+
+// The DCT scale (numerator over 8) a JPEG of width x height is decoded at to cover cover,
+// and the integer factor by which other pictures are reduced. 8 and 1: not reduced.
+int JpegScaleToCover(int width, int height, SIZE cover);
+int ReductionToCover(int width, int height, SIZE cover);
 
 // Writes the image as an 8-bit RGBA PNG (alpha un-premultiplied). False on failure.
 bool WritePng(const Image& image, const std::wstring& path);

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define ORLIDO_LEAK_CHECKED 1
@@ -57,22 +58,155 @@ void SetSourceColour(cairo_t* cr, COLORREF c)
 
 // ---------------------------------------------------------------- Image
 
-bool Image::Create(int width, int height)
+namespace {
+
+// Buffers smaller than this come and go through malloc's own free lists; larger ones are
+// mapped afresh by malloc each time, which is what the pool saves.
+constexpr std::size_t kPooledFromBytes = 256 * 1024;
+// What the pool keeps at most: about a page of photo-sized pictures.
+constexpr std::size_t kPoolKeepBytes = 48u * 1024 * 1024;
+
+struct PixelPool {
+    std::mutex mutex;
+    // Free buffers, oldest first, with their capacity in pixels.
+    std::vector<std::pair<std::uint32_t*, std::size_t>> free;
+    std::size_t freeBytes = 0;
+    std::size_t inUseBytes = 0;
+    std::size_t limitBytes = 0;
+};
+
+PixelPool& Pool()
 {
+    // Never destroyed: images held by static objects may let go of their pixels late.
+    static PixelPool* pool = new PixelPool;
+    return *pool;
+}
+
+// A buffer of at least count pixels and its capacity, or null when the memory is not to be
+// had. A pooled buffer is taken only when it is not much larger than asked for.
+std::pair<std::uint32_t*, std::size_t> TakeBuffer(std::size_t count)
+{
+    const std::size_t bytes = count * 4;
+    PixelPool& pool = Pool();
+    std::lock_guard lock(pool.mutex);
+    if (bytes >= kPooledFromBytes) {
+        auto best = pool.free.end();
+        for (auto it = pool.free.begin(); it != pool.free.end(); ++it) {
+            if (it->second >= count && it->second <= count + count / 4 &&
+                (best == pool.free.end() || it->second < best->second))
+                best = it;
+        }
+        if (best != pool.free.end()) {
+            const auto taken = *best;
+            pool.free.erase(best);
+            pool.freeBytes -= taken.second * 4;
+            if (pool.limitBytes != 0 && pool.inUseBytes + taken.second * 4 > pool.limitBytes) {
+                std::free(taken.first);
+                return { nullptr, 0 };
+            }
+            pool.inUseBytes += taken.second * 4;
+            return taken;
+        }
+    }
+    if (pool.limitBytes != 0 && pool.inUseBytes + bytes > pool.limitBytes)
+        return { nullptr, 0 };
+    auto* pixels = static_cast<std::uint32_t*>(std::malloc(bytes));
+    if (!pixels)
+        return { nullptr, 0 };
+    pool.inUseBytes += bytes;
+    return { pixels, count };
+}
+
+} // namespace
+
+void PixelPoolReturn::operator()(std::uint32_t* pixels) const
+{
+    if (!pixels)
+        return;
+    const std::size_t bytes = capacity * 4;
+    PixelPool& pool = Pool();
+    std::lock_guard lock(pool.mutex);
+    pool.inUseBytes -= bytes;
+    if (bytes < kPooledFromBytes || bytes > kPoolKeepBytes) {
+        std::free(pixels);
+        return;
+    }
+    // Make room by letting the oldest buffers go.
+    while (pool.freeBytes + bytes > kPoolKeepBytes && !pool.free.empty()) {
+        std::free(pool.free.front().first);
+        pool.freeBytes -= pool.free.front().second * 4;
+        pool.free.erase(pool.free.begin());
+    }
+    pool.free.emplace_back(pixels, capacity);
+    pool.freeBytes += bytes;
+}
+
+void SetPixelMemoryLimit(std::size_t bytes)
+{
+    PixelPool& pool = Pool();
+    std::lock_guard lock(pool.mutex);
+    pool.limitBytes = bytes;
+}
+
+std::size_t PixelMemoryInUse()
+{
+    PixelPool& pool = Pool();
+    std::lock_guard lock(pool.mutex);
+    return pool.inUseBytes;
+}
+
+Image::Image(const Image& other)
+{
+    *this = other;
+}
+
+Image& Image::operator=(const Image& other)
+{
+    if (this == &other)
+        return *this;
+    if (!other.IsValid()) {
+        Reset();
+    } else if (Allocate(other.m_width, other.m_height)) {
+        std::memcpy(m_pixels.get(), other.m_pixels.get(), PixelCount() * 4);
+    }
+    return *this;
+}
+
+bool Image::Allocate(int width, int height)
+{
+    if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide ||
+        std::int64_t(width) * height > kMaxImagePixels) {
+        Reset();
+        return false;
+    }
+    const std::size_t count = std::size_t(width) * std::size_t(height);
+    if (m_pixels && m_pixels.get_deleter().capacity >= count && m_pixels.get_deleter().capacity <= count + count / 4) {
+        // This image's own buffer fits: keep it.
+        m_width = width;
+        m_height = height;
+        return true;
+    }
     Reset();
-    if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide)
+    const auto [pixels, capacity] = TakeBuffer(count);
+    if (!pixels)
         return false;
-    if (std::int64_t(width) * height > kMaxImagePixels)
-        return false;
-    m_pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);
+    m_pixels = std::unique_ptr<std::uint32_t[], PixelPoolReturn>(pixels, PixelPoolReturn{ capacity });
     m_width = width;
     m_height = height;
     return true;
 }
 
+bool Image::Create(int width, int height)
+{
+    if (!Allocate(width, height))
+        return false;
+    std::memset(m_pixels.get(), 0, PixelCount() * 4);
+    return true;
+}
+
 void Image::Reset()
 {
-    m_pixels = {};
+    m_pixels.reset();
     m_width = 0;
     m_height = 0;
 }
@@ -81,14 +215,14 @@ std::uint32_t Image::Pixel(int x, int y) const
 {
     if (x < 0 || y < 0 || x >= m_width || y >= m_height)
         return 0;
-    return m_pixels[static_cast<std::size_t>(y) * m_width + x];
+    return m_pixels[static_cast<std::size_t>(y) * std::size_t(m_width) + std::size_t(x)];
 }
 
 COLORREF Image::PixelColor(int x, int y) const { return ColorFromArgb(Pixel(x, y)); }
 
-void Image::Fill(std::uint32_t argb) { std::fill(m_pixels.begin(), m_pixels.end(), argb); }
+void Image::Fill(std::uint32_t argb) { std::fill(m_pixels.get(), m_pixels.get() + PixelCount(), argb); }
 
-PixelView Image::View() const { return PixelView{ m_pixels.data(), m_width, m_height, StrideBytes() }; }
+PixelView Image::View() const { return PixelView{ m_pixels.get(), m_width, m_height, StrideBytes() }; }
 
 // ---------------------------------------------------------------- Stretch copy
 

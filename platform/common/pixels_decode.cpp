@@ -1,7 +1,8 @@
 // Picture decoding (JPEG with libjpeg-turbo, PNG with libpng's simplified API, BMP with
 // stb_image), PNG writing and JPEG encoding. The format is taken from the file's first
 // bytes. Every decoder checks the size from the header against the image limits before
-// it allocates, and turns every decoder error into a false result.
+// it allocates, and turns every decoder error, running out of memory included, into a
+// false result with its reason.
 #include "platform/pixels.h"
 
 #include "platform/files.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <csetjmp>
+#include <new>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <jerror.h>
 #include <png.h>
 
 #pragma GCC diagnostic push
@@ -44,6 +47,27 @@ namespace {
 
 // Files larger than this are not pictures we can hold anyway.
 constexpr long kMaxFileBytes = 256L * 1024 * 1024;
+// What libjpeg may allocate for itself. Baseline JPEGs need little; a progressive one keeps
+// all its coefficients (two bytes a sample), which for a 108-Mpx photo is about 330 MB.
+constexpr long kMaxJpegWorkBytes = 384L * 1024 * 1024;
+
+// Why a picture could not be decoded.
+enum class Outcome { Decoded, NotAPicture, Damaged, TooLarge, NoMemory };
+
+const wchar_t* Reason(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Decoded: return L"decoded";
+    case Outcome::NotAPicture: return L"not a JPEG, PNG or BMP picture";
+    case Outcome::Damaged: return L"the picture is damaged";
+    case Outcome::TooLarge: return L"the picture is too large";
+    case Outcome::NoMemory: return L"out of memory";
+    }
+    return L"";
+}
+
+// An image of the size given, pixels undefined; the outcome when there is none.
+Outcome AllocateChecked(Image& image, std::int64_t width, std::int64_t height);
 
 bool FitsLimits(std::int64_t width, std::int64_t height)
 {
@@ -85,8 +109,14 @@ void CmykRowToArgb(const JSAMPLE* in, std::uint32_t* out, unsigned width)
     }
 }
 
+Outcome JpegFailure(const JpegError& error)
+{
+    const int code = error.manager.msg_code;
+    return code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE ? Outcome::NoMemory : Outcome::Damaged;
+}
+
 // Only trivially destructible objects live in this frame: libjpeg leaves it by longjmp.
-bool DecodeJpeg(const unsigned char* data, std::size_t size, Image& image)
+Outcome DecodeJpeg(const unsigned char* data, std::size_t size, Image& image, SIZE cover)
 {
     jpeg_decompress_struct info;
     JpegError error;
@@ -99,25 +129,33 @@ bool DecodeJpeg(const unsigned char* data, std::size_t size, Image& image)
         std::free(cmykRow);
         jpeg_destroy_decompress(&info);
         image.Reset();
-        return false;
+        return JpegFailure(error);
     }
     jpeg_create_decompress(&info);
+    info.mem->max_memory_to_use = kMaxJpegWorkBytes;
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
+    // The DCT scaling reduces while decoding: an 8000 x 6000 photo for a 1920 x 1080
+    // screen is decoded straight to 2000 x 1500, never held at its full size.
+    info.scale_num = unsigned(JpegScaleToCover(int(std::min<JDIMENSION>(info.image_width, kMaxImageSide * 8)),
+                                               int(std::min<JDIMENSION>(info.image_height, kMaxImageSide * 8)),
+                                               cover));
+    info.scale_denom = 8;
     jpeg_calc_output_dimensions(&info);
-    if (!FitsLimits(info.output_width, info.output_height) ||
-        !image.Create(int(info.output_width), int(info.output_height))) {
+    const Outcome allocated = AllocateChecked(image, info.output_width, info.output_height);
+    if (allocated != Outcome::Decoded) {
         jpeg_destroy_decompress(&info);
-        image.Reset();
-        return false;
+        return allocated;
     }
     jpeg_start_decompress(&info);
     if (cmyk) {
         cmykRow = static_cast<JSAMPLE*>(std::malloc(std::size_t(info.output_width) * 4));
-        if (!cmykRow)
+        if (!cmykRow) {
+            error.manager.msg_code = JERR_OUT_OF_MEMORY;
             std::longjmp(error.jump, 1);
+        }
     }
     while (info.output_scanline < info.output_height) {
         std::uint32_t* out = image.Pixels() + std::size_t(info.output_scanline) * info.output_width;
@@ -129,33 +167,84 @@ bool DecodeJpeg(const unsigned char* data, std::size_t size, Image& image)
     }
     std::free(cmykRow);
     cmykRow = nullptr;
+    // Fails (back to the setjmp above) when rows are missing: none stays undefined.
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
-    return true;
+    return Outcome::Decoded;
+}
+
+// Each pixel of to is the average of a factor x factor block of from (premultiplied
+// channels average correctly, alpha with them). Columns and rows left over at the right
+// and bottom edges, fewer than factor, are left out.
+void ReduceByBlocks(const Image& from, int factor, Image& to)
+{
+    const int width = to.Width();
+    const int height = to.Height();
+    const std::uint32_t area = std::uint32_t(factor) * std::uint32_t(factor);
+    std::vector<std::uint32_t> sums(std::size_t(width) * 4);
+    for (int y = 0; y < height; ++y) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (int dy = 0; dy < factor; ++dy) {
+            const std::uint32_t* row = from.Pixels() + std::size_t(y * factor + dy) * std::size_t(from.Width());
+            for (int x = 0; x < width; ++x) {
+                std::uint32_t* sum = &sums[std::size_t(x) * 4];
+                for (int dx = 0; dx < factor; ++dx) {
+                    const std::uint32_t p = row[x * factor + dx];
+                    sum[0] += p >> 24;
+                    sum[1] += (p >> 16) & 0xFF;
+                    sum[2] += (p >> 8) & 0xFF;
+                    sum[3] += p & 0xFF;
+                }
+            }
+        }
+        std::uint32_t* out = to.Pixels() + std::size_t(y) * std::size_t(width);
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t* sum = &sums[std::size_t(x) * 4];
+            auto average = [area](std::uint32_t total) { return (total + area / 2) / area; };
+            out[x] = average(sum[0]) << 24 | average(sum[1]) << 16 | average(sum[2]) << 8 | average(sum[3]);
+        }
+    }
+}
+
+// Reduces a picture decoded at its own size to the smallest that still covers cover.
+Outcome ReduceToCover(Image& image, SIZE cover)
+{
+    const int factor = ReductionToCover(image.Width(), image.Height(), cover);
+    if (factor <= 1)
+        return Outcome::Decoded;
+    Image reduced;
+    if (!reduced.Allocate(image.Width() / factor, image.Height() / factor)) {
+        image.Reset();
+        return Outcome::NoMemory;
+    }
+    ReduceByBlocks(image, factor, reduced);
+    image = std::move(reduced);
+    return Outcome::Decoded;
 }
 
 // ---------------------------------------------------------------- PNG
 
-bool DecodePng(const unsigned char* data, std::size_t size, Image& image)
+Outcome DecodePng(const unsigned char* data, std::size_t size, Image& image, SIZE cover)
 {
     png_image png;
     std::memset(&png, 0, sizeof png);
     png.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&png, data, size))
-        return false;
+        return Outcome::Damaged;
     png.format = PNG_FORMAT_BGRA; // 0xAARRGGBB words on a little-endian machine
-    if (!FitsLimits(png.width, png.height) || !image.Create(int(png.width), int(png.height))) {
+    const Outcome allocated = AllocateChecked(image, png.width, png.height);
+    if (allocated != Outcome::Decoded) {
         png_image_free(&png);
-        return false;
+        return allocated;
     }
     if (!png_image_finish_read(&png, nullptr, image.Pixels(), image.StrideBytes(), nullptr)) {
         png_image_free(&png);
         image.Reset();
-        return false;
+        return Outcome::Damaged;
     }
     for (std::uint32_t& p : std::span(image.Pixels(), std::size_t(image.Width()) * image.Height()))
         p = Premultiply(p >> 24, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    return true;
+    return ReduceToCover(image, cover);
 }
 
 // ---------------------------------------------------------------- BMP
@@ -198,20 +287,22 @@ bool HoldsItsRows(const unsigned char* data, std::size_t size)
     return std::int64_t(offset) + stride * (rows - 1) + rowBytes <= std::int64_t(size);
 }
 
-bool DecodeBmp(const unsigned char* data, std::size_t size, Image& image)
+Outcome DecodeBmp(const unsigned char* data, std::size_t size, Image& image, SIZE cover)
 {
     if (size > std::size_t(INT32_MAX) || !HoldsItsRows(data, size))
-        return false;
+        return Outcome::Damaged;
     int width = 0;
     int height = 0;
     int channels = 0;
-    if (!stbi_info_from_memory(data, int(size), &width, &height, &channels) || !FitsLimits(width, height))
-        return false;
+    if (!stbi_info_from_memory(data, int(size), &width, &height, &channels))
+        return Outcome::Damaged;
+    if (!FitsLimits(width, height))
+        return Outcome::TooLarge;
     stbi_uc* rgba = stbi_load_from_memory(data, int(size), &width, &height, &channels, 4);
     if (!rgba)
-        return false;
-    const bool ok = FitsLimits(width, height) && image.Create(width, height);
-    if (ok) {
+        return Outcome::Damaged;
+    const Outcome allocated = AllocateChecked(image, width, height);
+    if (allocated == Outcome::Decoded) {
         const std::size_t count = std::size_t(width) * std::size_t(height);
         std::uint32_t* out = image.Pixels();
         for (std::size_t i = 0; i < count; ++i) {
@@ -220,45 +311,107 @@ bool DecodeBmp(const unsigned char* data, std::size_t size, Image& image)
         }
     }
     stbi_image_free(rgba);
-    return ok;
+    return allocated == Outcome::Decoded ? ReduceToCover(image, cover) : allocated;
+}
+
+Outcome AllocateChecked(Image& image, std::int64_t width, std::int64_t height)
+{
+    if (!FitsLimits(width, height)) {
+        image.Reset();
+        return Outcome::TooLarge;
+    }
+    return image.Allocate(int(width), int(height)) ? Outcome::Decoded : Outcome::NoMemory;
+}
+
+Outcome DecodeBytes(const unsigned char* data, std::size_t size, Image& image, SIZE cover)
+{
+    image.Reset();
+    if (!data || size < 4)
+        return Outcome::NotAPicture;
+    if (data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
+        return DecodeJpeg(data, size, image, cover);
+    static const unsigned char kPngSignature[8] = { 0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A };
+    if (size >= 8 && std::memcmp(data, kPngSignature, 8) == 0)
+        return DecodePng(data, size, image, cover);
+    if (data[0] == 'B' && data[1] == 'M')
+        return DecodeBmp(data, size, image, cover);
+    return Outcome::NotAPicture;
+}
+
+// The file's bytes; false when it cannot be read whole (or is too large to be a picture).
+bool ReadWholeFile(const std::wstring& path, std::vector<unsigned char>& bytes, Outcome& why)
+{
+    std::FILE* file = OpenFile(path, "rb");
+    if (!file)
+        return false;
+    bool readOk = std::fseek(file, 0, SEEK_END) == 0;
+    const long length = readOk ? std::ftell(file) : -1;
+    if (length > kMaxFileBytes)
+        why = Outcome::TooLarge;
+    readOk = readOk && length > 0 && length <= kMaxFileBytes && std::fseek(file, 0, SEEK_SET) == 0;
+    if (readOk) {
+        try {
+            bytes.resize(std::size_t(length));
+            readOk = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        } catch (const std::bad_alloc&) {
+            why = Outcome::NoMemory;
+            readOk = false;
+        }
+    }
+    std::fclose(file);
+    return readOk;
 }
 
 } // namespace
 
-bool DecodePictureBytes(const unsigned char* data, std::size_t size, Image& image)
+int JpegScaleToCover(int width, int height, SIZE cover)
 {
-    image.Reset();
-    if (!data || size < 4)
-        return false;
-    if (data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
-        return DecodeJpeg(data, size, image);
-    static const unsigned char kPngSignature[8] = { 0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A };
-    if (size >= 8 && std::memcmp(data, kPngSignature, 8) == 0)
-        return DecodePng(data, size, image);
-    if (data[0] == 'B' && data[1] == 'M')
-        return DecodeBmp(data, size, image);
-    return false;
-}
-
-bool DecodePicture(const std::wstring& path, Image& image)
-{
-    image.Reset();
-    std::FILE* file = OpenFile(path, "rb");
-    if (!file)
-        return false;
-    std::vector<unsigned char> bytes;
-    bool readOk = std::fseek(file, 0, SEEK_END) == 0;
-    const long length = readOk ? std::ftell(file) : -1;
-    readOk = readOk && length > 0 && length <= kMaxFileBytes && std::fseek(file, 0, SEEK_SET) == 0;
-    if (readOk) {
-        bytes.resize(std::size_t(length));
-        readOk = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (cover.cx <= 0 || cover.cy <= 0)
+        return 8;
+    for (int scale = 1; scale < 8; ++scale) {
+        // libjpeg rounds the scaled size up.
+        const std::int64_t scaledWidth = (std::int64_t(width) * scale + 7) / 8;
+        const std::int64_t scaledHeight = (std::int64_t(height) * scale + 7) / 8;
+        if (scaledWidth >= cover.cx && scaledHeight >= cover.cy)
+            return scale;
     }
-    std::fclose(file);
-    return readOk && DecodePictureBytes(bytes.data(), bytes.size(), image);
+    return 8;
 }
 
-std::vector<Image> DecodePictures(const std::vector<std::wstring>& paths)
+int ReductionToCover(int width, int height, SIZE cover)
+{
+    if (cover.cx <= 0 || cover.cy <= 0)
+        return 1;
+    return std::max(1, std::min(width / cover.cx, height / cover.cy));
+}
+
+bool DecodePictureBytes(const unsigned char* data, std::size_t size, Image& image, SIZE cover)
+{
+    return DecodeBytes(data, size, image, cover) == Outcome::Decoded;
+}
+
+bool DecodePicture(const std::wstring& path, Image& image, SIZE cover)
+{
+    image.Reset();
+    std::vector<unsigned char> bytes;
+    Outcome outcome = Outcome::Damaged;
+    if (!ReadWholeFile(path, bytes, outcome)) {
+        if (outcome != Outcome::Damaged)
+            TraceF(L"Picture '%ls' cannot be shown: %ls\n", path.c_str(), Reason(outcome));
+        return false;
+    }
+    try {
+        outcome = DecodeBytes(bytes.data(), bytes.size(), image, cover);
+    } catch (const std::bad_alloc&) {
+        image.Reset();
+        outcome = Outcome::NoMemory;
+    }
+    if (outcome != Outcome::Decoded)
+        TraceF(L"Picture '%ls' cannot be shown: %ls\n", path.c_str(), Reason(outcome));
+    return outcome == Outcome::Decoded;
+}
+
+std::vector<Image> DecodePictures(const std::vector<std::wstring>& paths, SIZE cover)
 {
     std::vector<Image> images(paths.size());
     // Each decoder keeps its state in its own objects (stb_image's error text is per
@@ -266,7 +419,7 @@ std::vector<Image> DecodePictures(const std::vector<std::wstring>& paths)
     std::atomic<std::size_t> next{ 0 };
     auto work = [&] {
         for (std::size_t i = next++; i < paths.size(); i = next++)
-            DecodePicture(paths[i], images[i]);
+            DecodePicture(paths[i], images[i], cover);
     };
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t helpers = std::min(cores, paths.size()) - (paths.empty() ? 0 : 1);

@@ -12,8 +12,9 @@ CTQSurface* g_pBack = nullptr;
 
 platform::Image Decode(const std::wstring& path)
 {
+    // Nothing larger than the screen is ever shown: larger pictures are decoded reduced.
     platform::Image image;
-    platform::DecodePicture(path, image);
+    platform::DecodePicture(path, image, CTQDirectDraw::GetScreenSize());
     return image;
 }
 
@@ -31,11 +32,14 @@ CTQSurface::CTQSurface(std::wstring path, bool& ok, int kind)
 
 CTQSurface::CTQSurface(platform::Image decoded, bool& ok, int kind)
 {
-    ok = decoded.IsValid() && Create(kind, decoded.Width(), decoded.Height(), 0);
+    ok = decoded.IsValid() && kind == TQSURFACE_PICTURE;
     if (!ok)
         return;
-    // The picture keeps its full resolution; it is scaled only when drawn.
-    *m_pSurface = std::move(decoded);
+    // The surface takes the decoded pixels over as they are; it is scaled only when drawn.
+    PixelsChanged();
+    m_nKind = kind;
+    m_Size = { decoded.Width(), decoded.Height() };
+    m_pSurface = std::make_unique<platform::Image>(std::move(decoded));
 }
 
 CTQSurface::CTQSurface(int kind, int width, int height, bool& ok)
@@ -175,7 +179,7 @@ void CTQSurface::DrawScaledCopy(platform::Image& target, RECT source, RECT to)
     const bool current = copy.Width() == width && copy.Height() == height && m_ScaledCopy.source == source &&
                          m_ScaledCopy.version == PixelsVersion();
     if (!current) {
-        if (!copy.Create(width, height)) {
+        if (!copy.Allocate(width, height)) {
             platform::StretchCopy(*Surface(), source, target, to);
             return;
         }

@@ -88,4 +88,43 @@ TEST_F(DisplayTest, PageDecodedTogetherKeepsOrderPlaceholdersAndCaptions)
     EXPECT_EQ(panel.m_Buttons[4]->GetText(), L"Katt");
 }
 
+TEST_F(DisplayTest, PictureWithoutMemoryIsAPlaceholderAndThePageStands)
+{
+    m_folder.WritePicture(L"B00001Liten.png", ColourOf(1), 20, 20);
+    // 300 x 200 fits the 320 x 240 screen and is decoded at its own size: 240 KB.
+    m_folder.WritePicture(L"B00002Stor.png", ColourOf(2), 300, 200);
+    m_folder.WritePicture(L"B00003Liten.png", ColourOf(3), 20, 20);
+    std::wstring trace;
+    platform::SetTraceCapture([&](const std::wstring& line) { trace += line; });
+    platform::SetPixelMemoryLimit(platform::PixelMemoryInUse() + 64 * 1024);
+    CTQImageButtonPanel panel(Display());
+    const int found = panel.AddButtonsFromFolder(m_folder.File(L"B"), 0, 0, 30, 30, L"", false);
+    platform::SetPixelMemoryLimit(0);
+    platform::SetTraceCapture(nullptr);
+
+    ASSERT_EQ(found, 3);
+    ASSERT_EQ(panel.GetCount(), 3);
+    EXPECT_TRUE(panel.m_Buttons[0]->HasPicture());
+    EXPECT_FALSE(panel.m_Buttons[1]->HasPicture());
+    EXPECT_TRUE(panel.m_Buttons[2]->HasPicture());
+    EXPECT_NE(trace.find(m_folder.File(L"B00002Stor.png") + L"' cannot be shown: out of memory"), std::wstring::npos)
+        << platform::ToUtf8(trace);
+}
+
+TEST_F(DisplayTest, PicturesPastTwelveAreCountedButNeverDecoded)
+{
+    // Broken files say so in the trace when they are decoded: pictures 13 to 40 must not.
+    for (int n = 1; n <= 40; ++n) m_folder.Write(L"B" + IntToText5(n) + L"Trasig.png", "not a picture at all");
+    std::wstring trace;
+    platform::SetTraceCapture([&](const std::wstring& line) { trace += line; });
+    CTQImageButtonPanel panel(Display());
+    const int found = panel.AddButtonsFromFolder(m_folder.File(L"B"), 0, 0, 30, 30, L"", false);
+    platform::SetTraceCapture(nullptr);
+
+    EXPECT_EQ(found, 40);
+    EXPECT_EQ(panel.GetCount(), 40);
+    EXPECT_NE(trace.find(L"B00012Trasig.png"), std::wstring::npos);
+    EXPECT_EQ(trace.find(L"B00013Trasig.png"), std::wstring::npos);
+}
+
 } // namespace

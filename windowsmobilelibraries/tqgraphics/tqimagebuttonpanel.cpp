@@ -116,7 +116,13 @@ int CTQImageButtonPanel::AddButtonsFromFolder(const std::wstring& prefix, int x,
     std::vector<std::wstring> paths;
     std::wstring path;
     while (FindNumberedPicture(prefix, static_cast<int>(paths.size()) + 1, path)) paths.push_back(path);
-    std::vector<platform::Image> images = platform::DecodePictures(paths);
+    // A page shows at most twelve pictures: the rest are not decoded at all, only counted
+    // (their buttons stay placeholders for the page to drop).
+    const std::size_t decoded = std::min(paths.size(), static_cast<std::size_t>(kMaxDecodedPictures));
+    std::vector<platform::Image> images = platform::DecodePictures(
+        std::vector<std::wstring>(paths.begin(), paths.begin() + static_cast<std::ptrdiff_t>(decoded)),
+        CTQSurface::GetScreenSize());
+    images.resize(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         bool ok = false;
         auto* button = new CTQImageButton(paths[i], std::move(images[i]), m_nFontHeight, ok, m_bDrawText);

@@ -23,6 +23,8 @@ public:
     static constexpr int kFrameWidth = 12;
     static constexpr int kHighlightWidth = 12;
     static constexpr int kFontHeight = 82;
+    // No page shows more pictures than this; later ones are found but never decoded.
+    static constexpr int kMaxDecodedPictures = 12;
 
     // owner: the display surface whose Present the blink timer calls (not owned).
     explicit CTQImageButtonPanel(CTQSurface* owner);
@@ -45,7 +47,8 @@ public:
     // numbers from 00001 without a gap); returns how many numbered pictures it found.
     // Every found picture gets an index, also one that cannot be loaded (a placeholder
     // that shows only its frame), so the count always equals the number of buttons added.
-    // The pictures are decoded side by side; the buttons (captions included) are made in
+    // The pictures are decoded side by side (the first kMaxDecodedPictures only, each
+    // reduced when larger than the screen); the buttons (captions included) are made in
     // order on the calling thread.
     int AddButtonsFromFolder(const std::wstring& prefix, int x, int y, int cx, int cy,
                              const std::wstring& fitMode, bool centred);
