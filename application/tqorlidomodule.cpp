@@ -128,7 +128,8 @@ int CTQOrlidoModule::TPageGeometry::BarX(int button) const
 }
 
 CTQOrlidoModule::TPageGeometry CTQOrlidoModule::ComputeGeometry(int width, int height,
-                                                                int screenWidth, int screenHeight)
+                                                                int screenWidth, int screenHeight,
+                                                                int pictureCount)
 {
     // The 1366 x 768 screen has a lower client area than 4:3 screens, so its pictures are
     // made a little lower to leave the answer bar room.
@@ -143,6 +144,12 @@ CTQOrlidoModule::TPageGeometry CTQOrlidoModule::ComputeGeometry(int width, int h
     g.barWidth = width / 3 - 8;
     g.barHeight = height - 2 * g.pictureHeight - 26;
     g.barY = 2 * g.pictureHeight + 21;
+    if (pictureCount > 2 * kColumns) {
+        // A third row would lie under the answer bar: the three rows share the height of
+        // the two, with the same 8-pixel gaps, so every picture is seen, clicked and scanned
+        // where it is drawn. The answer bar and the user area stay as they are.
+        g.pictureHeight = (2 * g.pictureHeight - 8) / 3;
+    }
     return g;
 }
 
@@ -155,10 +162,11 @@ bool CTQOrlidoModule::BuildPage()
     delete m_pPanel;
     m_pPanel = nullptr;
 
+    const int count = CTQImageButtonPanel::CountPictures(prefix, MaxPicturesOnPage);
     const TPageGeometry g = ComputeGeometry(m_rcClient.right - m_rcClient.left,
                                             m_rcClient.bottom - m_rcClient.top,
                                             CTQDeWindows::GetScreenWidth(),
-                                            CTQDeWindows::GetScreenHeight());
+                                            CTQDeWindows::GetScreenHeight(), count);
 
     m_pPanel = new CTQImageButtonPanel(m_pDisplay);
     m_pPanel->SetFrameColor(kFrameColour);
@@ -171,10 +179,10 @@ bool CTQOrlidoModule::BuildPage()
     m_nUserAreaHeight = g.userAreaHeight;
     m_nSelected = -1;
 
-    const int found = m_pPanel->AddButtonsFromFolder(prefix, 0, 0, g.pictureWidth,
-                                                     g.pictureHeight, L"Prune", false);
-    m_nPictureCount = found;
-    DropPicturesWithoutRow(found);
+    m_nPictureCount = m_pPanel->AddButtonsFromFolder(prefix, 0, 0, g.pictureWidth, g.pictureHeight,
+                                                     L"Prune", false, MaxPicturesOnPage);
+    if (m_nPictureCount == MaxPicturesOnPage)
+        TraceLeftOutPictures(prefix);
 
     for (int k = 0; k < m_nPictureCount; ++k)
         m_pPanel->SetButtonPosition(k, g.ColumnX(k % kColumns), g.RowY(k / kColumns));
@@ -183,24 +191,15 @@ bool CTQOrlidoModule::BuildPage()
     return true;
 }
 
-// The grid has three rows of four. Pictures beyond the twelfth have no place on the page:
-// they are taken out of the panel, so that the answer bar follows picture twelve and every
-// index stays in step with its picture number.
-void CTQOrlidoModule::DropPicturesWithoutRow(int foundPictures)
+// The grid has three rows of four: the search stops at the twelfth picture, and a page with
+// more says so in the trace (the answer bar follows picture twelve, so every index stays in
+// step with its picture number).
+void CTQOrlidoModule::TraceLeftOutPictures(const std::wstring& prefix)
 {
-    if (foundPictures <= MaxPicturesOnPage)
+    if (CTQImageButtonPanel::CountPictures(prefix, MaxPicturesOnPage + 1) <= MaxPicturesOnPage)
         return;
-
-    auto& buttons = m_pPanel->m_Buttons;
-    const auto keep = static_cast<std::ptrdiff_t>(
-        std::min<std::size_t>(buttons.size(), static_cast<std::size_t>(MaxPicturesOnPage)));
-    for (auto it = buttons.begin() + keep; it != buttons.end(); ++it)
-        delete *it;
-    buttons.erase(buttons.begin() + keep, buttons.end());
-
-    m_nPictureCount = MaxPicturesOnPage;
-    platform::TraceF(L"Page '%ls' has %d pictures; only the first %d are shown\n",
-                     CurrentLevel().Path.c_str(), foundPictures, MaxPicturesOnPage);
+    platform::TraceF(L"Page '%ls' has more than %d pictures; only the first %d are shown\n",
+                     CurrentLevel().Path.c_str(), MaxPicturesOnPage, MaxPicturesOnPage);
 }
 
 void CTQOrlidoModule::AddAnswerBar(const TPageGeometry& g)
@@ -257,7 +256,14 @@ void CTQOrlidoModule::GoBack()
         return;
 
     --m_nTop;
-    BuildPage();
+    if (!BuildPage()) {
+        // The page above has gone from the disk: the user stays on this page (its level and
+        // its panel), and "Tillbaka" tries again, so it works once the page is back.
+        ++m_nTop;
+        platform::TraceF(L"Page '%ls' cannot be built; staying on '%ls'\n",
+                         m_Levels[static_cast<std::size_t>(m_nTop - 1)].Path.c_str(), CurrentLevel().Path.c_str());
+        return;
+    }
     m_nScanPosition = CurrentLevel().ScanPosition;
     Redraw();
 }

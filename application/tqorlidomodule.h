@@ -75,6 +75,7 @@ public:
     bool IsMessageBoxOpen() const { return m_bMessageBoxOpen; }
 
 private:
+public:
     // The page grid and answer bar for a client area of width x height.
     struct TPageGeometry {
         int columnStep = 0;
@@ -89,13 +90,23 @@ private:
         int RowY(int row) const;
         int BarX(int button) const;
     };
-    static TPageGeometry ComputeGeometry(int width, int height, int screenWidth, int screenHeight);
+
+private:
+public:
+    // The places of the page's buttons for a client area of width x height on a screen of
+    // screenWidth x screenHeight with pictureCount pictures. Up to eight pictures stand in
+    // two rows; nine to twelve in three lower rows that end above the answer bar, which
+    // stays where it is.
+    static TPageGeometry ComputeGeometry(int width, int height, int screenWidth, int screenHeight,
+                                         int pictureCount);
+
+private:
 
     void CarryOutChoice(int index);
     void OnTimer(UINT_PTR timerId);
     void ScanStep();
     void StartClickGuardTimer();
-    void DropPicturesWithoutRow(int foundPictures);
+    void TraceLeftOutPictures(const std::wstring& prefix);
     void AddAnswerBar(const TPageGeometry& geometry);
     void DrawNoPageMessage();
     bool IsActivityRunning() const;

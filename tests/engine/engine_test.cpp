@@ -171,14 +171,14 @@ public:
 
 TEST_F(EngineTest, GeometryOfA1024x768Page)
 {
-    Page(L"L00001", 9);
+    Page(L"L00001", 8);
     Start();
 
-    ASSERT_EQ(m_engine->GetPictureCount(), 9);
-    ASSERT_EQ(Panel()->GetCount(), 12);
+    ASSERT_EQ(m_engine->GetPictureCount(), 8);
+    ASSERT_EQ(Panel()->GetCount(), 11);
     const int xs[4] = { 5, 261, 517, 773 };
-    const int ys[3] = { 5, 359, 713 };
-    for (int k = 0; k < 9; ++k) {
+    const int ys[2] = { 5, 359 };
+    for (int k = 0; k < 8; ++k) {
         SCOPED_TRACE(k);
         EXPECT_EQ(Button(k)->GetPosition(), (POINT{ xs[k % 4], ys[k / 4] }));
         EXPECT_EQ(Button(k)->GetSize(), (SIZE{ 246, 346 }));
@@ -188,8 +188,8 @@ TEST_F(EngineTest, GeometryOfA1024x768Page)
     const int barXs[3] = { 5, 346, 687 };
     for (int b = 0; b < 3; ++b) {
         SCOPED_TRACE(b);
-        EXPECT_EQ(Button(9 + b)->GetPosition(), (POINT{ barXs[b], 713 }));
-        EXPECT_EQ(Button(9 + b)->GetSize(), (SIZE{ 333, 50 }));
+        EXPECT_EQ(Button(8 + b)->GetPosition(), (POINT{ barXs[b], 713 }));
+        EXPECT_EQ(Button(8 + b)->GetSize(), (SIZE{ 333, 50 }));
     }
     EXPECT_EQ(Panel()->GetBlinkPeriod(), 0);  // standard mode: no blinking
 }
@@ -239,7 +239,7 @@ TEST_F(EngineTest, PicturesBeyondTheTwelfthAreLeftOut)
     ASSERT_EQ(Panel()->GetCount(), 15);
     EXPECT_NE(Panel()->GetSoundPath(11).find(L"B00012.wav"), std::wstring::npos);
     EXPECT_EQ(Panel()->GetSoundPath(12), m_exe + L"Tillbaka.wav");
-    EXPECT_NE(m_trace.find(L"14 pictures"), std::wstring::npos);
+    EXPECT_NE(m_trace.find(L"more than 12 pictures"), std::wstring::npos);
 
     m_engine->ChooseBack();
     EXPECT_EQ(Sounds().back(), L"+Tillbaka.wav");
@@ -286,6 +286,34 @@ TEST_F(EngineTest, EmptySubPageKeepsThePageButResetsTheScan)
     EXPECT_EQ(m_engine->GetScanPosition(), 4);
     fake::Advance(3000);
     EXPECT_EQ(Highlighted(), 0);
+}
+
+// A parent page that has vanished from the disk keeps the user on the page they are on;
+// "Tillbaka" works again once the page is back.
+TEST_F(EngineTest, BackToAVanishedPageKeepsTheUserWhereTheyAre)
+{
+    Page(L"L00001", 2);
+    Page(L"L00001/L00002", 3);
+    Start();
+    m_engine->Choose(1);
+    ASSERT_EQ(m_engine->GetTop(), 1);
+    CTQImageButtonPanel* subPage = Panel();
+    const fs::path first = fs::path(m_exe + L"UserData/L00001/B00001 bild.png");
+    const fs::path hidden = fs::path(m_exe + L"UserData/hidden.png");
+    fs::rename(first, hidden);
+
+    fake::Advance(100);
+    m_engine->ChooseBack();
+    EXPECT_EQ(m_engine->GetTop(), 1);
+    EXPECT_EQ(Panel(), subPage);
+    EXPECT_EQ(m_engine->GetPictureCount(), 3);
+    EXPECT_NE(m_trace.find(L"cannot be built"), std::wstring::npos);
+
+    fs::rename(hidden, first);
+    fake::Advance(100);
+    m_engine->ChooseBack();
+    EXPECT_EQ(m_engine->GetTop(), 0);
+    EXPECT_EQ(m_engine->GetPictureCount(), 2);
 }
 
 TEST_F(EngineTest, GoingDeeperThanTheStackIsRefused)
@@ -381,17 +409,54 @@ TEST_F(EngineTest, PictureWithoutSoundShowsTheMessageAndGoesNowhere)
     EXPECT_EQ(Highlighted(), 1);
 }
 
-TEST_F(EngineTest, PicturesOverTheAnswerBarAreHitFirst)
+// Nine to twelve pictures stand in three lower rows that end above the answer bar; up to
+// eight keep the two rows of the worked example. Nothing overlaps, nothing leaves the client.
+TEST(PageGeometry, RowsFitAboveTheAnswerBar)
+{
+    struct Case {
+        int width, height, screenWidth, screenHeight, count;
+        int pictureHeight;  // the rows stand at 5, h + 13, 2h + 21
+    };
+    const Case cases[] = {
+        { 1024, 768, 1024, 768, 1, 346 },  { 1024, 768, 1024, 768, 8, 346 },
+        { 1024, 768, 1024, 768, 9, 228 },  { 1024, 768, 1024, 768, 12, 228 },
+        { 1366, 740, 1366, 768, 8, 315 },  { 1366, 740, 1366, 768, 10, 207 },
+        { 1920, 1080, 1920, 1080, 11, 321 }, { 640, 480, 640, 480, 12, 141 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + ", " + std::to_string(c.count));
+        const auto g = CTQOrlidoModule::ComputeGeometry(c.width, c.height, c.screenWidth, c.screenHeight, c.count);
+        const auto twoRows = CTQOrlidoModule::ComputeGeometry(c.width, c.height, c.screenWidth, c.screenHeight, 8);
+        EXPECT_EQ(g.pictureHeight, c.pictureHeight);
+        EXPECT_EQ(g.pictureWidth, c.width / 4 - 10);
+        // The answer bar and the user area never move.
+        EXPECT_EQ(g.barY, twoRows.barY);
+        EXPECT_EQ(g.barHeight, twoRows.barHeight);
+        EXPECT_EQ(g.userAreaHeight, twoRows.userAreaHeight);
+        EXPECT_EQ(g.barY + g.barHeight, c.height - 5);
+        const int lastRow = c.count > 8 ? 2 : 1;  // the last row of the grid
+        for (int row = 1; row <= lastRow; ++row)
+            EXPECT_EQ(g.RowY(row), g.RowY(row - 1) + g.pictureHeight + 8);
+        EXPECT_LE(g.RowY(lastRow) + g.pictureHeight + 8, g.barY) << "the last row stays clear of the bar";
+        EXPECT_GT(g.RowY(lastRow) + g.pictureHeight + 8 + 3, g.barY) << "and uses the room there is";
+    }
+}
+
+// On a page of twelve every picture is chosen where it is drawn, and the answer bar below
+// them is the answer bar.
+TEST_F(EngineTest, EveryPictureOfAFullPageIsChosenWhereItIsDrawn)
 {
     Page(L"L00001", 12);
     Start();
-
-    // (100, 730) lies in picture 9 (row 2 from y 713) and in "Tillbaka".
-    fake::ScheduleClick(0, m_view, 100, 730);
+    for (int k = 0; k < 15; ++k) {
+        const POINT p = Button(k)->GetPosition();
+        const SIZE size = Button(k)->GetSize();
+        for (const POINT corner : { p, POINT{ p.x + size.cx - 1, p.y + size.cy - 1 } })
+            EXPECT_EQ(Panel()->HitTest(corner.x, corner.y), k) << "button " << k;
+    }
+    fake::ScheduleClick(0, m_view, 100, 730);  // under picture 9 on the Tillbaka button
     fake::Advance(10);
-
-    EXPECT_EQ(Sounds(), std::vector<std::wstring>{ L"B00009.wav" });
-    EXPECT_EQ(m_engine->GetSelected(), 8);
+    EXPECT_EQ(Sounds(), std::vector<std::wstring>{ L"+Tillbaka.wav" });
 }
 
 // --- The click guard -------------------------------------------------------------------------

@@ -108,14 +108,24 @@ bool CTQImageButtonPanel::HasPictures(const std::wstring& prefix)
     return FindNumberedPicture(prefix, 1, path);
 }
 
+int CTQImageButtonPanel::CountPictures(const std::wstring& prefix, int limit)
+{
+    int count = 0;
+    std::wstring path;
+    while (count < limit && FindNumberedPicture(prefix, count + 1, path)) ++count;
+    return count;
+}
+
 int CTQImageButtonPanel::AddButtonsFromFolder(const std::wstring& prefix, int x, int y, int cx, int cy,
-                                              const std::wstring& fitMode, bool centred)
+                                              const std::wstring& fitMode, bool centred, int maxCount)
 {
     // Decoding is most of building a page: find every numbered picture first, decode them
     // together, then make the buttons in order.
     std::vector<std::wstring> paths;
     std::wstring path;
-    while (FindNumberedPicture(prefix, static_cast<int>(paths.size()) + 1, path)) paths.push_back(path);
+    while ((maxCount < 0 || static_cast<int>(paths.size()) < maxCount)
+           && FindNumberedPicture(prefix, static_cast<int>(paths.size()) + 1, path))
+        paths.push_back(path);
     // A page shows at most twelve pictures: the rest are not decoded at all, only counted
     // (their buttons stay placeholders for the page to drop).
     const std::size_t decoded = std::min(paths.size(), static_cast<std::size_t>(kMaxDecodedPictures));

@@ -43,15 +43,18 @@ public:
 
     // Whether picture 00001 exists under the prefix (folder + first letters of the names).
     static bool HasPictures(const std::wstring& prefix);
+    // How many numbered pictures follow each other from 00001 under the prefix; the search
+    // stops at limit.
+    static int CountPictures(const std::wstring& prefix, int limit);
     // One picture button per numbered picture (".jpg" before ".png" for each number,
     // numbers from 00001 without a gap); returns how many numbered pictures it found.
     // Every found picture gets an index, also one that cannot be loaded (a placeholder
     // that shows only its frame), so the count always equals the number of buttons added.
     // The pictures are decoded side by side (the first kMaxDecodedPictures only, each
     // reduced when larger than the screen); the buttons (captions included) are made in
-    // order on the calling thread.
+    // order on the calling thread. The search stops after maxCount pictures (-1: none).
     int AddButtonsFromFolder(const std::wstring& prefix, int x, int y, int cx, int cy,
-                             const std::wstring& fitMode, bool centred);
+                             const std::wstring& fitMode, bool centred, int maxCount = -1);
     // False when the picture cannot be loaded; the placeholder is appended all the same.
     bool AddButton(const std::wstring& picturePath, int x, int y, int cx, int cy,
                    const std::wstring& fitMode, bool centred);
