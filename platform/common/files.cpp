@@ -4,11 +4,14 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <mutex>
 #include <vector>
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 namespace platform {
@@ -216,7 +219,9 @@ bool Exists(const std::wstring& path)
 }
 
 // The names in a folder ("." and ".." left out), sorted so results never depend on the
-// order in which the file system lists them.
+// order in which the file system lists them. The order ignores case (names that differ only
+// in case keep their raw order), as every match does: of "B00001 Zebra.jpg" and "B00001
+// apple.jpg" the search for picture 1 takes the apple, whatever the case.
 std::vector<std::wstring> ListFolder(const std::wstring& folder)
 {
     std::vector<std::wstring> names;
@@ -232,7 +237,14 @@ std::vector<std::wstring> ListFolder(const std::wstring& folder)
         names.push_back(FromUtf8(raw));
     }
     ::closedir(dir);
-    std::sort(names.begin(), names.end());
+    std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
+        const auto folded = [](wchar_t c) { return FoldCase(c); };
+        const bool less = std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                                       [&](wchar_t x, wchar_t y) { return folded(x) < folded(y); });
+        const bool greater = std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(),
+                                                          [&](wchar_t x, wchar_t y) { return folded(x) < folded(y); });
+        return less || (!greater && a < b);
+    });
     return names;
 }
 
@@ -337,7 +349,28 @@ std::FILE* OpenFile(const std::wstring& path, const char* mode)
     if (path.empty() || mode == nullptr) {
         return nullptr;
     }
-    std::FILE* file = std::fopen(ToUtf8(ResolvePath(path)).c_str(), mode);
+    const std::string resolved = ToUtf8(ResolvePath(path));
+    if (mode[0] == 'r' && std::strchr(mode, '+') == nullptr) {
+        // Reading takes regular files only: opening a FIFO (named like a sound or a caption
+        // by mistake or on purpose) would wait for a writer for ever. Opened without
+        // blocking, looked at, then handed to stdio.
+        const int fd = ::open(resolved.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            return nullptr;
+        }
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            ::close(fd);
+            return nullptr;
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        std::FILE* file = ::fdopen(fd, mode);
+        if (file == nullptr) {
+            ::close(fd);
+        }
+        return file;
+    }
+    std::FILE* file = std::fopen(resolved.c_str(), mode);
     if (file == nullptr) {
         return nullptr;
     }

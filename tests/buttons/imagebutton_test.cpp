@@ -204,6 +204,23 @@ TEST_F(DisplayTest, CaptionIsWrittenCentredOnThePictureOnlyWhenAsked)
     }
 }
 
+TEST_F(DisplayTest, LineBreaksAtTheEndOfACaptionDoNotMoveIt)
+{
+    m_folder.WritePicture(L"B00001Hund.png", RGB(255, 255, 255), 300, 160);
+    RECT plain{};
+    for (const char* caption : {"Hund", "Hund\n", "Hund\r\n", "Hund\r\n\r\n"}) {
+        SCOPED_TRACE(caption);
+        m_folder.Write(L"B00001Hund.txt", caption);
+        bool ok = false;
+        CTQImageButton button(m_folder.File(L"B00001Hund.png"), 40, ok, true);
+        ASSERT_TRUE(ok);
+        const RECT text = BoundsOfText(*button.GetImage());
+        if (plain == RECT{})
+            plain = text;
+        EXPECT_EQ(text, plain);
+    }
+}
+
 TEST_F(DisplayTest, EmptyOrMissingCaptionLeavesThePictureUnchanged)
 {
     m_folder.WritePicture(L"B00001a.png", kBlue, 40, 40);

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <string>
 
 #include "superlibraries/tqstandard/tqstandard_wm.h"
@@ -73,6 +79,44 @@ TEST(FileTests, MatchNamesWithoutRegardToCase)
     EXPECT_FALSE(CanOpenFile(root + L"/userdata/sida00001")); // a folder is no file
     EXPECT_FALSE(CanOpenFile(root + L"/userdata/sida00001/00003.jpg"));
     EXPECT_FALSE(CanOpenFile(L""));
+}
+
+// A FIFO named like a sound is no file: testing it must not wait for a writer. (Should it
+// wait, a writer opens the FIFO after two seconds, so the test fails instead of hanging.)
+TEST(FileTests, FifoNamedLikeASoundIsNoFileAndNeverBlocks)
+{
+    TempFolder folder;
+    folder.MakeFolder("page");
+    const std::string fifo = (folder.Root / "page/B00001.wav").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> done = false;
+    std::thread rescue([&] {
+        for (int i = 0; i < 200 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!done) {
+            const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(CanOpenFile(folder.Path("page/b00001.WAV")));
+    done = true;
+    rescue.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+// Of two files with one picture number the search takes the first ignoring case, as a
+// case-insensitive file system lists them.
+TEST(FileTests, FindFirstMatchOrdersNamesIgnoringCase)
+{
+    TempFolder folder;
+    folder.Write("page/B00001 Zebra.jpg", "x");
+    folder.Write("page/B00001 apple.jpg", "x");
+    std::wstring path;
+    std::wstring name;
+    ASSERT_TRUE(FindFirstMatch(folder.Path("page") + L"/b00001*.JPG", path, name));
+    EXPECT_EQ(name, L"B00001 apple.jpg");
 }
 
 TEST(FileTests, FindFirstMatchGivesTheFirstFileByNameAndSkipsFolders)

@@ -149,6 +149,9 @@ void CTQImageButton::Blink()
 
 void CTQImageButton::DrawText(std::wstring text)
 {
+    // A caption file saved with a line break at its end has no last line to show: counted,
+    // the empty line would lift the text by half a line.
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
     if (text.empty()) return;
     if (!BeginDraw()) return;
     SetFont(CTQDeWindows::GetDefaultFontFace(), m_nFontHeight, kBoldWeight);
