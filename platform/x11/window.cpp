@@ -40,6 +40,7 @@ struct BoardWindow {
     int height = 0;
     bool mapped = false;
     std::wstring title;
+    bool destroyedByOthers = false;  // another client destroyed it: nothing more to free
 };
 
 std::mutex g_windowsMutex;
@@ -315,6 +316,12 @@ bool TranslateWindowEvent(const XEvent& event)
         case UnmapNotify:
             w.mapped = false;
             return true;
+        case DestroyNotify:
+            if (event.xdestroywindow.window != handle)
+                return true;
+            w.mapped = false;
+            w.destroyedByOthers = true;
+            break;
         case ConfigureNotify:
             if (event.xconfigure.width == w.width && event.xconfigure.height == w.height)
                 return true;
@@ -342,6 +349,12 @@ bool TranslateWindowEvent(const XEvent& event)
             QueueInput(Message{handle, press ? WM_RBUTTONDOWN : WM_RBUTTONUP, 0, point});
         break;
     }
+    case DestroyNotify:
+        // Another client destroyed the board's window (xdotool windowclose, a session
+        // tool): the board closes as if the window had been closed.
+        TraceF(L"The window 0x%lx was destroyed by another program; closing\n", static_cast<unsigned long>(handle));
+        PostMessage(handle, WM_CLOSE, 0, 0);
+        break;
     case ClientMessage:
         if (event.xclient.message_type == GetAtom("WM_PROTOCOLS") &&
             static_cast<Atom>(event.xclient.data.l[0]) == GetAtom("WM_DELETE_WINDOW"))
@@ -360,13 +373,19 @@ namespace platform {
 int GetScreenWidth()
 {
     Display* display = GetDisplay();
-    return display ? DisplayWidth(display, DefaultScreen(display)) : 0;
+    if (!display)
+        return 0;
+    const RECT monitor = x11::PrimaryMonitor(display);
+    return monitor.right - monitor.left;
 }
 
 int GetScreenHeight()
 {
     Display* display = GetDisplay();
-    return display ? DisplayHeight(display, DefaultScreen(display)) : 0;
+    if (!display)
+        return 0;
+    const RECT monitor = x11::PrimaryMonitor(display);
+    return monitor.bottom - monitor.top;
 }
 
 HWND CreateMainWindow(const std::wstring& title)
@@ -378,9 +397,10 @@ HWND CreateMainWindow(const std::wstring& title)
     XSetWindowAttributes attributes{};
     attributes.background_pixel = BlackPixel(display, screen);
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
-    const int width = DisplayWidth(display, screen);
-    const int height = DisplayHeight(display, screen);
-    const Window window = XCreateWindow(display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(width),
+    const RECT monitor = x11::PrimaryMonitor(display);
+    const int width = monitor.right - monitor.left;
+    const int height = monitor.bottom - monitor.top;
+    const Window window = XCreateWindow(display, RootWindow(display, screen), monitor.left, monitor.top, static_cast<unsigned>(width),
                                         static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
                                         CWBackPixel | CWEventMask, &attributes);
     if (!window)
@@ -420,7 +440,8 @@ void DestroyWindow(HWND handle)
     x11::ForgetWindow(handle);
     RemoveWindowProc(handle);
     XFreeGC(display, w.gc);
-    XDestroyWindow(display, w.id);
+    if (!w.destroyedByOthers)
+        XDestroyWindow(display, w.id);
     XFlush(display);
 }
 
@@ -441,13 +462,13 @@ void ShowFullScreen(HWND handle)
     BoardWindow w;
     if (!display || !FindWindow(handle, w))
         return;
-    const int screen = DefaultScreen(display);
-    const int width = DisplayWidth(display, screen);
-    const int height = DisplayHeight(display, screen);
+    const RECT monitor = x11::PrimaryMonitor(display);
+    const int width = monitor.right - monitor.left;
+    const int height = monitor.bottom - monitor.top;
     const Atom state = GetAtom("_NET_WM_STATE");
     const Atom fullScreen = GetAtom("_NET_WM_STATE_FULLSCREEN");
     if (!WindowManagerRuns(display)) {
-        XMoveResizeWindow(display, w.id, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        XMoveResizeWindow(display, w.id, monitor.left, monitor.top, static_cast<unsigned>(width), static_cast<unsigned>(height));
     } else if (!w.mapped) {
         XChangeProperty(display, w.id, state, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&fullScreen), 1);
     } else {
@@ -535,7 +556,7 @@ void PresentToWindow(HWND handle, const PixelView& source, RECT sourceRect, RECT
 {
     Display* display = DisplayIfOpen();
     BoardWindow w;
-    if (!display || !FindWindow(handle, w) || !source.pixels)
+    if (!display || !FindWindow(handle, w) || !source.pixels || w.destroyedByOthers)
         return;
     const int destWidth = destClientRect.right - destClientRect.left;
     const int destHeight = destClientRect.bottom - destClientRect.top;

@@ -39,6 +39,9 @@ Display* DisplayIfOpen();
 // Interned atom of the shared connection (cached); None without a display.
 Atom GetAtom(const char* name);
 
+// The primary monitor's rectangle on the X screen (the whole screen without RandR).
+RECT PrimaryMonitor(Display* display);
+
 // For its lifetime, X errors on the shared connection are counted instead of traced.
 // Failed() syncs with the server and tells whether any request failed so far. Traps are
 // serialised: one at a time in the whole process.

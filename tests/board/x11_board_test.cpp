@@ -303,6 +303,17 @@ TEST_F(BoardOnX11, CloseDuringALongSoundEndsWithinASecond)
     }
 }
 
+// Another program destroying the board's window (xdotool windowclose) closes the board.
+TEST_F(BoardOnX11, WindowDestroyedByAnotherProgramEndsTheBoardWithZero)
+{
+    StartBoard("demo");
+    const PageGeometry page(m_width, m_height);
+    ASSERT_TRUE(PixelBecomes(page.InsideX(0), page.InsideY(0), kFirstPage[0], 8, 10000));
+    XDestroyWindow(m_display, m_board);
+    XSync(m_display, False);
+    EXPECT_EQ(WaitForExit(3000), 0);
+}
+
 TEST_F(BoardOnX11, ClickOpensTheSubPageAndTillbakaBringsTheFirstPageBack)
 {
     StartBoard("demo");

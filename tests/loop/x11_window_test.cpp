@@ -11,10 +11,12 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
 
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using platform::Message;
@@ -173,3 +175,42 @@ TEST_F(X11Window, TitleIsSetAsUtf8AndLatin1)
 }
 
 } // namespace
+
+// With two monitors the board's screen is the primary one, not the X screen over both.
+TEST(X11Screen, IsThePrimaryMonitor)
+{
+    Display* display = platform::x11::GetDisplay();
+    if (!display)
+        GTEST_SKIP() << "no X display";
+    int major = 0;
+    int minor = 0;
+    if (!XRRQueryVersion(display, &major, &minor) || major < 1 || (major == 1 && minor < 5))
+        GTEST_SKIP() << "no RandR 1.5 monitors";
+    const int width = DisplayWidth(display, DefaultScreen(display));
+    const int height = DisplayHeight(display, DefaultScreen(display));
+    const Window root = DefaultRootWindow(display);
+    const Atom left = XInternAtom(display, "ORLIDO-LEFT", False);
+    const Atom right = XInternAtom(display, "ORLIDO-RIGHT", False);
+    for (const auto& [name, x, primary] : {std::tuple{left, 0, false}, std::tuple{right, width / 2, true}}) {
+        XRRMonitorInfo* monitor = XRRAllocateMonitor(display, 0);
+        monitor->name = name;
+        monitor->primary = primary;
+        monitor->x = x;
+        monitor->y = 0;
+        monitor->width = width / 2;
+        monitor->height = height - 100;
+        monitor->mwidth = 300;
+        monitor->mheight = 200;
+        XRRSetMonitor(display, root, monitor);
+        XRRFreeMonitors(monitor);
+    }
+    XSync(display, False);
+    EXPECT_EQ(platform::GetScreenWidth(), width / 2);
+    EXPECT_EQ(platform::GetScreenHeight(), height - 100);
+    const RECT primary = platform::x11::PrimaryMonitor(display);
+    EXPECT_EQ(primary.left, width / 2);
+    XRRDeleteMonitor(display, root, left);
+    XRRDeleteMonitor(display, root, right);
+    XSync(display, False);
+    EXPECT_EQ(platform::GetScreenWidth(), width);
+}
