@@ -7,6 +7,7 @@
 
 #include "platform/files.h"
 #include "platform/messageloop.h"
+#include "platform/x11/audiodevice.h"
 
 #include <mpv/client.h>
 
@@ -143,6 +144,7 @@ private:
         // mpv parses numbers with the C library and refuses to start under a locale with
         // a decimal comma.
         std::setlocale(LC_NUMERIC, "C");
+        x11::QuietenSoundLibraries();
         m_mpv = mpv_create();
         if (!m_mpv) {
             Trace(L"Sound: libmpv could not be created; sounds are off\n");
@@ -280,6 +282,7 @@ private:
                 m_startedEntry = static_cast<mpv_event_start_file*>(event->data)->playlist_entry_id;
                 break;
             case MPV_EVENT_FILE_LOADED: OnFileLoaded(); break;
+            case MPV_EVENT_AUDIO_RECONFIG: NoteOutput(); break;
             case MPV_EVENT_END_FILE: OnEndFile(*static_cast<mpv_event_end_file*>(event->data)); break;
             case MPV_EVENT_SHUTDOWN: return;
             default: break;
@@ -296,6 +299,15 @@ private:
         m_current->durationSec = duration;
         m_current->loadedAt = Clock::now();
         platform::WakeMessageLoop();
+    }
+
+    // Without a sound device mpv plays to its null output: the board says so once.
+    void NoteOutput()
+    {
+        char* output = mpv_get_property_string(m_mpv, "current-ao");
+        if (!output) return;
+        x11::NoteAudioOutput(output);
+        mpv_free(output);
     }
 
     void OnEndFile(const mpv_event_end_file& end)

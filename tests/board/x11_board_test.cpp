@@ -14,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -130,6 +131,9 @@ protected:
             ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // no board left behind by a test that dies
             if (::chdir(m_workingDirectory.c_str()) != 0)
                 ::_exit(126);
+            // The board's stderr is kept for the tests that read it.
+            if (std::FILE* err = std::fopen("stderr.txt", "w"))
+                ::dup2(::fileno(err), 2);
             ::execl(ORLIDO_BINARY, ORLIDO_BINARY, "--content", content.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
@@ -312,6 +316,25 @@ TEST_F(BoardOnX11, WindowDestroyedByAnotherProgramEndsTheBoardWithZero)
     XDestroyWindow(m_display, m_board);
     XSync(m_display, False);
     EXPECT_EQ(WaitForExit(3000), 0);
+}
+
+// Without a sound device (as on this test server) the sound libraries stay quiet: at most one
+// line of the board's stderr is about sound.
+TEST_F(BoardOnX11, SoundsWithoutADeviceGiveAtMostOneLineOnStderr)
+{
+    StartBoard("demo/scan");
+    std::this_thread::sleep_for(std::chrono::milliseconds(4000));  // a few scan steps, each with its sound
+    AskBoardToClose();
+    EXPECT_EQ(WaitForExit(5000), 0);
+    std::ifstream err(m_workingDirectory / "stderr.txt");
+    int soundLines = 0;
+    for (std::string line; std::getline(err, line);) {
+        EXPECT_EQ(line.find("ALSA"), std::string::npos) << line;
+        EXPECT_EQ(line.find("pw."), std::string::npos) << line;
+        if (line.find("sound") != std::string::npos)
+            ++soundLines;
+    }
+    EXPECT_LE(soundLines, 1);
 }
 
 TEST_F(BoardOnX11, ClickOpensTheSubPageAndTillbakaBringsTheFirstPageBack)
