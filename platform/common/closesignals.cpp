@@ -8,14 +8,15 @@
 namespace platform::closesignals {
 namespace {
 
-volatile std::sig_atomic_t g_signalled = 0;
+std::atomic<bool> g_signalled{false};  // lock-free, so safe in a handler
+static_assert(std::atomic<bool>::is_always_lock_free);
 std::atomic<HWND> g_target{0};
 std::atomic<int> g_wakeFd{-1};
 
 void OnSignal(int)
 {
     const int saved = errno;
-    g_signalled = 1;
+    g_signalled = true;
     const int fd = g_wakeFd.load();
     if (fd >= 0) {
         const char byte = 1;
@@ -40,15 +41,14 @@ void Install(HWND window, int wakeFd)
 
 HWND Take()
 {
-    if (!g_signalled)
+    if (!g_signalled.exchange(false))
         return 0;
-    g_signalled = 0;
     return g_target.load();
 }
 
 bool Pending()
 {
-    return g_signalled != 0 && g_target.load() != 0;
+    return g_signalled.load() && g_target.load() != 0;
 }
 
 } // namespace platform::closesignals
