@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -62,6 +64,26 @@ class RealSound : public ::testing::Test {
 protected:
     ScratchFolder m_folder;
 };
+
+bool LibmpvIsLoaded()
+{
+    void* library = ::dlopen("libmpv.so.2", RTLD_LAZY | RTLD_NOLOAD);
+    if (library) ::dlclose(library);
+    return library != nullptr;
+}
+
+// First in this file: each test runs in a process of its own, and this one must be the
+// first to play a sound there.
+TEST_F(RealSound, LibmpvIsLoadedByTheFirstSoundWhichPlaysWhole)
+{
+    EXPECT_FALSE(LibmpvIsLoaded()) << "the board maps libmpv before any sound plays";
+    m_folder.Write(L"first.wav", MakeWav(800));
+    const double seconds = SecondsToPlaySync(m_folder.File(L"first.wav"));
+    EXPECT_TRUE(LibmpvIsLoaded());
+    EXPECT_GE(seconds, 0.8 - 0.05);
+    EXPECT_LT(seconds, 0.8 + 1.5 + kSlack);
+    RecordProperty("first_sound_seconds", std::to_string(seconds));
+}
 
 TEST_F(RealSound, PlaySyncLastsAsLongAsTheSound)
 {
