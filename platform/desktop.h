@@ -76,6 +76,9 @@ bool GetProcessImagePath(DWORD processId, std::wstring& imagePath);
 // program is started directly (never through a shell) in the current directory with this
 // program's environment. False when nothing could be started.
 bool StartProcess(const std::wstring& commandLine, DWORD& processId);
+// The full path of a program named without a folder, looked up as the shell would (PATH);
+// empty when there is none.
+std::wstring FindProgramPath(const std::wstring& name);
 // Blocks until the process shows a top-level window (on X: maps one, found by its
 // _NET_WM_PID or the X-Resource client pid), or has ended, or timeoutMs have passed.
 void WaitUntilProcessShowsWindow(DWORD processId, UINT timeoutMs);

@@ -113,13 +113,16 @@ private:
 };
 
 // The string of one offset field of the link information: the Unicode one when the
-// header has it and it is set, else the 8-bit one. Offsets are from the structure's start.
+// header has it and it gives a string, else the 8-bit one. Offsets are from the
+// structure's start.
 std::wstring LinkInfoString(const Bytes& info, std::size_t ansiField, std::optional<std::size_t> unicodeField)
 {
     if (unicodeField) {
         const auto offset = info.U32(*unicodeField);
-        if (offset && *offset != 0)
-            return info.UnicodeString(*offset);
+        if (offset && *offset != 0) {
+            if (std::wstring text = info.UnicodeString(*offset); !text.empty())
+                return text;
+        }
     }
     const auto offset = info.U32(ansiField);
     if (!offset || *offset == 0)

@@ -63,6 +63,14 @@ ProgramsState& State()
 
 using Lock = std::lock_guard<std::mutex>;
 
+// The next id that no process has (tests may give ids of their own).
+DWORD NewProcessIdLocked(ProgramsState& s)
+{
+    while (s.processes.count(s.nextProcessId))
+        ++s.nextProcessId;
+    return s.nextProcessId++;
+}
+
 FakeWin* FindLocked(ProgramsState& s, HWND window)
 {
     const auto it = s.windows.find(window);
@@ -162,20 +170,42 @@ bool GetProcessImagePath(DWORD processId, std::wstring& imagePath)
     return true;
 }
 
+std::wstring FindProgramPath(const std::wstring& name)
+{
+    ProgramsState& s = State();
+    Lock lock(s.mutex);
+    if (name.empty() || name.find(L'/') != std::wstring::npos)
+        return {};
+    for (const auto& [path, script] : s.programs) {
+        if (path.size() > name.size() && path.ends_with(L"/" + name))
+            return path;
+    }
+    return {};
+}
+
 bool StartProcess(const std::wstring& commandLine, DWORD& processId)
 {
     ProgramsState& s = State();
     Lock lock(s.mutex);
     std::vector<std::wstring> argv;
+    // Scripted programs by their full path, or by a bare name as if found in PATH.
     const auto findProgram = [&s](const std::wstring& candidate) {
-        return s.programs.count(candidate) ? candidate : std::wstring();
+        if (s.programs.count(candidate))
+            return candidate;
+        if (candidate.find(L'/') == std::wstring::npos) {
+            for (const auto& [path, script] : s.programs) {
+                if (path.ends_with(L"/" + candidate))
+                    return path;
+            }
+        }
+        return std::wstring();
     };
     if (!ResolveCommandLine(commandLine, findProgram, argv)) {
         s.failed.push_back(commandLine);
         return false;
     }
     const fake::ProgramScript script = s.programs[argv.front()];
-    processId = s.nextProcessId++;
+    processId = NewProcessIdLocked(s);
     s.started.push_back(fake::StartedProcess{processId, commandLine, argv});
     if (script.exitsAtOnce)
         return true;
@@ -516,7 +546,7 @@ DWORD AddProcess(const std::wstring& imagePath, DWORD processId)
     ProgramsState& s = State();
     Lock lock(s.mutex);
     if (processId == 0)
-        processId = s.nextProcessId++;
+        processId = NewProcessIdLocked(s);
     s.processes[processId] = FakeProcess{imagePath};
     return processId;
 }
@@ -525,7 +555,7 @@ DWORD AddHiddenProcess()
 {
     ProgramsState& s = State();
     Lock lock(s.mutex);
-    const DWORD processId = s.nextProcessId++;
+    const DWORD processId = NewProcessIdLocked(s);
     s.processes[processId] = FakeProcess{L"", true};
     return processId;
 }

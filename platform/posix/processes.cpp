@@ -148,6 +148,13 @@ bool GetProcessImagePath(DWORD processId, std::wstring& imagePath)
     return true;
 }
 
+std::wstring FindProgramPath(const std::wstring& name)
+{
+    if (name.find(L'/') != std::wstring::npos)
+        return {};
+    return FindProgram(name);
+}
+
 bool StartProcess(const std::wstring& commandLine, DWORD& processId)
 {
     ReapEndedChildren();

@@ -191,7 +191,11 @@ bool WindowManagerPresent(Display* display)
 {
     const auto check = GetProperty32(display, DefaultRootWindow(display), GetAtom("_NET_SUPPORTING_WM_CHECK"),
                                      XA_WINDOW);
-    return check && !check->empty() && check->front() != 0;
+    if (!check || check->empty() || check->front() == 0)
+        return false;
+    // A manager that ended leaves the property behind; its window is gone then.
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display, check->front(), &attributes) != 0;
 }
 
 } // namespace platform::x11

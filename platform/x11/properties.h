@@ -32,7 +32,8 @@ Window ParentOf(Display* display, Window window);
 // _NET_WM_PID, else the X-Resource extension's pid of the client that made the window;
 // 0 when neither is known.
 unsigned long ProcessIdOf(Display* display, Window window);
-// True when a window manager announces itself (_NET_SUPPORTING_WM_CHECK).
+// True when a window manager announces itself (_NET_SUPPORTING_WM_CHECK names a window
+// that exists). Call it under an ErrorTrap.
 bool WindowManagerPresent(Display* display);
 
 } // namespace platform::x11

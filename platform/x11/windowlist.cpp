@@ -381,7 +381,9 @@ RECT GetWindowRect(HWND window)
     XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
     if (trap.Failed())
         return RECT{};
-    return RECT{x, y, x + attributes.width, y + attributes.height};
+    // The border belongs to the window, as the frame does on Windows.
+    const int border = attributes.border_width;
+    return RECT{x - border, y - border, x + attributes.width + border, y + attributes.height + border};
 }
 
 RECT GetWindowClientRect(HWND window)
@@ -402,11 +404,15 @@ void SetWindowPos(HWND window, int x, int y, int width, int height, bool keepSiz
     if (!display || !window)
         return;
     x11::ErrorTrap trap;
-    if (keepSize)
+    if (keepSize) {
         XMoveWindow(display, window, x, y);
-    else
-        XMoveResizeWindow(display, window, x, y, static_cast<unsigned>(std::max(width, 1)),
-                          static_cast<unsigned>(std::max(height, 1)));
+    } else {
+        // The size given includes the border, as GetWindowRect's does.
+        XWindowAttributes attributes{};
+        const int border = XGetWindowAttributes(display, window, &attributes) ? attributes.border_width : 0;
+        XMoveResizeWindow(display, window, x, y, static_cast<unsigned>(std::max(width - 2 * border, 1)),
+                          static_cast<unsigned>(std::max(height - 2 * border, 1)));
+    }
     if (onTop)
         XRaiseWindow(display, window);
     if (trap.Failed())

@@ -45,6 +45,11 @@ bool CTQProcessCreationBase::ResolveShortcut(const std::wstring& LinkPath, std::
     ExePath = shortcut.target;
     WorkingDirectory = shortcut.workingDirectory;
     Arguments = shortcut.arguments;
+    // A program named without a folder (a desktop entry's "Exec=xlogo") is found in PATH.
+    if (ExePath.find_first_of(L"/\\") == std::wstring::npos) {
+        if (const std::wstring found = platform::FindProgramPath(ExePath); !found.empty())
+            ExePath = found;
+    }
     // A shortcut made on another machine still works when its working directory holds a
     // file of the target's name.
     if (!CanOpenFile(ExePath) && !WorkingDirectory.empty())

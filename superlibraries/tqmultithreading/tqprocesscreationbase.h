@@ -57,7 +57,7 @@ public:
     CTQProcessCreationBase& operator=(const CTQProcessCreationBase&) = delete;
 
     // Reads a shortcut (a binary Shell Link or a desktop entry, told apart by content).
-    // When the target cannot be opened here and the shortcut names a working directory,
+    // A target named without a folder is looked up in PATH. When it cannot be opened here and the shortcut names a working directory,
     // ExePath becomes that directory + "/" + the target's file name. Always true; a
     // file that cannot be read gives empty strings.
     bool ResolveShortcut(const std::wstring& LinkPath, std::wstring& ExePath,
