@@ -172,13 +172,14 @@ void MessageBox(HWND owner, const std::wstring& text, const std::wstring& captio
     XGetInputFocus(display, &focusBefore, &revertBefore);
     const int screen = DefaultScreen(display);
     BoxLayout box;
-    cairo_surface_t* picture = RenderBox(ToUtf8(text), DisplayWidth(display, screen), box);
+    const RECT monitor = x11::PrimaryMonitor(display);  // the board's screen
+    cairo_surface_t* picture = RenderBox(ToUtf8(text), monitor.right - monitor.left, box);
 
     XSetWindowAttributes attributes{};
     attributes.background_pixel = WhitePixel(display, screen);
     attributes.event_mask = ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
-    const int x = std::max(0, (DisplayWidth(display, screen) - box.width) / 2);
-    const int y = std::max(0, (DisplayHeight(display, screen) - box.height) / 2);
+    const int x = std::max(monitor.left, (monitor.left + monitor.right - box.width) / 2);
+    const int y = std::max(monitor.top, (monitor.top + monitor.bottom - box.height) / 2);
     const Window window = XCreateWindow(display, RootWindow(display, screen), x, y, static_cast<unsigned>(box.width),
                                         static_cast<unsigned>(box.height), 0, CopyFromParent, InputOutput, CopyFromParent,
                                         CWBackPixel | CWEventMask, &attributes);
