@@ -303,6 +303,11 @@ void CTQOrlidoModule::Redraw()
     const SIZE size = back->GetSurfaceSize();
     // A film or program covers the user area: only the part below it is put on the screen.
     const int top = (m_bFilmActive || m_bProgramActive) ? m_nUserAreaHeight : 0;
+    if (!m_PresentOnly.empty() && top == 0 && !m_bPictureActive && m_pPanel != nullptr) {
+        for (const RECT& area : m_PresentOnly)
+            m_pDisplay->PresentRect(area.left, area.top, area.right, area.bottom);
+        return;
+    }
     m_pDisplay->PresentRect(0, top, size.cx, size.cy);
 }
 
@@ -523,8 +528,13 @@ void CTQOrlidoModule::ScanTo(int index)
     if (m_pPanel == nullptr || index < 0 || index >= m_nPictureCount)
         return;
 
+    const int before = m_pPanel->GetHighlightedIndex();
     m_pPanel->m_nCurrentIndex = index;
     m_pPanel->Highlight(index, kHighlightColour);
+    // The first step on a page puts the whole page up; later ones only the two frames.
+    if (before >= 0)
+        m_PresentOnly = { m_pPanel->GetButtonArea(before), m_pPanel->GetButtonArea(index) };
     Redraw();
+    m_PresentOnly.clear();
     PlayPictureSound(index, false, false);
 }

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 class CTQSurface;
 class CTQImageButton;
@@ -138,6 +139,9 @@ private:
     bool m_bClickGuard = false;
     HWND m_hProgramWnd = 0;
     int m_nChoicesRunning = 0;  // > 0 while a choice is being carried out
+    // When not empty, Redraw puts only these parts of the page on the screen: a scan step
+    // changes the frames of two pictures, not the whole frame.
+    std::vector<RECT> m_PresentOnly;
 };
 
 // The one engine of the run, set by its constructor and cleared by its destructor.

@@ -545,6 +545,29 @@ TEST_F(EngineTest, ScanVisitsThePicturesOnlyAtTheScanPeriod)
     EXPECT_EQ(fake::PlayedSounds().size(), 5u);
 }
 
+TEST_F(EngineTest, ScanAndBlinkStepsPresentOnlyWhatChangedYetTheScreenIsTheWholePage)
+{
+    // Each step puts only the frames that changed on the screen; the screen must still
+    // show exactly the page a whole redraw composes.
+    Page(L"L00001", 8);
+    Start(L"Scan");
+    const platform::Image& back = *CTQSurface::GetBack()->GetImage();
+    auto screenIsThePage = [&] {
+        for (int y = 0; y < back.Height(); ++y)
+            for (int x = 0; x < back.Width(); ++x)
+                if ((back.Pixel(x, y) & 0xFFFFFFu) != fake::ScreenPixel(x, y)) return false;
+        return true;
+    };
+    for (int step = 0; step < 10; ++step) {
+        SCOPED_TRACE(step);
+        const int presentsBefore = fake::PresentCount();
+        fake::Advance(500);  // blink ticks every 500 ms, the scan every 3000 ms
+        EXPECT_TRUE(screenIsThePage());
+        EXPECT_GT(fake::PresentCount(), presentsBefore);
+    }
+    EXPECT_EQ(Highlighted(), 1);
+}
+
 TEST_F(EngineTest, ModeTextMustBeScanExactly)
 {
     for (const wchar_t* mode : { L"scan", L"Standard", L"", L"SCAN" }) {

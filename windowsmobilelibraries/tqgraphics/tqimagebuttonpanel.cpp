@@ -99,7 +99,9 @@ void CTQImageButtonPanel::OnBlinkTick()
 {
     if (!IsIndex(m_nCurrentIndex)) return;
     m_Buttons[static_cast<std::size_t>(m_nCurrentIndex)]->Blink();
-    if (!m_bPresentSuspended && m_pOwner) m_pOwner->Present();
+    // Only the blinking button changed: only its area goes to the screen.
+    const RECT area = GetButtonArea(m_nCurrentIndex);
+    if (!m_bPresentSuspended && m_pOwner) m_pOwner->PresentRect(area.left, area.top, area.right, area.bottom);
 }
 
 bool CTQImageButtonPanel::HasPictures(const std::wstring& prefix)
@@ -231,6 +233,24 @@ void CTQImageButtonPanel::SetSoundPath(int index, const std::wstring& path)
 void CTQImageButtonPanel::SetButtonText(int index, const std::wstring& text)
 {
     if (IsIndex(index)) m_Buttons[static_cast<std::size_t>(index)]->DrawText(text);
+}
+
+int CTQImageButtonPanel::GetHighlightedIndex() const
+{
+    for (int i = 0; i < GetCount(); ++i)
+        if (m_Buttons[static_cast<std::size_t>(i)]->IsHighlighted()) return i;
+    return -1;
+}
+
+RECT CTQImageButtonPanel::GetButtonArea(int index) const
+{
+    if (!IsIndex(index)) return {};
+    const CTQImageButton* button = m_Buttons[static_cast<std::size_t>(index)];
+    const POINT p = button->GetPosition();
+    const SIZE s = button->GetSize();
+    // Half the widest frame reaches outside the button, and a round line end one more.
+    const int reach = (std::max(button->GetNormalWidth(), button->GetHighlightWidth()) + 1) / 2 + 1;
+    return {p.x - reach, p.y - reach, p.x + s.cx + reach, p.y + s.cy + reach};
 }
 
 int CTQImageButtonPanel::HitTest(int x, int y) const

@@ -75,6 +75,12 @@ public:
 
     // The first button whose rectangle holds the point (right and bottom edges outside),
     // or -1.
+    // The highlighted button's index, -1 when none is.
+    int GetHighlightedIndex() const;
+    // The part of the back buffer a button covers, its frame included (a wide frame is
+    // drawn across the button's edge); empty for an index that is not a button's.
+    RECT GetButtonArea(int index) const;
+
     int HitTest(int x, int y) const;
     // HitTest, and a found index becomes the current index.
     int HitTestAndSelect(int x, int y);
