@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,6 +20,9 @@ struct TThreadData {
     // has counted itself out; detached if the manager dies first.
     std::shared_ptr<std::thread> Thread;
     bool StopRequested = false;
+    // What the worker and its manager share while it runs (counted out, returned, given up).
+    struct Shared;
+    std::shared_ptr<Shared> State;
 };
 
 class CTQThreadManager {
@@ -39,10 +43,18 @@ public:
 
     // Raises the stop flag, waits until every worker has counted itself out, lowers it.
     // A worker whose procedure returns without having been counted out is counted out
-    // when it returns, so an early return cannot keep this waiting for ever.
+    // when it returns, so an early return cannot keep this waiting for ever. The wait is
+    // bounded by StopWaitLimit: a worker still running then is traced by name, counted out
+    // and left behind (its KeepRunning says false from then on), so a shutdown never hangs.
     void StopAllThreads();
 
     std::atomic<int> RunningCount{0};
     std::atomic<bool> StopAll{false};
     std::vector<TThreadData> Threads;
+    // Far above the slowest worker's period plus one cycle.
+    std::chrono::milliseconds StopWaitLimit{2000};
+
+private:
+    void AbandonStuckWorkers();
+    void JoinReturnedWorkers();
 };

@@ -203,4 +203,53 @@ TEST(ThreadManager, WorkersThatMisuseTheLoopCannotHangOrSkewTheCount)
     EXPECT_EQ(manager.RunningCount, 0);
 }
 
+// A worker that hangs inside its cycle until released: the stop must not wait for it for
+// ever, must name it, and the worker must leave at its next question without touching the
+// count again.
+TEST(ThreadManager, StopReturnsWithinItsLimitWhenAWorkerIsStuck)
+{
+    struct Stuck {
+        CTQThreadManager* Manager;
+        std::atomic<bool> Release{false};
+        std::atomic<int> Finishes{0};
+        static unsigned Run(void* argument)
+        {
+            auto* self = static_cast<Stuck*>(argument);
+            while (self->Manager->KeepRunning(false)) {
+                while (!self->Release)
+                    std::this_thread::sleep_for(5ms);
+            }
+            ++self->Finishes;
+            return 1;
+        }
+    };
+    TraceRecorder trace;
+    CTQThreadManager manager;
+    manager.StopWaitLimit = 300ms;
+    Stuck stuck{&manager};
+    PollingWorker healthy{&manager, 10ms, false, L"healthy done\n"};
+    manager.StartThread(Stuck::Run, &stuck, L"Stuck", 0);
+    manager.StartThread(PollingWorker::Run, &healthy, L"Healthy", 0);
+    std::this_thread::sleep_for(30ms);
+
+    const auto start = Clock::now();
+    manager.StopAllThreads();
+    const auto elapsed = Clock::now() - start;
+    EXPECT_GE(elapsed, 300ms);
+    EXPECT_LT(elapsed, 1500ms);
+    EXPECT_EQ(manager.RunningCount, 0);
+    EXPECT_FALSE(manager.StopAll);
+    EXPECT_EQ(healthy.Finishes, 1);
+    EXPECT_EQ(trace.Count(L"========> Thread 'Stuck' did not stop within 300 ms; it is left behind.\n"), 1);
+    EXPECT_EQ(trace.All().find(L"'Healthy' did not stop"), std::wstring::npos);
+
+    // Released after the stop: it is told to leave although the flag is down again.
+    stuck.Release = true;
+    const auto deadline = Clock::now() + 2s;
+    while (stuck.Finishes == 0 && Clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_EQ(stuck.Finishes, 1);
+    EXPECT_EQ(manager.RunningCount, 0);
+}
+
 } // namespace
