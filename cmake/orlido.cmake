@@ -6,17 +6,23 @@ function(orlido_library name)
   target_link_libraries(${name} PUBLIC orlido_platform ${ARG_LIBS})
 endfunction()
 
-# orlido_test(NAME SOURCES ... [LIBS ...] [BACKEND x11] [LABELS ...] [ENVIRONMENT ...]):
+# orlido_test(NAME SOURCES ... [LIBS ...] [BACKEND x11 [HEADLESS]] [LABELS ...] [ENVIRONMENT ...]):
 # a GoogleTest executable whose cases ctest lists one by one. Tests run on the fake
 # backend unless BACKEND x11 is given; x11 tests get the label x11 and need $DISPLAY.
+# HEADLESS: the real backend for a part that needs no display (the game controllers); such
+# tests run with the unit tests, sanitizer runs included.
 function(orlido_test name)
-  cmake_parse_arguments(ARG "" "BACKEND;TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "HEADLESS" "BACKEND;TIMEOUT" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} orlido_platform GTest::gtest_main GTest::gmock)
   set(labels ${ARG_LABELS})
   if(ARG_BACKEND STREQUAL "x11")
     set_target_properties(${name} PROPERTIES ORLIDO_BACKEND x11)
-    list(APPEND labels x11)
+    if(ARG_HEADLESS)
+      list(APPEND labels unit)
+    else()
+      list(APPEND labels x11)
+    endif()
   else()
     set_target_properties(${name} PROPERTIES ORLIDO_BACKEND fake)
     list(APPEND labels unit)
