@@ -45,4 +45,13 @@ const std::vector<MessageBoxRecord>& MessageBoxes();
 // Number of live timers (for leak checks).
 int ActiveTimerCount();
 
+// Worker threads on the virtual clock. While on, Sleep on a thread other than the loop's
+// ends at a virtual instant: Advance (and Sleep on the loop's thread) stops the clock there,
+// lets the worker run its cycle up to its next Sleep or its end, and then delivers what the
+// cycle posted, before anything later. Off (the default, and after ResetMessageLoop):
+// workers sleep on the real clock. Turn it off before stopping the workers.
+void SetWorkersOnVirtualClock(bool on);
+// Waits (on the real clock, bounded) until count workers sleep on the virtual clock.
+bool WaitForSleepingWorkers(int count);
+
 } // namespace fake

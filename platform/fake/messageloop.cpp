@@ -3,6 +3,10 @@
 // wait in the queue until the loop runs. No lock is held while a window procedure, a timer
 // callback or a message-box handler runs, so each of them may call back into the loop
 // (Sleep, PostMessage, SetTimer, KillTimer, MessageBox, even Advance).
+//
+// Worker threads sleep on the real clock unless a test puts them on the virtual one
+// (fake::SetWorkersOnVirtualClock): then each worker's Sleep ends at a virtual instant, and
+// the clock stops there until the worker has run its cycle to its next Sleep or its end.
 #include "platform/fake/fake_loop_internal.h"
 #include "platform/fake/fake_messageloop.h"
 
@@ -26,6 +30,10 @@ namespace {
 
 using platform::Message;
 
+// A worker released on the virtual clock that does not come back to sleep in this real time
+// is not waited for any longer.
+constexpr auto kWorkerCycleRealLimit = std::chrono::seconds(10);
+
 // A modal loop that nothing can end gives up rather than spin for ever.
 constexpr std::int64_t kModalVirtualLimitMs = 10ll * 60 * 1000;
 constexpr auto kModalRealLimit = std::chrono::seconds(10);
@@ -43,12 +51,93 @@ struct LoopState {
     std::thread::id loopThread = std::this_thread::get_id();
     int modalDepth = 0;  // nested loops and open boxes: a WM_CLOSE waits for the outer loop
     std::map<int, std::function<void()>> watched;
+
+    // Workers on the virtual clock.
+    bool pacedWorkers = false;
+    int pacedGeneration = 0;                         // bumped at each switch
+    std::map<std::thread::id, std::int64_t> sleepers; // asleep, with their wake time
+    int busyWorkers = 0;                              // released and not yet asleep or gone
+    std::condition_variable workers;
+};
+
+// A worker's own view of its pacing: whether it counts as busy, and in which generation.
+// Its destructor runs when the thread ends, so a worker that ends is no longer waited for.
+struct PacedWorker {
+    bool busy = false;
+    int generation = 0;
+    ~PacedWorker();
 };
 
 LoopState& State()
 {
     static LoopState state;
     return state;
+}
+
+PacedWorker::~PacedWorker()
+{
+    if (!busy)
+        return;
+    LoopState& s = State();
+    std::lock_guard lock(s.mutex);
+    if (generation == s.pacedGeneration && s.busyWorkers > 0)
+        --s.busyWorkers;
+    s.workers.notify_all();
+}
+
+std::optional<std::int64_t> NextWorkerWakeLocked(const LoopState& s)
+{
+    std::optional<std::int64_t> next;
+    for (const auto& [id, wakeAt] : s.sleepers)
+        if (!next || wakeAt < *next)
+            next = wakeAt;
+    return next;
+}
+
+// Lets every worker whose sleep has ended by now run its cycle, and waits until each is
+// asleep again or gone. True when any ran (it may have posted something for now).
+bool RunDueWorkersLocked(std::unique_lock<std::mutex>& lock, LoopState& s)
+{
+    bool any = false;
+    for (int round = 0; round < 1000 && s.pacedWorkers; ++round) {
+        bool released = false;
+        for (auto it = s.sleepers.begin(); it != s.sleepers.end();) {
+            if (it->second <= s.now) {
+                it = s.sleepers.erase(it);
+                ++s.busyWorkers;
+                released = true;
+            } else {
+                ++it;
+            }
+        }
+        if (!released)
+            break;
+        any = true;
+        s.workers.notify_all();
+        if (!s.workers.wait_for(lock, kWorkerCycleRealLimit,
+                                [&] { return s.busyWorkers == 0 || !s.pacedWorkers; })) {
+            platform::Trace(L"fake message loop: a worker did not come back to sleep\n");
+            s.busyWorkers = 0;
+        }
+    }
+    return any;
+}
+
+// The worker side of Sleep on the virtual clock.
+void SleepOnVirtualClock(std::unique_lock<std::mutex>& lock, LoopState& s, UINT ms)
+{
+    thread_local PacedWorker self;
+    if (self.busy && self.generation == s.pacedGeneration && s.busyWorkers > 0)
+        --s.busyWorkers;
+    self.busy = false;
+    const std::thread::id id = std::this_thread::get_id();
+    s.sleepers[id] = s.now + ms;
+    s.workers.notify_all();
+    s.workers.wait(lock, [&] { return !s.pacedWorkers || s.sleepers.count(id) == 0; });
+    if (s.sleepers.erase(id) == 0 && s.pacedWorkers) {
+        self.busy = true;  // released by the loop, which counted it busy
+        self.generation = s.pacedGeneration;
+    }
 }
 
 void ArriveDueInputLocked(LoopState& s)
@@ -66,6 +155,8 @@ std::optional<std::int64_t> NextEventLocked(const LoopState& s, platform::Messag
     std::optional<std::int64_t> next = s.messages.NextDeadline(rule);
     if (!s.scheduledInput.empty() && (!next || s.scheduledInput.begin()->first <= *next))
         next = s.scheduledInput.begin()->first;
+    if (const auto wake = s.pacedWorkers ? NextWorkerWakeLocked(s) : std::nullopt; wake && (!next || *wake < *next))
+        next = wake;
     return next;
 }
 
@@ -176,6 +267,7 @@ bool ServeUntil(const std::function<bool()>& done, platform::MessageQueue::Rule 
                 break;
             s.now = std::max(s.now, *next);
             ArriveDueInputLocked(s);
+            RunDueWorkersLocked(lock, s);
             continue;
         }
         s.posted.wait_for(lock, std::chrono::milliseconds(10));
@@ -271,10 +363,24 @@ void Sleep(UINT ms)
 {
     LoopState& s = State();
     {
-        std::lock_guard lock(s.mutex);
+        std::unique_lock lock(s.mutex);
         if (std::this_thread::get_id() == s.loopThread) {
-            s.now += ms;
+            // Workers on the virtual clock run their cycles meanwhile, in time order.
+            const std::int64_t target = s.now + ms;
+            for (;;) {
+                RunDueWorkersLocked(lock, s);
+                const auto wake = s.pacedWorkers ? NextWorkerWakeLocked(s) : std::nullopt;
+                if (!wake || *wake > target)
+                    break;
+                s.now = std::max(s.now, *wake);
+            }
+            s.now = target;
+            RunDueWorkersLocked(lock, s);
             ArriveDueInputLocked(s);
+            return;
+        }
+        if (s.pacedWorkers) {
+            SleepOnVirtualClock(lock, s, ms);
             return;
         }
     }
@@ -401,6 +507,7 @@ namespace fake {
 
 void ResetMessageLoop()
 {
+    SetWorkersOnVirtualClock(false);
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
     s.now = 0;
@@ -430,7 +537,9 @@ void Advance(unsigned ms)
     }
     for (;;) {
         DeliverAllDue();
-        std::lock_guard lock(s.mutex);
+        std::unique_lock lock(s.mutex);
+        if (RunDueWorkersLocked(lock, s))
+            continue;  // deliver what the workers posted at this instant first
         if (s.now >= target)  // also when a callback advanced or slept past the target
             return;
         const auto next = NextEventLocked(s, CurrentRuleLocked(s));
@@ -474,6 +583,28 @@ int ActiveTimerCount()
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
     return s.messages.TimerCount();
+}
+
+void SetWorkersOnVirtualClock(bool on)
+{
+    LoopState& s = State();
+    std::lock_guard lock(s.mutex);
+    if (s.pacedWorkers == on)
+        return;
+    s.pacedWorkers = on;
+    ++s.pacedGeneration;
+    s.sleepers.clear();
+    s.busyWorkers = 0;
+    s.workers.notify_all();
+}
+
+bool WaitForSleepingWorkers(int count)
+{
+    LoopState& s = State();
+    std::unique_lock lock(s.mutex);
+    return s.workers.wait_for(lock, kWorkerCycleRealLimit, [&] {
+        return s.pacedWorkers && static_cast<int>(s.sleepers.size()) >= count && s.busyWorkers == 0;
+    });
 }
 
 } // namespace fake
