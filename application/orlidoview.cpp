@@ -1,16 +1,20 @@
 #include "application/orlidoview.h"
 
 #include "application/tqorlidomodule.h"
+#include "platform/files.h"
 #include "platform/window.h"
 #include "superlibraries/tqdewindows/tqdewindowsnew.h"
 #include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
+#include "windowslibraries/tqdirectinput/tqdirectinput.h"
 
 #include <utility>
+#include <vector>
 
 namespace {
 
 constexpr int VK_RETURN = 13;
 constexpr int VK_SPACE = 32;
+constexpr UINT kJoystickPollMs = 40;
 
 std::wstring WithOneTrailingSlash(std::wstring folder)
 {
@@ -50,7 +54,7 @@ void COrlidoView::OnInitialUpdate()
     // A bare name: the settings file belongs to the working directory, not the content.
     m_Settings = ReadStartupSettings(L"Setup.txt");
 
-    // The game controller is opened here, before the keys are added, once it is supported.
+    OpenFirstJoystick();
 
     // Only the exact word "Scan" selects scan mode; space is the back switch, Enter chooses.
     if (m_Settings.Mode == L"Scan") {
@@ -62,7 +66,45 @@ void COrlidoView::OnInitialUpdate()
                                     m_Settings.BlinkPeriod, m_Settings.ScanPeriod,
                                     m_Settings.AvoidExtraClicksTime);
 
-    // The game controller's worker starts here, last, once everything it calls exists.
+    // Last, once everything it calls exists; it runs whether or not a controller was found.
+    m_ThreadManager.StartThread(JoystickThread, this, L"COrlidoView::JoystickThread", 0);
+}
+
+void COrlidoView::OpenFirstJoystick()
+{
+    int count = 0;
+    std::vector<TJoystick> list;
+    CTQDirectInput::EnumerateJoysticks(count, list);
+    for (const TJoystick& joystick : list)
+        platform::TraceF(L"'%ls'\n", joystick.Name.c_str());
+    if (count >= 1) {
+        int unused = 0;
+        m_pDirectInput = new CTQDirectInput(0, unused);
+    }
+}
+
+unsigned COrlidoView::JoystickThread(void* argument)
+{
+    auto* self = static_cast<COrlidoView*>(argument);
+    while (self->m_ThreadManager.KeepRunning(false)) {
+        self->PollJoystickOnce();
+        platform::Sleep(kJoystickPollMs);
+    }
+    platform::Trace(L"COrlidoView::JoystickThread is finished.\n");
+    return 1;
+}
+
+void COrlidoView::PollJoystickOnce()
+{
+    // m_pDirectInput is set before this worker starts and deleted after it has stopped.
+    CTQDirectInput* joystick = m_pDirectInput;
+    if (!joystick)
+        return;
+    // Posted in this order, the back choice is made before the choose choice.
+    if (joystick->XLeftEdge() || joystick->ButtonEdge(0, false))
+        platform::PostMessage(m_hWnd, WM_TQ_KEYDOWN, VK_SPACE, 0);
+    if (joystick->XRightEdge() || joystick->ButtonEdge(1, false))
+        platform::PostMessage(m_hWnd, WM_TQ_KEYDOWN, VK_RETURN, 0);
 }
 
 void COrlidoView::WindowProc(const platform::Message& message)
@@ -132,7 +174,9 @@ void COrlidoView::OnShutdown()
     if (m_bShutDown)
         return;
     m_bShutDown = true;
-    // The game controller's worker is stopped here first, once it exists.
+    // The worker first: it must not poll what is deleted below. Its choices still queued
+    // find no engine.
+    m_ThreadManager.StopAllThreads();
 
     // Each pointer is cleared before its object goes, so that a message delivered while a
     // destructor waits (the engine waits for the last program to close) finds nothing.
@@ -142,5 +186,6 @@ void COrlidoView::OnShutdown()
     delete std::exchange(m_pDisplay, nullptr);
     platform::KillTimer(m_hWnd, PaintTimerId);
 
-    // The game controller object is deleted here, last, once it exists.
+    // Last; it stops its own two workers first.
+    delete std::exchange(m_pDirectInput, nullptr);
 }

@@ -7,12 +7,14 @@
 #include "application/tqstartupsettings.h"
 #include "platform/messageloop.h"
 #include "platform/types.h"
+#include "superlibraries/tqmultithreading/tqthreadmanager.h"
 
 #include <string>
 
 class CTQDeWindows;
 class CTQSurface;
 class CTQOrlidoModule;
+class CTQDirectInput;
 
 // Sent by the application when the main frame closes; wParam and lParam 0.
 constexpr UINT WM_ORLIDO_SHUTDOWN = WM_USER + 209;  // 1233
@@ -45,6 +47,13 @@ public:
     const std::wstring& GetExeFolder() const { return m_strExeFolder; }
     const TStartupSettings& GetSettings() const { return m_Settings; }
     bool IsShutDown() const { return m_bShutDown; }
+    CTQDirectInput* GetDirectInput() const { return m_pDirectInput; }
+    CTQThreadManager& GetThreadManager() { return m_ThreadManager; }
+
+    // The game controller's worker: every 40 ms, the back switch (stick left or button 0)
+    // then the choose switch (stick right or button 1), each posted to the view as the
+    // watched key it stands for, so that the engine runs on the user-interface thread only.
+    static unsigned JoystickThread(void* argument);
 
 private:
     void OnPaint();
@@ -52,12 +61,16 @@ private:
     void OnLButtonDown(int x, int y);
     void OnWatchedKeyDown(int virtualKey);
     void OnShutdown();
+    void OpenFirstJoystick();
+    void PollJoystickOnce();
 
     HWND m_hWnd = 0;
     CTQDeWindows* m_pDeWindows = nullptr;
     CTQSurface* m_pDisplay = nullptr;
     CTQOrlidoModule* m_pModule = nullptr;
     std::wstring m_strExeFolder;
+    CTQDirectInput* m_pDirectInput = nullptr;
+    CTQThreadManager m_ThreadManager;
     std::wstring m_strContentFolder;
     TStartupSettings m_Settings;
     bool m_bShutDown = false;
