@@ -13,6 +13,9 @@
 // panel; argument 0 decodes the pictures one after another on this thread (one AddButton
 // per picture), 1 lets the panel decode them side by side (AddButtonsFromFolder). Wall
 // time, since the work is spread over threads.
+// PageBuildVsOneCoreDecode: in one run, the board's page build (the panel, every core,
+// reduced decoding, captions) against libjpeg-turbo decoding the same eight files on one
+// thread into one reused buffer, the least a decoder can do. Reports the ratio.
 #include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
 #include "superlibraries/tqstandard/tqstandard_wm.h"
 #include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
@@ -28,7 +31,12 @@
 
 #include <unistd.h>
 
+#include <jpeglib.h>
+
+#include <chrono>
+#include <csetjmp>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -258,6 +266,82 @@ void BuildPage(benchmark::State& state)
     state.SetLabel(together ? "side by side" : "one by one");
 }
 BENCHMARK(BuildPage)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Plain libjpeg-turbo on this thread: the file's bytes already in memory, BGRA out into a
+// buffer that is reused. False when the file cannot be decoded.
+struct PlainJpegError {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+bool DecodeOnOneCore(const std::string& bytes, std::vector<unsigned char>& pixels)
+{
+    jpeg_decompress_struct info;
+    PlainJpegError error;
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = [](j_common_ptr common) { std::longjmp(reinterpret_cast<PlainJpegError*>(common->err)->jump, 1); };
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_EXT_BGRA;
+    jpeg_start_decompress(&info);
+    pixels.resize(std::size_t(info.output_width) * info.output_height * 4);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = pixels.data() + std::size_t(info.output_scanline) * info.output_width * 4;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return true;
+}
+
+void PageBuildVsOneCoreDecode(benchmark::State& state)
+{
+    Page page(1920, 1080);
+    const PageFolder folder;
+    std::vector<std::string> files;
+    for (int n = 1;; ++n) {
+        std::wstring path;
+        std::wstring name;
+        if (!FindFirstMatch(folder.Prefix() + IntToText5(n) + L"*.jpg", path, name))
+            break;
+        std::string bytes;
+        platform::ReadFileBytes(path, std::size_t(64) << 20, bytes);
+        files.push_back(bytes);
+    }
+    std::vector<unsigned char> pixels;
+    {
+        // Once before timing: fonts are found and the pixel buffers are made on the first build.
+        CTQImageButtonPanel warmUp(nullptr);
+        warmUp.SetFontHeight(64);
+        warmUp.AddButtonsFromFolder(folder.Prefix(), 0, 0, 400, 400, L"Prune", false);
+    }
+    using Clock = std::chrono::steady_clock;
+    Clock::duration build{};
+    Clock::duration decode{};
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        {
+            CTQImageButtonPanel panel(nullptr);
+            panel.SetFontHeight(64);
+            panel.AddButtonsFromFolder(folder.Prefix(), 0, 0, 400, 400, L"Prune", false);
+            benchmark::DoNotOptimize(panel.GetCount());
+        }
+        const auto built = Clock::now();
+        for (const std::string& file : files)
+            benchmark::DoNotOptimize(DecodeOnOneCore(file, pixels));
+        decode += Clock::now() - built;
+        build += built - start;
+    }
+    const double n = double(state.iterations());
+    state.counters["page_build_ms"] = std::chrono::duration<double, std::milli>(build).count() / n;
+    state.counters["one_core_decode_ms"] = std::chrono::duration<double, std::milli>(decode).count() / n;
+    state.counters["ratio"] = std::chrono::duration<double>(build).count() / std::chrono::duration<double>(decode).count();
+}
+BENCHMARK(PageBuildVsOneCoreDecode)->UseRealTime()->MinTime(1.0)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
