@@ -79,8 +79,9 @@ bool StartProcess(const std::wstring& commandLine, DWORD& processId);
 // The full path of a program named without a folder, looked up as the shell would (PATH);
 // empty when there is none.
 std::wstring FindProgramPath(const std::wstring& name);
-// Blocks until the process shows a top-level window (on X: maps one, found by its
-// _NET_WM_PID or the X-Resource client pid), or has ended, or timeoutMs have passed.
+// Waits until the process shows a top-level window (on X: maps one, found by its
+// _NET_WM_PID or the X-Resource client pid), or has ended, or timeoutMs have passed, or
+// the board is closing. The board's paints are served meanwhile; input waits its turn.
 void WaitUntilProcessShowsWindow(DWORD processId, UINT timeoutMs);
 
 // Top-level windows, in stacking order with the top first, hidden ones included.

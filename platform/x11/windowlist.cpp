@@ -4,6 +4,7 @@
 #include "platform/common/windowstyle.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/messageloop.h"
 #include "platform/posix/processes.h"
 #include "platform/x11/properties.h"
 #include "platform/x11/x11connection.h"
@@ -12,16 +13,14 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
-#include <chrono>
 #include <deque>
-#include <thread>
 
 namespace {
 
 using platform::x11::GetAtom;
 
 // How often the ready wait looks again.
-constexpr auto kReadyPoll = std::chrono::milliseconds(20);
+constexpr DWORD kReadyPollMs = 20;
 
 Display* DisplayOrNull()
 {
@@ -321,16 +320,15 @@ bool RequestWindowClose(HWND window)
 
 void WaitUntilProcessShowsWindow(DWORD processId, UINT timeoutMs)
 {
+    // The board keeps painting meanwhile (input waits its turn), and a close ends the wait.
     Display* display = DisplayOrNull();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (posix::ProcessHasEnded(processId))
+    const DWORD start = GetTickCount();
+    while (!posix::ProcessHasEnded(processId) && !(display && ShowsWindow(display, processId))) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs || IsClosing())
             break;
-        if (display && ShowsWindow(display, processId))
-            break;
-        std::this_thread::sleep_for(kReadyPoll);
+        RunModalLoop([] { return false; }, ModalServe::PaintsOnly, std::min<DWORD>(kReadyPollMs, timeoutMs - elapsed));
     }
-    x11::WakeAfterRoundTrip();
 }
 
 void ShowWindowCommand(HWND window, int showCommand)
