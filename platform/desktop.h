@@ -63,8 +63,9 @@ constexpr int SW_SHOWNORMAL = 1;
 constexpr int SW_SHOWMAXIMIZED = 3;
 constexpr int SW_SHOW = 5;
 
-// Processes. Ids of the running processes in ascending order (/proc on Linux).
-std::vector<DWORD> EnumProcessIds();
+// Processes. Ids of the running processes in ascending order (/proc on Linux); false when
+// the list cannot be read.
+bool EnumProcessIds(std::vector<DWORD>& ids);
 // Opens the process to read its executable's full path. False when the process cannot be
 // opened (gone, or another user's); true with imagePath empty when it is open but its
 // image cannot be read (a kernel thread, a process that is ending).

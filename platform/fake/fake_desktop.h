@@ -77,6 +77,8 @@ DWORD AddHiddenProcess();
 // Ends the process and destroys its windows.
 void EndProcess(DWORD processId);
 bool ProcessRuns(DWORD processId);
+// false: the process list itself cannot be read (EnumProcessIds fails).
+void SetProcessListReadable(bool readable);
 
 // A top-level window of the process, put on top of the stacking order.
 struct WindowSpec {

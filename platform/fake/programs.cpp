@@ -51,6 +51,7 @@ struct ProgramsState {
     std::vector<HWND> closeRequests;
     std::map<DWORD, PendingWindow> pending;
     std::optional<RECT> workArea;
+    bool processListReadable = true;
     HWND nextHandle = kFirstHandle;
     DWORD nextProcessId = kFirstProcessId;
 };
@@ -149,14 +150,16 @@ RECT ScreenRect()
 
 namespace platform {
 
-std::vector<DWORD> EnumProcessIds()
+bool EnumProcessIds(std::vector<DWORD>& ids)
 {
     ProgramsState& s = State();
     Lock lock(s.mutex);
-    std::vector<DWORD> ids;
+    ids.clear();
+    if (!s.processListReadable)
+        return false;
     for (const auto& [id, process] : s.processes)
         ids.push_back(id);
-    return ids;
+    return true;
 }
 
 bool GetProcessImagePath(DWORD processId, std::wstring& imagePath)
@@ -520,6 +523,7 @@ void ResetPrograms()
     s.closeRequests.clear();
     s.pending.clear();
     s.workArea.reset();
+    s.processListReadable = true;
     s.nextHandle = kFirstHandle;
     s.nextProcessId = kFirstProcessId;
 }
@@ -565,6 +569,13 @@ void EndProcess(DWORD processId)
     ProgramsState& s = State();
     Lock lock(s.mutex);
     EndProcessLocked(s, processId);
+}
+
+void SetProcessListReadable(bool readable)
+{
+    ProgramsState& s = State();
+    Lock lock(s.mutex);
+    s.processListReadable = readable;
 }
 
 bool ProcessRuns(DWORD processId)

@@ -112,12 +112,12 @@ bool Spawn(const std::vector<std::wstring>& argv, pid_t& pid)
 
 namespace platform {
 
-std::vector<DWORD> EnumProcessIds()
+bool EnumProcessIds(std::vector<DWORD>& ids)
 {
-    std::vector<DWORD> ids;
+    ids.clear();
     DIR* folder = opendir("/proc");
     if (!folder)
-        return ids;
+        return false;
     while (const dirent* entry = readdir(folder)) {
         const std::string name = entry->d_name;
         if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
@@ -125,7 +125,7 @@ std::vector<DWORD> EnumProcessIds()
     }
     closedir(folder);
     std::sort(ids.begin(), ids.end());
-    return ids;
+    return true;
 }
 
 bool GetProcessImagePath(DWORD processId, std::wstring& imagePath)

@@ -85,7 +85,10 @@ TProcessData CTQProcessCreationBase::SplitImagePath(DWORD ProcessID, const std::
 std::vector<TProcessData> CTQProcessCreationBase::EnumerateProcesses()
 {
     std::vector<TProcessData> list;
-    for (const DWORD id : platform::EnumProcessIds()) {
+    std::vector<DWORD> ids;
+    if (!platform::EnumProcessIds(ids))
+        platform::Trace(L"Urk!\n");  // the list stays empty: no process is new, none is found
+    for (const DWORD id : ids) {
         Log->Print(L"\nEnumProcesses: %4d ", static_cast<int>(id));
         std::wstring imagePath;
         if (!platform::GetProcessImagePath(id, imagePath))

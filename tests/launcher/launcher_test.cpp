@@ -107,6 +107,15 @@ TEST_F(Launcher, ProcessListSplitsImagePathsAndLogsEachId)
     EXPECT_NE(m_trace.find(L"\nOnly xlogo:\nPID=1000 'xlogo' '/usr/bin'\n\n"), std::wstring::npos);
 }
 
+TEST_F(Launcher, AnUnreadableProcessListIsEmptyAndSaysSo)
+{
+    fake::AddProcess(L"/usr/bin/xlogo");
+    fake::SetProcessListReadable(false);
+    CTQProcessCreation launcher;
+    EXPECT_TRUE(launcher.EnumerateProcesses().empty());
+    EXPECT_NE(m_trace.find(L"Urk!\n"), std::wstring::npos);
+}
+
 TEST_F(Launcher, WindowListIsInStackingOrderWithTitlesCutAndTheFilter)
 {
     const HWND below = fake::AddWindow({.processId = 7, .title = L"Under", .className = L"A"});

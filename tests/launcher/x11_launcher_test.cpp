@@ -219,7 +219,8 @@ TEST(Processes, ListHoldsThisProgramWithItsImage)
     std::wstring image;
     ASSERT_TRUE(platform::GetProcessImagePath(static_cast<DWORD>(getpid()), image));
     EXPECT_EQ(image, platform::GetExecutablePath());
-    const std::vector<DWORD> ids = platform::EnumProcessIds();
+    std::vector<DWORD> ids;
+    ASSERT_TRUE(platform::EnumProcessIds(ids));
     EXPECT_NE(std::find(ids.begin(), ids.end(), static_cast<DWORD>(getpid())), ids.end());
     EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
 }
