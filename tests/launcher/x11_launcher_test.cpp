@@ -160,6 +160,20 @@ TEST_P(X11Launcher, AShortcutStartsAClientThatIsAdoptedAndClosedOnRequest)
     EXPECT_EQ(placed.left, platform::GetScreenWidth() / 2 - width / 2);
     EXPECT_EQ(placed.top, userAreaHeight / 2 - height / 2);
     EXPECT_LE(placed.bottom, userAreaHeight);
+    // It is seen there: xlogo's white background shows on the screen inside that rectangle.
+    const auto showsWhite = [&] {
+        XImage* image = XGetImage(display, DefaultRootWindow(display), placed.left + 4, placed.top + 4, 8, 8,
+                                  AllPlanes, ZPixmap);
+        if (!image)
+            return false;
+        bool white = false;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                white = white || (XGetPixel(image, x, y) & 0xFFFFFF) == 0xFFFFFF;
+        XDestroyImage(image);
+        return white;
+    };
+    EXPECT_TRUE(WaitUntil(showsWhite, 3000ms));
 
     EXPECT_TRUE(launcher.CloseProgramWindow(window));
     EXPECT_TRUE(WaitUntil([pid] { return platform::posix::ProcessHasEnded(static_cast<DWORD>(pid)); }, 5000ms))
