@@ -146,6 +146,8 @@ TEST_P(X11Launcher, AShortcutStartsAClientThatIsAdoptedAndClosedOnRequest)
     const pid_t pid = static_cast<pid_t>(launcher.LastProcessID);
     EXPECT_EQ(platform::GetWindowProcessId(window), launcher.LastProcessID);
     EXPECT_LT(waited, 9s) << "the ready wait should end when the window maps, not at its bound";
+    RecordProperty("start_to_window_ms",
+                   static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()));
 
     ASSERT_TRUE(area->ShowInUserArea(window, L""));
     XSync(display, False);
