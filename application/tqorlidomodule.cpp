@@ -102,6 +102,7 @@ CTQOrlidoModule::~CTQOrlidoModule()
     g_nScanTimer = 0;
     g_nClickGuardTimer = 0;
 
+    CTQImageButtonPanel::CancelPrefetch();
     delete m_pPanel;
     m_pPanel = nullptr;
 
@@ -419,6 +420,9 @@ void CTQOrlidoModule::CarryOutChoice(int index)
         Redraw();
 
         const bool hasSubPage = IsExistingFolder(SubPagePath(index));
+        // The sub-page's pictures are decoded while the sound plays to its end.
+        if (hasSubPage && m_nMode != 1)
+            CTQImageButtonPanel::Prefetch(SubPagePath(index) + L"/B");
         if (!PlayPictureSound(index, m_nMode == 1, hasSubPage))
             return;
 
@@ -426,6 +430,9 @@ void CTQOrlidoModule::CarryOutChoice(int index)
         return;
     }
 
+    // "Tillbaka": the page below is decoded while its sound plays.
+    if (index == n && m_nTop > 0 && !IsActivityRunning())
+        CTQImageButtonPanel::Prefetch(m_Levels[static_cast<std::size_t>(m_nTop - 1)].Path + L"/B");
     m_SoundPlayer.PlaySync(m_pPanel->GetSoundPath(index));
 
     if (index == n) {

@@ -9,6 +9,7 @@
 #include "platform/types.h"
 #include "platform/window.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -119,8 +120,10 @@ bool DecodePictureBytes(const unsigned char* data, std::size_t size, Image& imag
 
 // Decodes several pictures at once, on at most std::thread::hardware_concurrency() threads
 // (the calling thread among them). images[i] is paths[i]'s picture, empty where it cannot
-// be decoded. Returns when every picture is done.
-std::vector<Image> DecodePictures(const std::vector<std::wstring>& paths, SIZE cover = {});
+// be decoded. Returns when every picture is done. Once *cancel is true no further picture
+// is begun (those not begun stay empty).
+std::vector<Image> DecodePictures(const std::vector<std::wstring>& paths, SIZE cover = {},
+                                  const std::atomic<bool>* cancel = nullptr);
 
 // The DCT scale (numerator over 8) a JPEG of width x height is decoded at to cover cover,
 // and the integer factor by which other pictures are reduced. 8 and 1: not reduced.

@@ -411,15 +411,19 @@ bool DecodePicture(const std::wstring& path, Image& image, SIZE cover)
     return outcome == Outcome::Decoded;
 }
 
-std::vector<Image> DecodePictures(const std::vector<std::wstring>& paths, SIZE cover)
+std::vector<Image> DecodePictures(const std::vector<std::wstring>& paths, SIZE cover,
+                                  const std::atomic<bool>* cancel)
 {
     std::vector<Image> images(paths.size());
     // Each decoder keeps its state in its own objects (stb_image's error text is per
     // thread), so pictures can be decoded side by side; each worker takes the next one.
     std::atomic<std::size_t> next{ 0 };
     auto work = [&] {
-        for (std::size_t i = next++; i < paths.size(); i = next++)
+        for (std::size_t i = next++; i < paths.size(); i = next++) {
+            if (cancel && cancel->load())
+                return;
             DecodePicture(paths[i], images[i], cover);
+        }
     };
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t helpers = std::min(cores, paths.size()) - (paths.empty() ? 0 : 1);

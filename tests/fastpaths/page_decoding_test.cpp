@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -125,6 +127,78 @@ TEST_F(DisplayTest, PicturesPastTwelveAreCountedButNeverDecoded)
     EXPECT_EQ(panel.GetCount(), 40);
     EXPECT_NE(trace.find(L"B00012Trasig.png"), std::wstring::npos);
     EXPECT_EQ(trace.find(L"B00013Trasig.png"), std::wstring::npos);
+}
+
+// The pixels and companion files of every button, for comparing two builds of a page.
+struct BuiltButton {
+    std::wstring picture;
+    std::wstring sound;
+    std::wstring text;
+    std::vector<std::uint32_t> pixels;
+    bool operator==(const BuiltButton&) const = default;
+};
+std::vector<BuiltButton> BuildAndDescribe(CTQSurface* display, const std::wstring& prefix)
+{
+    CTQImageButtonPanel panel(display);
+    panel.SetFontHeight(20);
+    panel.AddButtonsFromFolder(prefix, 0, 0, 30, 30, L"", false);
+    std::vector<BuiltButton> built;
+    for (const CTQImageButton* button : panel.m_Buttons) {
+        BuiltButton b{ button->GetPicturePath(), button->GetSoundPath(), button->GetText(), {} };
+        if (const platform::Image* image = button->GetImage())
+            b.pixels.assign(image->Pixels(), image->Pixels() + std::size_t(image->Width()) * image->Height());
+        built.push_back(std::move(b));
+    }
+    return built;
+}
+
+TEST_F(DisplayTest, PrefetchedPageIsTheFreshlyBuiltPageEvenWhenTheFolderChanged)
+{
+    for (int n = 1; n <= 5; ++n) {
+        const std::wstring stem = L"B" + IntToText5(n);
+        m_folder.WritePicture(stem + L"Bild" + (n % 2 ? L".png" : L".jpg"), ColourOf(n), 40 + n, 30);
+        m_folder.Write(stem + L".wav", "x");
+    }
+    m_folder.Write(L"B00003Bild.txt", "Katt");
+    const std::wstring prefix = m_folder.File(L"B");
+
+    CTQImageButtonPanel::Prefetch(prefix);
+    const std::vector<BuiltButton> prefetched = BuildAndDescribe(Display(), prefix);
+    const std::vector<BuiltButton> fresh = BuildAndDescribe(Display(), prefix);
+    ASSERT_EQ(prefetched.size(), 5u);
+    EXPECT_TRUE(prefetched == fresh);
+
+    // While the sound plays the carer replaces picture 2, removes picture 5 and adds a
+    // caption to picture 1.
+    CTQImageButtonPanel::Prefetch(prefix);
+    m_folder.WritePicture(L"B00002Bild.jpg", ColourOf(9), 50, 35);
+    std::filesystem::remove(platform::ToUtf8(m_folder.File(L"B00005Bild.png")));
+    m_folder.Write(L"B00001Bild.txt", "Hund");
+    const std::vector<BuiltButton> changed = BuildAndDescribe(Display(), prefix);
+    const std::vector<BuiltButton> changedFresh = BuildAndDescribe(Display(), prefix);
+    ASSERT_EQ(changed.size(), 4u);
+    EXPECT_TRUE(changed == changedFresh);
+    EXPECT_EQ(changed[0].text, L"Hund");
+    ASSERT_FALSE(changed[1].pixels.empty());
+    EXPECT_EQ(platform::ColorFromArgb(changed[1].pixels[0]), ColourOf(9));
+}
+
+TEST_F(DisplayTest, APrefetchCancelledOrForAnotherPageLeavesThePageAsBuilt)
+{
+    for (int n = 1; n <= 12; ++n) m_folder.WritePicture(L"A" + IntToText5(n) + L".png", ColourOf(n), 200, 150);
+    m_folder.WritePicture(L"B00001.png", ColourOf(1), 20, 20);
+    const std::wstring pageA = m_folder.File(L"A");
+    const std::wstring pageB = m_folder.File(L"B");
+    const std::vector<BuiltButton> expected = BuildAndDescribe(Display(), pageB);
+
+    // A choice made while the prefetch runs starts another (or closes the board).
+    CTQImageButtonPanel::Prefetch(pageA);
+    CTQImageButtonPanel::Prefetch(pageB);
+    CTQImageButtonPanel::Prefetch(pageA);
+    EXPECT_TRUE(BuildAndDescribe(Display(), pageB) == expected);
+    CTQImageButtonPanel::Prefetch(pageA);
+    CTQImageButtonPanel::CancelPrefetch();
+    EXPECT_TRUE(BuildAndDescribe(Display(), pageB) == expected);
 }
 
 } // namespace

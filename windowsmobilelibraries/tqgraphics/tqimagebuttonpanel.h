@@ -55,6 +55,12 @@ public:
     // order on the calling thread. The search stops after maxCount pictures (-1: none).
     int AddButtonsFromFolder(const std::wstring& prefix, int x, int y, int cx, int cy,
                              const std::wstring& fitMode, bool centred, int maxCount = -1);
+    // Starts decoding the pictures under the prefix on a thread of their own, for the page
+    // that is built next (while a sound plays). AddButtonsFromFolder with the same prefix
+    // takes the decoded pictures whose files are still the same and decodes the rest.
+    // A new prefetch cancels the one before; CancelPrefetch ends it and waits for it.
+    static void Prefetch(const std::wstring& prefix);
+    static void CancelPrefetch();
     // False when the picture cannot be loaded; the placeholder is appended all the same.
     bool AddButton(const std::wstring& picturePath, int x, int y, int cx, int cy,
                    const std::wstring& fitMode, bool centred);
