@@ -107,25 +107,37 @@ int main(int argc, char** argv)
         std::mt19937 random(1);
         std::uniform_int_distribution<int> phase(0, 80);
         for (int i = 0; i < presses; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(600 + phase(random)));
+            // Far apart, so that the sound of the previous choice has ended: a choice made
+            // while one is under way waits for it.
+            std::this_thread::sleep_for(std::chrono::milliseconds(2000 + phase(random)));
             g_deliveredNs = 0;
             const std::int64_t pressed = NowNs();
             platform::sdl_testing::SetVirtualButton(handle, 0, true);
             while (g_deliveredNs == 0 && NowNs() - pressed < 2'000'000'000)
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
-            if (g_deliveredNs != 0)
+            if (g_deliveredNs != 0 && i > 0)  // the first loads the sound library
                 latenciesMs.push_back((g_deliveredNs - pressed) / 1e6);
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             platform::sdl_testing::SetVirtualButton(handle, 0, false);
         }
         std::this_thread::sleep_for(std::chrono::seconds(2));  // the last sound ends
         const std::set<int> presserOnly{static_cast<int>(gettid())};
+        const auto threadsBefore = ThreadCpu();
         const std::int64_t before = CpuOfOthers(excluded);
         const std::int64_t beforeAll = CpuOfOthers(presserOnly);
         const auto start = Clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(20));
         const double wallNs = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
         const std::int64_t others = CpuOfOthers(excluded) - before;
+        // Each thread in creation order: the controller subsystem's first, then the
+        // controller object's two workers, the view's worker, and the sound library's.
+        for (const auto& [tid, ns] : ThreadCpu()) {
+            std::int64_t was = 0;
+            for (const auto& [oldTid, oldNs] : threadsBefore)
+                if (oldTid == tid)
+                    was = oldNs;
+            std::printf("thread %d: %.3f %% of one core\n", tid, 100.0 * static_cast<double>(ns - was) / wallNs);
+        }
         idlePercent = 100.0 * static_cast<double>(others) / wallNs;
         idleUiPercent = 100.0 * static_cast<double>(CpuOfOthers(presserOnly) - beforeAll - others) / wallNs;
         platform::PostMessage(window, WM_CLOSE, 0, 0);

@@ -48,6 +48,7 @@ public:
 
     // False when the controller cannot be read (unplugged); reading reopens it when the
     // same controller has been plugged in again, so it works again without a restart.
+    // Reads a few milliseconds apart may share one reading of the device.
     bool Read(JoystickReading& reading);
 
     // Force feedback: false when the controller has none or refuses. The constant force is

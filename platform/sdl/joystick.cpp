@@ -28,6 +28,9 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kCallLimit = std::chrono::seconds(2);
 // Device discovery at start-up can take a while on a machine with many input devices.
 constexpr auto kStartLimit = std::chrono::seconds(10);
+// Reads this close together share one trip to the SDL thread: a controller reports at most
+// every millisecond or so, and a poller's edge detectors read several times in a row.
+constexpr auto kReadShareTime = std::chrono::milliseconds(4);
 
 int ScaleAxis(Sint16 value)
 {
@@ -257,6 +260,9 @@ namespace platform {
 struct JoystickDevice::Impl {
     int key = 0;
     JoystickCaps caps;
+    std::mutex readMutex;  // callers on several threads share the last reading
+    Clock::time_point lastRead;
+    std::optional<JoystickReading> last;
 };
 
 JoystickDevice::JoystickDevice(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
@@ -281,6 +287,13 @@ const JoystickCaps& JoystickDevice::Caps() const
 
 bool JoystickDevice::Read(JoystickReading& reading)
 {
+    std::lock_guard lock(m_impl->readMutex);
+    const Clock::time_point now = Clock::now();
+    if (m_impl->lastRead != Clock::time_point{} && now - m_impl->lastRead < kReadShareTime) {
+        if (m_impl->last)
+            reading = *m_impl->last;
+        return m_impl->last.has_value();
+    }
     const int key = m_impl->key;
     const auto result = SdlThread::Get().Call<std::optional<JoystickReading>>(
         [key](SdlState& state) -> std::optional<JoystickReading> {
@@ -289,9 +302,11 @@ bool JoystickDevice::Read(JoystickReading& reading)
                 return std::nullopt;
             return ReadController(found->second);
         });
-    if (!result || !*result)
+    m_impl->lastRead = now;
+    m_impl->last = result ? *result : std::nullopt;
+    if (!m_impl->last)
         return false;
-    reading = **result;
+    reading = *m_impl->last;
     return true;
 }
 
@@ -389,9 +404,20 @@ std::unique_ptr<JoystickDevice> JoystickSystem::Open(const std::string& id)
 
 namespace platform::sdl_testing {
 
+namespace {
+
+// A change is made; reads that start after this see it rather than a shared earlier one.
+bool Settled(bool changed)
+{
+    std::this_thread::sleep_for(kReadShareTime + std::chrono::milliseconds(1));
+    return changed;
+}
+
+} // namespace
+
 int AttachVirtualJoystick(const std::string& name, int axes, int buttons)
 {
-    return SdlThread::Get()
+    const int handle = SdlThread::Get()
         .Call<int>([name, axes, buttons](SdlState& state) {
             SDL_VirtualJoystickDesc desc{};
             desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
@@ -410,33 +436,35 @@ int AttachVirtualJoystick(const std::string& name, int axes, int buttons)
             return id;
         })
         .value_or(-1);
+    Settled(true);
+    return handle;
 }
 
 bool SetVirtualAxis(int handle, int axis, int value)
 {
-    return SdlThread::Get()
+    return Settled(SdlThread::Get()
         .Call<bool>([handle, axis, value](SdlState& state) {
             const auto found = state.virtuals.find(handle);
             return found != state.virtuals.end()
                    && SDL_JoystickSetVirtualAxis(found->second, axis, static_cast<Sint16>(value)) == 0;
         })
-        .value_or(false);
+        .value_or(false));
 }
 
 bool SetVirtualButton(int handle, int button, bool down)
 {
-    return SdlThread::Get()
+    return Settled(SdlThread::Get()
         .Call<bool>([handle, button, down](SdlState& state) {
             const auto found = state.virtuals.find(handle);
             return found != state.virtuals.end()
                    && SDL_JoystickSetVirtualButton(found->second, button, down ? 1 : 0) == 0;
         })
-        .value_or(false);
+        .value_or(false));
 }
 
 bool DetachVirtualJoystick(int handle)
 {
-    return SdlThread::Get()
+    return Settled(SdlThread::Get()
         .Call<bool>([handle](SdlState& state) {
             const auto found = state.virtuals.find(handle);
             if (found == state.virtuals.end())
@@ -449,7 +477,7 @@ bool DetachVirtualJoystick(int handle)
             state.virtuals.erase(found);
             return detached;
         })
-        .value_or(false);
+        .value_or(false));
 }
 
 } // namespace platform::sdl_testing

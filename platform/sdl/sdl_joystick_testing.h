@@ -7,6 +7,8 @@
 
 namespace platform::sdl_testing {
 
+// Each call returns once reads that start after it see the change.
+
 // Plugs in a virtual controller; returns its handle, or -1.
 int AttachVirtualJoystick(const std::string& name, int axes, int buttons);
 // value: SDL's raw axis range, -32768 .. 32767.
