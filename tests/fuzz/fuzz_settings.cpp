@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "application/tqsetupfileparser.h"
+#include "application/tqsetupfilelint.h"
 #include "application/tqstartupsettings.h"
 #include "platform/files.h"
 
@@ -63,6 +64,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const CTQSetupFileParser parser(name, success);
     if (!success) {
         std::abort();
+    }
+    // The lint reads the same bytes more tolerantly: every finding can be described, and it
+    // never claims a key was lost when the parser read that key's first value.
+    for (const TSetupFinding& finding : CTQSetupFileLint::Analyse(std::string(bytes))) {
+        if (CTQSetupFileLint::Describe(finding, true).empty() || CTQSetupFileLint::Describe(finding, false).empty()) {
+            std::abort();
+        }
+        if (finding.Kind == TSetupFindingKind::ByteOrderMark && finding.Key == L"#MAINMODE" &&
+            !finding.Value.empty() && !parser.MainMode.empty() && parser.MainMode.front() == finding.Value) {
+            std::abort();
+        }
     }
     const TStartupSettings settings = ReadStartupSettings(name);
     if (settings.BlinkPeriod < 0 || settings.ScanPeriod < 0) {
