@@ -1,6 +1,8 @@
 #include "application/orlido.h"
 
 #include "application/mainfrm.h"
+#include "application/orlidocheck.h"
+#include "application/orlidocontent.h"
 #include "application/orlidodoc.h"
 #include "application/orlidoview.h"
 #include "platform/files.h"
@@ -14,10 +16,15 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: orlido [--content DIR]\n"
+    "       orlido --check [DIR]\n"
     "  --content DIR  take UserData and the common sounds (Tillbaka.wav, Nej.wav, Ja.wav,\n"
     "                 JagValde.wav, WebBrowser.lnk) from DIR instead of the program's folder;\n"
     "                 the environment variable ORLIDO_CONTENT does the same.\n"
-    "Setup.txt is always read from the working directory.\n";
+    "  --check [DIR]  check the content (of DIR, or the one the board would use) and the\n"
+    "                 settings without starting the board; exit code 0 when all is well.\n"
+    "Setup.txt is read from the working directory, else from ~/.config/orlido/.\n"
+    "Without --content, the content is looked for beside the program, then in\n"
+    "~/.local/share/orlido/ and /usr/share/orlido/.\n";
 
 } // namespace
 
@@ -31,8 +38,16 @@ COrlidoApp::~COrlidoApp()
 bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments, const char* environmentValue,
                                   std::wstring& contentFolder, bool& helpAsked, std::string& error)
 {
+    bool checkAsked = false;
+    return ParseCommandLine(arguments, environmentValue, contentFolder, helpAsked, checkAsked, error);
+}
+
+bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments, const char* environmentValue,
+                                  std::wstring& contentFolder, bool& helpAsked, bool& checkAsked, std::string& error)
+{
     contentFolder.clear();
     helpAsked = false;
+    checkAsked = false;
     if (environmentValue && *environmentValue)
         contentFolder = platform::FromUtf8(environmentValue);
     const std::string prefix = "--content=";
@@ -40,6 +55,10 @@ bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments, con
         const std::string& argument = arguments[i];
         if (argument == "--help" || argument == "-h") {
             helpAsked = true;
+        } else if (argument == "--check") {
+            checkAsked = true;
+            if (i + 1 < arguments.size() && !arguments[i + 1].empty() && arguments[i + 1].front() != '-')
+                contentFolder = platform::FromUtf8(arguments[++i]);
         } else if (argument == "--content") {
             if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
                 error = "orlido: --content needs a folder";
@@ -60,8 +79,9 @@ bool COrlidoApp::InitInstance(const std::vector<std::string>& arguments)
 {
     std::wstring contentFolder;
     bool helpAsked = false;
+    bool checkAsked = false;
     std::string error;
-    if (!ParseCommandLine(arguments, std::getenv(ContentVariable), contentFolder, helpAsked, error)) {
+    if (!ParseCommandLine(arguments, std::getenv(ContentVariable), contentFolder, helpAsked, checkAsked, error)) {
         std::fprintf(stderr, "%s\n%s", error.c_str(), kUsage);
         m_nInitExitCode = 2;
         return false;
@@ -69,6 +89,12 @@ bool COrlidoApp::InitInstance(const std::vector<std::string>& arguments)
     if (helpAsked) {
         std::fputs(kUsage, stdout);
         m_nInitExitCode = 0;
+        return false;
+    }
+    if (checkAsked) {
+        // Before any window: the checker needs no display.
+        COrlidoCheck check(FindContentFolder(contentFolder), FindSetupFile(), COrlidoCheck::IsSwedishLocale());
+        m_nInitExitCode = check.Run(stdout);
         return false;
     }
     if (!contentFolder.empty() && !platform::IsFolder(contentFolder))

@@ -26,7 +26,8 @@ public:
 
     // Reads the arguments (without the program name), makes the frame, document and view,
     // runs the view's initial update and shows the window. False when the program must
-    // end: a bad command line (usage on stderr), --help, or no display.
+    // end: a bad command line (usage on stderr), --help, --check (which needs no window), or
+    // no display.
     bool InitInstance(const std::vector<std::string>& arguments);
     // InitInstance, the message loop, ExitInstance; the process exit code.
     int Run(const std::vector<std::string>& arguments);
@@ -44,6 +45,10 @@ public:
     // executable's folder. False (with a message in error) for a bad command line.
     static bool ParseCommandLine(const std::vector<std::string>& arguments, const char* environmentValue,
                                  std::wstring& contentFolder, bool& helpAsked, std::string& error);
+    // The same, and whether the content checker is asked for (--check [FOLDER]; its folder
+    // is the content folder).
+    static bool ParseCommandLine(const std::vector<std::string>& arguments, const char* environmentValue,
+                                 std::wstring& contentFolder, bool& helpAsked, bool& checkAsked, std::string& error);
 
 private:
     std::unique_ptr<CMainFrame> m_pMainFrame;

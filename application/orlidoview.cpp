@@ -1,12 +1,16 @@
 #include "application/orlidoview.h"
 
+#include "application/orlidocontent.h"
 #include "application/tqorlidomodule.h"
+#include "application/tqsetupfilelint.h"
+#include "application/orlidocheck.h"
 #include "platform/files.h"
 #include "platform/window.h"
 #include "superlibraries/tqdewindows/tqdewindowsnew.h"
 #include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
 #include "windowslibraries/tqdirectinput/tqdirectinput.h"
 
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -16,11 +20,18 @@ constexpr int VK_RETURN = 13;
 constexpr int VK_SPACE = 32;
 constexpr UINT kJoystickPollMs = 40;
 
-std::wstring WithOneTrailingSlash(std::wstring folder)
+// One line on stderr and in the trace for each key or value the settings parser lost.
+void WarnAboutLostSettings(const std::wstring& setupFile)
 {
-    while (!folder.empty() && folder.back() == L'/')
-        folder.pop_back();
-    return folder + L"/";
+    const bool swedish = COrlidoCheck::IsSwedishLocale();
+    const CTQSetupFileLint lint(setupFile);
+    for (const TSetupFinding& finding : lint.GetFindings()) {
+        if (!CTQSetupFileLint::IsLost(finding.Kind))
+            continue;
+        const std::wstring line = L"orlido: " + setupFile + L": " + CTQSetupFileLint::Describe(finding, swedish) + L"\n";
+        std::fputs(platform::ToUtf8(line).c_str(), stderr);
+        platform::Trace(line);
+    }
 }
 
 } // namespace
@@ -43,16 +54,18 @@ void COrlidoView::OnInitialUpdate()
     m_pDeWindows = new CTQDeWindows(m_hWnd);
     m_pDeWindows->ShowFullScreen(true);
 
-    m_strExeFolder = m_strContentFolder.empty() ? CTQDeWindows::GetExeFolder()
-                                                : WithOneTrailingSlash(m_strContentFolder);
+    m_strExeFolder = FindContentFolder(m_strContentFolder);
 
     const RECT client = platform::GetClientRect(m_hWnd);
     bool displayOk = false;
     // A display that cannot be made is not acted on here: drawing then has no effect.
     m_pDisplay = new CTQSurface(TQSURFACE_DISPLAY, client.right, client.bottom, displayOk, m_hWnd);
 
-    // A bare name: the settings file belongs to the working directory, not the content.
-    m_Settings = ReadStartupSettings(L"Setup.txt");
+    // The working directory's settings file, not the content's (the desktop's place for a
+    // user's settings when there is none). Keys the parser lost are told once, to the carer.
+    const std::wstring setupFile = FindSetupFile();
+    m_Settings = ReadStartupSettings(setupFile);
+    WarnAboutLostSettings(setupFile);
 
     OpenFirstJoystick();
 

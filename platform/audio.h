@@ -15,4 +15,8 @@ void PlaySoundSync(const std::wstring& path);
 // Stops whatever PlaySound* started.
 void StopSound();
 
+// Whether the player can open the file and finds a sound or film track in it. Nothing is
+// heard or shown; for the content checker, so that its answer is the player's own.
+bool CanPlayFile(const std::wstring& path);
+
 } // namespace platform

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -21,6 +22,9 @@ std::FILE* OpenFile(const std::wstring& path, const char* mode);
 bool ReadFileBytes(const std::wstring& path, std::size_t maxBytes, std::string& bytes);
 
 bool IsFolder(const std::wstring& path);
+// The names in a folder (resolved as above), sorted by their bytes; empty when it cannot
+// be read.
+std::vector<std::wstring> ListFolderNames(const std::wstring& folder);
 bool IsFile(const std::wstring& path);
 
 // The first file (not folder) in the pattern's folder whose name matches the last

@@ -118,6 +118,11 @@ constexpr COLORREF ColorFromArgb(std::uint32_t p)
 bool DecodePicture(const std::wstring& path, Image& image, SIZE cover = {});
 bool DecodePictureBytes(const unsigned char* data, std::size_t size, Image& image, SIZE cover = {});
 
+// The picture's width and height from its header, without decoding it (the first MiB of
+// the file is read). False when the file is no picture the decoder knows.
+bool PictureSize(const std::wstring& path, int& width, int& height);
+bool PictureSizeBytes(const unsigned char* data, std::size_t size, int& width, int& height);
+
 // Decodes several pictures at once, on at most std::thread::hardware_concurrency() threads
 // (the calling thread among them). images[i] is paths[i]'s picture, empty where it cannot
 // be decoded. Returns when every picture is done. Once *cancel is true no further picture

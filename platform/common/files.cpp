@@ -527,4 +527,9 @@ void SetTraceCapture(std::function<void(const std::wstring&)> capture)
     sink.capture = std::move(capture);
 }
 
+std::vector<std::wstring> ListFolderNames(const std::wstring& folder)
+{
+    return ListFolder(ResolvePath(folder));
+}
+
 } // namespace platform

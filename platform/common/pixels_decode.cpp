@@ -411,6 +411,70 @@ bool DecodePicture(const std::wstring& path, Image& image, SIZE cover)
     return outcome == Outcome::Decoded;
 }
 
+namespace {
+
+// Only trivially destructible objects live in this frame: libjpeg leaves it by longjmp.
+bool JpegSize(const unsigned char* data, std::size_t size, int& width, int& height)
+{
+    jpeg_decompress_struct info;
+    JpegError error;
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = JpegErrorExit;
+    error.manager.emit_message = JpegQuiet;
+    if (setjmp(error.jump)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&info, TRUE);
+    width = int(std::min<JDIMENSION>(info.image_width, INT32_MAX));
+    height = int(std::min<JDIMENSION>(info.image_height, INT32_MAX));
+    jpeg_destroy_decompress(&info);
+    return width > 0 && height > 0;
+}
+
+std::uint32_t ReadBig32(const unsigned char* p)
+{
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+} // namespace
+
+bool PictureSizeBytes(const unsigned char* data, std::size_t size, int& width, int& height)
+{
+    width = height = 0;
+    if (!data || size < 4)
+        return false;
+    if (data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
+        return JpegSize(data, size, width, height);
+    static const unsigned char kPngSignature[8] = { 0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A };
+    if (size >= 24 && std::memcmp(data, kPngSignature, 8) == 0 && std::memcmp(data + 12, "IHDR", 4) == 0) {
+        width = int(std::min<std::uint32_t>(ReadBig32(data + 16), INT32_MAX));
+        height = int(std::min<std::uint32_t>(ReadBig32(data + 20), INT32_MAX));
+    } else if (size >= 22 && data[0] == 'B' && data[1] == 'M' && Read32(data + 14) == 12) {
+        width = int(Read16(data + 18)); // the old OS/2 header: 16-bit sides
+        height = int(Read16(data + 20));
+    } else if (size >= 26 && data[0] == 'B' && data[1] == 'M') {
+        const auto bmpHeight = static_cast<std::int32_t>(Read32(data + 22));
+        width = int(std::min<std::uint32_t>(Read32(data + 18), INT32_MAX));
+        height = bmpHeight == INT32_MIN ? 0 : std::abs(bmpHeight);
+    }
+    return width > 0 && height > 0;
+}
+
+bool PictureSize(const std::wstring& path, int& width, int& height)
+{
+    width = height = 0;
+    std::FILE* file = OpenFile(path, "rb");
+    if (!file)
+        return false;
+    std::vector<unsigned char> bytes(std::size_t(1) << 20);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    std::fclose(file);
+    return PictureSizeBytes(bytes.data(), bytes.size(), width, height);
+}
+
 std::vector<Image> DecodePictures(const std::vector<std::wstring>& paths, SIZE cover,
                                   const std::atomic<bool>* cancel)
 {

@@ -354,4 +354,96 @@ void StopSound()
     SoundEngine::Instance().Stop();
 }
 
+namespace {
+
+// A second, silent and paused libmpv handle: it only opens files and reports their tracks.
+class PlayableProbe {
+public:
+    static PlayableProbe& Instance()
+    {
+        static PlayableProbe probe;
+        return probe;
+    }
+
+    bool CanPlay(const std::wstring& path)
+    {
+        std::lock_guard lock(m_mutex);
+        const std::wstring real = ResolvePath(path);
+        if (!m_mpv || !IsFile(real)) return false;
+        std::error_code ec;
+        const std::string file = std::filesystem::absolute(ToUtf8(real), ec).string();
+        if (ec) return false;
+        const char* cmd[] = {"loadfile", file.c_str(), "replace", nullptr};
+        if (mpv_command(m_mpv, cmd) < 0) return false;
+        const bool playable = WaitForLoad();
+        const char* stop[] = {"stop", nullptr};
+        mpv_command(m_mpv, stop);
+        DrainUntilIdle();
+        return playable;
+    }
+
+    PlayableProbe(const PlayableProbe&) = delete;
+    PlayableProbe& operator=(const PlayableProbe&) = delete;
+
+private:
+    PlayableProbe()
+    {
+        std::setlocale(LC_NUMERIC, "C");
+        m_mpv = mpv_create();
+        if (!m_mpv) return;
+        const char* options[][2] = {
+            {"config", "no"}, {"terminal", "no"}, {"idle", "yes"}, {"pause", "yes"}, {"ao", "null"},
+            {"vo", "null"}, {"load-scripts", "no"}, {"ytdl", "no"}, {"input-default-bindings", "no"},
+            {"load-unsafe-playlists", "no"}, {"osc", "no"},
+        };
+        for (const auto& option : options) mpv_set_option_string(m_mpv, option[0], option[1]);
+        if (mpv_initialize(m_mpv) < 0) {
+            mpv_terminate_destroy(m_mpv);
+            m_mpv = nullptr;
+        }
+    }
+
+    ~PlayableProbe()
+    {
+        if (m_mpv) mpv_terminate_destroy(m_mpv);
+    }
+
+    // True once the file is open with at least one track; false when mpv gives it up (also
+    // when it turns out to be a playlist, which the board would not follow).
+    bool WaitForLoad()
+    {
+        const auto deadline = Clock::now() + kLoadTimeout;
+        while (Clock::now() < deadline) {
+            const mpv_event* event = mpv_wait_event(m_mpv, 0.5);
+            if (event->event_id == MPV_EVENT_FILE_LOADED) {
+                std::int64_t tracks = 0;
+                mpv_get_property(m_mpv, "track-list/count", MPV_FORMAT_INT64, &tracks);
+                return tracks > 0;
+            }
+            if (event->event_id == MPV_EVENT_END_FILE || event->event_id == MPV_EVENT_SHUTDOWN) return false;
+        }
+        return false;
+    }
+
+    // The stop's end-of-file event is taken here, so that the next file's wait sees its own.
+    void DrainUntilIdle()
+    {
+        const auto deadline = Clock::now() + kLoadTimeout;
+        while (Clock::now() < deadline) {
+            const mpv_event* event = mpv_wait_event(m_mpv, 0.5);
+            if (event->event_id == MPV_EVENT_IDLE || event->event_id == MPV_EVENT_SHUTDOWN) return;
+        }
+    }
+
+    std::mutex m_mutex;
+    mpv_handle* m_mpv = nullptr;
+};
+
+} // namespace
+
+bool CanPlayFile(const std::wstring& path)
+{
+    return PlayableProbe::Instance().CanPlay(path);
+}
+
 } // namespace platform

@@ -8,6 +8,7 @@
 #include "platform/fake/fake_desktop.h"
 #include "platform/fake/fake_messageloop.h"
 #include "platform/fake/fake_window.h"
+#include "platform/files.h"
 #include "platform/messageloop.h"
 #include "platform/window.h"
 #include "superlibraries/tqdewindows/tqdewindowsnew.h"
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <functional>
 #include <list>
 #include <memory>
@@ -181,6 +183,105 @@ TEST_F(BoardStartup, ContentVariableIsOverriddenByTheOption)
     EXPECT_EQ(folder, L"/from/variable");
     ASSERT_TRUE(COrlidoApp::ParseCommandLine({"--content=/from/option"}, "/from/variable", folder, help, error));
     EXPECT_EQ(folder, L"/from/option");
+}
+
+TEST_F(BoardStartup, CheckOptionTakesAnOptionalFolderAndOpensNoWindow)
+{
+    std::wstring folder;
+    bool help = false;
+    bool check = false;
+    std::string error;
+    ASSERT_TRUE(COrlidoApp::ParseCommandLine({"--check"}, "/from/variable", folder, help, check, error));
+    EXPECT_TRUE(check);
+    EXPECT_EQ(folder, L"/from/variable");
+    ASSERT_TRUE(COrlidoApp::ParseCommandLine({"--check", "/to/check"}, nullptr, folder, help, check, error));
+    EXPECT_EQ(folder, L"/to/check");
+    ASSERT_TRUE(COrlidoApp::ParseCommandLine({"--check", "--content", "/c"}, nullptr, folder, help, check, error));
+    EXPECT_EQ(folder, L"/c");
+
+    WriteContent("app");
+    fake::SetExecutablePath(m_folder.Path("app/orlido"));
+    WorkingDirectory inWork(m_folder.Root / "work");
+    COrlidoApp app;
+    EXPECT_FALSE(app.InitInstance({"--check"}));
+    EXPECT_EQ(app.GetMainFrame(), nullptr);
+    // The fixture's content has no WebBrowser.lnk: a problem, so the exit code is 1.
+    EXPECT_EQ(app.GetInitExitCode(), 1);
+}
+
+// Keys the settings parser loses are told once each at start-up, on stderr and in the trace,
+// with the key, the value and the fix; the settings stay as the parser read them.
+TEST_F(BoardStartup, LostSettingsAreToldOnceAtStart)
+{
+    struct Case {
+        std::string setup;
+        const wchar_t* line;  // empty: no line at all
+    };
+    const Case cases[] = {
+        {"#MAINMODE Scan", L"\"#MAINMODE Scan\" is not read: the last word of the file needs a line end after it. "
+                           L"Press Enter after Scan and save."},
+        {"\xEF\xBB\xBF#MAINMODE Scan\n", L"\"#MAINMODE Scan\" is not read: a byte-order mark (BOM) stands before it."},
+        {std::string("\xFF\xFE#\0M\0A\0I\0N\0M\0O\0D\0E\0 \0S\0c\0a\0n\0\n\0", 32),
+         L"\"#MAINMODE Scan\" is not read: the file is saved as UTF-16 (Unicode)"},
+        {"#MAINMODE scan\n", L"\"#MAINMODE scan\": the board starts in standard mode, because only \"Scan\" with a "
+                             L"capital S selects scan mode. Write Scan."},
+        {"#mainmode Scan\n", L"\"#mainmode\" is not read: the key is written #MAINMODE"},
+        {"#MAINMODE Scan\n#NOTE the rest is a comment\n#SCANPERIOD -1\n", L""},
+    };
+    ::setenv("LANG", "C", 1);
+    WriteContent("app");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(platform::ToUtf8(c.line));
+        SetUp();
+        std::vector<std::wstring> lines;
+        platform::SetTraceCapture([&](const std::wstring& text) {
+            if (text.find(L"Setup.txt") != std::wstring::npos) lines.push_back(text);
+        });
+        Start(c.setup, "app/orlido");
+        platform::SetTraceCapture(nullptr);
+        if (*c.line == 0) {
+            EXPECT_TRUE(lines.empty()) << platform::ToUtf8(lines.front());
+        } else {
+            ASSERT_EQ(lines.size(), 1u);
+            EXPECT_EQ(lines[0].rfind(L"orlido: Setup.txt: ", 0), 0u) << platform::ToUtf8(lines[0]);
+            EXPECT_NE(lines[0].find(c.line), std::wstring::npos) << platform::ToUtf8(lines[0]);
+            EXPECT_FALSE(View().GetModule()->IsScanMode());
+        }
+        m_app.reset();
+    }
+    ::unsetenv("LANG");
+}
+
+// Installed, the board finds a carer's content and settings where the desktop keeps a
+// user's files, but only when its own places hold none.
+TEST_F(BoardStartup, ContentAndSettingsFromTheUsersFoldersWhenTheProgramsOwnHoldNone)
+{
+    WriteContent("home/.local/share/orlido");
+    m_folder.Write("home/.config/orlido/Setup.txt", "#SCANPERIOD 1234\n");
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home ? home : "";
+    ::setenv("HOME", m_folder.Root.string().append("/home").c_str(), 1);
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::setenv("XDG_DATA_DIRS", m_folder.Root.string().append("/nowhere").c_str(), 1);
+    ::setenv("XDG_CONFIG_DIRS", m_folder.Root.string().append("/nowhere").c_str(), 1);
+
+    Start("", "bin/orlido");
+    EXPECT_EQ(View().GetExeFolder(), m_folder.Path("home/.local/share/orlido") + L"/");
+    EXPECT_EQ(View().GetSettings().ScanPeriod, 1234);
+    EXPECT_TRUE(View().GetModule()->HasPage());
+    m_app.reset();
+
+    // The executable's folder and the working directory come first.
+    SetUp();
+    WriteContent("bin");
+    Start("#SCANPERIOD 4321\n", "bin/orlido");
+    EXPECT_EQ(View().GetExeFolder(), m_folder.Path("bin/"));
+    EXPECT_EQ(View().GetSettings().ScanPeriod, 4321);
+    m_app.reset();
+    ::unsetenv("XDG_DATA_DIRS");
+    ::unsetenv("XDG_CONFIG_DIRS");
+    ::setenv("HOME", savedHome.c_str(), 1);
 }
 
 TEST_F(BoardStartup, PaintsBeforeTheTimerGiveOneRedrawAndTheBanner)

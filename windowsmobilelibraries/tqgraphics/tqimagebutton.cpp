@@ -100,12 +100,17 @@ CTQImageButton::CTQImageButton(int width, int height, int fontHeight, bool& ok)
 
 CTQImageButton::~CTQImageButton() = default;
 
+std::wstring CTQImageButton::FindSoundPath(const std::wstring& picturePath)
+{
+    return FirstExisting(SoundStem(picturePath), {L".mp3", L".wma", L".wav", L".wmv"});
+}
+
 void CTQImageButton::FindCompanionFiles(const std::wstring& picturePath)
 {
     const std::size_t dot = picturePath.rfind(L'.');
     m_strBasePath = dot == std::wstring::npos ? std::wstring() : picturePath.substr(0, dot);
     m_strPicturePath = FirstExisting(m_strBasePath, {L".jpg", L".bmp", L".png"});
-    m_strSoundPath = FirstExisting(SoundStem(picturePath), {L".mp3", L".wma", L".wav", L".wmv"});
+    m_strSoundPath = FindSoundPath(picturePath);
     m_strTextPath = m_strBasePath + L".txt";
 }
 

@@ -58,6 +58,9 @@ public:
 
     std::wstring GetPicturePath() const { return m_strPicturePath; }
     std::wstring GetSoundPath() const { return m_strSoundPath; }
+    // The sound a picture file gets: the first of ".mp3", ".wma", ".wav", ".wmv" after the
+    // first six characters of its name; empty when there is none.
+    static std::wstring FindSoundPath(const std::wstring& picturePath);
     std::wstring GetTextPath() const { return m_strTextPath; }
     void SetSoundPath(std::wstring path) { m_strSoundPath = std::move(path); }
 

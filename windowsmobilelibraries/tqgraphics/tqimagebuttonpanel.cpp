@@ -201,6 +201,11 @@ void CTQImageButtonPanel::OnBlinkTick()
     if (!m_bPresentSuspended && m_pOwner) m_pOwner->PresentRect(area.left, area.top, area.right, area.bottom);
 }
 
+bool CTQImageButtonPanel::FindPicture(const std::wstring& prefix, int number, std::wstring& path)
+{
+    return FindNumberedPicture(prefix, number, path);
+}
+
 bool CTQImageButtonPanel::HasPictures(const std::wstring& prefix)
 {
     std::wstring path;

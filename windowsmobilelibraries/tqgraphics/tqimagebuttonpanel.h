@@ -46,6 +46,8 @@ public:
     // How many numbered pictures follow each other from 00001 under the prefix; the search
     // stops at limit.
     static int CountPictures(const std::wstring& prefix, int limit);
+    // The file that is picture number (1, 2, ...) under the prefix, as the panel finds it.
+    static bool FindPicture(const std::wstring& prefix, int number, std::wstring& path);
     // One picture button per numbered picture (".jpg" before ".png" for each number,
     // numbers from 00001 without a gap); returns how many numbered pictures it found.
     // Every found picture gets an index, also one that cannot be loaded (a placeholder

@@ -1,0 +1,542 @@
+#include "application/orlidocheck.h"
+
+#include "application/tqsetupfilelint.h"
+#include "application/tqstartupsettings.h"
+#include "platform/audio.h"
+#include "platform/files.h"
+#include "platform/pixels.h"
+#include "superlibraries/tqstandard/tqstandard_wm.h"
+#include "windowsmobilelibraries/tqgraphics/tqimagebutton.h"
+#include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
+
+#include <cstdlib>
+#include <cwctype>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+// A picture above this many pixels is shown, but makes its page slow to open.
+constexpr std::int64_t kLargePicturePixels = std::int64_t(24) * 1000 * 1000;
+constexpr std::size_t kWebAddressBytes = 100;
+
+std::wstring Upper(std::wstring text)
+{
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+    return text;
+}
+
+std::wstring Number(long long n)
+{
+    return std::to_wstring(n);
+}
+
+// The number of a name made of the letter and five digits (and then anything), or -1.
+int NumberAfterLetter(const std::wstring& upperName, wchar_t letter)
+{
+    if (upperName.size() < 6 || upperName[0] != letter) return -1;
+    int number = 0;
+    for (std::size_t i = 1; i < 6; ++i) {
+        if (upperName[i] < L'0' || upperName[i] > L'9') return -1;
+        number = number * 10 + (upperName[i] - L'0');
+    }
+    return number;
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::wstring FileName(const std::wstring& path)
+{
+    const std::size_t slash = path.rfind(L'/');
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring JoinNames(const std::vector<std::wstring>& names)
+{
+    std::wstring joined;
+    for (const std::wstring& name : names) joined += (joined.empty() ? L"" : L", ") + name;
+    return joined;
+}
+
+std::wstring FirstOpenable(const std::wstring& stem, std::initializer_list<const wchar_t*> extensions)
+{
+    for (const wchar_t* extension : extensions) {
+        if (CanOpenFile(stem + extension)) return platform::ResolvePath(stem + extension);
+    }
+    return {};
+}
+
+// Whether a program name or path names something this machine can start: an executable
+// file, given by its path or found on PATH.
+bool CanStart(const std::wstring& program)
+{
+    if (program.empty()) return false;
+    if (program.find(L'/') != std::wstring::npos)
+        return ::access(platform::ToUtf8(program).c_str(), X_OK) == 0 && platform::IsFile(program);
+    const char* path = std::getenv("PATH");
+    std::wstring folders = path ? platform::FromUtf8(path) : L"/usr/local/bin:/usr/bin:/bin";
+    std::size_t start = 0;
+    while (start <= folders.size()) {
+        std::size_t colon = folders.find(L':', start);
+        if (colon == std::wstring::npos) colon = folders.size();
+        const std::wstring candidate = folders.substr(start, colon - start) + L"/" + program;
+        if (colon > start && ::access(platform::ToUtf8(candidate).c_str(), X_OK) == 0 && platform::IsFile(candidate))
+            return true;
+        start = colon + 1;
+    }
+    return false;
+}
+
+// The program a shortcut starts, as far as it can be told without starting it: the first
+// word of a desktop entry's Exec= line. Empty for anything else.
+std::wstring ShortcutProgram(const std::string& bytes)
+{
+    const std::wstring text = platform::DecodeText8(bytes);
+    std::size_t line = 0;
+    while (line < text.size()) {
+        std::size_t end = text.find(L'\n', line);
+        if (end == std::wstring::npos) end = text.size();
+        const std::wstring row = text.substr(line, end - line);
+        if (row.rfind(L"Exec=", 0) == 0) {
+            std::wstring command = row.substr(5);
+            if (!command.empty() && command.front() == L'"') {
+                const std::size_t quote = command.find(L'"', 1);
+                return command.substr(1, quote == std::wstring::npos ? std::wstring::npos : quote - 1);
+            }
+            return command.substr(0, command.find_first_of(L" \t\r"));
+        }
+        line = end + 1;
+    }
+    return {};
+}
+
+} // namespace
+
+COrlidoCheck::COrlidoCheck(std::wstring contentFolder, std::wstring setupFile, bool swedish)
+    : m_strContentFolder(std::move(contentFolder)), m_strSetupFile(std::move(setupFile)), m_bSwedish(swedish)
+{
+    if (m_strContentFolder.empty() || m_strContentFolder.back() != L'/') m_strContentFolder += L'/';
+}
+
+bool COrlidoCheck::IsSwedishLocale()
+{
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value && *value) return std::string(value).rfind("sv", 0) == 0;
+    }
+    return false;
+}
+
+std::wstring COrlidoCheck::T(const std::wstring& english, const std::wstring& swedish) const
+{
+    return m_bSwedish ? swedish : english;
+}
+
+void COrlidoCheck::Problem(std::vector<TLine>& to, const std::wstring& file, const std::wstring& english,
+                           const std::wstring& swedish)
+{
+    ++m_nProblems;
+    to.push_back({true, file, T(english, swedish)});
+}
+
+void COrlidoCheck::Note(std::vector<TLine>& to, const std::wstring& file, const std::wstring& english,
+                        const std::wstring& swedish)
+{
+    ++m_nNotes;
+    to.push_back({false, file, T(english, swedish)});
+}
+
+int COrlidoCheck::Run(std::FILE* out)
+{
+    CheckSettings();
+    CheckPages();
+    CheckCommonFiles(ReadStartupSettings(m_strSetupFile).Mode == L"Scan");
+
+    std::error_code ec;
+    const auto folder = std::filesystem::absolute(platform::ToUtf8(m_strContentFolder), ec).lexically_normal();
+    std::fprintf(out, "%s %s\n", platform::ToUtf8(T(L"Content:", L"Innehåll:")).c_str(),
+                 platform::ToUtf8(platform::DecodeText8(folder.string())).c_str());
+    std::fprintf(out, "%s %s\n", platform::ToUtf8(T(L"Settings:", L"Inställningar:")).c_str(),
+                 platform::ToUtf8(Shown(m_strSetupFile)).c_str());
+    Print(out, m_Settings);
+    Print(out, m_Common);
+    Print(out, m_Pages);
+    const std::wstring summary =
+        T(Number(m_nPages) + L" pages, " + Number(m_nPictures) + L" pictures, " + Number(m_nProblems) +
+              L" problems, " + Number(m_nNotes) + L" notes.",
+          Number(m_nPages) + L" sidor, " + Number(m_nPictures) + L" bilder, " + Number(m_nProblems) +
+              L" problem, " + Number(m_nNotes) + L" anmärkningar.");
+    std::fprintf(out, "%s\n", platform::ToUtf8(summary).c_str());
+    return m_nProblems > 0 ? 1 : 0;
+}
+
+// Names as the carer sees them: names that are not UTF-8 (Windows-1252 from a copied
+// folder) shown as their characters.
+std::wstring COrlidoCheck::Shown(const std::wstring& path) const
+{
+    std::wstring shown = path;
+    if (shown.rfind(m_strContentFolder, 0) == 0 && shown.size() > m_strContentFolder.size())
+        shown = shown.substr(m_strContentFolder.size());
+    else if (!shown.empty() && shown.front() != L'/') {
+        std::error_code ec;
+        const auto absolute = std::filesystem::absolute(platform::ToUtf8(shown), ec).lexically_normal();
+        if (!ec) shown = platform::FromUtf8(absolute.string());
+    }
+    return platform::DecodeText8(platform::ToUtf8(shown));
+}
+
+void COrlidoCheck::Print(std::FILE* out, const std::vector<TLine>& lines) const
+{
+    for (const TLine& line : lines) {
+        const std::wstring label = line.Problem ? L"problem: " : T(L"note: ", L"obs: ");
+        std::fprintf(out, "%s%s: %s\n", platform::ToUtf8(label).c_str(), platform::ToUtf8(Shown(line.File)).c_str(),
+                     platform::ToUtf8(line.Text).c_str());
+    }
+}
+
+void COrlidoCheck::CheckSettings()
+{
+    if (!platform::IsFile(m_strSetupFile)) {
+        Note(m_Settings, m_strSetupFile,
+             L"there is none: the board starts in standard mode with its usual times. Put a Setup.txt in the "
+             L"folder the board is started from, or in ~/.config/orlido/, to change that.",
+             L"den finns inte: tavlan startar i standardläge med sina vanliga tider. Lägg en Setup.txt i mappen "
+             L"som tavlan startas från, eller i ~/.config/orlido/, för att ändra det.");
+        return;
+    }
+    const CTQSetupFileLint lint(m_strSetupFile);
+    for (const TSetupFinding& finding : lint.GetFindings()) {
+        const bool problem = CTQSetupFileLint::IsProblem(finding.Kind);
+        (problem ? m_nProblems : m_nNotes)++;
+        m_Settings.push_back({problem, m_strSetupFile, CTQSetupFileLint::Describe(finding, m_bSwedish)});
+    }
+}
+
+void COrlidoCheck::CheckPages()
+{
+    const std::wstring userData = m_strContentFolder + L"UserData";
+    const std::wstring first = userData + L"/L00001";
+    if (!platform::IsFolder(userData)) {
+        Problem(m_Pages, userData,
+                L"is missing: the board has no pages and shows an empty screen. Put the UserData folder here, "
+                L"or give the folder that holds it (orlido --content FOLDER).",
+                L"saknas: tavlan har inga sidor och visar en tom skärm. Lägg mappen UserData här, eller ange "
+                L"mappen som har den (orlido --content MAPP).");
+        return;
+    }
+    if (!platform::IsFolder(first) || !CTQImageButtonPanel::HasPictures(first + L"/B")) {
+        Problem(m_Pages, first,
+                L"holds no picture B00001: the board has no first page and shows an empty screen. Make the "
+                L"folder L00001 in UserData and put the first page's pictures in it.",
+                L"har ingen bild B00001: tavlan har ingen första sida och visar en tom skärm. Skapa mappen "
+                L"L00001 i UserData och lägg första sidans bilder där.");
+        return;
+    }
+    CheckPage(platform::ResolvePath(first), 1);
+}
+
+void COrlidoCheck::CheckPage(const std::wstring& folder, int level)
+{
+    ++m_nPages;
+    std::map<int, std::vector<std::wstring>> pictures;
+    std::set<int> subFolders;
+    std::map<int, std::vector<std::wstring>> companions;
+    for (const std::wstring& name : platform::ListFolderNames(folder)) {
+        const std::wstring upper = Upper(name);
+        if (platform::IsFolder(folder + L"/" + name)) {
+            if (upper.size() == 6 && NumberAfterLetter(upper, L'L') >= 0) subFolders.insert(NumberAfterLetter(upper, L'L'));
+            continue;
+        }
+        const int b = NumberAfterLetter(upper, L'B');
+        if (b >= 0 && (EndsWith(upper, L".JPG") || EndsWith(upper, L".PNG"))) {
+            pictures[b].push_back(name);
+        } else if (upper.size() > 6 && upper[6] == L'.') {
+            for (const wchar_t letter : {L'B', L'M', L'W'}) {
+                if (NumberAfterLetter(upper, letter) >= 0) companions[NumberAfterLetter(upper, letter)].push_back(name);
+            }
+        }
+    }
+
+    // The page holds pictures 1 to n, n + 1 being the first number the board cannot find.
+    int count = 0;
+    std::wstring path;
+    while (count < 99999 && CTQImageButtonPanel::FindPicture(folder + L"/B", count + 1, path)) ++count;
+
+    std::vector<std::wstring> hidden;
+    for (const auto& [number, names] : pictures) {
+        if (number > count) hidden.insert(hidden.end(), names.begin(), names.end());
+    }
+    if (!hidden.empty()) {
+        const std::wstring missing = L"B" + IntToText5(count + 1);
+        Problem(m_Pages, folder,
+                L"there is no picture " + missing + L", so the page ends before it and " + JoinNames(hidden) +
+                    L" is never shown. Number the pictures from 00001 without a gap.",
+                L"bild " + missing + L" saknas, så sidan slutar före den och " + JoinNames(hidden) +
+                    L" visas aldrig. Numrera bilderna från 00001 utan lucka.");
+    }
+    if (count > MaxPictures) {
+        Problem(m_Pages, folder,
+                Number(count) + L" pictures: a page shows twelve, so pictures 13 to " + Number(count) +
+                    L" are never shown. Move them to a sub-page.",
+                Number(count) + L" bilder: en sida visar tolv, så bild 13 till " + Number(count) +
+                    L" visas aldrig. Flytta dem till en undersida.");
+    }
+    const int shown = std::min(count, MaxPictures);
+    for (int number = 1; number <= shown; ++number) CheckPictureNumber(folder, number, pictures[number], level);
+
+    for (const int number : subFolders) {
+        if (number > shown) {
+            Problem(m_Pages, folder + L"/L" + IntToText5(number),
+                    L"belongs to no picture on its page (there is no picture " + Number(number) +
+                        L" shown), so it is never opened. Add picture B" + IntToText5(number) + L", or renumber the folder.",
+                    L"hör inte till någon bild på sin sida (bild " + Number(number) +
+                        L" visas inte), så den öppnas aldrig. Lägg till bild B" + IntToText5(number) +
+                        L", eller numrera om mappen.");
+        }
+    }
+    for (const auto& [number, names] : companions) {
+        if (number > shown) {
+            for (const std::wstring& name : names) {
+                Note(m_Pages, folder + L"/" + name,
+                     L"belongs to no picture shown on this page, so it is never used.",
+                     L"hör inte till någon bild som visas på sidan, så den används aldrig.");
+            }
+        }
+    }
+}
+
+void COrlidoCheck::CheckPictureNumber(const std::wstring& folder, int number, const std::vector<std::wstring>& files,
+                                      int level)
+{
+    std::wstring path;
+    CTQImageButtonPanel::FindPicture(folder + L"/B", number, path);
+    path = platform::ResolvePath(path);
+    ++m_nPictures;
+    if (files.size() > 1) {
+        std::vector<std::wstring> others;
+        for (const std::wstring& name : files) {
+            if (name != FileName(path)) others.push_back(name);
+        }
+        Problem(m_Pages, path,
+                JoinNames(others) + L" has the same picture number; the board shows " + FileName(path) +
+                    L". Remove or renumber the other.",
+                JoinNames(others) + L" har samma bildnummer; tavlan visar " + FileName(path) +
+                    L". Ta bort eller numrera om den andra.");
+    }
+    CheckPicture(path);
+
+    const std::wstring sound = CTQImageButton::FindSoundPath(path);
+    if (sound.empty()) {
+        const std::wstring wav = L"B" + IntToText5(number) + L".wav";
+        Problem(m_Pages, path,
+                L"has no sound: choosing it only shows the box \"Fel: Ljudfilen till denna bild saknas.\". Put " +
+                    wav + L" (or .mp3, .wma) beside it.",
+                L"har inget ljud: att välja den visar bara rutan \"Fel: Ljudfilen till denna bild saknas.\". Lägg " +
+                    wav + L" (eller .mp3, .wma) bredvid den.");
+    } else {
+        CheckSound(platform::ResolvePath(sound));
+    }
+    const std::wstring activity = CheckActivities(folder, number);
+    CheckSubPage(folder, number, activity, level);
+}
+
+void COrlidoCheck::CheckSubPage(const std::wstring& folder, int number, const std::wstring& activity, int level)
+{
+    const std::wstring sub = folder + L"/L" + IntToText5(number);
+    if (!platform::IsFolder(sub)) return;
+    const std::wstring real = platform::ResolvePath(sub);
+    if (!activity.empty()) {
+        Problem(m_Pages, real,
+                L"is never opened: choosing picture " + Number(number) + L" starts " + activity +
+                    L" instead. Remove the one you do not want.",
+                L"öppnas aldrig: att välja bild " + Number(number) + L" startar " + activity +
+                    L" i stället. Ta bort det du inte vill ha.");
+    } else if (platform::ListFolderNames(real).empty()) {
+        Problem(m_Pages, real,
+                L"is empty, so choosing picture " + Number(number) + L" opens no page. Put pictures in it, or "
+                L"remove it.",
+                L"är tom, så att välja bild " + Number(number) + L" öppnar ingen sida. Lägg bilder i den, eller "
+                L"ta bort den.");
+    } else if (!CTQImageButtonPanel::HasPictures(real + L"/B")) {
+        Problem(m_Pages, real,
+                L"holds no picture B00001, so choosing picture " + Number(number) + L" opens no page. Number its "
+                L"pictures from B00001.",
+                L"har ingen bild B00001, så att välja bild " + Number(number) + L" öppnar ingen sida. Numrera "
+                L"dess bilder från B00001.");
+    } else if (level + 1 > MaxLevels) {
+        Problem(m_Pages, real,
+                L"lies deeper than the board goes (" + Number(MaxLevels) + L" pages down from the first), so it "
+                L"is never opened. Move it higher up.",
+                L"ligger djupare än tavlan når (" + Number(MaxLevels) + L" sidor ned från den första), så den "
+                L"öppnas aldrig. Flytta den högre upp.");
+    } else {
+        CheckPage(real, level + 1);
+    }
+}
+
+void COrlidoCheck::CheckPicture(const std::wstring& path)
+{
+    int width = 0;
+    int height = 0;
+    const bool sized = platform::PictureSize(path, width, height);
+    const std::wstring size = Number(width) + L"×" + Number(height);
+    const std::int64_t pixels = std::int64_t(width) * height;
+    platform::Image image;
+    if (!platform::DecodePicture(path, image)) {
+        if (sized && (pixels > platform::kMaxImagePixels || width > platform::kMaxImageSide ||
+                      height > platform::kMaxImageSide)) {
+            Problem(m_Pages, path,
+                    L"is too large to show (" + size + L" pixels): it shows as an empty frame. Save it smaller, "
+                    L"for example 1920×1080.",
+                    L"är för stor för att visas (" + size + L" bildpunkter): den visas som en tom ram. Spara den "
+                    L"mindre, till exempel 1920×1080.");
+        } else {
+            Problem(m_Pages, path,
+                    L"cannot be read as a picture: it shows as an empty frame. Save it again as JPEG or PNG.",
+                    L"kan inte läsas som bild: den visas som en tom ram. Spara den igen som JPEG eller PNG.");
+        }
+        return;
+    }
+    if (sized && pixels > kLargePicturePixels) {
+        Note(m_Pages, path,
+             L"is very large (" + size + L" pixels): the board shows it reduced, but its page opens more slowly. "
+             L"1920×1080 is plenty.",
+             L"är mycket stor (" + size + L" bildpunkter): tavlan visar den förminskad, men sidan öppnas "
+             L"långsammare. 1920×1080 räcker gott.");
+    }
+}
+
+void COrlidoCheck::CheckSound(const std::wstring& path)
+{
+    std::string bytes;
+    if (platform::ReadFileBytes(path, 1, bytes) && bytes.empty()) {
+        Note(m_Pages, path, L"is empty: the board plays a short beep for it.",
+             L"är tom: tavlan spelar ett kort pip för den.");
+    } else if (!platform::CanPlayFile(path)) {
+        Problem(m_Pages, path,
+                L"cannot be played: the board plays a short beep instead. Save it again as WAV or MP3.",
+                L"kan inte spelas: tavlan spelar ett kort pip i stället. Spara den igen som WAV eller MP3.");
+    }
+}
+
+// The companion files of picture number, in the order the board tries them. Returns what
+// the picture starts (the file's name), or empty when it starts nothing.
+std::wstring COrlidoCheck::CheckActivities(const std::wstring& folder, int number)
+{
+    const std::wstring digits = IntToText5(number);
+    const std::wstring shortcut = FirstOpenable(folder + L"/B" + digits, {L".lnk"});
+    const std::wstring media = FirstOpenable(folder + L"/M" + digits, {L".wmv", L".wma", L".mp3"});
+    const std::wstring web = FirstOpenable(folder + L"/W" + digits, {L".txt"});
+    std::wstring activity;
+    for (const std::wstring& file : {shortcut, media, web}) {
+        if (file.empty()) continue;
+        if (!activity.empty()) {
+            Note(m_Pages, file, L"is never used: picture " + Number(number) + L" starts " + activity + L" first.",
+                 L"används aldrig: bild " + Number(number) + L" startar " + activity + L" först.");
+            continue;
+        }
+        activity = FileName(file);
+        if (file == shortcut) CheckShortcut(m_Pages, file, true);
+        if (file == media) CheckMedia(file);
+        if (file == web) CheckWebAddress(file);
+    }
+    if (shortcut.empty() && media.empty()) ++m_nPlainPictures;
+    return activity;
+}
+
+void COrlidoCheck::CheckMedia(const std::wstring& path)
+{
+    if (!platform::CanPlayFile(path)) {
+        Problem(m_Pages, path,
+                L"cannot be played by the board's player: choosing its picture shows an error box. Convert it "
+                L"again (a film to .wmv, music to .mp3).",
+                L"kan inte spelas av tavlans spelare: att välja bilden visar en felruta. Konvertera den igen "
+                L"(en film till .wmv, musik till .mp3).");
+    }
+}
+
+void COrlidoCheck::CheckWebAddress(const std::wstring& path)
+{
+    ++m_nWebAddresses;
+    std::string bytes;
+    platform::ReadFileBytes(path, kWebAddressBytes, bytes);
+    if (bytes.find_first_not_of(" \t\r\n") == std::string::npos) {
+        Problem(m_Pages, path, L"is empty: the web browser opens without an address. Write the address in it.",
+                L"är tom: webbläsaren öppnas utan adress. Skriv adressen i den.");
+    }
+}
+
+// Whether the shortcut's program can be started here; says so when not, as a problem or
+// as a note.
+bool COrlidoCheck::CheckShortcut(std::vector<TLine>& to, const std::wstring& path, bool problem)
+{
+    std::string bytes;
+    platform::ReadFileBytes(path, 64 * 1024, bytes);
+    const std::wstring program = ShortcutProgram(bytes);
+    if (!program.empty() && CanStart(program)) return true;
+    const std::wstring english = program.empty()
+                                     ? L"names no program this board can start. Make it a desktop entry with an "
+                                       L"Exec= line (see the README)."
+                                     : L"starts " + program + L", which is not installed here. Install it, or "
+                                                              L"change the shortcut's Exec= line.";
+    const std::wstring swedish = program.empty()
+                                     ? L"anger inget program som tavlan kan starta. Gör den till en skrivbordsfil "
+                                       L"med en Exec=-rad (se README)."
+                                     : L"startar " + program + L", som inte finns installerat här. Installera det, "
+                                                               L"eller ändra genvägens Exec=-rad.";
+    if (problem)
+        Problem(to, path, english, swedish);
+    else
+        Note(to, path, english, swedish);
+    return false;
+}
+
+void COrlidoCheck::CheckCommonFiles(bool scanMode)
+{
+    struct TCommonSound {
+        const wchar_t* Name;
+        const wchar_t* English;
+        const wchar_t* Swedish;
+    };
+    const TCommonSound sounds[] = {
+        {L"Tillbaka.wav", L"the answer bar's \"Tillbaka\"", L"svarsradens \"Tillbaka\""},
+        {L"Nej.wav", L"the answer bar's \"Nej\"", L"svarsradens \"Nej\""},
+        {L"Ja.wav", L"the answer bar's \"Ja\"", L"svarsradens \"Ja\""},
+        {L"JagValde.wav", L"a choice in scan mode", L"ett val i skanningsläge"},
+    };
+    for (const TCommonSound& sound : sounds) {
+        const std::wstring path = m_strContentFolder + sound.Name;
+        if (CanOpenFile(path)) {
+            CheckSound(platform::ResolvePath(path));
+            continue;
+        }
+        const std::wstring english = L"is missing: " + std::wstring(sound.English) +
+                                     L" plays a short beep instead. Put " + sound.Name + L" beside UserData.";
+        const std::wstring swedish = L"saknas: " + std::wstring(sound.Swedish) +
+                                     L" spelar ett kort pip i stället. Lägg " + sound.Name + L" bredvid UserData.";
+        const bool used = scanMode || std::wstring(sound.Name) != L"JagValde.wav";
+        if (used)
+            Problem(m_Common, path, english, swedish);
+        else
+            Note(m_Common, path, english, swedish);
+    }
+
+    const std::wstring browser = m_strContentFolder + L"WebBrowser.lnk";
+    if (CanOpenFile(browser)) {
+        CheckShortcut(m_Common, platform::ResolvePath(browser), m_nWebAddresses > 0);
+    } else if (m_nPlainPictures > 0) {
+        Problem(m_Common, browser,
+                L"is missing: choosing any of the " + Number(m_nPlainPictures) +
+                    L" pictures without a shortcut or a film first shows the box \"Fel: Filen WebBrowser.lnk "
+                    L"saknas.\". Put a shortcut to the web browser here (see the README).",
+                L"saknas: att välja någon av de " + Number(m_nPlainPictures) +
+                    L" bilderna utan genväg eller film visar först rutan \"Fel: Filen WebBrowser.lnk saknas.\". "
+                    L"Lägg en genväg till webbläsaren här (se README).");
+    }
+}
