@@ -167,11 +167,13 @@ int COrlidoCheck::Run(std::FILE* out)
     Print(out, m_Settings);
     Print(out, m_Common);
     Print(out, m_Pages);
-    const std::wstring summary =
-        T(Number(m_nPages) + L" pages, " + Number(m_nPictures) + L" pictures, " + Number(m_nProblems) +
-              L" problems, " + Number(m_nNotes) + L" notes.",
-          Number(m_nPages) + L" sidor, " + Number(m_nPictures) + L" bilder, " + Number(m_nProblems) +
-              L" problem, " + Number(m_nNotes) + L" anmärkningar.");
+    const auto count = [this](int n, const wchar_t* en1, const wchar_t* en, const wchar_t* sv1, const wchar_t* sv) {
+        return Number(n) + L" " + T(n == 1 ? en1 : en, n == 1 ? sv1 : sv);
+    };
+    const std::wstring summary = count(m_nPages, L"page", L"pages", L"sida", L"sidor") + L", " +
+                                 count(m_nPictures, L"picture", L"pictures", L"bild", L"bilder") + L", " +
+                                 count(m_nProblems, L"problem", L"problems", L"problem", L"problem") + L", " +
+                                 count(m_nNotes, L"note", L"notes", L"anmärkning", L"anmärkningar") + L".";
     std::fprintf(out, "%s\n", platform::ToUtf8(summary).c_str());
     return m_nProblems > 0 ? 1 : 0;
 }
@@ -300,8 +302,9 @@ void COrlidoCheck::CheckPage(const std::wstring& folder, int level)
                         L", eller numrera om mappen.");
         }
     }
+    // Companions of pictures hidden by a gap or beyond twelve are told with their pictures.
     for (const auto& [number, names] : companions) {
-        if (number > shown) {
+        if (number > shown && pictures.find(number) == pictures.end()) {
             for (const std::wstring& name : names) {
                 Note(m_Pages, folder + L"/" + name,
                      L"belongs to no picture shown on this page, so it is never used.",

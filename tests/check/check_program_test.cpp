@@ -65,7 +65,7 @@ TEST(CheckProgram, FilesTheRealPlayerCannotOpenAreProblems)
     EXPECT_NE(run.output.find("problem: UserData/L00001/M00002.wmv: kan inte spelas av tavlans spelare"),
               std::string::npos)
         << run.output;
-    EXPECT_NE(run.output.find("1 sidor, 2 bilder, 2 problem, 0 anmärkningar."), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("1 sida, 2 bilder, 2 problem, 0 anmärkningar."), std::string::npos) << run.output;
 }
 
 TEST(CheckProgram, ContentFolderComesFromTheBoardsLookupWithoutAnArgument)
