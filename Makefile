@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all bootstrap configure build board test run bench fuzz demo clean
+.PHONY: all bootstrap configure build board test run bench fuzz demo package clean
 
 all: build
 
@@ -39,6 +39,12 @@ fuzz:
 demo:
 	@scripts/bootstrap --demo
 	tools/make-demo
+
+# The Debian package in $(BUILD)/package/, checked with lintian.
+package: build
+	@scripts/bootstrap --package
+	cd $(BUILD) && cpack -G DEB
+	lintian --fail-on error $(BUILD)/package/orlido_*.deb
 
 clean:
 	rm -rf $(BUILD) build-*
