@@ -3,8 +3,10 @@
 #include "application/tqsetupfilelint.h"
 #include "application/tqstartupsettings.h"
 #include "platform/audio.h"
+#include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/pixels.h"
+#include "superlibraries/tqmultithreading/tqprocesscreationbase.h"
 #include "superlibraries/tqstandard/tqstandard_wm.h"
 #include "windowsmobilelibraries/tqgraphics/tqimagebutton.h"
 #include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
@@ -14,7 +16,6 @@
 #include <filesystem>
 #include <map>
 #include <set>
-#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -22,6 +23,8 @@ namespace {
 // A picture above this many pixels is shown, but makes its page slow to open.
 constexpr std::int64_t kLargePicturePixels = std::int64_t(24) * 1000 * 1000;
 constexpr std::size_t kWebAddressBytes = 100;
+constexpr int kTypicalScreenWidth = 1920;
+constexpr int kTypicalScreenHeight = 1080;
 
 std::wstring Upper(std::wstring text)
 {
@@ -68,50 +71,6 @@ std::wstring FirstOpenable(const std::wstring& stem, std::initializer_list<const
 {
     for (const wchar_t* extension : extensions) {
         if (CanOpenFile(stem + extension)) return platform::ResolvePath(stem + extension);
-    }
-    return {};
-}
-
-// Whether a program name or path names something this machine can start: an executable
-// file, given by its path or found on PATH.
-bool CanStart(const std::wstring& program)
-{
-    if (program.empty()) return false;
-    if (program.find(L'/') != std::wstring::npos)
-        return ::access(platform::ToUtf8(program).c_str(), X_OK) == 0 && platform::IsFile(program);
-    const char* path = std::getenv("PATH");
-    std::wstring folders = path ? platform::FromUtf8(path) : L"/usr/local/bin:/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= folders.size()) {
-        std::size_t colon = folders.find(L':', start);
-        if (colon == std::wstring::npos) colon = folders.size();
-        const std::wstring candidate = folders.substr(start, colon - start) + L"/" + program;
-        if (colon > start && ::access(platform::ToUtf8(candidate).c_str(), X_OK) == 0 && platform::IsFile(candidate))
-            return true;
-        start = colon + 1;
-    }
-    return false;
-}
-
-// The program a shortcut starts, as far as it can be told without starting it: the first
-// word of a desktop entry's Exec= line. Empty for anything else.
-std::wstring ShortcutProgram(const std::string& bytes)
-{
-    const std::wstring text = platform::DecodeText8(bytes);
-    std::size_t line = 0;
-    while (line < text.size()) {
-        std::size_t end = text.find(L'\n', line);
-        if (end == std::wstring::npos) end = text.size();
-        const std::wstring row = text.substr(line, end - line);
-        if (row.rfind(L"Exec=", 0) == 0) {
-            std::wstring command = row.substr(5);
-            if (!command.empty() && command.front() == L'"') {
-                const std::size_t quote = command.find(L'"', 1);
-                return command.substr(1, quote == std::wstring::npos ? std::wstring::npos : quote - 1);
-            }
-            return command.substr(0, command.find_first_of(L" \t\r"));
-        }
-        line = end + 1;
     }
     return {};
 }
@@ -390,8 +349,9 @@ void COrlidoCheck::CheckPicture(const std::wstring& path)
     const bool sized = platform::PictureSize(path, width, height);
     const std::wstring size = Number(width) + L"×" + Number(height);
     const std::int64_t pixels = std::int64_t(width) * height;
+    // Decoded as the board decodes it for a common screen: reduced when it is larger.
     platform::Image image;
-    if (!platform::DecodePicture(path, image)) {
+    if (!platform::DecodePicture(path, image, SIZE{kTypicalScreenWidth, kTypicalScreenHeight})) {
         if (sized && (pixels > platform::kMaxImagePixels || width > platform::kMaxImageSide ||
                       height > platform::kMaxImageSide)) {
             Problem(m_Pages, path,
@@ -479,20 +439,23 @@ void COrlidoCheck::CheckWebAddress(const std::wstring& path)
 // as a note.
 bool COrlidoCheck::CheckShortcut(std::vector<TLine>& to, const std::wstring& path, bool problem)
 {
-    std::string bytes;
-    platform::ReadFileBytes(path, 64 * 1024, bytes);
-    const std::wstring program = ShortcutProgram(bytes);
-    if (!program.empty() && CanStart(program)) return true;
+    // The launcher's own reading and command line, as a choice would build them.
+    CTQProcessCreationBase launcher;
+    std::wstring program;
+    std::wstring workingDirectory;
+    std::wstring arguments;
+    launcher.ResolveShortcut(path, program, workingDirectory, arguments);
+    if (!program.empty() && platform::CanStartProcess(program + L" " + arguments)) return true;
     const std::wstring english = program.empty()
-                                     ? L"names no program this board can start. Make it a desktop entry with an "
-                                       L"Exec= line (see the README)."
+                                     ? L"names no program: it is no shortcut the board can read. Make a new one "
+                                       L"(see the README)."
                                      : L"starts " + program + L", which is not installed here. Install it, or "
-                                                              L"change the shortcut's Exec= line.";
+                                                              L"change the shortcut.";
     const std::wstring swedish = program.empty()
-                                     ? L"anger inget program som tavlan kan starta. Gör den till en skrivbordsfil "
-                                       L"med en Exec=-rad (se README)."
+                                     ? L"anger inget program: det är ingen genväg som tavlan kan läsa. Gör en ny "
+                                       L"(se README)."
                                      : L"startar " + program + L", som inte finns installerat här. Installera det, "
-                                                               L"eller ändra genvägens Exec=-rad.";
+                                                               L"eller ändra genvägen.";
     if (problem)
         Problem(to, path, english, swedish);
     else

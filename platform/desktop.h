@@ -80,6 +80,9 @@ bool StartProcess(const std::wstring& commandLine, DWORD& processId);
 // The full path of a program named without a folder, looked up as the shell would (PATH);
 // empty when there is none.
 std::wstring FindProgramPath(const std::wstring& name);
+// Whether StartProcess would find a program to start in the command line; nothing is
+// started (for the content checker).
+bool CanStartProcess(const std::wstring& commandLine);
 // Waits until the process shows a top-level window (on X: maps one, found by its
 // _NET_WM_PID or the X-Resource client pid), or has ended, or timeoutMs have passed, or
 // the board is closing. The board's paints are served meanwhile; input waits its turn.

@@ -222,6 +222,16 @@ bool StartProcess(const std::wstring& commandLine, DWORD& processId)
     return true;
 }
 
+bool CanStartProcess(const std::wstring& commandLine)
+{
+    ProgramsState& s = State();
+    Lock lock(s.mutex);
+    std::vector<std::wstring> argv;
+    return ResolveCommandLine(
+        commandLine, [&s](const std::wstring& candidate) { return s.programs.count(candidate) ? candidate : std::wstring(); },
+        argv);
+}
+
 void WaitUntilProcessShowsWindow(DWORD processId, UINT timeoutMs)
 {
     ProgramsState& s = State();

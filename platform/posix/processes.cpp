@@ -176,6 +176,12 @@ bool StartProcess(const std::wstring& commandLine, DWORD& processId)
     return true;
 }
 
+bool CanStartProcess(const std::wstring& commandLine)
+{
+    std::vector<std::wstring> argv;
+    return ResolveCommandLine(commandLine, FindProgram, argv);
+}
+
 } // namespace platform
 
 namespace platform::posix {

@@ -3,6 +3,7 @@
 // The test backend's player plays every file that holds bytes, so an empty media file
 // stands for one that cannot be played.
 #include "application/orlidocheck.h"
+#include "platform/fake/fake_desktop.h"
 #include "tests/foundation/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +42,13 @@ std::string PngHeader(std::uint32_t width, std::uint32_t height)
 
 class ContentCheck : public ::testing::Test {
 public:
+    // The test desktop starts only the programs it knows: "sh" is installed here.
+    void SetUp() override
+    {
+        fake::ResetPrograms();
+        fake::AddProgram(L"sh", fake::ProgramScript{});
+    }
+
     // A clean content folder: two pictures on the first page, the first with a sub-page,
     // the common sounds and a web-browser shortcut that can be started; no Setup.txt.
     void WriteCleanContent()
@@ -155,7 +163,7 @@ TEST_F(BrokenContent, EachProblemIsNamedWithItsFileAndWhatToDo)
          "", "UserData/L00001/B00002.lnk", "starts /no/such/program, which is not installed here", 1},
         {"shortcut that names no program",
          [](ContentCheck& c) { c.Put("UserData/L00001/B00002.lnk", "garbage"); }, "",
-         "UserData/L00001/B00002.lnk", "names no program this board can start", 1},
+         "UserData/L00001/B00002.lnk", "names no program: it is no shortcut the board can read", 1},
         {"sub-page hidden by a shortcut",
          [](ContentCheck& c) { c.Put("UserData/L00001/B00001.lnk", kRunnable); }, "",
          "UserData/L00001/L00001", "is never opened: choosing picture 1 starts B00001.lnk instead", 1},
