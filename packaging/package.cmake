@@ -1,6 +1,6 @@
 # The Debian package (make package): the board, the demo content as its fallback content,
 # a desktop entry with an icon, a manual page, the copyright file and the changelog. The
-# dependencies come from the shared libraries the binary links (dpkg-shlibdeps).
+# dependencies come from the shared libraries the binary links (dpkg-shlibdeps), and libmpv.
 include(GNUInstallDirs)
 set(here ${CMAKE_CURRENT_LIST_DIR})
 set(doc ${CMAKE_INSTALL_DATADIR}/doc/orlido)
@@ -45,6 +45,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libmpv is loaded when the first sound plays, so the linker does not name it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmpv2")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
