@@ -1,0 +1,165 @@
+// The real media player (libmpv) on an X display: a film opens in a window of its own,
+// titled with the film's path and as large as the film, and plays there; music opens
+// without a window; what cannot be opened is refused; close takes the window away.
+#include "platform/audio.h"
+
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+// After gtest: Xlib's macros (None, Bool) clash with its templates.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+const std::wstring kFilm = platform::FromUtf8(ORLIDO_DEMO_FOLDER "/UserData/L00001/L00003/M00001.wmv");
+const std::wstring kMusic = platform::FromUtf8(ORLIDO_DEMO_FOLDER "/UserData/L00001/M00004.mp3");
+
+class MediaX11Test : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_display = XOpenDisplay(nullptr);
+        ASSERT_NE(m_display, nullptr) << "needs an X display";
+    }
+    void TearDown() override
+    {
+        platform::mciSendString(L"close myFile");
+        XCloseDisplay(m_display);
+    }
+
+    static int Open(const std::wstring& path)
+    {
+        return platform::mciSendString(L"open \"" + path + L"\" type mpegvideo alias myFile");
+    }
+
+    // The top-level window whose _NET_WM_NAME is title, 0 when there is none.
+    Window FindTopLevel(const std::wstring& title)
+    {
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        XQueryTree(m_display, DefaultRootWindow(m_display), &root, &parent, &children, &count);
+        Window found = 0;
+        const std::string wanted = platform::ToUtf8(title);
+        for (unsigned i = 0; i < count && found == 0; ++i) {
+            Atom type = None;
+            int format = 0;
+            unsigned long items = 0;
+            unsigned long after = 0;
+            unsigned char* data = nullptr;
+            if (XGetWindowProperty(m_display, children[i], XInternAtom(m_display, "_NET_WM_NAME", False), 0,
+                                   4096, False, AnyPropertyType, &type, &format, &items, &after,
+                                   &data) == Success &&
+                data != nullptr) {
+                if (std::string(reinterpret_cast<char*>(data), items) == wanted)
+                    found = children[i];
+                XFree(data);
+            }
+        }
+        if (children != nullptr)
+            XFree(children);
+        return found;
+    }
+
+    // The screen's pixels in a rectangle, as 0xRRGGBB.
+    std::vector<std::uint32_t> Grab(int x, int y, int width, int height)
+    {
+        std::vector<std::uint32_t> pixels;
+        XImage* image = XGetImage(m_display, DefaultRootWindow(m_display), x, y,
+                                  static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes, ZPixmap);
+        if (image == nullptr)
+            return pixels;
+        for (int row = 0; row < height; ++row)
+            for (int column = 0; column < width; ++column)
+                pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, column, row)) & 0xFFFFFF);
+        XDestroyImage(image);
+        return pixels;
+    }
+
+    Display* m_display = nullptr;
+};
+
+TEST_F(MediaX11Test, FilmPlaysInAWindowTitledWithItsPath)
+{
+    ASSERT_EQ(Open(kFilm), 0);
+    const Window film = FindTopLevel(kFilm);
+    ASSERT_NE(film, 0u);
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(m_display, film, &attributes);
+    EXPECT_EQ(attributes.width, 320);  // the film's own size
+    EXPECT_EQ(attributes.height, 240);
+    EXPECT_EQ(attributes.map_state, IsUnmapped);  // shown by play
+
+    // Placed larger elsewhere, as the user area does; the film follows its window.
+    XMoveResizeWindow(m_display, film, 40, 30, 480, 360);
+    XSync(m_display, False);
+    ASSERT_EQ(platform::mciSendString(L"play myFile"), 0);
+    XGetWindowAttributes(m_display, film, &attributes);
+    EXPECT_EQ(attributes.map_state, IsViewable);
+
+    // The test picture moves: two looks half a second apart differ inside the window.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    const auto first = Grab(40, 30, 480, 360);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const auto second = Grab(40, 30, 480, 360);
+    ASSERT_EQ(first.size(), second.size());
+    EXPECT_NE(first, second);
+    int dark = 0;
+    for (const std::uint32_t p : second)
+        dark += p == 0 ? 1 : 0;
+    EXPECT_LT(dark, static_cast<int>(second.size()) / 2) << "the film fills its window";
+
+    EXPECT_EQ(platform::mciSendString(L"close myFile"), 0);
+    XSync(m_display, False);
+    EXPECT_EQ(FindTopLevel(kFilm), 0u);
+}
+
+TEST_F(MediaX11Test, MusicOpensWithoutAWindow)
+{
+    ASSERT_EQ(Open(kMusic), 0);
+    EXPECT_EQ(FindTopLevel(kMusic), 0u);
+    EXPECT_EQ(platform::mciSendString(L"play myFile"), 0);
+    EXPECT_EQ(platform::mciSendString(L"close myFile"), 0);
+}
+
+TEST_F(MediaX11Test, WhatCannotBeOpenedIsRefused)
+{
+    const fs::path folder = fs::temp_directory_path() / "orlido-media-x11";
+    fs::create_directories(folder);
+    std::ofstream(folder / "text.wmv") << "this is no film at all, only a few words of text";
+    std::ofstream(folder / "empty.wmv");
+
+    for (const fs::path& file : { folder / "text.wmv", folder / "empty.wmv", folder / "missing.wmv" }) {
+        SCOPED_TRACE(file.string());
+        const std::wstring path = platform::FromUtf8(file.string());
+        EXPECT_NE(Open(path), 0);
+        EXPECT_EQ(FindTopLevel(path), 0u);
+        EXPECT_NE(platform::mciSendString(L"play myFile"), 0);
+    }
+    fs::remove_all(folder);
+}
+
+TEST_F(MediaX11Test, OneFileAtATimePerAlias)
+{
+    ASSERT_EQ(Open(kFilm), 0);
+    EXPECT_NE(Open(kMusic), 0);
+    EXPECT_EQ(platform::mciSendString(L"close myFile"), 0);
+    EXPECT_NE(platform::mciSendString(L"close myFile"), 0);  // nothing open: harmless
+    EXPECT_EQ(Open(kMusic), 0);
+}
+
+} // namespace
