@@ -1,5 +1,7 @@
 #include "application/tqorlidomodule.h"
 
+#include "platform/audio.h"
+#include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/messageloop.h"
 #include "platform/pixels.h"
@@ -7,6 +9,8 @@
 #include "superlibraries/tqdewindows/tqdewindowsnew.h"
 #include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
 #include "superlibraries/tqstandard/tqstandard_wm.h"
+#include "superlibraries/tqwindowutilities/tquserdisplaywindow.h"
+#include "superlibraries/tqwindowutilities/tqwindowutilities.h"
 #include "windowsmobilelibraries/tqgraphics/tqimagebutton.h"
 #include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
 
@@ -35,6 +39,19 @@ const wchar_t* const kMissingSoundMessage =
     L"Fel: Ljudfilen till denna bild saknas. Alla bilder måste ha en ljudfil (som kan vara "
     L"tom om man verkligen så önskar).";
 const wchar_t* const kMessageCaption = L"Orlido";
+const wchar_t* const kNoBrowserMessage = L"Fel: Filen WebBrowser.lnk saknas.";
+const wchar_t* const kMediaOpenFailed = L"Error: mciSendString open not successful!";
+const wchar_t* const kMediaPlayFailed = L"Error: mciSendString play not successful!";
+
+// The waits between a choice and its activity: the picture's sound is heard first.
+constexpr UINT kProgramWaitMs = 2000;
+constexpr UINT kFilmWaitMs = 2000;
+constexpr UINT kMusicWaitMs = 3000;
+// At the end, the last program gets this long to handle its close before the window it
+// is shown in goes away.
+constexpr UINT kProgramCloseWaitMs = 2000;
+// At most this many bytes of a web-address file are read.
+constexpr std::size_t kWebAddressBytes = 100;
 
 // Paths are joined as strings, which can leave a harmless "//"; shown to a person it is
 // written once.
@@ -84,10 +101,16 @@ CTQOrlidoModule::CTQOrlidoModule(const std::wstring& mode, HWND view, CTQSurface
     m_Levels[0].Path = m_strUserData + L"/L" + IntToText5(1);
     m_Levels[0].ScanPosition = 1;
 
+    // The board covers the whole screen while it lives.
+    ShowTaskBar(false);
+
     m_rcClient = platform::GetClientRect(m_pView);
 
     if (!BuildPage())
         platform::TraceF(L"No first page in '%ls'\n", m_Levels[0].Path.c_str());
+
+    m_pUserDisplay = new CTQUserDisplayWindow(m_pView, m_rcClient.right - m_rcClient.left,
+                                              m_nUserAreaHeight);
 
     m_nScanPosition = m_nPictureCount;
 
@@ -102,9 +125,21 @@ CTQOrlidoModule::~CTQOrlidoModule()
     g_nScanTimer = 0;
     g_nClickGuardTimer = 0;
 
+    ShowTaskBar(true);
+
     CTQImageButtonPanel::CancelPrefetch();
+
     delete m_pPanel;
     m_pPanel = nullptr;
+
+    // A film or music still playing ends with the board.
+    platform::mciSendString(L"close myFile");
+    // The last program is asked to close and given time for it before the window that
+    // shows it goes away (a window already closed ignores the request).
+    m_ProcessCreation.CloseProgramWindow(m_hProgramWnd);
+    platform::Sleep(kProgramCloseWaitMs);
+    delete m_pUserDisplay;
+    m_pUserDisplay = nullptr;
 
     if (g_pModule == this)
         g_pModule = nullptr;
@@ -414,6 +449,7 @@ void CTQOrlidoModule::CarryOutChoice(int index)
             return;
 
         CurrentLevel().ScanPosition = m_nScanPosition;
+        PlayMedia(L"");
 
         m_nSelected = index;
         m_pPanel->Highlight(index, kHighlightColour);
@@ -424,6 +460,8 @@ void CTQOrlidoModule::CarryOutChoice(int index)
         if (hasSubPage && m_nMode != 1)
             CTQImageButtonPanel::Prefetch(SubPagePath(index) + L"/B");
         if (!PlayPictureSound(index, m_nMode == 1, hasSubPage))
+            return;
+        if (TryActivities(index))
             return;
 
         GoDown(index);
@@ -437,9 +475,12 @@ void CTQOrlidoModule::CarryOutChoice(int index)
 
     if (index == n) {
         // While an activity covers the page, "Tillbaka" belongs to the activity.
-        if (IsActivityRunning())
+        if (IsActivityRunning()) {
+            EndActivity();
             return;
+        }
         if (m_nTop > 0) {
+            PlayMedia(L"");
             GoBack();
             m_nSelected = -1;
         }
@@ -544,4 +585,183 @@ void CTQOrlidoModule::ScanTo(int index)
     Redraw();
     m_PresentOnly.clear();
     PlayPictureSound(index, false, false);
+}
+
+// ---------------------------------------------------------------------------------------
+// Activities
+
+// A shortcut wins over a media file, a media file over a web address, and each of them
+// over the sub-page.
+bool CTQOrlidoModule::TryActivities(int index)
+{
+    return TryProgram(index) || TryMedia(index) || TryWebBrowser(index);
+}
+
+// The picture's sound path without its extension, with the letter in place of the "B" of
+// the file name: F/B00004.wav gives F/M00004 for 'M'.
+std::wstring CTQOrlidoModule::CompanionFile(int index, wchar_t letter) const
+{
+    std::wstring base = RemoveFileExtension(m_pPanel->GetSoundPath(index));
+    if (base.size() >= 6)
+        base[base.size() - 6] = letter;
+    return base;
+}
+
+// Paints are served meanwhile; input waits its turn, so no choice runs inside this one.
+bool CTQOrlidoModule::WaitBeforeActivity(UINT ms)
+{
+    platform::RunModalLoop([] { return false; }, platform::ModalServe::PaintsOnly, ms);
+    return !platform::IsClosing();
+}
+
+// From here the page's pictures do not answer and only the answer bar is put on the screen
+// (for a film or program) or the picture shown large (for music).
+void CTQOrlidoModule::CoverPage()
+{
+    m_pPanel->m_bPresentSuspended = true;
+}
+
+void CTQOrlidoModule::UncoverPage()
+{
+    m_pPanel->m_bPresentSuspended = false;
+}
+
+void CTQOrlidoModule::ShowMessage(const std::wstring& text)
+{
+    m_bMessageBoxOpen = true;
+    platform::MessageBox(m_pView, text, kMessageCaption);
+    m_bMessageBoxOpen = false;
+}
+
+bool CTQOrlidoModule::TryProgram(int index)
+{
+    const std::wstring shortcut = RemoveFileExtension(m_pPanel->GetSoundPath(index)) + L".lnk";
+    if (!CanOpenFile(shortcut))
+        return false;
+
+    if (!WaitBeforeActivity(kProgramWaitMs))
+        return false;
+    return StartShortcut(shortcut, nullptr);
+}
+
+bool CTQOrlidoModule::TryWebBrowser(int index)
+{
+    const std::wstring browser = m_strExeFolder + L"/WebBrowser.lnk";
+    if (!CanOpenFile(browser)) {
+        ShowMessage(kNoBrowserMessage);
+        return false;
+    }
+
+    const std::wstring addressFile = CompanionFile(index, L'W') + L".txt";
+    if (!CanOpenFile(addressFile))
+        return false;
+
+    if (!WaitBeforeActivity(kProgramWaitMs))
+        return false;
+
+    std::string bytes;
+    platform::ReadFileBytes(addressFile, kWebAddressBytes, bytes);
+    const std::wstring address = platform::DecodeText8(bytes);
+    return StartShortcut(browser, &address);
+}
+
+// Starts the shortcut's program, with the given arguments in place of the shortcut's own
+// when there are some, and shows its window in the user area.
+bool CTQOrlidoModule::StartShortcut(const std::wstring& shortcut, const std::wstring* arguments)
+{
+    m_bProgramActive = true;
+    CoverPage();
+    platform::InvalidateWindow(m_pView);
+
+    std::wstring exePath;
+    std::wstring workingDirectory;
+    std::wstring shortcutArguments;
+    m_ProcessCreation.ResolveShortcut(shortcut, exePath, workingDirectory, shortcutArguments);
+
+    const std::wstring command = exePath + L" " + (arguments ? *arguments : shortcutArguments);
+    HWND window = 0;
+    if (!m_ProcessCreation.StartProgram(command, L"", L"", window)) {
+        // Nothing to show: the page comes back and answers again, and the choice goes on.
+        m_bProgramActive = false;
+        UncoverPage();
+        platform::InvalidateWindow(m_pView);
+        return false;
+    }
+
+    m_hProgramWnd = window;
+    m_pUserDisplay->ShowInUserArea(window, L"");
+    return true;
+}
+
+bool CTQOrlidoModule::TryMedia(int index)
+{
+    const std::wstring base = CompanionFile(index, L'M');
+    std::wstring media;
+    for (const wchar_t* extension : { L".wmv", L".wma", L".mp3" }) {
+        if (CanOpenFile(base + extension)) {
+            media = base + extension;
+            break;
+        }
+    }
+    const std::wstring extension = media.empty() ? std::wstring() : GetFileExtension(media);
+
+    if (extension == L"wmv") {
+        if (!WaitBeforeActivity(kFilmWaitMs))
+            return false;
+        m_bFilmActive = true;
+        CoverPage();
+        PlayMedia(media);
+        const HWND film = platform::FindWindowByTitle(media);
+        m_pUserDisplay->ShowInUserArea(film, L"Film");
+        return true;
+    }
+
+    if (!media.empty()) {
+        if (!WaitBeforeActivity(kMusicWaitMs))
+            return false;
+        m_pShownPicture = m_pPanel->m_Buttons.at(static_cast<std::size_t>(index));
+        m_bPictureActive = true;
+        CoverPage();
+        platform::InvalidateWindow(m_pView);
+        PlayMedia(media);
+        return true;
+    }
+    return false;
+}
+
+bool CTQOrlidoModule::PlayMedia(const std::wstring& path)
+{
+    // With nothing open this fails, harmlessly.
+    platform::mciSendString(L"close myFile");
+    if (path.empty())
+        return true;
+
+    const bool opened =
+        platform::mciSendString(L"open \"" + path + L"\" type mpegvideo alias myFile") == 0;
+    if (!opened)
+        ShowMessage(kMediaOpenFailed);
+    const bool played = platform::mciSendString(L"play myFile") == 0;
+    if (!played)
+        ShowMessage(kMediaPlayFailed);
+    return opened && played;
+}
+
+void CTQOrlidoModule::EndActivity()
+{
+    UncoverPage();
+    m_bFilmActive = false;
+    m_bPictureActive = false;
+    m_pShownPicture = nullptr;
+
+    if (m_bProgramActive) {
+        m_bProgramActive = false;
+        m_pUserDisplay->HideUserArea();
+        m_ProcessCreation.CloseProgramWindow(m_hProgramWnd);
+    } else {
+        PlayMedia(L"");
+        m_pUserDisplay->HideUserArea();
+    }
+
+    m_nSelected = -1;
+    Redraw();
 }

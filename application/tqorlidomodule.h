@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/types.h"
+#include "superlibraries/tqmultithreading/tqprocesscreation.h"
 #include "windowsmobilelibraries/tqgraphics/tqsoundplayer.h"
 
 #include <array>
@@ -17,6 +18,7 @@
 class CTQSurface;
 class CTQImageButton;
 class CTQImageButtonPanel;
+class CTQUserDisplayWindow;
 
 // One entry of the navigation stack.
 struct TLevel {
@@ -58,6 +60,16 @@ public:
     void StartScanning();
     void ScanTo(int index);
 
+    // Activities: a program from a shortcut, a film or music, a web page. Each try returns
+    // whether it started its activity; EndActivity is "Tillbaka" while one runs.
+    bool TryProgram(int index);
+    bool TryMedia(int index);
+    bool TryWebBrowser(int index);
+    // Closes the media player's file and opens and plays path; the empty path only closes.
+    // True when open and play both succeeded.
+    bool PlayMedia(const std::wstring& path);
+    void EndActivity();
+
     // The callback of both engine timers (scan and click guard); reaches the engine
     // through g_pModule and reads only the timer identifier.
     static void ModuleTimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time);
@@ -74,6 +86,11 @@ public:
     int GetAvoidExtraClicksTime() const { return m_nAvoidExtraClicksTime; }
     bool IsClickGuardSet() const { return m_bClickGuard; }
     bool IsMessageBoxOpen() const { return m_bMessageBoxOpen; }
+    bool IsFilmActive() const { return m_bFilmActive; }
+    bool IsPictureActive() const { return m_bPictureActive; }
+    bool IsProgramActive() const { return m_bProgramActive; }
+    HWND GetProgramWindow() const { return m_hProgramWnd; }
+    CTQImageButton* GetShownPicture() const { return m_pShownPicture; }
 
 private:
 public:
@@ -111,6 +128,13 @@ private:
     void AddAnswerBar(const TPageGeometry& geometry);
     void DrawNoPageMessage();
     bool IsActivityRunning() const;
+    bool TryActivities(int index);
+    std::wstring CompanionFile(int index, wchar_t letter) const;
+    bool WaitBeforeActivity(UINT ms);  // false when the board is closing
+    void CoverPage();
+    void UncoverPage();
+    bool StartShortcut(const std::wstring& shortcut, const std::wstring* arguments);
+    void ShowMessage(const std::wstring& text);
     std::wstring SubPagePath(int index) const;
     TLevel& CurrentLevel() { return m_Levels[static_cast<std::size_t>(m_nTop)]; }
 
@@ -128,9 +152,11 @@ private:
     std::array<TLevel, LevelCount> m_Levels;
     RECT m_rcClient;
     int m_nPictureCount = 0;
+    CTQProcessCreation m_ProcessCreation;
     int m_nUserAreaHeight = 0;
     CTQImageButton* m_pShownPicture = nullptr;
     bool m_bMessageBoxOpen = false;
+    CTQUserDisplayWindow* m_pUserDisplay = nullptr;
     int m_nScanPosition = 0;
     int m_nMode = 0;
     int m_nBlinkPeriod = 0;

@@ -3,14 +3,16 @@
 #include "platform/audio.h"
 
 #include "platform/common/mediacommand.h"
+#include "platform/desktop.h"
+#include "platform/fake/fake_desktop.h"
 #include "platform/fake/fake_media.h"
 #include "platform/files.h"
 #include "platform/messageloop.h"
-#include "platform/window.h"
 
 #include <cwctype>
 #include <map>
 #include <mutex>
+#include <unistd.h>
 
 namespace {
 
@@ -47,7 +49,7 @@ bool Opens(const std::wstring& path)
 void CloseAlias(fake::MediaState& media)
 {
     if (media.window != 0)
-        platform::DestroyWindow(media.window);
+        fake::RemoveWindow(media.window);
     media = fake::MediaState{};
 }
 
@@ -69,8 +71,14 @@ int Run(const std::wstring& text)
         fake::MediaState media;
         media.path = command.device;
         if (IsFilm(command.device)) {
-            media.window = platform::CreateMainWindow(command.device);
-            platform::MoveWindow(media.window, 0, 0, state.filmWidth, state.filmHeight);
+            // The board's own window, hidden until the film plays.
+            fake::WindowSpec window;
+            window.processId = static_cast<DWORD>(::getpid());
+            window.title = command.device;
+            window.className = L"orlido-film";
+            window.style = platform::WS_POPUP;
+            window.rect = RECT{0, 0, state.filmWidth, state.filmHeight};
+            media.window = fake::AddWindow(window);
         }
         state.aliases[command.alias] = media;
         return 0;
@@ -79,6 +87,8 @@ int Run(const std::wstring& text)
         return platform::kMediaErrorUnknownAlias;
     if (command.verb == L"play") {
         found->second.playing = true;
+        if (found->second.window != 0)
+            platform::ShowWindowCommand(found->second.window, platform::SW_SHOW);
         return 0;
     }
     if (command.verb == L"close") {
