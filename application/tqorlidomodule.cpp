@@ -48,8 +48,9 @@ constexpr UINT kProgramWaitMs = 2000;
 constexpr UINT kFilmWaitMs = 2000;
 constexpr UINT kMusicWaitMs = 3000;
 // At the end, the last program gets this long to handle its close before the window it
-// is shown in goes away.
+// is shown in goes away; whether it has is looked at this often.
 constexpr UINT kProgramCloseWaitMs = 2000;
+constexpr UINT kProgramCloseCheckMs = 50;
 // At most this many bytes of a web-address file are read.
 constexpr std::size_t kWebAddressBytes = 100;
 
@@ -135,9 +136,11 @@ CTQOrlidoModule::~CTQOrlidoModule()
     // A film or music still playing ends with the board.
     platform::mciSendString(L"close myFile");
     // The last program is asked to close and given time for it before the window that
-    // shows it goes away (a window already closed ignores the request).
-    m_ProcessCreation.CloseProgramWindow(m_hProgramWnd);
-    platform::Sleep(kProgramCloseWaitMs);
+    // shows it goes away. Nothing to wait for without one, or once its window is gone.
+    if (m_hProgramWnd != 0) {
+        m_ProcessCreation.CloseProgramWindow(m_hProgramWnd);
+        WaitUntilWindowIsGone(m_hProgramWnd, kProgramCloseWaitMs);
+    }
     delete m_pUserDisplay;
     m_pUserDisplay = nullptr;
 
@@ -631,6 +634,13 @@ void CTQOrlidoModule::ShowMessage(const std::wstring& text)
     m_bMessageBoxOpen = true;
     platform::MessageBox(m_pView, text, kMessageCaption);
     m_bMessageBoxOpen = false;
+}
+
+// A plain wait: the engine is being taken apart, so no loop may call into it meanwhile.
+void CTQOrlidoModule::WaitUntilWindowIsGone(HWND window, UINT ms)
+{
+    for (UINT waited = 0; waited < ms && platform::IsWindow(window); waited += kProgramCloseCheckMs)
+        platform::Sleep(kProgramCloseCheckMs);
 }
 
 bool CTQOrlidoModule::TryProgram(int index)

@@ -133,6 +133,7 @@ private:
     bool WaitBeforeActivity(UINT ms);  // false when the board is closing
     void CoverPage();
     void UncoverPage();
+    static void WaitUntilWindowIsGone(HWND window, UINT ms);
     bool StartShortcut(const std::wstring& shortcut, const std::wstring* arguments);
     void ShowMessage(const std::wstring& text);
     std::wstring SubPagePath(int index) const;

@@ -28,10 +28,11 @@ namespace platform {
 //   open "<path>" type mpegvideo alias <alias>  opens the file, paused. A file with moving
 //                                                pictures gets a window of the board's own,
 //                                                titled with the file's path and as large as
-//                                                the film, not yet shown (FindWindow finds
-//                                                it by that title); music gets no window.
-//   play <alias>                                 starts it, shows its window and returns at
-//                                                once; the end of the file is not reported.
+//                                                the film, off the screen until the caller
+//                                                places it (FindWindowByTitle finds it by
+//                                                that title); music gets no window.
+//   play <alias>                                 starts it and returns at once; the end of
+//                                                the file is not reported.
 //   close <alias>                                stops it, closes its window, forgets the file.
 // Returns 0 on success and a non-zero error otherwise: an unknown command or alias, or a
 // file that cannot be opened. Opening an alias that is in use fails; close it first.

@@ -87,8 +87,6 @@ int Run(const std::wstring& text)
         return platform::kMediaErrorUnknownAlias;
     if (command.verb == L"play") {
         found->second.playing = true;
-        if (found->second.window != 0)
-            platform::ShowWindowCommand(found->second.window, platform::SW_SHOW);
         return 0;
     }
     if (command.verb == L"close") {

@@ -31,6 +31,8 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kOpenTimeout = std::chrono::seconds(5);
 // A film window's size until the film's own is known.
 constexpr int kProvisionalSize = 16;
+// Where a film's window waits until it is placed.
+constexpr int kOffScreen = -20000;
 
 // The file as mpv should open it: the real (case-resolved) path made absolute, so no name
 // is ever taken for an mpv protocol or option. Empty when there is no such file.
@@ -53,13 +55,15 @@ std::string ToLatin1(const std::wstring& text)
 }
 
 // The window a film plays in: top-level and override-redirect (no window manager frames
-// or moves it), black, unmapped until the film plays.
+// or moves it), black, and mapped far off the screen until whoever places it moves it into
+// view: mpv starts its picture in a window that is already mapped, and nothing flashes up
+// over the board before the window is in its place.
 Window CreateFilmWindow(Display* display, const std::wstring& title)
 {
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;
     attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
-    const Window window = XCreateWindow(display, DefaultRootWindow(display), 0, 0, kProvisionalSize,
+    const Window window = XCreateWindow(display, DefaultRootWindow(display), kOffScreen, kOffScreen, kProvisionalSize,
                                         kProvisionalSize, 0, CopyFromParent, InputOutput, CopyFromParent,
                                         CWOverrideRedirect | CWBackPixel, &attributes);
     if (window == None)
@@ -81,6 +85,7 @@ Window CreateFilmWindow(Display* display, const std::wstring& title)
     const long pid = static_cast<long>(::getpid());
     XChangeProperty(display, window, x11::GetAtom("_NET_WM_PID"), XA_CARDINAL, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&pid), 1);
+    XMapWindow(display, window);
     // mpv opens its own connection and must find the window there.
     XSync(display, False);
     return window;
@@ -128,15 +133,7 @@ public:
         return 0;
     }
 
-    void Play()
-    {
-        mpv_set_property_string(m_mpv, "pause", "no");
-        Display* display = x11::DisplayIfOpen();
-        if (m_window != None && display != nullptr) {
-            XMapRaised(display, m_window);
-            XFlush(display);
-        }
-    }
+    void Play() { mpv_set_property_string(m_mpv, "pause", "no"); }
 
 private:
     bool CreateHandle()

@@ -500,23 +500,50 @@ TEST_F(ActivitiesTest, TaskBarIsHiddenWhileTheBoardLives)
     EXPECT_EQ(platform::GetWorkArea(), (RECT{ 0, 0, 1024, 728 }));
 }
 
-TEST_F(ActivitiesTest, ClosingTheBoardDuringAProgramClosesItAndWaits)
+TEST_F(ActivitiesTest, ClosingTheBoardDuringAProgramClosesItAndWaitsForIt)
+{
+    // A program that closes when asked ends the wait; one that ignores the request gets
+    // two seconds before the user area, and its window in it, goes.
+    const struct {
+        bool closesOnRequest;
+        unsigned waitedMs;
+    } cases[] = { { true, 0 }, { false, 2000 } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.closesOnRequest);
+        TearDown();
+        SetUp();
+        fake::ProgramScript script;
+        script.closesOnRequest = c.closesOnRequest;
+        fake::AddProgram(L"/usr/bin/stubborn", script);
+        Companion(L'B', 3, L".lnk", DesktopEntry(L"/usr/bin/stubborn"));
+        Start();
+        m_engine->Choose(2);
+        const HWND window = m_engine->GetProgramWindow();
+        ASSERT_NE(window, 0u);
+        const HWND userArea = fake::GetWindowState(window).parent;
+        ASSERT_NE(userArea, 0u);
+
+        const unsigned before = platform::GetTickCount();
+        m_engine.reset();
+
+        EXPECT_EQ(fake::CloseRequests(), std::vector<HWND>{ window });
+        EXPECT_EQ(platform::GetTickCount() - before, c.waitedMs);
+        EXPECT_FALSE(fake::GetWindowState(userArea).exists);
+        EXPECT_EQ(fake::ActiveTimerCount(), 0);
+    }
+}
+
+TEST_F(ActivitiesTest, ClosingTheBoardAfterAProgramEndedDoesNotWait)
 {
     Companion(L'B', 3, L".lnk", DesktopEntry(kProgram));
     Start();
     m_engine->Choose(2);
-    const HWND window = m_engine->GetProgramWindow();
-    ASSERT_NE(window, 0u);
-    const HWND userArea = fake::GetWindowState(window).parent;
-    ASSERT_NE(userArea, 0u);
+    m_engine->ChooseBack();  // the program closes
 
     const unsigned before = platform::GetTickCount();
     m_engine.reset();
-
-    EXPECT_EQ(fake::CloseRequests(), std::vector<HWND>{ window });
-    EXPECT_EQ(platform::GetTickCount(), before + 2000);
-    EXPECT_FALSE(fake::GetWindowState(userArea).exists);
-    EXPECT_EQ(fake::ActiveTimerCount(), 0);
+    EXPECT_EQ(platform::GetTickCount(), before);
+    EXPECT_EQ(fake::CloseRequests().size(), 1u);
 }
 
 TEST_F(ActivitiesTest, ClosingTheBoardDuringAFilmClosesIt)

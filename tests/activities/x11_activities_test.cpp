@@ -1,0 +1,543 @@
+// The activities of the real board on a virtual X server (the test harness starts Xvfb and
+// sets $DISPLAY), on the demo content: a film plays inside the user area and "Tillbaka"
+// stops it; music shows its picture large; a shortcut starts a real X client that is adopted
+// above the answer bar and closed by "Tillbaka"; the browser shortcut gets the page address;
+// closing the board while a program runs closes the program and gives the task bar back.
+// gtest first: Xlib's macros (None, Bool, Status) would break its headers.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+const std::string kSource = ORLIDO_SOURCE_DIR;
+constexpr std::uint32_t kBackground = 0xE1E1FF;
+constexpr std::uint32_t kMusicPicture = 0xF3E0FF;  // the demo's "Musik"
+constexpr std::uint32_t kPlayPage = 0xDFF7D4;      // the pictures of the demo's play page
+constexpr std::uint32_t kFirstPicture = 0xFFE7C2;
+
+bool Near(std::uint32_t a, std::uint32_t b, int tolerance)
+{
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int difference = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        if (std::abs(difference) > tolerance)
+            return false;
+    }
+    return true;
+}
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < end) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return condition();
+}
+
+// Windows of other programs come and go while the tests look at them.
+int IgnoreXError(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+// The page's places for the screen size, as the board lays them out.
+struct PageGeometry {
+    int q, h, barY, barStep, userAreaHeight;
+    PageGeometry(int w, int height)
+    {
+        const double factor = (w == 1366 && height == 768) ? 0.85 : 0.9;
+        q = w / 4;
+        h = static_cast<int>(height / 2.0 * factor + 0.5);
+        barY = 2 * h + 21;
+        barStep = w / 3;
+        userAreaHeight = 2 * h + 17;
+    }
+    int PictureX(int k) const { return 5 + (k % 4) * q; }
+    int PictureY(int k) const { return k / 4 == 0 ? 5 : h + 13; }
+    int InsideX(int k) const { return PictureX(k) + 25; }
+    int InsideY(int k) const { return PictureY(k) + 25; }
+    int CentreX(int k) const { return PictureX(k) + (q - 10) / 2; }
+    int CentreY(int k) const { return PictureY(k) + h / 2; }
+    int BarX(int button) const { return 5 + button * barStep + 20; }
+};
+
+// Processes whose parent is the given one and whose command name is name.
+std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name)
+{
+    std::vector<pid_t> found;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string id = entry.path().filename();
+        if (id.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        const auto open = line.find('(');
+        const auto close = line.rfind(')');
+        if (open == std::string::npos || close == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(close + 2));
+        char state = 0;
+        pid_t ppid = 0;
+        rest >> state >> ppid;
+        if (ppid == parent && line.substr(open + 1, close - open - 1) == name && state != 'Z')
+            found.push_back(std::stoi(id));
+    }
+    return found;
+}
+
+std::vector<std::string> CommandLine(pid_t pid)
+{
+    std::ifstream file("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+    std::vector<std::string> argv;
+    std::string argument;
+    while (std::getline(file, argument, '\0'))
+        argv.push_back(argument);
+    return argv;
+}
+
+bool ProcessRuns(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto close = line.rfind(')');
+    return close != std::string::npos && line.size() > close + 2 && line[close + 2] != 'Z';
+}
+
+long ResidentKiB(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+class ActivitiesOnX11 : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_display = XOpenDisplay(nullptr);
+        ASSERT_NE(m_display, nullptr) << "these tests need $DISPLAY (run them through scripts/run-tests)";
+        XSetErrorHandler(IgnoreXError);
+        m_width = DisplayWidth(m_display, DefaultScreen(m_display));
+        m_height = DisplayHeight(m_display, DefaultScreen(m_display));
+        m_workingDirectory = fs::temp_directory_path() / ("orlido-activities-" + std::to_string(::getpid()));
+        fs::create_directories(m_workingDirectory);
+    }
+
+    void TearDown() override
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        for (const pid_t child : m_children)
+            ::kill(child, SIGKILL);
+        if (m_display)
+            XCloseDisplay(m_display);
+        fs::remove_all(m_workingDirectory);
+    }
+
+    // A copy of the demo whose story address is absolute: the browser's file reader may
+    // run in another directory than the board (Dillo keeps one running for all its windows).
+    std::string DemoWithAbsoluteStoryAddress()
+    {
+        const fs::path content = m_workingDirectory / "content";
+        fs::copy(kSource + "/demo", content, fs::copy_options::recursive);
+        m_storyAddress = "file://" + kSource + "/demo/web/bok.html\r\n";
+        std::ofstream(content / "UserData/L00001/L00003/W00003.txt", std::ios::binary | std::ios::trunc)
+            << m_storyAddress;
+        return content.string();
+    }
+
+    void StartBoard(const std::string& content = kSource + "/demo")
+    {
+        fs::copy_file(kSource + "/demo/Setup.txt", m_workingDirectory / "Setup.txt",
+                      fs::copy_options::overwrite_existing);
+        m_pid = ::fork();
+        ASSERT_GE(m_pid, 0);
+        if (m_pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::chdir(m_workingDirectory.c_str()) != 0)
+                ::_exit(126);
+            ::execl(ORLIDO_BINARY, ORLIDO_BINARY, "--content", content.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ASSERT_TRUE(WaitFor([&] { return (m_board = FindBoardWindow()) != 0; }, 10000));
+        m_page = PageGeometry(m_width, m_height);
+        ASSERT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kFirstPicture, 8, 10000));
+    }
+
+    Window FindBoardWindow()
+    {
+        for (const Window window : Children(DefaultRootWindow(m_display))) {
+            XWindowAttributes a;
+            if (XGetWindowAttributes(m_display, window, &a) && a.map_state == IsViewable && a.width == m_width
+                && a.height == m_height && a.x == 0 && a.y == 0)
+                return window;
+        }
+        return 0;
+    }
+
+    std::vector<Window> Children(Window parent)
+    {
+        Window root = 0, up = 0, *children = nullptr;
+        unsigned count = 0;
+        std::vector<Window> result;
+        if (XQueryTree(m_display, parent, &root, &up, &children, &count) && children) {
+            result.assign(children, children + count);
+            XFree(children);
+        }
+        return result;
+    }
+
+    std::string Title(Window window)
+    {
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        std::string title;
+        if (XGetWindowProperty(m_display, window, XInternAtom(m_display, "_NET_WM_NAME", False), 0, 1024, False,
+                               AnyPropertyType, &type, &format, &items, &after, &data) == Success && data) {
+            title.assign(reinterpret_cast<char*>(data), items);
+            XFree(data);
+        }
+        if (title.empty()) {
+            char* name = nullptr;
+            if (XFetchName(m_display, window, &name) && name) {
+                title = name;
+                XFree(name);
+            }
+        }
+        return title;
+    }
+
+    // The first viewable window, anywhere in the tree, that the test accepts.
+    Window FindViewable(const std::function<bool(Window)>& accept)
+    {
+        std::vector<Window> queue = Children(DefaultRootWindow(m_display));
+        for (std::size_t i = 0; i < queue.size() && i < 20000; ++i) {
+            XWindowAttributes a;
+            if (!XGetWindowAttributes(m_display, queue[i], &a) || a.map_state != IsViewable)
+                continue;
+            if (accept(queue[i]))
+                return queue[i];
+            for (const Window child : Children(queue[i]))
+                queue.push_back(child);
+        }
+        return 0;
+    }
+
+    bool IsInside(Window window, Window ancestor)
+    {
+        for (Window current = window; current != 0;) {
+            Window root = 0, parent = 0, *children = nullptr;
+            unsigned count = 0;
+            if (!XQueryTree(m_display, current, &root, &parent, &children, &count))
+                return false;
+            if (children)
+                XFree(children);
+            if (parent == ancestor)
+                return true;
+            if (parent == root)
+                return false;
+            current = parent;
+        }
+        return false;
+    }
+
+    // The window's rectangle on the screen.
+    XRectangle ScreenRect(Window window)
+    {
+        XWindowAttributes a{};
+        XGetWindowAttributes(m_display, window, &a);
+        int x = 0, y = 0;
+        Window child = 0;
+        XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), 0, 0, &x, &y, &child);
+        return XRectangle{static_cast<short>(x), static_cast<short>(y), static_cast<unsigned short>(a.width),
+                          static_cast<unsigned short>(a.height)};
+    }
+
+    std::vector<std::uint32_t> Grab(int x, int y, int width, int height)
+    {
+        std::vector<std::uint32_t> pixels;
+        XImage* image = XGetImage(m_display, DefaultRootWindow(m_display), x, y, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
+        if (!image)
+            return pixels;
+        for (int row = 0; row < height; ++row)
+            for (int column = 0; column < width; ++column)
+                pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, column, row)) & 0xFFFFFF);
+        XDestroyImage(image);
+        return pixels;
+    }
+    std::uint32_t Pixel(int x, int y)
+    {
+        const auto pixels = Grab(x, y, 1, 1);
+        return pixels.empty() ? 0xFFFFFFFF : pixels[0];
+    }
+    bool PixelBecomes(int x, int y, std::uint32_t colour, int tolerance, int timeoutMs)
+    {
+        return WaitFor([&] { return Near(Pixel(x, y), colour, tolerance); }, timeoutMs);
+    }
+
+    void Click(int x, int y)
+    {
+        XTestFakeMotionEvent(m_display, -1, x, y, 0);
+        XTestFakeButtonEvent(m_display, 1, True, 0);
+        XTestFakeButtonEvent(m_display, 1, False, 0);
+        XSync(m_display, False);
+    }
+    // A person waits a moment between choices; a click right after one is dropped.
+    void ClickLater(int x, int y)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        Click(x, y);
+    }
+    void ClickTillbaka() { ClickLater(m_page.BarX(0), m_page.barY + 20); }
+
+    // "Leka" on the first page leads to the play page: film, clock, story, drawing.
+    void OpenPlayPage()
+    {
+        Click(m_page.CentreX(2), m_page.CentreY(2));
+        ASSERT_TRUE(PixelBecomes(m_page.InsideX(4), m_page.InsideY(4), kBackground, 0, 10000));
+        ASSERT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 5000));
+    }
+
+    // Starts the play page's clock and waits until its window is in the user area.
+    Window StartClock()
+    {
+        OpenPlayPage();
+        ClickLater(m_page.CentreX(1), m_page.CentreY(1));
+        Window clock = 0;
+        WaitFor([&] {
+            clock = FindViewable([&](Window w) {
+                XClassHint hint{};
+                bool match = false;
+                if (XGetClassHint(m_display, w, &hint)) {
+                    match = std::string(hint.res_class ? hint.res_class : "") == "XClock";
+                    XFree(hint.res_name);
+                    XFree(hint.res_class);
+                }
+                return match;
+            });
+            return clock != 0;
+        }, 15000);
+        const auto clocks = ChildrenNamed(m_pid, "xclock");
+        m_children.insert(m_children.end(), clocks.begin(), clocks.end());
+        return clock;
+    }
+
+    bool AskBoardToClose()
+    {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = m_board;
+        event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
+        XSendEvent(m_display, m_board, False, NoEventMask, &event);
+        XSync(m_display, False);
+        int status = 0;
+        const bool ended = WaitFor([&] { return ::waitpid(m_pid, &status, WNOHANG) == m_pid; }, 10000);
+        if (ended)
+            m_pid = 0;
+        return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+    Display* m_display = nullptr;
+    int m_width = 0;
+    int m_height = 0;
+    fs::path m_workingDirectory;
+    pid_t m_pid = 0;
+    Window m_board = 0;
+    PageGeometry m_page{1024, 768};
+    std::vector<pid_t> m_children;
+    std::string m_storyAddress;
+};
+
+TEST_F(ActivitiesOnX11, FilmPlaysInsideTheUserAreaUntilTillbaka)
+{
+    StartBoard();
+    OpenPlayPage();
+
+    ClickLater(m_page.CentreX(0), m_page.CentreY(0));
+    const auto chosen = Clock::now();
+    Window film = 0;
+    ASSERT_TRUE(WaitFor([&] {
+        film = FindViewable([&](Window w) {
+            const std::string title = Title(w);
+            return title.size() > 11 && title.substr(title.size() - 11) == "/M00001.wmv";
+        });
+        return film != 0;
+    }, 10000)) << "no film window";
+
+    // Fitted over the user area with the film's 4:3 aspect, clear of the answer bar.
+    WaitFor([&] { return ScreenRect(film).height == m_page.userAreaHeight; }, 5000);
+    const XRectangle placed = ScreenRect(film);
+    EXPECT_EQ(placed.height, m_page.userAreaHeight);
+    EXPECT_EQ(placed.y, 0);
+    EXPECT_NEAR(placed.width, placed.height * 4 / 3, 2);
+    EXPECT_NEAR(placed.x + placed.width / 2, m_width / 2, 2);
+
+    // The first frame: the middle of the film no longer shows the page.
+    const int cx = placed.x + placed.width / 2;
+    const int cy = placed.y + placed.height / 2;
+    const std::uint32_t before = Pixel(cx, cy);
+    ASSERT_TRUE(WaitFor([&] {
+        const std::uint32_t now = Pixel(cx, cy);
+        return now != before && now != 0;
+    }, 10000)) << "the film shows no picture";
+    const auto firstFrameMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - chosen).count();
+    std::cout << "[ measure  ] film chosen to first frame: " << firstFrameMs << " ms (2000 ms of it the wait)\n";
+    RecordProperty("FirstFrameMs", static_cast<int>(firstFrameMs));
+
+    // It plays: two looks half a second apart differ; the answer bar stays below.
+    const auto first = Grab(placed.x, placed.y, placed.width, placed.height);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const auto second = Grab(placed.x, placed.y, placed.width, placed.height);
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(Near(Pixel(m_page.BarX(0), m_page.barY + 20), 0xFFFF00, 0));
+    std::cout << "[ measure  ] board resident memory with the film playing: " << ResidentKiB(m_pid) / 1024
+              << " MiB\n";
+    RecordProperty("ResidentKiBWithFilm", static_cast<int>(ResidentKiB(m_pid)));
+
+    ClickTillbaka();
+    EXPECT_TRUE(WaitFor([&] {
+        XWindowAttributes a;
+        return !XGetWindowAttributes(m_display, film, &a) || a.map_state != IsViewable;
+    }, 10000)) << "the film window stayed";
+    EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 5000));
+    EXPECT_TRUE(PixelBecomes(cx, m_page.InsideY(0), kBackground, 8, 5000) ||
+                PixelBecomes(cx, m_page.InsideY(0), kPlayPage, 8, 1000));
+}
+
+TEST_F(ActivitiesOnX11, MusicShowsItsPictureLarge)
+{
+    StartBoard();
+    Click(m_page.CentreX(3), m_page.CentreY(3));
+
+    // Three seconds after the choice: the picture large in the middle, the others gone.
+    EXPECT_TRUE(PixelBecomes(m_width / 2, m_page.userAreaHeight / 2 + 60, kMusicPicture, 8, 8000));
+    EXPECT_TRUE(Near(Pixel(m_page.InsideX(0), m_page.InsideY(0)), kBackground, 0));
+    EXPECT_TRUE(Near(Pixel(m_page.BarX(0), m_page.barY + 20), 0xFFFF00, 0));
+
+    ClickTillbaka();
+    EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kFirstPicture, 8, 8000));
+}
+
+TEST_F(ActivitiesOnX11, ShortcutProgramIsAdoptedAboveTheAnswerBarAndClosedByTillbaka)
+{
+    StartBoard();
+    const Window clock = StartClock();
+    ASSERT_NE(clock, 0u) << "the clock's window did not appear";
+    EXPECT_TRUE(WaitFor([&] { return IsInside(clock, m_board); }, 5000)) << "the clock is not inside the board";
+    const XRectangle placed = ScreenRect(clock);
+    EXPECT_LE(placed.y + placed.height, m_page.userAreaHeight + 1);
+    const auto clocks = ChildrenNamed(m_pid, "xclock");
+    ASSERT_EQ(clocks.size(), 1u);
+
+    // A click on a page picture beside the clock does nothing.
+    ClickLater(m_page.CentreX(3), m_page.CentreY(3));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_TRUE(ProcessRuns(clocks[0]));
+    XWindowAttributes a;
+    EXPECT_TRUE(XGetWindowAttributes(m_display, clock, &a) && a.map_state == IsViewable);
+
+    ClickTillbaka();
+    EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(clocks[0]); }, 10000)) << "the clock did not end";
+    EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 5000));
+    EXPECT_TRUE(PixelBecomes(m_page.InsideX(1), m_page.InsideY(1), kPlayPage, 8, 5000));
+}
+
+TEST_F(ActivitiesOnX11, BrowserGetsThePageAddress)
+{
+    if (std::system("command -v dillo >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no dillo (scripts/bootstrap installs it)";
+    StartBoard(DemoWithAbsoluteStoryAddress());
+    OpenPlayPage();
+    ClickLater(m_page.CentreX(2), m_page.CentreY(2));
+
+    std::vector<pid_t> browsers;
+    ASSERT_TRUE(WaitFor([&] { return !(browsers = ChildrenNamed(m_pid, "dillo")).empty(); }, 10000));
+    m_children.insert(m_children.end(), browsers.begin(), browsers.end());
+    const auto argv = CommandLine(browsers[0]);
+    ASSERT_EQ(argv.size(), 2u);
+    EXPECT_EQ(argv[1], m_storyAddress);  // the address file's text, line end included
+
+    // The story is shown inside the board.
+    Window browser = 0;
+    EXPECT_TRUE(WaitFor([&] {
+        browser = FindViewable([&](Window w) { return Title(w).find("Sagan om den lilla katten") != std::string::npos; });
+        return browser != 0;
+    }, 15000));
+    if (browser != 0) {
+        EXPECT_TRUE(IsInside(browser, m_board));
+    }
+
+    ClickTillbaka();
+    EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(browsers[0]); }, 10000)) << "the browser did not end";
+}
+
+TEST_F(ActivitiesOnX11, ClosingTheBoardClosesTheProgramAndGivesTheTaskBarBack)
+{
+    // A task bar: a dock window along the bottom of the screen.
+    const Window dock = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, m_height - 30, m_width, 30,
+                                            0, 0, 0x808080);
+    const Atom type = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False);
+    Atom dockType = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_DOCK", False);
+    XChangeProperty(m_display, dock, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&dockType), 1);
+    XMapWindow(m_display, dock);
+    XSync(m_display, False);
+    const auto dockViewable = [&] {
+        XWindowAttributes a;
+        return XGetWindowAttributes(m_display, dock, &a) && a.map_state == IsViewable;
+    };
+    ASSERT_TRUE(WaitFor(dockViewable, 5000));
+
+    StartBoard();
+    EXPECT_TRUE(WaitFor([&] { return !dockViewable(); }, 5000)) << "the task bar stayed while the board runs";
+    ASSERT_NE(StartClock(), 0u);
+    const auto clocks = ChildrenNamed(m_pid, "xclock");
+    ASSERT_EQ(clocks.size(), 1u);
+
+    const auto asked = Clock::now();
+    EXPECT_TRUE(AskBoardToClose());
+    std::cout << "[ measure  ] board closed with a program running in "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked).count() << " ms\n";
+    EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(clocks[0]); }, 5000)) << "the clock did not get its close";
+    EXPECT_TRUE(WaitFor(dockViewable, 5000)) << "the task bar did not come back";
+    XDestroyWindow(m_display, dock);
+}
+
+} // namespace
