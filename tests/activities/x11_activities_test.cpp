@@ -502,7 +502,7 @@ TEST_F(ActivitiesOnX11, BrowserGetsThePageAddress)
         return browser != 0;
     }, 15000));
     if (browser != 0) {
-        EXPECT_TRUE(IsInside(browser, m_board));
+        EXPECT_TRUE(WaitFor([&] { return IsInside(browser, m_board); }, 5000));
     }
 
     ClickTillbaka();

@@ -74,6 +74,8 @@ protected:
         m_folder.Write(page + "L00002/B00001.wav", "");
         for (const char* sound : {"Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav"})
             m_folder.Write(relative + "/" + sound, "");
+        // Without the browser shortcut every plain picture would first say it is missing.
+        m_folder.Write(relative + "/WebBrowser.lnk", "[Desktop Entry]\nExec=browser %u\n");
     }
 
     // Starts the board from the working directory "work" with that Setup.txt (none when
