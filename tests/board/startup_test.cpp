@@ -202,6 +202,7 @@ TEST_F(BoardStartup, CheckOptionTakesAnOptionalFolderAndOpensNoWindow)
     EXPECT_EQ(folder, L"/c");
 
     WriteContent("app");
+    std::filesystem::remove(m_folder.Root / "app/WebBrowser.lnk");
     fake::SetExecutablePath(m_folder.Path("app/orlido"));
     WorkingDirectory inWork(m_folder.Root / "work");
     COrlidoApp app;
