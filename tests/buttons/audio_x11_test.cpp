@@ -126,7 +126,8 @@ TEST_F(RealSound, PlayAsyncReturnsAtOnceAndANewSoundCutsOffTheOld)
     m_folder.Write(L"short.wav", MakeWav(300));
     const auto start = Clock::now();
     CTQSoundPlayer().PlayAsync(m_folder.File(L"long.wav"));
-    EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 0.5 + kSlack);
+    // Well under the sound's 4 s, with room for loading the player library on first use.
+    EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 1.5 + kSlack);
 
     // A sound played to its end on another thread ends when a newer one starts.
     double waited = 0;

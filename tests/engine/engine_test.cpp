@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -42,7 +44,8 @@ public:
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_root = fs::temp_directory_path() /
-                 (std::string("orlido-engine-") + info->test_suite_name() + "-" + info->name());
+                 (std::string("orlido-engine-") + info->test_suite_name() + "-" + info->name() + "-" +
+                  std::to_string(::getpid()));
         m_exe = m_root.wstring() + L"/";
         platform::SetTraceCapture([this](const std::wstring& line) { m_trace += line; });
         Reset();
