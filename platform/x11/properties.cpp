@@ -24,6 +24,31 @@ std::wstring Latin1(const std::string& bytes)
     return text;
 }
 
+// One XGetWindowProperty, freed when it goes out of scope.
+struct RawProperty {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned char* data = nullptr;
+    bool ok = false;
+
+    RawProperty(Display* display, Window window, Atom property, Atom wanted)
+    {
+        unsigned long after = 0;
+        ok = XGetWindowProperty(display, window, property, 0, kMaxPropertyLongs, False, wanted, &type,
+                                &format, &count, &after, &data) == Success;
+    }
+    ~RawProperty()
+    {
+        if (data)
+            XFree(data);
+    }
+    RawProperty(const RawProperty&) = delete;
+    RawProperty& operator=(const RawProperty&) = delete;
+};
+
+} // namespace
+
 std::vector<Window> ChildrenOf(Display* display, Window window)
 {
     Window root = 0;
@@ -38,43 +63,27 @@ std::vector<Window> ChildrenOf(Display* display, Window window)
     return list;
 }
 
-} // namespace
-
 std::optional<std::vector<unsigned long>> GetProperty32(Display* display, Window window, Atom property, Atom type)
 {
-    Atom actualType = None;
-    int actualFormat = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, kMaxPropertyLongs, False, type, &actualType,
-                           &actualFormat, &count, &after, &data) != Success)
+    const RawProperty raw(display, window, property, type);
+    if (!raw.ok)
         return std::nullopt;
     std::optional<std::vector<unsigned long>> values;
-    if (data && actualType == type && actualFormat == 32) {
-        const auto* items = reinterpret_cast<const unsigned long*>(data);  // Xlib widens 32-bit items to long
-        values.emplace(items, items + count);
+    if (raw.data && raw.type == type && raw.format == 32) {
+        const auto* items = reinterpret_cast<const unsigned long*>(raw.data);  // Xlib widens 32-bit items to long
+        values.emplace(items, items + raw.count);
     }
-    if (data)
-        XFree(data);
     return values;
 }
 
 std::optional<std::string> GetPropertyBytes(Display* display, Window window, Atom property, Atom type)
 {
-    Atom actualType = None;
-    int actualFormat = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, kMaxPropertyLongs, False, type, &actualType,
-                           &actualFormat, &count, &after, &data) != Success)
+    const RawProperty raw(display, window, property, type);
+    if (!raw.ok)
         return std::nullopt;
     std::optional<std::string> bytes;
-    if (data && actualFormat == 8 && (type == AnyPropertyType || actualType == type))
-        bytes.emplace(reinterpret_cast<const char*>(data), count);
-    if (data)
-        XFree(data);
+    if (raw.data && raw.format == 8 && (type == AnyPropertyType || raw.type == type))
+        bytes.emplace(reinterpret_cast<const char*>(raw.data), raw.count);
     return bytes;
 }
 

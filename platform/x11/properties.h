@@ -29,6 +29,8 @@ Window ClientOf(Display* display, Window window);
 // The top-level window (a child of the root, or a managed client) that holds window.
 Window TopLevelOf(Display* display, Window window);
 Window ParentOf(Display* display, Window window);
+// The children of a window, bottom of the stacking order first.
+std::vector<Window> ChildrenOf(Display* display, Window window);
 // _NET_WM_PID, else the X-Resource extension's pid of the client that made the window;
 // 0 when neither is known.
 unsigned long ProcessIdOf(Display* display, Window window);

@@ -17,6 +17,7 @@
 
 namespace {
 
+using platform::x11::ChildrenOf;
 using platform::x11::GetAtom;
 
 // How often the ready wait looks again.
@@ -25,20 +26,6 @@ constexpr DWORD kReadyPollMs = 20;
 Display* DisplayOrNull()
 {
     return platform::x11::GetDisplay();
-}
-
-std::vector<Window> ChildrenBottomFirst(Display* display, Window window)
-{
-    Window root = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    std::vector<Window> list;
-    if (XQueryTree(display, window, &root, &parent, &children, &count) && children) {
-        list.assign(children, children + count);
-        XFree(children);
-    }
-    return list;
 }
 
 platform::WindowFacts::Kind KindOf(Display* display, Window window)
@@ -126,7 +113,7 @@ void SendClientMessage(Display* display, Window window, Atom type, long l0, long
 // do not nest): the caller holds one.
 std::vector<Window> TopLevelWindows(Display* display)
 {
-    const std::vector<Window> children = ChildrenBottomFirst(display, DefaultRootWindow(display));
+    const std::vector<Window> children = ChildrenOf(display, DefaultRootWindow(display));
     std::vector<Window> windows;
     for (auto it = children.rbegin(); it != children.rend(); ++it)
         windows.push_back(platform::x11::ClientOf(display, *it));
@@ -283,7 +270,7 @@ HWND FindWindowByTitle(const std::wstring& title)
         queue.pop_front();
         if (x11::GetTitle(display, window) == title)
             return window;
-        for (const Window child : ChildrenBottomFirst(display, window))
+        for (const Window child : ChildrenOf(display, window))
             queue.push_back(child);
     }
     return 0;
