@@ -98,6 +98,7 @@ public:
         // mpv first: its video output lives inside the window.
         if (m_mpv != nullptr)
             mpv_terminate_destroy(m_mpv);
+        x11::InstallErrorHandler();
         DestroyWindow();
     }
 

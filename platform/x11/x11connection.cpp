@@ -59,7 +59,7 @@ Display* GetDisplay()
             platform::Trace(L"No X display: the board cannot show a window\n");
             return;
         }
-        XSetErrorHandler(OnXError);
+        InstallErrorHandler();
         g_display.store(display);
     });
     return g_display.load();
@@ -84,9 +84,15 @@ Atom GetAtom(const char* name)
     return atom;
 }
 
+void InstallErrorHandler()
+{
+    XSetErrorHandler(OnXError);
+}
+
 ErrorTrap::ErrorTrap()
 {
     g_trapMutex.lock();
+    InstallErrorHandler();
     if (Display* display = DisplayIfOpen())
         XSync(display, False);  // earlier requests' errors are not this trap's
     g_trappedErrors.store(0);

@@ -42,6 +42,11 @@ Atom GetAtom(const char* name);
 // The primary monitor's rectangle on the X screen (the whole screen without RandR).
 RECT PrimaryMonitor(Display* display);
 
+// Installs the board's X error handler again. Xlib's handler is process-wide, and a film's
+// video output replaces it and, when it ends, leaves Xlib's default behind, which ends the
+// process at the first failed request.
+void InstallErrorHandler();
+
 // For its lifetime, X errors on the shared connection are counted instead of traced.
 // Failed() syncs with the server and tells whether any request failed so far. Traps are
 // serialised: one at a time in the whole process.
