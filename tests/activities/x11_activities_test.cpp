@@ -23,6 +23,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -161,6 +162,12 @@ protected:
         }
         for (const pid_t child : m_children)
             ::kill(child, SIGKILL);
+        if (HasFailure()) {
+            std::ifstream log(m_workingDirectory / "board.log");
+            std::stringstream text;
+            text << log.rdbuf();
+            std::cout << "--- the board's output ---\n" << text.str() << "\n";
+        }
         if (m_display)
             XCloseDisplay(m_display);
         fs::remove_all(m_workingDirectory);
@@ -188,6 +195,15 @@ protected:
             ::prctl(PR_SET_PDEATHSIG, SIGKILL);
             if (::chdir(m_workingDirectory.c_str()) != 0)
                 ::_exit(126);
+            // The board's output goes to a file, not to the test's pipes: a daemon that a
+            // started program leaves behind (the browser's file reader) would hold them open
+            // and keep the test runner waiting for the test's end.
+            const int log = ::open("board.log", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (log >= 0) {
+                ::dup2(log, STDOUT_FILENO);
+                ::dup2(log, STDERR_FILENO);
+                ::close(log);
+            }
             ::execl(ORLIDO_BINARY, ORLIDO_BINARY, "--content", content.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
