@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/posix/processes.h"
 #include "platform/window.h"
+#include "platform/x11/properties.h"
 #include "platform/x11/x11connection.h"
 #include "superlibraries/tqmultithreading/tqprocesscreation.h"
 #include "superlibraries/tqwindowutilities/tquserdisplaywindow.h"
@@ -30,6 +31,7 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using platform::x11::ParentOf;
 using namespace std::chrono_literals;
 
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
@@ -41,19 +43,6 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
         std::this_thread::sleep_for(20ms);
     }
     return true;
-}
-
-Window ParentOf(Display* display, Window window)
-{
-    Window root = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display, window, &root, &parent, &children, &count))
-        return 0;
-    if (children)
-        XFree(children);
-    return parent;
 }
 
 bool WindowManagerRuns(Display* display)
