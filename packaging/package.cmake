@@ -4,12 +4,21 @@
 include(GNUInstallDirs)
 set(here ${CMAKE_CURRENT_LIST_DIR})
 set(doc ${CMAKE_INSTALL_DATADIR}/doc/orlido)
+# Where the package puts its files once installed.
+set(package_prefix /usr)
 
 install(TARGETS orlido RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/demo/UserData DESTINATION ${CMAKE_INSTALL_DATADIR}/orlido)
 install(FILES ${CMAKE_SOURCE_DIR}/demo/Tillbaka.wav ${CMAKE_SOURCE_DIR}/demo/Nej.wav ${CMAKE_SOURCE_DIR}/demo/Ja.wav
               ${CMAKE_SOURCE_DIR}/demo/JagValde.wav ${CMAKE_SOURCE_DIR}/demo/WebBrowser.lnk
         DESTINATION ${CMAKE_INSTALL_DATADIR}/orlido)
+# The demo's story page. Its web address in the source tree is relative to the working
+# directory (scripts/run-board links web/ there); an installed board is started from any
+# folder, so the installed demo names the installed page by its full path.
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/demo/web DESTINATION ${CMAKE_INSTALL_DATADIR}/orlido)
+set(installed_story ${CMAKE_BINARY_DIR}/package/W00003.txt)
+file(WRITE ${installed_story} "file://${package_prefix}/${CMAKE_INSTALL_DATADIR}/orlido/web/bok.html\r\n")
+install(FILES ${installed_story} DESTINATION ${CMAKE_INSTALL_DATADIR}/orlido/UserData/L00001/L00003)
 install(FILES ${here}/orlido.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${here}/orlido.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${here}/copyright ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${doc})
@@ -31,7 +40,7 @@ install(FILES ${gz}/changelog.gz DESTINATION ${doc})
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orlido)
 set(CPACK_PACKAGE_VERSION 0.1.0)
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX ${package_prefix})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CONTACT "Orlido developers <orlido@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "full-screen picture board for people who cannot speak")
@@ -47,7 +56,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libmpv is loaded when the first sound plays, so the linker does not name it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmpv2")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, xdg-utils")
+# The demo's web page opens in Dillo (demo/WebBrowser.lnk).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, xdg-utils, dillo")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)

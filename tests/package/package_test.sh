@@ -45,6 +45,9 @@ done
 mkdir -p "$work/root" "$work/home" "$work/work"
 dpkg-deb -x "$deb" "$work/root"
 desktop-file-validate "$work/root/usr/share/applications/orlido.desktop" || fail "the desktop entry is not valid"
+# The demo's web page opens from any working directory: its address names the installed page.
+address=$(tr -d '\r\n' <"$work/root/usr/share/orlido/UserData/L00001/L00003/W00003.txt")
+[[ "$address" == file:///usr/* && -f "$work/root${address#file://}" ]] || fail "the demo's web address names no installed page: $address"
 man_page=$(zcat "$work/root/usr/share/man/man1/orlido.1.gz")
 [[ "$man_page" == *'\-\-check'* ]] || fail "the manual page does not describe --check"
 
