@@ -95,6 +95,12 @@ private:
 void SetPixelMemoryLimit(std::size_t bytes);
 // The pixel memory images hold now, pooled buffers not counted (bytes).
 std::size_t PixelMemoryInUse();
+// Gives every free pooled buffer back to the system, and the free pages of the heaps with
+// them. For when the board shows a page and decodes nothing: what the next page needs is
+// decoded while its sound plays.
+void ReleasePooledPixels();
+// The bytes of the free buffers the pool keeps now.
+std::size_t PooledPixelBytes();
 
 // Converts a COLORREF to an opaque ARGB32 pixel and back.
 constexpr std::uint32_t ArgbFromColor(COLORREF c)

@@ -4,7 +4,9 @@
 #include "platform/files.h"
 
 #include <cairo.h>
+#include <malloc.h>
 #include <pango/pangocairo.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <atomic>
@@ -61,7 +63,9 @@ void SetSourceColour(cairo_t* cr, COLORREF c)
 namespace {
 
 // Buffers smaller than this come and go through malloc's own free lists; larger ones are
-// mapped afresh by malloc each time, which is what the pool saves.
+// mapped from the kernel by the pool itself and unmapped when it lets them go, so memory the
+// pool gives back really leaves the process (glibc would keep large freed blocks in the heap
+// or in a decoding thread's arena once its mmap threshold has grown).
 constexpr std::size_t kPooledFromBytes = 256 * 1024;
 // What the pool keeps at most: about a page of photo-sized pictures.
 constexpr std::size_t kPoolKeepBytes = 48u * 1024 * 1024;
@@ -75,11 +79,40 @@ struct PixelPool {
     std::size_t limitBytes = 0;
 };
 
+PixelPool* NewPool()
+{
+    // Large blocks of a page's life (decoders' file buffers and working memory, the
+    // raster's) get a mapping of their own and leave the process when freed. Left to
+    // itself glibc raises this threshold each time such a block is freed, and from then on
+    // puts them in the heap of the decoding thread that asked, whose top it never gives
+    // back: the board grew by some 40 MiB over its first page visits and kept it.
+    mallopt(M_MMAP_THRESHOLD, static_cast<int>(kPooledFromBytes));
+    return new PixelPool;
+}
+
 PixelPool& Pool()
 {
     // Never destroyed: images held by static objects may let go of their pixels late.
-    static PixelPool* pool = new PixelPool;
+    static PixelPool* pool = NewPool();
     return *pool;
+}
+
+bool IsPooledSize(std::size_t bytes) { return bytes >= kPooledFromBytes; }
+
+std::uint32_t* NewBuffer(std::size_t bytes)
+{
+    if (!IsPooledSize(bytes))
+        return static_cast<std::uint32_t*>(std::malloc(bytes));
+    void* mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return mapped == MAP_FAILED ? nullptr : static_cast<std::uint32_t*>(mapped);
+}
+
+void DeleteBuffer(std::uint32_t* pixels, std::size_t bytes)
+{
+    if (IsPooledSize(bytes))
+        munmap(pixels, bytes);
+    else
+        std::free(pixels);
 }
 
 // A buffer of at least count pixels and its capacity, or null when the memory is not to be
@@ -89,7 +122,7 @@ std::pair<std::uint32_t*, std::size_t> TakeBuffer(std::size_t count)
     const std::size_t bytes = count * 4;
     PixelPool& pool = Pool();
     std::lock_guard lock(pool.mutex);
-    if (bytes >= kPooledFromBytes) {
+    if (IsPooledSize(bytes)) {
         auto best = pool.free.end();
         for (auto it = pool.free.begin(); it != pool.free.end(); ++it) {
             if (it->second >= count && it->second <= count + count / 4 &&
@@ -101,7 +134,7 @@ std::pair<std::uint32_t*, std::size_t> TakeBuffer(std::size_t count)
             pool.free.erase(best);
             pool.freeBytes -= taken.second * 4;
             if (pool.limitBytes != 0 && pool.inUseBytes + taken.second * 4 > pool.limitBytes) {
-                std::free(taken.first);
+                DeleteBuffer(taken.first, taken.second * 4);
                 return { nullptr, 0 };
             }
             pool.inUseBytes += taken.second * 4;
@@ -110,7 +143,7 @@ std::pair<std::uint32_t*, std::size_t> TakeBuffer(std::size_t count)
     }
     if (pool.limitBytes != 0 && pool.inUseBytes + bytes > pool.limitBytes)
         return { nullptr, 0 };
-    auto* pixels = static_cast<std::uint32_t*>(std::malloc(bytes));
+    std::uint32_t* pixels = NewBuffer(bytes);
     if (!pixels)
         return { nullptr, 0 };
     pool.inUseBytes += bytes;
@@ -127,18 +160,40 @@ void PixelPoolReturn::operator()(std::uint32_t* pixels) const
     PixelPool& pool = Pool();
     std::lock_guard lock(pool.mutex);
     pool.inUseBytes -= bytes;
-    if (bytes < kPooledFromBytes || bytes > kPoolKeepBytes) {
-        std::free(pixels);
+    if (!IsPooledSize(bytes) || bytes > kPoolKeepBytes) {
+        DeleteBuffer(pixels, bytes);
         return;
     }
     // Make room by letting the oldest buffers go.
     while (pool.freeBytes + bytes > kPoolKeepBytes && !pool.free.empty()) {
-        std::free(pool.free.front().first);
+        DeleteBuffer(pool.free.front().first, pool.free.front().second * 4);
         pool.freeBytes -= pool.free.front().second * 4;
         pool.free.erase(pool.free.begin());
     }
     pool.free.emplace_back(pixels, capacity);
     pool.freeBytes += bytes;
+}
+
+void ReleasePooledPixels()
+{
+    {
+        PixelPool& pool = Pool();
+        std::lock_guard lock(pool.mutex);
+        for (const auto& [pixels, capacity] : pool.free)
+            DeleteBuffer(pixels, capacity * 4);
+        pool.free.clear();
+        pool.freeBytes = 0;
+    }
+    // The decoders' file buffers and working memory were freed into glibc's heaps (one
+    // arena per decoding thread); give their free pages back as well.
+    malloc_trim(0);
+}
+
+std::size_t PooledPixelBytes()
+{
+    PixelPool& pool = Pool();
+    std::lock_guard lock(pool.mutex);
+    return pool.freeBytes;
 }
 
 void SetPixelMemoryLimit(std::size_t bytes)

@@ -231,4 +231,30 @@ TEST(PixelBuffers, AReusedBufferIsClearedByCreateAndOverwrittenByDecoding)
     EXPECT_EQ(decoded.Pixel(0, 0), 0u);
 }
 
+TEST(PixelBuffers, GivingThePoolBackLeavesImagesInUseWhole)
+{
+    platform::Image kept;
+    ASSERT_TRUE(kept.Create(640, 480));
+    kept.Fill(0xFF123456u);
+    {
+        platform::Image freed;
+        ASSERT_TRUE(freed.Create(600, 400));
+    }
+    EXPECT_GE(platform::PooledPixelBytes(), std::size_t(600 * 400 * 4));
+    const std::size_t inUse = platform::PixelMemoryInUse();
+
+    platform::ReleasePooledPixels();
+    EXPECT_EQ(platform::PooledPixelBytes(), 0u);
+    EXPECT_EQ(platform::PixelMemoryInUse(), inUse);
+    EXPECT_EQ(kept.Pixel(0, 0), 0xFF123456u);
+    EXPECT_EQ(kept.Pixel(639, 479), 0xFF123456u);
+
+    // The pool works on as before: a new image, given back, waits there again.
+    platform::Image next;
+    ASSERT_TRUE(next.Create(600, 400));
+    EXPECT_EQ(next.Pixel(599, 399), 0u);
+    next.Reset();
+    EXPECT_GE(platform::PooledPixelBytes(), std::size_t(600 * 400 * 4));
+}
+
 } // namespace
