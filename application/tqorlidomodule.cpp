@@ -217,6 +217,7 @@ bool CTQOrlidoModule::BuildPage()
 
     m_nUserAreaHeight = g.userAreaHeight;
     m_nSelected = -1;
+    m_bPageJustBuilt = true;
 
     m_nPictureCount = m_pPanel->AddButtonsFromFolder(prefix, 0, 0, g.pictureWidth, g.pictureHeight,
                                                      L"Prune", false, MaxPicturesOnPage);
@@ -331,14 +332,25 @@ void CTQOrlidoModule::Redraw()
             m_pPanel->DrawButtons(count - 3, count - 1);
             if (m_pShownPicture != nullptr) {
                 const int side = m_nUserAreaHeight - 40;
-                back->DrawSurface(m_pShownPicture, CTQDeWindows::GetScreenWidth() / 2 - side / 2,
-                                  20, L"Prune", side, side);
+                m_pShownPicture->DrawPicture(CTQDeWindows::GetScreenWidth() / 2 - side / 2, 20, L"Prune",
+                                             side, side);
             }
         } else {
             m_pPanel->DrawButtons(-1, -1);
         }
     }
 
+    PresentDrawnPage(back);
+    if (m_bPageJustBuilt && m_pPanel != nullptr) {
+        // The buttons now keep only their stretched copies; the next page is decoded while
+        // its sound plays, so the decoding memory need not wait for it.
+        m_bPageJustBuilt = false;
+        platform::ReleasePooledPixels();
+    }
+}
+
+void CTQOrlidoModule::PresentDrawnPage(CTQSurface* back)
+{
     const SIZE size = back->GetSurfaceSize();
     // A film or program covers the user area: only the part below it is put on the screen.
     const int top = (m_bFilmActive || m_bProgramActive) ? m_nUserAreaHeight : 0;

@@ -127,6 +127,7 @@ private:
     void TraceLeftOutPictures(const std::wstring& prefix);
     void AddAnswerBar(const TPageGeometry& geometry);
     void DrawNoPageMessage();
+    void PresentDrawnPage(CTQSurface* back);
     bool IsActivityRunning() const;
     bool TryActivities(int index);
     std::wstring CompanionFile(int index, wchar_t letter) const;
@@ -169,6 +170,9 @@ private:
     // When not empty, Redraw puts only these parts of the page on the screen: a scan step
     // changes the frames of two pictures, not the whole frame.
     std::vector<RECT> m_PresentOnly;
+    // Set by each page build until the page has been drawn: its pictures are let go as they
+    // are drawn, and the memory they were decoded in is then given back.
+    bool m_bPageJustBuilt = false;
 };
 
 // The one engine of the run, set by its constructor and cleared by its destructor.

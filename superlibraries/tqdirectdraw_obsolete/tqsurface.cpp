@@ -151,34 +151,51 @@ RECT CTQSurface::SourceRectForFit(SIZE picture, const std::wstring& fitMode)
 
 void CTQSurface::DrawSurface(CTQSurface* source, int x, int y, std::wstring fitMode, int cx, int cy)
 {
-    if (!source || !source->Surface() || !Surface())
+    if (!source || !Surface())
         return;
     const SIZE size = source->GetSurfaceSize();
     const SIZE dest = cx >= 0 ? SIZE{ cx, cy } : size;
     const RECT from = SourceRectForFit(size, fitMode);
     const RECT to{ x, y, x + dest.cx, y + dest.cy };
     platform::Image& target = *Surface();
+    if (source == this) {
+        platform::StretchCopy(target, from, target, to);
+        return;
+    }
     const bool scaled = dest.cx != from.right - from.left || dest.cy != from.bottom - from.top;
     // Only a whole stretched picture is kept: one cut off at the edge is drawn directly, so
     // a copy is never larger than this surface. A source with an open drawing pass is
     // still changing.
     const bool inside = to.left >= 0 && to.top >= 0 && to.right <= target.Width() && to.bottom <= target.Height();
-    if (scaled && inside && dest.cx > 0 && dest.cy > 0 && source != this && !source->IsDrawing()) {
-        source->DrawScaledCopy(target, from, to);
-        return;
-    }
-    platform::StretchCopy(*source->Surface(), from, target, to);
+    const bool keepCopy = scaled && inside && dest.cx > 0 && dest.cy > 0 && !source->IsDrawing();
+    source->DrawInto(target, from, to, keepCopy);
 }
 
-void CTQSurface::DrawScaledCopy(platform::Image& target, RECT source, RECT to)
+bool CTQSurface::CopyIsCurrent(RECT source, int width, int height) const
+{
+    const platform::Image& copy = m_ScaledCopy.pixels;
+    return copy.IsValid() && copy.Width() == width && copy.Height() == height && m_ScaledCopy.source == source &&
+           m_ScaledCopy.version == PixelsVersion();
+}
+
+void CTQSurface::DrawInto(platform::Image& target, RECT source, RECT to, bool keepCopy)
 {
     const int width = to.right - to.left;
     const int height = to.bottom - to.top;
     std::lock_guard lock(m_ScaledCopy.mutex);
     platform::Image& copy = m_ScaledCopy.pixels;
-    const bool current = copy.Width() == width && copy.Height() == height && m_ScaledCopy.source == source &&
-                         m_ScaledCopy.version == PixelsVersion();
-    if (!current) {
+    if (!Surface()) {
+        // Only the copy is left: the picture as it was drawn, stretched again when the size
+        // asked for differs (the owner reads the picture afresh where that matters).
+        if (copy.IsValid())
+            platform::StretchCopy(copy, RECT{ 0, 0, copy.Width(), copy.Height() }, target, to);
+        return;
+    }
+    if (!keepCopy) {
+        platform::StretchCopy(*Surface(), source, target, to);
+        return;
+    }
+    if (!CopyIsCurrent(source, width, height)) {
         if (!copy.Allocate(width, height)) {
             platform::StretchCopy(*Surface(), source, target, to);
             return;
@@ -188,4 +205,32 @@ void CTQSurface::DrawScaledCopy(platform::Image& target, RECT source, RECT to)
         m_ScaledCopy.version = PixelsVersion();
     }
     platform::CopyPixels(copy, RECT{ 0, 0, width, height }, target, to.left, to.top);
+}
+
+bool CTQSurface::KeepsCopyFor(const std::wstring& fitMode, int cx, int cy)
+{
+    std::lock_guard lock(m_ScaledCopy.mutex);
+    return CopyIsCurrent(SourceRectForFit(m_Size, fitMode), cx, cy);
+}
+
+bool CTQSurface::ReleasePictureKeepingCopy(const std::wstring& fitMode, int cx, int cy)
+{
+    std::lock_guard lock(m_ScaledCopy.mutex);
+    if (m_nKind != TQSURFACE_PICTURE || IsDrawing() || !CopyIsCurrent(SourceRectForFit(m_Size, fitMode), cx, cy))
+        return false;
+    m_pSurface.reset();
+    m_bPictureReleased = true;
+    return true;
+}
+
+void CTQSurface::RestorePicture(platform::Image decoded)
+{
+    if (!decoded.IsValid())
+        return;
+    std::lock_guard lock(m_ScaledCopy.mutex);
+    // Pixels read afresh may differ from those the copy was made from.
+    PixelsChanged();
+    m_Size = { decoded.Width(), decoded.Height() };
+    m_pSurface = std::make_unique<platform::Image>(std::move(decoded));
+    m_bPictureReleased = false;
 }

@@ -46,8 +46,19 @@ public:
     static RECT SourceRectForFit(SIZE picture, const std::wstring& fitMode);
     // The back-buffer rectangle Present copies: the window's size, centred.
     static RECT PresentSourceRect(SIZE back, SIZE window);
-    // The pixels, for tests and screenshots (null for the display).
+    // The pixels, for tests and screenshots (null for the display, and for a picture that
+    // let them go).
     const platform::Image* GetImage() const { return Surface(); }
+
+    // A picture lets its own pixels go while it keeps its stretched copy for a draw of cx x cy
+    // with that fit mode: a redraw at that size needs only the copy. True when the pixels are
+    // gone now. DrawSurface of a picture without its pixels draws from the kept copy.
+    bool ReleasePictureKeepingCopy(const std::wstring& fitMode, int cx, int cy);
+    // True when the kept copy serves a draw of cx x cy with that fit mode.
+    bool KeepsCopyFor(const std::wstring& fitMode, int cx, int cy);
+    // Gives a picture its pixels again (read afresh) after ReleasePictureKeepingCopy.
+    void RestorePicture(platform::Image decoded);
+    bool IsPictureReleased() const { return m_bPictureReleased; }
 
 private:
     // The picture stretched to the size it was last drawn at, with what it was made from.
@@ -58,9 +69,12 @@ private:
         RECT source{};
         unsigned version = 0;
     };
-    // Draws this picture's source rectangle stretched to the size of to, which lies wholly
-    // inside target, through the scaled copy.
-    void DrawScaledCopy(platform::Image& target, RECT source, RECT to);
+    // Draws this picture's source rectangle stretched to the size of to into target: through
+    // the scaled copy when keepCopy (to then lies wholly inside target), directly otherwise;
+    // from the kept copy alone when the picture's pixels were let go.
+    void DrawInto(platform::Image& target, RECT source, RECT to, bool keepCopy);
+    bool CopyIsCurrent(RECT source, int width, int height) const;
 
     ScaledCopy m_ScaledCopy;
+    bool m_bPictureReleased = false;
 };

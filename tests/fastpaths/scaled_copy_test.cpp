@@ -4,10 +4,12 @@
 #include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
 
 #include "tests/buttons/buttons_fixture.h"
+#include "windowsmobilelibraries/tqgraphics/tqimagebutton.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -91,6 +93,54 @@ TEST_F(ScaledCopyTest, ChangedPicturePixelsAreDrawnAtTheNextDraw)
     DrawAndCompare(*picture, to, L"Prune", "written again inside the pass");
     picture->EndDraw();
     EXPECT_EQ(BackPixel(40, 50), kMagenta);
+}
+
+// A button drawn once keeps only its stretched copy; whatever it is drawn at next, the back
+// buffer must show what the picture with its caption, stretched afresh, gives.
+TEST_F(ScaledCopyTest, ButtonLetsItsPictureGoAndReadsItAgainForAnotherSize)
+{
+    const auto numbered = NumberedPicture(97, 61);
+    ASSERT_TRUE(platform::WritePng(*numbered->GetImage(), m_folder.File(L"B00001Katt.png")));
+    m_folder.Write(L"B00001Katt.txt", "Katt");
+    bool ok = false;
+    // Never drawn: the picture as the button holds it before its first draw.
+    const CTQImageButton reference(m_folder.File(L"B00001Katt.png"), 20, ok, true);
+    ASSERT_TRUE(ok);
+    CTQImageButton button(m_folder.File(L"B00001Katt.png"), 20, ok, true);
+    ASSERT_TRUE(ok);
+
+    const struct {
+        RECT to;
+        const wchar_t* fitMode;
+        const char* what;
+    } draws[] = {
+        { { 10, 20, 83, 93 }, L"Prune", "first draw" },
+        { { 10, 20, 83, 93 }, L"Prune", "the same again, from the kept copy alone" },
+        { { 100, 10, 300, 210 }, L"Prune", "larger: the picture read again, caption and all" },
+        { { 10, 20, 83, 93 }, L"Prune", "back at the first size" },
+        { { 0, 100, 131, 231 }, L"", "the whole picture, not its square" },
+    };
+    for (const auto& d : draws) {
+        ClearBack();
+        const platform::Image expected = Reference(reference, d.to, d.fitMode);
+        button.DrawPicture(d.to.left, d.to.top, d.fitMode, d.to.right - d.to.left, d.to.bottom - d.to.top);
+        const platform::Image& back = *Back()->GetImage();
+        int wrong = 0;
+        for (int y = 0; y < back.Height(); ++y)
+            for (int x = 0; x < back.Width(); ++x)
+                if (back.Pixel(x, y) != expected.Pixel(x, y) && wrong++ < 3)
+                    ADD_FAILURE() << d.what << ": pixel (" << x << ", " << y << ")";
+        EXPECT_EQ(wrong, 0) << d.what;
+        EXPECT_EQ(button.GetImage(), nullptr) << d.what << ": only the stretched copy is kept";
+        EXPECT_TRUE(button.HasPicture()) << d.what;
+    }
+
+    // The file gone meanwhile: another size is drawn from the kept copy, never left blank.
+    std::filesystem::remove(platform::ToUtf8(m_folder.File(L"B00001Katt.png")));
+    ClearBack();
+    button.DrawPicture(150, 50, L"", 100, 100);
+    EXPECT_NE(BackPixel(150, 50), kWhite);
+    EXPECT_NE(BackPixel(249, 149), kWhite);
 }
 
 TEST(CopyPixels, CutsToBothImages)

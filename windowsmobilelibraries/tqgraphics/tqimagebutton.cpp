@@ -88,6 +88,7 @@ void CTQImageButton::SetUpPicture(const std::wstring& picturePath, int fontHeigh
     FindCompanionFiles(picturePath);
     SetDefaults(fontHeight);
     if (!ok) return;  // no picture: nothing to write the caption on
+    m_strLoadedPath = picturePath;
     m_strText = ReadText(m_strTextPath);
     if (drawText) DrawText(m_strText);
 }
@@ -136,13 +137,37 @@ void CTQImageButton::Draw(int x, int y, int cx, int cy)
     CTQSurface* back = GetBack();
     if (!back) return;
     // A placeholder without a picture shows only its frame.
-    if (HasPicture()) back->DrawSurface(this, x, y, m_strFitMode, cx, cy);
+    DrawPicture(x, y, m_strFitMode, cx, cy);
     if (!back->BeginDraw()) return;
     const bool wide = m_bHighlighted && m_CurrentColor == m_HighlightColor;
     back->SetWidth(wide ? m_nHighlightWidth : m_nNormalWidth);
     back->SetColor(m_CurrentColor);
     back->Box(m_ButtonPosition.x, m_ButtonPosition.y, m_ButtonSize.cx, m_ButtonSize.cy, 0);
     back->EndDraw();
+}
+
+void CTQImageButton::DrawPicture(int x, int y, const std::wstring& fitMode, int cx, int cy)
+{
+    CTQSurface* back = GetBack();
+    if (!back) return;
+    std::lock_guard lock(m_PictureMutex);
+    if (!HasPicture()) return;
+    if (IsPictureReleased() && !KeepsCopyFor(fitMode, cx, cy)) ReloadPicture();
+    back->DrawSurface(this, x, y, fitMode, cx, cy);
+    // Redraws at this size need only the copy just made; a blank button's pixels are the
+    // only record of what was painted on it.
+    if (!m_strLoadedPath.empty()) ReleasePictureKeepingCopy(fitMode, cx, cy);
+}
+
+void CTQImageButton::ReloadPicture()
+{
+    platform::Image image;
+    // A picture whose file has gone meanwhile is drawn from its kept copy.
+    if (!platform::DecodePicture(m_strLoadedPath, image, GetScreenSize())) return;
+    RestorePicture(std::move(image));
+    const std::vector<std::wstring> texts = std::move(m_WrittenTexts);
+    m_WrittenTexts.clear();
+    for (const std::wstring& text : texts) WriteText(text);
 }
 
 void CTQImageButton::Blink()
@@ -153,6 +178,13 @@ void CTQImageButton::Blink()
 }
 
 void CTQImageButton::DrawText(std::wstring text)
+{
+    std::lock_guard lock(m_PictureMutex);
+    if (IsPictureReleased()) ReloadPicture();
+    WriteText(std::move(text));
+}
+
+void CTQImageButton::WriteText(std::wstring text)
 {
     // A caption file saved with a line break at its end has no last line to show: counted,
     // the empty line would lift the text by half a line.
@@ -172,6 +204,7 @@ void CTQImageButton::DrawText(std::wstring text)
     block = {block.left + dx, block.top + dy, block.right + dx, block.bottom + dy};
     Text(block, text, DT_NOCLIP);
     EndDraw();
+    if (!m_strLoadedPath.empty()) m_WrittenTexts.push_back(std::move(text));
 }
 
 std::wstring CTQImageButton::ReadText(const std::wstring& path)

@@ -10,8 +10,10 @@
 #include "platform/types.h"
 #include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
 
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CTQImageButton : public CTQSurface {
 public:
@@ -66,7 +68,14 @@ public:
 
     // Stretches the picture into (x, y, x + cx, y + cy) of the back buffer, then draws the
     // frame along the button's own position and size. Nothing at all when cx or cy is 0.
+    //
+    // Once drawn, a button keeps only what its redraws need: the picture stretched to that
+    // size. The picture itself is let go and read again from its file (captions written on
+    // again) only when it is drawn at another size.
     void Draw(int x, int y, int cx, int cy);
+    // The picture alone, without a frame, stretched into (x, y, x + cx, y + cy) of the back
+    // buffer with that fit mode (the picture shown large).
+    void DrawPicture(int x, int y, const std::wstring& fitMode, int cx, int cy);
     // Flips the frame between the normal and the highlight colour (normal first) and
     // redraws at the button's own position and size.
     void Blink();
@@ -81,7 +90,9 @@ public:
     int GetFontHeight() const { return m_nFontHeight; }
     std::wstring GetFitMode() const { return m_strFitMode; }
     std::wstring GetText() const { return m_strText; }
-    bool HasPicture() const { return Surface() != nullptr; }
+    // False for a placeholder whose picture could not be loaded, true also while only the
+    // picture's stretched copy is kept.
+    bool HasPicture() const { return Surface() != nullptr || IsPictureReleased(); }
 
     // The caption of a text file: its first 100 bytes as 8-bit text (UTF-8 when valid,
     // otherwise Windows-1252). Empty when the file cannot be read.
@@ -95,6 +106,10 @@ private:
     void SetUpPicture(const std::wstring& picturePath, int fontHeight, bool ok, bool drawText);
     void FindCompanionFiles(const std::wstring& picturePath);
     void SetDefaults(int fontHeight);
+    // Writes text onto the picture; the caller holds m_PictureMutex.
+    void WriteText(std::wstring text);
+    // Reads the picture let go after its last draw again and writes its captions on it.
+    void ReloadPicture();
 
     std::wstring m_strPicturePath;
     std::wstring m_strSoundPath;
@@ -112,4 +127,11 @@ private:
     std::wstring m_strBasePath;
     std::wstring m_strText;
     bool m_bBlinkPhase = false;
+    // What the picture's pixels are made from, to read them again: the file it was loaded
+    // from (empty for a blank button, which is never let go) and the texts written on it.
+    std::wstring m_strLoadedPath;
+    std::vector<std::wstring> m_WrittenTexts;
+    // Drawing, letting go and reading again happen under it: a page may be drawn from more
+    // than one thread.
+    std::mutex m_PictureMutex;
 };
