@@ -5,6 +5,8 @@
 #include "application/orlidocontent.h"
 #include "application/orlidodoc.h"
 #include "application/orlidoview.h"
+#include "windowslibraries/tqdirectinput/tqdirectinput.h"
+#include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/messageloop.h"
 #include "platform/window.h"
@@ -101,6 +103,10 @@ bool COrlidoApp::InitInstance(const std::vector<std::string>& arguments)
         std::fprintf(stderr, "orlido: the content folder '%s' does not exist\n",
                      platform::ToUtf8(contentFolder).c_str());
 
+    // The two slow starts that need no window run beside the window's set-up: the font
+    // configuration and the game-controller subsystem.
+    platform::StartDefaultFontFaceLookup();
+    CTQDirectInput::StartSubsystemEarly();
     bool ok = false;
     m_pMainFrame = std::make_unique<CMainFrame>(Title, ok);
     if (!ok) {
@@ -152,6 +158,7 @@ void COrlidoApp::ExitInstance()
 {
     // The view goes before the frame whose window it draws into.
     m_pView.reset();
+    CTQDirectInput::ReleaseEarlyStart();
     m_pDocument.reset();
     m_pMainFrame.reset();
 }

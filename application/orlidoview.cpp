@@ -94,6 +94,8 @@ void COrlidoView::OpenFirstJoystick()
         int unused = 0;
         m_pDirectInput = new CTQDirectInput(0, unused);
     }
+    // The controller object holds the subsystem from here on, if there is one.
+    CTQDirectInput::ReleaseEarlyStart();
 }
 
 unsigned COrlidoView::JoystickThread(void* argument)

@@ -14,7 +14,12 @@ namespace platform {
 std::wstring GetExecutablePath();
 
 // The desktop's default sans-serif font face (fontconfig); a sensible fallback when none.
+// Looked up once; later calls give the same answer.
 std::wstring GetDefaultFontFace();
+// Starts that look-up on a worker thread and returns at once. Reading the font
+// configuration is slow, so the board starts it before it connects to the display; the
+// first GetDefaultFontFace then waits only for what is left of it.
+void StartDefaultFontFaceLookup();
 
 // Watched keys: calls onKey(virtualKey, down) on the user-interface thread (through the
 // message loop) for every press, auto-repeat press and release of any key, whichever

@@ -99,6 +99,8 @@ std::wstring GetDefaultFontFace()
     return State().fontFace;
 }
 
+void StartDefaultFontFaceLookup() {}
+
 bool StartKeyWatch(std::function<void(int virtualKey, bool down, DWORD time)> onKey)
 {
     if (!State().watchAvailable) {

@@ -23,6 +23,8 @@
 #include <climits>
 #include <cstring>
 #include <cstdio>
+#include <future>
+#include <mutex>
 #include <string>
 #include <unistd.h>
 
@@ -150,7 +152,9 @@ std::wstring GetExecutablePath()
     return FromUtf8(std::string_view(buffer, static_cast<std::size_t>(length)));
 }
 
-std::wstring GetDefaultFontFace()
+namespace {
+
+std::wstring LookUpDefaultFontFace()
 {
     std::wstring face = L"DejaVu Sans";
     if (!FcInit())
@@ -169,6 +173,29 @@ std::wstring GetDefaultFontFace()
     }
     FcPatternDestroy(pattern);
     return face;
+}
+
+std::mutex g_fontFaceMutex;
+std::shared_future<std::wstring> g_fontFace;  // the one look-up, begun by whoever comes first
+
+std::shared_future<std::wstring> FontFaceLookup(std::launch policy)
+{
+    std::lock_guard lock(g_fontFaceMutex);
+    if (!g_fontFace.valid())
+        g_fontFace = std::async(policy, LookUpDefaultFontFace).share();
+    return g_fontFace;
+}
+
+} // namespace
+
+std::wstring GetDefaultFontFace()
+{
+    return FontFaceLookup(std::launch::deferred).get();
+}
+
+void StartDefaultFontFaceLookup()
+{
+    FontFaceLookup(std::launch::async);
 }
 
 bool StartKeyWatch(std::function<void(int virtualKey, bool down, DWORD time)> onKey)

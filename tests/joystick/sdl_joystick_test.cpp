@@ -140,4 +140,28 @@ TEST(SdlJoystickSystem, StartsAndStopsAgainWithoutLeavingAnythingOpen)
     }
 }
 
+TEST(SdlJoystickSystem, AnEarlyStartServesTheEnumerationAndEndsWithItsRelease)
+{
+    // Started twice, as a board and a test harness might: one start, one reference.
+    CTQDirectInput::StartSubsystemEarly();
+    CTQDirectInput::StartSubsystemEarly();
+    {
+        // A later user waits for the start under way rather than starting a second time.
+        platform::JoystickSystem system;
+        ASSERT_TRUE(system.IsUp());
+        const int handle = sdl::AttachVirtualJoystick(kName, 3, 12);
+        ASSERT_GE(handle, 0);
+        int count = 0;
+        std::vector<TJoystick> list;
+        CTQDirectInput::EnumerateJoysticks(count, list);
+        EXPECT_GE(count, 1);
+        sdl::DetachVirtualJoystick(handle);
+    }
+    CTQDirectInput::ReleaseEarlyStart();
+    CTQDirectInput::ReleaseEarlyStart();
+    // Nothing of the early start is left holding the subsystem: it starts afresh.
+    platform::JoystickSystem again;
+    EXPECT_TRUE(again.IsUp());
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 #include "platform/messageloop.h"
 
 #include <cmath>
+#include <future>
 
 std::vector<TJoystick> JoystickList;
 CTQDirectInput* g_pDirectInput = nullptr;
@@ -37,7 +38,22 @@ void ListInto(platform::JoystickSystem& system)
     }
 }
 
+// The reference taken by StartSubsystemEarly, until ReleaseEarlyStart.
+std::future<std::unique_ptr<platform::JoystickSystem>> g_EarlyStart;
+
 } // namespace
+
+void CTQDirectInput::StartSubsystemEarly()
+{
+    if (!g_EarlyStart.valid())
+        g_EarlyStart = std::async(std::launch::async, [] { return std::make_unique<platform::JoystickSystem>(); });
+}
+
+void CTQDirectInput::ReleaseEarlyStart()
+{
+    if (g_EarlyStart.valid())
+        g_EarlyStart.get().reset();
+}
 
 void CTQDirectInput::EnumerateJoysticks(int& count, std::vector<TJoystick>& list)
 {

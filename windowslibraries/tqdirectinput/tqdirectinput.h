@@ -27,6 +27,13 @@ public:
     // hands back the list and its size. Call on one thread at a time.
     static void EnumerateJoysticks(int& count, std::vector<TJoystick>& list);
 
+    // Starts the controller subsystem on a worker thread and returns at once: its start
+    // (device discovery) is slow and overlaps the window's set-up this way. The reference
+    // it holds keeps the subsystem up until ReleaseEarlyStart, so the enumeration and the
+    // controller opened after it share one start. Both are for one thread at a time.
+    static void StartSubsystemEarly();
+    static void ReleaseEarlyStart();
+
     // Opens controller index of a fresh enumeration and starts the two workers; count gets
     // the number of controllers found. With none, nothing is opened and no worker starts.
     CTQDirectInput(int index, int& count);
