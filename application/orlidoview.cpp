@@ -4,6 +4,7 @@
 #include "application/tqorlidomodule.h"
 #include "application/tqsetupfilelint.h"
 #include "application/orlidocheck.h"
+#include "platform/audio.h"
 #include "platform/files.h"
 #include "platform/window.h"
 #include "superlibraries/tqdewindows/tqdewindowsnew.h"
@@ -166,6 +167,12 @@ void COrlidoView::OnTimer(UINT_PTR timerId)
     platform::KillTimer(m_hWnd, PaintTimerId);
     if (m_pModule)
         m_pModule->Redraw();
+    // Once the first page is on the screen, the sound player loads in the background, so
+    // that the first choice's sound does not wait for it.
+    if (!m_bSoundPrepared) {
+        m_bSoundPrepared = true;
+        platform::PrepareSound();
+    }
 }
 
 void COrlidoView::OnLButtonDown(int x, int y)

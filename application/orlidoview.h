@@ -74,4 +74,5 @@ private:
     std::wstring m_strContentFolder;
     TStartupSettings m_Settings;
     bool m_bShutDown = false;
+    bool m_bSoundPrepared = false;  // the sound player has been asked to load
 };

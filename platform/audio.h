@@ -15,6 +15,11 @@ void PlaySoundSync(const std::wstring& path);
 // Stops whatever PlaySound* started.
 void StopSound();
 
+// Loads and starts the sound player on a worker thread and returns at once, so that the
+// first sound finds it ready instead of waiting for the player library to load. A sound
+// asked for meanwhile waits only for what is left of the start. Once per process.
+void PrepareSound();
+
 // Whether the player can open the file and finds a sound or film track in it. Nothing is
 // heard or shown; for the content checker, so that its answer is the player's own.
 bool CanPlayFile(const std::wstring& path);

@@ -62,6 +62,9 @@ void StopSound()
     state.stops.push_back(static_cast<unsigned>(platform::GetTickCount()));
 }
 
+// The test player has nothing to load.
+void PrepareSound() {}
+
 // The test player plays whatever holds bytes; a test that needs a broken file uses an
 // empty one.
 bool CanPlayFile(const std::wstring& path)

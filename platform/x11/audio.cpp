@@ -15,6 +15,7 @@
 #include <clocale>
 #include <cstdint>
 #include <filesystem>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -85,14 +86,15 @@ public:
         return engine;
     }
 
-    void Play(const std::wstring& path, bool waitForEnd)
+    // askedAt: when the caller asked for the sound, before the engine may have had to start.
+    void Play(const std::wstring& path, bool waitForEnd, Clock::time_point askedAt)
     {
         std::unique_lock lock(m_mutex);
         if (!m_mpv) return;
         const std::uint64_t seq = ++m_latestSeq;
         std::string file = PlayableFile(path);
         if (file.empty()) file = m_beepPath;
-        m_current = Current{seq, file == m_beepPath, LoadFile(file), -1, std::nullopt};
+        m_current = Current{seq, file == m_beepPath, LoadFile(file), -1, std::nullopt, askedAt, false};
         if (!m_current->entryId) {
             m_current.reset();
             return;
@@ -137,6 +139,8 @@ private:
         std::optional<std::int64_t> entryId;
         double durationSec = -1;
         std::optional<Clock::time_point> loadedAt;
+        Clock::time_point askedAt;
+        bool started = false;
     };
 
     SoundEngine()
@@ -161,6 +165,9 @@ private:
             {"audio-fallback-to-null", "yes"},
             {"gapless-audio", "no"},
             {"load-scripts", "no"},
+            {"load-stats-overlay", "no"},
+            {"load-osd-console", "no"},
+            {"load-auto-profiles", "no"},
             {"ytdl", "no"},
             {"keep-open", "no"},
         };
@@ -282,6 +289,7 @@ private:
                 m_startedEntry = static_cast<mpv_event_start_file*>(event->data)->playlist_entry_id;
                 break;
             case MPV_EVENT_FILE_LOADED: OnFileLoaded(); break;
+            case MPV_EVENT_PLAYBACK_RESTART: OnPlaybackStarted(); break;
             case MPV_EVENT_AUDIO_RECONFIG: NoteOutput(); break;
             case MPV_EVENT_END_FILE: OnEndFile(*static_cast<mpv_event_end_file*>(event->data)); break;
             case MPV_EVENT_SHUTDOWN: return;
@@ -299,6 +307,15 @@ private:
         m_current->durationSec = duration;
         m_current->loadedAt = Clock::now();
         platform::WakeMessageLoop();
+    }
+
+    // How long the sound took from the asking to its first samples: the delay a user hears.
+    void OnPlaybackStarted()
+    {
+        if (!m_current || m_current->started || !m_current->loadedAt) return;
+        m_current->started = true;
+        const auto delay = std::chrono::duration<double, std::milli>(Clock::now() - m_current->askedAt);
+        TraceF(L"Sound: started %.0f ms after it was asked for\n", delay.count());
     }
 
     // Without a sound device mpv plays to its null output: the board says so once.
@@ -340,13 +357,24 @@ private:
 
 void PlaySoundAsync(const std::wstring& path)
 {
-    SoundEngine::Instance().Play(path, false);
+    const auto askedAt = Clock::now();
+    SoundEngine::Instance().Play(path, false, askedAt);
 }
 
 void PlaySoundSync(const std::wstring& path)
 {
     if (IsClosing()) return;  // nobody would hear it out
-    SoundEngine::Instance().Play(path, true);
+    const auto askedAt = Clock::now();
+    SoundEngine::Instance().Play(path, true, askedAt);
+}
+
+void PrepareSound()
+{
+    // The start runs once, on a thread of its own; the static's initialisation makes a sound
+    // asked for meanwhile wait for it. The future waits for the thread at exit.
+    static std::once_flag once;
+    static std::future<void> start;
+    std::call_once(once, [] { start = std::async(std::launch::async, [] { SoundEngine::Instance(); }); });
 }
 
 void StopSound()
@@ -393,7 +421,7 @@ private:
         if (!m_mpv) return;
         const char* options[][2] = {
             {"config", "no"}, {"terminal", "no"}, {"idle", "yes"}, {"pause", "yes"}, {"ao", "null"},
-            {"vo", "null"}, {"load-scripts", "no"}, {"ytdl", "no"}, {"input-default-bindings", "no"},
+            {"vo", "null"}, {"load-scripts", "no"}, {"load-stats-overlay", "no"}, {"load-osd-console", "no"}, {"ytdl", "no"}, {"input-default-bindings", "no"},
             {"load-unsafe-playlists", "no"}, {"osc", "no"},
         };
         for (const auto& option : options) mpv_set_option_string(m_mpv, option[0], option[1]);

@@ -162,6 +162,9 @@ private:
             {"gapless-audio", "no"},
             {"keep-open", "yes"},  // a film that ends keeps its last picture until closed
             {"load-scripts", "no"},
+            {"load-stats-overlay", "no"},
+            {"load-osd-console", "no"},
+            {"load-auto-profiles", "no"},
             {"ytdl", "no"},
             {"vo", "gpu,x11"},  // left to itself mpv may pick an output that ignores "wid"
             {"gpu-sw", "yes"},
