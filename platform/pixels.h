@@ -38,9 +38,12 @@ namespace platform {
 constexpr int kMaxImageSide = 32767;
 constexpr std::int64_t kMaxImagePixels = std::int64_t(64) * 1024 * 1024;
 
-// Gives an image's pixel buffer back to the pool (or to the system when the pool is full).
+// Gives an image's pixel buffer back to the pool (or to the system when the pool is full),
+// or, for pixels the image only adopted, to their owner through release.
 struct PixelPoolReturn {
     std::size_t capacity = 0; // in pixels
+    void (*release)(std::uint32_t* pixels, void* owner) = nullptr;
+    void* owner = nullptr;
     void operator()(std::uint32_t* pixels) const;
 };
 
@@ -64,6 +67,10 @@ public:
     // The same with the pixels left undefined, for a caller that writes every one of them
     // (decoders, copies): nothing is zeroed only to be overwritten.
     bool Allocate(int width, int height);
+    // Takes over width x height pixels (rows packed) that live elsewhere, such as memory
+    // shared with the display server; release(pixels, owner) gives them back when the
+    // image lets them go. False (nothing taken over) when the size is out of the limits.
+    bool Adopt(std::uint32_t* pixels, int width, int height, void (*release)(std::uint32_t*, void*), void* owner);
     void Reset();
 
     bool IsValid() const { return m_width > 0 && m_height > 0; }

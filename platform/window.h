@@ -13,6 +13,8 @@
 
 namespace platform {
 
+class Image;
+
 int GetScreenWidth();
 int GetScreenHeight();
 
@@ -45,6 +47,13 @@ struct PixelView {
     int strideBytes = 0;
 };
 void PresentToWindow(HWND window, const PixelView& source, RECT sourceRect, RECT destClientRect);
+
+// Makes image a width x height buffer of transparent black pixels that PresentToWindow
+// sends to this window as it stands, without copying it first: the display server reads
+// it from memory shared with the board, where the server offers that (an ordinary image
+// otherwise). For the back buffer, which is drawn whole before it is presented. False when
+// there is no memory for it.
+bool CreatePresentableImage(HWND window, int width, int height, Image& image);
 
 // The desktop's window background colour (used by Clear(-1)).
 COLORREF GetSysColorWindow();

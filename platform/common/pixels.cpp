@@ -156,6 +156,10 @@ void PixelPoolReturn::operator()(std::uint32_t* pixels) const
 {
     if (!pixels)
         return;
+    if (release) {
+        release(pixels, owner);
+        return;
+    }
     const std::size_t bytes = capacity * 4;
     PixelPool& pool = Pool();
     std::lock_guard lock(pool.mutex);
@@ -246,6 +250,19 @@ bool Image::Allocate(int width, int height)
     if (!pixels)
         return false;
     m_pixels = std::unique_ptr<std::uint32_t[], PixelPoolReturn>(pixels, PixelPoolReturn{ capacity });
+    m_width = width;
+    m_height = height;
+    return true;
+}
+
+bool Image::Adopt(std::uint32_t* pixels, int width, int height, void (*release)(std::uint32_t*, void*), void* owner)
+{
+    if (!pixels || !release || width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide ||
+        std::int64_t(width) * height > kMaxImagePixels)
+        return false;
+    Reset();
+    const std::size_t count = std::size_t(width) * std::size_t(height);
+    m_pixels = std::unique_ptr<std::uint32_t[], PixelPoolReturn>(pixels, PixelPoolReturn{ count, release, owner });
     m_width = width;
     m_height = height;
     return true;

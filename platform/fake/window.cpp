@@ -160,6 +160,12 @@ void InvalidateWindow(HWND window)
     fake::internal::RequestPaint(window);
 }
 
+// The in-memory screen copies from any buffer alike.
+bool CreatePresentableImage(HWND, int width, int height, Image& image)
+{
+    return image.Create(width, height);
+}
+
 // Pixels that fall outside the source buffer, the client area or the screen are skipped.
 // Columns are sampled once per call; an unscaled copy moves whole runs of a row.
 void PresentToWindow(HWND window, const PixelView& source, RECT sourceRect, RECT destClientRect)

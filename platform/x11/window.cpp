@@ -12,6 +12,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
 #include <poll.h>
 #include <unistd.h>
@@ -25,6 +26,8 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -40,6 +43,11 @@ struct BoardWindow {
     int height = 0;
     bool mapped = false;
     std::wstring title;
+    // Placed by the board itself, with no window manager between it and the root: its
+    // place on the screen is then known without asking the server.
+    bool placedByBoard = false;
+    int x = 0;
+    int y = 0;
     bool destroyedByOthers = false;  // another client destroyed it: nothing more to free
 };
 
@@ -127,6 +135,16 @@ void FocusWindow(Display* display, Window window)
     XSetInputFocus(display, window, RevertToParent, CurrentTime);
 }
 
+// Without a window manager a mapped window is shown as it stands, so the board goes on
+// with its start while the server maps and paints the window. The server handles requests
+// in order: by the time it comes to the focus, the window asked to be mapped just before
+// is viewable. No round trip: it would wait for the painting.
+void ShowWithoutWaiting(Display* display, Window window)
+{
+    XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    XFlush(display);
+}
+
 // --- Presenting ---------------------------------------------------------------------------
 
 // How the visual lays out a pixel: the fast paths need 32-bit pixels with cairo's byte
@@ -182,60 +200,120 @@ unsigned long ToVisualPixel(const Visual* visual, std::uint32_t argb)
            channel(argb & 0xFF, visual->blue_mask);
 }
 
-// A shared-memory image kept between presents and grown when a larger one is needed.
-struct ShmImage {
+// An image on the default visual whose pixels live in a shared-memory segment attached by
+// both the board and the server. Its pages come zeroed from the kernel on first touch.
+struct SharedSegment {
     XImage* image = nullptr;
     XShmSegmentInfo info{};
-    bool unavailable = false;
+    bool attached = false;
+    bool attachFailed = false;
+    std::thread faultIn;  // see FaultInMeanwhile
 
-    void Release(Display* display)
+    // Null why on success; otherwise why it failed, with nothing left behind.
+    const wchar_t* Create(Display* display, int width, int height)
     {
-        if (!image)
-            return;
-        XShmDetach(display, &info);
-        XSync(display, False);
-        XDestroyImage(image);
-        shmdt(info.shmaddr);
-        image = nullptr;
+        if (const wchar_t* why = CreateUnattached(display, width, height))
+            return why;
+        if (Attach(display))
+            return nullptr;
+        Release(display);
+        return L"the server cannot attach";
     }
 
-    bool Ensure(Display* display, int width, int height)
+    // The board's side only: no request reaches the server yet.
+    const wchar_t* CreateUnattached(Display* display, int width, int height)
     {
-        if (unavailable)
-            return false;
-        if (image && image->width >= width && image->height >= height)
-            return true;
-        Release(display);
         const int screen = DefaultScreen(display);
-        const int allocWidth = std::max(width, DisplayWidth(display, screen));
-        const int allocHeight = std::max(height, DisplayHeight(display, screen));
         image = XShmCreateImage(display, DefaultVisual(display, screen), static_cast<unsigned>(DefaultDepth(display, screen)),
-                                ZPixmap, nullptr, &info, static_cast<unsigned>(allocWidth), static_cast<unsigned>(allocHeight));
+                                ZPixmap, nullptr, &info, static_cast<unsigned>(width), static_cast<unsigned>(height));
         if (!image)
-            return Disable(L"no image");
+            return L"no image";
         info.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(image->height),
                             IPC_CREAT | 0600);
         if (info.shmid < 0) {
             XDestroyImage(image);
             image = nullptr;
-            return Disable(L"shmget failed");
+            return L"shmget failed";
         }
         info.shmaddr = image->data = static_cast<char*>(shmat(info.shmid, nullptr, 0));
         info.readOnly = False;
-        bool attached = false;
-        if (info.shmaddr != reinterpret_cast<char*>(-1)) {
-            platform::x11::ErrorTrap trap;  // a server on another machine cannot attach
-            attached = XShmAttach(display, &info) && !trap.Failed();
-        }
-        shmctl(info.shmid, IPC_RMID, nullptr);  // freed once both sides have detached
-        if (!attached) {
-            if (info.shmaddr != reinterpret_cast<char*>(-1))
-                shmdt(info.shmaddr);
+        if (info.shmaddr == reinterpret_cast<char*>(-1)) {
+            shmctl(info.shmid, IPC_RMID, nullptr);
             image->data = nullptr;
             XDestroyImage(image);
             image = nullptr;
-            return Disable(L"the server cannot attach");
+            return L"shmat failed";
         }
+        return nullptr;
+    }
+
+    // The server's side. Once tried, the segment is marked for removal: it is freed when
+    // both sides have detached. False when the server cannot attach it (a server on
+    // another machine); the board's side stays usable as ordinary memory.
+    bool Attach(Display* display)
+    {
+        if (attached || attachFailed)
+            return attached;
+        {
+            platform::x11::ErrorTrap trap;
+            attached = XShmAttach(display, &info) && !trap.Failed();
+        }
+        attachFailed = !attached;
+        shmctl(info.shmid, IPC_RMID, nullptr);
+        return attached;
+    }
+
+    // display may be null once the connection is gone: then only the board's side detaches.
+    // The kernel zeroes a fresh segment's pages when they are first written, which for a
+    // full-screen frame costs as much as drawing it. A worker has them faulted in while the
+    // board does its other start-up work; the contents are untouched, so drawing may begin
+    // at any time.
+    void FaultInMeanwhile()
+    {
+        void* address = info.shmaddr;
+        const std::size_t bytes = static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(image->height);
+        faultIn = std::thread([address, bytes] { madvise(address, bytes, MADV_POPULATE_WRITE); });
+    }
+
+    void Release(Display* display)
+    {
+        if (faultIn.joinable())
+            faultIn.join();
+        if (!image)
+            return;
+        if (!attached && !attachFailed)
+            shmctl(info.shmid, IPC_RMID, nullptr);
+        if (display && attached) {
+            XShmDetach(display, &info);
+            XSync(display, False);
+        }
+        attached = false;
+        attachFailed = false;
+        XDestroyImage(image);
+        shmdt(info.shmaddr);
+        image = nullptr;
+    }
+};
+
+// A shared-memory image kept between presents and grown when a larger one is needed.
+struct ShmImage {
+    SharedSegment segment;
+    bool unavailable = false;
+
+    void Release(Display* display) { segment.Release(display); }
+
+    bool Ensure(Display* display, int width, int height)
+    {
+        if (unavailable)
+            return false;
+        const XImage* image = segment.image;
+        if (image && image->width >= width && image->height >= height)
+            return true;
+        Release(display);
+        const int screen = DefaultScreen(display);
+        if (const wchar_t* why = segment.Create(display, std::max(width, DisplayWidth(display, screen)),
+                                                std::max(height, DisplayHeight(display, screen))))
+            return Disable(why);
         return true;
     }
 
@@ -254,12 +332,59 @@ struct Presenter {
     bool shmAvailable = false;
     ShmImage shm;
     std::vector<std::uint32_t> scratch;
+    // Back buffers in shared memory (CreatePresentableImage), by their first pixel.
+    std::map<const std::uint32_t*, SharedSegment*> presentable;
+
+    void Probe(Display* display)
+    {
+        if (probed)
+            return;
+        probed = true;
+        fastFormat = VisualMatchesArgb32(display);
+        shmAvailable = fastFormat && XShmQueryExtension(display);
+    }
 };
 
 Presenter& ThePresenter()
 {
     static Presenter presenter;
     return presenter;
+}
+
+// The release of an image's pixels made by CreatePresentableImage.
+void ReleasePresentable(std::uint32_t* pixels, void* owner)
+{
+    auto* segment = static_cast<SharedSegment*>(owner);
+    {
+        Presenter& p = ThePresenter();
+        std::lock_guard lock(p.mutex);
+        p.presentable.erase(pixels);
+    }
+    segment->Release(DisplayIfOpen());
+    delete segment;
+}
+
+// Sends the source rectangle of a presentable back buffer as it stands: no copy, no scaling.
+// False when the present is not one of those (scaled, or the buffer is an ordinary one).
+bool PresentShared(Presenter& p, Display* display, const BoardWindow& w, const platform::PixelView& source,
+                   int sourceX, int sourceY, int left, int top, int width, int height)
+{
+    const auto found = p.presentable.find(source.pixels);
+    if (found == p.presentable.end())
+        return false;
+    // Attached at the first present: at start-up the server is busy mapping the window,
+    // and the board need not wait for that before it draws.
+    if (!found->second->Attach(display))
+        return false;
+    XImage* image = found->second->image;
+    if (source.strideBytes != image->bytes_per_line || sourceX < 0 || sourceY < 0 || sourceX + width > image->width ||
+        sourceY + height > image->height)
+        return false;
+    XShmPutImage(display, w.id, w.gc, image, sourceX, sourceY, left, top, static_cast<unsigned>(width),
+                 static_cast<unsigned>(height), False);
+    XSync(display, False);  // the server has read the pixels before the board draws again
+    platform::x11::WakeAfterRoundTrip();
+    return true;
 }
 
 // Fills a width x height block (stride in pixels) with the part of the source that maps onto
@@ -322,7 +447,14 @@ bool TranslateWindowEvent(const XEvent& event)
             w.mapped = false;
             w.destroyedByOthers = true;
             break;
+        case ReparentNotify:
+            w.placedByBoard = false;  // a window manager took it: its frame moves it
+            return true;
         case ConfigureNotify:
+            if (!event.xconfigure.send_event) {
+                w.x = event.xconfigure.x;
+                w.y = event.xconfigure.y;
+            }
             if (event.xconfigure.width == w.width && event.xconfigure.height == w.height)
                 return true;
             w.width = event.xconfigure.width;
@@ -419,9 +551,15 @@ HWND CreateMainWindow(const std::wstring& title)
     const GC gc = XCreateGC(display, window, 0, nullptr);
     {
         std::lock_guard lock(g_windowsMutex);
-        g_windows[window] = BoardWindow{window, gc, width, height, false, title};
+        g_windows[window] = BoardWindow{window, gc, width, height, false, title, false, monitor.left, monitor.top};
     }
     SetWindowTitle(window, title);
+    {
+        // Asked now, while the server is idle, rather than at the first present.
+        Presenter& p = ThePresenter();
+        std::lock_guard lock(p.mutex);
+        p.Probe(display);
+    }
     XFlush(display);
     return window;
 }
@@ -451,7 +589,12 @@ void ShowWindow(HWND handle)
     BoardWindow w;
     if (!display || !FindWindow(handle, w))
         return;
+    const bool managed = WindowManagerRuns(display);
     XMapRaised(display, w.id);
+    if (!managed) {
+        ShowWithoutWaiting(display, w.id);
+        return;
+    }
     WaitForStructure(display, w.id, [handle] { return IsMapped(handle); });
     FocusWindow(display, w.id);
 }
@@ -467,8 +610,22 @@ void ShowFullScreen(HWND handle)
     const int height = monitor.bottom - monitor.top;
     const Atom state = GetAtom("_NET_WM_STATE");
     const Atom fullScreen = GetAtom("_NET_WM_STATE_FULLSCREEN");
-    if (!WindowManagerRuns(display)) {
+    const bool managed = WindowManagerRuns(display);
+    if (!managed) {
         XMoveResizeWindow(display, w.id, monitor.left, monitor.top, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        {
+            std::lock_guard lock(g_windowsMutex);
+            BoardWindow& placed = g_windows[handle];
+            placed.placedByBoard = true;
+            placed.x = monitor.left;
+            placed.y = monitor.top;
+        }
+        if (HasSize(handle, width, height)) {
+            // Already of the screen's size: nothing is left to wait for.
+            XMapRaised(display, w.id);
+            ShowWithoutWaiting(display, w.id);
+            return;
+        }
     } else if (!w.mapped) {
         XChangeProperty(display, w.id, state, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&fullScreen), 1);
     } else {
@@ -538,6 +695,10 @@ POINT ClientToScreen(HWND handle, POINT clientPoint)
     BoardWindow w;
     if (!display || !FindWindow(handle, w))
         return clientPoint;
+    // No round trip when the place is known: right after the window is mapped the server is
+    // still busy painting it, and a question would wait for that.
+    if (w.placedByBoard)
+        return POINT{w.x + clientPoint.x, w.y + clientPoint.y};
     int x = 0;
     int y = 0;
     Window child = 0;
@@ -576,17 +737,17 @@ void PresentToWindow(HWND handle, const PixelView& source, RECT sourceRect, RECT
 
     Presenter& p = ThePresenter();
     std::lock_guard lock(p.mutex);
-    if (!p.probed) {
-        p.probed = true;
-        p.fastFormat = VisualMatchesArgb32(display);
-        p.shmAvailable = p.fastFormat && XShmQueryExtension(display);
-    }
+    p.Probe(display);
+    const bool unscaled = destWidth == sourceRect.right - sourceRect.left && destHeight == sourceRect.bottom - sourceRect.top;
+    if (unscaled && PresentShared(p, display, w, source, sourceRect.left + offsetX, sourceRect.top + offsetY, left, top,
+                                  width, height))
+        return;
     const int screen = DefaultScreen(display);
     Visual* visual = DefaultVisual(display, screen);
     const int depth = DefaultDepth(display, screen);
 
     if (p.shmAvailable && p.shm.Ensure(display, width, height)) {
-        XImage* image = p.shm.image;
+        XImage* image = p.shm.segment.image;
         Scale(source, sourceRect, destWidth, destHeight, offsetX, offsetY, width, height,
               reinterpret_cast<std::uint32_t*>(image->data), image->bytes_per_line / 4);
         XShmPutImage(display, w.id, w.gc, image, 0, 0, left, top, static_cast<unsigned>(width), static_cast<unsigned>(height), False);
@@ -619,6 +780,34 @@ void PresentToWindow(HWND handle, const PixelView& source, RECT sourceRect, RECT
         image->data = nullptr;  // the scratch buffer is ours
     XDestroyImage(image);
     XFlush(display);
+}
+
+bool CreatePresentableImage(HWND handle, int width, int height, Image& image)
+{
+    Display* display = DisplayIfOpen();
+    BoardWindow w;
+    if (!display || !FindWindow(handle, w) || width <= 0 || height <= 0)
+        return image.Create(width, height);
+    Presenter& p = ThePresenter();
+    std::lock_guard lock(p.mutex);
+    p.Probe(display);
+    // The server ignores the top byte of a 24-bit visual's pixels, so whatever alpha the
+    // board leaves there is never seen.
+    if (!p.shmAvailable || DefaultDepth(display, DefaultScreen(display)) != 24)
+        return image.Create(width, height);
+    auto segment = std::make_unique<SharedSegment>();
+    if (const wchar_t* why = segment->CreateUnattached(display, width, height)) {
+        TraceF(L"Back buffer: not in shared memory (%ls)\n", why);
+        return image.Create(width, height);
+    }
+    auto* pixels = reinterpret_cast<std::uint32_t*>(segment->image->data);
+    if (segment->image->bytes_per_line != width * 4 || !image.Adopt(pixels, width, height, ReleasePresentable, segment.get())) {
+        segment->Release(display);
+        return image.Create(width, height);
+    }
+    segment->FaultInMeanwhile();
+    p.presentable[pixels] = segment.release();
+    return true;
 }
 
 COLORREF GetSysColorWindow()

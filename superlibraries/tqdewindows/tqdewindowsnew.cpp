@@ -79,7 +79,8 @@ void CTQDeWindows::ShowFullScreen(bool show)
 {
     if (!show)
         return;
-    platform::ShowWindow(Window);
+    // Shown, raised, focused and full screen in one step: the placement is asked for
+    // before the window is mapped, so the server maps and paints it only once.
     MoveToFullScreen();
 }
 

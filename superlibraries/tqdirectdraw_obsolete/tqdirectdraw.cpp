@@ -90,8 +90,9 @@ bool CTQDirectDraw::CreateBackSurface(int width, int height)
         g_pBackSurface = nullptr;
     }
     m_pSurface.reset();
+    // The back buffer is made where presenting it copies nothing on the way to the window.
     auto surface = std::make_unique<platform::Image>();
-    if (!surface->Create(width, height))
+    if (!platform::CreatePresentableImage(g_hWindow, width, height, *surface))
         return false;
     m_pSurface = std::move(surface);
     g_pBackSurface = m_pSurface.get();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/messageloop.h"
+#include "platform/pixels.h"
 #include "platform/window.h"
 #include "platform/x11/x11connection.h"
 
@@ -114,6 +115,52 @@ TEST_F(X11Window, PresentedPixelsReachTheWindowStretchedWithoutSmoothing)
     XSync(display, False);
     EXPECT_EQ(PixelAt(0, 0), 0xFFFF00u);  // source pixel (2, 1)
     EXPECT_EQ(PixelAt(1, 0), 0x00FFFFu);
+}
+
+// The back buffer lives in memory the server reads from: it starts transparent black, each
+// present shows it as drawn at that moment, and its parts land where they are asked to.
+TEST_F(X11Window, PresentableBackBufferStartsBlackAndReachesTheWindowAsDrawn)
+{
+    platform::Image back;
+    ASSERT_TRUE(platform::CreatePresentableImage(window, 64, 32, back));
+    EXPECT_EQ(back.Pixel(0, 0), 0u);
+    EXPECT_EQ(back.Pixel(63, 31), 0u);
+    back.Fill(0xFF102030);
+    back.Pixels()[5 * 64 + 7] = 0xFFFF0000;
+    struct Case {
+        RECT from;
+        RECT to;
+        POINT probe;
+        std::uint32_t expected;
+    };
+    for (const Case& c : {Case{{0, 0, 64, 32}, {0, 0, 64, 32}, {7, 5}, 0xFF0000u},          // whole, as it stands
+                          Case{{0, 0, 64, 32}, {0, 0, 64, 32}, {8, 5}, 0x102030u},
+                          Case{{4, 2, 12, 10}, {300, 200, 308, 208}, {303, 203}, 0xFF0000u},  // a part, elsewhere
+                          Case{{4, 2, 12, 10}, {300, 200, 308, 208}, {307, 207}, 0x102030u},
+                          Case{{6, 4, 8, 6}, {400, 200, 420, 220}, {419, 219}, 0xFF0000u},    // stretched: copied
+                          Case{{6, 4, 8, 6}, {400, 200, 420, 220}, {400, 200}, 0x102030u}}) {
+        platform::PresentToWindow(window, back.View(), c.from, c.to);
+        XSync(display, False);
+        EXPECT_EQ(PixelAt(c.probe.x, c.probe.y), c.expected) << c.probe.x << "," << c.probe.y;
+    }
+
+    // Drawn again after a present: the next present shows the new pixels.
+    back.Pixels()[0] = 0xFF00FF00;
+    platform::PresentToWindow(window, back.View(), RECT{0, 0, 1, 1}, RECT{0, 0, 1, 1});
+    XSync(display, False);
+    EXPECT_EQ(PixelAt(0, 0), 0x00FF00u);
+
+    // A copy is an ordinary image with the same pixels; the buffer goes back when let go,
+    // and a new one of another size works as the first did.
+    const platform::Image copy = back;
+    EXPECT_EQ(copy.Pixel(7, 5), 0xFFFF0000u);
+    back.Reset();
+    platform::Image again;
+    ASSERT_TRUE(platform::CreatePresentableImage(window, 16, 8, again));
+    again.Fill(0xFF0000FF);
+    platform::PresentToWindow(window, again.View(), RECT{0, 0, 16, 8}, RECT{500, 300, 516, 308});
+    XSync(display, False);
+    EXPECT_EQ(PixelAt(515, 307), 0x0000FFu);
 }
 
 TEST_F(X11Window, MouseButtonsAndWindowManagerCloseArriveAsMessages)
