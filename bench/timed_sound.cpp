@@ -80,6 +80,9 @@ void StopSound()
 {
 }
 
+// A sound of fixed length needs nothing loaded.
+void PrepareSound() {}
+
 bool CanPlayFile(const std::wstring& path)
 {
     std::string bytes;
