@@ -110,8 +110,10 @@ CTQOrlidoModule::CTQOrlidoModule(const std::wstring& mode, HWND view, CTQSurface
     if (!BuildPage())
         platform::TraceF(L"No first page in '%ls'\n", m_Levels[0].Path.c_str());
 
+    // The page's colour around a program or film: a program shown at its own size does not
+    // fill the user area.
     m_pUserDisplay = new CTQUserDisplayWindow(m_pView, m_rcClient.right - m_rcClient.left,
-                                              m_nUserAreaHeight);
+                                              m_nUserAreaHeight, kPageBackground);
 
     m_nScanPosition = m_nPictureCount;
 

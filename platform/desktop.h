@@ -132,9 +132,9 @@ void SetWindowPos(HWND window, int x, int y, int width, int height, bool keepSiz
 // Asks a window to draw itself now (no-op on X, which has no paint queue of its own).
 void UpdateWindow(HWND window);
 
-// A borderless child window of one of the board's windows, hidden, drawing nothing (no
-// background: whatever lies below stays). 0 on failure.
-HWND CreateChildWindow(HWND parent, RECT rect, const std::wstring& name, int controlId);
+// A borderless child window of one of the board's windows, hidden, drawing nothing but its
+// background colour, which fills whatever part of it no other window covers. 0 on failure.
+HWND CreateChildWindow(HWND parent, RECT rect, const std::wstring& name, int controlId, COLORREF background);
 void DestroyChildWindow(HWND window);
 
 // The task bar: the desktop's dock windows (_NET_WM_WINDOW_TYPE_DOCK on X), hidden ones

@@ -461,7 +461,7 @@ void SetWindowPos(HWND window, int x, int y, int width, int height, bool keepSiz
 
 void UpdateWindow(HWND) {}
 
-HWND CreateChildWindow(HWND parent, RECT rect, const std::wstring& name, int /*controlId*/)
+HWND CreateChildWindow(HWND parent, RECT rect, const std::wstring& name, int /*controlId*/, COLORREF /*background*/)
 {
     ProgramsState& s = State();
     Lock lock(s.mutex);

@@ -5,6 +5,7 @@
 // may meet a window that has vanished: it is checked, logged, and the board carries on.
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/pixels.h"
 #include "platform/x11/properties.h"
 #include "platform/x11/x11connection.h"
 
@@ -65,18 +66,21 @@ void LogVanishedChild(const XEvent& event)
 
 namespace platform {
 
-HWND CreateChildWindow(HWND parent, RECT rect, const std::wstring& name, int /*controlId*/)
+HWND CreateChildWindow(HWND parent, RECT rect, const std::wstring& name, int /*controlId*/, COLORREF background)
 {
     Display* display = x11::GetDisplay();
     if (!display || !parent)
         return 0;
     XSetWindowAttributes attributes{};
-    attributes.background_pixmap = None;  // draws nothing: whatever lies below stays
+    // The server fills every part of the window that comes to light: without a background
+    // it kept the pixels of whatever had been there, such as a started program's window
+    // where it first appeared before it was adopted, or the board's own black background.
+    attributes.background_pixel = ArgbFromColor(background) & 0x00FFFFFFu;
     attributes.event_mask = SubstructureNotifyMask;
     const Window window = XCreateWindow(
         display, parent, rect.left, rect.top, static_cast<unsigned>(std::max(1, rect.right - rect.left)),
         static_cast<unsigned>(std::max(1, rect.bottom - rect.top)), 0, CopyFromParent, InputOutput,
-        CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
+        CopyFromParent, CWBackPixel | CWEventMask, &attributes);
     if (!window)
         return 0;
     const std::string title = ToUtf8(name);

@@ -10,9 +10,9 @@ constexpr DWORD kFrameBits = 0x00CF0000;  // system menu, caption, thick frame, 
 
 } // namespace
 
-CTQUserDisplayWindow::CTQUserDisplayWindow(HWND Parent, int Width, int Height)
+CTQUserDisplayWindow::CTQUserDisplayWindow(HWND Parent, int Width, int Height, COLORREF Background)
 {
-    m_hWnd = platform::CreateChildWindow(Parent, RECT{0, 0, Width, Height}, L"UserAreaWnd", ControlId);
+    m_hWnd = platform::CreateChildWindow(Parent, RECT{0, 0, Width, Height}, L"UserAreaWnd", ControlId, Background);
 }
 
 CTQUserDisplayWindow::~CTQUserDisplayWindow()

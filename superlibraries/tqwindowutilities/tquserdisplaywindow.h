@@ -1,6 +1,7 @@
 // The user area: a borderless child window of the board's view, at its top left, as wide
 // as the view and as high as the part above the answer bar. It shows one other window at
-// a time (a started program's window, a film's window) and draws nothing of its own.
+// a time (a started program's window, a film's window) and draws nothing of its own but a
+// plain background around it.
 #pragma once
 
 #include "platform/types.h"
@@ -11,8 +12,9 @@ class CTQUserDisplayWindow {
 public:
     static constexpr int ControlId = 1234;
 
-    // Creates the hidden window over (0, 0, width, height) of the parent's client area.
-    CTQUserDisplayWindow(HWND Parent, int Width, int Height);
+    // Creates the hidden window over (0, 0, width, height) of the parent's client area. The
+    // part that the shown window leaves free has the Background colour.
+    CTQUserDisplayWindow(HWND Parent, int Width, int Height, COLORREF Background);
     ~CTQUserDisplayWindow();
     CTQUserDisplayWindow(const CTQUserDisplayWindow&) = delete;
     CTQUserDisplayWindow& operator=(const CTQUserDisplayWindow&) = delete;

@@ -488,6 +488,12 @@ TEST_F(ActivitiesOnX11, ShortcutProgramIsAdoptedAboveTheAnswerBarAndClosedByTill
     const auto clocks = ChildrenNamed(m_pid, "xclock");
     ASSERT_EQ(clocks.size(), 1u);
 
+    // The user area around the clock is the page's colour: no pixel is left of the clock
+    // where it first appeared at the top left before it was adopted (the board's black
+    // background showed there until "Tillbaka").
+    EXPECT_TRUE(PixelBecomes(10, 10, kBackground, 0, 2000)) << std::hex << Pixel(10, 10);
+    EXPECT_TRUE(Near(Pixel(60, 60), kBackground, 0)) << std::hex << Pixel(60, 60);
+
     // A click on a page picture beside the clock does nothing.
     ClickLater(m_page.CentreX(3), m_page.CentreY(3));
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));

@@ -74,7 +74,7 @@ TEST_F(Desktop, UserAreaIsAHiddenChildOfTheView)
     const HWND view = 0x10001;
     HWND handle = 0;
     {
-        CTQUserDisplayWindow area(view, 1024, 600);
+        CTQUserDisplayWindow area(view, 1024, 600, RGB(225, 225, 255));
         handle = area.GetSafeHwnd();
         const fake::WindowState state = fake::GetWindowState(area.GetSafeHwnd());
         EXPECT_EQ(state.parent, view);
@@ -93,7 +93,7 @@ TEST_F(Desktop, UserAreaIsAHiddenChildOfTheView)
 
 TEST_F(Desktop, AProgramWindowIsAdoptedCentredOrMaximised)
 {
-    CTQUserDisplayWindow area(0x10001, 1000, 600);
+    CTQUserDisplayWindow area(0x10001, 1000, 600, RGB(225, 225, 255));
     const HWND area_ = area.GetSafeHwnd();
 
     // Larger than the user area: centred, overhanging its edges.
@@ -125,7 +125,7 @@ TEST_F(Desktop, AProgramWindowIsAdoptedCentredOrMaximised)
 
 TEST_F(Desktop, AFilmIsFittedOverTheUserAreaKeepingItsPlaceAndAspect)
 {
-    CTQUserDisplayWindow area(0x10001, 1280, 720);
+    CTQUserDisplayWindow area(0x10001, 1280, 720, RGB(225, 225, 255));
     const HWND film = fake::AddWindow({.title = L"/films/M00002.wmv", .style = WS_POPUP | WS_CAPTION,
                                        .rect = RECT{0, 0, 660, 500}, .clientRect = RECT{0, 0, 640, 480}});
     EXPECT_TRUE(area.ShowInUserArea(film, L"Film"));

@@ -79,7 +79,7 @@ protected:
         ASSERT_NE(board, 0u);
         platform::ShowFullScreen(board);
         userAreaHeight = platform::GetScreenHeight() * 3 / 4;
-        area = std::make_unique<CTQUserDisplayWindow>(board, platform::GetScreenWidth(), userAreaHeight);
+        area = std::make_unique<CTQUserDisplayWindow>(board, platform::GetScreenWidth(), userAreaHeight, RGB(225, 225, 255));
     }
 
     void TearDown() override
