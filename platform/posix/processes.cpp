@@ -5,6 +5,7 @@
 #include "platform/common/commandline.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/messageloop.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +18,7 @@
 #include <set>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +40,34 @@ void ReapEndedChildren()
         else
             ++it;
     }
+}
+
+// Reaps one started child as soon as it ends: a descriptor for the process (pidfd) is
+// watched by the loop and becomes readable when the process has ended. Without it an
+// ended program stayed <defunct> until the next program was started. Where the kernel
+// has no pidfd, children are reaped at the next start or look, as before.
+void ReapWhenEnded(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    const int fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    if (fd < 0)
+        return;
+    platform::WatchFileDescriptor(fd, [pid, fd] {
+        {
+            std::lock_guard lock(g_childrenMutex);
+            // Still listed: not yet reaped, so the pid is still this child's.
+            if (g_children.count(pid) != 0) {
+                if (waitpid(pid, nullptr, WNOHANG) == 0)
+                    return;  // not ended after all: watched on
+                g_children.erase(pid);
+            }
+        }
+        platform::UnwatchFileDescriptor(fd);
+        close(fd);
+    });
+#else
+    (void)pid;
+#endif
 }
 
 bool IsExecutableFile(const std::string& path)
@@ -172,6 +202,7 @@ bool StartProcess(const std::wstring& commandLine, DWORD& processId)
         std::lock_guard lock(g_childrenMutex);
         g_children.insert(pid);
     }
+    ReapWhenEnded(pid);
     processId = static_cast<DWORD>(pid);
     return true;
 }

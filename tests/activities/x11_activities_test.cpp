@@ -503,6 +503,9 @@ TEST_F(ActivitiesOnX11, ShortcutProgramIsAdoptedAboveTheAnswerBarAndClosedByTill
 
     ClickTillbaka();
     EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(clocks[0]); }, 10000)) << "the clock did not end";
+    // The board reaps its ended program at once: it does not stay <defunct>.
+    const std::string clockProc = "/proc/" + std::to_string(clocks[0]);
+    EXPECT_TRUE(WaitFor([&] { return !fs::exists(clockProc); }, 1000)) << "the clock stays a zombie";
     EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 5000));
     EXPECT_TRUE(PixelBecomes(m_page.InsideX(1), m_page.InsideY(1), kPlayPage, 8, 5000));
 }
