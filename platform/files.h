@@ -32,6 +32,25 @@ bool IsFile(const std::wstring& path);
 // name order so the result does not depend on the file system. fullPath is folder + "/" + name.
 bool FindFirstFile(const std::wstring& pattern, std::wstring& fullPath, std::wstring& name);
 
+// Notices every change in one folder from its construction on: a file in it written,
+// added, removed or renamed, or the folder itself removed or renamed. Work done ahead on a
+// folder's files (reading them after the watch began) is still what is on disk while
+// Changed() is false. A folder that cannot be watched counts as changed. Changed() may be
+// called on any one thread at a time.
+class FolderWatch {
+public:
+    explicit FolderWatch(const std::wstring& folder);
+    ~FolderWatch();
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+
+    bool Changed();
+
+private:
+    int m_fd = -1;
+    bool m_bChanged = false;
+};
+
 // 8-bit text: UTF-8 when the bytes are valid UTF-8, otherwise Windows-1252.
 std::wstring DecodeText8(std::string_view bytes);
 // Windows-1252 only, whatever the bytes look like.

@@ -2,6 +2,8 @@
 #include "platform/files.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 
 namespace platform {
@@ -413,6 +416,38 @@ bool IsFile(const std::wstring& path)
 {
     struct stat info {};
     return !path.empty() && StatPath(ResolvePath(path), info) && S_ISREG(info.st_mode);
+}
+
+// Folder watch: inotify on the resolved folder; any event at all counts as a change.
+FolderWatch::FolderWatch(const std::wstring& folder)
+{
+    m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_fd < 0) {
+        m_bChanged = true;
+        return;
+    }
+    constexpr std::uint32_t kEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
+                                      IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+    if (::inotify_add_watch(m_fd, ToUtf8(ResolvePath(folder)).c_str(), kEvents) < 0)
+        m_bChanged = true;
+}
+
+FolderWatch::~FolderWatch()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool FolderWatch::Changed()
+{
+    if (m_bChanged || m_fd < 0)
+        return true;
+    // Only whether something came matters, not what: one read tells.
+    alignas(struct inotify_event) char events[4096];
+    const ssize_t got = ::read(m_fd, events, sizeof events);
+    if (got > 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK))
+        m_bChanged = true;
+    return m_bChanged;
 }
 
 bool FindFirstFile(const std::wstring& pattern, std::wstring& fullPath, std::wstring& name)

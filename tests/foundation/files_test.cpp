@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -88,6 +90,44 @@ TEST(Trace, CaptureReceivesFormattedTextUntilRemoved)
     EXPECT_EQ(lines[0], L"========> Stopping 2 Thread(s): '\u00C5' \n");
     EXPECT_EQ(lines[1], L"plain\n");
     EXPECT_EQ(lines[2].size(), 5000u); // trace lines are not cut
+}
+
+// Work done ahead on a folder's files is used only while the watch saw nothing: every kind
+// of change to the folder counts, reading it does not, and a folder that cannot be watched
+// counts as changed. The folder is named in other case, as content copied from Windows is.
+TEST(FolderWatch, EveryChangeToTheFolderCountsAndReadingItDoesNot)
+{
+    namespace fs = std::filesystem;
+    const struct {
+        const char* name;
+        void (*change)(const TempFolder& folder);
+    } cases[] = {
+        {"nothing but reading", [](const TempFolder& f) { f.Read("Page/B00001.jpg"); }},
+        {"a file rewritten with the same size", [](const TempFolder& f) { f.Write("Page/B00001.jpg", "PICTURE2"); }},
+        {"a file added", [](const TempFolder& f) { f.Write("Page/B00002.jpg", "x"); }},
+        {"a file removed", [](const TempFolder& f) { fs::remove(f.Root / "Page/B00001.txt"); }},
+        {"a file renamed", [](const TempFolder& f) { fs::rename(f.Root / "Page/B00001.txt", f.Root / "Page/B00002.txt"); }},
+        {"a file's time set back", [](const TempFolder& f) {
+             fs::last_write_time(f.Root / "Page/B00001.jpg", fs::file_time_type::clock::now() - std::chrono::hours(24));
+         }},
+        {"the folder renamed", [](const TempFolder& f) { fs::rename(f.Root / "Page", f.Root / "Other"); }},
+        {"the folder removed", [](const TempFolder& f) { fs::remove_all(f.Root / "Page"); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        folder.Write("Page/B00001.jpg", "PICTURE1");
+        folder.Write("Page/B00001.txt", "Katt");
+        platform::FolderWatch watch(folder.Path("PAGE"));
+        EXPECT_FALSE(watch.Changed());
+        c.change(folder);
+        const bool changed = std::string(c.name) != "nothing but reading";
+        EXPECT_EQ(watch.Changed(), changed);
+        EXPECT_EQ(watch.Changed(), changed);  // a change stays noticed
+    }
+
+    TempFolder folder;
+    EXPECT_TRUE(platform::FolderWatch(folder.Path("missing")).Changed());
 }
 
 } // namespace
