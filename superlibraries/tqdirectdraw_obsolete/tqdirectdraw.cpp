@@ -3,10 +3,13 @@
 #include "platform/files.h"
 #include "platform/window.h"
 
+#include <atomic>
+
 namespace {
 
-// Process-wide device state, shared by every object.
-int g_nInstanceCount = 0;
+// Process-wide device state, shared by every object. Surfaces are counted from every
+// thread (a page can be made ahead on a worker); the rest is the user-interface thread's.
+std::atomic<int> g_nInstanceCount{ 0 };
 bool g_bDevice = false;       // the display device exists
 bool g_bPrimary = false;      // the screen surface exists
 platform::Image* g_pBackSurface = nullptr;
@@ -26,8 +29,7 @@ bool PtInRect(const RECT& r, POINT p)
 
 CTQDirectDraw::CTQDirectDraw()
 {
-    ++g_nInstanceCount;
-    if (g_nInstanceCount == 1) {
+    if (g_nInstanceCount.fetch_add(1) == 0) {
         m_pTarget = nullptr;
         g_bDevice = false;
         g_ScreenSize = { platform::GetScreenWidth(), platform::GetScreenHeight() };

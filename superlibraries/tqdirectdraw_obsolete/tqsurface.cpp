@@ -195,16 +195,37 @@ void CTQSurface::DrawInto(platform::Image& target, RECT source, RECT to, bool ke
         platform::StretchCopy(*Surface(), source, target, to);
         return;
     }
-    if (!CopyIsCurrent(source, width, height)) {
-        if (!copy.Allocate(width, height)) {
-            platform::StretchCopy(*Surface(), source, target, to);
-            return;
-        }
-        platform::StretchCopy(*Surface(), source, copy, RECT{ 0, 0, width, height });
-        m_ScaledCopy.source = source;
-        m_ScaledCopy.version = PixelsVersion();
+    if (!CopyIsCurrent(source, width, height) && !MakeScaledCopy(source, width, height)) {
+        platform::StretchCopy(*Surface(), source, target, to);
+        return;
     }
     platform::CopyPixels(copy, RECT{ 0, 0, width, height }, target, to.left, to.top);
+}
+
+bool CTQSurface::MakeScaledCopy(RECT source, int width, int height)
+{
+    platform::Image& copy = m_ScaledCopy.pixels;
+    if (!copy.Allocate(width, height))
+        return false;
+    platform::StretchCopy(*Surface(), source, copy, RECT{ 0, 0, width, height });
+    m_ScaledCopy.source = source;
+    m_ScaledCopy.version = PixelsVersion();
+    return true;
+}
+
+void CTQSurface::PrepareScaledCopy(const std::wstring& fitMode, int cx, int cy)
+{
+    if (cx <= 0 || cy <= 0 || IsDrawing())
+        return;
+    std::lock_guard lock(m_ScaledCopy.mutex);
+    if (!Surface())
+        return;
+    const RECT from = SourceRectForFit(m_Size, fitMode);
+    // DrawSurface keeps a copy only of a picture that is stretched.
+    if (cx == from.right - from.left && cy == from.bottom - from.top)
+        return;
+    if (!CopyIsCurrent(from, cx, cy))
+        MakeScaledCopy(from, cx, cy);
 }
 
 bool CTQSurface::KeepsCopyFor(const std::wstring& fitMode, int cx, int cy)

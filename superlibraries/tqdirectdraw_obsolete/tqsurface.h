@@ -42,6 +42,11 @@ public:
     // the same, so redrawing an unchanged page copies rows instead of sampling again.
     void DrawSurface(CTQSurface* source, int x, int y, std::wstring fitMode, int cx, int cy);
 
+    // Makes the kept stretched copy that DrawSurface of this picture at cx x cy with the fit
+    // mode will copy, without drawing anywhere: a page made ahead (on any thread, before
+    // the page is shown) needs no stretching when it is first drawn.
+    void PrepareScaledCopy(const std::wstring& fitMode, int cx, int cy);
+
     // The source rectangle DrawSurface takes from a picture of the given size.
     static RECT SourceRectForFit(SIZE picture, const std::wstring& fitMode);
     // The back-buffer rectangle Present copies: the window's size, centred.
@@ -74,6 +79,9 @@ private:
     // from the kept copy alone when the picture's pixels were let go.
     void DrawInto(platform::Image& target, RECT source, RECT to, bool keepCopy);
     bool CopyIsCurrent(RECT source, int width, int height) const;
+    // Stretches the source rectangle of the picture into a new copy of width x height;
+    // false when the copy cannot be allocated. Called with the copy's lock held.
+    bool MakeScaledCopy(RECT source, int width, int height);
 
     ScaledCopy m_ScaledCopy;
     bool m_bPictureReleased = false;
