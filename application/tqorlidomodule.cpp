@@ -15,6 +15,12 @@
 #include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 CTQOrlidoModule* g_pModule = nullptr;
 UINT_PTR g_nScanTimer = 0;
@@ -64,6 +70,83 @@ std::wstring WithoutDoubledSlashes(std::wstring path)
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------------------
+// The next page, made while the sound before it plays
+
+// The page of one folder made on a thread of its own: its pictures found and decoded, their
+// buttons made with their captions, and each picture stretched to its button's size, so
+// that after the sound the page is only put together and drawn. The folder is watched from
+// before it is first read; a page whose folder changed meanwhile is not used.
+class CTQPageAhead {
+public:
+    // The sizes the page is laid out for: the view's client area and the screen.
+    CTQPageAhead(std::wstring folder, SIZE client, SIZE screen)
+        : m_strFolder(std::move(folder)), m_Watch(m_strFolder), m_Client(client), m_Screen(screen)
+    {
+        try {
+            m_Worker = std::thread([this] { Make(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the page is built when it is needed.
+        }
+    }
+    ~CTQPageAhead()
+    {
+        m_bCancelled = true;
+        if (m_Worker.joinable())
+            m_Worker.join();
+    }
+    CTQPageAhead(const CTQPageAhead&) = delete;
+    CTQPageAhead& operator=(const CTQPageAhead&) = delete;
+
+    // Waits until the page is made. True, with whether the folder holds a page and its
+    // picture buttons, when the page was made whole for this folder and nothing in the
+    // folder has changed since the watch began.
+    bool Take(const std::wstring& folder, bool& hasPictures, std::vector<std::unique_ptr<CTQImageButton>>& pictures)
+    {
+        if (m_Worker.joinable())
+            m_Worker.join();
+        if (!m_bMade || folder != m_strFolder)
+            return false;
+        if (m_Watch.Changed() || !IsExistingFolder(m_strFolder)) {
+            platform::TraceF(L"Page '%ls' changed while it was made; it is read afresh\n", m_strFolder.c_str());
+            return false;
+        }
+        hasPictures = m_bHasPictures;
+        pictures = std::move(m_Pictures);
+        return true;
+    }
+
+private:
+    void Make()
+    {
+        const std::wstring prefix = m_strFolder + L"/B";
+        m_bHasPictures = CTQImageButtonPanel::HasPictures(prefix);
+        if (m_bHasPictures) {
+            m_Pictures = CTQImageButtonPanel::MakePictureButtons(prefix, kFontHeight, true,
+                                                                 CTQOrlidoModule::MaxPicturesOnPage, &m_bCancelled);
+            const CTQOrlidoModule::TPageGeometry g = CTQOrlidoModule::ComputeGeometry(
+                m_Client.cx, m_Client.cy, m_Screen.cx, m_Screen.cy, static_cast<int>(m_Pictures.size()));
+            for (const std::unique_ptr<CTQImageButton>& button : m_Pictures) {
+                if (m_bCancelled)
+                    return;
+                button->PrepareScaledCopy(L"Prune", g.pictureWidth, g.pictureHeight);
+            }
+        }
+        m_bMade = !m_bCancelled;
+    }
+
+    const std::wstring m_strFolder;
+    platform::FolderWatch m_Watch;
+    const SIZE m_Client;
+    const SIZE m_Screen;
+    std::atomic<bool> m_bCancelled{ false };
+    // Written by the worker, read after it has been joined.
+    bool m_bMade = false;
+    bool m_bHasPictures = false;
+    std::vector<std::unique_ptr<CTQImageButton>> m_Pictures;
+    std::thread m_Worker;
+};
 
 // ---------------------------------------------------------------------------------------
 // Construction and destruction
@@ -130,7 +213,7 @@ CTQOrlidoModule::~CTQOrlidoModule()
 
     ShowTaskBar(true);
 
-    CTQImageButtonPanel::CancelPrefetch();
+    m_pPageAhead.reset();
 
     delete m_pPanel;
     m_pPanel = nullptr;
@@ -197,13 +280,25 @@ CTQOrlidoModule::TPageGeometry CTQOrlidoModule::ComputeGeometry(int width, int h
 bool CTQOrlidoModule::BuildPage()
 {
     const std::wstring prefix = CurrentLevel().Path + L"/B";
-    if (!CTQImageButtonPanel::HasPictures(prefix))
+    // The page made while the sound played, when it was made for this folder and the
+    // folder has not changed since; otherwise the page is read from the folder now.
+    bool madeAhead = false;
+    bool hasPictures = false;
+    std::vector<std::unique_ptr<CTQImageButton>> pictures;
+    if (m_pPageAhead) {
+        madeAhead = m_pPageAhead->Take(CurrentLevel().Path, hasPictures, pictures);
+        m_pPageAhead.reset();
+    }
+    if (!madeAhead)
+        hasPictures = CTQImageButtonPanel::HasPictures(prefix);
+    if (!hasPictures)
         return false;
 
     delete m_pPanel;
     m_pPanel = nullptr;
 
-    const int count = CTQImageButtonPanel::CountPictures(prefix, MaxPicturesOnPage);
+    const int count = madeAhead ? static_cast<int>(pictures.size())
+                                : CTQImageButtonPanel::CountPictures(prefix, MaxPicturesOnPage);
     const TPageGeometry g = ComputeGeometry(m_rcClient.right - m_rcClient.left,
                                             m_rcClient.bottom - m_rcClient.top,
                                             CTQDeWindows::GetScreenWidth(),
@@ -221,8 +316,10 @@ bool CTQOrlidoModule::BuildPage()
     m_nSelected = -1;
     m_bPageJustBuilt = true;
 
-    m_nPictureCount = m_pPanel->AddButtonsFromFolder(prefix, 0, 0, g.pictureWidth, g.pictureHeight,
-                                                     L"Prune", false, MaxPicturesOnPage);
+    m_nPictureCount = madeAhead ? m_pPanel->AddPictureButtons(std::move(pictures), 0, 0, g.pictureWidth,
+                                                              g.pictureHeight, L"Prune", false)
+                                : m_pPanel->AddButtonsFromFolder(prefix, 0, 0, g.pictureWidth, g.pictureHeight,
+                                                                 L"Prune", false, MaxPicturesOnPage);
     if (m_nPictureCount == MaxPicturesOnPage)
         TraceLeftOutPictures(prefix);
 
@@ -447,6 +544,9 @@ void CTQOrlidoModule::Choose(int index)
     ++m_nChoicesRunning;
     CarryOutChoice(index);
     --m_nChoicesRunning;
+    // A page made ahead that the choice did not show (an activity started instead, the
+    // board is closing) is not kept.
+    m_pPageAhead.reset();
 
     // The guard runs from the end of the choice, so clicks made while it was carried out
     // (queued behind a sound played to its end or a wait) and just after it are dropped,
@@ -473,10 +573,13 @@ void CTQOrlidoModule::CarryOutChoice(int index)
         Redraw();
 
         const bool hasSubPage = IsExistingFolder(SubPagePath(index));
-        // The sub-page's pictures are decoded while the sound plays to its end.
+        // The sub-page is made while the sound plays to its end.
         if (hasSubPage && m_nMode != 1)
-            CTQImageButtonPanel::Prefetch(SubPagePath(index) + L"/B");
+            MakePageAhead(SubPagePath(index));
         if (!PlayPictureSound(index, m_nMode == 1, hasSubPage))
+            return;
+        // A close during the sound ends the choice with it: no page and no activity follow.
+        if (platform::IsClosing())
             return;
         if (TryActivities(index))
             return;
@@ -485,10 +588,12 @@ void CTQOrlidoModule::CarryOutChoice(int index)
         return;
     }
 
-    // "Tillbaka": the page below is decoded while its sound plays.
+    // "Tillbaka": the page above is made again while its sound plays.
     if (index == n && m_nTop > 0 && !IsActivityRunning())
-        CTQImageButtonPanel::Prefetch(m_Levels[static_cast<std::size_t>(m_nTop - 1)].Path + L"/B");
+        MakePageAhead(m_Levels[static_cast<std::size_t>(m_nTop - 1)].Path);
     m_SoundPlayer.PlaySync(m_pPanel->GetSoundPath(index));
+    if (platform::IsClosing())
+        return;
 
     if (index == n) {
         // While an activity covers the page, "Tillbaka" belongs to the activity.
@@ -502,6 +607,14 @@ void CTQOrlidoModule::CarryOutChoice(int index)
             m_nSelected = -1;
         }
     }
+}
+
+void CTQOrlidoModule::MakePageAhead(const std::wstring& folder)
+{
+    m_pPageAhead.reset();
+    const SIZE client{ m_rcClient.right - m_rcClient.left, m_rcClient.bottom - m_rcClient.top };
+    const SIZE screen{ CTQDeWindows::GetScreenWidth(), CTQDeWindows::GetScreenHeight() };
+    m_pPageAhead = std::make_unique<CTQPageAhead>(folder, client, screen);
 }
 
 bool CTQOrlidoModule::PlayPictureSound(int index, bool chosenInScanMode, bool hasSubPage)

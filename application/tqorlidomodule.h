@@ -12,11 +12,13 @@
 #include "windowsmobilelibraries/tqgraphics/tqsoundplayer.h"
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
 class CTQSurface;
 class CTQImageButton;
+class CTQPageAhead;
 class CTQImageButtonPanel;
 class CTQUserDisplayWindow;
 
@@ -121,6 +123,9 @@ public:
 private:
 
     void CarryOutChoice(int index);
+    // Starts making the page of the folder on a thread while the sound that precedes it
+    // plays; BuildPage of that folder takes it when nothing in the folder changed meanwhile.
+    void MakePageAhead(const std::wstring& folder);
     void OnTimer(UINT_PTR timerId);
     void ScanStep();
     void StartClickGuardTimer();
@@ -167,6 +172,9 @@ private:
     bool m_bClickGuard = false;
     HWND m_hProgramWnd = 0;
     int m_nChoicesRunning = 0;  // > 0 while a choice is being carried out
+    // The next page, being made while a sound plays; taken by the next BuildPage or dropped
+    // (its thread stopped) at the end of the choice that started it.
+    std::unique_ptr<CTQPageAhead> m_pPageAhead;
     // When not empty, Redraw puts only these parts of the page on the screen: a scan step
     // changes the frames of two pictures, not the whole frame.
     std::vector<RECT> m_PresentOnly;

@@ -9,6 +9,7 @@
 
 #include <map>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -20,6 +21,7 @@ struct FakeAudio {
     std::vector<unsigned> stops;
     std::map<std::wstring, unsigned> lengths;
     unsigned defaultLength = kDefaultLengthMs;
+    std::function<void(const std::wstring&)> whilePlaying;
 };
 
 FakeAudio& State()
@@ -51,6 +53,14 @@ void PlaySoundSync(const std::wstring& path)
     if (IsClosing())
         return;
     const unsigned length = Record(path, true);
+    std::function<void(const std::wstring&)> whilePlaying;
+    {
+        FakeAudio& state = State();
+        std::lock_guard lock(state.mutex);
+        whilePlaying = state.whilePlaying;
+    }
+    if (whilePlaying)
+        whilePlaying(path);
     if (!RunModalLoop([] { return false; }, ModalServe::PaintsOnly, length) && IsClosing())
         StopSound();
 }
@@ -85,6 +95,7 @@ void ResetAudio()
     state.stops.clear();
     state.lengths.clear();
     state.defaultLength = kDefaultLengthMs;
+    state.whilePlaying = nullptr;
 }
 
 const std::vector<SoundRecord>& PlayedSounds()
@@ -109,6 +120,13 @@ void SetDefaultSoundLength(unsigned ms)
     FakeAudio& state = State();
     std::lock_guard lock(state.mutex);
     state.defaultLength = ms;
+}
+
+void SetWhileSoundPlays(std::function<void(const std::wstring& path)> action)
+{
+    FakeAudio& state = State();
+    std::lock_guard lock(state.mutex);
+    state.whilePlaying = std::move(action);
 }
 
 } // namespace fake

@@ -2,6 +2,7 @@
 // its end take virtual time.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,10 @@ const std::vector<unsigned>& SoundStops();
 // played to its end waits this long, serving paints and the view's paint timer only.
 void SetSoundLength(const std::wstring& path, unsigned ms);
 void SetDefaultSoundLength(unsigned ms);
+
+// Runs action (with the sound's path) as each sound played to its end begins, before its
+// time passes: what the action does happens while the board waits for the sound. Empty
+// stops it; ResetAudio clears it.
+void SetWhileSoundPlays(std::function<void(const std::wstring& path)> action);
 
 } // namespace fake

@@ -15,7 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -701,6 +704,193 @@ TEST_F(EngineTest, WithoutAFirstPageTheBoardSaysWhereThePicturesGo)
         EXPECT_FALSE(m_engine->HasPage());
     }
     EXPECT_NE(m_trace.find(L"No first page"), std::wstring::npos);
+}
+
+// --- The next page, made while the sound plays ---------------------------------------------
+
+// What a page shows: its buttons (files, caption, place) and the back buffer drawn from it.
+struct ShownPage {
+    int top = 0;
+    std::vector<std::wstring> buttons;
+    std::vector<std::uint32_t> pixels;
+    bool operator==(const ShownPage&) const = default;
+};
+
+class PageAheadTest : public EngineTest {
+public:
+    // Picture n of a page, 60x40 with a pattern of its own, so that a picture stretched from
+    // the wrong pixels or the wrong part of them shows.
+    void PatternPicture(const std::wstring& relative, int n, int variant = 0)
+    {
+        const std::wstring folder = m_exe + L"UserData/" + relative;
+        fs::create_directories(fs::path(folder));
+        platform::Image image;
+        ASSERT_TRUE(image.Create(60, 40));
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 60; ++x)
+                image.Pixels()[y * 60 + x] =
+                    0xFF000000u | static_cast<std::uint32_t>((x * 4 + n * 40 + variant * 90) & 0xFF) << 16 |
+                    static_cast<std::uint32_t>((y * 6 + variant * 50) & 0xFF) << 8 | static_cast<std::uint32_t>(n * 30);
+        ASSERT_TRUE(platform::WritePng(image, folder + L"/B" + Number(n) + L" bild.png"));
+        std::ofstream(fs::path(folder + L"/B" + Number(n) + L".wav"));
+    }
+    void Caption(const std::wstring& relative, int n, const std::string& text)
+    {
+        std::ofstream(fs::path(m_exe + L"UserData/" + relative + L"/B" + Number(n) + L" bild.txt")) << text;
+    }
+
+    // A first page of three pictures; picture 1 leads to a sub-page of two, one with a caption.
+    void WriteTree()
+    {
+        for (int n = 1; n <= 3; ++n)
+            PatternPicture(L"L00001", n);
+        for (int n = 1; n <= 2; ++n)
+            PatternPicture(L"L00001/L00001", n, 1);
+        Caption(L"L00001/L00001", 1, "Katt");
+    }
+
+    // What the carer does to a page folder while a sound plays: a picture replaced by
+    // another of the same size, a picture added, one caption changed and one written.
+    void ChangeFolder(const std::wstring& relative)
+    {
+        PatternPicture(relative, 2, 2);
+        PatternPicture(relative, 3, 2);
+        PatternPicture(relative, 4, 2);
+        Caption(relative, 1, "Hund");
+        Caption(relative, 2, "Mus");
+    }
+
+    ShownPage Shown() const
+    {
+        ShownPage page;
+        page.top = m_engine->GetTop();
+        for (const CTQImageButton* button : Panel()->m_Buttons) {
+            const POINT p = button->GetPosition();
+            const SIZE size = button->GetSize();
+            page.buttons.push_back(button->GetPicturePath() + L"|" + button->GetSoundPath() + L"|" +
+                                   button->GetText() + L"|" + std::to_wstring(p.x) + L"," + std::to_wstring(p.y) +
+                                   L"," + std::to_wstring(size.cx) + L"," + std::to_wstring(size.cy));
+        }
+        const platform::Image* back = CTQSurface::GetBack()->GetImage();
+        page.pixels.assign(back->Pixels(), back->Pixels() + std::size_t(back->Width()) * std::size_t(back->Height()));
+        return page;
+    }
+
+    // The current page as a fresh build from the folder gives it.
+    ShownPage Fresh()
+    {
+        EXPECT_TRUE(m_engine->BuildPage());
+        m_engine->Redraw();
+        return Shown();
+    }
+};
+
+// The page made during the sound is the page a build after the sound gives: the same
+// buttons and the same pixels, for the sub-page and for the page "Tillbaka" goes back to,
+// also when the carer changed the folder while the sound played.
+TEST_F(PageAheadTest, PageMadeDuringTheSoundIsTheFreshlyBuiltPage)
+{
+    const struct {
+        const char* name;
+        bool back;
+        bool changed;
+    } cases[] = {
+        { "sub-page", false, false },
+        { "sub-page changed during the sound", false, true },
+        { "Tillbaka", true, false },
+        { "Tillbaka, page changed during the sound", true, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        m_trace.clear();
+        WriteTree();
+        Start();
+        if (c.back)
+            m_engine->Choose(0);
+        const std::wstring folder = c.back ? L"L00001" : L"L00001/L00001";
+        const std::wstring sound = c.back ? L"/Tillbaka.wav" : L"L00001/B00001.wav";
+        bool changedDuringTheSound = false;
+        fake::SetWhileSoundPlays([&](const std::wstring& path) {
+            if (!c.changed || !path.ends_with(sound))
+                return;
+            ChangeFolder(folder);
+            changedDuringTheSound = true;
+        });
+
+        if (c.back)
+            m_engine->ChooseBack();
+        else
+            m_engine->Choose(0);
+        fake::SetWhileSoundPlays(nullptr);
+        EXPECT_EQ(changedDuringTheSound, c.changed);
+
+        const ShownPage shown = Shown();
+        EXPECT_EQ(shown.top, c.back ? 0 : 1);
+        EXPECT_EQ(shown.buttons.size(), std::size_t(c.changed ? 4 + 3 : (c.back ? 3 : 2) + 3));
+        const ShownPage fresh = Fresh();
+        EXPECT_EQ(shown.buttons, fresh.buttons);
+        EXPECT_TRUE(shown.pixels == fresh.pixels);
+        EXPECT_EQ(m_trace.find(L"changed while it was made") != std::wstring::npos, c.changed);
+        if (c.changed) {
+            EXPECT_EQ(Button(0)->GetText(), L"Hund");
+        }
+    }
+}
+
+// A page being made that the choice does not show is dropped: clicks during the sound,
+// a close, an activity in its place or a sub-page that vanished leave the board as it
+// would be without it, and nothing of it is left running.
+TEST_F(PageAheadTest, APageMadeAheadThatIsNotShownIsDroppedCleanly)
+{
+    const struct {
+        const char* name;
+        std::function<void(PageAheadTest&)> duringTheSound;
+        int top;
+        int pictures;
+    } cases[] = {
+        { "clicks on Tillbaka and on a picture are dropped",
+          [](PageAheadTest& t) {
+              const unsigned now = platform::GetTickCount();
+              fake::ScheduleClick(now + 100, t.m_view, 20, 740);  // "Tillbaka"
+              fake::ScheduleClick(now + 200, t.m_view, 300, 50);  // picture 2
+          },
+          1, 2 },
+        { "the board closes",
+          [](PageAheadTest& t) { fake::ScheduleInput(platform::GetTickCount() + 100, { t.m_view, WM_CLOSE, 0, 0 }); },
+          0, 3 },
+        { "the picture plays music instead",
+          [](PageAheadTest& t) { std::ofstream(fs::path(t.m_exe + L"UserData/L00001/M00001.mp3")) << "x"; },
+          0, 3 },
+        { "the sub-page is removed",
+          [](PageAheadTest& t) { fs::remove_all(fs::path(t.m_exe + L"UserData/L00001/L00001")); }, 0, 3 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        WriteTree();
+        std::ofstream(fs::path(m_exe + L"WebBrowser.lnk")) << "[Desktop Entry]\nExec=browser %u\n";
+        Start();
+        fake::SetWhileSoundPlays([&](const std::wstring& path) {
+            if (path.ends_with(L"L00001/B00001.wav"))
+                c.duringTheSound(*this);
+        });
+        ClickAt(0, 0);
+        fake::Advance(5000);
+        fake::SetWhileSoundPlays(nullptr);
+
+        EXPECT_EQ(m_engine->GetTop(), c.top);
+        EXPECT_EQ(m_engine->GetPictureCount(), c.pictures);
+        const std::vector<std::wstring> sounds = Sounds();
+        EXPECT_EQ(std::count(sounds.begin(), sounds.end(), L"+B00001.wav"), 1);
+        // "Tillbaka" ends the music or goes back; the page is then the first page, whole.
+        fake::Advance(1000);
+        m_engine->ChooseBack();
+        EXPECT_EQ(m_engine->GetTop(), 0);
+        EXPECT_FALSE(m_engine->IsPictureActive());
+        const ShownPage shown = Shown();
+        EXPECT_EQ(shown.buttons, Fresh().buttons);
+    }
 }
 
 } // namespace

@@ -8,10 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -137,11 +138,8 @@ struct BuiltButton {
     std::vector<std::uint32_t> pixels;
     bool operator==(const BuiltButton&) const = default;
 };
-std::vector<BuiltButton> BuildAndDescribe(CTQSurface* display, const std::wstring& prefix)
+std::vector<BuiltButton> Describe(const CTQImageButtonPanel& panel)
 {
-    CTQImageButtonPanel panel(display);
-    panel.SetFontHeight(20);
-    panel.AddButtonsFromFolder(prefix, 0, 0, 30, 30, L"", false);
     std::vector<BuiltButton> built;
     for (const CTQImageButton* button : panel.m_Buttons) {
         BuiltButton b{ button->GetPicturePath(), button->GetSoundPath(), button->GetText(), {} };
@@ -152,53 +150,55 @@ std::vector<BuiltButton> BuildAndDescribe(CTQSurface* display, const std::wstrin
     return built;
 }
 
-TEST_F(DisplayTest, PrefetchedPageIsTheFreshlyBuiltPageEvenWhenTheFolderChanged)
+std::vector<BuiltButton> BuildAndDescribe(CTQSurface* display, const std::wstring& prefix)
+{
+    CTQImageButtonPanel panel(display);
+    panel.SetFontHeight(20);
+    panel.AddButtonsFromFolder(prefix, 0, 0, 30, 30, L"", false);
+    return Describe(panel);
+}
+
+void WriteFivePictures(ScratchFolder& folder)
 {
     for (int n = 1; n <= 5; ++n) {
         const std::wstring stem = L"B" + IntToText5(n);
-        m_folder.WritePicture(stem + L"Bild" + (n % 2 ? L".png" : L".jpg"), ColourOf(n), 40 + n, 30);
-        m_folder.Write(stem + L".wav", "x");
+        folder.WritePicture(stem + L"Bild" + (n % 2 ? L".png" : L".jpg"), ColourOf(n), 40 + n, 30);
+        folder.Write(stem + L".wav", "x");
     }
-    m_folder.Write(L"B00003Bild.txt", "Katt");
-    const std::wstring prefix = m_folder.File(L"B");
-
-    CTQImageButtonPanel::Prefetch(prefix);
-    const std::vector<BuiltButton> prefetched = BuildAndDescribe(Display(), prefix);
-    const std::vector<BuiltButton> fresh = BuildAndDescribe(Display(), prefix);
-    ASSERT_EQ(prefetched.size(), 5u);
-    EXPECT_TRUE(prefetched == fresh);
-
-    // While the sound plays the carer replaces picture 2, removes picture 5 and adds a
-    // caption to picture 1.
-    CTQImageButtonPanel::Prefetch(prefix);
-    m_folder.WritePicture(L"B00002Bild.jpg", ColourOf(9), 50, 35);
-    std::filesystem::remove(platform::ToUtf8(m_folder.File(L"B00005Bild.png")));
-    m_folder.Write(L"B00001Bild.txt", "Hund");
-    const std::vector<BuiltButton> changed = BuildAndDescribe(Display(), prefix);
-    const std::vector<BuiltButton> changedFresh = BuildAndDescribe(Display(), prefix);
-    ASSERT_EQ(changed.size(), 4u);
-    EXPECT_TRUE(changed == changedFresh);
-    EXPECT_EQ(changed[0].text, L"Hund");
-    ASSERT_FALSE(changed[1].pixels.empty());
-    EXPECT_EQ(platform::ColorFromArgb(changed[1].pixels[0]), ColourOf(9));
+    folder.Write(L"B00003Bild.txt", "Katt");
+    folder.Write(L"B00004Bild.txt", "Hund");
 }
 
-TEST_F(DisplayTest, APrefetchCancelledOrForAnotherPageLeavesThePageAsBuilt)
+// A page's buttons made on another thread (as while a sound plays), while this thread
+// builds pages of its own, are the buttons of a page built here: same files, captions and
+// pixels.
+TEST_F(DisplayTest, PictureButtonsMadeOnAnotherThreadAreThoseOfAPageBuiltHere)
 {
-    for (int n = 1; n <= 12; ++n) m_folder.WritePicture(L"A" + IntToText5(n) + L".png", ColourOf(n), 200, 150);
-    m_folder.WritePicture(L"B00001.png", ColourOf(1), 20, 20);
-    const std::wstring pageA = m_folder.File(L"A");
-    const std::wstring pageB = m_folder.File(L"B");
-    const std::vector<BuiltButton> expected = BuildAndDescribe(Display(), pageB);
+    WriteFivePictures(m_folder);
+    const std::wstring prefix = m_folder.File(L"B");
+    const std::vector<BuiltButton> here = BuildAndDescribe(Display(), prefix);
 
-    // A choice made while the prefetch runs starts another (or closes the board).
-    CTQImageButtonPanel::Prefetch(pageA);
-    CTQImageButtonPanel::Prefetch(pageB);
-    CTQImageButtonPanel::Prefetch(pageA);
-    EXPECT_TRUE(BuildAndDescribe(Display(), pageB) == expected);
-    CTQImageButtonPanel::Prefetch(pageA);
-    CTQImageButtonPanel::CancelPrefetch();
-    EXPECT_TRUE(BuildAndDescribe(Display(), pageB) == expected);
+    std::vector<std::unique_ptr<CTQImageButton>> made;
+    std::thread worker([&] { made = CTQImageButtonPanel::MakePictureButtons(prefix, 20, true); });
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(BuildAndDescribe(Display(), prefix) == here);
+    worker.join();
+
+    CTQImageButtonPanel panel(Display());
+    EXPECT_EQ(panel.AddPictureButtons(std::move(made), 0, 0, 30, 30, L"", false), 5);
+    ASSERT_EQ(here.size(), 5u);
+    EXPECT_TRUE(Describe(panel) == here);
+    EXPECT_EQ(here[2].text, L"Katt");
+}
+
+// Once cancelled, no picture is decoded; every picture still has its button, as a
+// placeholder, so what is made is complete in shape (and thrown away by its maker).
+TEST_F(DisplayTest, ACancelledMakeDecodesNothingMore)
+{
+    WriteFivePictures(m_folder);
+    const std::atomic<bool> cancelled{ true };
+    const auto made = CTQImageButtonPanel::MakePictureButtons(m_folder.File(L"B"), 20, true, -1, &cancelled);
+    ASSERT_EQ(made.size(), 5u);
+    for (const auto& button : made) EXPECT_FALSE(button->HasPicture());
 }
 
 } // namespace

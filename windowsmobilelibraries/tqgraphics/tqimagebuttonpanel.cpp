@@ -9,11 +9,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -45,86 +42,7 @@ std::vector<std::wstring> NumberedPictures(const std::wstring& prefix, int maxCo
     return paths;
 }
 
-// What tells a file that changed from one that did not: its size and its time of change.
-struct FileStamp {
-    std::uintmax_t size = 0;
-    std::filesystem::file_time_type changed{};
-    bool operator==(const FileStamp&) const = default;
-};
-
-FileStamp StampOf(const std::wstring& path)
-{
-    const std::filesystem::path file(platform::ToUtf8(path));
-    std::error_code ec;
-    FileStamp stamp;
-    stamp.size = std::filesystem::file_size(file, ec);
-    if (ec) return {};
-    stamp.changed = std::filesystem::last_write_time(file, ec);
-    return ec ? FileStamp{} : stamp;
-}
-
-// The pictures of the next page, decoded on a thread while the current sound plays. Only
-// the user-interface thread starts, takes or cancels one.
-class PrefetchedPage {
-public:
-    PrefetchedPage(std::wstring prefix, SIZE cover)
-        : m_strPrefix(std::move(prefix)), m_Cover(cover),
-          m_Paths(NumberedPictures(m_strPrefix, CTQImageButtonPanel::kMaxDecodedPictures))
-    {
-        // Stamped before decoding: a file changed while it is decoded no longer matches.
-        for (const std::wstring& path : m_Paths) m_Stamps.push_back(StampOf(path));
-        try {
-            m_Worker = std::thread([this] { m_Images = platform::DecodePictures(m_Paths, m_Cover, &m_bCancelled); });
-        } catch (const std::system_error&) {
-            // No thread to be had: the page is decoded when it is built.
-        }
-    }
-    ~PrefetchedPage()
-    {
-        m_bCancelled = true;
-        if (m_Worker.joinable()) m_Worker.join();
-    }
-    PrefetchedPage(const PrefetchedPage&) = delete;
-    PrefetchedPage& operator=(const PrefetchedPage&) = delete;
-
-    // Waits for the decoding, then gives picture paths[i] to images[i] for every path that
-    // was decoded here from the file as it still is.
-    void Take(const std::wstring& prefix, SIZE cover, const std::vector<std::wstring>& paths,
-              std::vector<platform::Image>& images, std::vector<bool>& taken)
-    {
-        if (m_Worker.joinable()) m_Worker.join();
-        if (prefix != m_strPrefix || !(cover == m_Cover)) return;
-        for (std::size_t i = 0; i < paths.size() && i < m_Images.size(); ++i) {
-            if (paths[i] != m_Paths[i] || !m_Images[i].IsValid() || StampOf(paths[i]) != m_Stamps[i]) continue;
-            images[i] = std::move(m_Images[i]);
-            taken[i] = true;
-        }
-    }
-
-private:
-    std::wstring m_strPrefix;
-    SIZE m_Cover;
-    std::vector<std::wstring> m_Paths;
-    std::vector<FileStamp> m_Stamps;
-    std::vector<platform::Image> m_Images;
-    std::atomic<bool> m_bCancelled{false};
-    std::thread m_Worker;
-};
-
-std::unique_ptr<PrefetchedPage> g_pPrefetched;
-
 } // namespace
-
-void CTQImageButtonPanel::Prefetch(const std::wstring& prefix)
-{
-    g_pPrefetched.reset();
-    g_pPrefetched = std::make_unique<PrefetchedPage>(prefix, CTQSurface::GetScreenSize());
-}
-
-void CTQImageButtonPanel::CancelPrefetch()
-{
-    g_pPrefetched.reset();
-}
 
 CTQImageButtonPanel::CTQImageButtonPanel(CTQSurface* owner)
     : m_pOwner(owner)
@@ -223,32 +141,40 @@ int CTQImageButtonPanel::CountPictures(const std::wstring& prefix, int limit)
 int CTQImageButtonPanel::AddButtonsFromFolder(const std::wstring& prefix, int x, int y, int cx, int cy,
                                               const std::wstring& fitMode, bool centred, int maxCount)
 {
+    return AddPictureButtons(MakePictureButtons(prefix, m_nFontHeight, m_bDrawText, maxCount), x, y, cx, cy, fitMode,
+                             centred);
+}
+
+std::vector<std::unique_ptr<CTQImageButton>> CTQImageButtonPanel::MakePictureButtons(const std::wstring& prefix,
+                                                                                   int fontHeight, bool drawText,
+                                                                                   int maxCount,
+                                                                                   const std::atomic<bool>* cancel)
+{
     // Decoding is most of building a page: find every numbered picture first, decode them
     // together, then make the buttons in order.
     const std::vector<std::wstring> paths = NumberedPictures(prefix, maxCount);
     // A page shows at most twelve pictures: the rest are not decoded at all, only counted
     // (their buttons stay placeholders for the page to drop).
     const std::size_t decoded = std::min(paths.size(), static_cast<std::size_t>(kMaxDecodedPictures));
-    const SIZE cover = CTQSurface::GetScreenSize();
-    std::vector<platform::Image> images(paths.size());
-    std::vector<bool> ready(paths.size(), false);
-    if (g_pPrefetched) {
-        // Decoded while the sound played; what changed on disk since is decoded afresh.
-        g_pPrefetched->Take(prefix, cover, paths, images, ready);
-        g_pPrefetched.reset();
-    }
-    std::vector<std::wstring> missing;
-    for (std::size_t i = 0; i < decoded; ++i)
-        if (!ready[i]) missing.push_back(paths[i]);
-    std::vector<platform::Image> fresh = platform::DecodePictures(missing, cover);
-    for (std::size_t i = 0, next = 0; i < decoded; ++i)
-        if (!ready[i]) images[i] = std::move(fresh[next++]);
+    std::vector<platform::Image> images = platform::DecodePictures(
+        std::vector<std::wstring>(paths.begin(), paths.begin() + static_cast<std::ptrdiff_t>(decoded)),
+        CTQSurface::GetScreenSize(), cancel);
+    images.resize(paths.size());
+    std::vector<std::unique_ptr<CTQImageButton>> buttons;
+    buttons.reserve(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         bool ok = false;
-        auto* button = new CTQImageButton(paths[i], std::move(images[i]), m_nFontHeight, ok, m_bDrawText);
-        AppendPictureButton(button, x, y, cx, cy, fitMode, centred);
+        buttons.push_back(std::make_unique<CTQImageButton>(paths[i], std::move(images[i]), fontHeight, ok, drawText));
     }
-    return static_cast<int>(paths.size());
+    return buttons;
+}
+
+int CTQImageButtonPanel::AddPictureButtons(std::vector<std::unique_ptr<CTQImageButton>> buttons, int x, int y,
+                                           int cx, int cy, const std::wstring& fitMode, bool centred)
+{
+    for (std::unique_ptr<CTQImageButton>& button : buttons)
+        AppendPictureButton(button.release(), x, y, cx, cy, fitMode, centred);
+    return static_cast<int>(buttons.size());
 }
 
 bool CTQImageButtonPanel::AddButton(const std::wstring& picturePath, int x, int y, int cx, int cy,

@@ -12,6 +12,8 @@
 #include "platform/types.h"
 #include "windowsmobilelibraries/tqgraphics/tqimagebutton.h"
 
+#include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,12 +59,19 @@ public:
     // order on the calling thread. The search stops after maxCount pictures (-1: none).
     int AddButtonsFromFolder(const std::wstring& prefix, int x, int y, int cx, int cy,
                              const std::wstring& fitMode, bool centred, int maxCount = -1);
-    // Starts decoding the pictures under the prefix on a thread of their own, for the page
-    // that is built next (while a sound plays). AddButtonsFromFolder with the same prefix
-    // takes the decoded pictures whose files are still the same and decodes the rest.
-    // A new prefetch cancels the one before; CancelPrefetch ends it and waits for it.
-    static void Prefetch(const std::wstring& prefix);
-    static void CancelPrefetch();
+    // The picture buttons AddButtonsFromFolder makes, made apart from any panel so that a
+    // page can be made on another thread (while a sound plays): pictures found, decoded side
+    // by side, companion files found and captions written, in number order, placeholders
+    // included. Once *cancel is true no further picture is decoded; the result is then
+    // incomplete and only fit to be thrown away.
+    static std::vector<std::unique_ptr<CTQImageButton>> MakePictureButtons(const std::wstring& prefix,
+                                                                         int fontHeight, bool drawText,
+                                                                         int maxCount = -1,
+                                                                         const std::atomic<bool>* cancel = nullptr);
+    // Appends picture buttons made by MakePictureButtons as AddButtonsFromFolder appends its
+    // own; returns their number.
+    int AddPictureButtons(std::vector<std::unique_ptr<CTQImageButton>> buttons, int x, int y, int cx, int cy,
+                          const std::wstring& fitMode, bool centred);
     // False when the picture cannot be loaded; the placeholder is appended all the same.
     bool AddButton(const std::wstring& picturePath, int x, int y, int cx, int cy,
                    const std::wstring& fitMode, bool centred);
