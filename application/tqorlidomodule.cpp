@@ -60,6 +60,11 @@ constexpr UINT kProgramCloseCheckMs = 50;
 // At most this many bytes of a web-address file are read.
 constexpr std::size_t kWebAddressBytes = 100;
 
+// The answer bar: "Tillbaka", "Nej", "Ja".
+constexpr COLORREF kBarColours[3] = { kBackColour, kNoColour, kYesColour };
+const wchar_t* const kBarTexts[3] = { L"Tillbaka", L"Nej", L"Ja" };
+const wchar_t* const kBarSounds[3] = { L"Tillbaka.wav", L"Nej.wav", L"Ja.wav" };
+
 // Paths are joined as strings, which can leave a harmless "//"; shown to a person it is
 // written once.
 std::wstring WithoutDoubledSlashes(std::wstring path)
@@ -99,10 +104,17 @@ public:
     CTQPageAhead(const CTQPageAhead&) = delete;
     CTQPageAhead& operator=(const CTQPageAhead&) = delete;
 
-    // Waits until the page is made. True, with whether the folder holds a page and its
-    // picture buttons, when the page was made whole for this folder and nothing in the
-    // folder has changed since the watch began.
-    bool Take(const std::wstring& folder, bool& hasPictures, std::vector<std::unique_ptr<CTQImageButton>>& pictures)
+    // What the thread made: whether the folder holds a page, its picture buttons and the
+    // three buttons of its answer bar.
+    struct TMadePage {
+        bool hasPictures = false;
+        std::vector<std::unique_ptr<CTQImageButton>> pictures;
+        std::vector<std::unique_ptr<CTQImageButton>> answerBar;
+    };
+
+    // Waits until the page is made. True, with the page, when it was made whole for this
+    // folder and nothing in the folder has changed since the watch began.
+    bool Take(const std::wstring& folder, TMadePage& page)
     {
         if (m_Worker.joinable())
             m_Worker.join();
@@ -112,8 +124,7 @@ public:
             platform::TraceF(L"Page '%ls' changed while it was made; it is read afresh\n", m_strFolder.c_str());
             return false;
         }
-        hasPictures = m_bHasPictures;
-        pictures = std::move(m_Pictures);
+        page = std::move(m_Page);
         return true;
     }
 
@@ -121,17 +132,24 @@ private:
     void Make()
     {
         const std::wstring prefix = m_strFolder + L"/B";
-        m_bHasPictures = CTQImageButtonPanel::HasPictures(prefix);
-        if (m_bHasPictures) {
-            m_Pictures = CTQImageButtonPanel::MakePictureButtons(prefix, kFontHeight, true,
-                                                                 CTQOrlidoModule::MaxPicturesOnPage, &m_bCancelled);
-            const CTQOrlidoModule::TPageGeometry g = CTQOrlidoModule::ComputeGeometry(
-                m_Client.cx, m_Client.cy, m_Screen.cx, m_Screen.cy, static_cast<int>(m_Pictures.size()));
-            for (const std::unique_ptr<CTQImageButton>& button : m_Pictures) {
-                if (m_bCancelled)
-                    return;
-                button->PrepareScaledCopy(L"Prune", g.pictureWidth, g.pictureHeight);
-            }
+        m_Page.hasPictures = CTQImageButtonPanel::HasPictures(prefix);
+        if (!m_Page.hasPictures) {
+            m_bMade = true;
+            return;
+        }
+        m_Page.pictures = CTQImageButtonPanel::MakePictureButtons(prefix, kFontHeight, true,
+                                                                  CTQOrlidoModule::MaxPicturesOnPage, &m_bCancelled);
+        const CTQOrlidoModule::TPageGeometry g = CTQOrlidoModule::ComputeGeometry(
+            m_Client.cx, m_Client.cy, m_Screen.cx, m_Screen.cy, static_cast<int>(m_Page.pictures.size()));
+        for (const std::unique_ptr<CTQImageButton>& button : m_Page.pictures) {
+            if (m_bCancelled)
+                return;
+            button->PrepareScaledCopy(L"Prune", g.pictureWidth, g.pictureHeight);
+        }
+        for (int b = 0; b < 3; ++b) {
+            m_Page.answerBar.push_back(
+                CTQImageButtonPanel::MakeBlankButton(g.barWidth, g.barHeight, kBarColours[b], kFontHeight));
+            m_Page.answerBar.back()->DrawText(kBarTexts[b]);
         }
         m_bMade = !m_bCancelled;
     }
@@ -143,8 +161,7 @@ private:
     std::atomic<bool> m_bCancelled{ false };
     // Written by the worker, read after it has been joined.
     bool m_bMade = false;
-    bool m_bHasPictures = false;
-    std::vector<std::unique_ptr<CTQImageButton>> m_Pictures;
+    TMadePage m_Page;
     std::thread m_Worker;
 };
 
@@ -283,21 +300,18 @@ bool CTQOrlidoModule::BuildPage()
     // The page made while the sound played, when it was made for this folder and the
     // folder has not changed since; otherwise the page is read from the folder now.
     bool madeAhead = false;
-    bool hasPictures = false;
-    std::vector<std::unique_ptr<CTQImageButton>> pictures;
+    CTQPageAhead::TMadePage made;
     if (m_pPageAhead) {
-        madeAhead = m_pPageAhead->Take(CurrentLevel().Path, hasPictures, pictures);
+        madeAhead = m_pPageAhead->Take(CurrentLevel().Path, made);
         m_pPageAhead.reset();
     }
-    if (!madeAhead)
-        hasPictures = CTQImageButtonPanel::HasPictures(prefix);
-    if (!hasPictures)
+    if (!(madeAhead ? made.hasPictures : CTQImageButtonPanel::HasPictures(prefix)))
         return false;
 
     delete m_pPanel;
     m_pPanel = nullptr;
 
-    const int count = madeAhead ? static_cast<int>(pictures.size())
+    const int count = madeAhead ? static_cast<int>(made.pictures.size())
                                 : CTQImageButtonPanel::CountPictures(prefix, MaxPicturesOnPage);
     const TPageGeometry g = ComputeGeometry(m_rcClient.right - m_rcClient.left,
                                             m_rcClient.bottom - m_rcClient.top,
@@ -316,7 +330,7 @@ bool CTQOrlidoModule::BuildPage()
     m_nSelected = -1;
     m_bPageJustBuilt = true;
 
-    m_nPictureCount = madeAhead ? m_pPanel->AddPictureButtons(std::move(pictures), 0, 0, g.pictureWidth,
+    m_nPictureCount = madeAhead ? m_pPanel->AddPictureButtons(std::move(made.pictures), 0, 0, g.pictureWidth,
                                                               g.pictureHeight, L"Prune", false)
                                 : m_pPanel->AddButtonsFromFolder(prefix, 0, 0, g.pictureWidth, g.pictureHeight,
                                                                  L"Prune", false, MaxPicturesOnPage);
@@ -326,7 +340,7 @@ bool CTQOrlidoModule::BuildPage()
     for (int k = 0; k < m_nPictureCount; ++k)
         m_pPanel->SetButtonPosition(k, g.ColumnX(k % kColumns), g.RowY(k / kColumns));
 
-    AddAnswerBar(g);
+    AddAnswerBar(g, std::move(made.answerBar));
     return true;
 }
 
@@ -341,18 +355,20 @@ void CTQOrlidoModule::TraceLeftOutPictures(const std::wstring& prefix)
                      CurrentLevel().Path.c_str(), MaxPicturesOnPage, MaxPicturesOnPage);
 }
 
-void CTQOrlidoModule::AddAnswerBar(const TPageGeometry& g)
+void CTQOrlidoModule::AddAnswerBar(const TPageGeometry& g, std::vector<std::unique_ptr<CTQImageButton>> madeAhead)
 {
-    const COLORREF colours[3] = { kBackColour, kNoColour, kYesColour };
-    const wchar_t* const texts[3] = { L"Tillbaka", L"Nej", L"Ja" };
-    const wchar_t* const sounds[3] = { L"Tillbaka.wav", L"Nej.wav", L"Ja.wav" };
-
+    if (madeAhead.size() == 3) {
+        for (int b = 0; b < 3; ++b)
+            m_pPanel->AddMadeBlankButton(std::move(madeAhead[static_cast<std::size_t>(b)]), g.BarX(b), g.barY,
+                                         g.barWidth, g.barHeight, false);
+    } else {
+        for (int b = 0; b < 3; ++b)
+            m_pPanel->AddBlankButton(g.BarX(b), g.barY, g.barWidth, g.barHeight, kBarColours[b], false);
+        for (int b = 0; b < 3; ++b)
+            m_pPanel->SetButtonText(m_nPictureCount + b, kBarTexts[b]);
+    }
     for (int b = 0; b < 3; ++b)
-        m_pPanel->AddBlankButton(g.BarX(b), g.barY, g.barWidth, g.barHeight, colours[b], false);
-    for (int b = 0; b < 3; ++b)
-        m_pPanel->SetButtonText(m_nPictureCount + b, texts[b]);
-    for (int b = 0; b < 3; ++b)
-        m_pPanel->SetSoundPath(m_nPictureCount + b, m_strExeFolder + sounds[b]);
+        m_pPanel->SetSoundPath(m_nPictureCount + b, m_strExeFolder + kBarSounds[b]);
 }
 
 // ---------------------------------------------------------------------------------------

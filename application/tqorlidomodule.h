@@ -130,7 +130,8 @@ private:
     void ScanStep();
     void StartClickGuardTimer();
     void TraceLeftOutPictures(const std::wstring& prefix);
-    void AddAnswerBar(const TPageGeometry& geometry);
+    // The answer bar's buttons, made here or (three of them) made ahead with the page.
+    void AddAnswerBar(const TPageGeometry& geometry, std::vector<std::unique_ptr<CTQImageButton>> madeAhead);
     void DrawNoPageMessage();
     void PresentDrawnPage(CTQSurface* back);
     bool IsActivityRunning() const;

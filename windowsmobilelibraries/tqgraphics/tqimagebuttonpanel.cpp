@@ -201,17 +201,29 @@ void CTQImageButtonPanel::AppendPictureButton(CTQImageButton* button, int x, int
 
 bool CTQImageButtonPanel::AddBlankButton(int x, int y, int cx, int cy, COLORREF fillColor, bool centred)
 {
+    AddMadeBlankButton(MakeBlankButton(cx, cy, fillColor, m_nFontHeight), x, y, cx, cy, centred);
+    return true;
+}
+
+std::unique_ptr<CTQImageButton> CTQImageButtonPanel::MakeBlankButton(int cx, int cy, COLORREF fillColor,
+                                                                     int fontHeight)
+{
     bool ok = false;
-    auto* button = new CTQImageButton(cx, cy, m_nFontHeight, ok);
-    Place(button, x, y, cx, cy, centred);
-    button->SetNormalColor(m_FrameColor);
-    button->SetNormalWidth(m_nFrameWidth);
-    m_Buttons.push_back(button);
+    auto button = std::make_unique<CTQImageButton>(cx, cy, fontHeight, ok);
     if (cx > 0 && cy > 0 && button->BeginDraw()) {
         button->Clear(fillColor);
         button->EndDraw();
     }
-    return true;
+    return button;
+}
+
+void CTQImageButtonPanel::AddMadeBlankButton(std::unique_ptr<CTQImageButton> button, int x, int y, int cx, int cy,
+                                             bool centred)
+{
+    Place(button.get(), x, y, cx, cy, centred);
+    button->SetNormalColor(m_FrameColor);
+    button->SetNormalWidth(m_nFrameWidth);
+    m_Buttons.push_back(button.release());
 }
 
 void CTQImageButtonPanel::Place(CTQImageButton* button, int x, int y, int cx, int cy, bool centred)

@@ -77,6 +77,10 @@ public:
                    const std::wstring& fitMode, bool centred);
     // A blank button, filled with the colour when cx and cy are both above 0. Always true.
     bool AddBlankButton(int x, int y, int cx, int cy, COLORREF fillColor, bool centred);
+    // The blank button AddBlankButton makes, made apart from any panel (on any thread);
+    // AddMadeBlankButton appends it as AddBlankButton appends its own.
+    static std::unique_ptr<CTQImageButton> MakeBlankButton(int cx, int cy, COLORREF fillColor, int fontHeight);
+    void AddMadeBlankButton(std::unique_ptr<CTQImageButton> button, int x, int y, int cx, int cy, bool centred);
 
     void SetButtonPosition(int index, int x, int y);
     // Makes button index the only highlighted one and restarts the blink timer; -1
