@@ -102,6 +102,11 @@ void COrlidoView::OpenFirstJoystick()
 unsigned COrlidoView::JoystickThread(void* argument)
 {
     auto* self = static_cast<COrlidoView*>(argument);
+    // Without a controller there is nothing to poll: the worker sleeps until it is stopped
+    // instead of waking every cycle for nothing. The controller is opened before the worker
+    // starts and kept until after it has stopped.
+    if (!self->m_pDirectInput)
+        self->m_ThreadManager.WaitUntilStopAsked();
     while (self->m_ThreadManager.KeepRunning(false)) {
         self->PollJoystickOnce();
         platform::Sleep(kJoystickPollMs);

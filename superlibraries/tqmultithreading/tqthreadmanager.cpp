@@ -118,7 +118,11 @@ void CTQThreadManager::StopAllThreads()
     }
     platform::Trace(L"\n");
 
-    StopAll = true;
+    {
+        std::lock_guard lock(m_StopMutex);
+        StopAll = true;
+    }
+    m_StopAsked.notify_all();
     const Clock::time_point deadline = Clock::now() + StopWaitLimit;
     while (RunningCount > 0 && Clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -129,6 +133,12 @@ void CTQThreadManager::StopAllThreads()
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     StopAll = false;
     JoinReturnedWorkers();
+}
+
+void CTQThreadManager::WaitUntilStopAsked()
+{
+    std::unique_lock lock(m_StopMutex);
+    m_StopAsked.wait(lock, [this] { return StopAll.load(); });
 }
 
 void CTQThreadManager::AbandonStuckWorkers()

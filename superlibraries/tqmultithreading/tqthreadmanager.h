@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -48,6 +50,10 @@ public:
     // and left behind (its KeepRunning says false from then on), so a shutdown never hangs.
     void StopAllThreads();
 
+    // For a worker with nothing to do until it is stopped: returns once StopAllThreads has
+    // been called, without waking in between. The worker then asks KeepRunning as usual.
+    void WaitUntilStopAsked();
+
     std::atomic<int> RunningCount{0};
     std::atomic<bool> StopAll{false};
     std::vector<TThreadData> Threads;
@@ -55,6 +61,9 @@ public:
     std::chrono::milliseconds StopWaitLimit{2000};
 
 private:
+    std::mutex m_StopMutex;
+    std::condition_variable m_StopAsked;
+
     void AbandonStuckWorkers();
     void JoinReturnedWorkers();
 };
