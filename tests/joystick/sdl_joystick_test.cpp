@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <memory>
 #include <string>
 
@@ -129,6 +131,21 @@ TEST_F(SdlJoystick, UnpluggedReadsFailAndPluggedInAgainEdgesFireAgain)
     ASSERT_TRUE(sdl::SetVirtualButton(m_handle, 1, true));
     EXPECT_TRUE(object.XLeftEdge());
     EXPECT_TRUE(object.ButtonEdge(1, false));
+}
+
+// Each test runs in a process of its own, so here nothing has started the subsystem yet.
+TEST(SdlJoystickSystem, SdlIsMappedOnlyOnceTheSubsystemStarts)
+{
+    const auto sdlIsLoaded = [] {
+        void* library = ::dlopen("libSDL2-2.0.so.0", RTLD_LAZY | RTLD_NOLOAD);
+        if (library)
+            ::dlclose(library);
+        return library != nullptr;
+    };
+    EXPECT_FALSE(sdlIsLoaded()) << "the board maps SDL before it looks for a controller";
+    platform::JoystickSystem system;
+    EXPECT_TRUE(system.IsUp());
+    EXPECT_TRUE(sdlIsLoaded());
 }
 
 TEST(SdlJoystickSystem, StartsAndStopsAgainWithoutLeavingAnythingOpen)
