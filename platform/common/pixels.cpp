@@ -69,6 +69,9 @@ namespace {
 constexpr std::size_t kPooledFromBytes = 256 * 1024;
 // What the pool keeps at most: about a page of photo-sized pictures.
 constexpr std::size_t kPoolKeepBytes = 48u * 1024 * 1024;
+// Larger blocks of other kinds get a mapping of their own; heaps keep this much free.
+constexpr std::size_t kHeapBlockLimitBytes = 1024 * 1024;
+constexpr std::size_t kHeapKeepBytes = 4u * 1024 * 1024;
 
 struct PixelPool {
     std::mutex mutex;
@@ -81,12 +84,14 @@ struct PixelPool {
 
 PixelPool* NewPool()
 {
-    // Large blocks of a page's life (decoders' file buffers and working memory, the
-    // raster's) get a mapping of their own and leave the process when freed. Left to
-    // itself glibc raises this threshold each time such a block is freed, and from then on
-    // puts them in the heap of the decoding thread that asked, whose top it never gives
-    // back: the board grew by some 40 MiB over its first page visits and kept it.
-    mallopt(M_MMAP_THRESHOLD, static_cast<int>(kPooledFromBytes));
+    // Fixed thresholds instead of glibc's own, which rise each time a large mapped block is
+    // freed (up to 32 MiB, and the heap trim threshold to twice that): from then on blocks
+    // of a page's life (the decoders' file buffers, the raster's) went to the heap of the
+    // decoding thread that asked, whose top was never given back, and the board grew by
+    // some 40 MiB over its first page visits. Blocks up to 1 MiB stay in the heaps, which
+    // keep at most 4 MiB free at their tops for the next page's decoding.
+    mallopt(M_MMAP_THRESHOLD, static_cast<int>(kHeapBlockLimitBytes));
+    mallopt(M_TRIM_THRESHOLD, static_cast<int>(kHeapKeepBytes));
     return new PixelPool;
 }
 
