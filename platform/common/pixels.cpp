@@ -71,7 +71,7 @@ constexpr std::size_t kPooledFromBytes = 256 * 1024;
 constexpr std::size_t kPoolKeepBytes = 48u * 1024 * 1024;
 // Larger blocks of other kinds get a mapping of their own; heaps keep this much free.
 constexpr std::size_t kHeapBlockLimitBytes = 1024 * 1024;
-constexpr std::size_t kHeapKeepBytes = 4u * 1024 * 1024;
+constexpr std::size_t kHeapKeepBytes = 1024 * 1024;
 
 struct PixelPool {
     std::mutex mutex;
@@ -89,7 +89,7 @@ PixelPool* NewPool()
     // of a page's life (the decoders' file buffers, the raster's) went to the heap of the
     // decoding thread that asked, whose top was never given back, and the board grew by
     // some 40 MiB over its first page visits. Blocks up to 1 MiB stay in the heaps, which
-    // keep at most 4 MiB free at their tops for the next page's decoding.
+    // keep at most 1 MiB free at their tops for the next picture's file.
     mallopt(M_MMAP_THRESHOLD, static_cast<int>(kHeapBlockLimitBytes));
     mallopt(M_TRIM_THRESHOLD, static_cast<int>(kHeapKeepBytes));
     return new PixelPool;
