@@ -211,9 +211,10 @@ void Summarise(const char* what, const std::vector<Measurement>& measurements)
     if (delays.empty()) return;
     const double median = Median(delays);
     const double largest = *std::max_element(delays.begin(), delays.end());
-    std::printf("%-9s sound end -> page on the screen: median %.1f ms, max %.1f ms (%zu rounds); "
-                "÷ one 60 Hz frame (16.7 ms): median %.2f, max %.2f (aim: max at most 1)\n",
-                what, median, largest, delays.size(), median / kFrameMs, largest / kFrameMs);
+    const auto late = std::count_if(delays.begin(), delays.end(), [](double ms) { return ms > kFrameMs; });
+    std::printf("%-9s sound end -> page on the screen: median %.1f ms, max %.1f ms (%zu rounds, %td later than "
+                "a frame); ÷ one 60 Hz frame (16.7 ms): median %.2f, max %.2f (aim: max at most 1)\n",
+                what, median, largest, delays.size(), late, median / kFrameMs, largest / kFrameMs);
     std::printf("%-9s of which the sound's wait ending late: median %.1f ms\n", what, Median(returns));
 }
 

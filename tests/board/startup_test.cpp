@@ -467,6 +467,43 @@ TEST_F(BoardStartup, KeysDuringASoundPlayedToItsEndWaitTheirTurn)
     EXPECT_GE(sounds[1].atMs, sounds[0].atMs + 1000) << "the second back began after the first had ended";
 }
 
+// Switch presses made while "Tillbaka" plays, and the page above is made meanwhile, wait
+// their turn and then act on the page that was made: a second back only plays its sound on
+// the first page, and the choice of the highlighted picture (the one chosen before, whose
+// place the scan kept) opens its sub-page again.
+TEST_F(BoardStartup, SwitchPressesDuringTillbakaActOnThePageMadeMeanwhile)
+{
+    WriteContent("app");
+    Start("#MAINMODE Scan\n#SCANPERIOD 3000\n", "app/orlido");
+    fake::SetDefaultSoundLength(1000);
+    fake::Advance(3000);  // the scan highlights picture 2, which has a sub-page
+    fake::PressKey(13);
+    fake::RunPending();
+    ASSERT_EQ(View().GetModule()->GetTop(), 1);
+
+    bool pressedDuringTheSound = false;
+    fake::SetWhileSoundPlays([&](const std::wstring& path) {
+        if (pressedDuringTheSound || !path.ends_with(L"/Tillbaka.wav"))
+            return;
+        pressedDuringTheSound = true;
+        fake::PressKey(32);
+        fake::PressKey(13);
+    });
+    fake::PressKey(32);
+    fake::Advance(2500);
+    fake::SetWhileSoundPlays(nullptr);
+
+    ASSERT_TRUE(pressedDuringTheSound);
+    std::vector<std::wstring> sounds;
+    for (const fake::SoundRecord& r : fake::PlayedSounds())
+        sounds.push_back(r.path.substr(r.path.find_last_of(L'/') + 1) + (r.sync ? L"+" : L""));
+    const std::vector<std::wstring> expected{ L"JagValde.wav", L"Tillbaka.wav+", L"Tillbaka.wav+", L"JagValde.wav" };
+    ASSERT_GE(sounds.size(), expected.size());
+    EXPECT_EQ(std::vector<std::wstring>(sounds.end() - 4, sounds.end()), expected);
+    EXPECT_EQ(View().GetModule()->GetTop(), 1);
+    EXPECT_EQ(View().GetModule()->GetPictureCount(), 1);
+}
+
 // The switch press that closes a message box is the box's, also when the watch delivers it
 // after the box has gone (as X's recorded keys come).
 TEST_F(BoardStartup, TheKeyThatClosesAMessageBoxIsNoChoice)
