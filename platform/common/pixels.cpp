@@ -69,9 +69,12 @@ namespace {
 constexpr std::size_t kPooledFromBytes = 256 * 1024;
 // What the pool keeps at most: about a page of photo-sized pictures.
 constexpr std::size_t kPoolKeepBytes = 48u * 1024 * 1024;
-// Larger blocks of other kinds get a mapping of their own; heaps keep this much free.
-constexpr std::size_t kHeapBlockLimitBytes = 1024 * 1024;
-constexpr std::size_t kHeapKeepBytes = 1024 * 1024;
+// Larger blocks of other kinds get a mapping of their own; the heap keeps this much free.
+// Both are above the 10 MiB zeroed buffer the sound player allocates to probe every file it
+// opens: as a fresh mapping each time, its page faults cost more CPU than the rest of a
+// scan step.
+constexpr std::size_t kHeapBlockLimitBytes = 16u * 1024 * 1024;
+constexpr std::size_t kHeapKeepBytes = 16u * 1024 * 1024;
 
 struct PixelPool {
     std::mutex mutex;
@@ -82,23 +85,24 @@ struct PixelPool {
     std::size_t limitBytes = 0;
 };
 
-PixelPool* NewPool()
+// One heap for every thread, with fixed thresholds instead of glibc's own (which rise each
+// time a large mapped block is freed, up to 32 MiB, and the trim threshold to twice that).
+// With a heap per thread, blocks of a page's life (the decoders' file buffers, the raster's)
+// stayed in the heaps of the decoding and page-making threads, and the board grew by some
+// 40 MiB over its first page visits. Set before main, so before any thread has a heap.
+bool TuneHeaps()
 {
-    // Fixed thresholds instead of glibc's own, which rise each time a large mapped block is
-    // freed (up to 32 MiB, and the heap trim threshold to twice that): from then on blocks
-    // of a page's life (the decoders' file buffers, the raster's) went to the heap of the
-    // decoding thread that asked, whose top was never given back, and the board grew by
-    // some 40 MiB over its first page visits. Blocks up to 1 MiB stay in the heaps, which
-    // keep at most 1 MiB free at their tops for the next picture's file.
+    mallopt(M_ARENA_MAX, 1);
     mallopt(M_MMAP_THRESHOLD, static_cast<int>(kHeapBlockLimitBytes));
     mallopt(M_TRIM_THRESHOLD, static_cast<int>(kHeapKeepBytes));
-    return new PixelPool;
+    return true;
 }
+[[maybe_unused]] const bool g_bHeapsTuned = TuneHeaps();
 
 PixelPool& Pool()
 {
     // Never destroyed: images held by static objects may let go of their pixels late.
-    static PixelPool* pool = NewPool();
+    static PixelPool* pool = new PixelPool;
     return *pool;
 }
 
