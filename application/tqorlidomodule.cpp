@@ -16,6 +16,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cwctype>
+#include <filesystem>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -64,6 +67,47 @@ constexpr std::size_t kWebAddressBytes = 100;
 constexpr COLORREF kBarColours[3] = { kBackColour, kNoColour, kYesColour };
 const wchar_t* const kBarTexts[3] = { L"Tillbaka", L"Nej", L"Ja" };
 const wchar_t* const kBarSounds[3] = { L"Tillbaka.wav", L"Nej.wav", L"Ja.wav" };
+
+// The working directory as the path of a file URL: UTF-8, with everything but letters,
+// digits, "/" and "-._~" percent-encoded, so a space does not split the browser's command line.
+std::wstring WorkingDirectoryForUrl()
+{
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::current_path(ec);
+    if (ec) return {};
+    std::wstring encoded;
+    for (const unsigned char c : folder.string()) {
+        if ((c < 0x80 && std::isalnum(c)) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+            encoded += static_cast<wchar_t>(c);
+        } else {
+            constexpr const wchar_t* kHex = L"0123456789ABCDEF";
+            encoded += L'%';
+            encoded += kHex[c >> 4];
+            encoded += kHex[c & 0xF];
+        }
+    }
+    return encoded;
+}
+
+// A "file:" address with a short path ("file:web/bok.html") is completed with the working
+// directory, where the carer's short paths are meant to start: a browser resolves it
+// elsewhere or not at all (Dillo reads files through a helper started in another folder).
+// Full paths ("file:///...", "file:C:/...") and every other address are left as written.
+std::wstring WithFullFilePath(const std::wstring& address)
+{
+    const std::wstring scheme = L"file:";
+    const std::size_t schemeLength = scheme.size();
+    if (address.size() <= schemeLength)
+        return address;
+    for (std::size_t i = 0; i < schemeLength; ++i)
+        if (static_cast<wchar_t>(std::towlower(static_cast<wint_t>(address[i]))) != scheme[i]) return address;
+    const std::wstring path = address.substr(schemeLength);
+    const bool full = path[0] == L'/' || path[0] == L'\\' || (path.size() > 1 && path[1] == L':');
+    if (full) return address;
+    const std::wstring folder = WorkingDirectoryForUrl();
+    if (folder.empty()) return address;
+    return L"file://" + folder + L"/" + path;
+}
 
 // Paths are joined as strings, which can leave a harmless "//"; shown to a person it is
 // written once.
@@ -814,7 +858,7 @@ bool CTQOrlidoModule::TryWebBrowser(int index)
 
     std::string bytes;
     platform::ReadFileBytes(addressFile, kWebAddressBytes, bytes);
-    const std::wstring address = platform::DecodeText8(bytes);
+    const std::wstring address = WithFullFilePath(platform::DecodeText8(bytes));
     return StartShortcut(browser, &address);
 }
 

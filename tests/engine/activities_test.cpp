@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -413,6 +415,48 @@ TEST_F(ActivitiesTest, WebAddressOpensInTheBrowserWithItsLineEnd)
 
     m_engine->ChooseBack();
     EXPECT_EQ(fake::CloseRequests(), std::vector<HWND>{ m_engine->GetProgramWindow() });
+}
+
+// A short file path is completed with the working directory (percent-encoded), because the
+// browser does not resolve it there; full paths and other addresses reach it as written.
+TEST_F(ActivitiesTest, ShortFileAddressIsCompletedWithTheWorkingDirectory)
+{
+    const fs::path folder = fs::temp_directory_path() / ("orlido web " + std::to_string(::getpid()) + " \xc3\xa4");
+    fs::create_directories(folder);
+    // The working directory comes back, and the folder goes, however the test ends.
+    struct InFolder {
+        fs::path home = fs::current_path();
+        fs::path folder;
+        explicit InFolder(fs::path f) : folder(std::move(f)) { fs::current_path(folder); }
+        ~InFolder()
+        {
+            fs::current_path(home);
+            fs::remove_all(folder);
+        }
+    } inFolder(folder);
+    const std::wstring encoded = platform::FromUtf8(fs::temp_directory_path().string()) + L"/orlido%20web%20" +
+                                 std::to_wstring(::getpid()) + L"%20%C3%A4";
+    const struct {
+        std::string written;
+        std::wstring given;
+    } cases[] = {
+        { "file:web/bok.html\r\n", L"file://" + encoded + L"/web/bok.html\r\n" },
+        { "FILE:bok.html", L"file://" + encoded + L"/bok.html" },
+        { "file:///srv/sidor/bok.html\r\n", L"file:///srv/sidor/bok.html\r\n" },
+        { "file:C:/sidor/bok.html", L"file:C:/sidor/bok.html" },
+        { "https://example.org/file:x", L"https://example.org/file:x" },
+        { "file:", L"file:" },
+    };
+    std::size_t started = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.written);
+        Companion(L'W', 4, L".txt", c.written);
+        Start();
+        m_engine->Choose(3);
+        ASSERT_EQ(fake::StartedProcesses().size(), ++started);
+        EXPECT_EQ(fake::StartedProcesses().back().argv.at(1), c.given);
+        m_engine.reset();
+    }
 }
 
 TEST_F(ActivitiesTest, WebAddressIsReadUpTo100Bytes)
