@@ -1,5 +1,7 @@
 #include "application/tqorlidomodule.h"
 
+#include "application/tqpageahead.h"
+
 #include "platform/audio.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
@@ -15,13 +17,11 @@
 #include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cwctype>
 #include <filesystem>
 #include <memory>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -119,95 +119,6 @@ std::wstring WithoutDoubledSlashes(std::wstring path)
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------------------
-// The next page, made while the sound before it plays
-
-// The page of one folder made on a thread of its own: its pictures found and decoded, their
-// buttons made with their captions, and each picture stretched to its button's size, so
-// that after the sound the page is only put together and drawn. The folder is watched from
-// before it is first read; a page whose folder changed meanwhile is not used.
-class CTQPageAhead {
-public:
-    // The sizes the page is laid out for: the view's client area and the screen.
-    CTQPageAhead(std::wstring folder, SIZE client, SIZE screen)
-        : m_strFolder(std::move(folder)), m_Watch(m_strFolder), m_Client(client), m_Screen(screen)
-    {
-        try {
-            m_Worker = std::thread([this] { Make(); });
-        } catch (const std::system_error&) {
-            // No thread to be had: the page is built when it is needed.
-        }
-    }
-    ~CTQPageAhead()
-    {
-        m_bCancelled = true;
-        if (m_Worker.joinable())
-            m_Worker.join();
-    }
-    CTQPageAhead(const CTQPageAhead&) = delete;
-    CTQPageAhead& operator=(const CTQPageAhead&) = delete;
-
-    // What the thread made: whether the folder holds a page, its picture buttons and the
-    // three buttons of its answer bar.
-    struct TMadePage {
-        bool hasPictures = false;
-        std::vector<std::unique_ptr<CTQImageButton>> pictures;
-        std::vector<std::unique_ptr<CTQImageButton>> answerBar;
-    };
-
-    // Waits until the page is made. True, with the page, when it was made whole for this
-    // folder and nothing in the folder has changed since the watch began.
-    bool Take(const std::wstring& folder, TMadePage& page)
-    {
-        if (m_Worker.joinable())
-            m_Worker.join();
-        if (!m_bMade || folder != m_strFolder)
-            return false;
-        if (m_Watch.Changed() || !IsExistingFolder(m_strFolder)) {
-            platform::TraceF(L"Page '%ls' changed while it was made; it is read afresh\n", m_strFolder.c_str());
-            return false;
-        }
-        page = std::move(m_Page);
-        return true;
-    }
-
-private:
-    void Make()
-    {
-        const std::wstring prefix = m_strFolder + L"/B";
-        m_Page.hasPictures = CTQImageButtonPanel::HasPictures(prefix);
-        if (!m_Page.hasPictures) {
-            m_bMade = true;
-            return;
-        }
-        m_Page.pictures = CTQImageButtonPanel::MakePictureButtons(prefix, kFontHeight, true,
-                                                                  CTQOrlidoModule::MaxPicturesOnPage, &m_bCancelled);
-        const CTQOrlidoModule::TPageGeometry g = CTQOrlidoModule::ComputeGeometry(
-            m_Client.cx, m_Client.cy, m_Screen.cx, m_Screen.cy, static_cast<int>(m_Page.pictures.size()));
-        for (const std::unique_ptr<CTQImageButton>& button : m_Page.pictures) {
-            if (m_bCancelled)
-                return;
-            button->PrepareScaledCopy(L"Prune", g.pictureWidth, g.pictureHeight);
-        }
-        for (int b = 0; b < 3; ++b) {
-            m_Page.answerBar.push_back(
-                CTQImageButtonPanel::MakeBlankButton(g.barWidth, g.barHeight, kBarColours[b], kFontHeight));
-            m_Page.answerBar.back()->DrawText(kBarTexts[b]);
-        }
-        m_bMade = !m_bCancelled;
-    }
-
-    const std::wstring m_strFolder;
-    platform::FolderWatch m_Watch;
-    const SIZE m_Client;
-    const SIZE m_Screen;
-    std::atomic<bool> m_bCancelled{ false };
-    // Written by the worker, read after it has been joined.
-    bool m_bMade = false;
-    TMadePage m_Page;
-    std::thread m_Worker;
-};
 
 // ---------------------------------------------------------------------------------------
 // Construction and destruction
@@ -674,7 +585,13 @@ void CTQOrlidoModule::MakePageAhead(const std::wstring& folder)
     m_pPageAhead.reset();
     const SIZE client{ m_rcClient.right - m_rcClient.left, m_rcClient.bottom - m_rcClient.top };
     const SIZE screen{ CTQDeWindows::GetScreenWidth(), CTQDeWindows::GetScreenHeight() };
-    m_pPageAhead = std::make_unique<CTQPageAhead>(folder, client, screen);
+    CTQPageAhead::TLook look;
+    look.fontHeight = kFontHeight;
+    for (int b = 0; b < 3; ++b) {
+        look.barColours[static_cast<std::size_t>(b)] = kBarColours[b];
+        look.barTexts[static_cast<std::size_t>(b)] = kBarTexts[b];
+    }
+    m_pPageAhead = std::make_unique<CTQPageAhead>(folder, client, screen, look);
 }
 
 bool CTQOrlidoModule::PlayPictureSound(int index, bool chosenInScanMode, bool hasSubPage)
