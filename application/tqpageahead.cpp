@@ -47,14 +47,14 @@ bool CTQPageAhead::Take(const std::wstring& folder, TMadePage& page)
 
 void CTQPageAhead::Make()
 {
-    const std::wstring prefix = m_strFolder + L"/B";
-    m_Page.hasPictures = CTQImageButtonPanel::HasPictures(prefix);
+    // The pictures are numbered from 1 without gaps: none found means the folder is no page.
+    m_Page.pictures = CTQImageButtonPanel::MakePictureButtons(m_strFolder + L"/B", m_Look.fontHeight, true,
+                                                              CTQOrlidoModule::MaxPicturesOnPage, &m_bCancelled);
+    m_Page.hasPictures = !m_Page.pictures.empty();
     if (!m_Page.hasPictures) {
-        m_bMade = true;
+        m_bMade = !m_bCancelled;
         return;
     }
-    m_Page.pictures = CTQImageButtonPanel::MakePictureButtons(prefix, m_Look.fontHeight, true,
-                                                              CTQOrlidoModule::MaxPicturesOnPage, &m_bCancelled);
     const CTQOrlidoModule::TPageGeometry g = CTQOrlidoModule::ComputeGeometry(
         m_Client.cx, m_Client.cy, m_Screen.cx, m_Screen.cy, static_cast<int>(m_Page.pictures.size()));
     for (const std::unique_ptr<CTQImageButton>& button : m_Page.pictures) {

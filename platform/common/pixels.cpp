@@ -64,8 +64,8 @@ namespace {
 
 // Buffers smaller than this come and go through malloc's own free lists; larger ones are
 // mapped from the kernel by the pool itself and unmapped when it lets them go, so memory the
-// pool gives back really leaves the process (glibc would keep large freed blocks in the heap
-// or in a decoding thread's arena once its mmap threshold has grown).
+// pool gives back really leaves the process (glibc would keep freed blocks below its mmap
+// threshold in the heap).
 constexpr std::size_t kPooledFromBytes = 256 * 1024;
 // What the pool keeps at most: about a page of photo-sized pictures.
 constexpr std::size_t kPoolKeepBytes = 48u * 1024 * 1024;
@@ -197,8 +197,8 @@ void ReleasePooledPixels()
         pool.free.clear();
         pool.freeBytes = 0;
     }
-    // The decoders' file buffers and working memory were freed into glibc's heaps (one
-    // arena per decoding thread); give their free pages back as well.
+    // The decoders' file buffers and working memory were freed into glibc's heap; give its
+    // free pages back as well.
     malloc_trim(0);
 }
 
