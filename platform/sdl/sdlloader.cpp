@@ -8,38 +8,17 @@
 // Without the library SDL_Init fails, which the controller module already treats as "no
 // game controllers", and SDL_GetError says why. A function of SDL used anywhere in the
 // board needs its line below.
-#include "platform/files.h"
+#include "platform/common/lazylibrary.h"
 
 #include <SDL2/SDL.h>
 
-#include <dlfcn.h>
-
-#include <mutex>
-#include <string>
 
 namespace {
 
-constexpr const char* kLibrary = "libSDL2-2.0.so.0";
-
-void* Library()
-{
-    static std::once_flag once;
-    static void* library = nullptr;
-    std::call_once(once, [] {
-        library = ::dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
-        if (!library) {
-            const char* why = ::dlerror();
-            platform::Trace(platform::FromUtf8(std::string("Game controllers: ") + kLibrary + " could not be loaded (" +
-                                               (why ? why : "unknown") + ")\n"));
-        }
-    });
-    return library;
-}
-
 void* Symbol(const char* name)
 {
-    void* library = Library();
-    return library ? ::dlsym(library, name) : nullptr;
+    static platform::LazyLibrary library("libSDL2-2.0.so.0", "Game controllers", "", false);
+    return library.Symbol(name);
 }
 
 SDL_JoystickGUID NoGuid()

@@ -8,41 +8,17 @@
 // comes first) and forward to it. Without the library mpv_create gives no handle, which
 // the sound and media players already treat as "sounds are off", and one line says why.
 // A function of the client API used anywhere in the board needs its line below.
-#include "platform/files.h"
+#include "platform/common/lazylibrary.h"
 
 #include <mpv/client.h>
 
-#include <dlfcn.h>
-
-#include <cstdio>
-#include <mutex>
-#include <string>
 
 namespace {
 
-constexpr const char* kLibrary = "libmpv.so.2";
-
-void* Library()
-{
-    static std::once_flag once;
-    static void* library = nullptr;
-    std::call_once(once, [] {
-        library = ::dlopen(kLibrary, RTLD_NOW | RTLD_LOCAL);
-        if (!library) {
-            const char* why = ::dlerror();
-            const std::string line = std::string("Sound: ") + kLibrary + " could not be loaded (" +
-                                     (why ? why : "unknown") + "); sounds, films and music are off\n";
-            std::fputs(line.c_str(), stderr);
-            platform::Trace(platform::FromUtf8(line));
-        }
-    });
-    return library;
-}
-
 void* Symbol(const char* name)
 {
-    void* library = Library();
-    return library ? ::dlsym(library, name) : nullptr;
+    static platform::LazyLibrary library("libmpv.so.2", "Sound", "; sounds, films and music are off", true);
+    return library.Symbol(name);
 }
 
 } // namespace

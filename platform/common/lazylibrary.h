@@ -1,0 +1,31 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+
+namespace platform {
+
+// A shared library the board is not linked with, opened on the first Symbol call (once,
+// from whichever thread comes first). When it cannot be opened, one line says so in the
+// trace, and on stderr too when the user would otherwise not know why something is off:
+// "<subject>: <name> could not be loaded (<reason>)<consequence>". Every symbol is then null.
+class LazyLibrary {
+public:
+    LazyLibrary(const char* name, const char* subject, const char* consequence, bool toStderr);
+    LazyLibrary(const LazyLibrary&) = delete;
+    LazyLibrary& operator=(const LazyLibrary&) = delete;
+
+    void* Symbol(const char* symbol);
+
+private:
+    void* Handle();
+
+    const char* m_name;
+    const char* m_subject;
+    const char* m_consequence;
+    bool m_bToStderr;
+    std::once_flag m_Once;
+    void* m_pHandle = nullptr;
+};
+
+} // namespace platform
