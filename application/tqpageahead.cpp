@@ -41,6 +41,7 @@ bool CTQPageAhead::Take(const std::wstring& folder, TMadePage& page)
         platform::TraceF(L"Page '%ls' changed while it was made; it is read afresh\n", m_strFolder.c_str());
         return false;
     }
+    platform::TraceF(L"Page '%ls' was made while the sound played\n", m_strFolder.c_str());
     page = std::move(m_Page);
     return true;
 }
