@@ -54,12 +54,6 @@ bool EndsWith(const std::wstring& text, const std::wstring& end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-std::wstring FileName(const std::wstring& path)
-{
-    const std::size_t slash = path.rfind(L'/');
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 std::wstring JoinNames(const std::vector<std::wstring>& names)
 {
     std::wstring joined;
@@ -283,12 +277,12 @@ void COrlidoCheck::CheckPictureNumber(const std::wstring& folder, int number, co
     if (files.size() > 1) {
         std::vector<std::wstring> others;
         for (const std::wstring& name : files) {
-            if (name != FileName(path)) others.push_back(name);
+            if (name != GetFileNamePart(path)) others.push_back(name);
         }
         Problem(m_Pages, path,
-                JoinNames(others) + L" has the same picture number; the board shows " + FileName(path) +
+                JoinNames(others) + L" has the same picture number; the board shows " + GetFileNamePart(path) +
                     L". Remove or renumber the other.",
-                JoinNames(others) + L" har samma bildnummer; tavlan visar " + FileName(path) +
+                JoinNames(others) + L" har samma bildnummer; tavlan visar " + GetFileNamePart(path) +
                     L". Ta bort eller numrera om den andra.");
     }
     CheckPicture(path);
@@ -404,7 +398,7 @@ std::wstring COrlidoCheck::CheckActivities(const std::wstring& folder, int numbe
                  L"används aldrig: bild " + Number(number) + L" startar " + activity + L" först.");
             continue;
         }
-        activity = FileName(file);
+        activity = GetFileNamePart(file);
         if (file == shortcut) CheckShortcut(m_Pages, file, true);
         if (file == media) CheckMedia(file);
         if (file == web) CheckWebAddress(file);

@@ -33,9 +33,16 @@ bool IsSeparator(wchar_t c)
     return c == L' ' || c == L'\r' || c == L'\n';
 }
 
+// The key's place in kKeys; kKeys.size() for a word that is no key.
+std::size_t KeyIndex(const std::wstring& word)
+{
+    return static_cast<std::size_t>(
+        std::find_if(kKeys.begin(), kKeys.end(), [&](const wchar_t* key) { return word == key; }) - kKeys.begin());
+}
+
 bool IsKey(const std::wstring& word)
 {
-    return std::find_if(kKeys.begin(), kKeys.end(), [&](const wchar_t* key) { return word == key; }) != kKeys.end();
+    return KeyIndex(word) < kKeys.size();
 }
 
 bool IsNumericKey(const std::wstring& key)
@@ -170,12 +177,6 @@ public:
     std::vector<std::wstring>& Values(const std::wstring& key) { return m_Values[KeyIndex(key)]; }
 
 private:
-    static std::size_t KeyIndex(const std::wstring& key)
-    {
-        return static_cast<std::size_t>(
-            std::find_if(kKeys.begin(), kKeys.end(), [&](const wchar_t* k) { return key == k; }) - kKeys.begin());
-    }
-
     void OnHashWord(const TWord& word, const std::wstring& next)
     {
         m_strKey.clear();
