@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros (None, Bool) clash with its templates.
-#include <X11/Xatom.h>
+#include "tests/x11/harness.h"
+
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 #include <chrono>
 #include <cstdint>
@@ -22,7 +22,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using namespace x11test;
 
 const std::wstring kFilm = platform::FromUtf8(ORLIDO_DEMO_FOLDER "/UserData/L00001/L00003/M00001.wmv");
 const std::wstring kMusic = platform::FromUtf8(ORLIDO_DEMO_FOLDER "/UserData/L00001/M00004.mp3");
@@ -37,7 +37,8 @@ protected:
     void TearDown() override
     {
         platform::mciSendString(L"close myFile");
-        XCloseDisplay(m_display);
+        if (m_display)
+            XCloseDisplay(m_display);
     }
 
     static int Open(const std::wstring& path)
@@ -45,49 +46,10 @@ protected:
         return platform::mciSendString(L"open \"" + path + L"\" type mpegvideo alias myFile");
     }
 
-    // The top-level window whose _NET_WM_NAME is title, 0 when there is none.
-    Window FindTopLevel(const std::wstring& title)
-    {
-        Window root = 0;
-        Window parent = 0;
-        Window* children = nullptr;
-        unsigned count = 0;
-        XQueryTree(m_display, DefaultRootWindow(m_display), &root, &parent, &children, &count);
-        Window found = 0;
-        const std::string wanted = platform::ToUtf8(title);
-        for (unsigned i = 0; i < count && found == 0; ++i) {
-            Atom type = None;
-            int format = 0;
-            unsigned long items = 0;
-            unsigned long after = 0;
-            unsigned char* data = nullptr;
-            if (XGetWindowProperty(m_display, children[i], XInternAtom(m_display, "_NET_WM_NAME", False), 0,
-                                   4096, False, AnyPropertyType, &type, &format, &items, &after,
-                                   &data) == Success &&
-                data != nullptr) {
-                if (std::string(reinterpret_cast<char*>(data), items) == wanted)
-                    found = children[i];
-                XFree(data);
-            }
-        }
-        if (children != nullptr)
-            XFree(children);
-        return found;
-    }
-
-    // The screen's pixels in a rectangle, as 0xRRGGBB.
+    Window FindTopLevel(const std::wstring& title) { return x11test::FindTopLevel(m_display, platform::ToUtf8(title)); }
     std::vector<std::uint32_t> Grab(int x, int y, int width, int height)
     {
-        std::vector<std::uint32_t> pixels;
-        XImage* image = XGetImage(m_display, DefaultRootWindow(m_display), x, y,
-                                  static_cast<unsigned>(width), static_cast<unsigned>(height), AllPlanes, ZPixmap);
-        if (image == nullptr)
-            return pixels;
-        for (int row = 0; row < height; ++row)
-            for (int column = 0; column < width; ++column)
-                pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, column, row)) & 0xFFFFFF);
-        XDestroyImage(image);
-        return pixels;
+        return x11test::Grab(m_display, x, y, width, height);
     }
 
     Display* m_display = nullptr;
@@ -119,9 +81,7 @@ TEST_F(MediaX11Test, FilmPlaysInAWindowTitledWithItsPath)
             dark += p == 0 ? 1 : 0;
         return !pixels.empty() && dark < pixels.size() / 2;
     };
-    const auto shown = Clock::now();
-    while (!mostlyLit(Grab(40, 30, 480, 360)) && Clock::now() - shown < std::chrono::seconds(10))
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    WaitFor([&] { return mostlyLit(Grab(40, 30, 480, 360)); }, 10000);
     const auto first = Grab(40, 30, 480, 360);
     EXPECT_TRUE(mostlyLit(first)) << "no picture in the film's window";
     std::this_thread::sleep_for(std::chrono::milliseconds(500));

@@ -1,4 +1,4 @@
-// The activities of the real board on a virtual X server (the test harness starts Xvfb and
+// The activities of the real board on a virtual X server (scripts/run-tests starts one and
 // sets $DISPLAY), on the demo content: a film plays inside the user area and "Tillbaka"
 // stops it; music shows its picture large; a shortcut starts a real X client that is adopted
 // above the answer bar and closed by "Tillbaka"; the browser shortcut gets the page address;
@@ -6,86 +6,34 @@
 // gtest first: Xlib's macros (None, Bool, Status) would break its headers.
 #include <gtest/gtest.h>
 
+#include "tests/x11/harness.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
-#include <fcntl.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <signal.h>
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using namespace x11test;
 
-const std::string kSource = ORLIDO_SOURCE_DIR;
+const std::string kSource = SourceDir();
 constexpr std::uint32_t kBackground = 0xE1E1FF;
 constexpr std::uint32_t kMusicPicture = 0xF3E0FF;  // the demo's "Musik"
 constexpr std::uint32_t kPlayPage = 0xDFF7D4;      // the pictures of the demo's play page
 constexpr std::uint32_t kFirstPicture = 0xFFE7C2;
-
-bool Near(std::uint32_t a, std::uint32_t b, int tolerance)
-{
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int difference = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-        if (std::abs(difference) > tolerance)
-            return false;
-    }
-    return true;
-}
-
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock::now() < end) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return condition();
-}
-
-// Windows of other programs come and go while the tests look at them.
-int IgnoreXError(Display*, XErrorEvent*)
-{
-    return 0;
-}
-
-// The page's places for the screen size, as the board lays them out.
-struct PageGeometry {
-    int q, h, barY, barStep, userAreaHeight;
-    PageGeometry(int w, int height)
-    {
-        const double factor = (w == 1366 && height == 768) ? 0.85 : 0.9;
-        q = w / 4;
-        h = static_cast<int>(height / 2.0 * factor + 0.5);
-        barY = 2 * h + 21;
-        barStep = w / 3;
-        userAreaHeight = 2 * h + 17;
-    }
-    int PictureX(int k) const { return 5 + (k % 4) * q; }
-    int PictureY(int k) const { return k / 4 == 0 ? 5 : h + 13; }
-    int InsideX(int k) const { return PictureX(k) + 25; }
-    int InsideY(int k) const { return PictureY(k) + 25; }
-    int CentreX(int k) const { return PictureX(k) + (q - 10) / 2; }
-    int CentreY(int k) const { return PictureY(k) + h / 2; }
-    int BarX(int button) const { return 5 + button * barStep + 20; }
-};
 
 // Processes whose parent is the given one and whose command name is name.
 std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name)
@@ -141,36 +89,17 @@ long ResidentKiB(pid_t pid)
     return -1;
 }
 
-class ActivitiesOnX11 : public ::testing::Test {
+class ActivitiesOnX11 : public BoardFixture {
 protected:
-    void SetUp() override
-    {
-        m_display = XOpenDisplay(nullptr);
-        ASSERT_NE(m_display, nullptr) << "these tests need $DISPLAY (run them through scripts/run-tests)";
-        XSetErrorHandler(IgnoreXError);
-        m_width = DisplayWidth(m_display, DefaultScreen(m_display));
-        m_height = DisplayHeight(m_display, DefaultScreen(m_display));
-        m_workingDirectory = fs::temp_directory_path() / ("orlido-activities-" + std::to_string(::getpid()));
-        fs::create_directories(m_workingDirectory);
-    }
+    // Windows of other programs come and go while the tests look at them.
+    ActivitiesOnX11() : BoardFixture(XErrors::Ignore) {}
 
     void TearDown() override
     {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
+        m_process.Kill();
         for (const pid_t child : m_children)
             ::kill(child, SIGKILL);
-        if (HasFailure()) {
-            std::ifstream log(m_workingDirectory / "board.log");
-            std::stringstream text;
-            text << log.rdbuf();
-            std::cout << "--- the board's output ---\n" << text.str() << "\n";
-        }
-        if (m_display)
-            XCloseDisplay(m_display);
-        fs::remove_all(m_workingDirectory);
+        BoardFixture::TearDown();
     }
 
     // A copy of the demo whose story address is absolute: the browser's file reader may
@@ -185,161 +114,21 @@ protected:
         return content.string();
     }
 
+    // The board on content with the demo's settings, once its first picture shows.
     void StartBoard(const std::string& content = kSource + "/demo")
     {
-        fs::copy_file(kSource + "/demo/Setup.txt", m_workingDirectory / "Setup.txt",
-                      fs::copy_options::overwrite_existing);
-        m_pid = ::fork();
-        ASSERT_GE(m_pid, 0);
-        if (m_pid == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (::chdir(m_workingDirectory.c_str()) != 0)
-                ::_exit(126);
-            // The board's output goes to a file, not to the test's pipes: a daemon that a
-            // started program leaves behind (the browser's file reader) would hold them open
-            // and keep the test runner waiting for the test's end.
-            const int log = ::open("board.log", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (log >= 0) {
-                ::dup2(log, STDOUT_FILENO);
-                ::dup2(log, STDERR_FILENO);
-                ::close(log);
-            }
-            ::execl(ORLIDO_BINARY, ORLIDO_BINARY, "--content", content.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ASSERT_TRUE(WaitFor([&] { return (m_board = FindBoardWindow()) != 0; }, 10000));
+        BoardFixture::StartBoard("demo", content);
         m_page = PageGeometry(m_width, m_height);
         ASSERT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kFirstPicture, 8, 10000));
     }
 
-    Window FindBoardWindow()
-    {
-        for (const Window window : Children(DefaultRootWindow(m_display))) {
-            XWindowAttributes a;
-            if (XGetWindowAttributes(m_display, window, &a) && a.map_state == IsViewable && a.width == m_width
-                && a.height == m_height && a.x == 0 && a.y == 0)
-                return window;
-        }
-        return 0;
-    }
-
-    std::vector<Window> Children(Window parent)
-    {
-        Window root = 0, up = 0, *children = nullptr;
-        unsigned count = 0;
-        std::vector<Window> result;
-        if (XQueryTree(m_display, parent, &root, &up, &children, &count) && children) {
-            result.assign(children, children + count);
-            XFree(children);
-        }
-        return result;
-    }
-
-    std::string Title(Window window)
-    {
-        Atom type = 0;
-        int format = 0;
-        unsigned long items = 0, after = 0;
-        unsigned char* data = nullptr;
-        std::string title;
-        if (XGetWindowProperty(m_display, window, XInternAtom(m_display, "_NET_WM_NAME", False), 0, 1024, False,
-                               AnyPropertyType, &type, &format, &items, &after, &data) == Success && data) {
-            title.assign(reinterpret_cast<char*>(data), items);
-            XFree(data);
-        }
-        if (title.empty()) {
-            char* name = nullptr;
-            if (XFetchName(m_display, window, &name) && name) {
-                title = name;
-                XFree(name);
-            }
-        }
-        return title;
-    }
-
-    // The first viewable window, anywhere in the tree, that the test accepts.
-    Window FindViewable(const std::function<bool(Window)>& accept)
-    {
-        std::vector<Window> queue = Children(DefaultRootWindow(m_display));
-        for (std::size_t i = 0; i < queue.size() && i < 20000; ++i) {
-            XWindowAttributes a;
-            if (!XGetWindowAttributes(m_display, queue[i], &a) || a.map_state != IsViewable)
-                continue;
-            if (accept(queue[i]))
-                return queue[i];
-            for (const Window child : Children(queue[i]))
-                queue.push_back(child);
-        }
-        return 0;
-    }
-
-    bool IsInside(Window window, Window ancestor)
-    {
-        for (Window current = window; current != 0;) {
-            Window root = 0, parent = 0, *children = nullptr;
-            unsigned count = 0;
-            if (!XQueryTree(m_display, current, &root, &parent, &children, &count))
-                return false;
-            if (children)
-                XFree(children);
-            if (parent == ancestor)
-                return true;
-            if (parent == root)
-                return false;
-            current = parent;
-        }
-        return false;
-    }
-
-    // The window's rectangle on the screen.
-    XRectangle ScreenRect(Window window)
-    {
-        XWindowAttributes a{};
-        XGetWindowAttributes(m_display, window, &a);
-        int x = 0, y = 0;
-        Window child = 0;
-        XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), 0, 0, &x, &y, &child);
-        return XRectangle{static_cast<short>(x), static_cast<short>(y), static_cast<unsigned short>(a.width),
-                          static_cast<unsigned short>(a.height)};
-    }
-
-    std::vector<std::uint32_t> Grab(int x, int y, int width, int height)
-    {
-        std::vector<std::uint32_t> pixels;
-        XImage* image = XGetImage(m_display, DefaultRootWindow(m_display), x, y, static_cast<unsigned>(width),
-                                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
-        if (!image)
-            return pixels;
-        for (int row = 0; row < height; ++row)
-            for (int column = 0; column < width; ++column)
-                pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, column, row)) & 0xFFFFFF);
-        XDestroyImage(image);
-        return pixels;
-    }
-    std::uint32_t Pixel(int x, int y)
-    {
-        const auto pixels = Grab(x, y, 1, 1);
-        return pixels.empty() ? 0xFFFFFFFF : pixels[0];
-    }
-    bool PixelBecomes(int x, int y, std::uint32_t colour, int tolerance, int timeoutMs)
-    {
-        return WaitFor([&] { return Near(Pixel(x, y), colour, tolerance); }, timeoutMs);
-    }
-
-    void Click(int x, int y)
-    {
-        XTestFakeMotionEvent(m_display, -1, x, y, 0);
-        XTestFakeButtonEvent(m_display, 1, True, 0);
-        XTestFakeButtonEvent(m_display, 1, False, 0);
-        XSync(m_display, False);
-    }
     // A person waits a moment between choices; a click right after one is dropped.
     void ClickLater(int x, int y)
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
         Click(x, y);
     }
-    void ClickTillbaka() { ClickLater(m_page.BarX(0), m_page.barY + 20); }
+    void ClickTillbaka() { ClickLater(m_page.BarX(0) + 20, m_page.barY + 20); }
 
     // "Leka" on the first page leads to the play page: film, clock, story, drawing.
     void OpenPlayPage()
@@ -356,7 +145,7 @@ protected:
         ClickLater(m_page.CentreX(1), m_page.CentreY(1));
         Window clock = 0;
         WaitFor([&] {
-            clock = FindViewable([&](Window w) {
+            clock = FindViewable(m_display, [&](Window w) {
                 XClassHint hint{};
                 bool match = false;
                 if (XGetClassHint(m_display, w, &hint)) {
@@ -368,34 +157,18 @@ protected:
             });
             return clock != 0;
         }, 15000);
-        const auto clocks = ChildrenNamed(m_pid, "xclock");
+        const auto clocks = ChildrenNamed(m_process.Pid(), "xclock");
         m_children.insert(m_children.end(), clocks.begin(), clocks.end());
         return clock;
     }
 
-    bool AskBoardToClose()
+    // Closes the board as a window manager does; true when it ended with 0.
+    bool CloseBoardWithZero()
     {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = m_board;
-        event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
-        XSendEvent(m_display, m_board, False, NoEventMask, &event);
-        XSync(m_display, False);
-        int status = 0;
-        const bool ended = WaitFor([&] { return ::waitpid(m_pid, &status, WNOHANG) == m_pid; }, 10000);
-        if (ended)
-            m_pid = 0;
-        return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        AskBoardToClose();
+        return WaitForExit(10000) == 0;
     }
 
-    Display* m_display = nullptr;
-    int m_width = 0;
-    int m_height = 0;
-    fs::path m_workingDirectory;
-    pid_t m_pid = 0;
-    Window m_board = 0;
     PageGeometry m_page{1024, 768};
     std::vector<pid_t> m_children;
     std::string m_storyAddress;
@@ -407,22 +180,22 @@ TEST_F(ActivitiesOnX11, FilmPlaysInsideTheUserAreaUntilTillbaka)
     OpenPlayPage();
     // The page as it was before the choice: the film's first frame is told from it, even
     // when the film already shows by the time it has been placed.
-    const auto page = Grab(0, 0, m_width, m_height);
+    const auto page = Grab(m_display, 0, 0, m_width, m_height);
 
     ClickLater(m_page.CentreX(0), m_page.CentreY(0));
     const auto chosen = Clock::now();
     Window film = 0;
     ASSERT_TRUE(WaitFor([&] {
-        film = FindViewable([&](Window w) {
-            const std::string title = Title(w);
+        film = FindViewable(m_display, [&](Window w) {
+            const std::string title = Title(m_display, w);
             return title.size() > 11 && title.substr(title.size() - 11) == "/M00001.wmv";
         });
         return film != 0;
     }, 10000)) << "no film window";
 
     // Fitted over the user area with the film's 4:3 aspect, clear of the answer bar.
-    WaitFor([&] { return ScreenRect(film).height == m_page.userAreaHeight; }, 5000);
-    const XRectangle placed = ScreenRect(film);
+    WaitFor([&] { return ScreenRect(m_display, film).height == m_page.userAreaHeight; }, 5000);
+    const XRectangle placed = ScreenRect(m_display, film);
     EXPECT_EQ(placed.height, m_page.userAreaHeight);
     EXPECT_EQ(placed.y, 0);
     EXPECT_NEAR(placed.width, placed.height * 4 / 3, 2);
@@ -444,20 +217,17 @@ TEST_F(ActivitiesOnX11, FilmPlaysInsideTheUserAreaUntilTillbaka)
     RecordProperty("FirstFrameMs", static_cast<int>(firstFrameMs));
 
     // It plays: two looks half a second apart differ; the answer bar stays below.
-    const auto first = Grab(placed.x, placed.y, placed.width, placed.height);
+    const auto first = Grab(m_display, placed.x, placed.y, placed.width, placed.height);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    const auto second = Grab(placed.x, placed.y, placed.width, placed.height);
+    const auto second = Grab(m_display, placed.x, placed.y, placed.width, placed.height);
     EXPECT_NE(first, second);
-    EXPECT_TRUE(Near(Pixel(m_page.BarX(0), m_page.barY + 20), 0xFFFF00, 0));
-    std::cout << "[ measure  ] board resident memory with the film playing: " << ResidentKiB(m_pid) / 1024
+    EXPECT_TRUE(Near(Pixel(m_page.BarX(0) + 20, m_page.barY + 20), 0xFFFF00, 0));
+    std::cout << "[ measure  ] board resident memory with the film playing: " << ResidentKiB(m_process.Pid()) / 1024
               << " MiB\n";
-    RecordProperty("ResidentKiBWithFilm", static_cast<int>(ResidentKiB(m_pid)));
+    RecordProperty("ResidentKiBWithFilm", static_cast<int>(ResidentKiB(m_process.Pid())));
 
     ClickTillbaka();
-    EXPECT_TRUE(WaitFor([&] {
-        XWindowAttributes a;
-        return !XGetWindowAttributes(m_display, film, &a) || a.map_state != IsViewable;
-    }, 10000)) << "the film window stayed";
+    EXPECT_TRUE(WaitFor([&] { return !Viewable(m_display, film); }, 10000)) << "the film window stayed";
     EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 5000));
     EXPECT_TRUE(PixelBecomes(cx, m_page.InsideY(0), kBackground, 8, 5000) ||
                 PixelBecomes(cx, m_page.InsideY(0), kPlayPage, 8, 1000));
@@ -471,7 +241,7 @@ TEST_F(ActivitiesOnX11, MusicShowsItsPictureLarge)
     // Three seconds after the choice: the picture large in the middle, the others gone.
     EXPECT_TRUE(PixelBecomes(m_width / 2, m_page.userAreaHeight / 2 + 60, kMusicPicture, 8, 8000));
     EXPECT_TRUE(Near(Pixel(m_page.InsideX(0), m_page.InsideY(0)), kBackground, 0));
-    EXPECT_TRUE(Near(Pixel(m_page.BarX(0), m_page.barY + 20), 0xFFFF00, 0));
+    EXPECT_TRUE(Near(Pixel(m_page.BarX(0) + 20, m_page.barY + 20), 0xFFFF00, 0));
 
     ClickTillbaka();
     EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kFirstPicture, 8, 8000));
@@ -482,10 +252,10 @@ TEST_F(ActivitiesOnX11, ShortcutProgramIsAdoptedAboveTheAnswerBarAndClosedByTill
     StartBoard();
     const Window clock = StartClock();
     ASSERT_NE(clock, 0u) << "the clock's window did not appear";
-    EXPECT_TRUE(WaitFor([&] { return IsInside(clock, m_board); }, 5000)) << "the clock is not inside the board";
-    const XRectangle placed = ScreenRect(clock);
+    EXPECT_TRUE(WaitFor([&] { return IsInside(m_display, clock, m_board); }, 5000)) << "the clock is not inside the board";
+    const XRectangle placed = ScreenRect(m_display, clock);
     EXPECT_LE(placed.y + placed.height, m_page.userAreaHeight + 1);
-    const auto clocks = ChildrenNamed(m_pid, "xclock");
+    const auto clocks = ChildrenNamed(m_process.Pid(), "xclock");
     ASSERT_EQ(clocks.size(), 1u);
 
     // The user area around the clock is the page's colour: no pixel is left of the clock
@@ -498,8 +268,7 @@ TEST_F(ActivitiesOnX11, ShortcutProgramIsAdoptedAboveTheAnswerBarAndClosedByTill
     ClickLater(m_page.CentreX(3), m_page.CentreY(3));
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     EXPECT_TRUE(ProcessRuns(clocks[0]));
-    XWindowAttributes a;
-    EXPECT_TRUE(XGetWindowAttributes(m_display, clock, &a) && a.map_state == IsViewable);
+    EXPECT_TRUE(Viewable(m_display, clock));
 
     ClickTillbaka();
     EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(clocks[0]); }, 10000)) << "the clock did not end";
@@ -519,7 +288,7 @@ TEST_F(ActivitiesOnX11, BrowserGetsThePageAddress)
     ClickLater(m_page.CentreX(2), m_page.CentreY(2));
 
     std::vector<pid_t> browsers;
-    ASSERT_TRUE(WaitFor([&] { return !(browsers = ChildrenNamed(m_pid, "dillo")).empty(); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return !(browsers = ChildrenNamed(m_process.Pid(), "dillo")).empty(); }, 10000));
     m_children.insert(m_children.end(), browsers.begin(), browsers.end());
     const auto argv = CommandLine(browsers[0]);
     ASSERT_EQ(argv.size(), 2u);
@@ -528,11 +297,11 @@ TEST_F(ActivitiesOnX11, BrowserGetsThePageAddress)
     // The story is shown inside the board.
     Window browser = 0;
     EXPECT_TRUE(WaitFor([&] {
-        browser = FindViewable([&](Window w) { return Title(w).find("Sagan om den lilla katten") != std::string::npos; });
+        browser = FindViewable(m_display, [&](Window w) { return Title(m_display, w).find("Sagan om den lilla katten") != std::string::npos; });
         return browser != 0;
     }, 15000));
     if (browser != 0) {
-        EXPECT_TRUE(WaitFor([&] { return IsInside(browser, m_board); }, 5000));
+        EXPECT_TRUE(WaitFor([&] { return IsInside(m_display, browser, m_board); }, 5000));
     }
 
     ClickTillbaka();
@@ -549,20 +318,17 @@ TEST_F(ActivitiesOnX11, ClosingTheBoardClosesTheProgramAndGivesTheTaskBarBack)
     XChangeProperty(m_display, dock, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&dockType), 1);
     XMapWindow(m_display, dock);
     XSync(m_display, False);
-    const auto dockViewable = [&] {
-        XWindowAttributes a;
-        return XGetWindowAttributes(m_display, dock, &a) && a.map_state == IsViewable;
-    };
+    const auto dockViewable = [&] { return Viewable(m_display, dock); };
     ASSERT_TRUE(WaitFor(dockViewable, 5000));
 
     StartBoard();
     EXPECT_TRUE(WaitFor([&] { return !dockViewable(); }, 5000)) << "the task bar stayed while the board runs";
     ASSERT_NE(StartClock(), 0u);
-    const auto clocks = ChildrenNamed(m_pid, "xclock");
+    const auto clocks = ChildrenNamed(m_process.Pid(), "xclock");
     ASSERT_EQ(clocks.size(), 1u);
 
     const auto asked = Clock::now();
-    EXPECT_TRUE(AskBoardToClose());
+    EXPECT_TRUE(CloseBoardWithZero());
     std::cout << "[ measure  ] board closed with a program running in "
               << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked).count() << " ms\n";
     EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(clocks[0]); }, 5000)) << "the clock did not get its close";

@@ -1,225 +1,45 @@
-// The real board on a virtual X server (the test harness starts Xvfb and sets $DISPLAY):
+// The real board on a virtual X server (scripts/run-tests starts one and sets $DISPLAY):
 // it starts full screen with the demo's first page, clicks choose, the watched keys arrive
 // while another client has the focus, and closing the window ends the process with 0.
 // gtest first: Xlib's macros (None, Bool, Status) would break its headers.
 #include <gtest/gtest.h>
 
-#include <X11/Xatom.h>
+#include "tests/x11/harness.h"
+
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <thread>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace x11test;
 
-const std::string kSource = ORLIDO_SOURCE_DIR;
+const std::string kSource = SourceDir();
 constexpr std::uint32_t kBackground = 0xE1E1FF;  // the page's lavender
 constexpr std::uint32_t kYellow = 0xFFFF00;
 constexpr std::uint32_t kRed = 0xFF0000;
 constexpr std::uint32_t kGreen = 0x00FF00;
 
-bool Near(std::uint32_t a, std::uint32_t b, int tolerance)
-{
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int difference = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-        if (std::abs(difference) > tolerance)
-            return false;
-    }
-    return true;
-}
-
-// A failed request (a window that went away, a point off the screen) fails the check that
-// made it instead of ending the test process.
-int RecordXError(Display*, XErrorEvent* error)
-{
-    ADD_FAILURE() << "X error " << static_cast<int>(error->error_code) << " on request "
-                  << static_cast<int>(error->request_code);
-    return 0;
-}
-
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock::now() < end) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return condition();
-}
-
-// The places of the page for the screen size, as the board lays them out.
-struct PageGeometry {
-    int q, h, barWidth, barHeight, barY;
-    explicit PageGeometry(int w, int height)
-    {
-        const double factor = (w == 1366 && height == 768) ? 0.85 : 0.9;
-        q = w / 4;
-        h = static_cast<int>(height / 2.0 * factor + 0.5);
-        barWidth = w / 3 - 8;
-        barHeight = height - 2 * h - 26;
-        barY = 2 * h + 21;
-        barStep = w / 3;
-    }
-    int barStep;
-    int PictureX(int k) const { return 5 + (k % 4) * q; }
-    int PictureY(int k) const { return k / 4 == 0 ? 5 : h + 13; }
-    // A point inside the picture's frame, on its plain background.
-    int InsideX(int k) const { return PictureX(k) + 25; }
-    int InsideY(int k) const { return PictureY(k) + 25; }
-    int CentreX(int k) const { return PictureX(k) + (q - 10) / 2; }
-    int CentreY(int k) const { return PictureY(k) + h / 2; }
-    int BarX(int button) const { return 5 + button * barStep; }
-};
-
 // The demo's first page: the background colour of each picture.
 const std::uint32_t kFirstPage[8] = {0xFFE7C2, 0xD6F0FF, 0xDFF7D4, 0xF3E0FF,
                                      0xE6F5E1, 0xFFF6C8, 0xE0F7F7, 0xFFE0E0};
 
-class BoardOnX11 : public ::testing::Test {
+class BoardOnX11 : public BoardFixture {
 protected:
-    void SetUp() override
-    {
-        m_display = XOpenDisplay(nullptr);
-        ASSERT_NE(m_display, nullptr) << "these tests need $DISPLAY (run them through scripts/run-tests)";
-        XSetErrorHandler(RecordXError);
-        m_width = DisplayWidth(m_display, DefaultScreen(m_display));
-        m_height = DisplayHeight(m_display, DefaultScreen(m_display));
-        m_workingDirectory = std::filesystem::temp_directory_path() /
-                             ("orlido-board-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(m_workingDirectory);
-    }
+    BoardOnX11() : BoardFixture(XErrors::Fail) {}
 
-    void TearDown() override
-    {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-        if (m_display)
-            XCloseDisplay(m_display);
-        std::filesystem::remove_all(m_workingDirectory);
-    }
-
-    // Starts the board on the demo content with the demo's settings file of that folder,
-    // copied into a scratch working directory (the board writes its log there).
+    // Starts the board on the demo content with the settings file of that folder.
     void StartBoard(const std::string& settingsFolder, const std::string& content = kSource + "/demo")
     {
-        std::filesystem::copy_file(kSource + "/" + settingsFolder + "/Setup.txt",
-                                   m_workingDirectory / "Setup.txt",
-                                   std::filesystem::copy_options::overwrite_existing);
-        m_pid = ::fork();
-        ASSERT_GE(m_pid, 0);
-        if (m_pid == 0) {
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // no board left behind by a test that dies
-            if (::chdir(m_workingDirectory.c_str()) != 0)
-                ::_exit(126);
-            // The board's stderr is kept for the tests that read it.
-            if (std::FILE* err = std::fopen("stderr.txt", "w"))
-                ::dup2(::fileno(err), 2);
-            ::execl(ORLIDO_BINARY, ORLIDO_BINARY, "--content", content.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ASSERT_TRUE(WaitFor([&] { return (m_board = FindBoardWindow()) != 0; }, 10000))
-            << "the board's window did not appear";
-    }
-
-    // The viewable top-level window that covers the screen.
-    Window FindBoardWindow()
-    {
-        Window root = 0, parent = 0, *children = nullptr;
-        unsigned count = 0;
-        Window found = 0;
-        if (!XQueryTree(m_display, DefaultRootWindow(m_display), &root, &parent, &children, &count))
-            return 0;
-        for (unsigned i = 0; i < count; ++i) {
-            XWindowAttributes attributes;
-            if (XGetWindowAttributes(m_display, children[i], &attributes) && attributes.map_state == IsViewable
-                && attributes.width == m_width && attributes.height == m_height && attributes.x == 0
-                && attributes.y == 0)
-                found = children[i];
-        }
-        if (children)
-            XFree(children);
-        return found;
-    }
-
-    std::uint32_t Pixel(int x, int y)
-    {
-        XImage* image = XGetImage(m_display, DefaultRootWindow(m_display), x, y, 1, 1, AllPlanes, ZPixmap);
-        if (!image)
-            return 0xFFFFFFFF;
-        const unsigned long pixel = XGetPixel(image, 0, 0);
-        const auto channel = [&](unsigned long mask) {
-            return static_cast<std::uint32_t>((pixel & mask) * 255 / mask);
-        };
-        const std::uint32_t rgb = (channel(image->red_mask) << 16) | (channel(image->green_mask) << 8)
-                                  | channel(image->blue_mask);
-        XDestroyImage(image);
-        return rgb;
-    }
-
-    bool PixelBecomes(int x, int y, std::uint32_t colour, int tolerance, int timeoutMs)
-    {
-        return WaitFor([&] { return Near(Pixel(x, y), colour, tolerance); }, timeoutMs);
-    }
-
-    void Click(int x, int y)
-    {
-        XTestFakeMotionEvent(m_display, -1, x, y, 0);
-        XTestFakeButtonEvent(m_display, 1, True, 0);
-        XTestFakeButtonEvent(m_display, 1, False, 0);
-        XSync(m_display, False);
-    }
-
-    void TapKey(KeySym sym)
-    {
-        const KeyCode code = XKeysymToKeycode(m_display, sym);
-        XTestFakeKeyEvent(m_display, code, True, 0);
-        XTestFakeKeyEvent(m_display, code, False, 0);
-        XSync(m_display, False);
-    }
-
-    // Closes the board as a window manager does: WM_DELETE_WINDOW.
-    void AskBoardToClose()
-    {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = m_board;
-        event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(m_display, m_board, False, NoEventMask, &event);
-        XSync(m_display, False);
-    }
-
-    // The board's exit status, or -1 when it has not ended within the time.
-    int WaitForExit(int timeoutMs)
-    {
-        int status = 0;
-        const bool ended = WaitFor([&] { return ::waitpid(m_pid, &status, WNOHANG) == m_pid; }, timeoutMs);
-        if (!ended)
-            return -1;
-        m_pid = 0;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        BoardFixture::StartBoard(settingsFolder, content);
     }
 
     void ExpectFirstPage(const PageGeometry& page, int timeoutMs)
@@ -228,13 +48,6 @@ protected:
             EXPECT_TRUE(PixelBecomes(page.InsideX(k), page.InsideY(k), kFirstPage[k], 8, timeoutMs))
                 << "picture " << k + 1 << " shows " << std::hex << Pixel(page.InsideX(k), page.InsideY(k));
     }
-
-    Display* m_display = nullptr;
-    int m_width = 0;
-    int m_height = 0;
-    std::filesystem::path m_workingDirectory;
-    pid_t m_pid = 0;
-    Window m_board = 0;
 };
 
 TEST_F(BoardOnX11, StartsFullScreenWithTheFirstPageAndEndsWithZeroOnClose)
@@ -299,7 +112,7 @@ TEST_F(BoardOnX11, CloseDuringALongSoundEndsWithinASecond)
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the sound plays
         const auto asked = Clock::now();
         if (bySignal)
-            ::kill(m_pid, SIGTERM);
+            ::kill(m_process.Pid(), SIGTERM);
         else
             AskBoardToClose();
         EXPECT_EQ(WaitForExit(3000), 0);
@@ -326,7 +139,7 @@ TEST_F(BoardOnX11, SoundsWithoutADeviceGiveAtMostOneLineOnStderr)
     std::this_thread::sleep_for(std::chrono::milliseconds(4000));  // a few scan steps, each with its sound
     AskBoardToClose();
     EXPECT_EQ(WaitForExit(5000), 0);
-    std::ifstream err(m_workingDirectory / "stderr.txt");
+    std::ifstream err(m_workingDirectory / BoardProcess::kStderr);
     int soundLines = 0;
     for (std::string line; std::getline(err, line);) {
         EXPECT_EQ(line.find("ALSA"), std::string::npos) << line;
@@ -366,10 +179,7 @@ TEST_F(BoardOnX11, ScanKeysReachTheBoardAndTheFocusedClient)
     XSelectInput(m_display, other, KeyPressMask | ExposureMask);
     XMapRaised(m_display, other);
     XSync(m_display, False);
-    ASSERT_TRUE(WaitFor([&] {
-        XWindowAttributes attributes;
-        return XGetWindowAttributes(m_display, other, &attributes) && attributes.map_state == IsViewable;
-    }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return Viewable(m_display, other); }, 5000));
     XSetInputFocus(m_display, other, RevertToParent, CurrentTime);
     XSync(m_display, False);
 

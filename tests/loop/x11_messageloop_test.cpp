@@ -7,8 +7,8 @@
 #include "platform/messageloop.h"
 #include "platform/window.h"
 #include "platform/x11/x11connection.h"
+#include "tests/x11/harness.h"
 
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include <chrono>
@@ -107,10 +107,7 @@ std::vector<std::string> g_boxLog;
 
 void PressEnter()
 {
-    const KeyCode enter = XKeysymToKeycode(g_testDisplay, XK_Return);
-    XTestFakeKeyEvent(g_testDisplay, enter, True, CurrentTime);
-    XTestFakeKeyEvent(g_testDisplay, enter, False, CurrentTime);
-    XFlush(g_testDisplay);
+    x11test::TapKey(g_testDisplay, XK_Return);
 }
 
 void BoxTimer(HWND, UINT, UINT_PTR, DWORD)
@@ -122,9 +119,7 @@ void BoxTimer(HWND, UINT, UINT_PTR, DWORD)
         g_boxLog.push_back("second closed");
         break;
     case 5:
-        XTestFakeMotionEvent(g_testDisplay, -1, 5, 5, CurrentTime);
-        XTestFakeButtonEvent(g_testDisplay, 1, True, CurrentTime);
-        XTestFakeButtonEvent(g_testDisplay, 1, False, CurrentTime);
+        x11test::Click(g_testDisplay, 5, 5);
         PressEnter();
         break;
     case 9:
@@ -139,8 +134,7 @@ void BoxTimer(HWND, UINT, UINT_PTR, DWORD)
 TEST(X11Loop, MessageBoxesKeepTimersStackAndCloseOnEnter)
 {
     g_testDisplay = platform::x11::GetDisplay();
-    if (!g_testDisplay)
-        GTEST_SKIP() << "no X display";
+    ASSERT_NE(g_testDisplay, nullptr) << x11test::kNeedsDisplay;
     const HWND board = platform::CreateMainWindow(L"Orlido");
     std::vector<UINT> boardMessages;
     platform::SetWindowProc(board, [&](const Message& m) {
@@ -161,9 +155,7 @@ TEST(X11Loop, MessageBoxesKeepTimersStackAndCloseOnEnter)
     platform::KillTimer(0, timer);
 
     // The board takes clicks again once the boxes are gone.
-    XTestFakeButtonEvent(g_testDisplay, 1, True, CurrentTime);
-    XTestFakeButtonEvent(g_testDisplay, 1, False, CurrentTime);
-    XFlush(g_testDisplay);
+    x11test::Click(g_testDisplay, 5, 5);
     const auto clickedAt = Clock::now();
     platform::RunModalLoop([&] { return boardMessages.size() == 2 || MsSince(clickedAt) > 2000; });
     EXPECT_THAT(boardMessages, ElementsAre(WM_LBUTTONDOWN, WM_LBUTTONUP));

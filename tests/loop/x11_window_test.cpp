@@ -8,10 +8,10 @@
 #include "platform/pixels.h"
 #include "platform/window.h"
 #include "platform/x11/x11connection.h"
+#include "tests/x11/harness.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <X11/extensions/Xrandr.h>
 
 #include <chrono>
@@ -32,8 +32,7 @@ protected:
     void SetUp() override
     {
         display = platform::x11::GetDisplay();
-        if (!display)
-            GTEST_SKIP() << "no X display";
+        ASSERT_NE(display, nullptr) << x11test::kNeedsDisplay;
         window = platform::CreateMainWindow(L"Orlido – bilder åäö");
         ASSERT_NE(window, 0u);
         platform::SetWindowProc(window, [this](const Message& m) { messages.push_back(m); });
@@ -167,21 +166,9 @@ TEST_F(X11Window, MouseButtonsAndWindowManagerCloseArriveAsMessages)
 {
     ASSERT_TRUE(WaitFor(WM_PAINT));
     messages.clear();
-    XTestFakeMotionEvent(display, -1, 300, 200, CurrentTime);
-    XTestFakeButtonEvent(display, 1, True, CurrentTime);
-    XTestFakeButtonEvent(display, 1, False, CurrentTime);
-    XTestFakeButtonEvent(display, 3, True, CurrentTime);
-    XTestFakeButtonEvent(display, 3, False, CurrentTime);
-
-    XEvent close{};
-    close.xclient.type = ClientMessage;
-    close.xclient.window = window;
-    close.xclient.message_type = platform::x11::GetAtom("WM_PROTOCOLS");
-    close.xclient.format = 32;
-    close.xclient.data.l[0] = static_cast<long>(platform::x11::GetAtom("WM_DELETE_WINDOW"));
-    close.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &close);
-    XFlush(display);
+    x11test::Click(display, 300, 200, 1);
+    x11test::Click(display, 300, 200, 3);
+    x11test::AskToClose(display, window);
 
     // Nested loops leave the close to the outer loop; they end once it waits.
     platform::RunModalLoop([] { return false; }, platform::ModalServe::Everything, 2000);
@@ -227,8 +214,7 @@ TEST_F(X11Window, TitleIsSetAsUtf8AndLatin1)
 TEST(X11Screen, IsThePrimaryMonitor)
 {
     Display* display = platform::x11::GetDisplay();
-    if (!display)
-        GTEST_SKIP() << "no X display";
+    ASSERT_NE(display, nullptr) << x11test::kNeedsDisplay;
     int major = 0;
     int minor = 0;
     if (!XRRQueryVersion(display, &major, &minor) || major < 1 || (major == 1 && minor < 5))
