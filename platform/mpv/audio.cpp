@@ -7,7 +7,7 @@
 
 #include "platform/files.h"
 #include "platform/messageloop.h"
-#include "platform/x11/audiodevice.h"
+#include "platform/mpv/audiodevice.h"
 
 #include <mpv/client.h>
 
@@ -148,7 +148,7 @@ private:
         // mpv parses numbers with the C library and refuses to start under a locale with
         // a decimal comma.
         std::setlocale(LC_NUMERIC, "C");
-        x11::QuietenSoundLibraries();
+        mpv::QuietenSoundLibraries();
         m_mpv = mpv_create();
         if (!m_mpv) {
             Trace(L"Sound: libmpv could not be created; sounds are off\n");
@@ -323,7 +323,7 @@ private:
     {
         char* output = mpv_get_property_string(m_mpv, "current-ao");
         if (!output) return;
-        x11::NoteAudioOutput(output);
+        mpv::NoteAudioOutput(output);
         mpv_free(output);
     }
 
