@@ -13,7 +13,6 @@
 #include <mpv/client.h>
 
 #include <chrono>
-#include <clocale>
 #include <cstdint>
 #include <filesystem>
 #include <future>
