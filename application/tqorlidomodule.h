@@ -96,7 +96,6 @@ public:
     CTQImageButton* GetShownPicture() const { return m_pShownPicture; }
 
 private:
-
     void CarryOutChoice(int index);
     // Starts making the page of the folder on a thread while the sound that precedes it
     // plays; BuildPage of that folder takes it when nothing in the folder changed meanwhile.
