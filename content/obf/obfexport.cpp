@@ -1,5 +1,7 @@
 #include "content/obf/obfexport.h"
 
+#include "application/tqpagegeometry.h"
+#include "content/contentrules.h"
 #include "content/obf/obfjson.h"
 #include "content/obf/obfpicture.h"
 #include "content/obf/obfzipwriter.h"
@@ -11,17 +13,15 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <vector>
 
 namespace {
 
-constexpr int kMaxLevels = 100;
-constexpr int kPicturesOnPage = 12;
-constexpr int kColumns = 4;
-constexpr std::size_t kWebAddressBytes = 100;
+using Rules = CTQContentRules;
 
 std::wstring Numbered(wchar_t letter, int number)
 {
-    return std::wstring(1, letter) + IntToText5(number);
+    return Rules::NumberedName(letter, number);
 }
 
 std::string Lower(std::string text)
@@ -50,7 +50,7 @@ std::string ContentType(const std::string& extension)
 }
 
 // The first of the extensions that names a file beside stem, resolved; "" for none.
-std::wstring FirstFile(const std::wstring& stem, std::initializer_list<const wchar_t*> extensions)
+std::wstring FirstFile(const std::wstring& stem, const std::vector<const wchar_t*>& extensions)
 {
     for (const wchar_t* extension : extensions) {
         if (CanOpenFile(stem + extension)) return platform::ResolvePath(stem + extension);
@@ -74,7 +74,7 @@ TObfExportResult CTQObfExport::Run(const std::wstring& contentFolder, const std:
 {
     TObfExportResult result;
     result.ExitCode = 2;
-    const std::wstring first = contentFolder + L"/UserData/" + Numbered(L'L', 1);
+    const std::wstring first = contentFolder + L"/" + Rules::UserDataFolder + L"/" + Numbered(Rules::PageLetter, 1);
     if (!CTQImageButtonPanel::HasPictures(first + L"/B")) {
         result.Error = platform::ToUtf8(contentFolder) + ": has no first page (UserData/L00001 with picture B00001)";
         return result;
@@ -125,17 +125,17 @@ std::string CTQObfExport::AddPage(const std::wstring& folder, const std::string&
     const std::string path = "boards/" + board.Id + ".obf";
     m_Manifest.Boards[board.Id] = path;
     const std::wstring prefix = folder + L"/B";
-    const int count = CTQImageButtonPanel::CountPictures(prefix, kPicturesOnPage);
-    if (CTQImageButtonPanel::CountPictures(prefix, kPicturesOnPage + 1) > kPicturesOnPage)
+    const int count = CTQImageButtonPanel::CountPictures(prefix, Rules::MaxPicturesOnPage);
+    if (CTQImageButtonPanel::CountPictures(prefix, Rules::MaxPicturesOnPage + 1) > Rules::MaxPicturesOnPage)
         m_Result.Notes.push_back("left out: " + platform::ToUtf8(folder) + ": the pictures after the twelfth, which the board never shows");
     for (int number = 1; number <= count; ++number) {
         std::wstring picture;
         CTQImageButtonPanel::FindPicture(prefix, number, picture);
         if (!AddPicture(folder, number, platform::ResolvePath(picture), board, error)) return {};
         TObfButton& button = board.Buttons.back();
-        const std::wstring sub = folder + L"/" + Numbered(L'L', number);
+        const std::wstring sub = folder + L"/" + Numbered(Rules::PageLetter, number);
         if (platform::IsFolder(sub) && CTQImageButtonPanel::HasPictures(sub + L"/B")) {
-            if (level + 1 > kMaxLevels) {
+            if (level + 1 > Rules::MaxLevels) {
                 m_Result.Notes.push_back("left out: " + platform::ToUtf8(sub) + ": deeper than the board goes");
                 continue;
             }
@@ -146,8 +146,8 @@ std::string CTQObfExport::AddPage(const std::wstring& folder, const std::string&
         }
     }
     for (std::size_t i = 0; i < board.Buttons.size(); ++i) board.Shown.push_back(i);
-    board.Columns = kColumns;
-    board.Rows = count > 2 * kColumns ? 3 : 2;
+    board.Columns = TPageGeometry::Columns;
+    board.Rows = count > 2 * TPageGeometry::Columns ? 3 : 2;
     m_Path.pop_back();
     ++m_Result.Boards;
     return m_Zip.AddBytes(path, CTQObfJson::WriteBoard(board), true, error) ? board.Id : std::string();
@@ -175,7 +175,7 @@ bool CTQObfExport::AddPicture(const std::wstring& folder, int number, const std:
 
     // The label is what the board writes on the picture, else the name's text.
     const std::wstring base = picture.substr(0, picture.rfind(L'.'));
-    const std::wstring caption = FirstFile(base, {L".txt"});
+    const std::wstring caption = FirstFile(base, {Rules::CaptionExtension});
     if (!caption.empty()) {
         button.CaptionPath = AddFile(caption, "captions", true, error);
         if (button.CaptionPath.empty()) return false;
@@ -198,15 +198,25 @@ bool CTQObfExport::AddPicture(const std::wstring& folder, int number, const std:
         board.Sounds[media.Id] = media;
     }
 
-    const std::wstring shortcut = FirstFile(folder + L"/" + Numbered(L'B', number), {L".lnk"});
-    const std::wstring media = FirstFile(folder + L"/" + Numbered(L'M', number), {L".wmv", L".wma", L".mp3"});
-    const std::wstring web = FirstFile(folder + L"/" + Numbered(L'W', number), {L".txt"});
+    // Every companion the picture has travels, also one the board would not start because
+    // another comes first: the round trip keeps the folder as it was.
+    std::wstring shortcut;
+    std::wstring media;
+    std::wstring web;
+    for (const Rules::TCompanion& companion : Rules::Companions()) {
+        const std::wstring stem = folder + L"/" + Numbered(companion.Letter, number);
+        const std::vector<const wchar_t*> extensions(companion.Extensions, companion.Extensions + companion.ExtensionCount);
+        const std::wstring found = FirstFile(stem, extensions);
+        if (companion.Activity == Rules::TActivity::Program) shortcut = found;
+        if (companion.Activity == Rules::TActivity::Media) media = found;
+        if (companion.Activity == Rules::TActivity::WebAddress) web = found;
+    }
     if (!shortcut.empty() && (button.ShortcutPath = AddFile(shortcut, "programs", true, error)).empty()) return false;
     if (!media.empty() && (button.MediaPath = AddFile(media, "media", false, error)).empty()) return false;
     if (!web.empty()) {
         if ((button.WebAddressPath = AddFile(web, "addresses", true, error)).empty()) return false;
         std::string address;
-        platform::ReadFileBytes(web, kWebAddressBytes, address);
+        platform::ReadFileBytes(web, Rules::WebAddressBytes, address);
         address = Trimmed(platform::ToUtf8(platform::DecodeText8(address)));
         if (address.rfind("http://", 0) == 0 || address.rfind("https://", 0) == 0) button.Url = address;
     }
@@ -217,7 +227,11 @@ bool CTQObfExport::AddPicture(const std::wstring& folder, int number, const std:
 
 bool CTQObfExport::AddCommonFiles(const std::wstring& contentFolder, TObfManifest& manifest, std::string& error)
 {
-    for (const wchar_t* name : {L"Tillbaka.wav", L"Nej.wav", L"Ja.wav", L"JagValde.wav", L"WebBrowser.lnk"}) {
+    std::vector<std::wstring> names;
+    for (std::size_t i = 0; i < Rules::AnswerBarWords.size(); ++i) names.push_back(Rules::AnswerBarSound(i));
+    names.push_back(Rules::ChosenInScanSound);
+    names.push_back(Rules::WebBrowserShortcut);
+    for (const std::wstring& name : names) {
         const std::wstring path = contentFolder + L"/" + name;
         if (!CanOpenFile(path)) continue;
         const std::string added = AddFile(platform::ResolvePath(path), "common", true, error);

@@ -1,10 +1,10 @@
 #include "content/obf/obffolderwriter.h"
 
+#include "content/contentrules.h"
 #include "content/obf/obfpicture.h"
 #include "content/obf/obfsource.h"
 #include "platform/files.h"
 #include "platform/common/shortcutfile.h"
-#include "superlibraries/tqstandard/tqstandard_wm.h"
 
 #include <algorithm>
 #include <cctype>
@@ -17,8 +17,6 @@ constexpr std::uint32_t kLabelColour = 0xFFFFF6D5u;  // a pale card for pictures
 constexpr std::uint32_t kMoreColour = 0xFFD8E4F0u;
 constexpr const char* kMore = "Mer";
 constexpr const char* kHomeLocale = "sv";
-constexpr std::size_t kCaptionBytes = 100;      // what the board reads of a caption
-constexpr std::size_t kWebAddressBytes = 100;   // and of a web-address file
 constexpr std::size_t kNameCharacters = 40;
 
 std::string Lower(std::string_view text)
@@ -44,9 +42,16 @@ std::string CutUtf8(const std::string& text, std::size_t bytes)
     return text.substr(0, end);
 }
 
+using Rules = CTQContentRules;
+
 std::wstring Numbered(wchar_t letter, int number)
 {
-    return std::wstring(1, letter) + IntToText5(number);
+    return Rules::NumberedName(letter, number);
+}
+
+bool IsMediaExtension(const std::wstring& extension)
+{
+    return std::find(Rules::MediaExtensions.begin(), Rules::MediaExtensions.end(), extension) != Rules::MediaExtensions.end();
 }
 
 std::wstring Extension(const std::string& path)
@@ -109,12 +114,12 @@ bool CTQObfFolderWriter::Write(const std::wstring& contentFolder, std::string& e
 {
     m_strContentFolder = contentFolder;
     std::error_code ec;
-    std::filesystem::create_directory(platform::ToUtf8(contentFolder + L"/UserData"), ec);
+    std::filesystem::create_directory(platform::ToUtf8(contentFolder + L"/" + Rules::UserDataFolder), ec);
     if (ec) {
         error = "cannot make UserData: " + ec.message();
         return false;
     }
-    if (!m_Pages.empty() && !WritePage(0, contentFolder + L"/UserData/" + Numbered(L'L', 1), error)) return false;
+    if (!m_Pages.empty() && !WritePage(0, contentFolder + L"/" + Rules::UserDataFolder + L"/" + Numbered(Rules::PageLetter, 1), error)) return false;
     return WriteCommonFiles(contentFolder, error);
 }
 
@@ -131,7 +136,7 @@ bool CTQObfFolderWriter::WritePage(int page, const std::wstring& folder, std::st
         const int number = int(i) + 1;
         if (!WritePicture(planned.Pictures[i], folder, number, error)) return false;
         if (planned.Pictures[i].SubPage >= 0 &&
-            !WritePage(planned.Pictures[i].SubPage, folder + L"/" + Numbered(L'L', number), error))
+            !WritePage(planned.Pictures[i].SubPage, folder + L"/" + Numbered(Rules::PageLetter, number), error))
             return false;
     }
     return true;
@@ -176,7 +181,7 @@ bool CTQObfFolderWriter::WritePicture(const TObfPlannedPicture& planned, const s
     const TObfBoard& board = *planned.Board;
     const TObfButton* button = planned.Button;
     const TLabel label = LabelOf(board, button);
-    const std::wstring stem = folder + L"/" + Numbered(L'B', number);
+    const std::wstring stem = folder + L"/" + Numbered(Rules::PictureLetter, number);
     const bool ours = button && button->NameText;
     std::wstring nameText = NameText(label.Text);
     if (ours && IsPlainNameText(platform::FromUtf8(*button->NameText))) nameText = platform::FromUtf8(*button->NameText);
@@ -188,14 +193,14 @@ bool CTQObfFolderWriter::WritePicture(const TObfPlannedPicture& planned, const s
         std::string bytes;
         std::string why;
         if (m_Source.ReadFile(button->CaptionPath, TObfLimits::MaxSmallFileBytes, bytes, why)) {
-            if (!WriteBytes(base + L".txt", bytes, error)) return false;
+            if (!WriteBytes(base + Rules::CaptionExtension, bytes, error)) return false;
         } else {
             m_Notes.push_back("left out: " + CTQObfPlan::Describe(board, *button) + ": its caption: " + why);
         }
     } else if (!ours && !drawn && !label.Text.empty()) {
         // The label becomes the caption the board writes on the picture; a picture made of
         // the label's words needs none.
-        if (!WriteBytes(base + L".txt", CutUtf8(label.Text, kCaptionBytes), error)) return false;
+        if (!WriteBytes(base + Rules::CaptionExtension, CutUtf8(label.Text, Rules::CaptionBytes), error)) return false;
     }
     if (!WriteSound(board, button, label, stem, error)) return false;
     if (button && !WriteActivities(board, *button, folder, number, error)) return false;
@@ -263,7 +268,7 @@ bool CTQObfFolderWriter::WriteSound(const TObfBoard& board, const TObfButton* bu
         std::string contentType;
         std::string why = "it is not on the board";
         if (media != board.Sounds.end() && m_Source.MediaBytes(media->second, bytes, contentType, why)) {
-            const bool video = Lower(contentType).rfind("video/", 0) == 0 || Extension(media->second.Path) == L".wmv";
+            const bool video = Lower(contentType).rfind("video/", 0) == 0 || Extension(media->second.Path) == Rules::FilmExtension;
             const std::wstring extension = SoundExtension(bytes, video);
             if (!extension.empty()) {
                 if (!WriteBytes(stem + extension, bytes, error)) return false;
@@ -313,16 +318,16 @@ bool CTQObfFolderWriter::WriteActivities(const TObfBoard& board, const TObfButto
     };
     std::vector<TFile> files;
     if (!button.ShortcutPath.empty())
-        files.push_back({button.ShortcutPath, folder + L"/" + Numbered(L'B', number) + L".lnk", TObfLimits::MaxSmallFileBytes});
+        files.push_back({button.ShortcutPath, folder + L"/" + Numbered(Rules::PictureLetter, number) + Rules::ShortcutExtension, TObfLimits::MaxSmallFileBytes});
     if (!button.MediaPath.empty()) {
         const std::wstring extension = Extension(button.MediaPath);
-        if (extension == L".wmv" || extension == L".wma" || extension == L".mp3")
-            files.push_back({button.MediaPath, folder + L"/" + Numbered(L'M', number) + extension, TObfLimits::MaxActivityFileBytes});
+        if (IsMediaExtension(extension))
+            files.push_back({button.MediaPath, folder + L"/" + Numbered(Rules::MediaLetter, number) + extension, TObfLimits::MaxActivityFileBytes});
         else
             m_Notes.push_back("left out: " + who + ": its film or music is of a kind the board does not play");
     }
     if (!button.WebAddressPath.empty())
-        files.push_back({button.WebAddressPath, folder + L"/" + Numbered(L'W', number) + L".txt", TObfLimits::MaxSmallFileBytes});
+        files.push_back({button.WebAddressPath, folder + L"/" + Numbered(Rules::WebAddressLetter, number) + Rules::WebAddressExtension, TObfLimits::MaxSmallFileBytes});
     for (const TFile& file : files) {
         std::string bytes;
         std::string why;
@@ -332,7 +337,7 @@ bool CTQObfFolderWriter::WriteActivities(const TObfBoard& board, const TObfButto
         }
         if (!WriteBytes(file.To, bytes, error)) return false;
         platform::ShortcutData shortcut;
-        if (file.MaxBytes == TObfLimits::MaxSmallFileBytes && file.To.ends_with(L".lnk") && platform::ParseShortcut(bytes, shortcut))
+        if (file.MaxBytes == TObfLimits::MaxSmallFileBytes && file.To.ends_with(Rules::ShortcutExtension) && platform::ParseShortcut(bytes, shortcut))
             m_Notes.push_back("program: " + platform::ToUtf8(file.To.substr(m_strContentFolder.size() + 1)) + " starts \"" +
                               platform::ToUtf8(shortcut.target + L" " + shortcut.arguments) +
                               "\" when its picture is chosen: make sure you want that");
@@ -340,10 +345,10 @@ bool CTQObfFolderWriter::WriteActivities(const TObfBoard& board, const TObfButto
     if (button.WebAddressPath.empty() && !button.Url.empty()) {
         if (!IsWebAddress(button.Url))
             m_Notes.push_back("left out: " + who + ": its address is no web address (http or https)");
-        else if (button.Url.size() > kWebAddressBytes)
+        else if (button.Url.size() > Rules::WebAddressBytes)
             m_Notes.push_back("left out: " + who + ": its web address is longer than the " +
-                              std::to_string(kWebAddressBytes) + " bytes the board reads");
-        else if (!WriteBytes(folder + L"/" + Numbered(L'W', number) + L".txt", button.Url, error))
+                              std::to_string(Rules::WebAddressBytes) + " bytes the board reads");
+        else if (!WriteBytes(folder + L"/" + Numbered(Rules::WebAddressLetter, number) + Rules::WebAddressExtension, button.Url, error))
             return false;
     }
     return true;
@@ -351,8 +356,11 @@ bool CTQObfFolderWriter::WriteActivities(const TObfBoard& board, const TObfButto
 
 bool CTQObfFolderWriter::WriteCommonFiles(const std::wstring& contentFolder, std::string& error)
 {
-    const std::pair<const char*, const char*> sounds[] = {
-        {"Tillbaka.wav", "Tillbaka"}, {"Nej.wav", "Nej"}, {"Ja.wav", "Ja"}, {"JagValde.wav", "Jag valde"}};
+    // The answer bar's sounds say its words; the scan mode's choice says "Jag valde".
+    std::vector<std::pair<std::string, std::string>> sounds;
+    for (std::size_t i = 0; i < Rules::AnswerBarWords.size(); ++i)
+        sounds.emplace_back(platform::ToUtf8(Rules::AnswerBarSound(i)), platform::ToUtf8(Rules::AnswerBarWords[i]));
+    sounds.emplace_back(platform::ToUtf8(Rules::ChosenInScanSound), "Jag valde");
     const auto& common = m_Source.Manifest().CommonFiles;
     for (const auto& [name, words] : sounds) {
         const std::wstring path = contentFolder + L"/" + platform::FromUtf8(name);
@@ -362,17 +370,17 @@ bool CTQObfFolderWriter::WriteCommonFiles(const std::wstring& contentFolder, std
             found != common.end() && m_Source.ReadFile(found->second, TObfLimits::MaxMediaBytes, bytes, why)) {
             if (!WriteBytes(path, bytes, error)) return false;
         } else if (!Speak(words, kHomeLocale, path)) {
-            m_Silent.push_back(std::string(name) + ": speech could not say \"" + words + "\"");
+            m_Silent.push_back(name + ": speech could not say \"" + words + "\"");
         }
     }
-    const std::string browserName = "WebBrowser.lnk";
+    const std::string browserName = platform::ToUtf8(Rules::WebBrowserShortcut);
     std::string bytes;
     std::string why;
     if (const auto found = common.find(browserName);
         found != common.end() && m_Source.ReadFile(found->second, TObfLimits::MaxSmallFileBytes, bytes, why)) {
         platform::ShortcutData shortcut;
         if (platform::ParseShortcut(bytes, shortcut))
-            m_Notes.push_back("program: WebBrowser.lnk starts \"" + platform::ToUtf8(shortcut.target) +
+            m_Notes.push_back("program: " + browserName + " starts \"" + platform::ToUtf8(shortcut.target) +
                               "\" for web addresses: make sure you want that");
     } else {
         bytes = "[Desktop Entry]\nType=Application\nName=Webbläsare\nExec=" + m_Options.BrowserCommand + " %u\n";

@@ -1,5 +1,6 @@
 #include "content/obf/obfimport.h"
 
+#include "content/contentrules.h"
 #include "content/obf/obfplan.h"
 #include "content/obf/obfsource.h"
 #include "platform/files.h"
@@ -15,9 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr int kMaxLevels = 100;
-constexpr int kPicturesOnPage = 12;
 
 namespace fs = std::filesystem;
 
@@ -84,7 +82,7 @@ TObfImportResult CTQObfImport::Run(const TObfImportOptions& options)
         result.Error = file + ": " + error;
         return result;
     }
-    CTQObfPlan plan(source, options.MaxPages, kMaxLevels, kPicturesOnPage);
+    CTQObfPlan plan(source, options.MaxPages, CTQContentRules::MaxLevels, CTQContentRules::MaxPicturesOnPage);
     if (!plan.Make(error)) {
         result.Error = file + ": " + error;
         return result;
