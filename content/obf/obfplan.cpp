@@ -34,6 +34,10 @@ bool CTQObfPlan::Make(std::string& error)
 {
     std::vector<const TObfBoard*> path;
     PlanBoard(m_Source.Root(), path, 1);
+    if (!m_bFull && m_Pages.front().Pictures.empty()) {
+        error = "not a board to import: its first board shows no buttons";
+        return false;
+    }
     if (m_bFull) {
         error = "refused: the boards make more than " + std::to_string(m_nMaxPages) +
                 " pages once every link is followed (a board reached from several places is written under each)";
@@ -104,6 +108,14 @@ int CTQObfPlan::PlanButtons(const TObfBoard& board, std::vector<const TObfButton
             continue;
         }
         const int sub = PlanBoard(*target->second, path, level + 1);
+        if (sub >= 0 && m_Pages[std::size_t(sub)].Pictures.empty()) {
+            // Every button of the linked board leads back: a page without pictures cannot be
+            // shown, so the picture opens none.
+            m_Pages.pop_back();
+            m_Notes.push_back("replaced: " + Describe(board, *buttons[i]) + ": every button of " +
+                              Describe(*target->second) + " leads back; it is a picture without a page");
+            continue;
+        }
         m_Pages[std::size_t(page)].Pictures[i].SubPage = sub;
     }
     if (!rest.empty() && !m_bFull) {
