@@ -120,6 +120,8 @@ TObfImportResult CTQObfImport::Run(const TObfImportOptions& options)
         for (const std::string& damage : page.Board->Damage)
             result.Notes.push_back("damaged: " + CTQObfPlan::Describe(*page.Board) + ": " + damage);
     }
+    for (const std::string& path : source.BoardsNotIn(boards))
+        result.Notes.push_back("left out: the board " + path.substr(0, 80) + ": no button leads to it from the first board");
     result.Notes.insert(result.Notes.end(), plan.Notes().begin(), plan.Notes().end());
     result.Notes.insert(result.Notes.end(), writer.GetNotes().begin(), writer.GetNotes().end());
     result.Silent = writer.GetSilent();

@@ -4,6 +4,8 @@
 #include "content/obf/obfjson.h"
 #include "platform/files.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr const char* kManifest = "manifest.json";
@@ -154,4 +156,15 @@ bool CTQObfSource::ReadFile(const std::string& path, std::size_t maxBytes, std::
         return false;
     }
     return m_Zip.Read(path, maxBytes, bytes, why);
+}
+
+std::vector<std::string> CTQObfSource::BoardsNotIn(const std::vector<const TObfBoard*>& used) const
+{
+    std::vector<std::string> left;
+    for (const auto& [id, path] : m_Manifest.Boards) {
+        const auto loaded = m_Boards.find(CTQObfZipReader::Normalise(path));
+        if (loaded == m_Boards.end() || std::find(used.begin(), used.end(), loaded->second.get()) == used.end())
+            left.push_back(path);
+    }
+    return left;
 }

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CTQObfSource {
 public:
@@ -26,6 +27,8 @@ public:
     const TObfBoard* Follow(const TObfLink& link, std::string& why);
     // The bytes of an image or sound (data, then path, then url), within the media limit.
     bool MediaBytes(const TObfMedia& media, std::string& bytes, std::string& contentType, std::string& why);
+    // The paths of the manifest's boards that are not among used.
+    std::vector<std::string> BoardsNotIn(const std::vector<const TObfBoard*>& used) const;
     // A file of the package, within maxBytes.
     bool ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes, std::string& why);
 

@@ -85,7 +85,8 @@ TEST(ObfImport, LinksBecomeSubPagesAndLinksBackAreLeftOut)
     // Home -> Food -> Fruit; Food links back Home and Fruit back to Food; Home reaches Fruit
     // a second way.
     const std::wstring package = f.Package({
-        {"manifest.json", Manifest("boards/home.obf")},
+        {"manifest.json", R"({"root":"boards/home.obf","paths":{"boards":{"home":"boards/home.obf","lost":"boards/lost.obf"}}})"},
+        {"boards/lost.obf", Board("lost", Button("1", "Lost"), "[]")},
         {"boards/home.obf", Board("home", Button("1", "Food", Link("boards/food.obf")) + "," +
                                               Button("2", "Fruit", Link("boards/fruit.obf")),
                                   "[\"1\",\"2\"]")},
@@ -106,6 +107,7 @@ TEST(ObfImport, LinksBecomeSubPagesAndLinksBackAreLeftOut)
     EXPECT_FALSE(f.Exists("UserData/L00001/L00002/L00001"));
     EXPECT_TRUE(HasNote(result, "links back to board \"home\""));
     EXPECT_TRUE(HasNote(result, "links back to board \"food\""));
+    EXPECT_TRUE(HasNote(result, "left out: the board boards/lost.obf: no button leads to it"));
 }
 
 TEST(ObfImport, PicturesComeFromDataFilesAndSvgAndOtherwiseFromTheLabel)
