@@ -317,6 +317,7 @@ bool CTQObfFolderWriter::WriteActivities(const TObfBoard& board, const TObfButto
         std::size_t MaxBytes;
     };
     std::vector<TFile> files;
+    const std::wstring webAddressFile = folder + L"/" + Numbered(Rules::WebAddressLetter, number) + Rules::WebAddressExtension;
     if (!button.ShortcutPath.empty())
         files.push_back({button.ShortcutPath, folder + L"/" + Numbered(Rules::PictureLetter, number) + Rules::ShortcutExtension, TObfLimits::MaxSmallFileBytes});
     if (!button.MediaPath.empty()) {
@@ -327,12 +328,20 @@ bool CTQObfFolderWriter::WriteActivities(const TObfBoard& board, const TObfButto
             m_Notes.push_back("left out: " + who + ": its film or music is of a kind the board does not play");
     }
     if (!button.WebAddressPath.empty())
-        files.push_back({button.WebAddressPath, folder + L"/" + Numbered(Rules::WebAddressLetter, number) + Rules::WebAddressExtension, TObfLimits::MaxSmallFileBytes});
+        files.push_back({button.WebAddressPath, webAddressFile, TObfLimits::MaxSmallFileBytes});
     for (const TFile& file : files) {
         std::string bytes;
         std::string why;
         if (!m_Source.ReadFile(file.From, file.MaxBytes, bytes, why)) {
             m_Notes.push_back("left out: " + who + ": " + why);
+            continue;
+        }
+        // The browser gets the address as its argument: only a web page or a file: page.
+        const std::string address = Lower(platform::ToUtf8(platform::DecodeText8(bytes)));
+        const std::size_t start = address.find_first_not_of(" \t\r\n");
+        if (file.To == webAddressFile &&
+            (start == std::string::npos || !(IsWebAddress(address.substr(start)) || address.compare(start, 5, "file:") == 0))) {
+            m_Notes.push_back("left out: " + who + ": its web-address file holds no http, https or file: address");
             continue;
         }
         if (!WriteBytes(file.To, bytes, error)) return false;
@@ -348,7 +357,7 @@ bool CTQObfFolderWriter::WriteActivities(const TObfBoard& board, const TObfButto
         else if (button.Url.size() > Rules::WebAddressBytes)
             m_Notes.push_back("left out: " + who + ": its web address is longer than the " +
                               std::to_string(Rules::WebAddressBytes) + " bytes the board reads");
-        else if (!WriteBytes(folder + L"/" + Numbered(Rules::WebAddressLetter, number) + Rules::WebAddressExtension, button.Url, error))
+        else if (!WriteBytes(webAddressFile, button.Url, error))
             return false;
     }
     return true;

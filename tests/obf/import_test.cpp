@@ -216,6 +216,28 @@ TEST(ObfImport, DamagedButtonsAreListedAndTheRestImported)
     EXPECT_TRUE(HasNote(result, "\"Elsewhere\": it links to another board, which a single board file does not hold"));
 }
 
+TEST(ObfImport, OnlyWebAndFilePagesBecomeWebAddresses)
+{
+    Fixture f;
+    const std::string name = R"("ext_orlido_name":"")";
+    const std::string buttons =
+        Button("1", "Web", R"("url":"https://sv.wikipedia.org")") + "," + Button("2", "Script", R"X("url":"javascript:alert(1)")X") +
+        "," + Button("3", "Long", R"("url":"https://example.org/)" + std::string(100, 'x') + "\"") + "," +
+        Button("4", "Local", name + R"(,"ext_orlido_web_address":"a/local.txt")") + "," +
+        Button("5", "Option", name + R"(,"ext_orlido_web_address":"a/option.txt")");
+    const TObfImportResult result = f.Import(f.Package({{"b.obf", Board("b", buttons, "[]")},
+                                                        {"a/local.txt", "file:sidor/bok.html\n"},
+                                                        {"a/option.txt", "--new-window https://x.org"}}));
+    ASSERT_EQ(result.ExitCode, 0) << result.Error;
+    EXPECT_EQ(f.Read("UserData/L00001/W00001.txt"), "https://sv.wikipedia.org");
+    EXPECT_EQ(f.Read("UserData/L00001/W00004.txt"), "file:sidor/bok.html\n");
+    for (const char* missing : {"W00002.txt", "W00003.txt", "W00005.txt"})
+        EXPECT_FALSE(f.Exists(std::string("UserData/L00001/") + missing)) << missing;
+    EXPECT_TRUE(HasNote(result, "\"Script\": its address is no web address"));
+    EXPECT_TRUE(HasNote(result, "\"Long\": its web address is longer than the 100 bytes"));
+    EXPECT_TRUE(HasNote(result, "\"Option\": its web-address file holds no http, https or file: address"));
+}
+
 TEST(ObfImport, PicturesLeftWithoutASoundAreReportedWithExitCodeOne)
 {
     Fixture f;
