@@ -101,7 +101,7 @@ std::wstring CTQObfFolderWriter::NameText(const std::string& label)
 
 std::wstring CTQObfFolderWriter::SoundExtension(std::string_view bytes, bool video)
 {
-    if (bytes.substr(0, 4) == "RIFF" && bytes.substr(8, 4) == "WAVE") return L".wav";
+    if (bytes.size() >= 12 && bytes.substr(0, 4) == "RIFF" && bytes.substr(8, 4) == "WAVE") return L".wav";
     if (bytes.substr(0, 3) == "ID3") return L".mp3";
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
         (static_cast<unsigned char>(bytes[1]) & 0xE0) == 0xE0)

@@ -102,7 +102,7 @@ CTQObfPicture::TFormat CTQObfPicture::Sniff(std::string_view bytes)
     if (starts("\x89PNG\r\n\x1A\n")) return TFormat::Png;
     if (starts("BM")) return TFormat::Bmp;
     if (starts("GIF8")) return TFormat::Gif;
-    if (starts("RIFF") && bytes.substr(8, 4) == "WEBP") return TFormat::Webp;
+    if (starts("RIFF") && bytes.size() >= 12 && bytes.substr(8, 4) == "WEBP") return TFormat::Webp;
     const std::string head = Lower(bytes.substr(0, 4096));
     if (head.find("<svg") != std::string::npos) return TFormat::Svg;
     return TFormat::Unknown;

@@ -152,10 +152,11 @@ TEST(ObfImport, SoundsComeFromTheBoardElseFromSpeechInTheBoardsLocale)
     const std::string mp3 = "ID3\x03" + std::string(20, '\0');
     const std::string sounds = R"("sounds":[{"id":"s1","data":")" + DataUrl("audio/wav", wav) +
                                R"("},{"id":"s2","path":"sounds/two.mp3"},{"id":"s3","data":")" +
-                               DataUrl("audio/ogg", "OggS....") + R"("}])";
+                               DataUrl("audio/ogg", "OggS....") + R"("},{"id":"s5","data":")" + DataUrl("audio/wav", "RIFF") +
+                               R"("}])";
     const std::string buttons = Button("1", "One", R"("sound_id":"s1")") + "," + Button("2", "Two", R"("sound_id":"s2")") +
                                 "," + Button("3", "Three", R"("sound_id":"s3","vocalization":"Number three")") + "," +
-                                Button("4", "Four");
+                                Button("4", "Four") + "," + Button("5", "Five", R"("sound_id":"s5")");
     std::string board = Board("b", buttons, "[]", sounds);
     board.replace(board.find("\"en\""), 4, "\"en-GB\"");
     const std::wstring package = f.Package({{"b.obf", board}, {"sounds/two.mp3", mp3}});
@@ -165,6 +166,7 @@ TEST(ObfImport, SoundsComeFromTheBoardElseFromSpeechInTheBoardsLocale)
     EXPECT_EQ(f.Read("UserData/L00001/B00002.mp3"), mp3);
     EXPECT_TRUE(f.Speech.Says("Number three", "en-GB"));
     EXPECT_TRUE(f.Speech.Says("Four", "en-GB"));
+    EXPECT_TRUE(f.Speech.Says("Five", "en-GB"));
     EXPECT_FALSE(f.Speech.Says("One", "en-GB"));
     EXPECT_TRUE(HasNote(result, "kind of sound the board cannot play (audio/ogg)"));
     // The common sounds are spoken in Swedish, the board's own language.
