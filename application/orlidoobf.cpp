@@ -2,6 +2,7 @@
 
 #include "application/orlidocontent.h"
 #include "content/obf/obfexport.h"
+#include "content/obf/obffetch.h"
 #include "content/obf/obfimport.h"
 #include "platform/files.h"
 
@@ -84,6 +85,7 @@ int COrlidoObfCommand::Run(const std::vector<std::string>& arguments, const TObf
         options.Write.Speech = speech;
         options.Write.BrowserCommand = browser;
         options.Write.Language = UserLanguage();
+        options.Fetch = CTQObfFetch::Make();
         const TObfImportResult result = CTQObfImport::Run(options);
         CTQObfImport::Print(options, result, result.ExitCode == 2 ? err : out);
         return result.ExitCode;

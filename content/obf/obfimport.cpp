@@ -77,6 +77,7 @@ TObfImportResult CTQObfImport::Run(const TObfImportOptions& options)
     if (!CheckTarget(options, result.Error)) return result;
 
     CTQObfSource source;
+    source.SetFetcher(options.Fetch);
     std::string error;
     if (!source.Open(options.File, error)) {
         result.Error = file + ": " + error;

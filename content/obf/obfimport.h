@@ -5,6 +5,7 @@
 // is then kept until the new one has taken its place.
 #pragma once
 
+#include "content/obf/obffetch.h"
 #include "content/obf/obffolderwriter.h"
 
 #include <cstdio>
@@ -16,6 +17,7 @@ struct TObfImportOptions {
     std::wstring Folder;
     bool Replace = false;
     TObfWriteOptions Write;
+    TObfFetcher Fetch;  // for images and sounds given only by a web address; none: not fetched
     int MaxPages = TObfLimits::MaxPages;
 };
 

@@ -142,7 +142,10 @@ bool CTQObfSource::MediaBytes(const TObfMedia& media, std::string& bytes, std::s
         return ReadFile(media.Path, TObfLimits::MaxMediaBytes, bytes, why);
     }
     if (!media.Url.empty()) {
-        why = "it is on the web (" + media.Url.substr(0, 80) + "), which is not fetched";
+        if (CTQObfDataUrl::IsDataUrl(media.Url)) return CTQObfDataUrl::Decode(media.Url, contentType, bytes, why);
+        std::string reason = "no fetching here";
+        if (m_Fetcher && m_Fetcher(media.Url, TObfLimits::MaxMediaBytes, bytes, reason)) return true;
+        why = "it is on the web (" + media.Url.substr(0, 80) + ") and was not fetched: " + reason;
         return false;
     }
     why = media.HasSymbol ? "it is from a symbol set that is not in the file" : "it has no data";

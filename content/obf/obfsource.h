@@ -5,6 +5,7 @@
 #pragma once
 
 #include "content/obf/obfboard.h"
+#include "content/obf/obffetch.h"
 #include "content/obf/obfzipreader.h"
 
 #include <map>
@@ -18,6 +19,9 @@ public:
     // JSON, not a board, a damaged zip, a manifest naming boards the package lacks.
     bool Open(const std::wstring& file, std::string& error);
     bool OpenBytes(std::string bytes, std::string& error);
+
+    // How images and sounds given only by a web address are fetched; none by default.
+    void SetFetcher(TObfFetcher fetcher) { m_Fetcher = std::move(fetcher); }
 
     const TObfBoard& Root() const { return *m_pRoot; }
     bool IsPackage() const { return m_bPackage; }
@@ -42,4 +46,5 @@ private:
     const TObfBoard* m_pRoot = nullptr;
     std::map<std::string, std::unique_ptr<TObfBoard>> m_Boards;  // by normalised path
     std::map<std::string, std::string> m_Broken;                 // path -> why
+    TObfFetcher m_Fetcher;
 };

@@ -2,6 +2,7 @@
 // for the board's grid, its links and its media, and the report's notes on what changed.
 #include "tests/obf/obf_fixture.h"
 
+#include "content/obf/obffetch.h"
 #include "platform/pixels.h"
 
 #include <gtest/gtest.h>
@@ -143,6 +144,48 @@ TEST(ObfImport, PicturesComeFromDataFilesAndSvgAndOtherwiseFromTheLabel)
     EXPECT_FALSE(f.Exists(page + "B00004 P4.txt"));
     EXPECT_TRUE(HasNote(result, "\"P4\": its picture: it is on the web"));
     EXPECT_TRUE(HasNote(result, "\"P5\": its picture: a GIF picture"));
+}
+
+TEST(ObfImport, PicturesAndSoundsOnTheWebAreFetchedWhenTheyCanBe)
+{
+    Fixture f;
+    const std::string png = Png(4, 4, 9);
+    const std::string wav = Wav("web");
+    std::vector<std::string> asked;
+    f.Fetch = [&](const std::string& url, std::size_t, std::string& bytes, std::string& why) {
+        asked.push_back(url);
+        if (url == "https://example.org/a.png") bytes = png;
+        else if (url == "https://example.org/a.wav") bytes = wav;
+        else why = "offline";
+        return !bytes.empty();
+    };
+    const std::string media = R"("images":[{"id":"i1","url":"https://example.org/a.png"},{"id":"i2","url":"https://example.org/gone.png"}],)"
+                              R"("sounds":[{"id":"s1","url":"https://example.org/a.wav"}])";
+    const std::string buttons = Button("1", "Here", R"("image_id":"i1","sound_id":"s1")") + "," +
+                                Button("2", "Gone", R"("image_id":"i2")") + "," + Button("3", "Again", R"("image_id":"i1")");
+    const TObfImportResult result = f.Import(f.File("b.obf", Board("b", buttons, "[]", media)));
+    ASSERT_EQ(result.ExitCode, 0) << result.Error;
+    EXPECT_EQ(f.Read("UserData/L00001/B00001 Here.png"), png);
+    EXPECT_EQ(f.Read("UserData/L00001/B00001.wav"), wav);
+    EXPECT_EQ(f.Read("UserData/L00001/B00003 Again.png"), png);
+    EXPECT_FALSE(f.Exists("UserData/L00001/B00002 Gone.txt"));  // the label picture
+    EXPECT_TRUE(HasNote(result, "\"Gone\": its picture: it is on the web (https://example.org/gone.png) and was not fetched: offline"));
+    EXPECT_EQ(asked.size(), 3u);  // each address once
+}
+
+TEST(ObfImport, TheRealFetcherTakesOnlyHttpsAndStopsOnceTheNetworkIsDown)
+{
+    const TObfFetcher fetch = CTQObfFetch::Make();
+    std::string bytes;
+    std::string why;
+    EXPECT_FALSE(fetch("http://example.org/a.png", 1000, bytes, why));
+    EXPECT_EQ(why, "only https addresses are fetched");
+    EXPECT_FALSE(fetch("file:///etc/passwd", 1000, bytes, why));
+    EXPECT_EQ(why, "only https addresses are fetched");
+    // Nothing listens on the discard port: the connection is refused at once.
+    EXPECT_FALSE(fetch("https://127.0.0.1:9/a.png", 1000, bytes, why));
+    EXPECT_FALSE(fetch("https://127.0.0.1:9/b.png", 1000, bytes, why));
+    EXPECT_EQ(why, "the computer seems to be offline");
 }
 
 TEST(ObfImport, SoundsComeFromTheBoardElseFromSpeechInTheBoardsLocale)

@@ -126,6 +126,7 @@ public:
         options.Write.Language = language;
         options.Write.BrowserCommand = "sh";
         options.MaxPages = MaxPages;
+        options.Fetch = Fetch;
         return CTQObfImport::Run(options);
     }
 
@@ -156,6 +157,7 @@ public:
 
     TempFolder Folder;
     FakeSpeech Speech;
+    TObfFetcher Fetch;  // none: nothing on the web is fetched
     int MaxPages = TObfLimits::MaxPages;
 };
 
