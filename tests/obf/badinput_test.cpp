@@ -5,11 +5,13 @@
 
 #include "content/obf/obfdataurl.h"
 #include "content/obf/obfjson.h"
+#include "content/obf/obfpicture.h"
 #include "content/obf/obfzipreader.h"
 #include "platform/svg.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <zip.h>
 
@@ -159,6 +161,22 @@ TEST(ObfBadInput, AnEmptyFolderIsFilledWithoutReplace)
     f.Folder.MakeFolder("out");
     EXPECT_EQ(f.Import(f.File("b.obf", kBoard)).ExitCode, 0);
     EXPECT_TRUE(f.Exists("UserData/L00001/B00001 A.png"));
+}
+
+TEST(ObfReaders, APngWhoseChunkClaimsMoreBytesThanItHasIsRefusedWithoutAllocatingThem)
+{
+    // An 8 x 6 PNG whose text chunk claims 0x7FFFFFF0 bytes: libpng would allocate them.
+    std::string png = Png(8, 6, 1);
+    const std::string chunk = std::string("\x7F\xFF\xFF\xF0", 4) + "tEXtdate:create";
+    png.insert(33, chunk);
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    TObfPicture picture;
+    std::string why;
+    EXPECT_FALSE(CTQObfPicture::Prepare(png, picture, why));
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024);  // KiB
 }
 
 TEST(ObfReaders, ZipEntryNamesThatLeaveTheirFolderAreUnsafe)
