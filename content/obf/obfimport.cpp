@@ -93,10 +93,14 @@ TObfImportResult CTQObfImport::Run(const TObfImportOptions& options)
     const fs::path target = fs::absolute(platform::ToUtf8(options.Folder)).lexically_normal();
     const fs::path parent = target.has_filename() ? target.parent_path() : target.parent_path().parent_path();
     const std::string name = (target.has_filename() ? target : target.parent_path()).filename().string();
+    // Folders on the way that this import makes go again if it fails.
+    fs::path made;
     std::error_code ec;
+    for (fs::path folder = parent; !folder.empty() && !fs::exists(folder, ec); folder = folder.parent_path()) made = folder;
     fs::create_directories(parent, ec);
     std::string pattern = (parent / ("." + name + ".import-XXXXXX")).string();
     if (ec || ::mkdtemp(pattern.data()) == nullptr) {
+        if (!made.empty()) RemoveQuietly(made.string());
         result.Error = parent.string() + ": cannot write there";
         return result;
     }
@@ -105,7 +109,7 @@ TObfImportResult CTQObfImport::Run(const TObfImportOptions& options)
     CTQObfFolderWriter writer(source, plan.Pages(), options.Write);
     if (!writer.Write(platform::FromUtf8(pattern), error) ||
         !PutInPlace(pattern, (parent / name).string(), error)) {
-        RemoveQuietly(pattern);
+        RemoveQuietly(made.empty() ? pattern : made.string());
         result.Error = file + ": " + error;
         return result;
     }
