@@ -1,5 +1,4 @@
-// The desktop around the board on X11: /proc/self/exe, fontconfig's default sans face, and
-// watched keys through the RECORD extension.
+// Watched keys on X11 through the RECORD extension.
 //
 // RECORD is used because it sees the keys of every client without grabbing them (the
 // window in front still gets each key) and it reports the server's auto-repeat presses,
@@ -7,39 +6,24 @@
 // to control the recording context and one that carries the recorded data. The data
 // connection's socket waits in the message loop's poll beside the board's own connection,
 // so the callback runs on the user-interface thread, no lock is needed and nothing polls.
+#include "platform/x11/keywatch.h"
+
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/messageloop.h"
 
-#include <fontconfig/fontconfig.h>
 #include <X11/XKBlib.h>
-#include <X11/Xlib.h>
 #include <X11/Xproto.h>
-#include <X11/extensions/record.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
-#include <array>
-#include <climits>
-#include <cstring>
 #include <cstdio>
-#include <future>
-#include <mutex>
-#include <string>
-#include <unistd.h>
+#include <cstring>
+#include <utility>
 
+namespace platform::x11 {
 namespace {
 
-struct KeyWatch {
-    Display* control = nullptr;
-    Display* data = nullptr;
-    XRecordContext context = 0;
-    int dataFd = -1;
-    std::array<int, 256> virtualKeyOfKeycode{};
-    std::function<void(int, bool, DWORD)> onKey;
-};
-
-KeyWatch g_watch;
 bool g_unavailableLogged = false;
 
 void LogUnavailableOnce(const wchar_t* why)
@@ -82,168 +66,130 @@ int VirtualKeyOfKeysym(KeySym sym)
     }
 }
 
-void BuildKeycodeTable(Display* display)
+} // namespace
+
+KeyWatch::~KeyWatch()
 {
-    g_watch.virtualKeyOfKeycode.fill(0);
+    // The order matters: the context ends on the control connection, the data connection
+    // reads that end, and only then may the context be freed.
+    if (m_dataFd >= 0)
+        UnwatchFileDescriptor(m_dataFd);
+    if (m_context && m_control) {
+        XRecordDisableContext(m_control.get(), m_context);
+        XSync(m_control.get(), False);
+    }
+    if (m_data) {
+        XRecordProcessReplies(m_data.get());  // lets the context end on the data side
+        m_data.reset();
+    }
+    if (m_context && m_control)
+        XRecordFreeContext(m_control.get(), m_context);
+}
+
+bool KeyWatch::Start(KeyHandler onKey)
+{
+    m_control.reset(XOpenDisplay(nullptr));
+    if (!m_control) {
+        LogUnavailableOnce(L"no display");
+        return false;
+    }
+    int major = 0;
+    int minor = 0;
+    if (!XRecordQueryVersion(m_control.get(), &major, &minor)) {
+        LogUnavailableOnce(L"the X server has no RECORD extension");
+        return false;
+    }
+    BuildKeycodeTable();
+
+    XRecordRange* range = XRecordAllocRange();
+    if (!range)
+        return false;
+    range->device_events.first = KeyPress;
+    range->device_events.last = KeyRelease;
+    XRecordClientSpec clients = XRecordAllClients;
+    m_context = XRecordCreateContext(m_control.get(), 0, &clients, 1, &range, 1);
+    XFree(range);
+    XSync(m_control.get(), False);
+    if (m_context)
+        m_data.reset(XOpenDisplay(DisplayString(m_control.get())));
+    m_onKey = std::move(onKey);
+    if (!m_data || !XRecordEnableContextAsync(m_data.get(), m_context, OnRecordedData, reinterpret_cast<XPointer>(this))) {
+        LogUnavailableOnce(L"the key recording could not be started");
+        return false;
+    }
+    m_dataFd = ConnectionNumber(m_data.get());
+    WatchFileDescriptor(m_dataFd, [this] { ReadRecordedKeys(); });
+    ReadRecordedKeys();  // whatever arrived while the context was being enabled
+    return true;
+}
+
+void KeyWatch::BuildKeycodeTable()
+{
+    m_virtualKeyOfKeycode.fill(0);
     int minKeycode = 0;
     int maxKeycode = 0;
-    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
+    XDisplayKeycodes(m_control.get(), &minKeycode, &maxKeycode);
     for (int code = minKeycode; code <= maxKeycode && code < 256; ++code) {
-        const KeySym sym = XkbKeycodeToKeysym(display, static_cast<KeyCode>(code), 0, 0);
-        g_watch.virtualKeyOfKeycode[static_cast<std::size_t>(code)] = VirtualKeyOfKeysym(sym);
+        const KeySym sym = XkbKeycodeToKeysym(m_control.get(), static_cast<KeyCode>(code), 0, 0);
+        m_virtualKeyOfKeycode[static_cast<std::size_t>(code)] = VirtualKeyOfKeysym(sym);
     }
 }
 
-void OnRecordedData(XPointer, XRecordInterceptData* record)
+void KeyWatch::ReadRecordedKeys()
 {
+    if (m_data)
+        XRecordProcessReplies(m_data.get());  // reads what has arrived; never blocks
+}
+
+void KeyWatch::OnRecordedData(XPointer self, XRecordInterceptData* record)
+{
+    const auto& watch = *reinterpret_cast<const KeyWatch*>(self);
     if (record->category == XRecordFromServer && record->data && record->data_len >= 1) {
         // A recorded device event is the core protocol's 32-byte event: type, key code,
         // sequence number, then the server time of the event.
         const auto* bytes = reinterpret_cast<const unsigned char*>(record->data);
         const int type = bytes[0] & 0x7F;
-        const int virtualKey = g_watch.virtualKeyOfKeycode[bytes[1]];
+        const int virtualKey = watch.m_virtualKeyOfKeycode[bytes[1]];
         DWORD time = 0;
         if (record->data_len * 4 >= 8) {
             xEvent event;
             std::memcpy(&event, bytes, std::min<std::size_t>(sizeof event, record->data_len * 4u));
             time = static_cast<DWORD>(event.u.keyButtonPointer.time);
         }
-        if ((type == KeyPress || type == KeyRelease) && virtualKey != 0 && g_watch.onKey)
-            g_watch.onKey(virtualKey, type == KeyPress, time);
+        if ((type == KeyPress || type == KeyRelease) && virtualKey != 0 && watch.m_onKey)
+            watch.m_onKey(virtualKey, type == KeyPress, time);
     }
     XRecordFreeData(record);
 }
 
-void ReadRecordedKeys()
-{
-    if (g_watch.data)
-        XRecordProcessReplies(g_watch.data);  // reads what has arrived; never blocks
-}
-
-void CloseWatch()
-{
-    if (g_watch.dataFd >= 0)
-        platform::UnwatchFileDescriptor(g_watch.dataFd);
-    if (g_watch.context && g_watch.control) {
-        XRecordDisableContext(g_watch.control, g_watch.context);
-        XSync(g_watch.control, False);
-    }
-    if (g_watch.data) {
-        XRecordProcessReplies(g_watch.data);  // lets the context end on the data side
-        XCloseDisplay(g_watch.data);
-    }
-    if (g_watch.context && g_watch.control)
-        XRecordFreeContext(g_watch.control, g_watch.context);
-    if (g_watch.control)
-        XCloseDisplay(g_watch.control);
-    g_watch = KeyWatch{};
-}
-
-} // namespace
+} // namespace platform::x11
 
 namespace platform {
-
-std::wstring GetExecutablePath()
-{
-    char buffer[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0)
-        return L"";
-    return FromUtf8(std::string_view(buffer, static_cast<std::size_t>(length)));
-}
-
 namespace {
 
-std::wstring LookUpDefaultFontFace()
+// The running watch. Never destroyed at exit: by then the message loop it is registered
+// with may be gone; StopKeyWatch ends it in order.
+std::unique_ptr<x11::KeyWatch>& RunningWatch()
 {
-    std::wstring face = L"DejaVu Sans";
-    if (!FcInit())
-        return face;
-    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif"));
-    if (!pattern)
-        return face;
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
-        FcChar8* family = nullptr;
-        if (FcPatternGetString(match, FC_FAMILY, 0, &family) == FcResultMatch && family && *family)
-            face = FromUtf8(reinterpret_cast<const char*>(family));
-        FcPatternDestroy(match);
-    }
-    FcPatternDestroy(pattern);
-    return face;
-}
-
-std::mutex g_fontFaceMutex;
-std::shared_future<std::wstring> g_fontFace;  // the one look-up, begun by whoever comes first
-
-std::shared_future<std::wstring> FontFaceLookup(std::launch policy)
-{
-    std::lock_guard lock(g_fontFaceMutex);
-    if (!g_fontFace.valid())
-        g_fontFace = std::async(policy, LookUpDefaultFontFace).share();
-    return g_fontFace;
+    static auto* const watch = new std::unique_ptr<x11::KeyWatch>;
+    return *watch;
 }
 
 } // namespace
-
-std::wstring GetDefaultFontFace()
-{
-    return FontFaceLookup(std::launch::deferred).get();
-}
-
-void StartDefaultFontFaceLookup()
-{
-    FontFaceLookup(std::launch::async);
-}
 
 bool StartKeyWatch(std::function<void(int virtualKey, bool down, DWORD time)> onKey)
 {
     StopKeyWatch();
-    g_watch.control = XOpenDisplay(nullptr);
-    if (!g_watch.control) {
-        LogUnavailableOnce(L"no display");
+    auto watch = std::make_unique<x11::KeyWatch>();
+    if (!watch->Start(std::move(onKey)))
         return false;
-    }
-    int major = 0;
-    int minor = 0;
-    if (!XRecordQueryVersion(g_watch.control, &major, &minor)) {
-        LogUnavailableOnce(L"the X server has no RECORD extension");
-        CloseWatch();
-        return false;
-    }
-    BuildKeycodeTable(g_watch.control);
-
-    XRecordRange* range = XRecordAllocRange();
-    if (!range) {
-        CloseWatch();
-        return false;
-    }
-    range->device_events.first = KeyPress;
-    range->device_events.last = KeyRelease;
-    XRecordClientSpec clients = XRecordAllClients;
-    g_watch.context = XRecordCreateContext(g_watch.control, 0, &clients, 1, &range, 1);
-    XFree(range);
-    XSync(g_watch.control, False);
-    g_watch.data = g_watch.context ? XOpenDisplay(DisplayString(g_watch.control)) : nullptr;
-    g_watch.onKey = std::move(onKey);
-    if (!g_watch.data
-        || !XRecordEnableContextAsync(g_watch.data, g_watch.context, OnRecordedData, nullptr)) {
-        LogUnavailableOnce(L"the key recording could not be started");
-        CloseWatch();
-        return false;
-    }
-    g_watch.dataFd = ConnectionNumber(g_watch.data);
-    WatchFileDescriptor(g_watch.dataFd, ReadRecordedKeys);
-    ReadRecordedKeys();  // whatever arrived while the context was being enabled
+    RunningWatch() = std::move(watch);
     return true;
 }
 
 void StopKeyWatch()
 {
-    if (g_watch.control || g_watch.data)
-        CloseWatch();
+    RunningWatch().reset();
 }
 
 } // namespace platform
