@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/pixels.h"
 #include "platform/x11/presenter.h"
+#include "platform/x11/properties.h"
 #include "platform/x11/x11connection.h"
 
 #include <X11/Xatom.h>
@@ -58,33 +59,12 @@ bool FindWindow(HWND handle, BoardWindow& copy)
     return true;
 }
 
-std::string ToLatin1(const std::wstring& text)
-{
-    std::string result;
-    for (const wchar_t c : text)
-        result.push_back(c >= 0 && c <= 0xFF ? static_cast<char>(c) : '?');
-    return result;
-}
-
+// The window-manager test under a trap of its own, so that a stale check property (its
+// window gone) is an answer, not an error in the trace.
 bool WindowManagerRuns(Display* display)
 {
-    const Atom check = GetAtom("_NET_SUPPORTING_WM_CHECK");
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type, &format, &count,
-                           &after, &data) != Success || !data)
-        return false;
-    const Window child = count == 1 && format == 32 ? *reinterpret_cast<Window*>(data) : 0;
-    XFree(data);
-    if (!child)
-        return false;
-    // A stale property names a window that no longer exists.
     platform::x11::ErrorTrap trap;
-    XWindowAttributes attributes;
-    return XGetWindowAttributes(display, child, &attributes) != 0 && !trap.Failed();
+    return platform::x11::WindowManagerPresent(display);
 }
 
 // Waits for the window's structure events (map, configure) until done() holds, handling
@@ -377,12 +357,7 @@ void SetWindowTitle(HWND handle, const std::wstring& title)
         std::lock_guard lock(g_windowsMutex);
         g_windows[handle].title = title;
     }
-    const std::string utf8 = ToUtf8(title);
-    XChangeProperty(display, w.id, GetAtom("_NET_WM_NAME"), GetAtom("UTF8_STRING"), 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
-    const std::string latin1 = ToLatin1(title);
-    XChangeProperty(display, w.id, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(latin1.data()), static_cast<int>(latin1.size()));
+    x11::SetTitle(display, w.id, title);
     XFlush(display);
 }
 
