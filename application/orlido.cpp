@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/messageloop.h"
 #include "platform/window.h"
+#include "superlibraries/tqstandard/tqlanguage.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -95,7 +96,7 @@ bool COrlidoApp::InitInstance(const std::vector<std::string>& arguments)
     }
     if (checkAsked) {
         // Before any window: the checker needs no display.
-        COrlidoCheck check(FindContentFolder(contentFolder), FindSetupFile(), COrlidoCheck::IsSwedishLocale());
+        COrlidoCheck check(FindContentFolder(contentFolder), FindSetupFile(), IsSwedishLocale());
         m_nInitExitCode = check.Run(stdout);
         return false;
     }

@@ -2,17 +2,17 @@
 
 #include "application/tqsetupfilelint.h"
 #include "application/tqstartupsettings.h"
+#include "content/contentrules.h"
 #include "platform/audio.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/pixels.h"
 #include "superlibraries/tqmultithreading/tqprocesscreationbase.h"
+#include "superlibraries/tqstandard/tqlanguage.h"
 #include "superlibraries/tqstandard/tqstandard_wm.h"
 #include "windowsmobilelibraries/tqgraphics/tqimagebutton.h"
 #include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
 
-#include <cstdlib>
-#include <cwctype>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -22,31 +22,20 @@ namespace {
 
 // A picture above this many pixels is shown, but makes its page slow to open.
 constexpr std::int64_t kLargePicturePixels = std::int64_t(24) * 1000 * 1000;
-constexpr std::size_t kWebAddressBytes = 100;
 constexpr int kTypicalScreenWidth = 1920;
 constexpr int kTypicalScreenHeight = 1080;
-
-std::wstring Upper(std::wstring text)
-{
-    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
-    return text;
-}
 
 std::wstring Number(long long n)
 {
     return std::to_wstring(n);
 }
 
-// The number of a name made of the letter and five digits (and then anything), or -1.
-int NumberAfterLetter(const std::wstring& upperName, wchar_t letter)
+using Rules = CTQContentRules;
+
+// A numbered name: the letter and the number in five digits.
+std::wstring Numbered(wchar_t letter, int number)
 {
-    if (upperName.size() < 6 || upperName[0] != letter) return -1;
-    int number = 0;
-    for (std::size_t i = 1; i < 6; ++i) {
-        if (upperName[i] < L'0' || upperName[i] > L'9') return -1;
-        number = number * 10 + (upperName[i] - L'0');
-    }
-    return number;
+    return Rules::NumberedName(letter, number);
 }
 
 bool EndsWith(const std::wstring& text, const std::wstring& end)
@@ -61,12 +50,29 @@ std::wstring JoinNames(const std::vector<std::wstring>& names)
     return joined;
 }
 
-std::wstring FirstOpenable(const std::wstring& stem, std::initializer_list<const wchar_t*> extensions)
+bool IsPagePicture(const std::wstring& upperName)
 {
-    for (const wchar_t* extension : extensions) {
-        if (CanOpenFile(stem + extension)) return platform::ResolvePath(stem + extension);
+    for (const wchar_t* extension : Rules::PagePictureExtensions) {
+        if (EndsWith(upperName, UpperCase(extension))) return true;
+    }
+    return false;
+}
+
+// The companion file the board would take, resolved; empty when there is none.
+std::wstring FirstOpenable(const std::wstring& folder, const Rules::TCompanion& companion, int number)
+{
+    const std::wstring stem = folder + L"/" + Numbered(companion.Letter, number);
+    for (std::size_t i = 0; i < companion.ExtensionCount; ++i) {
+        const std::wstring path = stem + companion.Extensions[i];
+        if (CanOpenFile(path)) return platform::ResolvePath(path);
     }
     return {};
+}
+
+// "B00001.wav (or .mp3, .wma)": the file to put, then the other sound extensions a carer uses.
+std::wstring SoundFileToPut(int number)
+{
+    return Numbered(Rules::PictureLetter, number) + L".wav";
 }
 
 } // namespace
@@ -77,51 +83,40 @@ COrlidoCheck::COrlidoCheck(std::wstring contentFolder, std::wstring setupFile, b
     if (m_strContentFolder.empty() || m_strContentFolder.back() != L'/') m_strContentFolder += L'/';
 }
 
-bool COrlidoCheck::IsSwedishLocale()
+std::wstring COrlidoCheck::T(const TBilingualText& text) const
 {
-    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(variable);
-        if (value && *value) return std::string(value).rfind("sv", 0) == 0;
-    }
-    return false;
+    return text.In(m_bSwedish);
 }
 
-std::wstring COrlidoCheck::T(const std::wstring& english, const std::wstring& swedish) const
-{
-    return m_bSwedish ? swedish : english;
-}
-
-void COrlidoCheck::Problem(std::vector<TLine>& to, const std::wstring& file, const std::wstring& english,
-                           const std::wstring& swedish)
+void COrlidoCheck::Problem(std::vector<TLine>& to, const std::wstring& file, const TBilingualText& text)
 {
     ++m_nProblems;
-    to.push_back({true, file, T(english, swedish)});
+    to.push_back({true, file, T(text)});
 }
 
-void COrlidoCheck::Note(std::vector<TLine>& to, const std::wstring& file, const std::wstring& english,
-                        const std::wstring& swedish)
+void COrlidoCheck::Note(std::vector<TLine>& to, const std::wstring& file, const TBilingualText& text)
 {
     ++m_nNotes;
-    to.push_back({false, file, T(english, swedish)});
+    to.push_back({false, file, T(text)});
 }
 
 int COrlidoCheck::Run(std::FILE* out)
 {
     CheckSettings();
     CheckPages();
-    CheckCommonFiles(ReadStartupSettings(m_strSetupFile).Mode == L"Scan");
+    CheckCommonFiles(ReadStartupSettings(m_strSetupFile).Mode == Rules::ScanMode);
 
     std::error_code ec;
     const auto folder = std::filesystem::absolute(platform::ToUtf8(m_strContentFolder), ec).lexically_normal();
-    std::fprintf(out, "%s %s\n", platform::ToUtf8(T(L"Content:", L"Innehåll:")).c_str(),
+    std::fprintf(out, "%s %s\n", platform::ToUtf8(T({L"Content:", L"Innehåll:"})).c_str(),
                  platform::ToUtf8(platform::DecodeText8(folder.string())).c_str());
-    std::fprintf(out, "%s %s\n", platform::ToUtf8(T(L"Settings:", L"Inställningar:")).c_str(),
+    std::fprintf(out, "%s %s\n", platform::ToUtf8(T({L"Settings:", L"Inställningar:"})).c_str(),
                  platform::ToUtf8(Shown(m_strSetupFile)).c_str());
     Print(out, m_Settings);
     Print(out, m_Common);
     Print(out, m_Pages);
     const auto count = [this](int n, const wchar_t* en1, const wchar_t* en, const wchar_t* sv1, const wchar_t* sv) {
-        return Number(n) + L" " + T(n == 1 ? en1 : en, n == 1 ? sv1 : sv);
+        return Number(n) + L" " + T({n == 1 ? en1 : en, n == 1 ? sv1 : sv});
     };
     const std::wstring summary = count(m_nPages, L"page", L"pages", L"sida", L"sidor") + L", " +
                                  count(m_nPictures, L"picture", L"pictures", L"bild", L"bilder") + L", " +
@@ -149,7 +144,7 @@ std::wstring COrlidoCheck::Shown(const std::wstring& path) const
 void COrlidoCheck::Print(std::FILE* out, const std::vector<TLine>& lines) const
 {
     for (const TLine& line : lines) {
-        const std::wstring label = line.Problem ? L"problem: " : T(L"note: ", L"obs: ");
+        const std::wstring label = line.Problem ? L"problem: " : T({L"note: ", L"obs: "});
         std::fprintf(out, "%s%s: %s\n", platform::ToUtf8(label).c_str(), platform::ToUtf8(Shown(line.File)).c_str(),
                      platform::ToUtf8(line.Text).c_str());
     }
@@ -159,10 +154,10 @@ void COrlidoCheck::CheckSettings()
 {
     if (!platform::IsFile(m_strSetupFile)) {
         Note(m_Settings, m_strSetupFile,
-             L"there is none: the board starts in standard mode with its usual times. Put a Setup.txt in the "
+             {L"there is none: the board starts in standard mode with its usual times. Put a Setup.txt in the "
              L"folder the board is started from, or in ~/.config/orlido/, to change that.",
              L"den finns inte: tavlan startar i standardläge med sina vanliga tider. Lägg en Setup.txt i mappen "
-             L"som tavlan startas från, eller i ~/.config/orlido/, för att ändra det.");
+             L"som tavlan startas från, eller i ~/.config/orlido/, för att ändra det."});
         return;
     }
     const CTQSetupFileLint lint(m_strSetupFile);
@@ -175,22 +170,22 @@ void COrlidoCheck::CheckSettings()
 
 void COrlidoCheck::CheckPages()
 {
-    const std::wstring userData = m_strContentFolder + L"UserData";
-    const std::wstring first = userData + L"/L00001";
+    const std::wstring userData = m_strContentFolder + Rules::UserDataFolder;
+    const std::wstring first = userData + L"/" + Numbered(Rules::PageLetter, 1);
     if (!platform::IsFolder(userData)) {
         Problem(m_Pages, userData,
-                L"is missing: the board has no pages and shows an empty screen. Put the UserData folder here, "
+                {L"is missing: the board has no pages and shows an empty screen. Put the UserData folder here, "
                 L"or give the folder that holds it (orlido --content FOLDER).",
                 L"saknas: tavlan har inga sidor och visar en tom skärm. Lägg mappen UserData här, eller ange "
-                L"mappen som har den (orlido --content MAPP).");
+                L"mappen som har den (orlido --content MAPP)."});
         return;
     }
-    if (!platform::IsFolder(first) || !CTQImageButtonPanel::HasPictures(first + L"/B")) {
+    if (!platform::IsFolder(first) || !CTQImageButtonPanel::HasPictures(first + L"/" + Rules::PictureLetter)) {
         Problem(m_Pages, first,
-                L"holds no picture B00001: the board has no first page and shows an empty screen. Make the "
+                {L"holds no picture B00001: the board has no first page and shows an empty screen. Make the "
                 L"folder L00001 in UserData and put the first page's pictures in it.",
                 L"har ingen bild B00001: tavlan har ingen första sida och visar en tom skärm. Skapa mappen "
-                L"L00001 i UserData och lägg första sidans bilder där.");
+                L"L00001 i UserData och lägg första sidans bilder där."});
         return;
     }
     CheckPage(platform::ResolvePath(first), 1);
@@ -203,17 +198,20 @@ void COrlidoCheck::CheckPage(const std::wstring& folder, int level)
     std::set<int> subFolders;
     std::map<int, std::vector<std::wstring>> companions;
     for (const std::wstring& name : platform::ListFolderNames(folder)) {
-        const std::wstring upper = Upper(name);
+        const std::wstring upper = UpperCase(name);
+        constexpr std::size_t numberedLength = 1 + Rules::NumberDigits;
         if (platform::IsFolder(folder + L"/" + name)) {
-            if (upper.size() == 6 && NumberAfterLetter(upper, L'L') >= 0) subFolders.insert(NumberAfterLetter(upper, L'L'));
+            const int page = Rules::NumberOf(upper, Rules::PageLetter);
+            if (upper.size() == numberedLength && page >= 0) subFolders.insert(page);
             continue;
         }
-        const int b = NumberAfterLetter(upper, L'B');
-        if (b >= 0 && (EndsWith(upper, L".JPG") || EndsWith(upper, L".PNG"))) {
+        const int b = Rules::NumberOf(upper, Rules::PictureLetter);
+        if (b >= 0 && IsPagePicture(upper)) {
             pictures[b].push_back(name);
-        } else if (upper.size() > 6 && upper[6] == L'.') {
-            for (const wchar_t letter : {L'B', L'M', L'W'}) {
-                if (NumberAfterLetter(upper, letter) >= 0) companions[NumberAfterLetter(upper, letter)].push_back(name);
+        } else if (upper.size() > numberedLength && upper[numberedLength] == L'.') {
+            for (const wchar_t letter : {Rules::PictureLetter, Rules::MediaLetter, Rules::WebAddressLetter}) {
+                const int number = Rules::NumberOf(upper, letter);
+                if (number >= 0) companions[number].push_back(name);
             }
         }
     }
@@ -221,38 +219,40 @@ void COrlidoCheck::CheckPage(const std::wstring& folder, int level)
     // The page holds pictures 1 to n, n + 1 being the first number the board cannot find.
     int count = 0;
     std::wstring path;
-    while (count < 99999 && CTQImageButtonPanel::FindPicture(folder + L"/B", count + 1, path)) ++count;
+    while (count < Rules::HighestNumber &&
+           CTQImageButtonPanel::FindPicture(folder + L"/" + Rules::PictureLetter, count + 1, path))
+        ++count;
 
     std::vector<std::wstring> hidden;
     for (const auto& [number, names] : pictures) {
         if (number > count) hidden.insert(hidden.end(), names.begin(), names.end());
     }
     if (!hidden.empty()) {
-        const std::wstring missing = L"B" + IntToText5(count + 1);
+        const std::wstring missing = Numbered(Rules::PictureLetter, count + 1);
         Problem(m_Pages, folder,
-                L"there is no picture " + missing + L", so the page ends before it and " + JoinNames(hidden) +
+                {L"there is no picture " + missing + L", so the page ends before it and " + JoinNames(hidden) +
                     L" is never shown. Number the pictures from 00001 without a gap.",
                 L"bild " + missing + L" saknas, så sidan slutar före den och " + JoinNames(hidden) +
-                    L" visas aldrig. Numrera bilderna från 00001 utan lucka.");
+                    L" visas aldrig. Numrera bilderna från 00001 utan lucka."});
     }
-    if (count > MaxPictures) {
+    if (count > Rules::MaxPicturesOnPage) {
         Problem(m_Pages, folder,
-                Number(count) + L" pictures: a page shows twelve, so pictures 13 to " + Number(count) +
+                {Number(count) + L" pictures: a page shows twelve, so pictures 13 to " + Number(count) +
                     L" are never shown. Move them to a sub-page.",
                 Number(count) + L" bilder: en sida visar tolv, så bild 13 till " + Number(count) +
-                    L" visas aldrig. Flytta dem till en undersida.");
+                    L" visas aldrig. Flytta dem till en undersida."});
     }
-    const int shown = std::min(count, MaxPictures);
+    const int shown = std::min(count, Rules::MaxPicturesOnPage);
     for (int number = 1; number <= shown; ++number) CheckPictureNumber(folder, number, pictures[number], level);
 
     for (const int number : subFolders) {
         if (number > shown) {
-            Problem(m_Pages, folder + L"/L" + IntToText5(number),
-                    L"belongs to no picture on its page (there is no picture " + Number(number) +
+            Problem(m_Pages, folder + L"/" + Numbered(Rules::PageLetter, number),
+                    {L"belongs to no picture on its page (there is no picture " + Number(number) +
                         L" shown), so it is never opened. Add picture B" + IntToText5(number) + L", or renumber the folder.",
                     L"hör inte till någon bild på sin sida (bild " + Number(number) +
                         L" visas inte), så den öppnas aldrig. Lägg till bild B" + IntToText5(number) +
-                        L", eller numrera om mappen.");
+                        L", eller numrera om mappen."});
         }
     }
     // Companions of pictures hidden by a gap or beyond twelve are told with their pictures.
@@ -260,8 +260,8 @@ void COrlidoCheck::CheckPage(const std::wstring& folder, int level)
         if (number > shown && pictures.find(number) == pictures.end()) {
             for (const std::wstring& name : names) {
                 Note(m_Pages, folder + L"/" + name,
-                     L"belongs to no picture shown on this page, so it is never used.",
-                     L"hör inte till någon bild som visas på sidan, så den används aldrig.");
+                     {L"belongs to no picture shown on this page, so it is never used.",
+                     L"hör inte till någon bild som visas på sidan, så den används aldrig."});
             }
         }
     }
@@ -271,7 +271,7 @@ void COrlidoCheck::CheckPictureNumber(const std::wstring& folder, int number, co
                                       int level)
 {
     std::wstring path;
-    CTQImageButtonPanel::FindPicture(folder + L"/B", number, path);
+    CTQImageButtonPanel::FindPicture(folder + L"/" + Rules::PictureLetter, number, path);
     path = platform::ResolvePath(path);
     ++m_nPictures;
     if (files.size() > 1) {
@@ -280,21 +280,22 @@ void COrlidoCheck::CheckPictureNumber(const std::wstring& folder, int number, co
             if (name != GetFileNamePart(path)) others.push_back(name);
         }
         Problem(m_Pages, path,
-                JoinNames(others) + L" has the same picture number; the board shows " + GetFileNamePart(path) +
+                {JoinNames(others) + L" has the same picture number; the board shows " + GetFileNamePart(path) +
                     L". Remove or renumber the other.",
                 JoinNames(others) + L" har samma bildnummer; tavlan visar " + GetFileNamePart(path) +
-                    L". Ta bort eller numrera om den andra.");
+                    L". Ta bort eller numrera om den andra."});
     }
     CheckPicture(path);
 
     const std::wstring sound = CTQImageButton::FindSoundPath(path);
     if (sound.empty()) {
-        const std::wstring wav = L"B" + IntToText5(number) + L".wav";
+        const std::wstring wav = SoundFileToPut(number);
+        const std::wstring box = Rules::MissingSoundBoxStart;
         Problem(m_Pages, path,
-                L"has no sound: choosing it only shows the box \"Fel: Ljudfilen till denna bild saknas.\". Put " +
-                    wav + L" (or .mp3, .wma) beside it.",
-                L"har inget ljud: att välja den visar bara rutan \"Fel: Ljudfilen till denna bild saknas.\". Lägg " +
-                    wav + L" (eller .mp3, .wma) bredvid den.");
+                {L"has no sound: choosing it only shows the box \"" + box + L"\". Put " + wav +
+                     L" (or .mp3, .wma) beside it.",
+                 L"har inget ljud: att välja den visar bara rutan \"" + box + L"\". Lägg " + wav +
+                     L" (eller .mp3, .wma) bredvid den."});
     } else {
         CheckSound(platform::ResolvePath(sound));
     }
@@ -304,33 +305,33 @@ void COrlidoCheck::CheckPictureNumber(const std::wstring& folder, int number, co
 
 void COrlidoCheck::CheckSubPage(const std::wstring& folder, int number, const std::wstring& activity, int level)
 {
-    const std::wstring sub = folder + L"/L" + IntToText5(number);
+    const std::wstring sub = folder + L"/" + Numbered(Rules::PageLetter, number);
     if (!platform::IsFolder(sub)) return;
     const std::wstring real = platform::ResolvePath(sub);
     if (!activity.empty()) {
         Problem(m_Pages, real,
-                L"is never opened: choosing picture " + Number(number) + L" starts " + activity +
+                {L"is never opened: choosing picture " + Number(number) + L" starts " + activity +
                     L" instead. Remove the one you do not want.",
                 L"öppnas aldrig: att välja bild " + Number(number) + L" startar " + activity +
-                    L" i stället. Ta bort det du inte vill ha.");
+                    L" i stället. Ta bort det du inte vill ha."});
     } else if (platform::ListFolderNames(real).empty()) {
         Problem(m_Pages, real,
-                L"is empty, so choosing picture " + Number(number) + L" opens no page. Put pictures in it, or "
+                {L"is empty, so choosing picture " + Number(number) + L" opens no page. Put pictures in it, or "
                 L"remove it.",
                 L"är tom, så att välja bild " + Number(number) + L" öppnar ingen sida. Lägg bilder i den, eller "
-                L"ta bort den.");
-    } else if (!CTQImageButtonPanel::HasPictures(real + L"/B")) {
+                L"ta bort den."});
+    } else if (!CTQImageButtonPanel::HasPictures(real + L"/" + Rules::PictureLetter)) {
         Problem(m_Pages, real,
-                L"holds no picture B00001, so choosing picture " + Number(number) + L" opens no page. Number its "
+                {L"holds no picture B00001, so choosing picture " + Number(number) + L" opens no page. Number its "
                 L"pictures from B00001.",
                 L"har ingen bild B00001, så att välja bild " + Number(number) + L" öppnar ingen sida. Numrera "
-                L"dess bilder från B00001.");
-    } else if (level + 1 > MaxLevels) {
+                L"dess bilder från B00001."});
+    } else if (level + 1 > Rules::MaxLevels) {
         Problem(m_Pages, real,
-                L"lies deeper than the board goes (" + Number(MaxLevels) + L" pages down from the first), so it "
+                {L"lies deeper than the board goes (" + Number(Rules::MaxLevels) + L" pages down from the first), so it "
                 L"is never opened. Move it higher up.",
-                L"ligger djupare än tavlan når (" + Number(MaxLevels) + L" sidor ned från den första), så den "
-                L"öppnas aldrig. Flytta den högre upp.");
+                L"ligger djupare än tavlan når (" + Number(Rules::MaxLevels) + L" sidor ned från den första), så den "
+                L"öppnas aldrig. Flytta den högre upp."});
     } else {
         CheckPage(real, level + 1);
     }
@@ -349,23 +350,23 @@ void COrlidoCheck::CheckPicture(const std::wstring& path)
         if (sized && (pixels > platform::kMaxImagePixels || width > platform::kMaxImageSide ||
                       height > platform::kMaxImageSide)) {
             Problem(m_Pages, path,
-                    L"is too large to show (" + size + L" pixels): it shows as an empty frame. Save it smaller, "
+                    {L"is too large to show (" + size + L" pixels): it shows as an empty frame. Save it smaller, "
                     L"for example 1920×1080.",
                     L"är för stor för att visas (" + size + L" bildpunkter): den visas som en tom ram. Spara den "
-                    L"mindre, till exempel 1920×1080.");
+                    L"mindre, till exempel 1920×1080."});
         } else {
             Problem(m_Pages, path,
-                    L"cannot be read as a picture: it shows as an empty frame. Save it again as JPEG or PNG.",
-                    L"kan inte läsas som bild: den visas som en tom ram. Spara den igen som JPEG eller PNG.");
+                    {L"cannot be read as a picture: it shows as an empty frame. Save it again as JPEG or PNG.",
+                    L"kan inte läsas som bild: den visas som en tom ram. Spara den igen som JPEG eller PNG."});
         }
         return;
     }
     if (sized && pixels > kLargePicturePixels) {
         Note(m_Pages, path,
-             L"is very large (" + size + L" pixels): the board shows it reduced, but its page opens more slowly. "
+             {L"is very large (" + size + L" pixels): the board shows it reduced, but its page opens more slowly. "
              L"1920×1080 is plenty.",
              L"är mycket stor (" + size + L" bildpunkter): tavlan visar den förminskad, men sidan öppnas "
-             L"långsammare. 1920×1080 räcker gott.");
+             L"långsammare. 1920×1080 räcker gott."});
     }
 }
 
@@ -373,12 +374,12 @@ void COrlidoCheck::CheckSound(const std::wstring& path)
 {
     std::string bytes;
     if (platform::ReadFileBytes(path, 1, bytes) && bytes.empty()) {
-        Note(m_Pages, path, L"is empty: the board plays a short beep for it.",
-             L"är tom: tavlan spelar ett kort pip för den.");
+        Note(m_Pages, path, {L"is empty: the board plays a short beep for it.",
+             L"är tom: tavlan spelar ett kort pip för den."});
     } else if (!platform::CanPlayFile(path)) {
         Problem(m_Pages, path,
-                L"cannot be played: the board plays a short beep instead. Save it again as WAV or MP3.",
-                L"kan inte spelas: tavlan spelar ett kort pip i stället. Spara den igen som WAV eller MP3.");
+                {L"cannot be played: the board plays a short beep instead. Save it again as WAV or MP3.",
+                L"kan inte spelas: tavlan spelar ett kort pip i stället. Spara den igen som WAV eller MP3."});
     }
 }
 
@@ -386,24 +387,31 @@ void COrlidoCheck::CheckSound(const std::wstring& path)
 // the picture starts (the file's name), or empty when it starts nothing.
 std::wstring COrlidoCheck::CheckActivities(const std::wstring& folder, int number)
 {
-    const std::wstring digits = IntToText5(number);
-    const std::wstring shortcut = FirstOpenable(folder + L"/B" + digits, {L".lnk"});
-    const std::wstring media = FirstOpenable(folder + L"/M" + digits, {L".wmv", L".wma", L".mp3"});
-    const std::wstring web = FirstOpenable(folder + L"/W" + digits, {L".txt"});
     std::wstring activity;
-    for (const std::wstring& file : {shortcut, media, web}) {
+    bool startsProgramOrMedia = false;
+    for (const Rules::TCompanion& companion : Rules::Companions()) {
+        const std::wstring file = FirstOpenable(folder, companion, number);
         if (file.empty()) continue;
+        if (companion.Activity != Rules::TActivity::WebAddress) startsProgramOrMedia = true;
         if (!activity.empty()) {
-            Note(m_Pages, file, L"is never used: picture " + Number(number) + L" starts " + activity + L" first.",
-                 L"används aldrig: bild " + Number(number) + L" startar " + activity + L" först.");
+            Note(m_Pages, file, {L"is never used: picture " + Number(number) + L" starts " + activity + L" first.",
+                 L"används aldrig: bild " + Number(number) + L" startar " + activity + L" först."});
             continue;
         }
         activity = GetFileNamePart(file);
-        if (file == shortcut) CheckShortcut(m_Pages, file, true);
-        if (file == media) CheckMedia(file);
-        if (file == web) CheckWebAddress(file);
+        switch (companion.Activity) {
+        case Rules::TActivity::Program:
+            CheckShortcut(m_Pages, file, true);
+            break;
+        case Rules::TActivity::Media:
+            CheckMedia(file);
+            break;
+        case Rules::TActivity::WebAddress:
+            CheckWebAddress(file);
+            break;
+        }
     }
-    if (shortcut.empty() && media.empty()) ++m_nPlainPictures;
+    if (!startsProgramOrMedia) ++m_nPlainPictures;
     return activity;
 }
 
@@ -411,10 +419,10 @@ void COrlidoCheck::CheckMedia(const std::wstring& path)
 {
     if (!platform::CanPlayFile(path)) {
         Problem(m_Pages, path,
-                L"cannot be played by the board's player: choosing its picture shows an error box. Convert it "
+                {L"cannot be played by the board's player: choosing its picture shows an error box. Convert it "
                 L"again (a film to .wmv, music to .mp3).",
                 L"kan inte spelas av tavlans spelare: att välja bilden visar en felruta. Konvertera den igen "
-                L"(en film till .wmv, musik till .mp3).");
+                L"(en film till .wmv, musik till .mp3)."});
     }
 }
 
@@ -422,10 +430,10 @@ void COrlidoCheck::CheckWebAddress(const std::wstring& path)
 {
     ++m_nWebAddresses;
     std::string bytes;
-    platform::ReadFileBytes(path, kWebAddressBytes, bytes);
+    platform::ReadFileBytes(path, Rules::WebAddressBytes, bytes);
     if (bytes.find_first_not_of(" \t\r\n") == std::string::npos) {
-        Problem(m_Pages, path, L"is empty: the web browser opens without an address. Write the address in it.",
-                L"är tom: webbläsaren öppnas utan adress. Skriv adressen i den.");
+        Problem(m_Pages, path, {L"is empty: the web browser opens without an address. Write the address in it.",
+                L"är tom: webbläsaren öppnas utan adress. Skriv adressen i den."});
     }
 }
 
@@ -451,52 +459,56 @@ bool COrlidoCheck::CheckShortcut(std::vector<TLine>& to, const std::wstring& pat
                                      : L"startar " + program + L", som inte finns installerat här. Installera det, "
                                                                L"eller ändra genvägen.";
     if (problem)
-        Problem(to, path, english, swedish);
+        Problem(to, path, {english, swedish});
     else
-        Note(to, path, english, swedish);
+        Note(to, path, {english, swedish});
     return false;
 }
 
 void COrlidoCheck::CheckCommonFiles(bool scanMode)
 {
     struct TCommonSound {
-        const wchar_t* Name;
-        const wchar_t* English;
-        const wchar_t* Swedish;
+        std::wstring Name;
+        TBilingualText Use;  // what plays it
+        bool ScanOnly;
     };
-    const TCommonSound sounds[] = {
-        {L"Tillbaka.wav", L"the answer bar's \"Tillbaka\"", L"svarsradens \"Tillbaka\""},
-        {L"Nej.wav", L"the answer bar's \"Nej\"", L"svarsradens \"Nej\""},
-        {L"Ja.wav", L"the answer bar's \"Ja\"", L"svarsradens \"Ja\""},
-        {L"JagValde.wav", L"a choice in scan mode", L"ett val i skanningsläge"},
-    };
+    std::vector<TCommonSound> sounds;
+    for (std::size_t b = 0; b < Rules::AnswerBarWords.size(); ++b) {
+        const std::wstring word = Rules::AnswerBarWords[b];
+        sounds.push_back({Rules::AnswerBarSound(b),
+                          {L"the answer bar's \"" + word + L"\"", L"svarsradens \"" + word + L"\""},
+                          false});
+    }
+    sounds.push_back({Rules::ChosenInScanSound, {L"a choice in scan mode", L"ett val i skanningsläge"}, true});
+    const std::wstring userData = Rules::UserDataFolder;
     for (const TCommonSound& sound : sounds) {
         const std::wstring path = m_strContentFolder + sound.Name;
         if (CanOpenFile(path)) {
             CheckSound(platform::ResolvePath(path));
             continue;
         }
-        const std::wstring english = L"is missing: " + std::wstring(sound.English) +
-                                     L" plays a short beep instead. Put " + sound.Name + L" beside UserData.";
-        const std::wstring swedish = L"saknas: " + std::wstring(sound.Swedish) +
-                                     L" spelar ett kort pip i stället. Lägg " + sound.Name + L" bredvid UserData.";
-        const bool used = scanMode || std::wstring(sound.Name) != L"JagValde.wav";
-        if (used)
-            Problem(m_Common, path, english, swedish);
+        const TBilingualText text{
+            L"is missing: " + sound.Use.English + L" plays a short beep instead. Put " + sound.Name + L" beside " +
+                userData + L".",
+            L"saknas: " + sound.Use.Swedish + L" spelar ett kort pip i stället. Lägg " + sound.Name + L" bredvid " +
+                userData + L"."};
+        if (scanMode || !sound.ScanOnly)
+            Problem(m_Common, path, text);
         else
-            Note(m_Common, path, english, swedish);
+            Note(m_Common, path, text);
     }
 
-    const std::wstring browser = m_strContentFolder + L"WebBrowser.lnk";
+    const std::wstring browser = m_strContentFolder + Rules::WebBrowserShortcut;
+    const std::wstring box = Rules::NoWebBrowserBox;
     if (CanOpenFile(browser)) {
         CheckShortcut(m_Common, platform::ResolvePath(browser), m_nWebAddresses > 0);
     } else if (m_nPlainPictures > 0) {
         Problem(m_Common, browser,
-                L"is missing: choosing any of the " + Number(m_nPlainPictures) +
-                    L" pictures without a shortcut or a film first shows the box \"Fel: Filen WebBrowser.lnk "
-                    L"saknas.\". Put a shortcut to the web browser here (see the README).",
+                {L"is missing: choosing any of the " + Number(m_nPlainPictures) +
+                    L" pictures without a shortcut or a film first shows the box \"" + box +
+                    L"\". Put a shortcut to the web browser here (see the README).",
                 L"saknas: att välja någon av de " + Number(m_nPlainPictures) +
-                    L" bilderna utan genväg eller film visar först rutan \"Fel: Filen WebBrowser.lnk saknas.\". "
-                    L"Lägg en genväg till webbläsaren här (se README).");
+                    L" bilderna utan genväg eller film visar först rutan \"" + box +
+                    L"\". Lägg en genväg till webbläsaren här (se README)."});
     }
 }

@@ -5,6 +5,8 @@
 // board's own code, so its answer is the board's.
 #pragma once
 
+#include "superlibraries/tqstandard/tqlanguage.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -23,14 +25,6 @@ public:
     int GetPictureCount() const { return m_nPictures; }
     int GetProblemCount() const { return m_nProblems; }
 
-    // Swedish when the first set of LC_ALL, LC_MESSAGES and LANG names a Swedish locale.
-    static bool IsSwedishLocale();
-
-    // The deepest page the board can show: the navigation stack's 100 levels.
-    static constexpr int MaxLevels = 100;
-    // The pictures one page shows.
-    static constexpr int MaxPictures = 12;
-
 private:
     struct TLine {
         bool Problem;
@@ -38,11 +32,9 @@ private:
         std::wstring Text;
     };
 
-    std::wstring T(const std::wstring& english, const std::wstring& swedish) const;
-    void Problem(std::vector<TLine>& to, const std::wstring& file, const std::wstring& english,
-                 const std::wstring& swedish);
-    void Note(std::vector<TLine>& to, const std::wstring& file, const std::wstring& english,
-              const std::wstring& swedish);
+    std::wstring T(const TBilingualText& text) const;
+    void Problem(std::vector<TLine>& to, const std::wstring& file, const TBilingualText& text);
+    void Note(std::vector<TLine>& to, const std::wstring& file, const TBilingualText& text);
 
     void CheckSettings();
     void CheckPages();

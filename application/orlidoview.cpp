@@ -3,12 +3,12 @@
 #include "application/orlidocontent.h"
 #include "application/tqorlidomodule.h"
 #include "application/tqsetupfilelint.h"
-#include "application/orlidocheck.h"
 #include "platform/audio.h"
 #include "platform/files.h"
 #include "platform/window.h"
 #include "superlibraries/tqdewindows/tqdewindowsnew.h"
 #include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
+#include "superlibraries/tqstandard/tqlanguage.h"
 #include "windowslibraries/tqdirectinput/tqdirectinput.h"
 
 #include <cstdio>
@@ -24,7 +24,7 @@ constexpr UINT kJoystickPollMs = 40;
 // One line on stderr and in the trace for each key or value the settings parser lost.
 void WarnAboutLostSettings(const std::wstring& setupFile)
 {
-    const bool swedish = COrlidoCheck::IsSwedishLocale();
+    const bool swedish = IsSwedishLocale();
     const CTQSetupFileLint lint(setupFile);
     for (const TSetupFinding& finding : lint.GetFindings()) {
         if (!CTQSetupFileLint::IsLost(finding.Kind))

@@ -42,13 +42,7 @@ constexpr COLORREF kTextColour = RGB(1, 1, 1);
 constexpr int kFrameWidth = 6;
 constexpr int kHighlightWidth = 12;
 constexpr int kFontHeight = 64;
-constexpr int kColumns = 4;
 
-const wchar_t* const kMissingSoundMessage =
-    L"Fel: Ljudfilen till denna bild saknas. Alla bilder måste ha en ljudfil (som kan vara "
-    L"tom om man verkligen så önskar).";
-const wchar_t* const kMessageCaption = L"Orlido";
-const wchar_t* const kNoBrowserMessage = L"Fel: Filen WebBrowser.lnk saknas.";
 const wchar_t* const kMediaOpenFailed = L"Error: mciSendString open not successful!";
 const wchar_t* const kMediaPlayFailed = L"Error: mciSendString play not successful!";
 
@@ -60,13 +54,9 @@ constexpr UINT kMusicWaitMs = 3000;
 // is shown in goes away; whether it has is looked at this often.
 constexpr UINT kProgramCloseWaitMs = 2000;
 constexpr UINT kProgramCloseCheckMs = 50;
-// At most this many bytes of a web-address file are read.
-constexpr std::size_t kWebAddressBytes = 100;
 
 // The answer bar: "Tillbaka", "Nej", "Ja".
 constexpr COLORREF kBarColours[3] = { kBackColour, kNoColour, kYesColour };
-const wchar_t* const kBarTexts[3] = { L"Tillbaka", L"Nej", L"Ja" };
-const wchar_t* const kBarSounds[3] = { L"Tillbaka.wav", L"Nej.wav", L"Ja.wav" };
 
 // The working directory as the path of a file URL: UTF-8, with everything but letters,
 // digits, "/" and "-._~" percent-encoded, so a space does not split the browser's command line.
@@ -132,29 +122,25 @@ CTQOrlidoModule::CTQOrlidoModule(const std::wstring& mode, HWND view, CTQSurface
     m_pView = view;
     m_pDisplay = display;
     m_strExeFolder = exeFolder;
-    m_strUserData = exeFolder + L"/UserData";
+    m_strUserData = exeFolder + L"/" + CTQContentRules::UserDataFolder;
 
-    m_nMode = (mode == L"Scan") ? 1 : 0;
+    m_nMode = (mode == CTQContentRules::ScanMode) ? 1 : 0;
 
     m_nBlinkPeriod = blinkPeriod;
-    m_nScanPeriod = scanPeriod;
-    if (scanPeriod < 0) {
-        // The settings reader replaces a negative period; should one arrive all the same,
-        // the default pace is safer than an endless or a racing scan.
-        m_nScanPeriod = DefaultScanPeriod;
-        platform::TraceF(L"Negative scan period %d replaced by %d ms\n", scanPeriod,
-                         DefaultScanPeriod);
-    }
-    m_nAvoidExtraClicksTime = avoidExtraClicksTime;
-    if (avoidExtraClicksTime < 0) {
-        // A negative time would become an endless guard timer and drop every later click.
-        m_nAvoidExtraClicksTime = DefaultAvoidExtraClicksTime;
-        platform::TraceF(L"Negative extra-clicks time %d replaced by %d ms\n",
-                         avoidExtraClicksTime, DefaultAvoidExtraClicksTime);
-    }
+    // The settings reader replaces a negative period; should one arrive all the same,
+    // the default pace is safer than an endless or a racing scan.
+    m_nScanPeriod = CTQContentRules::CorrectedTime(CTQContentRules::TSettingKey::ScanPeriod, scanPeriod);
+    if (m_nScanPeriod != scanPeriod)
+        platform::TraceF(L"Negative scan period %d replaced by %d ms\n", scanPeriod, m_nScanPeriod);
+    // A negative time would become an endless guard timer and drop every later click.
+    m_nAvoidExtraClicksTime =
+        CTQContentRules::CorrectedTime(CTQContentRules::TSettingKey::AvoidExtraClicksTime, avoidExtraClicksTime);
+    if (m_nAvoidExtraClicksTime != avoidExtraClicksTime)
+        platform::TraceF(L"Negative extra-clicks time %d replaced by %d ms\n", avoidExtraClicksTime,
+                         m_nAvoidExtraClicksTime);
 
     m_nTop = 0;
-    m_Levels[0].Path = m_strUserData + L"/L" + IntToText5(1);
+    m_Levels[0].Path = m_strUserData + L"/" + CTQContentRules::NumberedName(CTQContentRules::PageLetter, 1);
     m_Levels[0].ScanPosition = 1;
 
     // The board covers the whole screen while it lives.
@@ -206,52 +192,11 @@ CTQOrlidoModule::~CTQOrlidoModule()
 }
 
 // ---------------------------------------------------------------------------------------
-// Page geometry and building
-
-int CTQOrlidoModule::TPageGeometry::ColumnX(int column) const
-{
-    return 5 + column * columnStep;
-}
-
-int CTQOrlidoModule::TPageGeometry::RowY(int row) const
-{
-    return 5 + row * (pictureHeight + 8);
-}
-
-int CTQOrlidoModule::TPageGeometry::BarX(int button) const
-{
-    return 5 + button * barStep;
-}
-
-CTQOrlidoModule::TPageGeometry CTQOrlidoModule::ComputeGeometry(int width, int height,
-                                                                int screenWidth, int screenHeight,
-                                                                int pictureCount)
-{
-    // The 1366 x 768 screen has a lower client area than 4:3 screens, so its pictures are
-    // made a little lower to leave the answer bar room.
-    const double share = (screenWidth == 1366 && screenHeight == 768) ? 0.85 : 0.9;
-
-    TPageGeometry g;
-    g.columnStep = width / 4;
-    g.pictureWidth = g.columnStep - 10;
-    g.pictureHeight = Nearest(height / 2.0 * share);
-    g.userAreaHeight = 2 * g.pictureHeight + 17;
-    g.barStep = width / 3;
-    g.barWidth = width / 3 - 8;
-    g.barHeight = height - 2 * g.pictureHeight - 26;
-    g.barY = 2 * g.pictureHeight + 21;
-    if (pictureCount > 2 * kColumns) {
-        // A third row would lie under the answer bar: the three rows share the height of
-        // the two, with the same 8-pixel gaps, so every picture is seen, clicked and scanned
-        // where it is drawn. The answer bar and the user area stay as they are.
-        g.pictureHeight = (2 * g.pictureHeight - 8) / 3;
-    }
-    return g;
-}
+// Page building
 
 bool CTQOrlidoModule::BuildPage()
 {
-    const std::wstring prefix = CurrentLevel().Path + L"/B";
+    const std::wstring prefix = CurrentLevel().Path + L"/" + CTQContentRules::PictureLetter;
     // The page made while the sound played, when it was made for this folder and the
     // folder has not changed since; otherwise the page is read from the folder now.
     bool madeAhead = false;
@@ -293,7 +238,7 @@ bool CTQOrlidoModule::BuildPage()
         TraceLeftOutPictures(prefix);
 
     for (int k = 0; k < m_nPictureCount; ++k)
-        m_pPanel->SetButtonPosition(k, g.ColumnX(k % kColumns), g.RowY(k / kColumns));
+        m_pPanel->SetButtonPosition(k, g.ColumnX(k % TPageGeometry::Columns), g.RowY(k / TPageGeometry::Columns));
 
     AddAnswerBar(g, std::move(made.answerBar));
     return true;
@@ -320,10 +265,10 @@ void CTQOrlidoModule::AddAnswerBar(const TPageGeometry& g, std::vector<std::uniq
         for (int b = 0; b < 3; ++b)
             m_pPanel->AddBlankButton(g.BarX(b), g.barY, g.barWidth, g.barHeight, kBarColours[b], false);
         for (int b = 0; b < 3; ++b)
-            m_pPanel->SetButtonText(m_nPictureCount + b, kBarTexts[b]);
+            m_pPanel->SetButtonText(m_nPictureCount + b, CTQContentRules::AnswerBarWords[static_cast<std::size_t>(b)]);
     }
     for (int b = 0; b < 3; ++b)
-        m_pPanel->SetSoundPath(m_nPictureCount + b, m_strExeFolder + kBarSounds[b]);
+        m_pPanel->SetSoundPath(m_nPictureCount + b, m_strExeFolder + CTQContentRules::AnswerBarSound(static_cast<std::size_t>(b)));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -331,7 +276,8 @@ void CTQOrlidoModule::AddAnswerBar(const TPageGeometry& g, std::vector<std::uniq
 
 std::wstring CTQOrlidoModule::SubPagePath(int index) const
 {
-    return m_Levels[static_cast<std::size_t>(m_nTop)].Path + L"/L" + IntToText5(index + 1);
+    return m_Levels[static_cast<std::size_t>(m_nTop)].Path + L"/" +
+           CTQContentRules::NumberedName(CTQContentRules::PageLetter, index + 1);
 }
 
 bool CTQOrlidoModule::GoDown(int index)
@@ -589,7 +535,7 @@ void CTQOrlidoModule::MakePageAhead(const std::wstring& folder)
     look.fontHeight = kFontHeight;
     for (int b = 0; b < 3; ++b) {
         look.barColours[static_cast<std::size_t>(b)] = kBarColours[b];
-        look.barTexts[static_cast<std::size_t>(b)] = kBarTexts[b];
+        look.barTexts[static_cast<std::size_t>(b)] = CTQContentRules::AnswerBarWords[static_cast<std::size_t>(b)];
     }
     m_pPageAhead = std::make_unique<CTQPageAhead>(folder, client, screen, look);
 }
@@ -605,13 +551,13 @@ bool CTQOrlidoModule::PlayPictureSound(int index, bool chosenInScanMode, bool ha
         if (m_bMessageBoxOpen)
             return false;
         m_bMessageBoxOpen = true;
-        platform::MessageBox(m_pView, kMissingSoundMessage, kMessageCaption);
+        platform::MessageBox(m_pView, CTQContentRules::MissingSoundBox(), CTQContentRules::BoxCaption);
         m_bMessageBoxOpen = false;
         return false;
     }
 
     if (chosenInScanMode)
-        m_SoundPlayer.PlayAsync(m_strExeFolder + L"JagValde.wav");
+        m_SoundPlayer.PlayAsync(m_strExeFolder + CTQContentRules::ChosenInScanSound);
     else if (hasSubPage)
         m_SoundPlayer.PlaySync(sound);
     else
@@ -697,11 +643,27 @@ void CTQOrlidoModule::ScanTo(int index)
 // ---------------------------------------------------------------------------------------
 // Activities
 
-// A shortcut wins over a media file, a media file over a web address, and each of them
-// over the sub-page.
+// The companion files in the order of the content rules; each of them wins over the sub-page.
 bool CTQOrlidoModule::TryActivities(int index)
 {
-    return TryProgram(index) || TryMedia(index) || TryWebBrowser(index);
+    for (const CTQContentRules::TCompanion& companion : CTQContentRules::Companions()) {
+        if (TryActivity(companion.Activity, index))
+            return true;
+    }
+    return false;
+}
+
+bool CTQOrlidoModule::TryActivity(CTQContentRules::TActivity activity, int index)
+{
+    switch (activity) {
+    case CTQContentRules::TActivity::Program:
+        return TryProgram(index);
+    case CTQContentRules::TActivity::Media:
+        return TryMedia(index);
+    case CTQContentRules::TActivity::WebAddress:
+        return TryWebBrowser(index);
+    }
+    return false;
 }
 
 // The picture's sound path without its extension, with the letter in place of the "B" of
@@ -736,7 +698,7 @@ void CTQOrlidoModule::UncoverPage()
 void CTQOrlidoModule::ShowMessage(const std::wstring& text)
 {
     m_bMessageBoxOpen = true;
-    platform::MessageBox(m_pView, text, kMessageCaption);
+    platform::MessageBox(m_pView, text, CTQContentRules::BoxCaption);
     m_bMessageBoxOpen = false;
 }
 
@@ -749,7 +711,7 @@ void CTQOrlidoModule::WaitUntilWindowIsGone(HWND window, UINT ms)
 
 bool CTQOrlidoModule::TryProgram(int index)
 {
-    const std::wstring shortcut = RemoveFileExtension(m_pPanel->GetSoundPath(index)) + L".lnk";
+    const std::wstring shortcut = CompanionFile(index, CTQContentRules::PictureLetter) + CTQContentRules::ShortcutExtension;
     if (!CanOpenFile(shortcut))
         return false;
 
@@ -760,13 +722,14 @@ bool CTQOrlidoModule::TryProgram(int index)
 
 bool CTQOrlidoModule::TryWebBrowser(int index)
 {
-    const std::wstring browser = m_strExeFolder + L"/WebBrowser.lnk";
+    const std::wstring browser = m_strExeFolder + L"/" + CTQContentRules::WebBrowserShortcut;
     if (!CanOpenFile(browser)) {
-        ShowMessage(kNoBrowserMessage);
+        ShowMessage(CTQContentRules::NoWebBrowserBox);
         return false;
     }
 
-    const std::wstring addressFile = CompanionFile(index, L'W') + L".txt";
+    const std::wstring addressFile =
+        CompanionFile(index, CTQContentRules::WebAddressLetter) + CTQContentRules::WebAddressExtension;
     if (!CanOpenFile(addressFile))
         return false;
 
@@ -774,7 +737,7 @@ bool CTQOrlidoModule::TryWebBrowser(int index)
         return false;
 
     std::string bytes;
-    platform::ReadFileBytes(addressFile, kWebAddressBytes, bytes);
+    platform::ReadFileBytes(addressFile, CTQContentRules::WebAddressBytes, bytes);
     const std::wstring address = WithFullFilePath(platform::DecodeText8(bytes));
     return StartShortcut(browser, &address);
 }
@@ -809,17 +772,17 @@ bool CTQOrlidoModule::StartShortcut(const std::wstring& shortcut, const std::wst
 
 bool CTQOrlidoModule::TryMedia(int index)
 {
-    const std::wstring base = CompanionFile(index, L'M');
+    const std::wstring base = CompanionFile(index, CTQContentRules::MediaLetter);
     std::wstring media;
-    for (const wchar_t* extension : { L".wmv", L".wma", L".mp3" }) {
+    for (const wchar_t* extension : CTQContentRules::MediaExtensions) {
         if (CanOpenFile(base + extension)) {
             media = base + extension;
             break;
         }
     }
-    const std::wstring extension = media.empty() ? std::wstring() : GetFileExtension(media);
+    const std::wstring extension = media.empty() ? std::wstring() : L"." + GetFileExtension(media);
 
-    if (extension == L"wmv") {
+    if (extension == CTQContentRules::FilmExtension) {
         if (!WaitBeforeActivity(kFilmWaitMs))
             return false;
         m_bFilmActive = true;

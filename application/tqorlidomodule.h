@@ -7,6 +7,8 @@
 // the view as key messages), so the engine needs no lock.
 #pragma once
 
+#include "application/tqpagegeometry.h"
+#include "content/contentrules.h"
 #include "platform/types.h"
 #include "superlibraries/tqmultithreading/tqprocesscreation.h"
 #include "windowsmobilelibraries/tqgraphics/tqsoundplayer.h"
@@ -30,10 +32,9 @@ struct TLevel {
 
 class CTQOrlidoModule {
 public:
-    static constexpr int LevelCount = 100;      // the navigation stack, the first page included
-    static constexpr int MaxPicturesOnPage = 12;  // four columns, three rows
-    static constexpr int DefaultAvoidExtraClicksTime = 50;
-    static constexpr int DefaultScanPeriod = 3000;
+    // The navigation stack, the first page included.
+    static constexpr int LevelCount = CTQContentRules::MaxLevels;
+    static constexpr int MaxPicturesOnPage = CTQContentRules::MaxPicturesOnPage;
 
     // mode: "Scan" (exactly) for scan mode, anything else standard mode. view: the form
     // view's window; display: the display surface whose back buffer pages are drawn into
@@ -95,33 +96,6 @@ public:
     CTQImageButton* GetShownPicture() const { return m_pShownPicture; }
 
 private:
-public:
-    // The page grid and answer bar for a client area of width x height.
-    struct TPageGeometry {
-        int columnStep = 0;
-        int pictureWidth = 0;
-        int pictureHeight = 0;
-        int userAreaHeight = 0;
-        int barStep = 0;
-        int barWidth = 0;
-        int barHeight = 0;
-        int barY = 0;
-        int ColumnX(int column) const;
-        int RowY(int row) const;
-        int BarX(int button) const;
-    };
-
-private:
-public:
-    // The places of the page's buttons for a client area of width x height on a screen of
-    // screenWidth x screenHeight with pictureCount pictures. Up to eight pictures stand in
-    // two rows; nine to twelve in three lower rows that end above the answer bar, which
-    // stays where it is.
-    static TPageGeometry ComputeGeometry(int width, int height, int screenWidth, int screenHeight,
-                                         int pictureCount);
-
-private:
-
     void CarryOutChoice(int index);
     // Starts making the page of the folder on a thread while the sound that precedes it
     // plays; BuildPage of that folder takes it when nothing in the folder changed meanwhile.
@@ -136,6 +110,7 @@ private:
     void PresentDrawnPage(CTQSurface* back);
     bool IsActivityRunning() const;
     bool TryActivities(int index);
+    bool TryActivity(CTQContentRules::TActivity activity, int index);
     std::wstring CompanionFile(int index, wchar_t letter) const;
     bool WaitBeforeActivity(UINT ms);  // false when the board is closing
     void CoverPage();
@@ -169,7 +144,7 @@ private:
     int m_nMode = 0;
     int m_nBlinkPeriod = 0;
     int m_nScanPeriod = 0;
-    int m_nAvoidExtraClicksTime = DefaultAvoidExtraClicksTime;
+    int m_nAvoidExtraClicksTime = 0;
     bool m_bClickGuard = false;
     HWND m_hProgramWnd = 0;
     int m_nChoicesRunning = 0;  // > 0 while a choice is being carried out

@@ -1,6 +1,7 @@
 #include "application/tqpageahead.h"
 
-#include "application/tqorlidomodule.h"
+#include "application/tqpagegeometry.h"
+#include "content/contentrules.h"
 #include "superlibraries/tqstandard/tqstandard_wm.h"
 #include "windowsmobilelibraries/tqgraphics/tqimagebutton.h"
 #include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
@@ -49,14 +50,15 @@ bool CTQPageAhead::Take(const std::wstring& folder, TMadePage& page)
 void CTQPageAhead::Make()
 {
     // The pictures are numbered from 1 without gaps: none found means the folder is no page.
-    m_Page.pictures = CTQImageButtonPanel::MakePictureButtons(m_strFolder + L"/B", m_Look.fontHeight, true,
-                                                              CTQOrlidoModule::MaxPicturesOnPage, &m_bCancelled);
+    m_Page.pictures = CTQImageButtonPanel::MakePictureButtons(
+        m_strFolder + L"/" + CTQContentRules::PictureLetter, m_Look.fontHeight, true,
+        CTQContentRules::MaxPicturesOnPage, &m_bCancelled);
     m_Page.hasPictures = !m_Page.pictures.empty();
     if (!m_Page.hasPictures) {
         m_bMade = !m_bCancelled;
         return;
     }
-    const CTQOrlidoModule::TPageGeometry g = CTQOrlidoModule::ComputeGeometry(
+    const TPageGeometry g = ComputeGeometry(
         m_Client.cx, m_Client.cy, m_Screen.cx, m_Screen.cy, static_cast<int>(m_Page.pictures.size()));
     for (const std::unique_ptr<CTQImageButton>& button : m_Page.pictures) {
         if (m_bCancelled)

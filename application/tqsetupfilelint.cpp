@@ -1,12 +1,14 @@
 #include "application/tqsetupfilelint.h"
 
 #include "application/tqsetupfileparser.h"
+#include "content/contentrules.h"
 #include "platform/files.h"
+#include "superlibraries/tqstandard/tqlanguage.h"
+#include "superlibraries/tqstandard/tqstandard_wm.h"
 
 #include <algorithm>
 #include <array>
 #include <climits>
-#include <cwctype>
 
 namespace {
 
@@ -14,12 +16,13 @@ namespace {
 constexpr std::size_t kLookBeyondBytes = 64 * 1024;
 // A blink period below this makes the half-period timer tick faster than timers can.
 constexpr int kFastestBlinkPeriod = 20;
-constexpr int kDefaultBlinkPeriod = 1000;
-constexpr int kDefaultScanPeriod = 3000;
-constexpr int kDefaultExtraClicksTime = 50;
 
-constexpr std::array<const wchar_t*, 5> kKeys = {L"#APPEARANCE", L"#MAINMODE", L"#BLINKPERIOD", L"#SCANPERIOD",
-                                                 L"#AVOID_EXTRA_CLICKS_TIME"};
+using TKey = CTQContentRules::TSettingKey;
+
+const wchar_t* KeyName(TKey key)
+{
+    return CTQContentRules::SettingOf(key).Name;
+}
 
 struct TWord {
     std::wstring Text;
@@ -33,27 +36,9 @@ bool IsSeparator(wchar_t c)
     return c == L' ' || c == L'\r' || c == L'\n';
 }
 
-// The key's place in kKeys; kKeys.size() for a word that is no key.
-std::size_t KeyIndex(const std::wstring& word)
-{
-    return static_cast<std::size_t>(
-        std::find_if(kKeys.begin(), kKeys.end(), [&](const wchar_t* key) { return word == key; }) - kKeys.begin());
-}
-
 bool IsKey(const std::wstring& word)
 {
-    return KeyIndex(word) < kKeys.size();
-}
-
-bool IsNumericKey(const std::wstring& key)
-{
-    return key == L"#BLINKPERIOD" || key == L"#SCANPERIOD" || key == L"#AVOID_EXTRA_CLICKS_TIME";
-}
-
-std::wstring Upper(std::wstring text)
-{
-    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
-    return text;
+    return CTQContentRules::FindSetting(word) != nullptr;
 }
 
 std::size_t EditDistance(const std::wstring& a, const std::wstring& b)
@@ -76,13 +61,13 @@ std::size_t EditDistance(const std::wstring& a, const std::wstring& b)
 // tab and more, or a key with one or two letters wrong. Empty when it looks like no key.
 std::wstring MeantKey(const std::wstring& word)
 {
-    const std::wstring head = Upper(word.substr(0, word.find(L'\t')));
-    for (const wchar_t* key : kKeys) {
-        if (head == key) return key;
+    const std::wstring head = UpperCase(word.substr(0, word.find(L'\t')));
+    for (const CTQContentRules::TSetting& setting : CTQContentRules::Settings()) {
+        if (head == setting.Name) return setting.Name;
     }
     if (head.size() > 64) return {};
-    for (const wchar_t* key : kKeys) {
-        if (EditDistance(head, key) <= 2) return key;
+    for (const CTQContentRules::TSetting& setting : CTQContentRules::Settings()) {
+        if (EditDistance(head, setting.Name) <= 2) return setting.Name;
     }
     return {};
 }
@@ -174,7 +159,11 @@ public:
         }
     }
 
-    std::vector<std::wstring>& Values(const std::wstring& key) { return m_Values[KeyIndex(key)]; }
+    // The values read for a key; key must be one of the content rules' settings.
+    std::vector<std::wstring>& Values(const std::wstring& key)
+    {
+        return m_Values[static_cast<std::size_t>(CTQContentRules::FindSetting(key)->Key)];
+    }
 
 private:
     void OnHashWord(const TWord& word, const std::wstring& next)
@@ -217,27 +206,28 @@ private:
     std::vector<TSetupFinding>& m_Findings;
     std::wstring m_strKey;
     bool m_bKeyLost = false;
-    std::array<std::vector<std::wstring>, kKeys.size()> m_Values;
+    std::array<std::vector<std::wstring>, CTQContentRules::SettingCount> m_Values;
 };
 
 void CheckMode(const std::vector<std::wstring>& values, std::vector<TSetupFinding>& findings)
 {
     if (values.empty()) return;
     const std::wstring& mode = values.front();
-    if (mode != L"Scan" && Upper(mode) == L"SCAN") {
-        findings.push_back({TSetupFindingKind::ModeWrongCase, L"#MAINMODE", mode, 0, mode});
-    } else if (mode != L"Scan" && mode != L"Standard") {
-        findings.push_back({TSetupFindingKind::UnknownMode, L"#MAINMODE", mode, 0, mode});
+    const std::wstring scan = CTQContentRules::ScanMode;
+    if (mode != scan && UpperCase(mode) == UpperCase(scan)) {
+        findings.push_back({TSetupFindingKind::ModeWrongCase, KeyName(TKey::MainMode), mode, 0, mode});
+    } else if (mode != scan && mode != CTQContentRules::StandardMode) {
+        findings.push_back({TSetupFindingKind::UnknownMode, KeyName(TKey::MainMode), mode, 0, mode});
     }
 }
 
-void CheckNumber(const std::wstring& key, const std::vector<std::wstring>& values, std::vector<TSetupFinding>& findings)
+void CheckNumber(const CTQContentRules::TSetting& setting, const std::vector<std::wstring>& values,
+                 std::vector<TSetupFinding>& findings)
 {
     if (values.empty()) return;
+    const std::wstring key = setting.Name;
     const std::wstring& word = values.front();
-    const int fallback = key == L"#BLINKPERIOD" ? kDefaultBlinkPeriod
-                         : key == L"#SCANPERIOD" ? kDefaultScanPeriod
-                                                  : kDefaultExtraClicksTime;
+    const int fallback = CTQContentRules::CorrectedTime(setting.Key, -1);
     int value = -1;
     bool whole = true;
     if (!ReadNumber(word, value, whole)) {
@@ -249,15 +239,16 @@ void CheckNumber(const std::wstring& key, const std::vector<std::wstring>& value
         return;
     }
     if (!whole) findings.push_back({TSetupFindingKind::NumberCut, key, word, value, word});
-    if (key == L"#BLINKPERIOD" && value < kFastestBlinkPeriod)
+    if (setting.Key == TKey::BlinkPeriod && value < kFastestBlinkPeriod)
         findings.push_back({TSetupFindingKind::TooFast, key, word, value, word});
 }
 
-void CheckLaterValues(const std::wstring& key, const std::vector<std::wstring>& values,
+// Every value of #APPEARANCE is kept; of the other keys only the first counts.
+void CheckLaterValues(const CTQContentRules::TSetting& setting, const std::vector<std::wstring>& values,
                       std::vector<TSetupFinding>& findings)
 {
-    if (values.size() > 1 && key != L"#APPEARANCE")
-        findings.push_back({TSetupFindingKind::LaterValueIgnored, key, values[1], 0, values.front()});
+    if (values.size() > 1 && setting.Key != TKey::Appearance)
+        findings.push_back({TSetupFindingKind::LaterValueIgnored, setting.Name, values[1], 0, values.front()});
 }
 
 } // namespace
@@ -279,8 +270,9 @@ std::vector<TSetupFinding> CTQSetupFileLint::Analyse(const std::string& bytes)
         walk.Run(SplitWords(DecodeUtf16(bytes, bigEndian) + L"\n", false));
         // Every key it would have read is lost; what the walk found stands for nothing.
         std::vector<TSetupFinding> lost;
-        for (const wchar_t* key : kKeys) {
-            for (const std::wstring& value : walk.Values(key)) lost.push_back({TSetupFindingKind::Utf16, key, value, 0, key});
+        for (const CTQContentRules::TSetting& setting : CTQContentRules::Settings()) {
+            for (const std::wstring& value : walk.Values(setting.Name))
+                lost.push_back({TSetupFindingKind::Utf16, setting.Name, value, 0, setting.Name});
         }
         if (lost.empty()) lost.push_back({TSetupFindingKind::Utf16, L"", L"", 0, L""});
         return lost;
@@ -300,10 +292,10 @@ std::vector<TSetupFinding> CTQSetupFileLint::Analyse(const std::string& bytes)
 
     TWalk walk(findings);
     walk.Run(SplitWords(decode(all), mark, limit));
-    CheckMode(walk.Values(L"#MAINMODE"), findings);
-    for (const wchar_t* key : kKeys) {
-        if (IsNumericKey(key)) CheckNumber(key, walk.Values(key), findings);
-        CheckLaterValues(key, walk.Values(key), findings);
+    CheckMode(walk.Values(KeyName(TKey::MainMode)), findings);
+    for (const CTQContentRules::TSetting& setting : CTQContentRules::Settings()) {
+        if (setting.IsTime) CheckNumber(setting, walk.Values(setting.Name), findings);
+        CheckLaterValues(setting, walk.Values(setting.Name), findings);
     }
     return findings;
 }
@@ -337,99 +329,78 @@ std::wstring Setting(const TSetupFinding& f)
     return f.Value.empty() ? f.Key : f.Key + L" " + f.Value;
 }
 
-std::wstring DescribeEnglish(const TSetupFinding& f)
+TBilingualText DescribeInBoth(const TSetupFinding& f)
 {
     const std::wstring setting = Setting(f);
+    const std::wstring quoted = L"\"" + setting + L"\"";
     const std::wstring used = std::to_wstring(f.Used);
+    const std::wstring limit = std::to_wstring(CTQSetupFileParser::MaxFileBytes);
+    const std::wstring usualBlink = std::to_wstring(CTQContentRules::SettingOf(TKey::BlinkPeriod).Default);
     switch (f.Kind) {
     case TSetupFindingKind::Utf16:
-        return (f.Key.empty() ? L"no setting is read" : L"\"" + setting + L"\" is not read") +
-               L": the file is saved as UTF-16 (Unicode), which the board cannot read. Save it as UTF-8 or ANSI "
-               L"text (Notepad: Save as, Encoding).";
+        return {(f.Key.empty() ? L"no setting is read" : quoted + L" is not read") +
+                    L": the file is saved as UTF-16 (Unicode), which the board cannot read. Save it as UTF-8 or "
+                    L"ANSI text (Notepad: Save as, Encoding).",
+                (f.Key.empty() ? L"ingen inställning läses" : quoted + L" läses inte") +
+                    L": filen är sparad som UTF-16 (Unicode), som tavlan inte kan läsa. Spara den som UTF-8 eller "
+                    L"ANSI (Anteckningar: Spara som, Kodning)."};
     case TSetupFindingKind::ByteOrderMark:
-        return L"\"" + setting + L"\" is not read: a byte-order mark (BOM) stands before it. Begin the file with an "
-               L"empty line, or save it as UTF-8 without BOM or as ANSI text.";
+        return {quoted + L" is not read: a byte-order mark (BOM) stands before it. Begin the file with an empty "
+                         L"line, or save it as UTF-8 without BOM or as ANSI text.",
+                quoted + L" läses inte: ett byte-order-märke (BOM) står före. Börja filen med en tom rad, eller "
+                         L"spara den som UTF-8 utan BOM eller som ANSI."};
     case TSetupFindingKind::LostLastWord:
-        return L"\"" + setting + L"\" is not read: the last word of the file needs a line end after it. Press Enter "
-               L"after " + f.Value + L" and save.";
+        return {quoted + L" is not read: the last word of the file needs a line end after it. Press Enter after " +
+                    f.Value + L" and save.",
+                quoted + L" läses inte: filens sista ord måste följas av en radbrytning. Tryck Enter efter " +
+                    f.Value + L" och spara."};
     case TSetupFindingKind::CutByLimit:
-        return L"\"" + setting + L"\" is not read: only the first 10000 bytes of the file are read. Move the "
-               L"setting to the top, or shorten the file.";
+        return {quoted + L" is not read: only the first " + limit +
+                    L" bytes of the file are read. Move the setting to the top, or shorten the file.",
+                quoted + L" läses inte: bara filens första " + limit +
+                    L" byte läses. Flytta inställningen överst, eller korta filen."};
     case TSetupFindingKind::MisspeltKey:
-        return L"\"" + f.Word + L"\" is not read: the key is written " + f.Key +
-               L", in capitals, followed by a space or a line end. Write it exactly so.";
+        return {L"\"" + f.Word + L"\" is not read: the key is written " + f.Key +
+                    L", in capitals, followed by a space or a line end. Write it exactly so.",
+                L"\"" + f.Word + L"\" läses inte: nyckeln skrivs " + f.Key +
+                    L", med versaler, följd av mellanslag eller radbrytning. Skriv den precis så."};
     case TSetupFindingKind::ModeWrongCase:
-        return L"\"" + setting + L"\": the board starts in standard mode, because only \"Scan\" with a capital S "
-               L"selects scan mode. Write Scan.";
+        return {quoted + L": the board starts in standard mode, because only \"Scan\" with a capital S selects "
+                         L"scan mode. Write Scan.",
+                quoted + L": tavlan startar i standardläge, eftersom bara \"Scan\" med stort S väljer skanning. "
+                         L"Skriv Scan."};
     case TSetupFindingKind::UnknownMode:
-        return L"\"" + setting + L"\" is no mode: the board starts in standard mode. Write Scan or Standard.";
+        return {quoted + L" is no mode: the board starts in standard mode. Write Scan or Standard.",
+                quoted + L" är inget läge: tavlan startar i standardläge. Skriv Scan eller Standard."};
     case TSetupFindingKind::NegativeCorrected:
     case TSetupFindingKind::NotANumber:
-        return L"\"" + setting + L"\" is no usable time: " + used + L" ms is used instead. Write a time in "
-               L"milliseconds, such as " + used + L".";
+        return {quoted + L" is no usable time: " + used + L" ms is used instead. Write a time in milliseconds, "
+                         L"such as " + used + L".",
+                quoted + L" är ingen användbar tid: " + used + L" ms används i stället. Skriv en tid i "
+                         L"millisekunder, till exempel " + used + L"."};
     case TSetupFindingKind::NumberCut:
-        return L"\"" + setting + L"\" is read as " + used + L". Write only the digits.";
+        return {quoted + L" is read as " + used + L". Write only the digits.",
+                quoted + L" läses som " + used + L". Skriv bara siffrorna."};
     case TSetupFindingKind::LaterValueIgnored:
-        return L"\"" + setting + L"\" is ignored: only the first value of a key counts (" + f.Word +
-               L"). Remove the others.";
+        return {quoted + L" is ignored: only the first value of a key counts (" + f.Word + L"). Remove the others.",
+                quoted + L" används inte: bara nyckelns första värde gäller (" + f.Word + L"). Ta bort de andra."};
     case TSetupFindingKind::TooFast:
-        return L"\"" + setting + L"\": the highlight blinks every 10 ms at most; a blink period under 20 ms does "
-               L"not blink faster. 1000 is usual.";
+        return {quoted + L": the highlight blinks every 10 ms at most; a blink period under 20 ms does not blink "
+                         L"faster. " + usualBlink + L" is usual.",
+                quoted + L": markeringen blinkar högst var 10:e ms; en blinkperiod under 20 ms blinkar inte "
+                         L"fortare. " + usualBlink + L" är vanligt."};
     case TSetupFindingKind::UnknownWord:
-        return L"\"" + f.Value + L"\" is no setting: it and the words after it are ignored up to the next setting "
-               L"(fine for a comment).";
+        return {L"\"" + f.Value + L"\" is no setting: it and the words after it are ignored up to the next setting "
+                L"(fine for a comment).",
+                L"\"" + f.Value + L"\" är ingen inställning: den och orden efter den hoppas över fram till nästa "
+                L"inställning (bra för en kommentar)."};
     }
-    return setting;
-}
-
-std::wstring DescribeSwedish(const TSetupFinding& f)
-{
-    const std::wstring setting = Setting(f);
-    const std::wstring used = std::to_wstring(f.Used);
-    switch (f.Kind) {
-    case TSetupFindingKind::Utf16:
-        return (f.Key.empty() ? L"ingen inställning läses" : L"\"" + setting + L"\" läses inte") +
-               L": filen är sparad som UTF-16 (Unicode), som tavlan inte kan läsa. Spara den som UTF-8 eller "
-               L"ANSI (Anteckningar: Spara som, Kodning).";
-    case TSetupFindingKind::ByteOrderMark:
-        return L"\"" + setting + L"\" läses inte: ett byte-order-märke (BOM) står före. Börja filen med en tom rad, "
-               L"eller spara den som UTF-8 utan BOM eller som ANSI.";
-    case TSetupFindingKind::LostLastWord:
-        return L"\"" + setting + L"\" läses inte: filens sista ord måste följas av en radbrytning. Tryck Enter "
-               L"efter " + f.Value + L" och spara.";
-    case TSetupFindingKind::CutByLimit:
-        return L"\"" + setting + L"\" läses inte: bara filens första 10000 byte läses. Flytta inställningen "
-               L"överst, eller korta filen.";
-    case TSetupFindingKind::MisspeltKey:
-        return L"\"" + f.Word + L"\" läses inte: nyckeln skrivs " + f.Key +
-               L", med versaler, följd av mellanslag eller radbrytning. Skriv den precis så.";
-    case TSetupFindingKind::ModeWrongCase:
-        return L"\"" + setting + L"\": tavlan startar i standardläge, eftersom bara \"Scan\" med stort S väljer "
-               L"skanning. Skriv Scan.";
-    case TSetupFindingKind::UnknownMode:
-        return L"\"" + setting + L"\" är inget läge: tavlan startar i standardläge. Skriv Scan eller Standard.";
-    case TSetupFindingKind::NegativeCorrected:
-    case TSetupFindingKind::NotANumber:
-        return L"\"" + setting + L"\" är ingen användbar tid: " + used + L" ms används i stället. Skriv en tid i "
-               L"millisekunder, till exempel " + used + L".";
-    case TSetupFindingKind::NumberCut:
-        return L"\"" + setting + L"\" läses som " + used + L". Skriv bara siffrorna.";
-    case TSetupFindingKind::LaterValueIgnored:
-        return L"\"" + setting + L"\" används inte: bara nyckelns första värde gäller (" + f.Word +
-               L"). Ta bort de andra.";
-    case TSetupFindingKind::TooFast:
-        return L"\"" + setting + L"\": markeringen blinkar högst var 10:e ms; en blinkperiod under 20 ms blinkar "
-               L"inte fortare. 1000 är vanligt.";
-    case TSetupFindingKind::UnknownWord:
-        return L"\"" + f.Value + L"\" är ingen inställning: den och orden efter den hoppas över fram till nästa "
-               L"inställning (bra för en kommentar).";
-    }
-    return setting;
+    return {setting, setting};
 }
 
 } // namespace
 
 std::wstring CTQSetupFileLint::Describe(const TSetupFinding& finding, bool swedish)
 {
-    return swedish ? DescribeSwedish(finding) : DescribeEnglish(finding);
+    return DescribeInBoth(finding).In(swedish);
 }

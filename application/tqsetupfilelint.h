@@ -16,7 +16,7 @@ enum class TSetupFindingKind {
     Utf16,            // the file is UTF-16; no key is read
     ByteOrderMark,    // a byte-order mark stands before the first key
     LostLastWord,     // the last word has no line end after it
-    CutByLimit,       // the word stands across the 10,000-byte limit, or after it
+    CutByLimit,       // the word stands across the parser's byte limit, or after it
     MisspeltKey,      // a "#"-word that is a key in the wrong case, with a tab, or misspelt
     ModeWrongCase,    // "#MAINMODE" with "scan", "SCAN", ... : standard mode (AtStartup)
     // Read, but not as the writer may think (checker only):

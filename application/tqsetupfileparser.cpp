@@ -26,11 +26,10 @@ void CTQSetupFileParser::Parse()
 {
     std::wstring word = NextToken();
     while (!word.empty()) {
-        while (IsKey(word)) {
-            const std::wstring key = word;
+        while (const CTQContentRules::TSetting* setting = CTQContentRules::FindSetting(word)) {
             word = NextToken();
             while (!word.empty() && word.front() != L'#') {
-                AppendValue(key, word);
+                AppendValue(setting->Key, word);
                 word = NextToken();
             }
         }
@@ -41,24 +40,24 @@ void CTQSetupFileParser::Parse()
     }
 }
 
-bool CTQSetupFileParser::IsKey(const std::wstring& word) const
+void CTQSetupFileParser::AppendValue(CTQContentRules::TSettingKey key, const std::wstring& word)
 {
-    return word == L"#APPEARANCE" || word == L"#MAINMODE" || word == L"#BLINKPERIOD" ||
-           word == L"#SCANPERIOD" || word == L"#AVOID_EXTRA_CLICKS_TIME";
-}
-
-void CTQSetupFileParser::AppendValue(const std::wstring& key, const std::wstring& word)
-{
-    if (key == L"#APPEARANCE") {
+    switch (key) {
+    case CTQContentRules::TSettingKey::Appearance:
         Appearance.push_back(word);
-    } else if (key == L"#MAINMODE") {
+        break;
+    case CTQContentRules::TSettingKey::MainMode:
         MainMode.push_back(word);
-    } else if (key == L"#BLINKPERIOD") {
+        break;
+    case CTQContentRules::TSettingKey::BlinkPeriod:
         BlinkPeriod.push_back(ToNumber(word));
-    } else if (key == L"#SCANPERIOD") {
+        break;
+    case CTQContentRules::TSettingKey::ScanPeriod:
         ScanPeriod.push_back(ToNumber(word));
-    } else if (key == L"#AVOID_EXTRA_CLICKS_TIME") {
+        break;
+    case CTQContentRules::TSettingKey::AvoidExtraClicksTime:
         AvoidExtraClicksTime.push_back(ToNumber(word));
+        break;
     }
 }
 

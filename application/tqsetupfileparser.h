@@ -1,13 +1,15 @@
 // Reads the settings file: a sequence of words separated by spaces, carriage returns and line
-// feeds, where each of five known "#"-keys collects the words that follow it.
+// feeds, where each of the known "#"-keys collects the words that follow it.
 #pragma once
+
+#include "content/contentrules.h"
 
 #include <string>
 #include <vector>
 
 class CTQSetupFileParser {
 public:
-    // Reads and parses the whole file (at most its first 10,000 bytes). success is false only
+    // Reads and parses the whole file (at most its first MaxFileBytes). success is false only
     // when the file cannot be opened; then every list is empty.
     CTQSetupFileParser(const std::wstring& FileName, bool& Success);
 
@@ -17,12 +19,11 @@ public:
     std::vector<int> ScanPeriod;
     std::vector<int> AvoidExtraClicksTime;
 
-    static constexpr std::size_t MaxFileBytes = 10000;
+    static constexpr std::size_t MaxFileBytes = CTQContentRules::SetupFileBytes;
 
 private:
     void Parse();
-    void AppendValue(const std::wstring& key, const std::wstring& word);
-    bool IsKey(const std::wstring& word) const;
+    void AppendValue(CTQContentRules::TSettingKey key, const std::wstring& word);
 
     static bool IsSeparator(wchar_t c);
     // Like "%d": optional white space and sign, then digits; -1 when no digit follows.

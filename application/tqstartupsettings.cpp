@@ -21,11 +21,7 @@ TStartupSettings ReadStartupSettings(const std::wstring& fileName)
     if (!parser.AvoidExtraClicksTime.empty()) {
         settings.AvoidExtraClicksTime = parser.AvoidExtraClicksTime.front();
     }
-    if (settings.BlinkPeriod < 0) {
-        settings.BlinkPeriod = 1000;
-    }
-    if (settings.ScanPeriod < 0) {
-        settings.ScanPeriod = 3000;
-    }
+    settings.BlinkPeriod = CTQContentRules::CorrectedTime(TStartupSettings::Key::BlinkPeriod, settings.BlinkPeriod);
+    settings.ScanPeriod = CTQContentRules::CorrectedTime(TStartupSettings::Key::ScanPeriod, settings.ScanPeriod);
     return settings;
 }

@@ -2,13 +2,18 @@
 // corrections applied.
 #pragma once
 
+#include "content/contentrules.h"
+
 #include <string>
 
+// Without a key, the content rules' default. Times in ms.
 struct TStartupSettings {
-    std::wstring Mode;             // first "#MAINMODE" word; empty means standard mode
-    int BlinkPeriod = 1000;        // ms; a negative value becomes 1000
-    int ScanPeriod = 3000;         // ms; a negative value becomes 3000
-    int AvoidExtraClicksTime = 50; // ms; passed on as read, negative included
+    using Key = CTQContentRules::TSettingKey;
+    std::wstring Mode;  // first "#MAINMODE" word; empty means standard mode
+    int BlinkPeriod = CTQContentRules::SettingOf(Key::BlinkPeriod).Default;  // a negative value becomes the default
+    int ScanPeriod = CTQContentRules::SettingOf(Key::ScanPeriod).Default;    // a negative value becomes the default
+    // Passed on as read, negative included: the engine corrects it and says so in the trace.
+    int AvoidExtraClicksTime = CTQContentRules::SettingOf(Key::AvoidExtraClicksTime).Default;
 };
 
 // Reads fileName with CTQSetupFileParser. A missing file gives the defaults.

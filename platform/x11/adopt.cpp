@@ -12,17 +12,15 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
+#include <atomic>
+#include <memory>
 
 namespace {
 
 using platform::x11::GetAtom;
 
 // How long a window manager may take to give a withdrawn window back.
-constexpr auto kWithdrawTimeout = std::chrono::milliseconds(2000);
-constexpr auto kWithdrawPoll = std::chrono::milliseconds(10);
-
+constexpr DWORD kWithdrawTimeoutMs = 2000;
 
 // True while the window manager still holds the window: not yet a child of the root, or
 // still marked with a WM_STATE other than withdrawn.
@@ -35,23 +33,64 @@ bool ManagerStillHolds(Display* display, Window window)
     return state && !state->empty() && static_cast<long>(state->front()) != WithdrawnState;
 }
 
-// Takes the window away from the window manager (or simply unmaps it where none runs) and
-// waits, bounded, until it is an unmapped child of the root again.
-void Withdraw(Display* display, Window window)
+enum class WithdrawResult { Withdrawn, StillHeld, Vanished };
+
+// Looks whether the manager has let the window go, under a trap of its own: the window may
+// vanish at any moment.
+WithdrawResult LookAtWithdrawal(Display* display, Window window)
 {
-    XWithdrawWindow(display, window, DefaultScreen(display));
-    XSync(display, False);
-    if (!platform::x11::WindowManagerPresent(display))
-        return;
-    const auto deadline = std::chrono::steady_clock::now() + kWithdrawTimeout;
-    while (ManagerStillHolds(display, window)) {
-        if (std::chrono::steady_clock::now() >= deadline) {
+    platform::x11::ErrorTrap trap;
+    const bool held = ManagerStillHolds(display, window);
+    if (trap.Failed())
+        return WithdrawResult::Vanished;
+    return held ? WithdrawResult::StillHeld : WithdrawResult::Withdrawn;
+}
+
+// Takes the window away from the window manager (or simply unmaps it where none runs) and
+// waits, bounded, until it is an unmapped child of the root again. The wait runs in the
+// message loop (paints served, a close ends it): the window's reparenting, unmapping and
+// WM_STATE changes arrive as events, and the window is looked at again only after one.
+// False when the window vanished meanwhile.
+bool Withdraw(Display* display, Window window)
+{
+    long earlierMask = 0;
+    {
+        platform::x11::ErrorTrap trap;
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display, window, &attributes))
+            earlierMask = attributes.your_event_mask;
+        XSelectInput(display, window, earlierMask | StructureNotifyMask | PropertyChangeMask);
+        XWithdrawWindow(display, window, DefaultScreen(display));
+        if (trap.Failed())
+            return false;
+    }
+    WithdrawResult result = WithdrawResult::Withdrawn;
+    if (platform::x11::WindowManagerPresent(display)) {
+        auto changed = std::make_shared<std::atomic<bool>>(true);  // look once before any event
+        const int watcher = platform::x11::AddEventWatcher([window, changed](const XEvent& event) {
+            if (event.xany.window == window &&
+                (event.type == ReparentNotify || event.type == UnmapNotify || event.type == PropertyNotify ||
+                 event.type == DestroyNotify))
+                changed->store(true);
+            return false;
+        });
+        result = WithdrawResult::StillHeld;
+        platform::RunModalLoop(
+            [&] {
+                if (changed->exchange(false))
+                    result = LookAtWithdrawal(display, window);
+                return result != WithdrawResult::StillHeld;
+            },
+            platform::ModalServe::PaintsOnly, kWithdrawTimeoutMs);
+        platform::x11::RemoveEventWatcher(watcher);
+        if (result == WithdrawResult::StillHeld && !platform::IsClosing()) {
             platform::TraceF(L"Desktop: the window manager kept window 0x%lx; adopting it anyway\n",
                              static_cast<unsigned long>(window));
-            return;
         }
-        std::this_thread::sleep_for(kWithdrawPoll);
     }
+    platform::x11::ErrorTrap trap;
+    XSelectInput(display, window, earlierMask);
+    return !trap.Failed() && result != WithdrawResult::Vanished;
 }
 
 void LogVanishedChild(const XEvent& event)
@@ -107,20 +146,32 @@ bool SetParent(HWND handle, HWND parentHandle)
         return false;
     const Window window = handle;
     const Window parent = parentHandle;
-    x11::ErrorTrap trap;
-    XWindowAttributes attributes{};
-    if (!XGetWindowAttributes(display, window, &attributes) || trap.Failed()) {
+    bool present = false;
+    bool adopted = false;
+    {
+        x11::ErrorTrap trap;
+        XWindowAttributes attributes{};
+        present = XGetWindowAttributes(display, window, &attributes) && !trap.Failed();
+        adopted = present && x11::ParentOf(display, window) == parent && !trap.Failed();
+    }
+    if (!present) {
         TraceF(L"Desktop: window 0x%lx vanished before it could be adopted\n", static_cast<unsigned long>(window));
         return false;
     }
-    if (x11::ParentOf(display, window) != parent) {
-        Withdraw(display, window);
-        // Should the board end first, the window goes back to the root instead of with it.
-        XAddToSaveSet(display, window);
-        XReparentWindow(display, window, parent, 0, 0);
+    // The withdraw's wait serves the loop, so it runs outside any trap: a paint meanwhile
+    // may need one of its own.
+    bool vanished = !adopted && !Withdraw(display, window);
+    if (!vanished) {
+        x11::ErrorTrap trap;
+        if (!adopted) {
+            // Should the board end first, the window goes back to the root instead of with it.
+            XAddToSaveSet(display, window);
+            XReparentWindow(display, window, parent, 0, 0);
+        }
+        XMapWindow(display, window);
+        vanished = trap.Failed();
     }
-    XMapWindow(display, window);
-    if (trap.Failed()) {
+    if (vanished) {
         TraceF(L"Desktop: window 0x%lx vanished while it was adopted\n", static_cast<unsigned long>(window));
         return false;
     }

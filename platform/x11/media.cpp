@@ -1,50 +1,32 @@
-// The media player of the x11 backend: one libmpv handle per alias, made at "open" and
-// destroyed at "close", so a closed film leaves no decoder, video output or memory behind.
-// A film renders into an X window of the board's own: a top-level, override-redirect window
-// titled with the film's path (so a search by title finds it) and as large as the film,
-// which mpv fills through its "wid" option and follows when the window is resized.
+// The media player of the x11 backend: one player (platform/mpv/filmplayer) per alias, made
+// at "open" and destroyed at "close". A film renders into an X window of the board's own: a
+// top-level, override-redirect window titled with the film's path (so a search by title
+// finds it) and as large as the film, which mpv fills through its "wid" option and follows
+// when the window is resized. "open" waits for the file in a nested loop that keeps serving
+// paints, so the board does not freeze while a film is opened.
 #include "platform/audio.h"
 
 #include "platform/common/mediacommand.h"
 #include "platform/files.h"
+#include "platform/mpv/filmplayer.h"
 #include "platform/x11/x11connection.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
-#include <mpv/client.h>
 
-#include <chrono>
-#include <clocale>
-#include <cstdint>
-#include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
 namespace platform {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// How long "open" waits for mpv to open the file and tell what it holds.
-constexpr auto kOpenTimeout = std::chrono::seconds(5);
 // A film window's size until the film's own is known.
 constexpr int kProvisionalSize = 16;
 // Where a film's window waits until it is placed.
 constexpr int kOffScreen = -20000;
-
-// The file as mpv should open it: the real (case-resolved) path made absolute, so no name
-// is ever taken for an mpv protocol or option. Empty when there is no such file.
-std::string PlayableFile(const std::wstring& path)
-{
-    const std::wstring real = ResolvePath(path);
-    if (!IsFile(real))
-        return {};
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(ToUtf8(real), error);
-    return error ? std::string() : absolute.string();
-}
 
 std::string ToLatin1(const std::wstring& text)
 {
@@ -91,13 +73,13 @@ Window CreateFilmWindow(Display* display, const std::wstring& title)
     return window;
 }
 
+// A film or music under one alias: the player (libmpv) and, for a film, its window.
 class MediaPlayer {
 public:
     ~MediaPlayer()
     {
-        // mpv first: its video output lives inside the window.
-        if (m_mpv != nullptr)
-            mpv_terminate_destroy(m_mpv);
+        // The player first: its video output lives inside the window.
+        m_player.reset();
         x11::InstallErrorHandler();
         DestroyWindow();
     }
@@ -109,112 +91,38 @@ public:
     // 0, or the command's error.
     int Open(const std::wstring& path)
     {
-        const std::string file = PlayableFile(path);
+        const std::string file = mpv::PlayableFile(path);
         if (file.empty())
             return kMediaErrorCannotOpen;
-        if (!CreateHandle())
+        m_player = std::make_unique<mpv::FilmPlayer>();
+        if (!m_player->Ready())
             return kMediaErrorNoPlayer;
 
+        // Without a display a film is heard, not seen.
         Display* display = x11::GetDisplay();
         if (display != nullptr)
             m_window = CreateFilmWindow(display, path);
-        if (m_window != None) {
-            const std::int64_t wid = static_cast<std::int64_t>(m_window);
-            mpv_set_option(m_mpv, "wid", MPV_FORMAT_INT64, const_cast<std::int64_t*>(&wid));
-        } else {
-            // Without a display a film is heard, not seen.
-            mpv_set_option_string(m_mpv, "vid", "no");
-        }
-
-        const char* load[] = {"loadfile", file.c_str(), "replace", nullptr};
-        if (mpv_command(m_mpv, load) < 0 || !WaitUntilLoaded())
+        if (!m_player->Open(file, m_window))
             return kMediaErrorCannotOpen;
 
         SizeWindowToFilm();
         return 0;
     }
 
-    void Play() { mpv_set_property_string(m_mpv, "pause", "no"); }
+    void Play() { m_player->Play(); }
 
 private:
-    bool CreateHandle()
-    {
-        // mpv parses numbers with the C library and refuses to start under a locale with a
-        // decimal comma.
-        std::setlocale(LC_NUMERIC, "C");
-        m_mpv = mpv_create();
-        if (m_mpv == nullptr) {
-            Trace(L"Media: libmpv could not be created\n");
-            return false;
-        }
-        const char* options[][2] = {
-            {"config", "no"},
-            {"terminal", "no"},
-            {"idle", "yes"},
-            {"pause", "yes"},
-            {"input-default-bindings", "no"},
-            {"input-vo-keyboard", "no"},
-            {"input-cursor", "no"},
-            {"cursor-autohide", "no"},
-            {"osd-level", "0"},
-            {"audio-display", "no"},
-            {"audio-fallback-to-null", "yes"},
-            {"gapless-audio", "no"},
-            {"keep-open", "yes"},  // a film that ends keeps its last picture until closed
-            {"load-scripts", "no"},
-            {"load-stats-overlay", "no"},
-            {"load-osd-console", "no"},
-            {"load-auto-profiles", "no"},
-            {"ytdl", "no"},
-            {"vo", "gpu,x11"},  // left to itself mpv may pick an output that ignores "wid"
-            {"gpu-sw", "yes"},
-            {"hwdec", "no"},
-        };
-        for (const auto& option : options)
-            mpv_set_option_string(m_mpv, option[0], option[1]);
-        if (mpv_initialize(m_mpv) < 0) {
-            Trace(L"Media: libmpv could not be initialised\n");
-            mpv_terminate_destroy(m_mpv);
-            m_mpv = nullptr;
-            return false;
-        }
-        return true;
-    }
-
-    // Until the file is open (true) or mpv gave up on it (false), bounded.
-    bool WaitUntilLoaded()
-    {
-        const auto deadline = Clock::now() + kOpenTimeout;
-        for (;;) {
-            const double left = std::chrono::duration<double>(deadline - Clock::now()).count();
-            if (left <= 0) {
-                Trace(L"Media: the file was not opened in time\n");
-                return false;
-            }
-            const mpv_event* event = mpv_wait_event(m_mpv, left);
-            if (event->event_id == MPV_EVENT_FILE_LOADED)
-                return true;
-            if (event->event_id == MPV_EVENT_END_FILE || event->event_id == MPV_EVENT_SHUTDOWN)
-                return false;
-        }
-    }
-
     // A film's window takes the film's size; music needs no window.
     void SizeWindowToFilm()
     {
-        std::int64_t width = 0;
-        std::int64_t height = 0;
-        const bool film =
-            mpv_get_property(m_mpv, "current-tracks/video/demux-w", MPV_FORMAT_INT64, &width) >= 0 &&
-            mpv_get_property(m_mpv, "current-tracks/video/demux-h", MPV_FORMAT_INT64, &height) >= 0 &&
-            width > 0 && height > 0;
-        if (!film) {
+        const std::optional<mpv::FilmSize> size = m_player->PictureSize();
+        if (!size) {
             DestroyWindow();
             return;
         }
         Display* display = x11::DisplayIfOpen();
         if (m_window != None && display != nullptr) {
-            XResizeWindow(display, m_window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+            XResizeWindow(display, m_window, static_cast<unsigned>(size->width), static_cast<unsigned>(size->height));
             XSync(display, False);
         }
     }
@@ -230,7 +138,7 @@ private:
         m_window = None;
     }
 
-    mpv_handle* m_mpv = nullptr;
+    std::unique_ptr<mpv::FilmPlayer> m_player;
     Window m_window = None;
 };
 

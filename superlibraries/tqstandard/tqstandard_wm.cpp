@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cwchar>
+#include <cwctype>
 
 #include "platform/files.h"
 
@@ -93,6 +94,12 @@ std::wstring IntToText5(int n)
 std::wstring HexToText8(unsigned int n)
 {
     return ZeroPadded(L"%8x", 8, n);
+}
+
+std::wstring UpperCase(std::wstring text)
+{
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+    return text;
 }
 
 std::wstring GetFileExtension(std::wstring path)

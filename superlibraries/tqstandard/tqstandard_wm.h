@@ -30,6 +30,8 @@ private:
 std::wstring IntToText5(int n);
 // "%8x" with every space among the first eight characters turned into "0".
 std::wstring HexToText8(unsigned int n);
+// Every character in upper case, for names that match without regard to case.
+std::wstring UpperCase(std::wstring text);
 
 // After the last "."; the whole path when it has no "."; empty when it ends in ".".
 std::wstring GetFileExtension(std::wstring path);

@@ -4,6 +4,7 @@
 #include "platform/audio.h"
 
 #include "platform/files.h"
+#include "platform/messageloop.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros (None, Bool) clash with its templates.
@@ -90,6 +91,29 @@ TEST_F(MediaX11Test, FilmPlaysInAWindowTitledWithItsPath)
     EXPECT_EQ(platform::mciSendString(L"close myFile"), 0);
     XSync(m_display, False);
     EXPECT_EQ(FindTopLevel(kFilm), 0u);
+}
+
+// Opening waits for the player in the message loop: the view's paint timer keeps ticking
+// while the film is opened, so the board does not freeze meanwhile.
+TEST_F(MediaX11Test, ThePaintTimerKeepsTickingWhileAFilmOpens)
+{
+    constexpr HWND kView = 0x5151;
+    std::vector<Clock::time_point> ticks;
+    platform::SetWindowProc(kView, [&ticks](const platform::Message& m) {
+        if (m.message == WM_TIMER)
+            ticks.push_back(Clock::now());
+    });
+    platform::SetTimer(kView, 1, 10, nullptr);
+    const auto asked = Clock::now();
+    ASSERT_EQ(Open(kFilm), 0);
+    const auto opened = Clock::now();
+    platform::KillTimer(kView, 1);
+    platform::RemoveWindowProc(kView);
+    if (opened - asked < std::chrono::milliseconds(60))
+        GTEST_SKIP() << "the film opened too fast to tell";
+    EXPECT_FALSE(ticks.empty()) << "the loop was blocked while the film opened";
+    for (const auto tick : ticks)
+        EXPECT_LT(tick, opened);  // served during the open, not queued for after it
 }
 
 TEST_F(MediaX11Test, MusicOpensWithoutAWindow)

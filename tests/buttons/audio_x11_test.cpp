@@ -3,6 +3,7 @@
 #include "platform/audio.h"
 
 #include "platform/files.h"
+#include "platform/messageloop.h"
 #include "windowsmobilelibraries/tqgraphics/tqsoundplayer.h"
 
 #include "buttons_fixture.h"
@@ -116,6 +117,22 @@ TEST_F(RealSound, PlaySyncLastsAsLongAsTheSound)
         EXPECT_GE(seconds, c.length - 0.08) << platform::ToUtf8(c.path);
         EXPECT_LT(seconds, c.length + 1.5 + kSlack) << platform::ToUtf8(c.path);
     }
+}
+
+// A sound heard to its end waits in the message loop: the view's paint timer keeps ticking
+// all the while, so the board stays drawn.
+TEST_F(RealSound, ThePaintTimerKeepsTickingWhileASoundPlaysToItsEnd)
+{
+    constexpr HWND kView = 0x5151;
+    int ticks = 0;
+    platform::SetWindowProc(kView, [&ticks](const platform::Message& m) { ticks += m.message == WM_TIMER; });
+    platform::SetTimer(kView, 1, 20, nullptr);
+    m_folder.Write(L"long.wav", MakeWav(600));
+    const double seconds = SecondsToPlaySync(m_folder.File(L"long.wav"));
+    platform::KillTimer(kView, 1);
+    platform::RemoveWindowProc(kView);
+    EXPECT_GE(seconds, 0.55);
+    EXPECT_GE(ticks, 10) << "the loop was blocked while the sound played";
 }
 
 TEST_F(RealSound, FileThatCannotBePlayedGivesTheShortDefaultSoundPromptly)

@@ -3,7 +3,9 @@
 // The test backend's player plays every file that holds bytes, so an empty media file
 // stands for one that cannot be played.
 #include "application/orlidocheck.h"
+#include "content/contentrules.h"
 #include "platform/fake/fake_desktop.h"
+#include "superlibraries/tqstandard/tqlanguage.h"
 #include "tests/foundation/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -227,7 +229,7 @@ TEST_F(ContentCheck, PagesDeeperThanTheBoardGoesAreNamed)
     WriteCleanContent();
     // Picture 2's sub-page is level 2; the chain goes on to level 101.
     std::string folder = "UserData/L00001/L00002";
-    for (int level = 2; level <= COrlidoCheck::MaxLevels + 1; ++level) {
+    for (int level = 2; level <= CTQContentRules::MaxLevels + 1; ++level) {
         Put(folder + "/B00001 Djup.jpg", Picture());
         Put(folder + "/B00001.wav", kSound);
         folder += "/L00001";
@@ -235,7 +237,7 @@ TEST_F(ContentCheck, PagesDeeperThanTheBoardGoesAreNamed)
     EXPECT_EQ(Check("#MAINMODE Standard\n"), 1);
     EXPECT_EQ(m_nProblems, 1) << m_report;
     // The first page, picture 1's sub-page, and levels 2 to 100 of the chain.
-    EXPECT_EQ(m_nPages, COrlidoCheck::MaxLevels + 1);
+    EXPECT_EQ(m_nPages, CTQContentRules::MaxLevels + 1);
     EXPECT_NE(m_report.find("lies deeper than the board goes (100 pages down from the first)"), std::string::npos);
 }
 
@@ -282,7 +284,7 @@ TEST(CheckLocale, SwedishOnlyForASwedishLocale)
         ::setenv("LC_ALL", c.all, 1);
         ::setenv("LC_MESSAGES", c.messages, 1);
         ::setenv("LANG", c.lang, 1);
-        EXPECT_EQ(COrlidoCheck::IsSwedishLocale(), c.swedish);
+        EXPECT_EQ(IsSwedishLocale(), c.swedish);
     }
     ::unsetenv("LC_ALL");
     ::unsetenv("LC_MESSAGES");

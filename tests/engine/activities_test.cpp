@@ -2,6 +2,7 @@
 // music with its picture large and a web page, their waits, their messages and their end.
 // Programs are scripted on the fake desktop, media commands are recorded by the fake
 // player, message boxes are answered at once and recorded.
+#include "application/orlidocheck.h"
 #include "application/tqorlidomodule.h"
 
 #include "platform/desktop.h"
@@ -22,6 +23,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -601,6 +603,52 @@ TEST_F(ActivitiesTest, ClosingTheBoardDuringAFilmClosesIt)
 
     EXPECT_EQ(fake::Media(L"myFile").path, L"");
     EXPECT_TRUE(fake::CloseRequests().empty());  // no program was started
+}
+
+// --- The checker agrees ------------------------------------------------------------------------
+
+// The checker tells the carer which companion file a picture starts and which it never
+// uses; that must be the one the board really starts, for every mix of companions.
+TEST_F(ActivitiesTest, CheckerNamesTheCompanionTheBoardStarts)
+{
+    const struct {
+        std::vector<std::pair<wchar_t, const wchar_t*>> companions;
+        const wchar_t* started;
+    } cases[] = {
+        { { { L'W', L".txt" }, { L'M', L".wmv" }, { L'B', L".lnk" } }, L"B00002.lnk" },
+        { { { L'W', L".txt" }, { L'M', L".mp3" } }, L"M00002.mp3" },
+        { { { L'B', L".lnk" }, { L'W', L".txt" } }, L"B00002.lnk" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.started);
+        TearDown();
+        SetUp();
+        for (const auto& [letter, extension] : c.companions)
+            Companion(letter, 2, extension,
+                      std::wstring(extension) == L".lnk" ? DesktopEntry(kProgram) : std::string("media"));
+        Start();
+        m_engine->Choose(1);
+        const std::wstring started = m_engine->IsProgramActive() && !fake::StartedProcesses().empty() &&
+                                             fake::StartedProcesses()[0].argv[0] == kProgram
+                                         ? L"B00002.lnk"
+                                         : GetName(fake::Media(L"myFile").path);
+        EXPECT_EQ(started, c.started);
+
+        COrlidoCheck check(m_exe, m_exe + L"Setup.txt", false);
+        std::FILE* out = std::tmpfile();
+        ASSERT_NE(out, nullptr);
+        check.Run(out);
+        std::rewind(out);
+        std::string report;
+        for (int ch = std::fgetc(out); ch != EOF; ch = std::fgetc(out))
+            report += static_cast<char>(ch);
+        std::fclose(out);
+        const std::string firstNote = "picture 2 starts " + platform::ToUtf8(c.started) + " first";
+        std::size_t notes = 0;
+        for (std::size_t at = report.find(firstNote); at != std::string::npos; at = report.find(firstNote, at + 1))
+            ++notes;
+        EXPECT_EQ(notes, c.companions.size() - 1) << report;
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Scenario tests of the choice engine on the fake desktop: small page trees written to a
 // temporary folder, the virtual clock, recorded sounds and scripted message boxes.
 #include "application/tqorlidomodule.h"
+#include "application/tqpagegeometry.h"
 
 #include "platform/fake/fake_audio.h"
 #include "platform/fake/fake_messageloop.h"
@@ -431,8 +432,8 @@ TEST(PageGeometry, RowsFitAboveTheAnswerBar)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + ", " + std::to_string(c.count));
-        const auto g = CTQOrlidoModule::ComputeGeometry(c.width, c.height, c.screenWidth, c.screenHeight, c.count);
-        const auto twoRows = CTQOrlidoModule::ComputeGeometry(c.width, c.height, c.screenWidth, c.screenHeight, 8);
+        const auto g = ComputeGeometry(c.width, c.height, c.screenWidth, c.screenHeight, c.count);
+        const auto twoRows = ComputeGeometry(c.width, c.height, c.screenWidth, c.screenHeight, 8);
         EXPECT_EQ(g.pictureHeight, c.pictureHeight);
         EXPECT_EQ(g.pictureWidth, c.width / 4 - 10);
         // The answer bar and the user area never move.

@@ -16,10 +16,12 @@ constexpr int kBoldWeight = 700;
 // text colour after a fresh attach.
 constexpr COLORREF kTextColor = RGB(1, 1, 1);
 // The sound belongs to a picture through this many leading characters of its file name.
-constexpr std::size_t kSoundStemLength = 6;
+// The letter and the number: "B00001".
+constexpr std::size_t kSoundStemLength = 1 + CTQContentRules::NumberDigits;
 
 // The first candidate stem + extension that can be opened; empty when none can.
-std::wstring FirstExisting(const std::wstring& stem, std::initializer_list<const wchar_t*> extensions)
+template <std::size_t N>
+std::wstring FirstExisting(const std::wstring& stem, const std::array<const wchar_t*, N>& extensions)
 {
     for (const wchar_t* extension : extensions) {
         const std::wstring candidate = stem + extension;
@@ -103,16 +105,16 @@ CTQImageButton::~CTQImageButton() = default;
 
 std::wstring CTQImageButton::FindSoundPath(const std::wstring& picturePath)
 {
-    return FirstExisting(SoundStem(picturePath), {L".mp3", L".wma", L".wav", L".wmv"});
+    return FirstExisting(SoundStem(picturePath), CTQContentRules::SoundExtensions);
 }
 
 void CTQImageButton::FindCompanionFiles(const std::wstring& picturePath)
 {
     const std::size_t dot = picturePath.rfind(L'.');
     m_strBasePath = dot == std::wstring::npos ? std::wstring() : picturePath.substr(0, dot);
-    m_strPicturePath = FirstExisting(m_strBasePath, {L".jpg", L".bmp", L".png"});
+    m_strPicturePath = FirstExisting(m_strBasePath, CTQContentRules::PictureExtensions);
     m_strSoundPath = FindSoundPath(picturePath);
-    m_strTextPath = m_strBasePath + L".txt";
+    m_strTextPath = m_strBasePath + CTQContentRules::CaptionExtension;
 }
 
 void CTQImageButton::SetDefaults(int fontHeight)

@@ -7,6 +7,7 @@
 // bar's buttons), filled and written on by the panel.
 #pragma once
 
+#include "content/contentrules.h"
 #include "platform/types.h"
 #include "superlibraries/tqdirectdraw_obsolete/tqsurface.h"
 
@@ -22,7 +23,7 @@ public:
     static constexpr int kFrameWidth = 12;
     static constexpr int kDefaultFontHeight = 82;
     // Only this many bytes of a caption file are read.
-    static constexpr std::size_t kMaxTextBytes = 100;
+    static constexpr std::size_t kMaxTextBytes = CTQContentRules::CaptionBytes;
     // Read past the cut to tell a cut UTF-8 character from Windows-1252 bytes.
     static constexpr std::size_t kLookAheadBytes = 3;
 

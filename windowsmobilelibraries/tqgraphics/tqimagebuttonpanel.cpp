@@ -1,5 +1,6 @@
 #include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
 
+#include "content/contentrules.h"
 #include "platform/files.h"
 #include "platform/messageloop.h"
 #include "platform/pixels.h"
@@ -28,7 +29,11 @@ bool FindNumberedPicture(const std::wstring& prefix, int n, std::wstring& path)
 {
     std::wstring name;
     const std::wstring stem = prefix + IntToText5(n);
-    return FindFirstMatch(stem + L"*.jpg", path, name) || FindFirstMatch(stem + L"*.png", path, name);
+    for (const wchar_t* extension : CTQContentRules::PagePictureExtensions) {
+        if (FindFirstMatch(stem + L"*" + extension, path, name))
+            return true;
+    }
+    return false;
 }
 
 // The numbered pictures under the prefix, the search stopping after maxCount (-1: none).

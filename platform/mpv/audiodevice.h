@@ -3,7 +3,7 @@
 // board says once, in one line, that sounds play silently.
 #pragma once
 
-namespace platform::x11 {
+namespace platform::mpv {
 
 // Before the sound library starts: ALSA's error printer replaced by a silent one, and
 // PipeWire's log level set to none unless the user set one.
@@ -13,4 +13,4 @@ void QuietenSoundLibraries();
 // when there is no device): the first time it is "null", one line on stderr and in the trace.
 void NoteAudioOutput(const char* output);
 
-} // namespace platform::x11
+} // namespace platform::mpv

@@ -1,4 +1,4 @@
-#include "platform/x11/audiodevice.h"
+#include "platform/mpv/audiodevice.h"
 
 #include "platform/files.h"
 
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace platform::x11 {
+namespace platform::mpv {
 namespace {
 
 void SilentAlsaError(const char*, int, const char*, int, const char*, ...) {}
@@ -34,4 +34,4 @@ void NoteAudioOutput(const char* output)
     Trace(L"Sound: no sound device; sounds play silently\n");
 }
 
-} // namespace platform::x11
+} // namespace platform::mpv

@@ -7,12 +7,12 @@
 
 #include "platform/files.h"
 #include "platform/messageloop.h"
-#include "platform/x11/audiodevice.h"
+#include "platform/mpv/audiodevice.h"
+#include "platform/mpv/mpvhandle.h"
 
 #include <mpv/client.h>
 
 #include <chrono>
-#include <clocale>
 #include <cstdint>
 #include <filesystem>
 #include <future>
@@ -92,7 +92,7 @@ public:
         std::unique_lock lock(m_mutex);
         if (!m_mpv) return;
         const std::uint64_t seq = ++m_latestSeq;
-        std::string file = PlayableFile(path);
+        std::string file = mpv::PlayableFile(path);
         if (file.empty()) file = m_beepPath;
         m_current = Current{seq, file == m_beepPath, LoadFile(file), -1, std::nullopt, askedAt, false};
         if (!m_current->entryId) {
@@ -143,41 +143,10 @@ private:
         bool started = false;
     };
 
-    SoundEngine()
+    SoundEngine() : m_handle(mpv::HandleUse::Sound), m_mpv(m_handle.Get())
     {
-        // mpv parses numbers with the C library and refuses to start under a locale with
-        // a decimal comma.
-        std::setlocale(LC_NUMERIC, "C");
-        x11::QuietenSoundLibraries();
-        m_mpv = mpv_create();
-        if (!m_mpv) {
-            Trace(L"Sound: libmpv could not be created; sounds are off\n");
+        if (!m_mpv)
             return;
-        }
-        const char* options[][2] = {
-            {"config", "no"},
-            {"terminal", "no"},
-            {"idle", "yes"},
-            {"vid", "no"},
-            {"audio-display", "no"},
-            {"input-default-bindings", "no"},
-            {"input-vo-keyboard", "no"},
-            {"audio-fallback-to-null", "yes"},
-            {"gapless-audio", "no"},
-            {"load-scripts", "no"},
-            {"load-stats-overlay", "no"},
-            {"load-osd-console", "no"},
-            {"load-auto-profiles", "no"},
-            {"ytdl", "no"},
-            {"keep-open", "no"},
-        };
-        for (const auto& option : options) mpv_set_option_string(m_mpv, option[0], option[1]);
-        if (mpv_initialize(m_mpv) < 0) {
-            Trace(L"Sound: libmpv could not be initialised; sounds are off\n");
-            mpv_terminate_destroy(m_mpv);
-            m_mpv = nullptr;
-            return;
-        }
         m_beepPath = WriteBeepFile();
         m_events = std::thread([this] { EventLoop(); });
     }
@@ -191,7 +160,6 @@ private:
         }
         mpv_wakeup(m_mpv);
         if (m_events.joinable()) m_events.join();
-        mpv_terminate_destroy(m_mpv);
         if (!m_beepPath.empty()) ::unlink(m_beepPath.c_str());
     }
 
@@ -217,20 +185,6 @@ private:
         }
         ::close(fd);
         return name.data();
-    }
-
-    // The file as mpv should open it: the real (case-resolved) path made absolute, so no
-    // name is ever taken for an mpv protocol or option. Empty when there is nothing to play.
-    static std::string PlayableFile(const std::wstring& path)
-    {
-        if (path.empty()) return {};
-        const std::wstring real = ResolvePath(path);
-        if (!IsFile(real)) return {};
-        std::error_code ec;
-        std::filesystem::path absolute = std::filesystem::absolute(ToUtf8(real), ec);
-        if (ec) return {};
-        if (std::filesystem::file_size(absolute, ec) == 0 || ec) return {};
-        return absolute.string();
     }
 
     // "loadfile <file> replace": the playlist entry it made, or nothing when mpv refused.
@@ -323,7 +277,7 @@ private:
     {
         char* output = mpv_get_property_string(m_mpv, "current-ao");
         if (!output) return;
-        x11::NoteAudioOutput(output);
+        mpv::NoteAudioOutput(output);
         mpv_free(output);
     }
 
@@ -344,7 +298,8 @@ private:
     }
 
     std::mutex m_mutex;
-    mpv_handle* m_mpv = nullptr;
+    mpv::MpvHandle m_handle;
+    mpv_handle* const m_mpv;
     std::thread m_events;
     std::string m_beepPath;
     std::uint64_t m_latestSeq = 0;
@@ -393,20 +348,18 @@ public:
         return probe;
     }
 
+    // True once the file is open with at least one track; false when libmpv gives it up
+    // (also when it turns out to be a playlist, which the board would not follow).
     bool CanPlay(const std::wstring& path)
     {
         std::lock_guard lock(m_mutex);
-        const std::wstring real = ResolvePath(path);
-        if (!m_mpv || !IsFile(real)) return false;
-        std::error_code ec;
-        const std::string file = std::filesystem::absolute(ToUtf8(real), ec).string();
-        if (ec) return false;
-        const char* cmd[] = {"loadfile", file.c_str(), "replace", nullptr};
-        if (mpv_command(m_mpv, cmd) < 0) return false;
-        const bool playable = WaitForLoad();
-        const char* stop[] = {"stop", nullptr};
-        mpv_command(m_mpv, stop);
-        DrainUntilIdle();
+        const std::string file = mpv::PlayableFile(path);
+        if (!m_handle || file.empty()) return false;
+        std::int64_t tracks = 0;
+        const bool playable = m_handle.LoadAndWait(file, kLoadTimeout) &&
+                              mpv_get_property(m_handle.Get(), "track-list/count", MPV_FORMAT_INT64, &tracks) >= 0 &&
+                              tracks > 0;
+        m_handle.StopAndWait(kLoadTimeout);
         return playable;
     }
 
@@ -414,57 +367,10 @@ public:
     PlayableProbe& operator=(const PlayableProbe&) = delete;
 
 private:
-    PlayableProbe()
-    {
-        std::setlocale(LC_NUMERIC, "C");
-        m_mpv = mpv_create();
-        if (!m_mpv) return;
-        const char* options[][2] = {
-            {"config", "no"}, {"terminal", "no"}, {"idle", "yes"}, {"pause", "yes"}, {"ao", "null"},
-            {"vo", "null"}, {"load-scripts", "no"}, {"load-stats-overlay", "no"}, {"load-osd-console", "no"}, {"ytdl", "no"}, {"input-default-bindings", "no"},
-            {"load-unsafe-playlists", "no"}, {"osc", "no"},
-        };
-        for (const auto& option : options) mpv_set_option_string(m_mpv, option[0], option[1]);
-        if (mpv_initialize(m_mpv) < 0) {
-            mpv_terminate_destroy(m_mpv);
-            m_mpv = nullptr;
-        }
-    }
-
-    ~PlayableProbe()
-    {
-        if (m_mpv) mpv_terminate_destroy(m_mpv);
-    }
-
-    // True once the file is open with at least one track; false when mpv gives it up (also
-    // when it turns out to be a playlist, which the board would not follow).
-    bool WaitForLoad()
-    {
-        const auto deadline = Clock::now() + kLoadTimeout;
-        while (Clock::now() < deadline) {
-            const mpv_event* event = mpv_wait_event(m_mpv, 0.5);
-            if (event->event_id == MPV_EVENT_FILE_LOADED) {
-                std::int64_t tracks = 0;
-                mpv_get_property(m_mpv, "track-list/count", MPV_FORMAT_INT64, &tracks);
-                return tracks > 0;
-            }
-            if (event->event_id == MPV_EVENT_END_FILE || event->event_id == MPV_EVENT_SHUTDOWN) return false;
-        }
-        return false;
-    }
-
-    // The stop's end-of-file event is taken here, so that the next file's wait sees its own.
-    void DrainUntilIdle()
-    {
-        const auto deadline = Clock::now() + kLoadTimeout;
-        while (Clock::now() < deadline) {
-            const mpv_event* event = mpv_wait_event(m_mpv, 0.5);
-            if (event->event_id == MPV_EVENT_IDLE || event->event_id == MPV_EVENT_SHUTDOWN) return;
-        }
-    }
+    PlayableProbe() : m_handle(mpv::HandleUse::Probe) {}
 
     std::mutex m_mutex;
-    mpv_handle* m_mpv = nullptr;
+    mpv::MpvHandle m_handle;
 };
 
 } // namespace
