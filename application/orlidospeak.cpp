@@ -157,8 +157,8 @@ void COrlidoSpeak::SpeakPage(const CTQSpeech& speech, const std::wstring& folder
     for (const std::wstring& name : platform::ListFolderNames(folder)) {
         if (platform::IsFolder(folder + L"/" + name)) {
             if (IsPageFolderName(name)) pages.insert(name);
-        } else if (IsPagePicture(name)) {
-            pictures.insert(Rules::NumberOf(name, Rules::PictureLetter));
+        } else if (IsPagePicture(name) && Rules::NumberOf(name, Rules::PictureLetter) >= 1) {
+            pictures.insert(Rules::NumberOf(name, Rules::PictureLetter));  // the board counts from 1
         }
     }
     for (const int number : pictures) SpeakPicture(speech, folder, number, out);

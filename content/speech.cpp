@@ -6,6 +6,7 @@
 
 #include <espeak-ng/speak_lib.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -133,6 +134,20 @@ CTQSpeech CTQSpeech::FromCommand(const std::string& commandLine, bool& ok, std::
     ok = platform::CanRunCommand(speech.m_Command.front());
     if (!ok) error = "the voice command's program '" + speech.m_Command.front() + "' is not installed or cannot be run";
     return speech;
+}
+
+std::string CTQSpeech::VoiceForLocale(const std::string& locale)
+{
+    // "pt_BR.UTF-8@euro" is asked for as "pt-br", then "pt".
+    std::string tag = locale.substr(0, locale.find_first_of(".@"));
+    for (char& c : tag) c = c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::vector<std::string> candidates = {tag};
+    if (tag.find('-') != std::string::npos) candidates.push_back(tag.substr(0, tag.find('-')));
+    TEspeak& espeak = TEspeak::Get();
+    for (const std::string& candidate : candidates) {
+        if (!candidate.empty() && espeak.HasVoice(candidate)) return candidate;
+    }
+    return {};
 }
 
 std::wstring CTQSpeech::SpokenText(const std::wstring& text)

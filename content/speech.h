@@ -34,6 +34,11 @@ public:
     // already there is never replaced). False with a one-line reason in error.
     bool MakeSoundFile(const std::wstring& text, const std::wstring& path, std::string& error) const;
 
+    // The espeak-ng voice for a locale ("en-US", "pt_BR.UTF-8", "sv"): the language with its
+    // region when espeak-ng has that, else the language alone; empty when it has neither.
+    // For content that names its language (an imported board).
+    static std::string VoiceForLocale(const std::string& locale);
+
     // The text as it is spoken: blanks and line breaks at the ends cut, runs of them inside
     // made one space.
     static std::wstring SpokenText(const std::wstring& text);

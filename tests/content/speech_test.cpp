@@ -267,6 +267,15 @@ TEST(Speech, AnotherVoiceIsTakenAndAnUnknownOneRefused)
     EXPECT_EQ(error.find('\n'), std::string::npos) << "one line";
 }
 
+TEST(Speech, VoiceForALocale)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"sv_SE.UTF-8", "sv"}, {"en-US", "en-us"}, {"pt_BR", "pt-br"}, {"de", "de"},
+        {"xx-YY", ""},         {"", ""},           {"C", ""},
+    };
+    for (const auto& [locale, voice] : cases) EXPECT_EQ(CTQSpeech::VoiceForLocale(locale), voice) << locale;
+}
+
 TEST(Speech, NothingToSayIsRefused)
 {
     bool ok = false;

@@ -116,6 +116,7 @@ TEST_F(Speak, MakesSoundsOnlyWhereNoneIsAndTouchesNothingElse)
     Put("Tillbaka.wav", "the carer's Tillbaka");
     Put("nej.WAV", "the carer's Nej");
     // The first page.
+    Put("UserData/L00001/B00000 Noll.jpg", "jpeg");                     // no picture the board counts
     Put("UserData/L00001/B00001 Mat.jpg", "jpeg");                      // name's words
     Put("UserData/L00001/B00002 Dryck.jpg", "jpeg");
     Put("UserData/L00001/B00002.mp3", "the carer's mp3");               // a sound in another format
