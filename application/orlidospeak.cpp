@@ -10,7 +10,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cwctype>
-#include <filesystem>
 #include <optional>
 #include <utility>
 
