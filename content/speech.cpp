@@ -222,16 +222,16 @@ bool CTQSpeech::SpeakWithCommand(const std::wstring& text, CTQWaveSound& sound, 
     std::vector<std::string> argv = m_Command;
     argv.push_back(platform::ToUtf8(wavePath));
 
-    const platform::TCommandResult result = platform::RunCommand(argv, platform::ToUtf8(text) + "\n", CommandTimeoutMs);
+    const platform::CommandResult result = platform::RunCommand(argv, platform::ToUtf8(text) + "\n", CommandTimeoutMs);
     const std::string name = "the voice command " + CommandName(m_Command);
-    if (!result.Started) {
+    if (!result.started) {
         error = name + " could not be started";
-    } else if (result.TimedOut) {
+    } else if (result.timedOut) {
         error = name + " took longer than " + std::to_string(CommandTimeoutMs / 1000) + " s and was ended";
-    } else if (result.Signal != 0) {
-        error = name + " was ended by signal " + std::to_string(result.Signal);
-    } else if (result.ExitCode != 0) {
-        error = name + " ended with exit code " + std::to_string(result.ExitCode);
+    } else if (result.signal != 0) {
+        error = name + " was ended by signal " + std::to_string(result.signal);
+    } else if (result.exitCode != 0) {
+        error = name + " ended with exit code " + std::to_string(result.exitCode);
     } else if (std::string why; !sound.Read(wavePath, why)) {
         error = name + " wrote no usable WAV file: " + why;
     } else {

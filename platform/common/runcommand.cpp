@@ -28,12 +28,12 @@ int MillisecondsLeft(Clock::time_point deadline)
 }
 
 // A descriptor closed when it goes out of scope.
-class TDescriptor {
+class Descriptor {
 public:
-    explicit TDescriptor(int fd = -1) : m_fd(fd) {}
-    ~TDescriptor() { Close(); }
-    TDescriptor(const TDescriptor&) = delete;
-    TDescriptor& operator=(const TDescriptor&) = delete;
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor() { Close(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
     int Get() const { return m_fd; }
     void Close()
     {
@@ -154,18 +154,18 @@ bool CanRunCommand(const std::string& program)
     return false;
 }
 
-TCommandResult RunCommand(const std::vector<std::string>& argv, const std::string& input, int timeoutMs)
+CommandResult RunCommand(const std::vector<std::string>& argv, const std::string& input, int timeoutMs)
 {
-    TCommandResult result;
+    CommandResult result;
     if (argv.empty() || argv.front().empty()) return result;
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return result;
-    TDescriptor readEnd(ends[0]);
-    TDescriptor writeEnd(ends[1]);
+    Descriptor readEnd(ends[0]);
+    Descriptor writeEnd(ends[1]);
 
     pid_t pid = 0;
     if (!Spawn(argv, readEnd.Get(), pid)) return result;
-    result.Started = true;
+    result.started = true;
     readEnd.Close();
 
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -177,12 +177,12 @@ TCommandResult RunCommand(const std::vector<std::string>& argv, const std::strin
     if (!WaitUntil(pid, deadline, status)) {
         // A program this late is stuck: it and whatever it started end at once. The group
         // is signalled before its leader is reaped, so its number cannot belong to another.
-        result.TimedOut = true;
+        result.timedOut = true;
         ::kill(-pid, SIGKILL);
         ::waitpid(pid, &status, 0);
     }
-    if (WIFEXITED(status) && !result.TimedOut) result.ExitCode = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) result.Signal = WTERMSIG(status);
+    if (WIFEXITED(status) && !result.timedOut) result.exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     return result;
 }
 

@@ -8,11 +8,11 @@
 
 namespace platform {
 
-struct TCommandResult {
-    bool Started = false;   // false: no such program, or it could not be started
-    bool TimedOut = false;  // it ran past the limit and was ended (its whole process group)
-    int ExitCode = -1;      // its exit code when it ended by itself; -1 otherwise
-    int Signal = 0;         // the signal that ended it, when one did
+struct CommandResult {
+    bool started = false;   // false: no such program, or it could not be started
+    bool timedOut = false;  // it ran past the limit and was ended (its whole process group)
+    int exitCode = -1;      // its exit code when it ended by itself; -1 otherwise
+    int signal = 0;         // the signal that ended it, when one did
 };
 
 // Starts argv[0] (a bare name is looked up in PATH, as a shell does) with argv, in a
@@ -20,7 +20,7 @@ struct TCommandResult {
 // output sent to our standard error (so that its chatter does not mix with our report)
 // and its standard error to ours. Waits at most timeoutMs for it to end; past that, the
 // group gets SIGKILL.
-TCommandResult RunCommand(const std::vector<std::string>& argv, const std::string& input, int timeoutMs);
+CommandResult RunCommand(const std::vector<std::string>& argv, const std::string& input, int timeoutMs);
 
 // Whether RunCommand can start the program: a name with "/" that is an executable file, or
 // a bare name found so in PATH.

@@ -30,12 +30,12 @@ TEST(RunCommand, AProgramPastTheLimitIsEndedWithWhatItStarted)
     TempFolder folder;
     const std::string pidFile = (folder.Root / "child.pid").string();
     const auto start = std::chrono::steady_clock::now();
-    const platform::TCommandResult result =
+    const platform::CommandResult result =
         platform::RunCommand({"sh", "-c", "sleep 30 & echo $! > '" + pidFile + "'; wait"}, "", 300);
     const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_TRUE(result.Started);
-    EXPECT_TRUE(result.TimedOut);
-    EXPECT_EQ(result.ExitCode, -1);
+    EXPECT_TRUE(result.started);
+    EXPECT_TRUE(result.timedOut);
+    EXPECT_EQ(result.exitCode, -1);
     EXPECT_LT(took, std::chrono::seconds(5));
 
     const pid_t child = static_cast<pid_t>(std::stoi(folder.Read("child.pid")));
@@ -53,16 +53,16 @@ TEST(RunCommand, InputItDoesNotReadAndExitCodesAreReported)
 {
     // A megabyte on standard input for a program that reads none of it and exits: our
     // process must not die of SIGPIPE, and the wait must not hang on the full pipe.
-    const platform::TCommandResult ignored = platform::RunCommand({"true"}, std::string(1 << 20, 'x'), 5000);
-    EXPECT_TRUE(ignored.Started);
-    EXPECT_FALSE(ignored.TimedOut);
-    EXPECT_EQ(ignored.ExitCode, 0);
+    const platform::CommandResult ignored = platform::RunCommand({"true"}, std::string(1 << 20, 'x'), 5000);
+    EXPECT_TRUE(ignored.started);
+    EXPECT_FALSE(ignored.timedOut);
+    EXPECT_EQ(ignored.exitCode, 0);
 
-    const platform::TCommandResult failed = platform::RunCommand({"sh", "-c", "read line; exit ${#line}"}, "four\n", 5000);
-    EXPECT_EQ(failed.ExitCode, 4) << "the input arrived and the exit code came back";
+    const platform::CommandResult failed = platform::RunCommand({"sh", "-c", "read line; exit ${#line}"}, "four\n", 5000);
+    EXPECT_EQ(failed.exitCode, 4) << "the input arrived and the exit code came back";
 
-    const platform::TCommandResult missing = platform::RunCommand({"no-such-program-here"}, "", 5000);
-    EXPECT_FALSE(missing.Started);
+    const platform::CommandResult missing = platform::RunCommand({"no-such-program-here"}, "", 5000);
+    EXPECT_FALSE(missing.started);
     EXPECT_FALSE(platform::CanRunCommand("no-such-program-here"));
     EXPECT_TRUE(platform::CanRunCommand("sh"));
     EXPECT_FALSE(platform::CanRunCommand("/etc/passwd")) << "not executable";
