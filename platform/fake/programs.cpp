@@ -51,6 +51,7 @@ struct ProgramsState {
     std::vector<HWND> closeRequests;
     std::map<DWORD, PendingWindow> pending;
     std::optional<RECT> workArea;
+    std::vector<HWND> guardedDocks;  // handed to the dock guardian and not yet released
     bool processListReadable = true;
     HWND nextHandle = kFirstHandle;
     DWORD nextProcessId = kFirstProcessId;
@@ -516,6 +517,26 @@ void SetWorkArea(RECT workArea)
     s.workArea = workArea;
 }
 
+void GuardHiddenDockWindows(const std::vector<HWND>& docks)
+{
+    ProgramsState& s = State();
+    Lock lock(s.mutex);
+    s.guardedDocks = docks;
+}
+
+void ReleaseDockWindowGuard()
+{
+    ProgramsState& s = State();
+    Lock lock(s.mutex);
+    s.guardedDocks.clear();
+}
+
+// The fake desktop has no second process to guard it.
+int RunDockGuardian(const std::vector<std::string>&)
+{
+    return 1;
+}
+
 } // namespace platform
 
 namespace fake {
@@ -533,6 +554,7 @@ void ResetPrograms()
     s.closeRequests.clear();
     s.pending.clear();
     s.workArea.reset();
+    s.guardedDocks.clear();
     s.processListReadable = true;
     s.nextHandle = kFirstHandle;
     s.nextProcessId = kFirstProcessId;
@@ -675,6 +697,13 @@ HWND AddTaskBar(RECT rect)
 void SetWorkArea(RECT workArea)
 {
     platform::SetWorkArea(workArea);
+}
+
+std::vector<HWND> GuardedDockWindows()
+{
+    ProgramsState& s = State();
+    Lock lock(s.mutex);
+    return s.guardedDocks;
 }
 
 } // namespace fake

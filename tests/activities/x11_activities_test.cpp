@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -38,6 +39,7 @@ constexpr std::uint32_t kBackground = 0xE1E1FF;
 constexpr std::uint32_t kMusicPicture = 0xF3E0FF;  // the demo's "Musik"
 constexpr std::uint32_t kPlayPage = 0xDFF7D4;      // the pictures of the demo's play page
 constexpr std::uint32_t kFirstPicture = 0xFFE7C2;
+const std::string kDockGuardian = "orlido-docks";  // the command name of the board's task-bar guardian
 
 bool Near(std::uint32_t a, std::uint32_t b, int tolerance)
 {
@@ -373,6 +375,26 @@ protected:
         return clock;
     }
 
+    // A task bar: a dock window along the bottom of the screen.
+    Window MapDock()
+    {
+        const Window dock = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, m_height - 30, m_width,
+                                                30, 0, 0, 0x808080);
+        const Atom type = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False);
+        Atom dockType = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_DOCK", False);
+        XChangeProperty(m_display, dock, type, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&dockType), 1);
+        XMapWindow(m_display, dock);
+        XSync(m_display, False);
+        return dock;
+    }
+
+    bool IsViewableWindow(Window window)
+    {
+        XWindowAttributes a;
+        return XGetWindowAttributes(m_display, window, &a) && a.map_state == IsViewable;
+    }
+
     bool AskBoardToClose()
     {
         XEvent event{};
@@ -541,22 +563,14 @@ TEST_F(ActivitiesOnX11, BrowserGetsThePageAddress)
 
 TEST_F(ActivitiesOnX11, ClosingTheBoardClosesTheProgramAndGivesTheTaskBarBack)
 {
-    // A task bar: a dock window along the bottom of the screen.
-    const Window dock = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, m_height - 30, m_width, 30,
-                                            0, 0, 0x808080);
-    const Atom type = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False);
-    Atom dockType = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_DOCK", False);
-    XChangeProperty(m_display, dock, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&dockType), 1);
-    XMapWindow(m_display, dock);
-    XSync(m_display, False);
-    const auto dockViewable = [&] {
-        XWindowAttributes a;
-        return XGetWindowAttributes(m_display, dock, &a) && a.map_state == IsViewable;
-    };
+    const Window dock = MapDock();
+    const auto dockViewable = [&] { return IsViewableWindow(dock); };
     ASSERT_TRUE(WaitFor(dockViewable, 5000));
 
     StartBoard();
     EXPECT_TRUE(WaitFor([&] { return !dockViewable(); }, 5000)) << "the task bar stayed while the board runs";
+    const auto guardians = ChildrenNamed(m_pid, kDockGuardian);
+    EXPECT_EQ(guardians.size(), 1u) << "no guardian keeps the hidden task bar";
     ASSERT_NE(StartClock(), 0u);
     const auto clocks = ChildrenNamed(m_pid, "xclock");
     ASSERT_EQ(clocks.size(), 1u);
@@ -567,7 +581,38 @@ TEST_F(ActivitiesOnX11, ClosingTheBoardClosesTheProgramAndGivesTheTaskBarBack)
               << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked).count() << " ms\n";
     EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(clocks[0]); }, 5000)) << "the clock did not get its close";
     EXPECT_TRUE(WaitFor(dockViewable, 5000)) << "the task bar did not come back";
+    for (const pid_t guardian : guardians)
+        EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(guardian); }, 2000)) << "the guardian outlived a normal close";
     XDestroyWindow(m_display, dock);
+}
+
+// Whatever ends the board, without a chance to run its own code at the end, the task bar
+// comes back, and the guardian that gave it back ends too.
+TEST_F(ActivitiesOnX11, TheTaskBarComesBackWhenTheBoardIsKilledOrCrashes)
+{
+    for (const int signal : {SIGKILL, SIGSEGV}) {
+        SCOPED_TRACE(strsignal(signal));
+        const Window dock = MapDock();
+        const auto dockViewable = [&] { return IsViewableWindow(dock); };
+        ASSERT_TRUE(WaitFor(dockViewable, 5000));
+
+        StartBoard();
+        ASSERT_TRUE(WaitFor([&] { return !dockViewable(); }, 5000)) << "the task bar stayed while the board runs";
+        const auto guardians = ChildrenNamed(m_pid, kDockGuardian);
+        ASSERT_EQ(guardians.size(), 1u);
+
+        const auto killed = Clock::now();
+        ::kill(m_pid, signal);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = 0;
+        EXPECT_TRUE(WaitFor(dockViewable, 5000)) << "the task bar stayed hidden";
+        std::cout << "[ measure  ] task bar back " << std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                           Clock::now() - killed).count()
+                  << " ms after " << strsignal(signal) << "\n";
+        EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(guardians[0]); }, 2000)) << "the guardian stayed";
+        XDestroyWindow(m_display, dock);
+        XSync(m_display, False);
+    }
 }
 
 } // namespace
