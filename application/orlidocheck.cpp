@@ -61,6 +61,20 @@ std::wstring JoinNames(const std::vector<std::wstring>& names)
     return joined;
 }
 
+// A WAV file that ends where its sound data would begin: it plays, but nothing is heard.
+bool IsWavWithoutSound(const std::string& bytes)
+{
+    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0) return false;
+    std::size_t chunk = 12;
+    while (chunk + 8 <= bytes.size()) {
+        const auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])); };
+        const std::uint32_t size = byte(chunk + 4) | byte(chunk + 5) << 8 | byte(chunk + 6) << 16 | byte(chunk + 7) << 24;
+        if (bytes.compare(chunk, 4, "data") == 0) return size == 0 || chunk + 8 == bytes.size();
+        chunk += 8 + size + (size & 1);
+    }
+    return chunk >= bytes.size();
+}
+
 std::wstring FirstOpenable(const std::wstring& stem, std::initializer_list<const wchar_t*> extensions)
 {
     for (const wchar_t* extension : extensions) {
@@ -369,13 +383,33 @@ void COrlidoCheck::CheckPicture(const std::wstring& path)
     }
 }
 
+// Each file is opened by the player once per run, however many pictures name it (by
+// whatever path): content often shares one sound among many pages.
+bool COrlidoCheck::CanPlay(const std::wstring& path)
+{
+    std::error_code ec;
+    std::filesystem::path file = std::filesystem::canonical(platform::ToUtf8(platform::ResolvePath(path)), ec);
+    if (ec) file = platform::ToUtf8(path);
+    const auto known = m_Playable.find(file.string());
+    if (known != m_Playable.end()) return known->second;
+    const bool playable = platform::CanPlayFile(path);
+    m_Playable.emplace(file.string(), playable);
+    return playable;
+}
+
 void COrlidoCheck::CheckSound(const std::wstring& path)
 {
+    // Enough to hold a WAV header with a few extra chunks, and to tell whether any sound follows.
+    constexpr std::size_t kHeaderBytes = 4096;
     std::string bytes;
-    if (platform::ReadFileBytes(path, 1, bytes) && bytes.empty()) {
+    const bool read = platform::ReadFileBytes(path, kHeaderBytes, bytes);
+    if (read && bytes.empty()) {
         Note(m_Pages, path, L"is empty: the board plays a short beep for it.",
              L"är tom: tavlan spelar ett kort pip för den.");
-    } else if (!platform::CanPlayFile(path)) {
+    } else if (read && bytes.size() < kHeaderBytes && IsWavWithoutSound(bytes)) {
+        Note(m_Pages, path, L"holds no sound, only a WAV header: nothing is heard when its picture is chosen.",
+             L"innehåller inget ljud, bara ett WAV-huvud: inget hörs när bilden väljs.");
+    } else if (!CanPlay(path)) {
         Problem(m_Pages, path,
                 L"cannot be played: the board plays a short beep instead. Save it again as WAV or MP3.",
                 L"kan inte spelas: tavlan spelar ett kort pip i stället. Spara den igen som WAV eller MP3.");
@@ -409,7 +443,7 @@ std::wstring COrlidoCheck::CheckActivities(const std::wstring& folder, int numbe
 
 void COrlidoCheck::CheckMedia(const std::wstring& path)
 {
-    if (!platform::CanPlayFile(path)) {
+    if (!CanPlay(path)) {
         Problem(m_Pages, path,
                 L"cannot be played by the board's player: choosing its picture shows an error box. Convert it "
                 L"again (a film to .wmv, music to .mp3).",

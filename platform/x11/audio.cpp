@@ -401,12 +401,11 @@ public:
         std::error_code ec;
         const std::string file = std::filesystem::absolute(ToUtf8(real), ec).string();
         if (ec) return false;
-        const char* cmd[] = {"loadfile", file.c_str(), "replace", nullptr};
-        if (mpv_command(m_mpv, cmd) < 0) return false;
-        const bool playable = WaitForLoad();
+        const std::optional<std::int64_t> entry = LoadEntry(file);
+        if (!entry) return false;
+        const bool playable = WaitForLoad(*entry);
         const char* stop[] = {"stop", nullptr};
         mpv_command(m_mpv, stop);
-        DrainUntilIdle();
         return playable;
     }
 
@@ -436,31 +435,58 @@ private:
         if (m_mpv) mpv_terminate_destroy(m_mpv);
     }
 
-    // True once the file is open with at least one track; false when mpv gives it up (also
-    // when it turns out to be a playlist, which the board would not follow).
-    bool WaitForLoad()
+    // "loadfile <file> replace": the playlist entry it made, or nothing when mpv refused.
+    std::optional<std::int64_t> LoadEntry(const std::string& file)
     {
-        const auto deadline = Clock::now() + kLoadTimeout;
-        while (Clock::now() < deadline) {
-            const mpv_event* event = mpv_wait_event(m_mpv, 0.5);
-            if (event->event_id == MPV_EVENT_FILE_LOADED) {
-                std::int64_t tracks = 0;
-                mpv_get_property(m_mpv, "track-list/count", MPV_FORMAT_INT64, &tracks);
-                return tracks > 0;
+        const char* cmd[] = {"loadfile", file.c_str(), "replace", nullptr};
+        mpv_node result{};
+        if (mpv_command_ret(m_mpv, cmd, &result) < 0) return std::nullopt;
+        std::optional<std::int64_t> entry;
+        if (result.format == MPV_FORMAT_NODE_MAP) {
+            for (int i = 0; i < result.u.list->num; ++i) {
+                if (std::string(result.u.list->keys[i]) == "playlist_entry_id" &&
+                    result.u.list->values[i].format == MPV_FORMAT_INT64)
+                    entry = result.u.list->values[i].u.int64;
             }
-            if (event->event_id == MPV_EVENT_END_FILE || event->event_id == MPV_EVENT_SHUTDOWN) return false;
         }
-        return false;
+        mpv_free_node_contents(&result);
+        return entry;
     }
 
-    // The stop's end-of-file event is taken here, so that the next file's wait sees its own.
-    void DrainUntilIdle()
+    // True once this entry's file is open with at least one track, or has played to its end
+    // (a very short sound may end before its load is reported); false when mpv gives it up
+    // (also when it turns out to be a playlist, which the board would not follow). Events of
+    // earlier entries (the previous file's stop and end) may still be queued: they are
+    // passed over by their entry id, so one file's end is never taken for the next's.
+    bool WaitForLoad(std::int64_t entry)
     {
+        bool started = false;
         const auto deadline = Clock::now() + kLoadTimeout;
         while (Clock::now() < deadline) {
             const mpv_event* event = mpv_wait_event(m_mpv, 0.5);
-            if (event->event_id == MPV_EVENT_IDLE || event->event_id == MPV_EVENT_SHUTDOWN) return;
+            switch (event->event_id) {
+            case MPV_EVENT_START_FILE:
+                started = static_cast<const mpv_event_start_file*>(event->data)->playlist_entry_id == entry;
+                break;
+            case MPV_EVENT_FILE_LOADED:
+                if (started) {
+                    std::int64_t tracks = 0;
+                    mpv_get_property(m_mpv, "track-list/count", MPV_FORMAT_INT64, &tracks);
+                    return tracks > 0;
+                }
+                break;
+            case MPV_EVENT_END_FILE: {
+                const auto* end = static_cast<const mpv_event_end_file*>(event->data);
+                if (end->playlist_entry_id == entry) return end->reason == MPV_END_FILE_REASON_EOF;
+                break;
+            }
+            case MPV_EVENT_SHUTDOWN:
+                return false;
+            default:
+                break;
+            }
         }
+        return false;
     }
 
     std::mutex m_mutex;

@@ -3,6 +3,7 @@
 // The test backend's player plays every file that holds bytes, so an empty media file
 // stands for one that cannot be played.
 #include "application/orlidocheck.h"
+#include "platform/fake/fake_audio.h"
 #include "platform/fake/fake_desktop.h"
 #include "tests/foundation/temp_folder.h"
 
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <set>
 #include <string>
 
 namespace {
@@ -27,6 +29,15 @@ const std::string& Picture()
 }
 
 constexpr const char* kSound = "RIFF sound";
+// A WAV file of 44 bytes: a header for 8 kHz mono sound, and no sound after it.
+std::string WavHeaderOnly()
+{
+    std::string bytes = "RIFF";
+    bytes += std::string("\x24\0\0\0", 4) + "WAVEfmt " + std::string("\x10\0\0\0\x01\0\x01\0", 8);
+    bytes += std::string("\x40\x1F\0\0\x80\x3E\0\0\x02\0\x10\0", 12);
+    return bytes + "data" + std::string(4, '\0');
+}
+
 constexpr const char* kRunnable = "[Desktop Entry]\nType=Application\nName=Sh\nExec=sh -c true\n";
 
 // The first bytes of a PNG whose header claims a picture of width x height.
@@ -185,6 +196,9 @@ TEST_F(BrokenContent, EachProblemIsNamedWithItsFileAndWhatToDo)
          "", "WebBrowser.lnk", "starts no-such-browser", 0},
         {"empty sound is a note", [](ContentCheck& c) { c.Put("UserData/L00001/B00002.wav", ""); },
          "", "UserData/L00001/B00002.wav", "is empty: the board plays a short beep for it", 0},
+        {"sound that is only a WAV header is a note",
+         [](ContentCheck& c) { c.Put("UserData/L00001/B00002.wav", WavHeaderOnly()); }, "",
+         "UserData/L00001/B00002.wav", "holds no sound, only a WAV header", 0},
         {"no first page", [](ContentCheck& c) { c.Remove("UserData/L00001"); }, "",
          "UserData/L00001", "holds no picture B00001: the board has no first page", 1},
         {"no UserData", [](ContentCheck& c) { c.Remove("UserData"); }, "", "UserData",
@@ -254,6 +268,33 @@ TEST_F(ContentCheck, ContentCopiedFromWindowsIsFine)
     EXPECT_EQ(Check("#MAINMODE Scan\r\n"), 0) << m_report;
     EXPECT_EQ(m_nPages, 2);
     EXPECT_EQ(m_nPictures, 3);
+}
+
+// Content often shares one sound among many pages (links to one file): the player opens
+// each file once per run, whatever path names it.
+TEST_F(ContentCheck, EachFileIsOpenedByThePlayerOncePerRun)
+{
+    Put("WebBrowser.lnk", kRunnable);
+    Put("shared/Hej.wav", kSound);
+    Put("shared/Film.wmv", "film");
+    const auto link = [&](const std::string& target, const std::string& name) {
+        std::filesystem::create_directories((Root() / name).parent_path());
+        std::filesystem::create_symlink(Root() / target, Root() / name);
+    };
+    for (const char* sound : {"Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav"}) link("shared/Hej.wav", sound);
+    for (const std::string page : {"UserData/L00001", "UserData/L00001/L00001"}) {
+        for (const std::string number : {"1", "2", "3"}) {
+            Put(page + "/B0000" + number + " Bild.jpg", Picture());
+            link("shared/Hej.wav", page + "/B0000" + number + ".wav");
+            if (number != "1") link("shared/Film.wmv", page + "/M0000" + number + ".wmv");
+        }
+    }
+    fake::ResetAudio();
+    EXPECT_EQ(Check("#MAINMODE Standard\n"), 0) << m_report;
+    EXPECT_EQ(m_nPictures, 6);
+    const std::set<std::wstring> probed(fake::ProbedFiles().begin(), fake::ProbedFiles().end());
+    EXPECT_EQ(fake::ProbedFiles().size(), probed.size()) << "a file was opened twice";
+    EXPECT_EQ(probed.size(), 2u) << "the shared sound and the shared film, once each";
 }
 
 TEST_F(ContentCheck, SpeaksSwedishWhenAsked)
