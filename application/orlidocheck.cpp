@@ -12,6 +12,8 @@
 #include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
 
 #include <cstdlib>
+#include <algorithm>
+#include <cctype>
 #include <cwctype>
 #include <filesystem>
 #include <map>
@@ -73,6 +75,42 @@ bool IsWavWithoutSound(const std::string& bytes)
         chunk += 8 + size + (size & 1);
     }
     return chunk >= bytes.size();
+}
+
+// The file a "file:" web address names, as the board hands it to the browser: a full path
+// ("file:///home/anna/bok.html", "file://localhost/..."), or a path from the working
+// directory ("file:sidor/bok.html"); percent escapes decoded, a query or fragment dropped.
+// Empty for any other address.
+std::string FileOfAddress(const std::string& text)
+{
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    const std::string address = text.substr(first, text.find_last_not_of(" \t\r\n") + 1 - first);
+    if (address.size() <= 5) return {};
+    for (std::size_t i = 0; i < 5; ++i) {
+        if (std::tolower(static_cast<unsigned char>(address[i])) != "file:"[i]) return {};
+    }
+    std::string path = address.substr(5, address.find_first_of("?#") == std::string::npos
+                                             ? std::string::npos
+                                             : address.find_first_of("?#") - 5);
+    if (path.rfind("//", 0) == 0) {
+        const std::size_t slash = path.find('/', 2);
+        path = slash == std::string::npos ? std::string() : path.substr(slash);
+    }
+    std::string decoded;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '%' && i + 2 < path.size() && std::isxdigit(static_cast<unsigned char>(path[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(path[i + 2]))) {
+            decoded += static_cast<char>(std::stoi(path.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            decoded += path[i];
+        }
+    }
+    if (decoded.empty()) return {};
+    if (decoded.front() == '/') return decoded;
+    std::error_code ec;
+    return (std::filesystem::current_path(ec) / decoded).lexically_normal().string();
 }
 
 std::wstring FirstOpenable(const std::wstring& stem, std::initializer_list<const wchar_t*> extensions)
@@ -207,7 +245,10 @@ void COrlidoCheck::CheckPages()
                 L"L00001 i UserData och lägg första sidans bilder där.");
         return;
     }
-    CheckPage(platform::ResolvePath(first), 1);
+    const std::wstring real = platform::ResolvePath(first);
+    m_PageChain.push_back(CanonicalPath(real));
+    CheckPage(real, 1);
+    m_PageChain.pop_back();
 }
 
 void COrlidoCheck::CheckPage(const std::wstring& folder, int level)
@@ -339,6 +380,15 @@ void COrlidoCheck::CheckSubPage(const std::wstring& folder, int number, const st
                 L"pictures from B00001.",
                 L"har ingen bild B00001, så att välja bild " + Number(number) + L" öppnar ingen sida. Numrera "
                 L"dess bilder från B00001.");
+    } else if (const auto above = std::find(m_PageChain.begin(), m_PageChain.end(), CanonicalPath(real));
+               above != m_PageChain.end()) {
+        // A link back to a page above: followed, it would go round until the levels run out.
+        const std::wstring target = Shown(platform::DecodeText8(*above));
+        Problem(m_Pages, real,
+                L"leads back to the page " + target + L" above it: a folder loop. Choosing picture " + Number(number) +
+                    L" again and again goes round it until the board can go no deeper. Put a page of its own here.",
+                L"leder tillbaka till sidan " + target + L" ovanför: en mappslinga. Att välja bild " + Number(number) +
+                    L" om och om igen går runt i den tills tavlan inte når djupare. Lägg en egen sida här.");
     } else if (level + 1 > MaxLevels) {
         Problem(m_Pages, real,
                 L"lies deeper than the board goes (" + Number(MaxLevels) + L" pages down from the first), so it "
@@ -346,7 +396,9 @@ void COrlidoCheck::CheckSubPage(const std::wstring& folder, int number, const st
                 L"ligger djupare än tavlan når (" + Number(MaxLevels) + L" sidor ned från den första), så den "
                 L"öppnas aldrig. Flytta den högre upp.");
     } else {
+        m_PageChain.push_back(CanonicalPath(real));
         CheckPage(real, level + 1);
+        m_PageChain.pop_back();
     }
 }
 
@@ -383,17 +435,24 @@ void COrlidoCheck::CheckPicture(const std::wstring& path)
     }
 }
 
+// The path with every link resolved, so that one folder or file has one name; the path as
+// given when it cannot be resolved.
+std::string COrlidoCheck::CanonicalPath(const std::wstring& path)
+{
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::canonical(platform::ToUtf8(path), ec);
+    return ec ? platform::ToUtf8(path) : real.string();
+}
+
 // Each file is opened by the player once per run, however many pictures name it (by
 // whatever path): content often shares one sound among many pages.
 bool COrlidoCheck::CanPlay(const std::wstring& path)
 {
-    std::error_code ec;
-    std::filesystem::path file = std::filesystem::canonical(platform::ToUtf8(platform::ResolvePath(path)), ec);
-    if (ec) file = platform::ToUtf8(path);
-    const auto known = m_Playable.find(file.string());
+    const std::string file = CanonicalPath(platform::ResolvePath(path));
+    const auto known = m_Playable.find(file);
     if (known != m_Playable.end()) return known->second;
     const bool playable = platform::CanPlayFile(path);
-    m_Playable.emplace(file.string(), playable);
+    m_Playable.emplace(file, playable);
     return playable;
 }
 
@@ -460,6 +519,17 @@ void COrlidoCheck::CheckWebAddress(const std::wstring& path)
     if (bytes.find_first_not_of(" \t\r\n") == std::string::npos) {
         Problem(m_Pages, path, L"is empty: the web browser opens without an address. Write the address in it.",
                 L"är tom: webbläsaren öppnas utan adress. Skriv adressen i den.");
+        return;
+    }
+    const std::string page = FileOfAddress(bytes);
+    std::error_code ec;
+    if (!page.empty() && !std::filesystem::exists(page, ec)) {
+        const std::wstring shown = platform::DecodeText8(page);
+        Problem(m_Pages, path,
+                L"names the page " + shown + L", which does not exist: the web browser shows an error instead. "
+                L"Put the page there, or correct the address.",
+                L"anger sidan " + shown + L", som inte finns: webbläsaren visar ett fel i stället. Lägg sidan "
+                L"där, eller rätta adressen.");
     }
 }
 

@@ -199,6 +199,17 @@ TEST_F(BrokenContent, EachProblemIsNamedWithItsFileAndWhatToDo)
         {"sound that is only a WAV header is a note",
          [](ContentCheck& c) { c.Put("UserData/L00001/B00002.wav", WavHeaderOnly()); }, "",
          "UserData/L00001/B00002.wav", "holds no sound, only a WAV header", 0},
+        {"web page on this computer that does not exist",
+         [](ContentCheck& c) { c.Put("UserData/L00001/W00002.txt", "file:sidor/saknas.html\r\n"); }, "",
+         "UserData/L00001/W00002.txt", "/sidor/saknas.html, which does not exist", 1},
+        {"folder loop",
+         [](ContentCheck& c) {
+             ContentCheck& b = c;
+             b.Put("UserData/L00001/L00001/B00002 Igen.jpg", Picture());
+             b.Put("UserData/L00001/L00001/B00002.wav", kSound);
+             std::filesystem::create_symlink(b.Root() / "UserData/L00001", b.Root() / "UserData/L00001/L00001/L00002");
+         },
+         "", "UserData/L00001/L00001/L00002", "leads back to the page UserData/L00001 above it: a folder loop", 1},
         {"no first page", [](ContentCheck& c) { c.Remove("UserData/L00001"); }, "",
          "UserData/L00001", "holds no picture B00001: the board has no first page", 1},
         {"no UserData", [](ContentCheck& c) { c.Remove("UserData"); }, "", "UserData",
@@ -295,6 +306,19 @@ TEST_F(ContentCheck, EachFileIsOpenedByThePlayerOncePerRun)
     const std::set<std::wstring> probed(fake::ProbedFiles().begin(), fake::ProbedFiles().end());
     EXPECT_EQ(fake::ProbedFiles().size(), probed.size()) << "a file was opened twice";
     EXPECT_EQ(probed.size(), 2u) << "the shared sound and the shared film, once each";
+}
+
+TEST_F(ContentCheck, WebPagesOnThisComputerThatExistPass)
+{
+    Put("sidor/min sida.html", "<p>Hej</p>");
+    const std::string page = (Root() / "sidor").string();
+    for (const std::string& address : {"file://" + page + "/min%20sida.html", "file://localhost" + page + "/min%20sida.html#b",
+                                      "FILE://" + page + "/min%20sida.html?x=1\r\n", std::string("https://example.org/saknas.html")}) {
+        SCOPED_TRACE(address);
+        WriteCleanContent();
+        Put("UserData/L00001/W00002.txt", address);
+        EXPECT_EQ(Check("#MAINMODE Standard\n"), 0) << m_report;
+    }
 }
 
 TEST_F(ContentCheck, SpeaksSwedishWhenAsked)
