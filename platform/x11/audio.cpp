@@ -454,7 +454,7 @@ private:
     }
 
     // True once this entry's file is open with at least one track, or has played to its end
-    // (a very short sound may end before its load is reported); false when mpv gives it up
+    // (a very short sound may end before its tracks are read); false when mpv gives it up
     // (also when it turns out to be a playlist, which the board would not follow). Events of
     // earlier entries (the previous file's stop and end) may still be queued: they are
     // passed over by their entry id, so one file's end is never taken for the next's.
@@ -468,13 +468,15 @@ private:
             case MPV_EVENT_START_FILE:
                 started = static_cast<const mpv_event_start_file*>(event->data)->playlist_entry_id == entry;
                 break;
-            case MPV_EVENT_FILE_LOADED:
-                if (started) {
-                    std::int64_t tracks = 0;
-                    mpv_get_property(m_mpv, "track-list/count", MPV_FORMAT_INT64, &tracks);
-                    return tracks > 0;
-                }
+            case MPV_EVENT_FILE_LOADED: {
+                // A sound of a tenth of a second can be over, its tracks gone, by the time
+                // they are asked for: then its end event gives the answer.
+                std::int64_t tracks = 0;
+                if (started && mpv_get_property(m_mpv, "track-list/count", MPV_FORMAT_INT64, &tracks) >= 0 &&
+                    tracks > 0)
+                    return true;
                 break;
+            }
             case MPV_EVENT_END_FILE: {
                 const auto* end = static_cast<const mpv_event_end_file*>(event->data);
                 if (end->playlist_entry_id == entry) return end->reason == MPV_END_FILE_REASON_EOF;

@@ -112,6 +112,8 @@ TEST(CheckProgram, ContentFolderComesFromTheBoardsLookupWithoutAnArgument)
     // With no folder given, ORLIDO_CONTENT names the content, as it does for the board.
     const std::string demo = std::string(ORLIDO_SOURCE_DIR) + "/demo";
     TempFolder work;
+    // The demo names its story page from the folder the board starts in.
+    work.Write("web/bok.html", ReadSource("demo/web/bok.html"));
     const std::string command = "cd '" + work.Root.string() + "' && env -u DISPLAY LANG=C XDG_CONFIG_HOME=. XDG_CONFIG_DIRS=. ORLIDO_CONTENT='" + demo +
                                 "' '" + ORLIDO_BINARY + "' --check 2>&1";
     std::FILE* pipe = ::popen(command.c_str(), "r");
