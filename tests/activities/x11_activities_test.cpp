@@ -11,6 +11,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -133,13 +134,14 @@ bool ProcessRuns(pid_t pid)
     return close != std::string::npos && line.size() > close + 2 && line[close + 2] != 'Z';
 }
 
-long ResidentKiB(pid_t pid)
+// VmRSS by default; "RssAnon:" gives the private part alone, without the libraries' code.
+long ResidentKiB(pid_t pid, const std::string& field = "VmRSS:")
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
+        if (line.rfind(field, 0) == 0)
+            return std::stol(line.substr(field.size()));
     return -1;
 }
 
@@ -483,6 +485,48 @@ TEST_F(ActivitiesOnX11, FilmPlaysInsideTheUserAreaUntilTillbaka)
     EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 5000));
     EXPECT_TRUE(PixelBecomes(cx, m_page.InsideY(0), kBackground, 8, 5000) ||
                 PixelBecomes(cx, m_page.InsideY(0), kPlayPage, 8, 1000));
+}
+
+// A large film's decoder and frames are freed when it closes, and the board gives that
+// memory back to the system: resident memory returns to near what it was before the film.
+TEST_F(ActivitiesOnX11, MemoryReturnsAfterALargeFilm)
+{
+    if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ffmpeg makes the 4K test film";
+    const fs::path content = m_workingDirectory / "content";
+    fs::copy(kSource + "/demo", content, fs::copy_options::recursive);
+    const std::string film = (content / "UserData/L00001/L00003/M00001.wmv").string();
+    ASSERT_EQ(std::system(("ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=3840x2160:rate=25 -t 3 -c:v wmv2 "
+                           "-b:v 8M '" + film + "'").c_str()),
+              0);
+
+    StartBoard(content.string());
+    OpenPlayPage();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const long before = ResidentKiB(m_pid);
+    const long privateBefore = ResidentKiB(m_pid, "RssAnon:");
+
+    ClickLater(m_page.CentreX(0), m_page.CentreY(0));
+    long peak = 0;
+    // The film plays for three seconds and then keeps its last picture.
+    const auto end = Clock::now() + std::chrono::seconds(6);
+    while (Clock::now() < end) {
+        peak = std::max(peak, ResidentKiB(m_pid));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ClickTillbaka();
+    ASSERT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 10000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    const long after = ResidentKiB(m_pid);
+    const long privateAfter = ResidentKiB(m_pid, "RssAnon:");
+    std::cout << "[ measure  ] resident memory around a 4K film: " << before / 1024 << " MiB before, " << peak / 1024
+              << " MiB at its peak, " << after / 1024 << " MiB after Tillbaka (private: " << privateBefore / 1024
+              << " MiB before, " << privateAfter / 1024 << " MiB after)\n";
+    EXPECT_GT(peak - before, 50 * 1024) << "the film was not decoded at 4K";
+    // What may stay is the code of the libraries the film's video output loaded, shared and
+    // clean (the software renderer's compiler alone is some 50 MiB of it), not the film's data.
+    EXPECT_LT(privateAfter - privateBefore, 30 * 1024) << "the film's memory stayed with the board";
+    EXPECT_LT(after - before, 80 * 1024) << "the board kept more than the film's libraries";
 }
 
 TEST_F(ActivitiesOnX11, MusicShowsItsPictureLarge)
