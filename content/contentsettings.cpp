@@ -3,6 +3,7 @@
 #include "platform/files.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include <fcntl.h>
@@ -69,6 +70,8 @@ bool CTQContentSettings::Write(const std::wstring& path, const TValues& values)
     platform::ReadFileBytes(path, Rules::SetupFileBytes, existing);
     const std::string text = Text(existing, values);
     const std::string target = platform::ToUtf8(platform::ResolvePath(path));
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(target).parent_path(), ignored);
     const std::string temp = target + ".orlido-new";
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
