@@ -74,6 +74,14 @@ bool StoredPicture(const QString& file, std::string& bytes, std::wstring& extens
     return true;
 }
 
+// A picture's name without its number and extension: "B00001 Mat.jpg" is "Mat".
+std::wstring ShownName(const std::wstring& pictureName)
+{
+    std::wstring name = pictureName.substr(0, pictureName.rfind(L'.')).substr(1 + Rules::NumberDigits);
+    while (!name.empty() && name.front() == L' ') name.erase(0, 1);
+    return name.empty() ? pictureName : platform::DecodeText8(platform::ToUtf8(name));
+}
+
 struct TLeadsToChoice {
     TLeadsTo LeadsTo;
     const char* English;
@@ -296,7 +304,7 @@ void COrlidoEditWindow::AddPages(QTreeWidgetItem* parent, const std::wstring& fo
     for (const CTQContentTree::TPicture& picture : CTQContentTree::ReadPage(folder).Pictures) {
         if (picture.LeadsTo != TLeadsTo::SubPage) continue;
         const std::wstring sub = CTQContentTree::SubPageFolder(folder, picture.Number);
-        const QString name = picture.Caption.empty() ? FromWide(picture.PictureName) : FromWide(picture.Caption);
+        const QString name = picture.Caption.empty() ? FromWide(ShownName(picture.PictureName)) : FromWide(picture.Caption);
         auto* item = new QTreeWidgetItem(parent, {name});
         item->setData(0, Qt::UserRole, FromWide(sub));
         AddPages(item, sub, level + 1, seen);
