@@ -26,26 +26,35 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
 using TLeadsTo = CTQContentTree::TLeadsTo;
 
-QApplication& Application()
-{
-    static int argc = 1;
-    static char name[] = "editor_tests";
-    static char* argv[] = {name, nullptr};
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static QApplication application(argc, argv);
-    return application;
-}
+// The application for the whole run, ended before the program's static objects are: Qt
+// cannot be shut down after them.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        m_pApplication = std::make_unique<QApplication>(m_nArgc, m_Argv);
+    }
+    void TearDown() override { m_pApplication.reset(); }
+
+private:
+    int m_nArgc = 1;
+    char m_Name[13] = "editor_tests";
+    char* m_Argv[2] = {m_Name, nullptr};
+    std::unique_ptr<QApplication> m_pApplication;
+};
+[[maybe_unused]] ::testing::Environment* const g_pQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 class Editor : public ::testing::Test {
 public:
     void SetUp() override
     {
-        Application();
         fake::ResetPrograms();
         fake::AddProgram(L"sh", fake::ProgramScript{});
         ::setenv("XDG_DATA_HOME", (m_folder.Root / "home").c_str(), 1);
@@ -64,6 +73,7 @@ public:
         QApplication::setActiveWindow(m_window.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
     }
+    void TearDown() override { m_window.reset(); }
 
     void SavePicture(const std::string& relative, int width, int height)
     {
