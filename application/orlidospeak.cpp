@@ -1,11 +1,10 @@
 #include "application/orlidospeak.h"
 
 #include "content/contentrules.h"
+#include "content/contenttree.h"
 #include "content/speech.h"
 #include "platform/files.h"
 #include "superlibraries/tqstandard/tqlanguage.h"
-#include "windowsmobilelibraries/tqgraphics/tqimagebutton.h"
-#include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
 
 #include <climits>
 #include <cstdlib>
@@ -17,42 +16,10 @@ namespace {
 
 using Rules = CTQContentRules;
 
-bool EndsWithNoCase(const std::wstring& text, const wchar_t* end)
-{
-    const std::wstring tail(end);
-    if (text.size() < tail.size()) return false;
-    for (std::size_t i = 0; i < tail.size(); ++i) {
-        if (std::towlower(static_cast<wint_t>(text[text.size() - tail.size() + i])) !=
-            std::towlower(static_cast<wint_t>(tail[i])))
-            return false;
-    }
-    return true;
-}
-
-bool IsPagePicture(const std::wstring& name)
-{
-    if (Rules::NumberOf(name, Rules::PictureLetter) < 0) return false;
-    for (const wchar_t* extension : Rules::PagePictureExtensions) {
-        if (EndsWithNoCase(name, extension)) return true;
-    }
-    return false;
-}
-
-bool IsPageFolderName(const std::wstring& name)
-{
-    return name.size() == 1 + Rules::NumberDigits && Rules::NumberOf(name, Rules::PageLetter) >= 0;
-}
-
 std::wstring WithoutExtension(const std::wstring& name)
 {
     const std::size_t dot = name.rfind(L'.');
     return dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
-std::wstring FileName(const std::wstring& path)
-{
-    const std::size_t slash = path.rfind(L'/');
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
 // A name as written on disk, in its characters: names copied from Windows may be
@@ -126,8 +93,7 @@ int COrlidoSpeak::Run(std::FILE* out, std::FILE* err)
     }
 
     SpeakCommonSounds(*speech, out);
-    const std::wstring first = userData + L"/" + Rules::NumberedName(Rules::PageLetter, 1);
-    if (platform::IsFolder(first)) SpeakPage(*speech, platform::ResolvePath(first), 1, out);
+    SpeakPage(*speech, CTQContentTree::FirstPageFolder(m_strContentFolder), 1, out);
 
     const TBilingualText summary{std::to_wstring(m_nMade) + L" made, " + std::to_wstring(m_nFailed) + L" not made.",
                                  std::to_wstring(m_nMade) + L" gjorda, " + std::to_wstring(m_nFailed) +
@@ -150,37 +116,28 @@ void COrlidoSpeak::SpeakCommonSounds(const CTQSpeech& speech, std::FILE* out)
 
 void COrlidoSpeak::SpeakPage(const CTQSpeech& speech, const std::wstring& folder, int level, std::FILE* out)
 {
-    if (!m_VisitedPages.insert(RealPath(folder)).second) return;
-    std::set<int> pictures;
-    std::set<std::wstring> pages;
-    for (const std::wstring& name : platform::ListFolderNames(folder)) {
-        if (platform::IsFolder(folder + L"/" + name)) {
-            if (IsPageFolderName(name)) pages.insert(name);
-        } else if (IsPagePicture(name) && Rules::NumberOf(name, Rules::PictureLetter) >= 1) {
-            pictures.insert(Rules::NumberOf(name, Rules::PictureLetter));  // the board counts from 1
-        }
+    const CTQContentTree::TPage page = CTQContentTree::ReadPage(folder);
+    if (!page.Exists || !m_VisitedPages.insert(RealPath(page.Folder)).second) return;
+    for (const CTQContentTree::TPicture& picture : page.Pictures) {
+        if (picture.SoundName.empty()) SpeakPicture(speech, page.Folder, picture, out);
     }
-    for (const int number : pictures) SpeakPicture(speech, folder, number, out);
     if (level >= Rules::MaxLevels) return;
-    for (const std::wstring& page : pages) SpeakPage(speech, folder + L"/" + page, level + 1, out);
+    for (const CTQContentTree::TPicture& picture : page.Pictures) {
+        if (picture.LeadsTo == CTQContentTree::TLeadsTo::SubPage)
+            SpeakPage(speech, page.Folder + L"/" + picture.LeadsToName, level + 1, out);
+    }
 }
 
-void COrlidoSpeak::SpeakPicture(const CTQSpeech& speech, const std::wstring& folder, int number, std::FILE* out)
+void COrlidoSpeak::SpeakPicture(const CTQSpeech& speech, const std::wstring& folder,
+                                const CTQContentTree::TPicture& picture, std::FILE* out)
 {
-    // The picture the board shows for the number, when two files share it.
-    std::wstring picture;
-    if (!CTQImageButtonPanel::FindPicture(folder + L"/" + Rules::PictureLetter, number, picture)) return;
-    picture = platform::ResolvePath(picture);
-    if (!CTQImageButton::FindSoundPath(picture).empty()) return;
-
-    const std::wstring sound = folder + L"/" + Rules::NumberedName(Rules::PictureLetter, number) + Rules::WaveExtension;
-    const std::wstring caption = WithoutExtension(picture) + Rules::CaptionExtension;
-    std::wstring text = CTQSpeech::SpokenText(CTQImageButton::ReadText(caption));
-    if (text.empty()) text = TextOfPictureName(FileName(picture));
+    const std::wstring numbered = Rules::NumberedName(Rules::PictureLetter, picture.Number);
+    const std::wstring sound = folder + L"/" + numbered + Rules::WaveExtension;
+    std::wstring text = CTQSpeech::SpokenText(picture.Caption);
+    if (text.empty()) text = TextOfPictureName(picture.PictureName);
     if (text.empty()) {
-        const std::wstring name = Readable(FileName(picture));
-        const std::wstring example = Rules::NumberedName(Rules::PictureLetter, number) + L" Mat" +
-                                     name.substr(WithoutExtension(name).size());
+        const std::wstring name = Readable(picture.PictureName);
+        const std::wstring example = numbered + L" Mat" + name.substr(WithoutExtension(name).size());
         NotMade(sound,
                 TBilingualText{name + L" has no caption and no words after its number, so there is nothing to say. "
                                       L"Record a sound, write a caption, or name the picture like \"" + example + L"\".",

@@ -2,9 +2,12 @@
 // its caption, else from the words after its number in its file name ("B00001 Mat.jpg"
 // says "Mat"), and makes the common sounds that are missing (the answer bar's words and the
 // scan mode's "Jag valde"). A sound that is there, in any of the board's sound formats, is
-// never touched. It finds pictures, captions and sounds with the board's own code, so a
-// sound it makes is the one the board plays.
+// never touched. It reads the pages as the board does (the content tree: the pictures a
+// page shows, their captions and sounds, the sub-pages they open), so a sound it makes is
+// the one the board plays.
 #pragma once
+
+#include "content/contenttree.h"
 
 #include <cstdio>
 #include <set>
@@ -43,7 +46,8 @@ public:
 private:
     void SpeakCommonSounds(const CTQSpeech& speech, std::FILE* out);
     void SpeakPage(const CTQSpeech& speech, const std::wstring& folder, int level, std::FILE* out);
-    void SpeakPicture(const CTQSpeech& speech, const std::wstring& folder, int number, std::FILE* out);
+    void SpeakPicture(const CTQSpeech& speech, const std::wstring& folder, const CTQContentTree::TPicture& picture,
+                      std::FILE* out);
     void Make(const CTQSpeech& speech, const std::wstring& text, const std::wstring& path, std::FILE* out);
     void NotMade(const std::wstring& path, const std::wstring& why, std::FILE* out);
     std::wstring Shown(const std::wstring& path) const;

@@ -129,9 +129,13 @@ TEST_F(Speak, MakesSoundsOnlyWhereNoneIsAndTouchesNothingElse)
     Put("UserData/L00001/B00007 Bok.jpg", "jpeg");
     Put("UserData/L00001/B00007 Bok.txt", " \n");                      // an empty caption: the name
     Put("UserData/L00001/B00007 Bok.txt.bak", "not a caption");
-    // A sub-page, and a link back to the first page that must not be walked again.
+    // A sub-page, whose picture opens a link back to the first page: walked once.
     Put("UserData/L00001/L00001/B00001 Sova.jpg", "jpeg");
-    std::filesystem::create_directory_symlink("..", m_folder.Root / Content("UserData/L00001/L00001/L00002"));
+    std::filesystem::create_directory_symlink("..", m_folder.Root / Content("UserData/L00001/L00001/L00001"));
+    // Pages the board never opens: behind a gap, and behind a shortcut, which wins.
+    Put("UserData/L00001/B00009 Efter luckan.jpg", "jpeg");
+    Put("UserData/L00001/B00002.lnk", "[Desktop Entry]\nExec=true\n");
+    Put("UserData/L00001/L00002/B00001 Aldrig.jpg", "jpeg");
     const std::vector<std::string> before = FilesUnder(m_folder.Root / "content");
 
     const TRun run = Run();
