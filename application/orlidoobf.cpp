@@ -4,9 +4,12 @@
 #include "content/obf/obfexport.h"
 #include "content/obf/obffetch.h"
 #include "content/obf/obfimport.h"
+#include "content/speech.h"
 #include "platform/files.h"
 
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -14,11 +17,28 @@ namespace {
 constexpr const char* kImportUsage = "usage: orlido --import FILE DIR [--replace]";
 constexpr const char* kExportUsage = "usage: orlido --export [FOLDER] FILE.obz";
 
-// Speech for the imported pictures until a speech maker is linked: none, so the report
-// names every picture left without a sound.
-bool NoSpeech(const std::wstring&, const std::string&, const std::wstring&)
+// espeak-ng in the board's locale when it has a voice for it, else in Swedish; one voice
+// object for each language met.
+TObfSpeechMaker EspeakSpeech()
 {
-    return false;
+    auto voices = std::make_shared<std::map<std::string, std::unique_ptr<CTQSpeech>>>();
+    const auto voiceFor = [voices](const std::string& name) -> const CTQSpeech* {
+        auto& speech = (*voices)[name];
+        if (!speech) {
+            bool ok = false;
+            std::string error;
+            auto made = std::make_unique<CTQSpeech>(name, ok, error);
+            if (ok) speech = std::move(made);
+        }
+        return speech.get();
+    };
+    return [voiceFor](const std::wstring& text, const std::string& locale, const std::wstring& path) {
+        const std::string voice = CTQSpeech::VoiceForLocale(locale);
+        const CTQSpeech* speech = voice.empty() ? nullptr : voiceFor(voice);
+        if (!speech) speech = voiceFor(CTQSpeech::DefaultVoice);
+        std::string error;
+        return speech && speech->MakeSoundFile(text, path, error);
+    };
 }
 
 bool IsExecutable(const std::string& path)
@@ -61,7 +81,7 @@ std::string COrlidoObfCommand::UserLanguage()
 
 int COrlidoObfCommand::Run(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err)
 {
-    return Run(arguments, NoSpeech, FindBrowser(), out, err);
+    return Run(arguments, EspeakSpeech(), FindBrowser(), out, err);
 }
 
 int COrlidoObfCommand::Run(const std::vector<std::string>& arguments, const TObfSpeechMaker& speech,

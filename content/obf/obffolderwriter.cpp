@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cwctype>
 #include <cstdio>
 #include <filesystem>
 
@@ -73,6 +74,21 @@ bool IsPlainNameText(const std::wstring& text)
 {
     if (text.size() > 200) return false;
     return std::none_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x20 || c == L'/' || c == L'\\'; });
+}
+
+// "JagValde.wav" -> "Jag valde".
+std::string WordsOfName(const std::wstring& fileName)
+{
+    std::wstring words;
+    for (const wchar_t c : fileName.substr(0, fileName.rfind(L'.'))) {
+        if (std::iswupper(static_cast<wint_t>(c)) && !words.empty()) {
+            words += L' ';
+            words += static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+        } else {
+            words += c;
+        }
+    }
+    return platform::ToUtf8(words);
 }
 
 } // namespace
@@ -365,11 +381,11 @@ bool CTQObfFolderWriter::WriteActivities(const TObfBoard& board, const TObfButto
 
 bool CTQObfFolderWriter::WriteCommonFiles(const std::wstring& contentFolder, std::string& error)
 {
-    // The answer bar's sounds say its words; the scan mode's choice says "Jag valde".
+    // Each common sound says the words of its name: "JagValde.wav" says "Jag valde".
     std::vector<std::pair<std::string, std::string>> sounds;
     for (std::size_t i = 0; i < Rules::AnswerBarWords.size(); ++i)
-        sounds.emplace_back(platform::ToUtf8(Rules::AnswerBarSound(i)), platform::ToUtf8(Rules::AnswerBarWords[i]));
-    sounds.emplace_back(platform::ToUtf8(Rules::ChosenInScanSound), "Jag valde");
+        sounds.emplace_back(platform::ToUtf8(Rules::AnswerBarSound(i)), WordsOfName(Rules::AnswerBarSound(i)));
+    sounds.emplace_back(platform::ToUtf8(Rules::ChosenInScanSound), WordsOfName(Rules::ChosenInScanSound));
     const auto& common = m_Source.Manifest().CommonFiles;
     for (const auto& [name, words] : sounds) {
         const std::wstring path = contentFolder + L"/" + platform::FromUtf8(name);

@@ -22,6 +22,7 @@ struct FakeAudio {
     std::map<std::wstring, unsigned> lengths;
     unsigned defaultLength = kDefaultLengthMs;
     std::function<void(const std::wstring&)> whilePlaying;
+    std::vector<std::wstring> probed;
 };
 
 FakeAudio& State()
@@ -79,6 +80,11 @@ void PrepareSound() {}
 // empty one.
 bool CanPlayFile(const std::wstring& path)
 {
+    {
+        FakeAudio& state = State();
+        std::lock_guard lock(state.mutex);
+        state.probed.push_back(path);
+    }
     std::string bytes;
     return ReadFileBytes(path, 1, bytes) && !bytes.empty();
 }
@@ -93,6 +99,7 @@ void ResetAudio()
     std::lock_guard lock(state.mutex);
     state.played.clear();
     state.stops.clear();
+    state.probed.clear();
     state.lengths.clear();
     state.defaultLength = kDefaultLengthMs;
     state.whilePlaying = nullptr;
@@ -127,6 +134,11 @@ void SetWhileSoundPlays(std::function<void(const std::wstring& path)> action)
     FakeAudio& state = State();
     std::lock_guard lock(state.mutex);
     state.whilePlaying = std::move(action);
+}
+
+const std::vector<std::wstring>& ProbedFiles()
+{
+    return State().probed;
 }
 
 } // namespace fake
