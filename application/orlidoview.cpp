@@ -103,7 +103,7 @@ void COrlidoView::OnInitialUpdate()
 
     m_pModule = new CTQOrlidoModule(m_Settings.Mode, m_hWnd, m_pDisplay, m_strExeFolder,
                                     m_Settings.BlinkPeriod, m_Settings.ScanPeriod,
-                                    m_Settings.AvoidExtraClicksTime);
+                                    m_Settings.AvoidExtraClicksTime, m_Settings.Scan);
 
     // Last, once everything it calls exists; it runs whether or not a controller was found.
     m_ThreadManager.StartThread(JoystickThread, this, L"COrlidoView::JoystickThread", 0);

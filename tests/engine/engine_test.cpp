@@ -125,6 +125,27 @@ public:
                                                      3000, extraClicks);
     }
 
+    // Scan mode at a 3000 ms period with the scan settings given.
+    void StartScan(const TScanSettings& scan)
+    {
+        bool ok = false;
+        m_display = std::make_unique<CTQSurface>(TQSURFACE_DISPLAY, 1024, 768, ok, m_view);
+        ASSERT_TRUE(ok);
+        m_engine = std::make_unique<CTQOrlidoModule>(L"Scan", m_view, m_display.get(), m_exe, 1000, 3000, 50, scan);
+    }
+
+    // When each scanned picture's sound started: (virtual ms, picture index).
+    std::vector<std::pair<unsigned, int>> ScanSteps() const
+    {
+        std::vector<std::pair<unsigned, int>> steps;
+        for (const auto& record : fake::PlayedSounds()) {
+            const auto at = record.path.rfind(L"/B");
+            if (at != std::wstring::npos && !record.sync)
+                steps.emplace_back(record.atMs, std::stoi(record.path.substr(at + 2, 5)) - 1);
+        }
+        return steps;
+    }
+
     CTQImageButtonPanel* Panel() const { return m_engine->GetPanel(); }
     CTQImageButton* Button(int index) const
     {
@@ -626,6 +647,80 @@ TEST_F(EngineTest, ComingBackRestoresTheScanPosition)
     EXPECT_EQ(m_engine->GetScanPosition(), 2);
     fake::Advance(3000);
     EXPECT_EQ(Highlighted(), 3);
+}
+
+// The first picture of a page stays the first delay longer; the timer starts again at a page
+// change, so picture 1 of the new page comes a whole period after the change.
+TEST_F(EngineTest, FirstPictureOfAPageStaysTheFirstDelayLonger)
+{
+    Page(L"L00001", 3);
+    Page(L"L00001/L00002", 2);
+    TScanSettings scan;
+    scan.FirstDelay = 1000;
+    StartScan(scan);
+    fake::Advance(10500);
+    using Steps = std::vector<std::pair<unsigned, int>>;
+    EXPECT_EQ(ScanSteps(), (Steps{ { 0, 0 }, { 4000, 1 }, { 7000, 2 }, { 10000, 0 } }));
+
+    fake::Advance(3000);  // picture 2, which leads to a page
+    m_engine->ChooseHighlighted();
+    ASSERT_EQ(m_engine->GetTop(), 1);
+    fake::ResetAudio();
+    fake::Advance(9000);
+    EXPECT_EQ(ScanSteps(), (Steps{ { 16500, 0 }, { 20500, 1 } }));
+}
+
+// The highlight stays while any sound plays and the period runs from the sound's end.
+TEST_F(EngineTest, ScanWaitsForTheEndOfASound)
+{
+    Page(L"L00001", 3);
+    TScanSettings scan;
+    scan.WaitForSound = true;
+    StartScan(scan);
+    fake::SetSoundLength(Panel()->GetSoundPath(1), 5000);
+    fake::Advance(12500);
+    // Picture 1's sound lasts 1000 ms, picture 2's 5000 ms.
+    using Steps = std::vector<std::pair<unsigned, int>>;
+    EXPECT_EQ(ScanSteps(), (Steps{ { 0, 0 }, { 4000, 1 }, { 12000, 2 } }));
+    EXPECT_EQ(Highlighted(), 2);
+
+    // "JagValde" holds the highlight as well.
+    fake::ResetAudio();
+    m_engine->ChooseHighlighted();  // picture 3 leads nowhere: the scan goes on
+    fake::Advance(3500);
+    EXPECT_TRUE(ScanSteps().empty()) << "JagValde ends at 13500; the next step is due at 16500";
+    fake::Advance(1000);
+    EXPECT_EQ(ScanSteps().size(), 1u);
+}
+
+// After its rounds without a press the scan stops: no highlight, no sound. The next press of
+// either switch only starts it again at picture 1.
+TEST_F(EngineTest, ScanStopsAfterItsRoundsAndThePressOnlyRestartsIt)
+{
+    Page(L"L00001", 2);
+    TScanSettings scan;
+    scan.Rounds = 2;
+    StartScan(scan);
+    fake::Advance(20000);
+    using Steps = std::vector<std::pair<unsigned, int>>;
+    EXPECT_EQ(ScanSteps(), (Steps{ { 0, 0 }, { 3000, 1 }, { 6000, 0 }, { 9000, 1 } }));
+    EXPECT_TRUE(m_engine->IsScanStopped());
+    EXPECT_EQ(Highlighted(), -1);
+
+    fake::ResetAudio();
+    m_engine->ChooseBack();
+    EXPECT_EQ(Sounds(), std::vector<std::wstring>{ L"B00001.wav" }) << "no Tillbaka";
+    EXPECT_EQ(Highlighted(), 0);
+    fake::Advance(3000);
+    EXPECT_EQ(Highlighted(), 1);
+
+    // A press in between starts the count of rounds again.
+    m_engine->ChooseBack();
+    EXPECT_EQ(Sounds().back(), L"+Tillbaka.wav");
+    fake::Advance(3 * 3000);
+    EXPECT_FALSE(m_engine->IsScanStopped());
+    fake::Advance(3 * 3000);
+    EXPECT_TRUE(m_engine->IsScanStopped());
 }
 
 TEST_F(EngineTest, ScanWaitsWhileThePageIsCovered)
