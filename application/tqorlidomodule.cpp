@@ -42,6 +42,16 @@ constexpr COLORREF kTextColour = RGB(1, 1, 1);
 constexpr int kFrameWidth = 6;
 constexpr int kHighlightWidth = 12;
 constexpr int kFontHeight = 64;
+// Each band of the bold highlight: 8 pixels at 1080 lines, scaled with the screen, never
+// thinner than 4.
+constexpr int kBoldBandAt1080 = 8;
+constexpr int kThinnestBoldBand = 4;
+
+int BoldHighlightBand(int screenHeight)
+{
+    return std::max(kThinnestBoldBand, (kBoldBandAt1080 * screenHeight + 540) / 1080);
+}
+
 // How often a scan that waits for a sound looks whether it has ended.
 constexpr UINT kSoundPollMs = 20;
 
@@ -225,6 +235,8 @@ bool CTQOrlidoModule::BuildPage()
     m_pPanel->SetFrameColor(kFrameColour);
     m_pPanel->SetFrameWidth(kFrameWidth);
     m_pPanel->SetHighlightWidth(kHighlightWidth);
+    if (m_ScanSettings.BoldHighlight)
+        m_pPanel->SetBoldHighlight(BoldHighlightBand(CTQDeWindows::GetScreenHeight()));
     m_pPanel->SetFontHeight(kFontHeight);
     if (m_nMode == 1)
         m_pPanel->SetBlinkPeriod(m_nBlinkPeriod);

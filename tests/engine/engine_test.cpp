@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -126,12 +127,15 @@ public:
     }
 
     // Scan mode at a 3000 ms period with the scan settings given.
-    void StartScan(const TScanSettings& scan)
+    void StartScan(const TScanSettings& scan, int width = 1024, int height = 768)
     {
+        if (width != 1024 || height != 768)
+            fake::SetClientPlacement(m_view, RECT{ 0, 0, width, height });
         bool ok = false;
-        m_display = std::make_unique<CTQSurface>(TQSURFACE_DISPLAY, 1024, 768, ok, m_view);
+        m_display = std::make_unique<CTQSurface>(TQSURFACE_DISPLAY, width, height, ok, m_view);
         ASSERT_TRUE(ok);
         m_engine = std::make_unique<CTQOrlidoModule>(L"Scan", m_view, m_display.get(), m_exe, 1000, 3000, 50, scan);
+        ASSERT_TRUE(m_engine->HasPage());
     }
 
     // When each scanned picture's sound started: (virtual ms, picture index).
@@ -721,6 +725,64 @@ TEST_F(EngineTest, ScanStopsAfterItsRoundsAndThePressOnlyRestartsIt)
     EXPECT_FALSE(m_engine->IsScanStopped());
     fake::Advance(3 * 3000);
     EXPECT_TRUE(m_engine->IsScanStopped());
+}
+
+// The bold highlight on the real raster at 1920x1080: from the button's edge inwards, a frame
+// of two bands at least 8 pixels wide in all, whose bands contrast with each other by at least
+// 3:1 (WCAG), and one of which contrasts with the tile by at least 3:1, on tiles of every kind.
+TEST_F(EngineTest, BoldHighlightStandsOutOnEveryTile)
+{
+    Reset(1920, 1080);
+    const std::uint32_t tiles[] = { 0xFFFFFF, 0x000000, 0xFF0000, 0x0000FF, 0xFFFF00, 0xFFD1DC, 0xC1E1C1, 0x808080 };
+    const std::wstring page = m_exe + L"UserData/L00001";
+    fs::create_directories(fs::path(page));
+    for (int n = 1; n <= 8; ++n) {
+        platform::Image image;
+        ASSERT_TRUE(image.Create(64, 48));
+        image.Fill(0xFF000000u | tiles[n - 1]);
+        ASSERT_TRUE(platform::WritePng(image, page + L"/B" + Number(n) + L" bild.png"));
+        std::ofstream(fs::path(page + L"/B" + Number(n) + L".wav"));
+    }
+    TScanSettings scan;
+    scan.BoldHighlight = true;
+    StartScan(scan, 1920, 1080);
+
+    const auto luminance = [](std::uint32_t rgb) {
+        const auto channel = [](std::uint32_t c8) {
+            const double c = c8 / 255.0;
+            return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(rgb >> 16 & 0xFF) + 0.7152 * channel(rgb >> 8 & 0xFF) + 0.0722 * channel(rgb & 0xFF);
+    };
+    const auto contrast = [&](std::uint32_t a, std::uint32_t b) {
+        const double la = luminance(a), lb = luminance(b);
+        return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    };
+    for (int n = 0; n < 8; ++n) {
+        SCOPED_TRACE(n);
+        m_engine->ScanTo(n);
+        const POINT at = Button(n)->GetPosition();
+        const int y = at.y + Button(n)->GetSize().cy / 2;
+        // The pixels from the left edge inwards, as runs of one colour: the two bands, then
+        // the tile (which may run on from a band of its own colour).
+        std::vector<std::pair<std::uint32_t, int>> bands;
+        for (int x = at.x; x < at.x + 40; ++x) {
+            const std::uint32_t pixel = fake::ScreenPixel(x, y);
+            if (bands.empty() || bands.back().first != pixel)
+                bands.emplace_back(pixel, 0);
+            ++bands.back().second;
+        }
+        ASSERT_GE(bands.size(), 2u);
+        ASSERT_EQ(fake::ScreenPixel(at.x + 40, y), tiles[n]);
+        EXPECT_GE(bands[0].second, 4);
+        EXPECT_GE(bands[0].second + std::min(bands[1].second, bands[0].second), 8);
+        if (bands.size() > 2) {
+            EXPECT_EQ(bands[2].first, tiles[n]);
+        }
+        EXPECT_GE(contrast(bands[0].first, bands[1].first), 3.0);
+        EXPECT_GE(std::max(contrast(bands[0].first, tiles[n]), contrast(bands[1].first, tiles[n])), 3.0);
+        EXPECT_LT(luminance(bands[0].first), luminance(bands[1].first)) << "dark outside, light inside";
+    }
 }
 
 TEST_F(EngineTest, ScanWaitsWhileThePageIsCovered)
