@@ -85,7 +85,7 @@ bool CTQContentRules::IsSecondChoice(TSettingKey key, std::wstring_view word)
 
 std::wstring CTQContentRules::AnswerBarSound(std::size_t button)
 {
-    return std::wstring(AnswerBarWords.at(button)) + L".wav";
+    return std::wstring(AnswerBarWords.at(button)) + WaveExtension;
 }
 
 std::wstring CTQContentRules::MissingSoundBox()

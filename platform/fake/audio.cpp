@@ -23,6 +23,7 @@ struct FakeAudio {
     unsigned defaultLength = kDefaultLengthMs;
     unsigned playingUntil = 0;  // virtual time the last sound ends
     std::function<void(const std::wstring&)> whilePlaying;
+    std::vector<std::wstring> probed;
 };
 
 FakeAudio& State()
@@ -91,6 +92,11 @@ void PrepareSound() {}
 // empty one.
 bool CanPlayFile(const std::wstring& path)
 {
+    {
+        FakeAudio& state = State();
+        std::lock_guard lock(state.mutex);
+        state.probed.push_back(path);
+    }
     std::string bytes;
     return ReadFileBytes(path, 1, bytes) && !bytes.empty();
 }
@@ -105,6 +111,7 @@ void ResetAudio()
     std::lock_guard lock(state.mutex);
     state.played.clear();
     state.stops.clear();
+    state.probed.clear();
     state.lengths.clear();
     state.defaultLength = kDefaultLengthMs;
     state.playingUntil = 0;
@@ -140,6 +147,11 @@ void SetWhileSoundPlays(std::function<void(const std::wstring& path)> action)
     FakeAudio& state = State();
     std::lock_guard lock(state.mutex);
     state.whilePlaying = std::move(action);
+}
+
+const std::vector<std::wstring>& ProbedFiles()
+{
+    return State().probed;
 }
 
 } // namespace fake
