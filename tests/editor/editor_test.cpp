@@ -6,7 +6,9 @@
 #include "application/tqstartupsettings.h"
 #include "content/contenttree.h"
 #include "editor/editorwindow.h"
+#include "editor/newpicturedialog.h"
 #include "editor/pagepreview.h"
+#include "editor/picturesource.h"
 #include "editor/settingsdialog.h"
 #include "platform/fake/fake_desktop.h"
 #include "platform/files.h"
@@ -15,14 +17,25 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDropEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
+
+#include <functional>
 
 #include <cstdio>
 #include <cstdlib>
@@ -113,9 +126,162 @@ public:
         return nullptr;
     }
 
+    // Answers the next new-picture dialog as a carer does once it opens: fill chooses the
+    // caption and the sound, then Add is pressed (Cancel when Add cannot be pressed).
+    void AnswerNewPicture(std::function<void(COrlidoNewPictureDialog*)> fill)
+    {
+        auto* timer = new QTimer(m_window.get());
+        QObject::connect(timer, &QTimer::timeout, [timer, fill] {
+            auto* dialog = qobject_cast<COrlidoNewPictureDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            timer->stop();
+            timer->deleteLater();
+            fill(dialog);
+            QPushButton* add = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+            if (add->isEnabled())
+                QTest::mouseClick(add, Qt::LeftButton);
+            else
+                dialog->reject();
+        });
+        timer->start(10);
+    }
+    std::size_t PictureCount() { return CTQContentTree::ReadPage(FirstPage()).Pictures.size(); }
+    bool WaitForPictures(std::size_t count)
+    {
+        return QTest::qWaitFor([&] { return PictureCount() == count; }, 10000);
+    }
+
     TempFolder m_folder;
     std::unique_ptr<COrlidoEditWindow> m_window;
 };
+
+TEST_F(Editor, WhatADropOrPasteHoldsIsReadInOrder)
+{
+    m_folder.Write("notes.txt", "no picture");
+    QImage red(20, 10, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    using TKind = COrlidoPictureSource::TKind;
+    const QUrl picture = QUrl::fromLocalFile(File("large.png"));
+    const QUrl text = QUrl::fromLocalFile(File("notes.txt"));
+    const QUrl web(QStringLiteral("https://example.org/katt.png"));
+    struct {
+        const char* name;
+        QList<QUrl> urls;
+        bool image;
+        TKind kind;
+        QString caption;
+    } const cases[] = {
+        {"image data before an address", {web}, true, TKind::Image, {}},
+        {"a local file", {picture}, false, TKind::File, QStringLiteral("large")},
+        {"a file that is no picture", {text}, false, TKind::None, {}},
+        {"a picture after one that is none", {text, picture}, false, TKind::File, QStringLiteral("large")},
+        {"a local file before an address", {web, picture}, false, TKind::File, QStringLiteral("large")},
+        {"only an address", {web}, false, TKind::WebAddress, {}},
+        {"nothing usable", {QUrl(QStringLiteral("ftp://example.org/a.png"))}, false, TKind::None, {}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        QMimeData data;
+        data.setUrls(test.urls);
+        if (test.image) data.setImageData(red);
+        const COrlidoPictureSource source = COrlidoPictureSource::FromMimeData(&data);
+        EXPECT_EQ(source.GetKind(), test.kind);
+        EXPECT_EQ(source.GetSuggestedCaption(), test.caption);
+        EXPECT_EQ(source.GetImage().isNull(), test.kind == TKind::None || test.kind == TKind::WebAddress);
+    }
+}
+
+TEST_F(Editor, APictureDroppedFromTheFileManagerOrPastedIsAdded)
+{
+    // The file manager's drag: a local file's address.
+    QMimeData dragged;
+    dragged.setUrls({QUrl::fromLocalFile(File("large.png"))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    AnswerNewPicture([this](COrlidoNewPictureDialog* dialog) {
+        EXPECT_EQ(dialog->GetCaption(), QStringLiteral("large"));
+        dialog->SetCaption(QStringLiteral("Katt"));
+        dialog->SetSoundFile(File("sound.wav"));
+    });
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window.get(), &drop);
+    ASSERT_TRUE(WaitForPictures(3));
+    const CTQContentTree::TPicture dropped = CTQContentTree::ReadPage(FirstPage()).Pictures.at(2);
+    EXPECT_EQ(dropped.Caption, L"Katt");
+    EXPECT_EQ(dropped.SoundName, L"B00003.wav");
+    EXPECT_EQ(QImage(File("content/UserData/L00001/" + platform::ToUtf8(dropped.PictureName))).size(),
+              QSize(COrlidoEditWindow::StoredWidth, COrlidoEditWindow::StoredHeight));
+
+    // A copied picture (opaque, though its format has an alpha channel), pasted with Ctrl+V
+    // where no text field has the focus; its sound spoken from the caption when speech is there.
+    QImage copied(300, 200, QImage::Format_ARGB32);
+    copied.fill(Qt::blue);
+    QGuiApplication::clipboard()->setImage(copied);
+    const bool speaks = m_window->CanSpeak();
+    AnswerNewPicture([&](COrlidoNewPictureDialog* dialog) {
+        EXPECT_TRUE(dialog->GetCaption().isEmpty());
+        EXPECT_EQ(dialog->GetSound(), speaks ? COrlidoNewPictureDialog::TSound::Spoken : COrlidoNewPictureDialog::TSound::File);
+        EXPECT_FALSE(dialog->CanAccept()) << "nothing to speak, or no file chosen yet";
+        dialog->SetCaption(QStringLiteral("Hund"));
+        if (!speaks) dialog->SetNoSound();
+    });
+    QApplication::setActiveWindow(m_window.get());  // as the window manager does when the dialog closes
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    m_window->GetPreview()->setFocus();
+    QTest::keyClick(m_window->GetPreview(), Qt::Key_V, Qt::ControlModifier);
+    ASSERT_TRUE(WaitForPictures(4));
+    const CTQContentTree::TPicture pasted = CTQContentTree::ReadPage(FirstPage()).Pictures.at(3);
+    EXPECT_EQ(pasted.Caption, L"Hund");
+    EXPECT_TRUE(pasted.PictureName.ends_with(L".jpg")) << platform::ToUtf8(pasted.PictureName);
+    if (speaks) {
+        EXPECT_EQ(pasted.SoundName, L"B00004.wav");
+        const std::string spoken = m_folder.Read("content/UserData/L00001/B00004.wav");
+        EXPECT_EQ(spoken.substr(0, 4), "RIFF");
+        EXPECT_GT(spoken.size(), 1000u);
+    }
+    std::string report;
+    EXPECT_EQ(Problems(report), speaks ? 0 : 1) << report;
+}
+
+// A browser's drag of a web address: the picture is fetched (here from a server in the test)
+// or, when it cannot be, the carer is told so and nothing is added.
+TEST_F(Editor, APictureFromTheWebIsFetchedOrSaidToBeOutOfReach)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(64, 48, QImage::Format_RGB32).save(&buffer, "PNG");
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        QTcpSocket* socket = server.nextPendingConnection();
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, png] {
+            if (!socket->readAll().contains("\r\n\r\n")) return;
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: close\r\nContent-Length: " +
+                          QByteArray::number(png.size()) + "\r\n\r\n" + png);
+            socket->disconnectFromHost();
+        });
+    });
+    const QString here = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
+
+    AnswerNewPicture([](COrlidoNewPictureDialog* dialog) {
+        EXPECT_EQ(dialog->GetCaption(), QStringLiteral("boll"));
+        dialog->SetNoSound();
+    });
+    QMimeData reachable;
+    reachable.setUrls({QUrl(here + QStringLiteral("boll.png"))});
+    ASSERT_TRUE(m_window->TakePicture(&reachable));
+    ASSERT_TRUE(WaitForPictures(3));
+
+    server.close();  // nothing answers there any more, as without a network
+    QMimeData unreachable;
+    unreachable.setUrls({QUrl(here + QStringLiteral("katt.png"))});
+    ASSERT_TRUE(m_window->TakePicture(&unreachable));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_window->findChild<QMessageBox*>() != nullptr; }, 10000));
+    EXPECT_TRUE(m_window->findChild<QMessageBox*>()->text().contains(QStringLiteral("Nothing was added")));
+    EXPECT_EQ(PictureCount(), 3u);
+}
 
 TEST_F(Editor, ACarersSessionByKeyboardAndMouse)
 {
