@@ -5,6 +5,7 @@
 #include "editor/editortext.h"
 #include "editor/newpicturedialog.h"
 #include "editor/pagepreview.h"
+#include "editor/programdialog.h"
 #include "editor/settingsdialog.h"
 #include "platform/files.h"
 
@@ -211,7 +212,8 @@ QWidget* COrlidoEditWindow::BuildPicturePanel()
     for (const TLeadsToChoice& choice : kLeadsToChoices)
         m_pLeadsTo->addItem(Tr(choice.English, choice.Swedish), static_cast<int>(choice.LeadsTo));
     m_pLeadsToValue = new QLineEdit;
-    m_pLeadsToValue->setPlaceholderText(Tr("a command or a web address", "ett kommando eller en webbadress"));
+    m_pLeadsToValue->setPlaceholderText(Tr("a web address (or a command; empty: choose a program)",
+                                           "en webbadress (eller ett kommando; tomt: välj ett program)"));
     auto* apply = new QPushButton(Tr("Se&t what it leads to", "Ange &vad den leder till"));
     connect(apply, &QPushButton::clicked, this, [this] { ApplyLeadsTo(); });
     m_pLeadsToNote = new QLabel;
@@ -476,6 +478,13 @@ bool COrlidoEditWindow::SetLeadsTo(TLeadsTo leadsTo, const QString& value)
            Report(m_Edit.SetLeadsTo(m_strPage, number, leadsTo, media ? ToPath(value) : value.toStdWString()));
 }
 
+bool COrlidoEditWindow::SetProgram(const QString& name, const QString& exec)
+{
+    const int number = m_pPreview->GetSelected();
+    return number > 0 &&
+           Report(m_Edit.SetLeadsTo(m_strPage, number, TLeadsTo::Program, exec.toStdWString(), name.toStdWString()));
+}
+
 bool COrlidoEditWindow::MoveSelected(int by)
 {
     const int number = m_pPreview->GetSelected();
@@ -620,6 +629,12 @@ void COrlidoEditWindow::ApplyLeadsTo()
     if (leadsTo == TLeadsTo::Film || leadsTo == TLeadsTo::Music) {
         value = QFileDialog::getOpenFileName(this, Tr("Choose the file", "Välj filen"));
         if (value.isEmpty()) return;
+    }
+    if (leadsTo == TLeadsTo::Program && value.trimmed().isEmpty()) {
+        COrlidoProgramDialog dialog(COrlidoInstalledPrograms::Read(), this);
+        const COrlidoInstalledPrograms::TProgram* chosen = dialog.exec() == QDialog::Accepted ? dialog.GetChosen() : nullptr;
+        if (chosen != nullptr) SetProgram(chosen->Name, chosen->Exec);
+        return;
     }
     if (!SetLeadsTo(leadsTo, value)) return;
     // A new page is shown empty; it is made with the first picture added to it.

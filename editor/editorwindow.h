@@ -46,6 +46,8 @@ public:
     bool SetCaption(const QString& caption);
     bool SetSound(const QString& soundFile);
     bool SetLeadsTo(CTQContentTree::TLeadsTo leadsTo, const QString& value);
+    // The chosen picture starts the program: a desktop-entry shortcut with its name and command.
+    bool SetProgram(const QString& name, const QString& exec);
     bool MoveSelected(int by);
     bool DeleteSelected();
     bool Undo();

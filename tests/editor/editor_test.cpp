@@ -9,6 +9,8 @@
 #include "editor/newpicturedialog.h"
 #include "editor/pagepreview.h"
 #include "editor/picturesource.h"
+#include "editor/programdialog.h"
+#include "platform/common/shortcutfile.h"
 #include "editor/settingsdialog.h"
 #include "platform/fake/fake_desktop.h"
 #include "platform/files.h"
@@ -25,6 +27,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -86,7 +89,11 @@ public:
         QApplication::setActiveWindow(m_window.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
     }
-    void TearDown() override { m_window.reset(); }
+    void TearDown() override
+    {
+        m_window.reset();
+        ::unsetenv("XDG_DATA_DIRS");
+    }
 
     void SavePicture(const std::string& relative, int width, int height)
     {
@@ -362,6 +369,60 @@ TEST_F(Editor, AChangeOutsideIsShownAndNothingIsOverwritten)
     QTest::keyClick(m_window.get(), Qt::Key_F5);
     EXPECT_FALSE(m_window->GetOutsideBanner()->isVisible());
     EXPECT_TRUE(m_window->SetCaption(QStringLiteral("Min")));
+}
+
+} // namespace
+
+namespace {
+
+// The programs a picture can start, from the desktop entries of a temporary data home and
+// data folders; the one chosen is written as the picture's shortcut.
+TEST_F(Editor, AProgramIsChosenFromTheInstalledOnes)
+{
+    const auto entry = [this](const std::string& path, const std::string& keys) {
+        m_folder.Write(path, "[Desktop Entry]\nType=Application\n" + keys);
+    };
+    entry("home/applications/klocka.desktop", "Name=Klocka\nExec=sh -c true\n");
+    entry("home/applications/masked.desktop", "Name=Masked\nExec=masked\nHidden=true\n");
+    entry("a/applications/klocka.desktop", "Name=Shadowed by the data home\nExec=old\n");
+    entry("a/applications/kde/rita.desktop", "Name=Rita\nExec=rita %F\n[Desktop Action New]\nName=Ny\nExec=rita --new\n");
+    entry("a/applications/menuless.desktop", "Name=Menuless\nExec=menuless\nNoDisplay=true\n");
+    entry("a/applications/terminal.desktop", "Name=Top\nExec=top\nTerminal=true\n");
+    entry("a/applications/noexec.desktop", "Name=Nothing to run\n");
+    m_folder.Write("a/applications/link.desktop", "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.org\n");
+    entry("b/applications/kde-rita.desktop", "Name=Shadowed by its ID\nExec=other\n");
+    entry("b/applications/masked.desktop", "Name=Masked\nExec=masked\n");
+    ::setenv("XDG_DATA_DIRS", (m_folder.Root.string() + "/a:" + m_folder.Root.string() + "/b").c_str(), 1);
+
+    std::string listed;
+    for (const auto& program : COrlidoInstalledPrograms::Read())
+        listed += (program.Name + QLatin1Char('=') + program.Exec + QLatin1Char(';')).toStdString();
+    EXPECT_EQ(listed, "Klocka=sh -c true;Rita=rita %F;");
+
+    // Picture 1 starts a program: chosen by typing part of its name and Enter.
+    m_window->GetPreview()->SetSelected(1);
+    auto* leadsTo = m_window->findChild<QComboBox*>();
+    leadsTo->setCurrentIndex(leadsTo->findData(static_cast<int>(TLeadsTo::Program)));
+    auto* timer = new QTimer(m_window.get());
+    QObject::connect(timer, &QTimer::timeout, [timer] {
+        auto* dialog = qobject_cast<COrlidoProgramDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        timer->stop();
+        EXPECT_EQ(dialog->GetList()->count(), 2);
+        QTest::keyClicks(dialog->GetFilter(), QStringLiteral("klo"));
+        QTest::keyClick(dialog->GetFilter(), Qt::Key_Return);
+    });
+    timer->start(10);
+    QTest::mouseClick(Button("Set what it leads to"), Qt::LeftButton);
+
+    EXPECT_EQ(CTQContentTree::ReadPage(FirstPage()).Pictures.at(0).LeadsTo, TLeadsTo::Program);
+    const std::string shortcut = m_folder.Read("content/UserData/L00001/B00001.lnk");
+    EXPECT_NE(shortcut.find("Name=Klocka\n"), std::string::npos) << shortcut;
+    platform::ShortcutData read;
+    ASSERT_TRUE(platform::ParseShortcut(shortcut, read));
+    EXPECT_EQ(read.target, L"sh");
+    std::string report;
+    EXPECT_EQ(Problems(report), 0) << report;
 }
 
 } // namespace
