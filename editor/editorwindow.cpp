@@ -5,6 +5,7 @@
 #include "editor/editortext.h"
 #include "editor/newpicturedialog.h"
 #include "editor/pagepreview.h"
+#include "editor/pageproblems.h"
 #include "editor/programdialog.h"
 #include "editor/settingsdialog.h"
 #include "platform/files.h"
@@ -31,11 +32,13 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyle>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -112,10 +115,30 @@ COrlidoEditWindow::COrlidoEditWindow(std::wstring contentFolder, std::wstring se
     m_pOutside->setStyleSheet(QStringLiteral("background: #fff3c4; padding: 6px;"));
     m_pOutside->hide();
 
+    m_pProblemText = new QLabel;
+    m_pProblemText->setWordWrap(true);
+    m_pProblemText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_pProblemText->setStyleSheet(QStringLiteral("background: #ffe0e0; padding: 6px;"));
+    m_pProblemText->hide();
+
     auto* middle = new QWidget;
     auto* middleLayout = new QVBoxLayout(middle);
     middleLayout->addWidget(m_pOutside);
     middleLayout->addWidget(m_pPreview, 1);
+    middleLayout->addWidget(m_pProblemText);
+
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/orlido");
+    m_strBoardProgram = QFileInfo::exists(beside) ? beside : QStringLiteral("orlido");
+    m_pProblems = new COrlidoPageProblems(this);
+    connect(m_pProblems, &COrlidoPageProblems::Checked, this, [this] {
+        MarkProblems();
+        ShowProblems();
+    });
+    // A moment after the last change: a carer adding pictures one after another waits for no check.
+    m_pCheckSoon = new QTimer(this);
+    m_pCheckSoon->setSingleShot(true);
+    m_pCheckSoon->setInterval(800);
+    connect(m_pCheckSoon, &QTimer::timeout, this, &COrlidoEditWindow::CheckContent);
 
     auto* splitter = new QSplitter;
     splitter->addWidget(m_pTree);
@@ -131,6 +154,7 @@ COrlidoEditWindow::COrlidoEditWindow(std::wstring contentFolder, std::wstring se
 
     setAcceptDrops(true);
     OpenPage(CTQContentTree::FirstPageFolder(m_Edit.GetContentFolder()));
+    m_pCheckSoon->start();
     resize(1200, 600);
 }
 
@@ -171,6 +195,7 @@ void COrlidoEditWindow::BuildActions()
     add(Tr("Look again", "Titta igen"), QKeySequence::Refresh, [this] {
         m_Edit.Reread(m_strPage);
         Refresh();
+        CheckContent();
     });
 }
 
@@ -279,6 +304,7 @@ void COrlidoEditWindow::Refresh()
     m_pRedo->setEnabled(m_Edit.CanRedo());
     m_pBack->setEnabled(!m_Trail.empty());
     RefreshTree();
+    ShowProblems();
     const int count = static_cast<int>(m_Shown.Pictures.size());
     m_pPreview->SetSelected(std::min(selected, count));
     ShowPicture(m_pPreview->GetSelected());
@@ -294,6 +320,57 @@ void COrlidoEditWindow::RefreshTree()
     first->setData(0, Qt::UserRole, FromWide(CTQContentTree::FirstPageFolder(m_Edit.GetContentFolder())));
     AddPages(first, CTQContentTree::FirstPageFolder(m_Edit.GetContentFolder()), 1, seen);
     m_pTree->expandAll();
+    MarkProblems();
+}
+
+QTreeWidgetItem* COrlidoEditWindow::ItemOfPage(const QString& folder) const
+{
+    const QString wanted = QDir::cleanPath(folder);
+    for (QTreeWidgetItemIterator it(m_pTree); *it != nullptr; ++it) {
+        if (QDir::cleanPath((*it)->data(0, Qt::UserRole).toString()) == wanted) return *it;
+    }
+    return nullptr;
+}
+
+void COrlidoEditWindow::MarkProblems()
+{
+    constexpr int kProblemsRole = Qt::UserRole + 1;
+    for (QTreeWidgetItemIterator it(m_pTree); *it != nullptr; ++it) (*it)->setData(0, kProblemsRole, QStringList());
+    // A problem goes to its page, or to the nearest page above the folder it names; one of the
+    // board as a whole (a common sound) to the first page.
+    const QString content = QDir::cleanPath(FromPath(m_Edit.GetContentFolder()));
+    for (const auto& [folder, texts] : m_pProblems->GetProblems()) {
+        QString place = folder;
+        QTreeWidgetItem* item = ItemOfPage(place);
+        while (item == nullptr && place.size() > content.size()) {
+            place = QFileInfo(place).path();
+            item = ItemOfPage(place);
+        }
+        if (item == nullptr) item = m_pTree->topLevelItem(0);
+        if (item != nullptr) item->setData(0, kProblemsRole, item->data(0, kProblemsRole).toStringList() + texts);
+    }
+    for (QTreeWidgetItemIterator it(m_pTree); *it != nullptr; ++it) {
+        const QStringList texts = (*it)->data(0, kProblemsRole).toStringList();
+        (*it)->setIcon(0, texts.isEmpty() ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));
+        (*it)->setToolTip(0, texts.join(QLatin1Char('\n')));
+        (*it)->setData(0, Qt::AccessibleDescriptionRole,
+                       texts.isEmpty() ? QString() : Tr("%1 problems", "%1 problem").arg(texts.size()));
+    }
+}
+
+void COrlidoEditWindow::ShowProblems()
+{
+    const QTreeWidgetItem* item = ItemOfPage(FromWide(m_strPage));
+    const QStringList texts = item == nullptr ? QStringList() : item->data(0, Qt::UserRole + 1).toStringList();
+    m_pProblemText->setVisible(!texts.isEmpty());
+    m_pProblemText->setText(Tr("The board's check finds on this page:", "Tavlans kontroll hittar på den här sidan:") +
+                            QStringLiteral("\n• ") + texts.join(QStringLiteral("\n• ")));
+}
+
+void COrlidoEditWindow::CheckContent()
+{
+    m_pProblems->Check(m_strBoardProgram, FromPath(m_Edit.GetContentFolder()),
+                       QFileInfo(FromPath(m_strSetupFile)).absolutePath());
 }
 
 void COrlidoEditWindow::AddPages(QTreeWidgetItem* parent, const std::wstring& folder, int level, std::vector<std::wstring>& seen)
@@ -351,6 +428,7 @@ bool COrlidoEditWindow::Report(TResult result)
 {
     switch (result) {
     case TResult::Done:
+        m_pCheckSoon->start();
         break;
     case TResult::ChangedOutside:
         m_pOutside->show();
@@ -652,13 +730,13 @@ void COrlidoEditWindow::ShowSettings()
 
 void COrlidoEditWindow::TryOnBoard()
 {
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/orlido");
-    const QString board = QFileInfo::exists(beside) ? beside : QStringLiteral("orlido");
     // Started from the settings file's folder, so the board reads the settings made here.
     const QString folder = QFileInfo(FromPath(m_strSetupFile)).absolutePath();
     QDir().mkpath(folder);
-    if (!QProcess::startDetached(board, {QStringLiteral("--content"), FromPath(m_Edit.GetContentFolder())}, folder))
+    if (!QProcess::startDetached(m_strBoardProgram, {QStringLiteral("--content"), FromPath(m_Edit.GetContentFolder())},
+                                 folder, &m_nBoardPid))
         statusBar()->showMessage(Tr("The board could not be started.", "Tavlan kunde inte startas."));
+    CheckContent();
 }
 
 void COrlidoEditWindow::OpenOtherFolder()

@@ -20,10 +20,12 @@ class QLineEdit;
 class QMimeData;
 class QNetworkAccessManager;
 class QTemporaryDir;
+class QTimer;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class COrlidoPagePreview;
+class COrlidoPageProblems;
 class CTQSpeech;
 
 class COrlidoEditWindow : public QMainWindow {
@@ -62,6 +64,16 @@ public:
     QLabel* GetCaptionBytes() const { return m_pCaptionBytes; }
     QTreeWidget* GetTree() const { return m_pTree; }
     QLabel* GetOutsideBanner() const { return m_pOutside; }
+    // The checker's problems of the shown page (hidden when it has none).
+    QLabel* GetProblemText() const { return m_pProblemText; }
+    COrlidoPageProblems* GetProblems() const { return m_pProblems; }
+    // The board program that "Try it" starts and whose check finds the problems: by default
+    // the one beside the editor, else "orlido" on the PATH.
+    void SetBoardProgram(const QString& program) { m_strBoardProgram = program; }
+    // Runs the checker now (it also runs a moment after every change).
+    void CheckContent();
+    // The board started by "Try it", 0 before.
+    qint64 GetBoardPid() const { return m_nBoardPid; }
     CTQContentEdit& GetEdit() { return m_Edit; }
 
     // The picture as stored: at most this size, as JPEG (PNG when it has transparency).
@@ -82,6 +94,9 @@ private:
     void ShowPicture(int number);
     bool Report(CTQContentEdit::TResult result);
     void CheckOutside();
+    void MarkProblems();
+    void ShowProblems();
+    QTreeWidgetItem* ItemOfPage(const QString& folder) const;
     void ChooseAndAddPicture();
     void AskAndAdd(const COrlidoPictureSource& source);
     void Fetch(const QUrl& address);
@@ -108,6 +123,11 @@ private:
     QTreeWidget* m_pTree = nullptr;
     COrlidoPagePreview* m_pPreview = nullptr;
     QLabel* m_pOutside = nullptr;
+    QLabel* m_pProblemText = nullptr;
+    COrlidoPageProblems* m_pProblems = nullptr;
+    QTimer* m_pCheckSoon = nullptr;
+    QString m_strBoardProgram;
+    qint64 m_nBoardPid = 0;
     QLabel* m_pPictureTitle = nullptr;
     QLineEdit* m_pCaption = nullptr;
     QLabel* m_pCaptionBytes = nullptr;

@@ -8,6 +8,7 @@
 #include "editor/editorwindow.h"
 #include "editor/newpicturedialog.h"
 #include "editor/pagepreview.h"
+#include "editor/pageproblems.h"
 #include "editor/picturesource.h"
 #include "editor/programdialog.h"
 #include "platform/common/shortcutfile.h"
@@ -423,6 +424,74 @@ TEST_F(Editor, AProgramIsChosenFromTheInstalledOnes)
     EXPECT_EQ(read.target, L"sh");
     std::string report;
     EXPECT_EQ(Problems(report), 0) << report;
+}
+
+} // namespace
+
+namespace {
+
+// A short sound the board's player can play: 8-bit mono silence.
+std::string PlayableWave()
+{
+    std::string wav = "RIFF";
+    const auto put = [&wav](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) wav += static_cast<char>(value >> (8 * i));
+    };
+    constexpr std::uint32_t samples = 800;
+    put(36 + samples, 4);
+    wav += "WAVEfmt ";
+    for (const auto& [value, bytes] : {std::pair{16u, 4}, {1u, 2}, {1u, 2}, {8000u, 4}, {8000u, 4}, {1u, 2}, {8u, 2}})
+        put(value, bytes);
+    wav += "data";
+    put(samples, 4);
+    return wav + std::string(samples, static_cast<char>(128));
+}
+
+TEST_F(Editor, TheChecksProblemsAreSortedToTheirFolder)
+{
+    m_folder.Write("content/UserData/L00001/B00003 Ja: nej.jpg", "");
+    const QString content = File("content");
+    const QString report = QStringLiteral(
+        "Content: x\n"
+        "note: Setup.txt: there is none\n"
+        "problem: Tillbaka.wav: cannot be played\n"
+        "problem: UserData/L00001/B00003 Ja: nej.jpg: has no sound: put B00003.wav beside it\n"
+        "problem: UserData/L00001/L00002: the folder is empty\n"
+        "1 page, 3 problems, 1 note.\n");
+    const std::map<QString, QStringList> sorted = COrlidoPageProblems::Sort(report, content);
+    ASSERT_EQ(sorted.size(), 2u);
+    EXPECT_EQ(sorted.at(content), QStringList{QStringLiteral("Tillbaka.wav: cannot be played")});
+    EXPECT_EQ(sorted.at(content + QStringLiteral("/UserData/L00001")).size(), 2);
+}
+
+// The board's check runs in the background; its one problem, a picture of the sub-page
+// without a sound, marks that page in the tree and is shown with it, until it is mended.
+TEST_F(Editor, TheChecksProblemsAreShownBesideTheirPage)
+{
+    for (const char* sound : {"Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav", "UserData/L00001/B00001.wav",
+                              "UserData/L00001/B00002.wav"})
+        m_folder.Write("content/" + std::string(sound), PlayableWave());
+    m_folder.Write("good.wav", PlayableWave());
+    SavePicture("content/UserData/L00001/L00001/B00001 Boll.jpg", 200, 150);
+    m_window->SetBoardProgram(QStringLiteral(ORLIDO_BOARD_PROGRAM));
+    QTest::keyClick(m_window.get(), Qt::Key_F5);  // looks again, and checks
+
+    QTreeWidgetItem* first = m_window->GetTree()->topLevelItem(0);
+    ASSERT_EQ(first->childCount(), 1);
+    const auto marked = [this] { return !m_window->GetTree()->topLevelItem(0)->child(0)->toolTip(0).isEmpty(); };
+    ASSERT_TRUE(QTest::qWaitFor(marked, 15000));
+    EXPECT_TRUE(first->child(0)->toolTip(0).contains(QStringLiteral("B00001 Boll.jpg"))) << first->child(0)->toolTip(0).toStdString();
+    EXPECT_TRUE(first->toolTip(0).isEmpty()) << first->toolTip(0).toStdString();
+    EXPECT_FALSE(m_window->GetProblemText()->isVisible());
+
+    m_window->OpenSubPage(1);
+    EXPECT_TRUE(m_window->GetProblemText()->isVisible());
+    EXPECT_TRUE(m_window->GetProblemText()->text().contains(QStringLiteral("B00001 Boll.jpg")));
+
+    m_window->GetPreview()->SetSelected(1);
+    ASSERT_TRUE(m_window->SetSound(File("good.wav")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !marked(); }, 15000));
+    EXPECT_FALSE(m_window->GetProblemText()->isVisible());
 }
 
 } // namespace
