@@ -27,6 +27,14 @@ QString FolderOfProblem(const QString& line, const QString& contentFolder)
 
 COrlidoPageProblems::COrlidoPageProblems(QObject* parent) : QObject(parent) {}
 
+COrlidoPageProblems::~COrlidoPageProblems()
+{
+    if (m_pProcess == nullptr) return;
+    m_pProcess->disconnect(this);
+    m_pProcess->kill();
+    m_pProcess->waitForFinished(1000);
+}
+
 std::map<QString, QStringList> COrlidoPageProblems::Sort(const QString& report, const QString& contentFolder)
 {
     const QString content = QDir::cleanPath(contentFolder);

@@ -17,6 +17,8 @@ class COrlidoPageProblems : public QObject {
     Q_OBJECT
 public:
     explicit COrlidoPageProblems(QObject* parent = nullptr);
+    // A check still running is ended: its answer would have no one to go to.
+    ~COrlidoPageProblems() override;
 
     // Checks contentFolder with the settings the board would read when started in
     // workingFolder. A check asked for while one runs follows it.
