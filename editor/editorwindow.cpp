@@ -33,6 +33,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -598,28 +599,38 @@ void COrlidoEditWindow::CheckOutside()
 
 void COrlidoEditWindow::ChooseAndAddPicture()
 {
-    const QString image = QFileDialog::getOpenFileName(this, Tr("Choose a picture", "Välj en bild"), QString(),
-                                                       Tr("Pictures", "Bilder") + QStringLiteral(" (*.jpg *.jpeg *.png *.bmp *.gif *.webp *.svg)"));
-    if (image.isEmpty()) return;
-    QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(image)});
-    const COrlidoPictureSource source = COrlidoPictureSource::FromMimeData(&files);
-    if (source.GetKind() == COrlidoPictureSource::TKind::None) {
-        SayClearly(Tr("That file is no picture the editor can read.", "Den filen är ingen bild som redigeraren kan läsa."));
-        return;
+    if (m_strPictureFolder.isEmpty()) {
+        const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+        m_strPictureFolder = QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
     }
-    AskAndAdd(source);
+    // Several pictures can be chosen at once; each is then captioned in turn.
+    const QStringList images = QFileDialog::getOpenFileNames(
+        this, Tr("Choose one or more pictures", "Välj en eller flera bilder"), m_strPictureFolder,
+        Tr("Pictures", "Bilder") + QStringLiteral(" (*.jpg *.jpeg *.png *.bmp *.gif *.webp *.svg)"));
+    if (images.isEmpty()) return;
+    m_strPictureFolder = QFileInfo(images.front()).absolutePath();
+    for (const QString& image : images) {
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(image)});
+        const COrlidoPictureSource source = COrlidoPictureSource::FromMimeData(&files);
+        if (source.GetKind() == COrlidoPictureSource::TKind::None) {
+            SayClearly(Tr("%1 is no picture the editor can read.", "%1 är ingen bild som redigeraren kan läsa.")
+                           .arg(QFileInfo(image).fileName()));
+            return;
+        }
+        if (!AskAndAdd(source)) return;
+    }
 }
 
-void COrlidoEditWindow::AskAndAdd(const COrlidoPictureSource& source)
+bool COrlidoEditWindow::AskAndAdd(const COrlidoPictureSource& source)
 {
     COrlidoNewPictureDialog dialog(source.GetImage(), source.GetSuggestedCaption(), CanSpeak(), this);
-    if (dialog.exec() != QDialog::Accepted) return;
+    if (dialog.exec() != QDialog::Accepted) return false;
     QString sound;
     switch (dialog.GetSound()) {
     case COrlidoNewPictureDialog::TSound::Spoken:
         sound = SpokenSound(dialog.GetCaption());
-        if (sound.isEmpty()) return;
+        if (sound.isEmpty()) return false;
         break;
     case COrlidoNewPictureDialog::TSound::File:
         sound = dialog.GetSoundFile();
@@ -627,7 +638,7 @@ void COrlidoEditWindow::AskAndAdd(const COrlidoPictureSource& source)
     case COrlidoNewPictureDialog::TSound::None:
         break;
     }
-    AddPicture(source.GetImage(), dialog.GetCaption(), sound);
+    return AddPicture(source.GetImage(), dialog.GetCaption(), sound);
 }
 
 void COrlidoEditWindow::PastePicture()

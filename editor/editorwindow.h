@@ -98,7 +98,8 @@ private:
     void ShowProblems();
     QTreeWidgetItem* ItemOfPage(const QString& folder) const;
     void ChooseAndAddPicture();
-    void AskAndAdd(const COrlidoPictureSource& source);
+    // False when the carer cancels.
+    bool AskAndAdd(const COrlidoPictureSource& source);
     void Fetch(const QUrl& address);
     void PastePicture();
     // A message that stays until the carer closes it, without stopping the window.
@@ -142,5 +143,6 @@ private:
     QNetworkAccessManager* m_pNetwork = nullptr;
     std::unique_ptr<CTQSpeech> m_pSpeech;  // made at the first use: espeak-ng loads its voice then
     bool m_bSpeechTried = false;
+    QString m_strPictureFolder;  // where the last picture was chosen; the next one is looked for there
     std::unique_ptr<QTemporaryDir> m_pSpokenFolder;
 };

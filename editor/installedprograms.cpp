@@ -82,7 +82,8 @@ std::vector<COrlidoInstalledPrograms::TProgram> COrlidoInstalledPrograms::Read()
             if (seen.contains(id)) continue;
             seen.insert(id);
             const std::map<QString, QString> keys = ReadEntry(path);
-            const TProgram program{id, LocalName(keys), Value(keys, QStringLiteral("Exec"))};
+            const TProgram program{id, LocalName(keys), Value(keys, QStringLiteral("Exec")),
+                                   Value(keys, QStringLiteral("Categories")).split(QLatin1Char(';'), Qt::SkipEmptyParts)};
             if (Value(keys, QStringLiteral("Type")) != QLatin1String("Application") || program.Name.isEmpty() ||
                 program.Exec.isEmpty() || IsTrue(Value(keys, QStringLiteral("NoDisplay"))) ||
                 IsTrue(Value(keys, QStringLiteral("Hidden"))) || IsTrue(Value(keys, QStringLiteral("Terminal"))))

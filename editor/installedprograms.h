@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -14,6 +15,7 @@ public:
         QString Id;    // the desktop file ID: "org.gnome.Calculator.desktop"
         QString Name;  // as the menu shows it
         QString Exec;  // the Exec value as it stands in the entry (the board reads the same form)
+        QStringList Categories;
     };
 
     // Sorted by name. An entry found earlier in the search order hides later ones of the same

@@ -6,6 +6,7 @@
 #include "application/tqstartupsettings.h"
 #include "content/contenttree.h"
 #include "editor/editorwindow.h"
+#include "editor/emptyboard.h"
 #include "editor/newpicturedialog.h"
 #include "editor/pagepreview.h"
 #include "editor/pageproblems.h"
@@ -492,6 +493,44 @@ TEST_F(Editor, TheChecksProblemsAreShownBesideTheirPage)
     ASSERT_TRUE(m_window->SetSound(File("good.wav")));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !marked(); }, 15000));
     EXPECT_FALSE(m_window->GetProblemText()->isVisible());
+}
+
+} // namespace
+
+namespace {
+
+// An empty board started from the editor works on the board from its first picture: the
+// common sounds are there (the demo's where it has them, else spoken) and so is a shortcut to
+// an installed web browser.
+TEST_F(Editor, AnEmptyBoardHasTheCommonFilesEveryPageNeeds)
+{
+    m_folder.Write("a/applications/editor.desktop", "[Desktop Entry]\nType=Application\nName=Editor\nExec=ed\nCategories=Utility;\n");
+    m_folder.Write("a/applications/browser.desktop",
+                   "[Desktop Entry]\nType=Application\nName=Browser\nExec=sh -c true %u\nCategories=Network;WebBrowser;\n");
+    ::setenv("XDG_DATA_DIRS", (m_folder.Root / "a").c_str(), 1);
+    m_folder.Write("demo/Tillbaka.wav", PlayableWave());
+    const QString board = File("board");
+    ASSERT_TRUE(COrlidoEmptyBoard::Make(board, File("demo")));
+
+    EXPECT_EQ(m_folder.Read("board/Tillbaka.wav"), PlayableWave()) << "the demo's own sound";
+    const std::string shortcut = m_folder.Read("board/WebBrowser.lnk");
+    platform::ShortcutData read;
+    ASSERT_TRUE(platform::ParseShortcut(shortcut, read)) << shortcut;
+    EXPECT_EQ(read.target, L"sh");
+    EXPECT_TRUE(read.hasAddressField);
+    if (!m_window->CanSpeak()) GTEST_SKIP() << "no speech here for the other sounds";
+    for (const char* sound : {"board/Nej.wav", "board/Ja.wav", "board/JagValde.wav"})
+        EXPECT_EQ(m_folder.Read(sound).substr(0, 4), "RIFF") << sound;
+
+    // Its first picture, with a spoken sound, leaves nothing for the checker to find.
+    COrlidoEditWindow window(m_folder.Path("board"), m_folder.Path("config/Setup.txt"));
+    ASSERT_TRUE(window.AddPicture(File("large.png"), QStringLiteral("Mat"), QString()));
+    window.GetPreview()->SetSelected(1);
+    ASSERT_TRUE(window.SpeakCaption());
+    COrlidoCheck check(m_folder.Path("board") + L"/", m_folder.Path("config/Setup.txt"), false);
+    std::FILE* out = std::tmpfile();
+    EXPECT_EQ(check.Run(out), 0);
+    std::fclose(out);
 }
 
 } // namespace
