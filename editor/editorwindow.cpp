@@ -370,8 +370,11 @@ void COrlidoEditWindow::ShowProblems()
 
 void COrlidoEditWindow::CheckContent()
 {
-    m_pProblems->Check(m_strBoardProgram, FromPath(m_Edit.GetContentFolder()),
-                       QFileInfo(FromPath(m_strSetupFile)).absolutePath());
+    // Run where "Try it" starts the board, so the check reads the same settings; the board
+    // leaves its log in that folder, never in the content.
+    const QString folder = QFileInfo(FromPath(m_strSetupFile)).absolutePath();
+    QDir().mkpath(folder);
+    m_pProblems->Check(m_strBoardProgram, FromPath(m_Edit.GetContentFolder()), folder);
 }
 
 void COrlidoEditWindow::AddPages(QTreeWidgetItem* parent, const std::wstring& folder, int level, std::vector<std::wstring>& seen)
@@ -745,8 +748,13 @@ void COrlidoEditWindow::TryOnBoard()
     const QString folder = QFileInfo(FromPath(m_strSetupFile)).absolutePath();
     QDir().mkpath(folder);
     if (!QProcess::startDetached(m_strBoardProgram, {QStringLiteral("--content"), FromPath(m_Edit.GetContentFolder())},
-                                 folder, &m_nBoardPid))
+                                 folder, &m_nBoardPid)) {
         statusBar()->showMessage(Tr("The board could not be started.", "Tavlan kunde inte startas."));
+        return;
+    }
+    // A window manager that keeps a started program from taking the focus would leave the
+    // board behind the editor: the editor steps aside until the carer brings it back.
+    showMinimized();
     CheckContent();
 }
 

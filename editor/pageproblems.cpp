@@ -60,7 +60,7 @@ void COrlidoPageProblems::Check(const QString& boardProgram, const QString& cont
     }
     m_pProcess = new QProcess(this);
     m_pProcess->setProcessChannelMode(QProcess::SeparateChannels);
-    m_pProcess->setWorkingDirectory(QDir(workingFolder).exists() ? workingFolder : contentFolder);
+    m_pProcess->setWorkingDirectory(workingFolder);
     connect(m_pProcess, &QProcess::finished, this, &COrlidoPageProblems::Finished);
     connect(m_pProcess, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) Finished();
