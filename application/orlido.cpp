@@ -4,6 +4,7 @@
 #include "application/orlidocheck.h"
 #include "application/orlidocontent.h"
 #include "application/orlidodoc.h"
+#include "application/orlidoobf.h"
 #include "application/orlidoview.h"
 #include "windowslibraries/tqdirectinput/tqdirectinput.h"
 #include "platform/desktop.h"
@@ -21,6 +22,8 @@ constexpr const char* kUsage =
     "usage: orlido [--content DIR]\n"
     "       orlido --check [DIR]\n"
     "       orlido --speak [DIR] [--voice NAME | --speak-command 'CMD']\n"
+    "       orlido --import FILE DIR [--replace]\n"
+    "       orlido --export [DIR] FILE.obz\n"
     "  --content DIR  take UserData and the common sounds (Tillbaka.wav, Nej.wav, Ja.wav,\n"
     "                 JagValde.wav, WebBrowser.lnk) from DIR instead of the program's folder;\n"
     "                 the environment variable ORLIDO_CONTENT does the same.\n"
@@ -34,6 +37,12 @@ constexpr const char* kUsage =
     "  --speak-command 'CMD'  speak with this command instead: it gets the text on its\n"
     "                 standard input and writes a WAV file to the path given as its last\n"
     "                 argument; it is started without a shell.\n"
+    "  --import FILE DIR  make the content folder DIR from an Open Board Format board (.obf)\n"
+    "                 or package (.obz); --replace puts it in the place of a DIR that holds\n"
+    "                 something. Exit code 0 when done, 1 when sounds are missing, 2 when\n"
+    "                 nothing was written.\n"
+    "  --export [DIR] FILE.obz  write the content (of DIR, or the one the board would use)\n"
+    "                 as an Open Board Format package.\n"
     "Setup.txt is read from the working directory, else from ~/.config/orlido/.\n"
     "Without --content, the content is looked for beside the program, then in\n"
     "~/.local/share/orlido/ and /usr/share/orlido/.\n";
@@ -134,6 +143,11 @@ bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments, con
 
 bool COrlidoApp::InitInstance(const std::vector<std::string>& arguments)
 {
+    if (COrlidoObfCommand::Handles(arguments)) {
+        // Like the checker, these need no display.
+        m_nInitExitCode = COrlidoObfCommand::Run(arguments, stdout, stderr);
+        return false;
+    }
     std::wstring contentFolder;
     bool helpAsked = false;
     bool checkAsked = false;
