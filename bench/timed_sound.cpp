@@ -80,8 +80,9 @@ void StopSound()
 {
 }
 
-// A sound of fixed length needs nothing loaded.
+// A sound of fixed length needs nothing loaded or decoded.
 void PrepareSound() {}
+void KeepSoundsReady(const std::vector<std::wstring>&) {}
 
 bool CanPlayFile(const std::wstring& path)
 {

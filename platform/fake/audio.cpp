@@ -22,6 +22,7 @@ struct FakeAudio {
     std::map<std::wstring, unsigned> lengths;
     unsigned defaultLength = kDefaultLengthMs;
     std::function<void(const std::wstring&)> whilePlaying;
+    std::vector<std::wstring> keptReady;
 };
 
 FakeAudio& State()
@@ -75,6 +76,13 @@ void StopSound()
 // The test player has nothing to load.
 void PrepareSound() {}
 
+void KeepSoundsReady(const std::vector<std::wstring>& paths)
+{
+    FakeAudio& state = State();
+    std::lock_guard lock(state.mutex);
+    state.keptReady = paths;
+}
+
 // The test player plays whatever holds bytes; a test that needs a broken file uses an
 // empty one.
 bool CanPlayFile(const std::wstring& path)
@@ -96,6 +104,7 @@ void ResetAudio()
     state.lengths.clear();
     state.defaultLength = kDefaultLengthMs;
     state.whilePlaying = nullptr;
+    state.keptReady.clear();
 }
 
 const std::vector<SoundRecord>& PlayedSounds()
@@ -106,6 +115,13 @@ const std::vector<SoundRecord>& PlayedSounds()
 const std::vector<unsigned>& SoundStops()
 {
     return State().stops;
+}
+
+std::vector<std::wstring> SoundsKeptReady()
+{
+    FakeAudio& state = State();
+    std::lock_guard lock(state.mutex);
+    return state.keptReady;
 }
 
 void SetSoundLength(const std::wstring& path, unsigned ms)
