@@ -159,23 +159,32 @@ void COrlidoView::OnPaint()
 {
     if (m_bShutDown)
         return;
-    // Painting only schedules the redraw: several paints before the timer fires share the
-    // one timer identifier and give one redraw.
     platform::SetWindowTitle(m_hWnd, Banner);
+    // The first paint draws at once: nothing is on the screen yet, and the first frame does
+    // not wait for the timer's 10 ms. Later paints only schedule the redraw: several paints
+    // before the timer fires share the one timer identifier and give one redraw.
+    if (!m_bFirstPageDrawn) {
+        DrawPage();
+        return;
+    }
     platform::SetTimer(m_hWnd, PaintTimerId, 0, nullptr);
 }
 
 void COrlidoView::OnTimer(UINT_PTR timerId)
 {
-    if (timerId != PaintTimerId)
-        return;
+    if (timerId == PaintTimerId)
+        DrawPage();
+}
+
+void COrlidoView::DrawPage()
+{
     platform::KillTimer(m_hWnd, PaintTimerId);
     if (m_pModule)
         m_pModule->Redraw();
     // Once the first page is on the screen, the sound player loads in the background, so
     // that the first choice's sound does not wait for it.
-    if (!m_bSoundPrepared) {
-        m_bSoundPrepared = true;
+    if (!m_bFirstPageDrawn) {
+        m_bFirstPageDrawn = true;
         platform::PrepareSound();
     }
 }

@@ -58,6 +58,7 @@ public:
 private:
     void OnPaint();
     void OnTimer(UINT_PTR timerId);
+    void DrawPage();
     void OnLButtonDown(int x, int y);
     void OnWatchedKeyDown(int virtualKey);
     void OnShutdown();
@@ -74,5 +75,5 @@ private:
     std::wstring m_strContentFolder;
     TStartupSettings m_Settings;
     bool m_bShutDown = false;
-    bool m_bSoundPrepared = false;  // the sound player has been asked to load
+    bool m_bFirstPageDrawn = false;  // and the sound player asked to load
 };
