@@ -145,10 +145,9 @@ void SmallPlayer::Play(Sound sound, bool waitForEnd, Clock::time_point askedAt)
         Stop();
         return;
     }
-    if (!Finished(seq)) {
+    // The sound itself plays on; only the wait for it ends.
+    if (!Finished(seq))
         Trace(L"Sound: gave up waiting for the end of a sound\n");
-        Stop();
-    }
 }
 
 void SmallPlayer::Stop()
