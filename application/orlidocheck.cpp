@@ -13,6 +13,9 @@
 #include "windowsmobilelibraries/tqgraphics/tqimagebutton.h"
 #include "windowsmobilelibraries/tqgraphics/tqimagebuttonpanel.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <cwctype>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -429,11 +432,31 @@ void COrlidoCheck::CheckMedia(const std::wstring& path)
 void COrlidoCheck::CheckWebAddress(const std::wstring& path)
 {
     ++m_nWebAddresses;
+    // Read past what the board reads, to tell whether the address is cut.
+    constexpr std::size_t kLookedAtBytes = 4096;
     std::string bytes;
-    platform::ReadFileBytes(path, Rules::WebAddressBytes, bytes);
+    platform::ReadFileBytes(path, kLookedAtBytes, bytes);
     if (bytes.find_first_not_of(" \t\r\n") == std::string::npos) {
         Problem(m_Pages, path, {L"is empty: the web browser opens without an address. Write the address in it.",
                 L"är tom: webbläsaren öppnas utan adress. Skriv adressen i den."});
+        return;
+    }
+    const std::string_view read = std::string_view(bytes).substr(0, Rules::WebAddressBytes);
+    const std::wstring address = CTQProcessCreationBase::WebAddressFromText(read);
+    if (!CTQProcessCreationBase::IsSafeWebAddress(address)) {
+        Problem(m_Pages, path,
+                {L"begins with \"-\": the browser would take it for an option, so the board does not start it. "
+                 L"Write the whole address (https://...).",
+                 L"börjar med \"-\": webbläsaren skulle ta det för ett val, så tavlan startar den inte. Skriv "
+                 L"hela adressen (https://...)."});
+    }
+    const std::size_t firstLineEnd = std::min(bytes.find_first_of("\r\n"), bytes.size());
+    if (firstLineEnd > Rules::WebAddressBytes) {
+        Problem(m_Pages, path,
+                {L"holds an address longer than the " + std::to_wstring(Rules::WebAddressBytes) +
+                     L" bytes the board reads: the browser gets it cut short. Use a shorter address.",
+                 L"har en adress som är längre än de " + std::to_wstring(Rules::WebAddressBytes) +
+                     L" byte som tavlan läser: webbläsaren får den avkortad. Använd en kortare adress."});
     }
 }
 

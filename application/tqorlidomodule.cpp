@@ -28,6 +28,7 @@
 CTQOrlidoModule* g_pModule = nullptr;
 UINT_PTR g_nScanTimer = 0;
 UINT_PTR g_nClickGuardTimer = 0;
+UINT_PTR g_nProgramWatchTimer = 0;
 
 namespace {
 
@@ -50,10 +51,13 @@ const wchar_t* const kMediaPlayFailed = L"Error: mciSendString play not successf
 constexpr UINT kProgramWaitMs = 2000;
 constexpr UINT kFilmWaitMs = 2000;
 constexpr UINT kMusicWaitMs = 3000;
-// At the end, the last program gets this long to handle its close before the window it
-// is shown in goes away; whether it has is looked at this often.
+// A program asked to close gets this long to do so before its process group is ended;
+// whether it has is looked at this often where no loop serves the wait.
 constexpr UINT kProgramCloseWaitMs = 2000;
 constexpr UINT kProgramCloseCheckMs = 50;
+// How often a running program is looked at: windows it opens later are shown in the user
+// area, and its end ends the activity.
+constexpr UINT kProgramWatchMs = 250;
 
 // The answer bar: "Tillbaka", "Nej", "Ja".
 constexpr COLORREF kBarColours[3] = { kBackColour, kNoColour, kYesColour };
@@ -176,14 +180,16 @@ CTQOrlidoModule::~CTQOrlidoModule()
     delete m_pPanel;
     m_pPanel = nullptr;
 
+    StopProgramWatch();
     // A film or music still playing ends with the board.
     platform::mciSendString(L"close myFile");
     // The last program is asked to close and given time for it before the window that
-    // shows it goes away. Nothing to wait for without one, or once its window is gone.
-    if (m_hProgramWnd != 0) {
-        m_ProcessCreation.CloseProgramWindow(m_hProgramWnd);
-        WaitUntilWindowIsGone(m_hProgramWnd, kProgramCloseWaitMs);
-    }
+    // shows it goes away; then whatever is left of it, or of any program the board started,
+    // is ended. A plain wait: the engine is being taken apart, so no loop may call into it.
+    if (m_hProgramWnd != 0 && m_ProgramWindows.empty())
+        m_ProgramWindows.push_back(m_hProgramWnd);
+    EndProgram(false);
+    platform::EndStartedProcessGroups(CTQProcessCreation::TerminateWaitMs);
     delete m_pUserDisplay;
     m_pUserDisplay = nullptr;
 
@@ -599,6 +605,11 @@ void CTQOrlidoModule::OnTimer(UINT_PTR timerId)
         return;
     }
 
+    if (timerId == g_nProgramWatchTimer) {
+        WatchProgram();
+        return;
+    }
+
     if (timerId == g_nClickGuardTimer) {
         platform::KillTimer(0, timerId);
         g_nClickGuardTimer = 0;
@@ -717,13 +728,6 @@ void CTQOrlidoModule::ShowMessage(const std::wstring& text)
     m_bMessageBoxOpen = false;
 }
 
-// A plain wait: the engine is being taken apart, so no loop may call into it meanwhile.
-void CTQOrlidoModule::WaitUntilWindowIsGone(HWND window, UINT ms)
-{
-    for (UINT waited = 0; waited < ms && platform::IsWindow(window); waited += kProgramCloseCheckMs)
-        platform::Sleep(kProgramCloseCheckMs);
-}
-
 bool CTQOrlidoModule::TryProgram(int index)
 {
     const std::wstring shortcut = CompanionFile(index, CTQContentRules::PictureLetter) + CTQContentRules::ShortcutExtension;
@@ -753,13 +757,13 @@ bool CTQOrlidoModule::TryWebBrowser(int index)
 
     std::string bytes;
     platform::ReadFileBytes(addressFile, CTQContentRules::WebAddressBytes, bytes);
-    const std::wstring address = WithFullFilePath(platform::DecodeText8(bytes));
+    const std::wstring address = WithFullFilePath(CTQProcessCreationBase::WebAddressFromText(bytes));
     return StartShortcut(browser, &address);
 }
 
-// Starts the shortcut's program, with the given arguments in place of the shortcut's own
-// when there are some, and shows its window in the user area.
-bool CTQOrlidoModule::StartShortcut(const std::wstring& shortcut, const std::wstring* arguments)
+// Starts the shortcut's program, with the web address as one more argument of its own when
+// there is one, and shows its window in the user area.
+bool CTQOrlidoModule::StartShortcut(const std::wstring& shortcut, const std::wstring* address)
 {
     m_bProgramActive = true;
     CoverPage();
@@ -767,12 +771,23 @@ bool CTQOrlidoModule::StartShortcut(const std::wstring& shortcut, const std::wst
 
     std::wstring exePath;
     std::wstring workingDirectory;
-    std::wstring shortcutArguments;
-    m_ProcessCreation.ResolveShortcut(shortcut, exePath, workingDirectory, shortcutArguments);
+    std::wstring arguments;
+    if (address)
+        m_ProcessCreation.ResolveBrowserShortcut(shortcut, *address, exePath, workingDirectory, arguments);
+    else
+        m_ProcessCreation.ResolveShortcut(shortcut, exePath, workingDirectory, arguments);
 
-    const std::wstring command = exePath + L" " + (arguments ? *arguments : shortcutArguments);
     HWND window = 0;
-    if (!m_ProcessCreation.StartProgram(command, L"", L"", window)) {
+    bool started = false;
+    if (address && !CTQProcessCreationBase::IsSafeWebAddress(*address)) {
+        // The browser would take it for one of its options.
+        platform::TraceF(L"Web address '%ls' starts with '-': not passed\n", address->c_str());
+        ShowMessage(L"Fel: Kan inte starta programmet: '" + exePath + L" " + *address + L"'");
+    } else {
+        started = m_ProcessCreation.StartProgram(exePath + L" " + arguments, L"", L"", window,
+                                                 CTQProcessCreationBase::StartFolderOf(workingDirectory));
+    }
+    if (!started) {
         // Nothing to show: the page comes back and answers again, and the choice goes on.
         m_bProgramActive = false;
         UncoverPage();
@@ -781,8 +796,87 @@ bool CTQOrlidoModule::StartShortcut(const std::wstring& shortcut, const std::wst
     }
 
     m_hProgramWnd = window;
+    m_ProgramWindows = { window };
+    m_dwProgramProcess = m_ProcessCreation.LastProcessID;
     m_pUserDisplay->ShowInUserArea(window, L"");
+    StartProgramWatch();
     return true;
+}
+
+void CTQOrlidoModule::StartProgramWatch()
+{
+    StopProgramWatch();
+    g_nProgramWatchTimer = platform::SetTimer(0, 0, kProgramWatchMs, ModuleTimerProc);
+}
+
+void CTQOrlidoModule::StopProgramWatch()
+{
+    platform::KillTimer(0, g_nProgramWatchTimer);
+    g_nProgramWatchTimer = 0;
+}
+
+bool CTQOrlidoModule::AnyProgramWindowLeft() const
+{
+    return std::any_of(m_ProgramWindows.begin(), m_ProgramWindows.end(),
+                       [](HWND window) { return platform::IsWindow(window); });
+}
+
+bool CTQOrlidoModule::ProgramHasEnded() const
+{
+    return !AnyProgramWindowLeft() && !platform::ProcessGroupRuns(m_dwProgramProcess);
+}
+
+// While the program runs, windows it opens later (a slow main window, a second one) are
+// shown in the user area too, instead of over the page; once none of its windows is left
+// (it ended, crashed or closed them), the activity ends as with "Tillbaka".
+void CTQOrlidoModule::WatchProgram()
+{
+    if (!m_bProgramActive) {
+        StopProgramWatch();
+        return;
+    }
+    // Not inside a choice or under a message box: they come back to the activity as it was.
+    if (m_nChoicesRunning > 0 || m_bMessageBoxOpen)
+        return;
+    for (const HWND window : CTQProcessCreation::FindLaterWindows(m_dwProgramProcess, m_ProgramWindows)) {
+        platform::TraceF(L"Later window 0x%lx of PID %d shown in the user area\n", static_cast<unsigned long>(window),
+                         static_cast<int>(m_dwProgramProcess));
+        m_ProgramWindows.push_back(window);
+        m_pUserDisplay->ShowInUserArea(window, L"");
+    }
+    if (!AnyProgramWindowLeft()) {
+        platform::TraceF(L"The program of PID %d has no window left: its activity ends\n",
+                         static_cast<int>(m_dwProgramProcess));
+        EndActivity();
+    }
+}
+
+void CTQOrlidoModule::EndProgram(bool serveLoop)
+{
+    if (m_ProgramWindows.empty() && m_dwProgramProcess == 0)
+        return;
+    for (const HWND window : m_ProgramWindows) {
+        if (platform::IsWindow(window))
+            m_ProcessCreation.CloseProgramWindow(window);
+    }
+    const auto ended = [this] { return ProgramHasEnded(); };
+    if (serveLoop) {
+        platform::RunModalLoop(ended, platform::ModalServe::PaintsOnly, kProgramCloseWaitMs);
+    } else {
+        for (UINT waited = 0; waited < kProgramCloseWaitMs && !ended(); waited += kProgramCloseCheckMs)
+            platform::Sleep(kProgramCloseCheckMs);
+    }
+    CTQProcessCreation::EndProgram(m_dwProgramProcess, serveLoop);
+    // A window of it that outlived its processes (another program's, one that ignores being
+    // closed) would stay in the hidden user area and come back behind the next program.
+    for (const HWND window : m_ProgramWindows) {
+        if (platform::IsWindow(window)) {
+            platform::TraceF(L"Window 0x%lx left in the user area: taken away\n", static_cast<unsigned long>(window));
+            platform::DestroyForeignWindow(window);
+        }
+    }
+    m_ProgramWindows.clear();
+    m_dwProgramProcess = 0;
 }
 
 bool CTQOrlidoModule::TryMedia(int index)
@@ -802,7 +896,11 @@ bool CTQOrlidoModule::TryMedia(int index)
             return false;
         m_bFilmActive = true;
         CoverPage();
-        PlayMedia(media);
+        if (!PlayMedia(media)) {
+            // Nothing to watch: the page comes back at once, as after "Tillbaka".
+            EndActivity();
+            return true;
+        }
         const HWND film = platform::FindWindowByTitle(media);
         m_pUserDisplay->ShowInUserArea(film, L"Film");
         return true;
@@ -815,7 +913,8 @@ bool CTQOrlidoModule::TryMedia(int index)
         m_bPictureActive = true;
         CoverPage();
         platform::InvalidateWindow(m_pView);
-        PlayMedia(media);
+        if (!PlayMedia(media))
+            EndActivity();  // nothing to hear: the page comes back at once
         return true;
     }
     return false;
@@ -845,10 +944,11 @@ void CTQOrlidoModule::EndActivity()
     m_bPictureActive = false;
     m_pShownPicture = nullptr;
 
+    const bool programActive = m_bProgramActive;
     if (m_bProgramActive) {
         m_bProgramActive = false;
+        StopProgramWatch();
         m_pUserDisplay->HideUserArea();
-        m_ProcessCreation.CloseProgramWindow(m_hProgramWnd);
     } else {
         PlayMedia(L"");
         m_pUserDisplay->HideUserArea();
@@ -856,4 +956,7 @@ void CTQOrlidoModule::EndActivity()
 
     m_nSelected = -1;
     Redraw();
+    // The page is back before the program is waited for.
+    if (programActive)
+        EndProgram(true);
 }

@@ -73,7 +73,7 @@ public:
     bool PlayMedia(const std::wstring& path);
     void EndActivity();
 
-    // The callback of both engine timers (scan and click guard); reaches the engine
+    // The callback of the engine timers (scan, click guard, program watch); reaches the engine
     // through g_pModule and reads only the timer identifier.
     static void ModuleTimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time);
 
@@ -116,8 +116,15 @@ private:
     bool WaitBeforeActivity(UINT ms);  // false when the board is closing
     void CoverPage();
     void UncoverPage();
-    static void WaitUntilWindowIsGone(HWND window, UINT ms);
-    bool StartShortcut(const std::wstring& shortcut, const std::wstring* arguments);
+    bool StartShortcut(const std::wstring& shortcut, const std::wstring* address);
+    void StartProgramWatch();
+    void StopProgramWatch();
+    void WatchProgram();
+    bool AnyProgramWindowLeft() const;
+    bool ProgramHasEnded() const;
+    // Asks the program's windows to close, gives it the grace time (served by the loop when
+    // serveLoop is set), then ends its process group and takes away any window of it left.
+    void EndProgram(bool serveLoop);
     void ShowMessage(const std::wstring& text);
     std::wstring SubPagePath(int index) const;
     TLevel& CurrentLevel() { return m_Levels[static_cast<std::size_t>(m_nTop)]; }
@@ -148,6 +155,10 @@ private:
     int m_nAvoidExtraClicksTime = 0;
     bool m_bClickGuard = false;
     HWND m_hProgramWnd = 0;
+    // Every window of the running program shown in the user area, the first one first, and
+    // the process it was started in (its process group has the same id); 0 when none.
+    std::vector<HWND> m_ProgramWindows;
+    DWORD m_dwProgramProcess = 0;
     int m_nChoicesRunning = 0;  // > 0 while a choice is being carried out
     // The next page, being made while a sound plays; taken by the next BuildPage or dropped
     // (its thread stopped) at the end of the choice that started it.
@@ -165,3 +176,5 @@ extern CTQOrlidoModule* g_pModule;
 // The identifiers of the engine's two window-less timers; 0 when not running.
 extern UINT_PTR g_nScanTimer;
 extern UINT_PTR g_nClickGuardTimer;
+// The timer that watches a running program (its later windows, its end); 0 when none.
+extern UINT_PTR g_nProgramWatchTimer;

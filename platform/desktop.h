@@ -79,9 +79,21 @@ bool GetProcessImagePath(DWORD processId, std::wstring& imagePath);
 // Starts a program from a command line that follows the Windows rules: the line is split
 // into arguments with the Windows quoting rules, an unquoted program path with spaces is
 // found by trying ever longer prefixes, "\" in the program path becomes "/", and the
-// program is started directly (never through a shell) in the current directory with this
-// program's environment. False when nothing could be started.
-bool StartProcess(const std::wstring& commandLine, DWORD& processId);
+// program is started directly (never through a shell) with this program's environment, in
+// startFolder (the current directory when empty), and in a process group of its own whose
+// id is its process id. False when nothing could be started.
+bool StartProcess(const std::wstring& commandLine, DWORD& processId, const std::wstring& startFolder = L"");
+// The process group the board started processId in: whether a process of it still runs
+// (ended children are reaped first), and ending it. Signals reach the whole group, so
+// what the program started itself ends with it.
+bool ProcessGroupRuns(DWORD processId);
+void TerminateProcessGroup(DWORD processId);  // asks it to end (SIGTERM)
+void KillProcessGroup(DWORD processId);       // ends it at once (SIGKILL)
+// Whether the process belongs to the group that StartProcess made for groupProcessId.
+bool IsProcessInGroup(DWORD processId, DWORD groupProcessId);
+// Ends every group the board started that still runs: asked first, then, after at most
+// waitMs, ended at once. A plain wait, for the board's end.
+void EndStartedProcessGroups(UINT waitMs);
 // The full path of a program named without a folder, looked up as the shell would (PATH);
 // empty when there is none.
 std::wstring FindProgramPath(const std::wstring& name);
@@ -116,6 +128,10 @@ bool IsWindow(HWND window);
 // Asks the window to close, as a user closing it would (WM_DELETE_WINDOW on X); never
 // ends its process. Does not wait. True when the request was sent or the window is gone.
 bool RequestWindowClose(HWND window);
+
+// Takes a window of another program away for good (destroyed on X): a window left in the
+// user area after its program was ended. Nothing happens for a window that is gone.
+void DestroyForeignWindow(HWND window);
 
 // Placement of any window: the rectangle in screen pixels and the client size.
 RECT GetWindowRect(HWND window);

@@ -48,7 +48,7 @@ public:
 
 private:
     int m_fd = -1;
-    bool m_bChanged = false;
+    bool m_changed = false;
 };
 
 // 8-bit text: UTF-8 when the bytes are valid UTF-8, otherwise Windows-1252.

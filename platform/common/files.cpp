@@ -423,13 +423,13 @@ FolderWatch::FolderWatch(const std::wstring& folder)
 {
     m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_fd < 0) {
-        m_bChanged = true;
+        m_changed = true;
         return;
     }
     constexpr std::uint32_t kEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
                                       IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
     if (::inotify_add_watch(m_fd, ToUtf8(ResolvePath(folder)).c_str(), kEvents) < 0)
-        m_bChanged = true;
+        m_changed = true;
 }
 
 FolderWatch::~FolderWatch()
@@ -440,14 +440,14 @@ FolderWatch::~FolderWatch()
 
 bool FolderWatch::Changed()
 {
-    if (m_bChanged || m_fd < 0)
+    if (m_changed || m_fd < 0)
         return true;
     // Only whether something came matters, not what: one read tells.
     alignas(struct inotify_event) char events[4096];
     const ssize_t got = ::read(m_fd, events, sizeof events);
     if (got > 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK))
-        m_bChanged = true;
-    return m_bChanged;
+        m_changed = true;
+    return m_changed;
 }
 
 bool FindFirstFile(const std::wstring& pattern, std::wstring& fullPath, std::wstring& name)

@@ -24,54 +24,54 @@ bool IsMouseInput(UINT message)
 
 void MessageQueue::SetProc(HWND window, WindowProc proc)
 {
-    procs_[window] = std::move(proc);
+    m_procs[window] = std::move(proc);
 }
 
 void MessageQueue::RemoveProc(HWND window)
 {
-    procs_.erase(window);
+    m_procs.erase(window);
 }
 
 WindowProc MessageQueue::ProcFor(HWND window) const
 {
-    const auto it = procs_.find(window);
-    return it == procs_.end() ? WindowProc() : it->second;
+    const auto it = m_procs.find(window);
+    return it == m_procs.end() ? WindowProc() : it->second;
 }
 
 void MessageQueue::Post(const Message& message)
 {
-    queue_.push_back(message);
+    m_queue.push_back(message);
 }
 
 void MessageQueue::QueueInput(const Message& message)
 {
-    if (openBoxes_ > 0 && IsMouseInput(message.message))
+    if (m_openBoxes > 0 && IsMouseInput(message.message))
         return;
-    queue_.push_back(message);
+    m_queue.push_back(message);
 }
 
 void MessageQueue::RequestPaint(HWND window)
 {
-    if (std::find(paints_.begin(), paints_.end(), window) == paints_.end())
-        paints_.push_back(window);
+    if (std::find(m_paints.begin(), m_paints.end(), window) == m_paints.end())
+        m_paints.push_back(window);
 }
 
 void MessageQueue::ForgetWindow(HWND window)
 {
-    std::erase(paints_, window);
-    std::erase_if(timers_, [window](const auto& entry) { return entry.first.window == window; });
+    std::erase(m_paints, window);
+    std::erase_if(m_timers, [window](const auto& entry) { return entry.first.window == window; });
 }
 
 void MessageQueue::BoxOpened()
 {
-    ++openBoxes_;
+    ++m_openBoxes;
 }
 
 void MessageQueue::BoxClosed(DWORD closeTime)
 {
-    --openBoxes_;
+    --m_openBoxes;
     if (closeTime != 0)
-        lastBoxCloseTime_ = closeTime;
+        m_lastBoxCloseTime = closeTime;
 }
 
 // Server times wrap after 49 days; only a press up to a minute before the close counts, so
@@ -79,36 +79,36 @@ void MessageQueue::BoxClosed(DWORD closeTime)
 bool MessageQueue::KeyBelongsToABox(DWORD keyTime) const
 {
     constexpr std::int32_t kWindowMs = 60 * 1000;
-    if (keyTime == 0 || lastBoxCloseTime_ == 0)
+    if (keyTime == 0 || m_lastBoxCloseTime == 0)
         return false;
-    const auto sinceKey = static_cast<std::int32_t>(lastBoxCloseTime_ - keyTime);
+    const auto sinceKey = static_cast<std::int32_t>(m_lastBoxCloseTime - keyTime);
     return sinceKey >= 0 && sinceKey < kWindowMs;
 }
 
 UINT_PTR MessageQueue::SetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC proc, std::int64_t now)
 {
     const TimerKey key{window, window ? id : g_nextTimerId.fetch_add(1)};
-    const auto existing = timers_.find(key);
-    const std::uint64_t order = existing != timers_.end() ? existing->second.order : nextOrder_++;
+    const auto existing = m_timers.find(key);
+    const std::uint64_t order = existing != m_timers.end() ? existing->second.order : m_nextOrder++;
     periodMs = std::max(periodMs, MinimumPeriodMs);
-    timers_[key] = Timer{periodMs, now + periodMs, proc, order};
+    m_timers[key] = Timer{periodMs, now + periodMs, proc, order};
     return key.id;
 }
 
 bool MessageQueue::KillTimer(HWND window, UINT_PTR id)
 {
-    return timers_.erase(TimerKey{window, id}) > 0;
+    return m_timers.erase(TimerKey{window, id}) > 0;
 }
 
 int MessageQueue::TimerCount() const
 {
-    return static_cast<int>(timers_.size());
+    return static_cast<int>(m_timers.size());
 }
 
 std::optional<std::int64_t> MessageQueue::NextDeadline(Rule rule) const
 {
     std::optional<std::int64_t> next;
-    for (const auto& [key, timer] : timers_) {
+    for (const auto& [key, timer] : m_timers) {
         if (rule.serve == ModalServe::PaintsOnly && !key.window)
             continue;
         if (!next || timer.deadline < *next)
@@ -119,28 +119,28 @@ std::optional<std::int64_t> MessageQueue::NextDeadline(Rule rule) const
 
 bool MessageQueue::HasQueuedMessages() const
 {
-    return !queue_.empty();
+    return !m_queue.empty();
 }
 
 bool MessageQueue::HasQueuedClose() const
 {
-    return std::any_of(queue_.begin(), queue_.end(), [](const Message& m) { return m.message == WM_CLOSE; });
+    return std::any_of(m_queue.begin(), m_queue.end(), [](const Message& m) { return m.message == WM_CLOSE; });
 }
 
 std::deque<Message>::const_iterator MessageQueue::NextMessage(Rule rule) const
 {
     if (rule.serve == ModalServe::PaintsOnly)
-        return queue_.end();
+        return m_queue.end();
     if (!rule.holdClose)
-        return queue_.begin();
-    return std::find_if(queue_.begin(), queue_.end(), [](const Message& m) { return m.message != WM_CLOSE; });
+        return m_queue.begin();
+    return std::find_if(m_queue.begin(), m_queue.end(), [](const Message& m) { return m.message != WM_CLOSE; });
 }
 
 bool MessageQueue::HasWaitingWork(Rule rule) const
 {
-    if (!paints_.empty())
+    if (!m_paints.empty())
         return true;
-    return NextMessage(rule) != queue_.end();
+    return NextMessage(rule) != m_queue.end();
 }
 
 // Ticks missed while the loop was busy or blocked give one tick; the timer keeps its phase.
@@ -155,31 +155,31 @@ void MessageQueue::Rearm(Timer& timer, std::int64_t now)
 
 std::function<void()> MessageQueue::TakeNext(std::int64_t now, Rule rule)
 {
-    if (const auto next = NextMessage(rule); next != queue_.end()) {
+    if (const auto next = NextMessage(rule); next != m_queue.end()) {
         const Message message = *next;
-        queue_.erase(queue_.begin() + (next - queue_.cbegin()));
+        m_queue.erase(m_queue.begin() + (next - m_queue.cbegin()));
         return [proc = ProcFor(message.hwnd), message] {
             if (proc)
                 proc(message);
         };
     }
-    if (!paints_.empty()) {
-        const HWND window = paints_.front();
-        paints_.erase(paints_.begin());
+    if (!m_paints.empty()) {
+        const HWND window = m_paints.front();
+        m_paints.erase(m_paints.begin());
         return [proc = ProcFor(window), window] {
             if (proc)
                 proc(Message{window, WM_PAINT, 0, 0});
         };
     }
-    auto due = timers_.end();
-    for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+    auto due = m_timers.end();
+    for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
         if (it->second.deadline > now || (rule.serve == ModalServe::PaintsOnly && !it->first.window))
             continue;
-        if (due == timers_.end() || it->second.deadline < due->second.deadline ||
+        if (due == m_timers.end() || it->second.deadline < due->second.deadline ||
             (it->second.deadline == due->second.deadline && it->second.order < due->second.order))
             due = it;
     }
-    if (due == timers_.end())
+    if (due == m_timers.end())
         return {};
     const TimerKey key = due->first;
     Rearm(due->second, now);
@@ -197,12 +197,12 @@ std::function<void()> MessageQueue::TakeNext(std::int64_t now, Rule rule)
 
 void MessageQueue::Clear()
 {
-    queue_.clear();
-    paints_.clear();
-    timers_.clear();
-    procs_.clear();
-    openBoxes_ = 0;
-    lastBoxCloseTime_ = 0;
+    m_queue.clear();
+    m_paints.clear();
+    m_timers.clear();
+    m_procs.clear();
+    m_openBoxes = 0;
+    m_lastBoxCloseTime = 0;
 }
 
 } // namespace platform

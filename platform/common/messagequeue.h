@@ -96,13 +96,13 @@ private:
     // The first queued message the rule delivers, end() when none.
     std::deque<Message>::const_iterator NextMessage(Rule rule) const;
 
-    std::deque<Message> queue_;  // posted messages and input, in arrival order
-    std::vector<HWND> paints_;   // windows waiting for WM_PAINT, in request order
-    std::map<TimerKey, Timer> timers_;
-    std::map<HWND, WindowProc> procs_;
-    std::uint64_t nextOrder_ = 1;
-    int openBoxes_ = 0;
-    DWORD lastBoxCloseTime_ = 0;
+    std::deque<Message> m_queue;  // posted messages and input, in arrival order
+    std::vector<HWND> m_paints;   // windows waiting for WM_PAINT, in request order
+    std::map<TimerKey, Timer> m_timers;
+    std::map<HWND, WindowProc> m_procs;
+    std::uint64_t m_nextOrder = 1;
+    int m_openBoxes = 0;
+    DWORD m_lastBoxCloseTime = 0;
 };
 
 } // namespace platform

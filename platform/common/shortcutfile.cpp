@@ -245,6 +245,29 @@ bool ParseShellLink(std::string_view data, ShortcutData& shortcut)
 
 namespace {
 
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+// The arguments from first on as one Windows command-line tail.
+std::wstring QuotedTail(const std::vector<std::wstring>& argv, std::size_t first)
+{
+    std::wstring tail;
+    for (std::size_t i = first; i < argv.size(); ++i) {
+        if (!tail.empty())
+            tail += L' ';
+        tail += QuoteWindowsArgument(argv[i]);
+    }
+    return tail;
+}
+
+std::wstring JoinTails(const std::wstring& first, const std::wstring& second)
+{
+    if (first.empty())
+        return second;
+    if (second.empty())
+        return first;
+    return first + L" " + second;
+}
+
 std::wstring Trim(std::wstring_view text)
 {
     const auto first = text.find_first_not_of(L" \t\r");
@@ -299,7 +322,7 @@ bool DropFieldCodes(std::wstring& argument)
 
 bool LooksLikeDesktopEntry(std::string_view bytes)
 {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+    if (bytes.substr(0, 3) == kUtf8ByteOrderMark)
         bytes.remove_prefix(3);
     while (!bytes.empty()) {
         const std::size_t end = bytes.find('\n');
@@ -319,10 +342,12 @@ bool LooksLikeDesktopEntry(std::string_view bytes)
 
 } // namespace
 
-std::vector<std::wstring> SplitDesktopExec(std::wstring_view value)
+std::vector<std::wstring> SplitDesktopExec(std::wstring_view value, std::size_t* addressAt)
 {
     const std::wstring line = UnescapeValue(value);
     std::vector<std::wstring> argv;
+    if (addressAt)
+        *addressAt = std::wstring::npos;
     std::size_t i = 0;
     while (true) {
         while (i < line.size() && (line[i] == L' ' || line[i] == L'\t'))
@@ -331,26 +356,37 @@ std::vector<std::wstring> SplitDesktopExec(std::wstring_view value)
             break;
         std::wstring argument;
         bool quotedPart = false;
-        bool quoted = false;
+        wchar_t quote = 0;  // the quote character of the part being read, 0 outside quotes
         for (; i < line.size(); ++i) {
             const wchar_t c = line[i];
-            if (quoted) {
+            if (quote == L'\'') {
+                // Single quotes take everything literally, as a shell does.
+                if (c == L'\'')
+                    quote = 0;
+                else
+                    argument += c;
+            } else if (quote == L'"') {
                 if (c == L'"') {
-                    quoted = false;
+                    quote = 0;
                 } else if (c == L'\\' && i + 1 < line.size()
                            && std::wstring_view(L"\"`$\\").find(line[i + 1]) != std::wstring_view::npos) {
                     argument += line[++i];
                 } else {
                     argument += c;
                 }
-            } else if (c == L'"') {
-                quoted = true;
+            } else if (c == L'"' || c == L'\'') {
+                quote = c;
                 quotedPart = true;
             } else if (c == L' ' || c == L'\t') {
                 break;
             } else {
                 argument += c;
             }
+        }
+        if (!quotedPart && (argument == L"%u" || argument == L"%U")) {
+            if (addressAt && *addressAt == std::wstring::npos)
+                *addressAt = argv.size();
+            continue;
         }
         // A quoted argument holds no field codes; in an unquoted one they are dropped, and
         // an argument that was only field codes goes with them.
@@ -365,6 +401,9 @@ bool ParseDesktopEntry(std::string_view bytes, ShortcutData& shortcut)
     if (!LooksLikeDesktopEntry(bytes))
         return false;
     shortcut = ShortcutData{};
+    // Editors on Windows may save the file with a byte-order mark; it is no part of the text.
+    if (bytes.substr(0, 3) == kUtf8ByteOrderMark)
+        bytes.remove_prefix(3);
     const std::wstring text = DecodeText8(bytes);
     bool inEntryGroup = false;
     std::wstring exec;
@@ -392,15 +431,31 @@ bool ParseDesktopEntry(std::string_view bytes, ShortcutData& shortcut)
             shortcut.workingDirectory = UnescapeValue(value);
     }
 
-    const std::vector<std::wstring> argv = SplitDesktopExec(exec);
-    if (!argv.empty())
-        shortcut.target = argv.front();
-    for (std::size_t i = 1; i < argv.size(); ++i) {
-        if (i > 1)
-            shortcut.arguments += L' ';
-        shortcut.arguments += QuoteWindowsArgument(argv[i]);
+    std::size_t addressAt = std::wstring::npos;
+    std::vector<std::wstring> argv = SplitDesktopExec(exec, &addressAt);
+    if (argv.empty())
+        return true;
+    shortcut.target = argv.front();
+    if (addressAt == std::wstring::npos || addressAt == 0) {
+        shortcut.arguments = QuotedTail(argv, 1);
+        return true;
     }
+    shortcut.hasAddressField = true;
+    shortcut.argumentsAfterAddress = QuotedTail(argv, addressAt);
+    argv.resize(addressAt);
+    shortcut.arguments = QuotedTail(argv, 1);
     return true;
+}
+
+std::wstring ArgumentsWithAddress(const ShortcutData& shortcut, const std::wstring& address)
+{
+    const std::wstring withAddress = JoinTails(shortcut.arguments, QuoteWindowsArgument(address));
+    return shortcut.hasAddressField ? JoinTails(withAddress, shortcut.argumentsAfterAddress) : withAddress;
+}
+
+std::wstring ArgumentsWithoutAddress(const ShortcutData& shortcut)
+{
+    return JoinTails(shortcut.arguments, shortcut.argumentsAfterAddress);
 }
 
 bool ParseShortcut(std::string_view bytes, ShortcutData& shortcut)

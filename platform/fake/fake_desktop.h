@@ -51,6 +51,7 @@ struct ProgramScript {
     unsigned windowAfterMs = 0;
     bool exitsAtOnce = false;       // the process ends at once without a window
     bool closesOnRequest = true;    // a close request destroys its windows and ends it
+    bool ignoresTerminate = false;  // SIGTERM to its group leaves it running
     bool becomesActive = true;      // its window is the process's active window
     std::wstring title = L"Program";
     std::wstring className = L"ProgramWindow";
@@ -64,14 +65,23 @@ struct StartedProcess {
     DWORD processId = 0;
     std::wstring commandLine;        // as passed to StartProcess
     std::vector<std::wstring> argv;  // argv[0] is the resolved program path
+    std::wstring startFolder;        // empty: the board's own
 };
 const std::vector<StartedProcess>& StartedProcesses();
 // Command lines that StartProcess refused (nothing to start), in order.
 const std::vector<std::wstring>& FailedStarts();
 
 // A running process; imagePath empty: its image cannot be read. Returns its id (ids count
-// up from 1000 unless given).
-DWORD AddProcess(const std::wstring& imagePath, DWORD processId = 0);
+// up from 1000 unless given). group: the process group it is in (0: one of its own), as
+// for a process that a started program started itself.
+DWORD AddProcess(const std::wstring& imagePath, DWORD processId = 0, DWORD group = 0);
+// Signals sent to process groups, in order: kill true for SIGKILL, false for SIGTERM.
+struct GroupSignal {
+    DWORD group = 0;
+    bool kill = false;
+    friend bool operator==(const GroupSignal&, const GroupSignal&) = default;
+};
+const std::vector<GroupSignal>& GroupSignals();
 // Processes the board cannot open (another user's): listed by EnumProcessIds only.
 DWORD AddHiddenProcess();
 // Ends the process and destroys its windows.

@@ -23,6 +23,8 @@ struct FakeProcess {
     bool hidden = false;  // cannot be opened by the board
     bool closesOnRequest = true;
     HWND active = 0;
+    DWORD group = 0;  // the process group (0: a group of its own)
+    bool ignoresTerminate = false;
 };
 
 struct FakeWin {
@@ -49,6 +51,7 @@ struct ProgramsState {
     std::vector<fake::StartedProcess> started;
     std::vector<std::wstring> failed;
     std::vector<HWND> closeRequests;
+    std::vector<fake::GroupSignal> signals;
     std::map<DWORD, PendingWindow> pending;
     std::optional<RECT> workArea;
     bool processListReadable = true;
@@ -186,7 +189,7 @@ std::wstring FindProgramPath(const std::wstring& name)
     return {};
 }
 
-bool StartProcess(const std::wstring& commandLine, DWORD& processId)
+bool StartProcess(const std::wstring& commandLine, DWORD& processId, const std::wstring& startFolder)
 {
     ProgramsState& s = State();
     Lock lock(s.mutex);
@@ -209,10 +212,11 @@ bool StartProcess(const std::wstring& commandLine, DWORD& processId)
     }
     const fake::ProgramScript script = s.programs[argv.front()];
     processId = NewProcessIdLocked(s);
-    s.started.push_back(fake::StartedProcess{processId, commandLine, argv});
+    s.started.push_back(fake::StartedProcess{processId, commandLine, argv, startFolder});
     if (script.exitsAtOnce)
         return true;
-    s.processes[processId] = FakeProcess{argv.front(), false, script.closesOnRequest, 0};
+    s.processes[processId] = FakeProcess{argv.front(), false, script.closesOnRequest, 0, processId,
+                                         script.ignoresTerminate};
     if (script.opensWindow) {
         if (script.windowAfterMs == 0)
             OpenProgramWindowLocked(s, processId, script);
@@ -220,6 +224,87 @@ bool StartProcess(const std::wstring& commandLine, DWORD& processId)
             s.pending[processId] = PendingWindow{processId, script};
     }
     return true;
+}
+
+namespace {
+
+DWORD GroupOfLocked(ProgramsState& s, DWORD processId)
+{
+    const auto it = s.processes.find(processId);
+    if (it == s.processes.end())
+        return 0;
+    return it->second.group != 0 ? it->second.group : processId;
+}
+
+std::vector<DWORD> GroupMembersLocked(ProgramsState& s, DWORD group)
+{
+    std::vector<DWORD> members;
+    for (const auto& [id, process] : s.processes) {
+        if (GroupOfLocked(s, id) == group)
+            members.push_back(id);
+    }
+    return members;
+}
+
+} // namespace
+
+bool ProcessGroupRuns(DWORD processId)
+{
+    ProgramsState& s = State();
+    Lock lock(s.mutex);
+    return processId != 0 && !GroupMembersLocked(s, processId).empty();
+}
+
+void TerminateProcessGroup(DWORD processId)
+{
+    ProgramsState& s = State();
+    Lock lock(s.mutex);
+    s.signals.push_back(fake::GroupSignal{processId, false});
+    for (const DWORD member : GroupMembersLocked(s, processId)) {
+        if (!s.processes[member].ignoresTerminate)
+            EndProcessLocked(s, member);
+    }
+}
+
+void KillProcessGroup(DWORD processId)
+{
+    ProgramsState& s = State();
+    Lock lock(s.mutex);
+    s.signals.push_back(fake::GroupSignal{processId, true});
+    for (const DWORD member : GroupMembersLocked(s, processId))
+        EndProcessLocked(s, member);
+}
+
+bool IsProcessInGroup(DWORD processId, DWORD groupProcessId)
+{
+    ProgramsState& s = State();
+    Lock lock(s.mutex);
+    return groupProcessId != 0 && GroupOfLocked(s, processId) == groupProcessId;
+}
+
+void EndStartedProcessGroups(UINT /*waitMs*/)
+{
+    ProgramsState& s = State();
+    std::vector<DWORD> groups;
+    {
+        Lock lock(s.mutex);
+        for (const fake::StartedProcess& started : s.started) {
+            if (!GroupMembersLocked(s, started.processId).empty())
+                groups.push_back(started.processId);
+        }
+    }
+    for (const DWORD group : groups) {
+        TerminateProcessGroup(group);
+        if (ProcessGroupRuns(group))
+            KillProcessGroup(group);
+    }
+}
+
+void DestroyForeignWindow(HWND window)
+{
+    ProgramsState& s = State();
+    Lock lock(s.mutex);
+    RemoveWindowLocked(s, window);
 }
 
 bool CanStartProcess(const std::wstring& commandLine)
@@ -531,6 +616,7 @@ void ResetPrograms()
     s.started.clear();
     s.failed.clear();
     s.closeRequests.clear();
+    s.signals.clear();
     s.pending.clear();
     s.workArea.reset();
     s.processListReadable = true;
@@ -555,14 +641,20 @@ const std::vector<std::wstring>& FailedStarts()
     return State().failed;
 }
 
-DWORD AddProcess(const std::wstring& imagePath, DWORD processId)
+DWORD AddProcess(const std::wstring& imagePath, DWORD processId, DWORD group)
 {
     ProgramsState& s = State();
     Lock lock(s.mutex);
     if (processId == 0)
         processId = NewProcessIdLocked(s);
     s.processes[processId] = FakeProcess{imagePath};
+    s.processes[processId].group = group;
     return processId;
+}
+
+const std::vector<GroupSignal>& GroupSignals()
+{
+    return State().signals;
 }
 
 DWORD AddHiddenProcess()

@@ -28,6 +28,7 @@ namespace {
 
 std::mutex g_childrenMutex;
 std::set<pid_t> g_children;  // started and not yet reaped
+std::set<pid_t> g_groups;    // process groups started (their id is the first process's)
 
 // Collects the exit status of every started child that has ended, so none stays a zombie.
 void ReapEndedChildren()
@@ -104,7 +105,7 @@ std::wstring FindProgram(const std::wstring& candidate)
     return {};
 }
 
-bool Spawn(const std::vector<std::wstring>& argv, pid_t& pid)
+bool Spawn(const std::vector<std::wstring>& argv, const std::wstring& startFolder, pid_t& pid)
 {
     std::vector<std::string> arguments;
     for (const std::wstring& argument : argv)
@@ -131,6 +132,9 @@ bool Spawn(const std::vector<std::wstring>& argv, pid_t& pid)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    const std::string folder = platform::ToUtf8(startFolder);
+    if (!folder.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
 
     const int error = posix_spawn(&pid, pointers.front(), &actions, &attributes, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -185,7 +189,7 @@ std::wstring FindProgramPath(const std::wstring& name)
     return FindProgram(name);
 }
 
-bool StartProcess(const std::wstring& commandLine, DWORD& processId)
+bool StartProcess(const std::wstring& commandLine, DWORD& processId, const std::wstring& startFolder)
 {
     ReapEndedChildren();
     std::vector<std::wstring> argv;
@@ -194,17 +198,73 @@ bool StartProcess(const std::wstring& commandLine, DWORD& processId)
         return false;
     }
     pid_t pid = 0;
-    if (!Spawn(argv, pid)) {
+    if (!Spawn(argv, startFolder, pid)) {
         TraceF(L"Start: '%ls' could not be started\n", argv.front().c_str());
         return false;
     }
     {
         std::lock_guard lock(g_childrenMutex);
         g_children.insert(pid);
+        g_groups.insert(pid);
     }
     ReapWhenEnded(pid);
     processId = static_cast<DWORD>(pid);
     return true;
+}
+
+bool ProcessGroupRuns(DWORD processId)
+{
+    if (processId == 0)
+        return false;
+    ReapEndedChildren();
+    // Signal 0 only asks whether any process of the group is there.
+    const bool runs = kill(-static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
+    if (!runs) {
+        // An empty group is forgotten, so a later group of the same id is never taken for it.
+        std::lock_guard lock(g_childrenMutex);
+        g_groups.erase(static_cast<pid_t>(processId));
+    }
+    return runs;
+}
+
+void TerminateProcessGroup(DWORD processId)
+{
+    if (processId != 0)
+        kill(-static_cast<pid_t>(processId), SIGTERM);
+}
+
+void KillProcessGroup(DWORD processId)
+{
+    if (processId != 0)
+        kill(-static_cast<pid_t>(processId), SIGKILL);
+}
+
+bool IsProcessInGroup(DWORD processId, DWORD groupProcessId)
+{
+    if (processId == 0 || groupProcessId == 0)
+        return false;
+    const pid_t group = getpgid(static_cast<pid_t>(processId));
+    return group > 0 && group == static_cast<pid_t>(groupProcessId);
+}
+
+void EndStartedProcessGroups(UINT waitMs)
+{
+    std::set<pid_t> groups;
+    {
+        std::lock_guard lock(g_childrenMutex);
+        groups = g_groups;
+    }
+    std::erase_if(groups, [](pid_t group) { return !ProcessGroupRuns(static_cast<DWORD>(group)); });
+    for (const pid_t group : groups)
+        TerminateProcessGroup(static_cast<DWORD>(group));
+    constexpr UINT kPollMs = 20;
+    for (UINT waited = 0; waited < waitMs && !groups.empty(); waited += kPollMs) {
+        usleep(kPollMs * 1000);
+        std::erase_if(groups, [](pid_t group) { return !ProcessGroupRuns(static_cast<DWORD>(group)); });
+    }
+    for (const pid_t group : groups)
+        KillProcessGroup(static_cast<DWORD>(group));
+    ReapEndedChildren();
 }
 
 bool CanStartProcess(const std::wstring& commandLine)

@@ -182,4 +182,16 @@ bool SetParent(HWND handle, HWND parentHandle)
     return true;
 }
 
+void DestroyForeignWindow(HWND window)
+{
+    Display* display = x11::DisplayIfOpen();
+    if (!display || !window)
+        return;
+    x11::ErrorTrap trap;
+    XDestroyWindow(display, window);
+    XSync(display, False);
+    if (trap.Failed())
+        TraceF(L"Desktop: window 0x%lx was gone already\n", static_cast<unsigned long>(window));
+}
+
 } // namespace platform

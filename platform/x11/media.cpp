@@ -9,6 +9,7 @@
 #include "platform/common/mediacommand.h"
 #include "platform/files.h"
 #include "platform/mpv/filmplayer.h"
+#include "platform/x11/properties.h"
 #include "platform/x11/x11connection.h"
 
 #include <X11/Xatom.h>
@@ -28,14 +29,6 @@ constexpr int kProvisionalSize = 16;
 // Where a film's window waits until it is placed.
 constexpr int kOffScreen = -20000;
 
-std::string ToLatin1(const std::wstring& text)
-{
-    std::string result;
-    for (const wchar_t c : text)
-        result.push_back(c >= 0 && c <= 0xFF ? static_cast<char>(c) : '?');
-    return result;
-}
-
 // The window a film plays in: top-level and override-redirect (no window manager frames
 // or moves it), black, and mapped far off the screen until whoever places it moves it into
 // view: mpv starts its picture in a window that is already mapped, and nothing flashes up
@@ -51,13 +44,7 @@ Window CreateFilmWindow(Display* display, const std::wstring& title)
     if (window == None)
         return None;
 
-    const std::string utf8 = ToUtf8(title);
-    XChangeProperty(display, window, x11::GetAtom("_NET_WM_NAME"), x11::GetAtom("UTF8_STRING"), 8,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(utf8.data()),
-                    static_cast<int>(utf8.size()));
-    const std::string latin1 = ToLatin1(title);
-    XChangeProperty(display, window, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(latin1.data()), static_cast<int>(latin1.size()));
+    x11::SetTitle(display, window, title);
     XClassHint hint{};
     char name[] = "orlido-film";
     char className[] = "Orlido";

@@ -7,6 +7,7 @@
 
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/x11/properties.h"
 #include "platform/x11/x11connection.h"
 
 #include <X11/Xatom.h>
@@ -146,10 +147,7 @@ void SetProperties(Display* display, Window window, HWND owner, const std::wstri
         XSetWMNormalHints(display, window, hints);
         XFree(hints);
     }
-    const std::string utf8 = platform::ToUtf8(caption);
-    XChangeProperty(display, window, GetAtom("_NET_WM_NAME"), GetAtom("UTF8_STRING"), 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
-    XStoreName(display, window, utf8.c_str());
+    platform::x11::SetTitle(display, window, caption);
 }
 
 } // namespace

@@ -244,7 +244,7 @@ ModalBoxScope::~ModalBoxScope()
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    s.messages.BoxClosed(static_cast<DWORD>(closeTime_));
+    s.messages.BoxClosed(static_cast<DWORD>(m_closeTime));
 }
 
 bool LoopRunsOnAnotherThread()

@@ -24,6 +24,14 @@ std::wstring Latin1(const std::string& bytes)
     return text;
 }
 
+std::string ToLatin1(const std::wstring& text)
+{
+    std::string bytes;
+    for (const wchar_t c : text)
+        bytes.push_back(c >= 0 && c <= 0xFF ? static_cast<char>(c) : '?');
+    return bytes;
+}
+
 // One XGetWindowProperty, freed when it goes out of scope.
 struct RawProperty {
     Atom type = None;
@@ -96,6 +104,16 @@ std::wstring GetTitle(Display* display, Window window)
         return {};
     // Many clients put UTF-8 in WM_NAME; otherwise it is 8-bit text.
     return DecodeText8(*name);
+}
+
+void SetTitle(Display* display, Window window, const std::wstring& title)
+{
+    const std::string utf8 = ToUtf8(title);
+    XChangeProperty(display, window, GetAtom("_NET_WM_NAME"), GetAtom("UTF8_STRING"), 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
+    const std::string latin1 = ToLatin1(title);
+    XChangeProperty(display, window, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(latin1.data()), static_cast<int>(latin1.size()));
 }
 
 std::wstring GetClassPart(Display* display, Window window)

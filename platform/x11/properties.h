@@ -20,6 +20,9 @@ std::optional<std::string> GetPropertyBytes(Display* display, Window window, Ato
 
 // _NET_WM_NAME (UTF-8), else WM_NAME.
 std::wstring GetTitle(Display* display, Window window);
+// Sets both: _NET_WM_NAME in UTF-8, WM_NAME in Latin-1 (what Latin-1 cannot hold as '?')
+// for clients that read only the old property.
+void SetTitle(Display* display, Window window, const std::wstring& title);
 // The class part of WM_CLASS.
 std::wstring GetClassPart(Display* display, Window window);
 bool HasProperty(Display* display, Window window, const char* name);
@@ -35,7 +38,8 @@ std::vector<Window> ChildrenOf(Display* display, Window window);
 // 0 when neither is known.
 unsigned long ProcessIdOf(Display* display, Window window);
 // True when a window manager announces itself (_NET_SUPPORTING_WM_CHECK names a window
-// that exists). Call it under an ErrorTrap.
+// that exists). Call it under an ErrorTrap: a manager that ended leaves the property
+// naming a window that is gone.
 bool WindowManagerPresent(Display* display);
 
 } // namespace platform::x11

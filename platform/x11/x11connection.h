@@ -99,12 +99,12 @@ public:
     ModalBoxScope();
     ~ModalBoxScope();
     // The server time of the event that closes the box (see KeyBelongsToAMessageBox).
-    void SetCloseTime(unsigned long serverTime) { closeTime_ = serverTime; }
+    void SetCloseTime(unsigned long serverTime) { m_closeTime = serverTime; }
     ModalBoxScope(const ModalBoxScope&) = delete;
     ModalBoxScope& operator=(const ModalBoxScope&) = delete;
 
 private:
-    unsigned long closeTime_ = 0;
+    unsigned long m_closeTime = 0;
 };
 
 // True when a loop runs on a thread other than the caller's (RunMessageLoop elsewhere).

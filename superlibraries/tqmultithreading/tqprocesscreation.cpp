@@ -5,6 +5,7 @@
 #include "platform/messageloop.h"
 #include "superlibraries/tqstandard/tqstandard_wm.h"
 
+#include <algorithm>
 #include <cwchar>
 
 namespace {
@@ -17,13 +18,14 @@ std::wstring FormatCannotStart(const std::wstring& command)
 } // namespace
 
 bool CTQProcessCreation::StartProgram(const std::wstring& Command, const std::wstring& Arguments,
-                                      const std::wstring& TitleFilter, HWND& Window)
+                                      const std::wstring& TitleFilter, HWND& Window,
+                                      const std::wstring& StartFolder)
 {
     ResetStartupInfo();
     ProcessListBefore = EnumerateProcesses();
     WindowListBefore = EnumerateWindows(0);
 
-    if (!CreateNewProcess(Command, Arguments)) {
+    if (!CreateNewProcess(Command, Arguments, StartFolder)) {
         platform::MessageBox(0, FormatCannotStart(Command), L"Orlido");
         return false;
     }
@@ -48,7 +50,47 @@ bool CTQProcessCreation::StartProgram(const std::wstring& Command, const std::ws
         Window = active;
         return true;
     }
+    if (Window == 0) {
+        platform::TraceF(L"No window from PID %d: its processes are ended\n", static_cast<int>(LastProcessID));
+        EndProgram(LastProcessID, true);
+    }
     return Window != 0;
+}
+
+void CTQProcessCreation::EndProgram(DWORD ProcessID, bool ServeLoop)
+{
+    if (!platform::ProcessGroupRuns(ProcessID))
+        return;
+    platform::TerminateProcessGroup(ProcessID);
+    const auto ended = [ProcessID] { return !platform::ProcessGroupRuns(ProcessID); };
+    if (ServeLoop) {
+        platform::RunModalLoop(ended, platform::ModalServe::PaintsOnly, TerminateWaitMs);
+    } else {
+        constexpr UINT kPollMs = 20;
+        for (UINT waited = 0; waited < TerminateWaitMs && !ended(); waited += kPollMs)
+            platform::Sleep(kPollMs);
+    }
+    if (!ended()) {
+        platform::TraceF(L"PID %d ignored SIGTERM: killed\n", static_cast<int>(ProcessID));
+        platform::KillProcessGroup(ProcessID);
+    }
+}
+
+std::vector<HWND> CTQProcessCreation::FindLaterWindows(DWORD ProcessID, const std::vector<HWND>& Known)
+{
+    std::vector<HWND> found;
+    if (ProcessID == 0)
+        return found;
+    for (const HWND window : platform::EnumTopLevelWindows()) {
+        if (std::find(Known.begin(), Known.end(), window) != Known.end())
+            continue;
+        const DWORD style = platform::GetWindowStyle(window);
+        const bool mainWindow = (style & platform::WS_VISIBLE) && !(style & (platform::WS_POPUP | platform::WS_CHILD))
+            && platform::GetRootOwner(window) == window;
+        if (mainWindow && platform::IsProcessInGroup(platform::GetWindowProcessId(window), ProcessID))
+            found.push_back(window);
+    }
+    return found;
 }
 
 HWND CTQProcessCreation::FindCandidateWindow(const std::wstring& TitleFilter)

@@ -34,34 +34,83 @@ void CTQProcessCreationBase::ResetStartupInfo()
     StartupInfo.wShowWindow = static_cast<std::uint16_t>(platform::SW_SHOWNORMAL);
 }
 
-bool CTQProcessCreationBase::ResolveShortcut(const std::wstring& LinkPath, std::wstring& ExePath,
-                                             std::wstring& WorkingDirectory, std::wstring& Arguments)
+namespace {
+
+// Reads the shortcut; a target named without a folder (a desktop entry's "Exec=xlogo") is
+// found in PATH, and one that cannot be opened here is looked for in the working directory,
+// so a shortcut made on another machine still works when that folder holds a file of its name.
+platform::ShortcutData ReadShortcut(const std::wstring& LinkPath)
 {
     platform::ShortcutData shortcut;
     std::string bytes;
     if (platform::ReadFileBytes(LinkPath, kMaxShortcutBytes, bytes))
         platform::ParseShortcut(bytes, shortcut);
+    std::wstring& target = shortcut.target;
+    if (target.find_first_of(L"/\\") == std::wstring::npos) {
+        if (const std::wstring found = platform::FindProgramPath(target); !found.empty())
+            target = found;
+    }
+    if (!CanOpenFile(target) && !shortcut.workingDirectory.empty())
+        target = shortcut.workingDirectory + L"/" + GetFileNamePart(target);
+    return shortcut;
+}
 
+} // namespace
+
+bool CTQProcessCreationBase::ResolveShortcut(const std::wstring& LinkPath, std::wstring& ExePath,
+                                             std::wstring& WorkingDirectory, std::wstring& Arguments)
+{
+    const platform::ShortcutData shortcut = ReadShortcut(LinkPath);
     ExePath = shortcut.target;
     WorkingDirectory = shortcut.workingDirectory;
-    Arguments = shortcut.arguments;
-    // A program named without a folder (a desktop entry's "Exec=xlogo") is found in PATH.
-    if (ExePath.find_first_of(L"/\\") == std::wstring::npos) {
-        if (const std::wstring found = platform::FindProgramPath(ExePath); !found.empty())
-            ExePath = found;
-    }
-    // A shortcut made on another machine still works when its working directory holds a
-    // file of the target's name.
-    if (!CanOpenFile(ExePath) && !WorkingDirectory.empty())
-        ExePath = WorkingDirectory + L"/" + GetFileNamePart(ExePath);
+    Arguments = platform::ArgumentsWithoutAddress(shortcut);
     return true;
 }
 
-bool CTQProcessCreationBase::CreateNewProcess(const std::wstring& Command, const std::wstring& Arguments)
+bool CTQProcessCreationBase::ResolveBrowserShortcut(const std::wstring& LinkPath, const std::wstring& Address,
+                                                    std::wstring& ExePath, std::wstring& WorkingDirectory,
+                                                    std::wstring& Arguments)
+{
+    const platform::ShortcutData shortcut = ReadShortcut(LinkPath);
+    ExePath = shortcut.target;
+    WorkingDirectory = shortcut.workingDirectory;
+    Arguments = platform::ArgumentsWithAddress(shortcut, Address);
+    return true;
+}
+
+std::wstring CTQProcessCreationBase::WebAddressFromText(std::string_view Bytes)
+{
+    std::wstring text = platform::DecodeText8(Bytes);
+    if (!text.empty() && text.front() == L'\xFEFF')
+        text.erase(0, 1);
+    text = text.substr(0, text.find_first_of(L"\r\n"));
+    const std::size_t first = text.find_first_not_of(L" \t");
+    if (first == std::wstring::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+}
+
+bool CTQProcessCreationBase::IsSafeWebAddress(const std::wstring& Address)
+{
+    return Address.empty() || Address.front() != L'-';
+}
+
+std::wstring CTQProcessCreationBase::StartFolderOf(const std::wstring& WorkingDirectory)
+{
+    if (WorkingDirectory.empty())
+        return {};
+    std::wstring folder = WorkingDirectory;
+    std::replace(folder.begin(), folder.end(), L'\\', L'/');
+    folder = platform::ResolvePath(folder);
+    return IsExistingFolder(folder) ? folder : std::wstring();
+}
+
+bool CTQProcessCreationBase::CreateNewProcess(const std::wstring& Command, const std::wstring& Arguments,
+                                              const std::wstring& StartFolder)
 {
     const std::wstring CommandLine = Command + L" " + Arguments;
     DWORD processId = 0;
-    const bool started = platform::StartProcess(CommandLine, processId);
+    const bool started = platform::StartProcess(CommandLine, processId, StartFolder);
     ProcessInfo = TProcessInformation{processId, processId};
     LastProcessID = ProcessInfo.dwProcessId;
     LastThreadID = ProcessInfo.dwThreadId;

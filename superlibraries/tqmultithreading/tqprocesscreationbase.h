@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CTQDebugLog;
@@ -62,9 +63,24 @@ public:
     // file that cannot be read gives empty strings.
     bool ResolveShortcut(const std::wstring& LinkPath, std::wstring& ExePath,
                          std::wstring& WorkingDirectory, std::wstring& Arguments);
+    // The same for the web browser's shortcut: Arguments are its own with Address as one
+    // more argument, in place of a desktop entry's %u or %U, else after them.
+    bool ResolveBrowserShortcut(const std::wstring& LinkPath, const std::wstring& Address, std::wstring& ExePath,
+                                std::wstring& WorkingDirectory, std::wstring& Arguments);
+    // The web address of a web-address file's bytes: the first line, without its line end,
+    // the blanks around it and a byte-order mark.
+    static std::wstring WebAddressFromText(std::string_view Bytes);
+    // An address that a program would take for an option ("-" first) is never passed.
+    static bool IsSafeWebAddress(const std::wstring& Address);
+    // The folder a program is started in: the shortcut's working directory ("\" read as
+    // "/", letters matched without regard to case) when that folder exists here, else
+    // empty (the board's own).
+    static std::wstring StartFolderOf(const std::wstring& WorkingDirectory);
     // Starts Command + " " + Arguments (the space always) by the Windows command-line
     // rules, never through a shell. True when a process was started.
-    bool CreateNewProcess(const std::wstring& Command, const std::wstring& Arguments);
+    // StartFolder: the folder it starts in; empty for the board's own.
+    bool CreateNewProcess(const std::wstring& Command, const std::wstring& Arguments,
+                          const std::wstring& StartFolder = L"");
 
     std::vector<TProcessData> EnumerateProcesses();
     std::vector<TWindowData> EnumerateWindows(DWORD ProcessFilter);

@@ -175,6 +175,12 @@ TEST_F(BrokenContent, EachProblemIsNamedWithItsFileAndWhatToDo)
         {"empty web-address file",
          [](ContentCheck& c) { c.Put("UserData/L00001/W00002.txt", " \r\n"); }, "",
          "UserData/L00001/W00002.txt", "is empty: the web browser opens without an address", 1},
+        {"web address the browser would take for an option",
+         [](ContentCheck& c) { c.Put("UserData/L00001/W00002.txt", " --help\r\n"); }, "",
+         "UserData/L00001/W00002.txt", "begins with \"-\": the browser would take it for an option", 1},
+        {"web address longer than the board reads",
+         [](ContentCheck& c) { c.Put("UserData/L00001/W00002.txt", "https://example.org/" + std::string(90, 'a') + "\n"); },
+         "", "UserData/L00001/W00002.txt", "holds an address longer than the 100 bytes the board reads", 1},
         {"web address with a browser that is not installed",
          [](ContentCheck& c) {
              ContentCheck& b = c;
@@ -252,7 +258,8 @@ TEST_F(ContentCheck, ContentCopiedFromWindowsIsFine)
     Put("UserData/l00001/l00002/B00001.wav", kSound);
     Put("UserData/l00001/b00001.LNK", kRunnable);
     for (const char* sound : {"TILLBAKA.WAV", "nej.wav", "Ja.WAV", "jagvalde.wav"}) Put(sound, kSound);
-    Put("webbrowser.LNK", kRunnable);
+    // Saved by a Windows editor: a byte-order mark and CR LF line ends.
+    Put("webbrowser.LNK", std::string("\xEF\xBB\xBF[Desktop Entry]\r\nExec=sh -c 'exit 0' %u\r\n"));
     EXPECT_EQ(Check("#MAINMODE Scan\r\n"), 0) << m_report;
     EXPECT_EQ(m_nPages, 2);
     EXPECT_EQ(m_nPictures, 3);

@@ -293,22 +293,29 @@ TEST_F(ActivitiesTest, MusicShowsItsPictureLargeAboveTheAnswerBar)
     EXPECT_EQ(fake::ScreenPixel(640, 355), ScreenColour(kPageBackground));  // between the rows
 }
 
-TEST_F(ActivitiesTest, MediaThatCannotBeOpenedLeavesTheActivityUntilTillbaka)
+// Nothing to watch or hear: after the player's two boxes the page comes back at once, as
+// after "Tillbaka" but without its sound, and answers again.
+TEST_F(ActivitiesTest, MediaThatCannotBePlayedEndsTheActivityAtOnce)
 {
-    Companion(L'M', 2, L".wmv", "");  // empty: the player refuses it
-    Start();
+    for (const wchar_t* extension : { L".wmv", L".mp3" }) {
+        SCOPED_TRACE(platform::ToUtf8(extension));
+        TearDown();
+        SetUp();
+        Companion(L'M', 2, extension, "");  // empty: the player refuses it
+        Start();
 
-    m_engine->Choose(1);
+        m_engine->Choose(1);
 
-    EXPECT_EQ(Messages(), (std::vector<std::wstring>{ kOpenFailed, kPlayFailed }));
-    EXPECT_TRUE(m_engine->IsFilmActive());
-    EXPECT_FALSE(m_engine->IsMessageBoxOpen());
-    m_engine->Choose(0);  // a picture still does nothing
-    EXPECT_EQ(m_engine->GetSelected(), 1);
+        EXPECT_EQ(Messages(), (std::vector<std::wstring>{ kOpenFailed, kPlayFailed }));
+        EXPECT_FALSE(AnyActivity());
+        EXPECT_FALSE(PageCovered());
+        EXPECT_EQ(m_engine->GetSelected(), -1);
+        EXPECT_EQ(Sounds(), std::vector<std::wstring>{ L"B00002.wav" });  // no "Tillbaka"
+        EXPECT_EQ(fake::ScreenPixel(100, 100), PictureColour(1));        // the page is back
 
-    m_engine->ChooseBack();
-    EXPECT_FALSE(AnyActivity());
-    EXPECT_EQ(Messages().size(), 2u);
+        m_engine->Choose(0);  // and answers
+        EXPECT_EQ(m_engine->GetSelected(), 0);
+    }
 }
 
 TEST_F(ActivitiesTest, ANewChoiceAndGoingBackCloseMediaStillPlaying)
@@ -400,23 +407,212 @@ TEST_F(ActivitiesTest, ProgramThatDoesNotStartLeavesThePageWorking)
     }
 }
 
-// --- Web pages -------------------------------------------------------------------------------------
-
-TEST_F(ActivitiesTest, WebAddressOpensInTheBrowserWithItsLineEnd)
+// "Tillbaka" puts the page up at once, then gives the program two seconds to close, then
+// ends its whole process group: SIGTERM, and SIGKILL a second later for what is left.
+TEST_F(ActivitiesTest, TillbakaEndsEverythingTheProgramStarted)
 {
-    Companion(L'W', 4, L".txt", "https://example.org/sagor\r\n");
+    const struct {
+        const char* name;
+        bool closesOnRequest;
+        bool ignoresTerminate;
+        unsigned waitedMs;
+        std::vector<fake::GroupSignal> signals;  // group 0 stands for the program's
+    } cases[] = {
+        { "closes", true, false, 0, {} },
+        { "ignores the close", false, false, 2000, { { 0, false } } },
+        { "ignores SIGTERM too", false, true, 3000, { { 0, false }, { 0, true } } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        fake::ProgramScript script;
+        script.closesOnRequest = c.closesOnRequest;
+        script.ignoresTerminate = c.ignoresTerminate;
+        fake::AddProgram(L"/usr/bin/stubborn", script);
+        Companion(L'B', 3, L".lnk", DesktopEntry(L"/usr/bin/stubborn"));
+        Start();
+        m_engine->Choose(2);
+        const DWORD program = fake::StartedProcesses().at(0).processId;
+        const HWND window = m_engine->GetProgramWindow();
+        fake::SetDefaultSoundLength(0);  // only the waits for the program count
+        const unsigned before = platform::GetTickCount();
+
+        m_engine->ChooseBack();
+
+        EXPECT_EQ(platform::GetTickCount() - before, c.waitedMs);
+        std::vector<fake::GroupSignal> signals = c.signals;
+        for (auto& signal : signals)
+            signal.group = program;
+        EXPECT_EQ(fake::GroupSignals(), signals);
+        EXPECT_FALSE(fake::ProcessRuns(program));
+        EXPECT_FALSE(fake::GetWindowState(window).exists);
+        EXPECT_FALSE(AnyActivity());
+        EXPECT_EQ(fake::ScreenPixel(100, 100), PictureColour(1));
+        EXPECT_EQ(g_nProgramWatchTimer, 0u);
+    }
+}
+
+// A program that shows no window within the wait is ended then, and the choice goes on.
+TEST_F(ActivitiesTest, ProgramThatShowsNoWindowIsEndedWhenTheWaitGivesUp)
+{
+    fake::ProgramScript script;
+    script.opensWindow = false;
+    fake::AddProgram(L"/usr/bin/sleep", script);
+    Companion(L'B', 3, L".lnk", DesktopEntry(L"/usr/bin/sleep 300"));
+    SubPage(3);
     Start();
 
-    m_engine->Choose(3);
+    m_engine->Choose(2);
 
-    EXPECT_TRUE(m_engine->IsProgramActive());
-    ASSERT_EQ(fake::StartedProcesses().size(), 1u);
-    EXPECT_EQ(fake::StartedProcesses()[0].argv,
-              (std::vector<std::wstring>{ kBrowser, L"https://example.org/sagor\r\n" }));
-    EXPECT_NE(m_engine->GetProgramWindow(), 0u);
+    const DWORD program = fake::StartedProcesses().at(0).processId;
+    EXPECT_FALSE(fake::ProcessRuns(program));
+    EXPECT_EQ(fake::GroupSignals(), (std::vector<fake::GroupSignal>{ { program, false } }));
+    EXPECT_FALSE(AnyActivity());
+    EXPECT_EQ(m_engine->GetTop(), 1);
+}
+
+// Windows that the program (or a process it started) opens while it runs are shown in the
+// user area as well; those of other programs are left alone. They close with it.
+TEST_F(ActivitiesTest, LaterWindowsOfTheProgramAreShownInTheUserArea)
+{
+    Companion(L'B', 3, L".lnk", DesktopEntry(kProgram));
+    Start();
+    m_engine->Choose(2);
+    const DWORD program = fake::StartedProcesses().at(0).processId;
+    const HWND first = m_engine->GetProgramWindow();
+    const HWND userArea = fake::GetWindowState(first).parent;
+    const DWORD helper = fake::AddProcess(L"/usr/bin/helper", 0, program);
+    const DWORD stranger = fake::AddProcess(L"/usr/bin/other");
+
+    const HWND second = fake::AddWindow(fake::WindowSpec{ program, L"Second" });
+    const HWND helpers = fake::AddWindow(fake::WindowSpec{ helper, L"Helper's" });
+    const HWND other = fake::AddWindow(fake::WindowSpec{ stranger, L"Other" });
+    fake::WindowSpec menu{ program, L"Menu" };
+    menu.style = platform::WS_POPUP | platform::WS_VISIBLE;
+    const HWND popup = fake::AddWindow(menu);
+    fake::Advance(300);
+
+    EXPECT_EQ(fake::GetWindowState(second).parent, userArea);
+    EXPECT_EQ(fake::GetWindowState(helpers).parent, userArea);
+    EXPECT_EQ(fake::GetWindowState(other).parent, 0u);
+    EXPECT_EQ(fake::GetWindowState(popup).parent, 0u);
 
     m_engine->ChooseBack();
-    EXPECT_EQ(fake::CloseRequests(), std::vector<HWND>{ m_engine->GetProgramWindow() });
+    EXPECT_FALSE(fake::GetWindowState(second).exists);
+    EXPECT_FALSE(fake::GetWindowState(helpers).exists);
+    EXPECT_FALSE(fake::ProcessRuns(helper));
+    EXPECT_TRUE(fake::GetWindowState(other).exists);
+    EXPECT_TRUE(fake::ProcessRuns(stranger));
+}
+
+// A program that ends by itself (closed, crashed) ends its activity as "Tillbaka" would,
+// without its sound: the page comes back and the scan goes on.
+TEST_F(ActivitiesTest, ProgramThatEndsByItselfBringsThePageBack)
+{
+    Start(L"Scan");
+    m_engine->StartScanning();
+    Companion(L'B', m_engine->GetScanPosition() + 1, L".lnk", DesktopEntry(kProgram));
+    m_engine->ChooseHighlighted();
+    ASSERT_TRUE(m_engine->IsProgramActive());
+    const std::size_t sounds = Sounds().size();
+    const int position = m_engine->GetScanPosition();
+
+    fake::EndProcess(fake::StartedProcesses().at(0).processId);  // it crashes
+    fake::Advance(300);
+
+    EXPECT_FALSE(AnyActivity());
+    EXPECT_FALSE(PageCovered());
+    EXPECT_EQ(Sounds().size(), sounds);
+    EXPECT_EQ(fake::ScreenPixel(100, 100), PictureColour(1));
+    fake::Advance(3000);
+    EXPECT_NE(m_engine->GetScanPosition(), position);  // the scan goes on
+}
+
+// The shortcut's working directory is the program's when it exists here.
+TEST_F(ActivitiesTest, ProgramStartsInTheShortcutsFolder)
+{
+    const std::wstring folder = m_exe + L"Program";
+    fs::create_directories(fs::path(folder));
+    const struct {
+        std::wstring path;
+        std::wstring startFolder;
+    } cases[] = { { folder, folder }, { m_exe + L"Missing", L"" } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(platform::ToUtf8(c.path));
+        Companion(L'B', 3, L".lnk", DesktopEntry(kProgram) + "Path=" + platform::ToUtf8(c.path) + "\n");
+        Start();
+        m_engine->Choose(2);
+        EXPECT_EQ(fake::StartedProcesses().back().startFolder, c.startFolder);
+        m_engine.reset();
+    }
+}
+
+// --- Web pages -------------------------------------------------------------------------------------
+
+// The address is one argument whatever it holds, without its line end, in place of the
+// browser shortcut's %u or after its own arguments, which are kept.
+TEST_F(ActivitiesTest, WebAddressIsOneArgumentOfTheBrowser)
+{
+    const std::wstring lilla = L"https://sv.wikipedia.org/wiki/Lilla katten";
+    const struct {
+        const char* name;
+        std::string browserShortcut;  // empty: the desktop entry "dillo %u"
+        std::string written;
+        std::vector<std::wstring> argv;
+    } cases[] = {
+        { "line end", "", "https://example.org/sagor\r\n", { kBrowser, L"https://example.org/sagor" } },
+        { "space", "", "https://sv.wikipedia.org/wiki/Lilla katten\n", { kBrowser, lilla } },
+        { "quotes and blanks", "", "  https://example.org/\"a b\" \\\" \t\r\nsecond line",
+          { kBrowser, L"https://example.org/\"a b\" \\\"" } },
+        { "byte-order mark", "", "\xEF\xBB\xBFhttps://example.org/", { kBrowser, L"https://example.org/" } },
+        { "options kept, %u replaced", DesktopEntry(kBrowser + L" --kiosk %u --private-window"),
+          "https://example.org/x y", { kBrowser, L"--kiosk", L"https://example.org/x y", L"--private-window" } },
+        { "no %u: after the options", DesktopEntry(kBrowser + L" -kiosk -private"), "https://example.org/",
+          { kBrowser, L"-kiosk", L"-private", L"https://example.org/" } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        if (!c.browserShortcut.empty())
+            WriteFile(m_exe + L"WebBrowser.lnk", c.browserShortcut);
+        Companion(L'W', 4, L".txt", c.written);
+        Start();
+
+        m_engine->Choose(3);
+
+        EXPECT_TRUE(m_engine->IsProgramActive());
+        ASSERT_EQ(fake::StartedProcesses().size(), 1u);
+        EXPECT_EQ(fake::StartedProcesses()[0].argv, c.argv);
+        EXPECT_NE(m_engine->GetProgramWindow(), 0u);
+
+        m_engine->ChooseBack();
+        EXPECT_EQ(fake::CloseRequests(), std::vector<HWND>{ m_engine->GetProgramWindow() });
+    }
+}
+
+// An address that a browser would read as an option starts nothing: the box says so, and
+// the choice goes on to the sub-page.
+TEST_F(ActivitiesTest, WebAddressThatBeginsWithADashIsNotPassed)
+{
+    for (const std::string written : { "--help", "-geometry 1x1+0+0 https://example.org", " -f file:///etc/passwd\n" }) {
+        SCOPED_TRACE(written);
+        TearDown();
+        SetUp();
+        Companion(L'W', 4, L".txt", written);
+        SubPage(4);
+        Start();
+
+        m_engine->Choose(3);
+
+        EXPECT_TRUE(fake::StartedProcesses().empty());
+        ASSERT_EQ(Messages().size(), 1u);
+        EXPECT_EQ(Messages()[0].rfind(L"Fel: Kan inte starta programmet: '" + kBrowser + L" -", 0), 0u) << platform::ToUtf8(Messages()[0]);
+        EXPECT_FALSE(AnyActivity());
+        EXPECT_FALSE(PageCovered());
+        EXPECT_EQ(m_engine->GetTop(), 1);
+    }
 }
 
 // A short file path is completed with the working directory (percent-encoded), because the
@@ -442,9 +638,9 @@ TEST_F(ActivitiesTest, ShortFileAddressIsCompletedWithTheWorkingDirectory)
         std::string written;
         std::wstring given;
     } cases[] = {
-        { "file:web/bok.html\r\n", L"file://" + encoded + L"/web/bok.html\r\n" },
+        { "file:web/bok.html\r\n", L"file://" + encoded + L"/web/bok.html" },
         { "FILE:bok.html", L"file://" + encoded + L"/bok.html" },
-        { "file:///srv/sidor/bok.html\r\n", L"file:///srv/sidor/bok.html\r\n" },
+        { "file:///srv/sidor/bok.html\r\n", L"file:///srv/sidor/bok.html" },
         { "file:C:/sidor/bok.html", L"file:C:/sidor/bok.html" },
         { "https://example.org/file:x", L"https://example.org/file:x" },
         { "file:", L"file:" },

@@ -109,6 +109,11 @@ TEST(DesktopEntry, ExecLinesAreSplitAndFieldCodesDropped)
         {L"app \"\"", {L"app", L""}},
         {L"  app   two  ", {L"app", L"two"}},
         {L"", {}},
+        // Single quotes, as the common launchers accept them: everything inside is literal.
+        {L"sh -c 'sleep 8; exec xclock'", {L"sh", L"-c", L"sleep 8; exec xclock"}},
+        {L"sh -c 'echo \"$HOME\" \\\\n %u'", {L"sh", L"-c", L"echo \"$HOME\" \\n %u"}},
+        {L"app 'a b'\"c d\"e ''", {L"app", L"a bc de", L""}},
+        {L"app 'open", {L"app", L"open"}},
     };
     for (const ExecCase& c : cases)
         EXPECT_EQ(platform::SplitDesktopExec(c.value), c.argv) << c.value;
@@ -134,6 +139,34 @@ TEST(DesktopEntry, ReadsExecAndPathOfTheEntryGroupOnly)
     EXPECT_EQ(data.arguments, L"--title \"Min klocka\"");
     EXPECT_EQ(data.workingDirectory, L"/home/user/Mina filer");
     EXPECT_EQ(platform::SplitWindowsArguments(data.arguments), (Args{L"--title", L"Min klocka"}));
+}
+
+// A browser shortcut keeps its own options; the address goes where %u or %U stands, else
+// after them, always as one argument.
+TEST(DesktopEntry, TheAddressTakesThePlaceOfItsFieldCode)
+{
+    const struct {
+        const char* file;
+        Args argv;
+    } cases[] = {
+        {"\xEF\xBB\xBF[Desktop Entry]\nExec=browser --kiosk --private-window %u\n",
+         {L"--kiosk", L"--private-window", L"a \"b\" -c"}},
+        {"[Desktop Entry]\nExec=browser --new %U --geometry 'x y'\n", {L"--new", L"a \"b\" -c", L"--geometry", L"x y"}},
+        {"[Desktop Entry]\nExec=browser -kiosk\n", {L"-kiosk", L"a \"b\" -c"}},
+        {"[Desktop Entry]\nExec=browser\n", {L"a \"b\" -c"}},
+        {"[Desktop Entry]\nExec=browser '%u' --url=%u\n", {L"%u", L"--url=", L"a \"b\" -c"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        platform::ShortcutData data;
+        ASSERT_TRUE(platform::ParseShortcut(c.file, data));
+        EXPECT_EQ(data.target, L"browser");
+        EXPECT_EQ(platform::SplitWindowsArguments(platform::ArgumentsWithAddress(data, L"a \"b\" -c")), c.argv);
+        // Without an address the field code stands for nothing.
+        Args without = c.argv;
+        std::erase(without, L"a \"b\" -c");
+        EXPECT_EQ(platform::SplitWindowsArguments(platform::ArgumentsWithoutAddress(data)), without);
+    }
 }
 
 TEST(DesktopEntry, IsToldApartByContent)
@@ -168,6 +201,9 @@ TEST(ShellLink, ReadsTargetWorkingDirectoryAndArguments)
     EXPECT_EQ(data.target, L"C:\\Program Files\\Smörgås\\app.exe");
     EXPECT_EQ(data.workingDirectory, L"C:\\Users\\Åsa\\😀");
     EXPECT_EQ(data.arguments, L"--fil \"a b.txt\"");
+    // As a browser shortcut: the address follows the link's own arguments.
+    EXPECT_EQ(platform::SplitWindowsArguments(platform::ArgumentsWithAddress(data, L"https://x.se/a b")),
+              (Args{L"--fil", L"a b.txt", L"https://x.se/a b"}));
 }
 
 TEST(ShellLink, EightBitStringsAreWindows1252AndUnicodePathsWin)

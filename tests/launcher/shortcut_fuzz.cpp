@@ -3,6 +3,7 @@
 #include "platform/common/commandline.h"
 #include "platform/common/shortcutfile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -21,5 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform::ResolveCommandLine(shortcut.target + L" " + shortcut.arguments,
                                  [](const std::wstring& candidate) { return candidate; }, argv);
     (void)arguments;
+    // The address given to a browser shortcut comes back as one argument, the last or in
+    // place of its field code.
+    const std::wstring address = L"https://x.se/\"a b\" \\";
+    const auto withAddress = platform::SplitWindowsArguments(platform::ArgumentsWithAddress(shortcut, address));
+    if (std::count(withAddress.begin(), withAddress.end(), address) < 1)
+        std::abort();
     return 0;
 }
