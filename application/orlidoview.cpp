@@ -68,8 +68,6 @@ void COrlidoView::OnInitialUpdate()
     m_Settings = ReadStartupSettings(setupFile);
     WarnAboutLostSettings(setupFile);
 
-    OpenFirstJoystick();
-
     // Only the exact word "Scan" selects scan mode; space is the back switch, Enter chooses.
     if (m_Settings.Mode == L"Scan") {
         m_pDeWindows->AddKey(VK_SPACE);
@@ -79,6 +77,10 @@ void COrlidoView::OnInitialUpdate()
     m_pModule = new CTQOrlidoModule(m_Settings.Mode, m_hWnd, m_pDisplay, m_strExeFolder,
                                     m_Settings.BlinkPeriod, m_Settings.ScanPeriod,
                                     m_Settings.AvoidExtraClicksTime);
+
+    // After the first page is made: the controller subsystem has been loading on a thread
+    // of its own since the start, and the page's decoding runs meanwhile instead of waiting.
+    OpenFirstJoystick();
 
     // Last, once everything it calls exists; it runs whether or not a controller was found.
     m_ThreadManager.StartThread(JoystickThread, this, L"COrlidoView::JoystickThread", 0);
