@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <algorithm>
+#include <cctype>
 #include <cwctype>
 #include <filesystem>
 #include <map>
@@ -51,6 +53,56 @@ std::wstring JoinNames(const std::vector<std::wstring>& names)
     std::wstring joined;
     for (const std::wstring& name : names) joined += (joined.empty() ? L"" : L", ") + name;
     return joined;
+}
+
+// A WAV file that ends where its sound data would begin: it plays, but nothing is heard.
+bool IsWavWithoutSound(const std::string& bytes)
+{
+    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0) return false;
+    std::size_t chunk = 12;
+    while (chunk + 8 <= bytes.size()) {
+        const auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])); };
+        const std::uint32_t size = byte(chunk + 4) | byte(chunk + 5) << 8 | byte(chunk + 6) << 16 | byte(chunk + 7) << 24;
+        if (bytes.compare(chunk, 4, "data") == 0) return size == 0 || chunk + 8 == bytes.size();
+        chunk += 8 + size + (size & 1);
+    }
+    return chunk >= bytes.size();
+}
+
+// The file a "file:" web address names, as the board hands it to the browser: a full path
+// ("file:///home/anna/bok.html", "file://localhost/..."), or a path from the working
+// directory ("file:sidor/bok.html"); percent escapes decoded, a query or fragment dropped.
+// Empty for any other address.
+std::string FileOfAddress(const std::string& text)
+{
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    const std::string address = text.substr(first, text.find_last_not_of(" \t\r\n") + 1 - first);
+    if (address.size() <= 5) return {};
+    for (std::size_t i = 0; i < 5; ++i) {
+        if (std::tolower(static_cast<unsigned char>(address[i])) != "file:"[i]) return {};
+    }
+    std::string path = address.substr(5, address.find_first_of("?#") == std::string::npos
+                                             ? std::string::npos
+                                             : address.find_first_of("?#") - 5);
+    if (path.rfind("//", 0) == 0) {
+        const std::size_t slash = path.find('/', 2);
+        path = slash == std::string::npos ? std::string() : path.substr(slash);
+    }
+    std::string decoded;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '%' && i + 2 < path.size() && std::isxdigit(static_cast<unsigned char>(path[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(path[i + 2]))) {
+            decoded += static_cast<char>(std::stoi(path.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            decoded += path[i];
+        }
+    }
+    if (decoded.empty()) return {};
+    if (decoded.front() == '/') return decoded;
+    std::error_code ec;
+    return (std::filesystem::current_path(ec) / decoded).lexically_normal().string();
 }
 
 bool IsPagePicture(const std::wstring& upperName)
@@ -191,7 +243,10 @@ void COrlidoCheck::CheckPages()
                 L"L00001 i UserData och lägg första sidans bilder där."});
         return;
     }
-    CheckPage(platform::ResolvePath(first), 1);
+    const std::wstring real = platform::ResolvePath(first);
+    m_PageChain.push_back(CanonicalPath(real));
+    CheckPage(real, 1);
+    m_PageChain.pop_back();
 }
 
 void COrlidoCheck::CheckPage(const std::wstring& folder, int level)
@@ -329,6 +384,15 @@ void COrlidoCheck::CheckSubPage(const std::wstring& folder, int number, const st
                 L"pictures from B00001.",
                 L"har ingen bild B00001, så att välja bild " + Number(number) + L" öppnar ingen sida. Numrera "
                 L"dess bilder från B00001."});
+    } else if (const auto above = std::find(m_PageChain.begin(), m_PageChain.end(), CanonicalPath(real));
+               above != m_PageChain.end()) {
+        // A link back to a page above: followed, it would go round until the levels run out.
+        const std::wstring target = Shown(platform::DecodeText8(*above));
+        Problem(m_Pages, real,
+                {L"leads back to the page " + target + L" above it: a folder loop. Choosing picture " + Number(number) +
+                    L" again and again goes round it until the board can go no deeper. Put a page of its own here.",
+                L"leder tillbaka till sidan " + target + L" ovanför: en mappslinga. Att välja bild " + Number(number) +
+                    L" om och om igen går runt i den tills tavlan inte når djupare. Lägg en egen sida här."});
     } else if (level + 1 > Rules::MaxLevels) {
         Problem(m_Pages, real,
                 {L"lies deeper than the board goes (" + Number(Rules::MaxLevels) + L" pages down from the first), so it "
@@ -336,7 +400,9 @@ void COrlidoCheck::CheckSubPage(const std::wstring& folder, int number, const st
                 L"ligger djupare än tavlan når (" + Number(Rules::MaxLevels) + L" sidor ned från den första), så den "
                 L"öppnas aldrig. Flytta den högre upp."});
     } else {
+        m_PageChain.push_back(CanonicalPath(real));
         CheckPage(real, level + 1);
+        m_PageChain.pop_back();
     }
 }
 
@@ -373,13 +439,40 @@ void COrlidoCheck::CheckPicture(const std::wstring& path)
     }
 }
 
+// The path with every link resolved, so that one folder or file has one name; the path as
+// given when it cannot be resolved.
+std::string COrlidoCheck::CanonicalPath(const std::wstring& path)
+{
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::canonical(platform::ToUtf8(path), ec);
+    return ec ? platform::ToUtf8(path) : real.string();
+}
+
+// Each file is opened by the player once per run, however many pictures name it (by
+// whatever path): content often shares one sound among many pages.
+bool COrlidoCheck::CanPlay(const std::wstring& path)
+{
+    const std::string file = CanonicalPath(platform::ResolvePath(path));
+    const auto known = m_Playable.find(file);
+    if (known != m_Playable.end()) return known->second;
+    const bool playable = platform::CanPlayFile(path);
+    m_Playable.emplace(file, playable);
+    return playable;
+}
+
 void COrlidoCheck::CheckSound(const std::wstring& path)
 {
+    // Enough to hold a WAV header with a few extra chunks, and to tell whether any sound follows.
+    constexpr std::size_t kHeaderBytes = 4096;
     std::string bytes;
-    if (platform::ReadFileBytes(path, 1, bytes) && bytes.empty()) {
+    const bool read = platform::ReadFileBytes(path, kHeaderBytes, bytes);
+    if (read && bytes.empty()) {
         Note(m_Pages, path, {L"is empty: the board plays a short beep for it.",
              L"är tom: tavlan spelar ett kort pip för den."});
-    } else if (!platform::CanPlayFile(path)) {
+    } else if (read && bytes.size() < kHeaderBytes && IsWavWithoutSound(bytes)) {
+        Note(m_Pages, path, {L"holds no sound, only a WAV header: nothing is heard when its picture is chosen.",
+             L"innehåller inget ljud, bara ett WAV-huvud: inget hörs när bilden väljs."});
+    } else if (!CanPlay(path)) {
         Problem(m_Pages, path,
                 {L"cannot be played: the board plays a short beep instead. Save it again as WAV or MP3.",
                 L"kan inte spelas: tavlan spelar ett kort pip i stället. Spara den igen som WAV eller MP3."});
@@ -420,7 +513,7 @@ std::wstring COrlidoCheck::CheckActivities(const std::wstring& folder, int numbe
 
 void COrlidoCheck::CheckMedia(const std::wstring& path)
 {
-    if (!platform::CanPlayFile(path)) {
+    if (!CanPlay(path)) {
         Problem(m_Pages, path,
                 {L"cannot be played by the board's player: choosing its picture shows an error box. Convert it "
                 L"again (a film to .wmv, music to .mp3).",
@@ -457,6 +550,16 @@ void COrlidoCheck::CheckWebAddress(const std::wstring& path)
                      L" bytes the board reads: the browser gets it cut short. Use a shorter address.",
                  L"har en adress som är längre än de " + std::to_wstring(Rules::WebAddressBytes) +
                      L" byte som tavlan läser: webbläsaren får den avkortad. Använd en kortare adress."});
+    }
+    const std::string page = FileOfAddress(bytes);
+    std::error_code ec;
+    if (!page.empty() && !std::filesystem::exists(page, ec)) {
+        const std::wstring shown = platform::DecodeText8(page);
+        Problem(m_Pages, path,
+                {L"names the page " + shown + L", which does not exist: the web browser shows an error instead. "
+                L"Put the page there, or correct the address.",
+                L"anger sidan " + shown + L", som inte finns: webbläsaren visar ett fel i stället. Lägg sidan "
+                L"där, eller rätta adressen."});
     }
 }
 

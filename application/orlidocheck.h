@@ -8,6 +8,7 @@
 #include "superlibraries/tqstandard/tqlanguage.h"
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,8 @@ private:
     void CheckPictureNumber(const std::wstring& folder, int number, const std::vector<std::wstring>& files, int level);
     void CheckSubPage(const std::wstring& folder, int number, const std::wstring& activity, int level);
     void CheckPicture(const std::wstring& path);
+    static std::string CanonicalPath(const std::wstring& path);
+    bool CanPlay(const std::wstring& path);
     void CheckSound(const std::wstring& path);
     std::wstring CheckActivities(const std::wstring& folder, int number);
     void CheckMedia(const std::wstring& path);
@@ -63,4 +66,6 @@ private:
     std::vector<TLine> m_Settings;
     std::vector<TLine> m_Common;
     std::vector<TLine> m_Pages;
+    std::map<std::string, bool> m_Playable;  // the player's answer by canonical path
+    std::vector<std::string> m_PageChain;     // canonical folders of the page being checked and those above it
 };

@@ -7,7 +7,7 @@ set(doc ${CMAKE_INSTALL_DATADIR}/doc/orlido)
 # Where the package puts its files once installed.
 set(package_prefix /usr)
 
-install(TARGETS orlido RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS orlido orlido-edit RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/demo/UserData DESTINATION ${CMAKE_INSTALL_DATADIR}/orlido)
 install(FILES ${CMAKE_SOURCE_DIR}/demo/Tillbaka.wav ${CMAKE_SOURCE_DIR}/demo/Nej.wav ${CMAKE_SOURCE_DIR}/demo/Ja.wav
               ${CMAKE_SOURCE_DIR}/demo/JagValde.wav ${CMAKE_SOURCE_DIR}/demo/WebBrowser.lnk
@@ -19,7 +19,7 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/demo/web DESTINATION ${CMAKE_INSTALL_DATAD
 set(installed_story ${CMAKE_BINARY_DIR}/package/W00003.txt)
 file(WRITE ${installed_story} "file://${package_prefix}/${CMAKE_INSTALL_DATADIR}/orlido/web/bok.html\r\n")
 install(FILES ${installed_story} DESTINATION ${CMAKE_INSTALL_DATADIR}/orlido/UserData/L00001/L00003)
-install(FILES ${here}/orlido.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${here}/orlido.desktop ${here}/orlido-edit.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${here}/orlido.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${here}/copyright ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${doc})
 install(FILES ${CMAKE_SOURCE_DIR}/demo/Setup.txt DESTINATION ${doc}/examples)
@@ -28,13 +28,14 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION ${doc} FILES_MATCHING PA
 
 # Debian wants the manual page and the changelog compressed, without a time stamp.
 set(gz ${CMAKE_BINARY_DIR}/package)
-add_custom_command(OUTPUT ${gz}/orlido.1.gz ${gz}/changelog.gz
+add_custom_command(OUTPUT ${gz}/orlido.1.gz ${gz}/orlido-edit.1.gz ${gz}/changelog.gz
   COMMAND ${CMAKE_COMMAND} -E make_directory ${gz}
   COMMAND gzip -9nc ${here}/orlido.1 > ${gz}/orlido.1.gz
+  COMMAND gzip -9nc ${here}/orlido-edit.1 > ${gz}/orlido-edit.1.gz
   COMMAND gzip -9nc ${here}/changelog > ${gz}/changelog.gz
-  DEPENDS ${here}/orlido.1 ${here}/changelog)
-add_custom_target(orlido_package_files ALL DEPENDS ${gz}/orlido.1.gz ${gz}/changelog.gz)
-install(FILES ${gz}/orlido.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  DEPENDS ${here}/orlido.1 ${here}/orlido-edit.1 ${here}/changelog)
+add_custom_target(orlido_package_files ALL DEPENDS ${gz}/orlido.1.gz ${gz}/orlido-edit.1.gz ${gz}/changelog.gz)
+install(FILES ${gz}/orlido.1.gz ${gz}/orlido-edit.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${gz}/changelog.gz DESTINATION ${doc})
 
 set(CPACK_GENERATOR DEB)
@@ -49,14 +50,16 @@ chooses with the mouse, or with two switches while the board highlights
 the pictures in turn; a chosen picture plays its sound and opens a
 further page, a program, a film, music or a web page. Carers build the
 content as folders of numbered pictures and sounds, and orlido --check
-tells them what a user would trip over.")
+tells them what a user would trip over; orlido-edit makes and changes
+the pages without file names or numbers.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libsndfile, libmpv and SDL2 are loaded when first used (the first sound, the first film
-# or WMA, the controller subsystem), so the linker does not name them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsndfile1, libmpv2, libsdl2-2.0-0")
+# or WMA, the controller subsystem), and libzip, librsvg and libcurl by an import or export,
+# so the linker does not name them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsndfile1, libmpv2, libsdl2-2.0-0, libzip4, librsvg2-2, libcurl4")
 # The demo's web page opens in Dillo (demo/WebBrowser.lnk).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, xdg-utils, dillo")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -160,4 +160,16 @@ std::vector<HWND> FindDockWindows();
 RECT GetWorkArea();
 void SetWorkArea(RECT workArea);
 
+// Hands hidden dock windows to a guardian process that maps them again when the board's
+// process is gone without having shown them (killed, crashed): the desktop keeps its task
+// bar whatever ends the board. A second call replaces the first; an empty list only ends
+// the guardian.
+void GuardHiddenDockWindows(const std::vector<HWND>& docks);
+// The board has shown the docks itself: the guardian ends without touching them.
+void ReleaseDockWindowGuard();
+// The guardian's own program: the board's executable started with this option and the
+// docks' ids. It waits for the board, acts as above and returns the exit code.
+inline constexpr char kDockGuardianOption[] = "--dock-guardian";
+int RunDockGuardian(const std::vector<std::string>& dockIds);
+
 } // namespace platform

@@ -23,6 +23,7 @@ struct FakeAudio {
     unsigned defaultLength = kDefaultLengthMs;
     std::function<void(const std::wstring&)> whilePlaying;
     std::vector<std::wstring> keptReady;
+    std::vector<std::wstring> probed;
 };
 
 FakeAudio& State()
@@ -87,6 +88,11 @@ void KeepSoundsReady(const std::vector<std::wstring>& paths)
 // empty one.
 bool CanPlayFile(const std::wstring& path)
 {
+    {
+        FakeAudio& state = State();
+        std::lock_guard lock(state.mutex);
+        state.probed.push_back(path);
+    }
     std::string bytes;
     return ReadFileBytes(path, 1, bytes) && !bytes.empty();
 }
@@ -101,6 +107,7 @@ void ResetAudio()
     std::lock_guard lock(state.mutex);
     state.played.clear();
     state.stops.clear();
+    state.probed.clear();
     state.lengths.clear();
     state.defaultLength = kDefaultLengthMs;
     state.whilePlaying = nullptr;
@@ -143,6 +150,11 @@ void SetWhileSoundPlays(std::function<void(const std::wstring& path)> action)
     FakeAudio& state = State();
     std::lock_guard lock(state.mutex);
     state.whilePlaying = std::move(action);
+}
+
+const std::vector<std::wstring>& ProbedFiles()
+{
+    return State().probed;
 }
 
 } // namespace fake

@@ -32,4 +32,7 @@ void SetDefaultSoundLength(unsigned ms);
 // stops it; ResetAudio clears it.
 void SetWhileSoundPlays(std::function<void(const std::wstring& path)> action);
 
+// The paths CanPlayFile was asked about, in order, since ResetAudio.
+const std::vector<std::wstring>& ProbedFiles();
+
 } // namespace fake

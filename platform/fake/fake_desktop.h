@@ -129,5 +129,7 @@ const std::vector<HWND>& CloseRequests();
 // The task bar: a dock window at rect (shown). Returns its handle.
 HWND AddTaskBar(RECT rect);
 void SetWorkArea(RECT workArea);
+// The docks a guardian would map again if the board were killed now.
+std::vector<HWND> GuardedDockWindows();
 
 } // namespace fake

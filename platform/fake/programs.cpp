@@ -54,6 +54,7 @@ struct ProgramsState {
     std::vector<fake::GroupSignal> signals;
     std::map<DWORD, PendingWindow> pending;
     std::optional<RECT> workArea;
+    std::vector<HWND> guardedDocks;  // handed to the dock guardian and not yet released
     bool processListReadable = true;
     HWND nextHandle = kFirstHandle;
     DWORD nextProcessId = kFirstProcessId;
@@ -601,6 +602,26 @@ void SetWorkArea(RECT workArea)
     s.workArea = workArea;
 }
 
+void GuardHiddenDockWindows(const std::vector<HWND>& docks)
+{
+    ProgramsState& s = State();
+    Lock lock(s.mutex);
+    s.guardedDocks = docks;
+}
+
+void ReleaseDockWindowGuard()
+{
+    ProgramsState& s = State();
+    Lock lock(s.mutex);
+    s.guardedDocks.clear();
+}
+
+// The fake desktop has no second process to guard it.
+int RunDockGuardian(const std::vector<std::string>&)
+{
+    return 1;
+}
+
 } // namespace platform
 
 namespace fake {
@@ -619,6 +640,7 @@ void ResetPrograms()
     s.signals.clear();
     s.pending.clear();
     s.workArea.reset();
+    s.guardedDocks.clear();
     s.processListReadable = true;
     s.nextHandle = kFirstHandle;
     s.nextProcessId = kFirstProcessId;
@@ -767,6 +789,13 @@ HWND AddTaskBar(RECT rect)
 void SetWorkArea(RECT workArea)
 {
     platform::SetWorkArea(workArea);
+}
+
+std::vector<HWND> GuardedDockWindows()
+{
+    ProgramsState& s = State();
+    Lock lock(s.mutex);
+    return s.guardedDocks;
 }
 
 } // namespace fake

@@ -307,10 +307,7 @@ public:
         std::lock_guard lock(m_mutex);
         const std::string file = mpv::PlayableFile(path);
         if (!m_handle || file.empty()) return false;
-        std::int64_t tracks = 0;
-        const bool playable = m_handle.LoadAndWait(file, kLoadTimeout) &&
-                              mpv_get_property(m_handle.Get(), "track-list/count", MPV_FORMAT_INT64, &tracks) >= 0 &&
-                              tracks > 0;
+        const bool playable = m_handle.LoadAndWait(file, kLoadTimeout);
         m_handle.StopAndWait(kLoadTimeout);
         return playable;
     }

@@ -1,5 +1,7 @@
 #include "platform/mpv/mpvhandle.h"
 
+#include <optional>
+
 #include "platform/files.h"
 #include "platform/messageloop.h"
 #include "platform/audio/audiodevice.h"
@@ -138,21 +140,67 @@ MpvHandle::~MpvHandle()
 
 bool MpvHandle::LoadAndWait(const std::string& file, std::chrono::milliseconds timeout)
 {
-    const char* load[] = {"loadfile", file.c_str(), "replace", nullptr};
-    if (m_mpv == nullptr || file.empty() || mpv_command(m_mpv, load) < 0)
+    if (m_mpv == nullptr || file.empty())
         return false;
+    const std::optional<std::int64_t> entry = Load(file);
+    if (!entry)
+        return false;
+    // Events of earlier entries (the previous file's stop and end) may still be queued: they
+    // are passed over by their entry id, so one file's end is never taken for the next's.
+    bool started = false;
     const Outcome outcome = WaitFor(
-        [](const mpv_event& event) {
-            if (event.event_id == MPV_EVENT_FILE_LOADED)
-                return Outcome::Yes;
-            if (event.event_id == MPV_EVENT_END_FILE || event.event_id == MPV_EVENT_SHUTDOWN)
+        [&](const mpv_event& event) {
+            switch (event.event_id) {
+            case MPV_EVENT_START_FILE:
+                started = static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id == *entry;
+                return Outcome::Pending;
+            case MPV_EVENT_FILE_LOADED:
+                if (!started)
+                    return Outcome::Pending;
+                return m_use != HandleUse::Probe || HasTracks() ? Outcome::Yes : Outcome::Pending;
+            case MPV_EVENT_END_FILE: {
+                const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+                if (end->playlist_entry_id != *entry)
+                    return Outcome::Pending;
+                // A probed sound of a tenth of a second can be over, its tracks gone, before
+                // they are asked for: played to its end, it plays.
+                const bool playedToItsEnd = m_use == HandleUse::Probe && end->reason == MPV_END_FILE_REASON_EOF;
+                return playedToItsEnd ? Outcome::Yes : Outcome::No;
+            }
+            case MPV_EVENT_SHUTDOWN:
                 return Outcome::No;
-            return Outcome::Pending;
+            default:
+                return Outcome::Pending;
+            }
         },
         timeout);
     if (outcome == Outcome::Pending && !IsClosing())
         TraceF(L"%ls: the file was not opened in time\n", TraceName(m_use));
     return outcome == Outcome::Yes;
+}
+
+std::optional<std::int64_t> MpvHandle::Load(const std::string& file)
+{
+    const char* load[] = {"loadfile", file.c_str(), "replace", nullptr};
+    mpv_node result{};
+    if (mpv_command_ret(m_mpv, load, &result) < 0)
+        return std::nullopt;
+    std::optional<std::int64_t> entry;
+    if (result.format == MPV_FORMAT_NODE_MAP) {
+        for (int i = 0; i < result.u.list->num; ++i) {
+            const mpv_node& value = result.u.list->values[i];
+            if (std::string(result.u.list->keys[i]) == "playlist_entry_id" && value.format == MPV_FORMAT_INT64)
+                entry = value.u.int64;
+        }
+    }
+    mpv_free_node_contents(&result);
+    return entry;
+}
+
+bool MpvHandle::HasTracks() const
+{
+    std::int64_t tracks = 0;
+    return mpv_get_property(m_mpv, "track-list/count", MPV_FORMAT_INT64, &tracks) >= 0 && tracks > 0;
 }
 
 void MpvHandle::StopAndWait(std::chrono::milliseconds timeout)

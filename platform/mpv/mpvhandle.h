@@ -8,6 +8,8 @@
 #include <mpv/client.h>
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace platform::mpv {
@@ -36,13 +38,18 @@ public:
     explicit operator bool() const { return m_mpv != nullptr; }
 
     // "loadfile <file> replace", then waits until libmpv has opened it (true) or given it
-    // up (false), at most timeout. False at once when the board is closing.
+    // up (false), at most timeout. False at once when the board is closing. A probe counts a
+    // file as opened only with a track, or once it has played to its end.
     bool LoadAndWait(const std::string& file, std::chrono::milliseconds timeout);
     // "stop", then waits (bounded) until the handle is idle, so that the stopped file's
     // events are taken and the next load's wait sees only its own.
     void StopAndWait(std::chrono::milliseconds timeout);
 
 private:
+    // "loadfile <file> replace": the playlist entry libmpv made, or nothing when it refused.
+    std::optional<std::int64_t> Load(const std::string& file);
+    bool HasTracks() const;
+
     enum class Outcome { Pending, Yes, No };
 
     // Takes the events that have arrived, without waiting, until one decides.

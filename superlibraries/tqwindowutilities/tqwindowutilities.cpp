@@ -57,8 +57,14 @@ void ShowTaskBar(bool Show)
     const int height = rectTaskBar.bottom - rectTaskBar.top;
     rectWorkArea.bottom += Show ? -height : height;
     platform::SetWorkArea(rectWorkArea);
+    // Guarded before they go, so that no moment leaves them hidden for good; released once
+    // they are back.
+    if (!Show)
+        platform::GuardHiddenDockWindows(taskBars);
     for (const HWND taskBar : taskBars)
         platform::ShowWindowCommand(taskBar, Show ? platform::SW_SHOW : platform::SW_HIDE);
+    if (Show)
+        platform::ReleaseDockWindowGuard();
 }
 
 std::wstring GetWindowStyleNames(DWORD Style)

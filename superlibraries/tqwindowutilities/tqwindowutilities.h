@@ -8,7 +8,8 @@
 
 // Hides (false) or shows (true) the task bar, and moves the bottom edge of the work area
 // by the task bar's height: down when hiding, up when showing. Keeps no state, so hiding
-// twice moves it twice. Without a task bar nothing changes.
+// twice moves it twice. Without a task bar nothing changes. Hidden docks are guarded: they
+// come back when the process ends without showing them (killed, crashed).
 void ShowTaskBar(bool Show);
 
 // One style name per line ("Caption\n"...), for every name whose bits the style shares;

@@ -12,9 +12,11 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -34,6 +36,7 @@ constexpr std::uint32_t kBackground = 0xE1E1FF;
 constexpr std::uint32_t kMusicPicture = 0xF3E0FF;  // the demo's "Musik"
 constexpr std::uint32_t kPlayPage = 0xDFF7D4;      // the pictures of the demo's play page
 constexpr std::uint32_t kFirstPicture = 0xFFE7C2;
+const std::string kDockGuardian = "orlido-docks";  // the command name of the board's task-bar guardian
 
 // Processes whose parent is the given one and whose command name is name.
 std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name)
@@ -79,13 +82,14 @@ bool ProcessRuns(pid_t pid)
     return close != std::string::npos && line.size() > close + 2 && line[close + 2] != 'Z';
 }
 
-long ResidentKiB(pid_t pid)
+// VmRSS by default; "RssAnon:" gives the private part alone, without the libraries' code.
+long ResidentKiB(pid_t pid, const std::string& field = "VmRSS:")
 {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
+        if (line.rfind(field, 0) == 0)
+            return std::stol(line.substr(field.size()));
     return -1;
 }
 
@@ -162,6 +166,20 @@ protected:
         return clock;
     }
 
+    // A task bar: a dock window along the bottom of the screen.
+    Window MapDock()
+    {
+        const Window dock = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, m_height - 30, m_width,
+                                                30, 0, 0, 0x808080);
+        const Atom type = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False);
+        Atom dockType = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_DOCK", False);
+        XChangeProperty(m_display, dock, type, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&dockType), 1);
+        XMapWindow(m_display, dock);
+        XSync(m_display, False);
+        return dock;
+    }
+
     // Closes the board as a window manager does; true when it ended with 0.
     bool CloseBoardWithZero()
     {
@@ -231,6 +249,48 @@ TEST_F(ActivitiesOnX11, FilmPlaysInsideTheUserAreaUntilTillbaka)
     EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 5000));
     EXPECT_TRUE(PixelBecomes(cx, m_page.InsideY(0), kBackground, 8, 5000) ||
                 PixelBecomes(cx, m_page.InsideY(0), kPlayPage, 8, 1000));
+}
+
+// A large film's decoder and frames are freed when it closes, and the board gives that
+// memory back to the system: resident memory returns to near what it was before the film.
+TEST_F(ActivitiesOnX11, MemoryReturnsAfterALargeFilm)
+{
+    if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ffmpeg makes the 4K test film";
+    const fs::path content = m_workingDirectory / "content";
+    fs::copy(kSource + "/demo", content, fs::copy_options::recursive);
+    const std::string film = (content / "UserData/L00001/L00003/M00001.wmv").string();
+    ASSERT_EQ(std::system(("ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=3840x2160:rate=25 -t 3 -c:v wmv2 "
+                           "-b:v 8M '" + film + "'").c_str()),
+              0);
+
+    StartBoard(content.string());
+    OpenPlayPage();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const long before = ResidentKiB(m_process.Pid());
+    const long privateBefore = ResidentKiB(m_process.Pid(), "RssAnon:");
+
+    ClickLater(m_page.CentreX(0), m_page.CentreY(0));
+    long peak = 0;
+    // The film plays for three seconds and then keeps its last picture.
+    const auto end = Clock::now() + std::chrono::seconds(6);
+    while (Clock::now() < end) {
+        peak = std::max(peak, ResidentKiB(m_process.Pid()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ClickTillbaka();
+    ASSERT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 10000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    const long after = ResidentKiB(m_process.Pid());
+    const long privateAfter = ResidentKiB(m_process.Pid(), "RssAnon:");
+    std::cout << "[ measure  ] resident memory around a 4K film: " << before / 1024 << " MiB before, " << peak / 1024
+              << " MiB at its peak, " << after / 1024 << " MiB after Tillbaka (private: " << privateBefore / 1024
+              << " MiB before, " << privateAfter / 1024 << " MiB after)\n";
+    EXPECT_GT(peak - before, 50 * 1024) << "the film was not decoded at 4K";
+    // What may stay is the code of the libraries the film's video output loaded, shared and
+    // clean (the software renderer's compiler alone is some 50 MiB of it), not the film's data.
+    EXPECT_LT(privateAfter - privateBefore, 30 * 1024) << "the film's memory stayed with the board";
+    EXPECT_LT(after - before, 80 * 1024) << "the board kept more than the film's libraries";
 }
 
 TEST_F(ActivitiesOnX11, MusicShowsItsPictureLarge)
@@ -311,19 +371,14 @@ TEST_F(ActivitiesOnX11, BrowserGetsThePageAddress)
 
 TEST_F(ActivitiesOnX11, ClosingTheBoardClosesTheProgramAndGivesTheTaskBarBack)
 {
-    // A task bar: a dock window along the bottom of the screen.
-    const Window dock = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, m_height - 30, m_width, 30,
-                                            0, 0, 0x808080);
-    const Atom type = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False);
-    Atom dockType = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_DOCK", False);
-    XChangeProperty(m_display, dock, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&dockType), 1);
-    XMapWindow(m_display, dock);
-    XSync(m_display, False);
+    const Window dock = MapDock();
     const auto dockViewable = [&] { return Viewable(m_display, dock); };
     ASSERT_TRUE(WaitFor(dockViewable, 5000));
 
     StartBoard();
     EXPECT_TRUE(WaitFor([&] { return !dockViewable(); }, 5000)) << "the task bar stayed while the board runs";
+    const auto guardians = ChildrenNamed(m_process.Pid(), kDockGuardian);
+    EXPECT_EQ(guardians.size(), 1u) << "no guardian keeps the hidden task bar";
     ASSERT_NE(StartClock(), 0u);
     const auto clocks = ChildrenNamed(m_process.Pid(), "xclock");
     ASSERT_EQ(clocks.size(), 1u);
@@ -334,7 +389,37 @@ TEST_F(ActivitiesOnX11, ClosingTheBoardClosesTheProgramAndGivesTheTaskBarBack)
               << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked).count() << " ms\n";
     EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(clocks[0]); }, 5000)) << "the clock did not get its close";
     EXPECT_TRUE(WaitFor(dockViewable, 5000)) << "the task bar did not come back";
+    for (const pid_t guardian : guardians)
+        EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(guardian); }, 2000)) << "the guardian outlived a normal close";
     XDestroyWindow(m_display, dock);
+}
+
+// Whatever ends the board, without a chance to run its own code at the end, the task bar
+// comes back, and the guardian that gave it back ends too.
+TEST_F(ActivitiesOnX11, TheTaskBarComesBackWhenTheBoardIsKilledOrCrashes)
+{
+    for (const int signal : {SIGKILL, SIGSEGV}) {
+        SCOPED_TRACE(strsignal(signal));
+        const Window dock = MapDock();
+        const auto dockViewable = [&] { return Viewable(m_display, dock); };
+        ASSERT_TRUE(WaitFor(dockViewable, 5000));
+
+        StartBoard();
+        ASSERT_TRUE(WaitFor([&] { return !dockViewable(); }, 5000)) << "the task bar stayed while the board runs";
+        const auto guardians = ChildrenNamed(m_process.Pid(), kDockGuardian);
+        ASSERT_EQ(guardians.size(), 1u);
+
+        const auto killed = Clock::now();
+        ::kill(m_process.Pid(), signal);
+        m_process.WaitForExit(std::chrono::milliseconds(10000));
+        EXPECT_TRUE(WaitFor(dockViewable, 5000)) << "the task bar stayed hidden";
+        std::cout << "[ measure  ] task bar back " << std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                           Clock::now() - killed).count()
+                  << " ms after " << strsignal(signal) << "\n";
+        EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(guardians[0]); }, 2000)) << "the guardian stayed";
+        XDestroyWindow(m_display, dock);
+        XSync(m_display, False);
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // stands for one that cannot be played.
 #include "application/orlidocheck.h"
 #include "content/contentrules.h"
+#include "platform/fake/fake_audio.h"
 #include "platform/fake/fake_desktop.h"
 #include "superlibraries/tqstandard/tqlanguage.h"
 #include "tests/foundation/temp_folder.h"
@@ -12,6 +13,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <set>
 #include <string>
 
 namespace {
@@ -29,6 +31,15 @@ const std::string& Picture()
 }
 
 constexpr const char* kSound = "RIFF sound";
+// A WAV file of 44 bytes: a header for 8 kHz mono sound, and no sound after it.
+std::string WavHeaderOnly()
+{
+    std::string bytes = "RIFF";
+    bytes += std::string("\x24\0\0\0", 4) + "WAVEfmt " + std::string("\x10\0\0\0\x01\0\x01\0", 8);
+    bytes += std::string("\x40\x1F\0\0\x80\x3E\0\0\x02\0\x10\0", 12);
+    return bytes + "data" + std::string(4, '\0');
+}
+
 constexpr const char* kRunnable = "[Desktop Entry]\nType=Application\nName=Sh\nExec=sh -c true\n";
 
 // The first bytes of a PNG whose header claims a picture of width x height.
@@ -193,6 +204,20 @@ TEST_F(BrokenContent, EachProblemIsNamedWithItsFileAndWhatToDo)
          "", "WebBrowser.lnk", "starts no-such-browser", 0},
         {"empty sound is a note", [](ContentCheck& c) { c.Put("UserData/L00001/B00002.wav", ""); },
          "", "UserData/L00001/B00002.wav", "is empty: the board plays a short beep for it", 0},
+        {"sound that is only a WAV header is a note",
+         [](ContentCheck& c) { c.Put("UserData/L00001/B00002.wav", WavHeaderOnly()); }, "",
+         "UserData/L00001/B00002.wav", "holds no sound, only a WAV header", 0},
+        {"web page on this computer that does not exist",
+         [](ContentCheck& c) { c.Put("UserData/L00001/W00002.txt", "file:sidor/saknas.html\r\n"); }, "",
+         "UserData/L00001/W00002.txt", "/sidor/saknas.html, which does not exist", 1},
+        {"folder loop",
+         [](ContentCheck& c) {
+             ContentCheck& b = c;
+             b.Put("UserData/L00001/L00001/B00002 Igen.jpg", Picture());
+             b.Put("UserData/L00001/L00001/B00002.wav", kSound);
+             std::filesystem::create_symlink(b.Root() / "UserData/L00001", b.Root() / "UserData/L00001/L00001/L00002");
+         },
+         "", "UserData/L00001/L00001/L00002", "leads back to the page UserData/L00001 above it: a folder loop", 1},
         {"no first page", [](ContentCheck& c) { c.Remove("UserData/L00001"); }, "",
          "UserData/L00001", "holds no picture B00001: the board has no first page", 1},
         {"no UserData", [](ContentCheck& c) { c.Remove("UserData"); }, "", "UserData",
@@ -263,6 +288,46 @@ TEST_F(ContentCheck, ContentCopiedFromWindowsIsFine)
     EXPECT_EQ(Check("#MAINMODE Scan\r\n"), 0) << m_report;
     EXPECT_EQ(m_nPages, 2);
     EXPECT_EQ(m_nPictures, 3);
+}
+
+// Content often shares one sound among many pages (links to one file): the player opens
+// each file once per run, whatever path names it.
+TEST_F(ContentCheck, EachFileIsOpenedByThePlayerOncePerRun)
+{
+    Put("WebBrowser.lnk", kRunnable);
+    Put("shared/Hej.wav", kSound);
+    Put("shared/Film.wmv", "film");
+    const auto link = [&](const std::string& target, const std::string& name) {
+        std::filesystem::create_directories((Root() / name).parent_path());
+        std::filesystem::create_symlink(Root() / target, Root() / name);
+    };
+    for (const char* sound : {"Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav"}) link("shared/Hej.wav", sound);
+    for (const std::string page : {"UserData/L00001", "UserData/L00001/L00001"}) {
+        for (const std::string number : {"1", "2", "3"}) {
+            Put(page + "/B0000" + number + " Bild.jpg", Picture());
+            link("shared/Hej.wav", page + "/B0000" + number + ".wav");
+            if (number != "1") link("shared/Film.wmv", page + "/M0000" + number + ".wmv");
+        }
+    }
+    fake::ResetAudio();
+    EXPECT_EQ(Check("#MAINMODE Standard\n"), 0) << m_report;
+    EXPECT_EQ(m_nPictures, 6);
+    const std::set<std::wstring> probed(fake::ProbedFiles().begin(), fake::ProbedFiles().end());
+    EXPECT_EQ(fake::ProbedFiles().size(), probed.size()) << "a file was opened twice";
+    EXPECT_EQ(probed.size(), 2u) << "the shared sound and the shared film, once each";
+}
+
+TEST_F(ContentCheck, WebPagesOnThisComputerThatExistPass)
+{
+    Put("sidor/min sida.html", "<p>Hej</p>");
+    const std::string page = (Root() / "sidor").string();
+    for (const std::string& address : {"file://" + page + "/min%20sida.html", "file://localhost" + page + "/min%20sida.html#b",
+                                      "FILE://" + page + "/min%20sida.html?x=1\r\n", std::string("https://example.org/saknas.html")}) {
+        SCOPED_TRACE(address);
+        WriteCleanContent();
+        Put("UserData/L00001/W00002.txt", address);
+        EXPECT_EQ(Check("#MAINMODE Standard\n"), 0) << m_report;
+    }
 }
 
 TEST_F(ContentCheck, SpeaksSwedishWhenAsked)

@@ -736,10 +736,13 @@ TEST_F(ActivitiesTest, TaskBarIsHiddenWhileTheBoardLives)
     Start();
     EXPECT_FALSE(fake::GetWindowState(taskBar).visible);
     EXPECT_EQ(platform::GetWorkArea(), (RECT{ 0, 0, 1024, 768 }));
+    // Should the board be killed now, the guardian would give the task bar back.
+    EXPECT_EQ(fake::GuardedDockWindows(), std::vector<HWND>{ taskBar });
 
     m_engine.reset();
     EXPECT_TRUE(fake::GetWindowState(taskBar).visible);
     EXPECT_EQ(platform::GetWorkArea(), (RECT{ 0, 0, 1024, 728 }));
+    EXPECT_TRUE(fake::GuardedDockWindows().empty());
 }
 
 TEST_F(ActivitiesTest, ClosingTheBoardDuringAProgramClosesItAndWaitsForIt)

@@ -23,11 +23,12 @@ deb=$(ls "$work"/out/orlido_*.deb)
 
 # The file list: everything under /usr, and the pieces a desktop needs.
 dpkg-deb -c "$deb" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +/, ""); print }' >"$work/files"
-for wanted in ./usr/bin/orlido \
+for wanted in ./usr/bin/orlido ./usr/bin/orlido-edit \
     "./usr/share/orlido/UserData/L00001/B00001 Mat.jpg" ./usr/share/orlido/UserData/L00001/B00001.wav \
     ./usr/share/orlido/Tillbaka.wav ./usr/share/orlido/Nej.wav ./usr/share/orlido/Ja.wav \
     ./usr/share/orlido/JagValde.wav ./usr/share/orlido/WebBrowser.lnk \
-    ./usr/share/applications/orlido.desktop ./usr/share/icons/hicolor/scalable/apps/orlido.svg \
+    ./usr/share/applications/orlido.desktop ./usr/share/applications/orlido-edit.desktop \
+    ./usr/share/man/man1/orlido-edit.1.gz ./usr/share/icons/hicolor/scalable/apps/orlido.svg \
     ./usr/share/man/man1/orlido.1.gz ./usr/share/doc/orlido/copyright ./usr/share/doc/orlido/changelog.gz \
     ./usr/share/doc/orlido/examples/Setup.txt ./usr/share/doc/orlido/examples/scan/Setup.txt; do
   grep -qxF -- "$wanted" "$work/files" || fail "the package lacks $wanted"
@@ -38,18 +39,24 @@ fi
 
 # Dependencies from the linked libraries.
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libmpv libcairo2 libpango-1.0 libx11-6 libjpeg62-turbo libpng16; do
+for library in libmpv libcairo2 libpango-1.0 libx11-6 libjpeg62-turbo libpng16 libqt6widgets6 libespeak-ng1; do
   [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 
 mkdir -p "$work/root" "$work/home" "$work/work"
 dpkg-deb -x "$deb" "$work/root"
-desktop-file-validate "$work/root/usr/share/applications/orlido.desktop" || fail "the desktop entry is not valid"
+for entry in orlido orlido-edit; do
+  desktop-file-validate "$work/root/usr/share/applications/$entry.desktop" || fail "the desktop entry $entry is not valid"
+done
 # The demo's web page opens from any working directory: its address names the installed page.
 address=$(tr -d '\r\n' <"$work/root/usr/share/orlido/UserData/L00001/L00003/W00003.txt")
 [[ "$address" == file:///usr/* && -f "$work/root${address#file://}" ]] || fail "the demo's web address names no installed page: $address"
+# Staged, the installed page lies under $work/root: the checks below, which look for it, are
+# pointed there, as installing the package would put it at its address.
+printf 'file://%s%s\n' "$work/root" "${address#file://}" >"$work/root/usr/share/orlido/UserData/L00001/L00003/W00003.txt"
 man_page=$(zcat "$work/root/usr/share/man/man1/orlido.1.gz")
 [[ "$man_page" == *'\-\-check'* ]] || fail "the manual page does not describe --check"
+[[ "$man_page" == *'\-\-speak'* ]] || fail "the manual page does not describe --speak"
 
 # Run as installed: HOME and the desktop's folders in the staging area.
 installed() {
@@ -68,6 +75,10 @@ output=$(installed --check) && fail "a page without sound and a lower-case mode 
 [[ "$output" == *"Content: $work/home/.local/share/orlido"* ]] || fail "the carer's content is not found: $output"
 [[ "$output" == *"Settings: $work/home/.config/orlido/Setup.txt"* ]] || fail "the carer's settings are not found: $output"
 [[ "$output" == *"has no sound"* && "$output" == *"Write Scan."* ]] || fail "the carer's problems are not named: $output"
+# Speech for the carer's picture, in the carer's content found by the same rules.
+output=$(installed --speak) || fail "speech for the carer's content failed: $output"
+[[ "$output" == *'made: UserData/L00001/B00001.wav: "Mat"'* ]] || fail "the carer's picture got no sound: $output"
+[[ -f "$work/home/.local/share/orlido/Tillbaka.wav" ]] || fail "the common sounds were not made: $output"
 rm -rf "$work/home/.local" "$work/home/.config"
 
 # The board itself, with no arguments: the demo's first page on the screen.

@@ -1,0 +1,516 @@
+#include "editor/editorwindow.h"
+
+#include "content/contentrules.h"
+#include "editor/editortext.h"
+#include "editor/pagepreview.h"
+#include "editor/settingsdialog.h"
+#include "platform/files.h"
+
+#include <QAction>
+#include <QBuffer>
+#include <QComboBox>
+#include <QDir>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QImageReader>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+using Rules = CTQContentRules;
+using TLeadsTo = CTQContentTree::TLeadsTo;
+using TResult = CTQContentEdit::TResult;
+
+QString FromWide(const std::wstring& text)
+{
+    return QString::fromStdWString(text);
+}
+
+// A path as the content layer takes it: the file name's own bytes.
+std::wstring ToPath(const QString& path)
+{
+    return platform::FromUtf8(QFile::encodeName(path).toStdString());
+}
+
+QString FromPath(const std::wstring& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(platform::ToUtf8(path)));
+}
+
+// The picture read from any format Qt reads, reduced to the stored size, encoded as JPEG
+// (PNG when it has transparency). False when it cannot be read.
+bool StoredPicture(const QString& file, std::string& bytes, std::wstring& extension)
+{
+    QImageReader reader(file);
+    reader.setAutoTransform(true);
+    QImage image = reader.read();
+    if (image.isNull()) return false;
+    if (image.width() > COrlidoEditWindow::StoredWidth || image.height() > COrlidoEditWindow::StoredHeight)
+        image = image.scaled(COrlidoEditWindow::StoredWidth, COrlidoEditWindow::StoredHeight, Qt::KeepAspectRatio,
+                             Qt::SmoothTransformation);
+    const bool transparent = image.hasAlphaChannel();
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, transparent ? "PNG" : "JPG", transparent ? -1 : 90)) return false;
+    bytes = encoded.toStdString();
+    extension = transparent ? L".png" : L".jpg";
+    return true;
+}
+
+// A picture's name without its number and extension: "B00001 Mat.jpg" is "Mat".
+std::wstring ShownName(const std::wstring& pictureName)
+{
+    std::wstring name = pictureName.substr(0, pictureName.rfind(L'.')).substr(1 + Rules::NumberDigits);
+    while (!name.empty() && name.front() == L' ') name.erase(0, 1);
+    return name.empty() ? pictureName : platform::DecodeText8(platform::ToUtf8(name));
+}
+
+struct TLeadsToChoice {
+    TLeadsTo LeadsTo;
+    const char* English;
+    const char* Swedish;
+};
+const TLeadsToChoice kLeadsToChoices[] = {
+    {TLeadsTo::Nothing, "Nothing", "Ingenting"},
+    {TLeadsTo::SubPage, "A page of more pictures", "En sida med fler bilder"},
+    {TLeadsTo::Program, "A program", "Ett program"},
+    {TLeadsTo::Film, "A film", "En film"},
+    {TLeadsTo::Music, "Music", "Musik"},
+    {TLeadsTo::WebAddress, "A web address", "En webbadress"},
+};
+
+} // namespace
+
+COrlidoEditWindow::COrlidoEditWindow(std::wstring contentFolder, std::wstring setupFile, QWidget* parent)
+    : QMainWindow(parent), m_strSetupFile(std::move(setupFile)), m_Edit(std::move(contentFolder))
+{
+    setWindowTitle(Tr("Orlido editor", "Orlido-redigerare") + QStringLiteral(" – ") + FromPath(m_Edit.GetContentFolder()));
+    m_pTree = new QTreeWidget;
+    m_pTree->setHeaderLabel(Tr("Pages", "Sidor"));
+    connect(m_pTree, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
+        m_Trail.clear();
+        for (QTreeWidgetItem* up = item->parent(); up != nullptr; up = up->parent())
+            m_Trail.insert(m_Trail.begin(), up->data(0, Qt::UserRole).toString().toStdWString());
+        OpenPage(item->data(0, Qt::UserRole).toString().toStdWString());
+    });
+
+    m_pPreview = new COrlidoPagePreview;
+    m_pPreview->setAccessibleName(Tr("The page as the board shows it", "Sidan som tavlan visar den"));
+    connect(m_pPreview, &COrlidoPagePreview::Selected, this, &COrlidoEditWindow::ShowPicture);
+    connect(m_pPreview, &COrlidoPagePreview::Opened, this, &COrlidoEditWindow::OpenSubPage);
+
+    m_pOutside = new QLabel(Tr("This page was changed outside the editor. Nothing is written to it until you look "
+                               "at it again: press F5.",
+                               "Sidan har ändrats utanför redigeraren. Inget skrivs till den förrän du har tittat "
+                               "på den igen: tryck F5."));
+    m_pOutside->setWordWrap(true);
+    m_pOutside->setStyleSheet(QStringLiteral("background: #fff3c4; padding: 6px;"));
+    m_pOutside->hide();
+
+    auto* middle = new QWidget;
+    auto* middleLayout = new QVBoxLayout(middle);
+    middleLayout->addWidget(m_pOutside);
+    middleLayout->addWidget(m_pPreview, 1);
+
+    auto* splitter = new QSplitter;
+    splitter->addWidget(m_pTree);
+    splitter->addWidget(middle);
+    splitter->addWidget(BuildPicturePanel());
+    splitter->setStretchFactor(1, 1);
+    setCentralWidget(splitter);
+    BuildActions();
+
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, &COrlidoEditWindow::CheckOutside);
+    watch->start(1000);
+
+    OpenPage(CTQContentTree::FirstPageFolder(m_Edit.GetContentFolder()));
+    resize(1200, 600);
+}
+
+void COrlidoEditWindow::BuildActions()
+{
+    QToolBar* bar = addToolBar(Tr("Edit", "Redigera"));
+    const auto add = [&](const QString& text, QKeySequence key, auto slot) {
+        QAction* action = bar->addAction(text);
+        action->setShortcut(key);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    add(Tr("&Open content…", "Ö&ppna innehåll…"), QKeySequence::Open, [this] { OpenOtherFolder(); });
+    add(Tr("&Add picture…", "&Lägg till bild…"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { ChooseAndAddPicture(); });
+    m_pBack = add(Tr("&Back to the page above", "&Tillbaka till sidan ovanför"), QKeySequence(Qt::ALT | Qt::Key_Left),
+                  [this] { GoBack(); });
+    m_pUndo = add(Tr("&Undo", "&Ångra"), QKeySequence::Undo, [this] { Undo(); });
+    m_pRedo = add(Tr("&Redo", "&Gör om"), QKeySequence::Redo, [this] { Redo(); });
+    add(Tr("&Settings…", "&Inställningar…"), QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] { ShowSettings(); });
+    add(Tr("&Try it on the board", "&Prova på tavlan"), QKeySequence(Qt::Key_F9), [this] { TryOnBoard(); });
+    // The picture's own keys act wherever the focus is in the window (a text field keeps
+    // its own Delete and arrows).
+    const auto key = [this](QKeySequence sequence, auto slot) {
+        auto* action = new QAction(this);
+        action->setShortcut(sequence);
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+    };
+    key(QKeySequence(Qt::CTRL | Qt::Key_Left), [this] { MoveSelected(-1); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Right), [this] { MoveSelected(1); });
+    key(QKeySequence::Delete, [this] { DeleteSelected(); });
+    add(Tr("Look again", "Titta igen"), QKeySequence::Refresh, [this] {
+        m_Edit.Reread(m_strPage);
+        Refresh();
+    });
+}
+
+QWidget* COrlidoEditWindow::BuildPicturePanel()
+{
+    m_pPicturePanel = new QWidget;
+    auto* form = new QFormLayout(m_pPicturePanel);
+    m_pPictureTitle = new QLabel;
+    form->addRow(m_pPictureTitle);
+
+    m_pCaption = new QLineEdit;
+    m_pCaptionBytes = new QLabel;
+    connect(m_pCaption, &QLineEdit::textChanged, this, [this](const QString& text) {
+        const std::size_t bytes = CTQContentEdit::CaptionBytes(text.toStdWString()).size();
+        const bool cut = text.toUtf8().size() > static_cast<qsizetype>(bytes);
+        m_pCaptionBytes->setText(QString::number(bytes) + QStringLiteral(" / ") + QString::number(Rules::CaptionBytes) +
+                                 Tr(" bytes", " byte") +
+                                 (cut ? Tr(" – the rest is not shown", " – resten visas inte") : QString()));
+    });
+    connect(m_pCaption, &QLineEdit::editingFinished, this, [this] {
+        if (m_pPreview->GetSelected() > 0) SetCaption(m_pCaption->text());
+    });
+    form->addRow(Tr("&Caption", "&Bildtext"), m_pCaption);
+    form->addRow(QString(), m_pCaptionBytes);
+
+    m_pSound = new QLabel;
+    auto* chooseSound = new QPushButton(Tr("Choose a &sound file…", "Välj en &ljudfil…"));
+    connect(chooseSound, &QPushButton::clicked, this, [this] { ChooseSound(); });
+    form->addRow(Tr("Sound", "Ljud"), m_pSound);
+    form->addRow(QString(), chooseSound);
+    if (CanSpeak()) form->addRow(QString(), new QPushButton(Tr("S&peak the caption", "&Läs upp bildtexten")));
+    if (CanRecord()) form->addRow(QString(), new QPushButton(Tr("&Record", "Spela &in")));
+
+    m_pLeadsTo = new QComboBox;
+    for (const TLeadsToChoice& choice : kLeadsToChoices)
+        m_pLeadsTo->addItem(Tr(choice.English, choice.Swedish), static_cast<int>(choice.LeadsTo));
+    m_pLeadsToValue = new QLineEdit;
+    m_pLeadsToValue->setPlaceholderText(Tr("a command or a web address", "ett kommando eller en webbadress"));
+    auto* apply = new QPushButton(Tr("Se&t what it leads to", "Ange &vad den leder till"));
+    connect(apply, &QPushButton::clicked, this, [this] { ApplyLeadsTo(); });
+    m_pLeadsToNote = new QLabel;
+    m_pLeadsToNote->setWordWrap(true);
+    form->addRow(Tr("&Leads to", "&Leder till"), m_pLeadsTo);
+    form->addRow(QString(), m_pLeadsToValue);
+    form->addRow(QString(), apply);
+    form->addRow(m_pLeadsToNote);
+
+    auto* moves = new QHBoxLayout;
+    auto* earlier = new QPushButton(Tr("Move &earlier (Ctrl+Left)", "Flytta &framåt (Ctrl+Vänster)"));
+    auto* later = new QPushButton(Tr("Move la&ter (Ctrl+Right)", "Flytta &bakåt (Ctrl+Höger)"));
+    auto* remove = new QPushButton(Tr("&Delete picture (Delete)", "&Ta bort bilden (Delete)"));
+    connect(earlier, &QPushButton::clicked, this, [this] { MoveSelected(-1); });
+    connect(later, &QPushButton::clicked, this, [this] { MoveSelected(1); });
+    connect(remove, &QPushButton::clicked, this, [this] { DeleteSelected(); });
+    moves->addWidget(earlier);
+    moves->addWidget(later);
+    form->addRow(moves);
+    form->addRow(remove);
+    m_pPicturePanel->setEnabled(false);
+    return m_pPicturePanel;
+}
+
+// ---- Showing ------------------------------------------------------------------------------
+
+void COrlidoEditWindow::OpenPage(const std::wstring& folder)
+{
+    m_strPage = folder;
+    m_pPreview->SetSelected(0);
+    Refresh();
+    m_pPreview->setFocus();
+}
+
+void COrlidoEditWindow::OpenSubPage(int number)
+{
+    if (number < 1 || number > static_cast<int>(m_Shown.Pictures.size())) return;
+    const CTQContentTree::TPicture& picture = m_Shown.Pictures[static_cast<std::size_t>(number - 1)];
+    if (picture.LeadsTo != TLeadsTo::SubPage) {
+        statusBar()->showMessage(Tr("This picture leads to no page. Choose \"A page of more pictures\" first.",
+                                    "Den här bilden leder inte till någon sida. Välj \"En sida med fler bilder\" först."));
+        return;
+    }
+    m_Trail.push_back(m_strPage);
+    OpenPage(CTQContentTree::SubPageFolder(m_Shown.Folder, number));
+}
+
+void COrlidoEditWindow::GoBack()
+{
+    if (m_Trail.empty()) return;
+    const std::wstring up = m_Trail.back();
+    m_Trail.pop_back();
+    OpenPage(up);
+}
+
+void COrlidoEditWindow::Refresh()
+{
+    const int selected = m_pPreview->GetSelected();
+    m_Shown = m_Edit.ReadPage(m_strPage);
+    m_pPreview->SetPage(m_Shown);
+    m_pOutside->hide();
+    m_pUndo->setEnabled(m_Edit.CanUndo());
+    m_pRedo->setEnabled(m_Edit.CanRedo());
+    m_pBack->setEnabled(!m_Trail.empty());
+    RefreshTree();
+    const int count = static_cast<int>(m_Shown.Pictures.size());
+    m_pPreview->SetSelected(std::min(selected, count));
+    ShowPicture(m_pPreview->GetSelected());
+    statusBar()->showMessage(m_Shown.Exists ? Tr("%1 pictures on this page", "%1 bilder på den här sidan").arg(count)
+                                            : Tr("A new page: add its first picture", "En ny sida: lägg till dess första bild"));
+}
+
+void COrlidoEditWindow::RefreshTree()
+{
+    m_pTree->clear();
+    std::vector<std::wstring> seen;
+    auto* first = new QTreeWidgetItem(m_pTree, {Tr("First page", "Första sidan")});
+    first->setData(0, Qt::UserRole, FromWide(CTQContentTree::FirstPageFolder(m_Edit.GetContentFolder())));
+    AddPages(first, CTQContentTree::FirstPageFolder(m_Edit.GetContentFolder()), 1, seen);
+    m_pTree->expandAll();
+}
+
+void COrlidoEditWindow::AddPages(QTreeWidgetItem* parent, const std::wstring& folder, int level, std::vector<std::wstring>& seen)
+{
+    if (level >= Rules::MaxLevels || std::find(seen.begin(), seen.end(), folder) != seen.end()) return;
+    seen.push_back(folder);
+    if (folder == m_strPage) m_pTree->setCurrentItem(parent);
+    for (const CTQContentTree::TPicture& picture : CTQContentTree::ReadPage(folder).Pictures) {
+        if (picture.LeadsTo != TLeadsTo::SubPage) continue;
+        const std::wstring sub = CTQContentTree::SubPageFolder(folder, picture.Number);
+        const QString name = picture.Caption.empty() ? FromWide(ShownName(picture.PictureName)) : FromWide(picture.Caption);
+        auto* item = new QTreeWidgetItem(parent, {name});
+        item->setData(0, Qt::UserRole, FromWide(sub));
+        AddPages(item, sub, level + 1, seen);
+    }
+}
+
+void COrlidoEditWindow::ShowPicture(int number)
+{
+    const bool shown = number > 0 && number <= static_cast<int>(m_Shown.Pictures.size());
+    m_pPicturePanel->setEnabled(shown);
+    if (!shown) {
+        m_pPictureTitle->setText(Tr("Choose a picture on the page.", "Välj en bild på sidan."));
+        m_pCaption->clear();
+        m_pSound->clear();
+        m_pLeadsToNote->clear();
+        return;
+    }
+    const CTQContentTree::TPicture& picture = m_Shown.Pictures[static_cast<std::size_t>(number - 1)];
+    m_pPictureTitle->setText(Tr("Picture %1", "Bild %1").arg(number));
+    m_pCaption->setText(FromWide(picture.Caption));
+    m_pSound->setText(picture.SoundName.empty()
+                          ? Tr("none: choosing the picture shows the board's message that its sound is missing",
+                               "inget: att välja bilden visar tavlans meddelande om att ljudet saknas")
+                          : FromWide(picture.SoundName));
+    const int index = m_pLeadsTo->findData(static_cast<int>(picture.LeadsTo));
+    m_pLeadsTo->setCurrentIndex(std::max(index, 0));
+    m_pLeadsToValue->setText(picture.LeadsTo == TLeadsTo::WebAddress ? FromWide(picture.WebAddress) : QString());
+    QString note;
+    if (!picture.Overruled.empty()) {
+        QStringList names;
+        for (const std::wstring& name : picture.Overruled) names << FromWide(name);
+        note = Tr("The board starts %1; %2 is never used (a program comes before a film or music, that before a web "
+                  "address, and all of them before a page).",
+                  "Tavlan startar %1; %2 används aldrig (ett program går före film eller musik, det före en webbadress, "
+                  "och alla före en sida).")
+                   .arg(FromWide(picture.LeadsToName), names.join(QStringLiteral(", ")));
+    }
+    m_pLeadsToNote->setText(note);
+}
+
+// ---- Changing -----------------------------------------------------------------------------
+
+bool COrlidoEditWindow::Report(TResult result)
+{
+    switch (result) {
+    case TResult::Done:
+        break;
+    case TResult::ChangedOutside:
+        m_pOutside->show();
+        return false;
+    case TResult::Refused:
+        statusBar()->showMessage(Tr("The board could not show that, so it was not done.",
+                                    "Det skulle tavlan inte kunna visa, så det gjordes inte."));
+        return false;
+    case TResult::Failed:
+        QMessageBox::warning(this, windowTitle(),
+                             Tr("The change could not be written (is the disk full or read-only?). The pages are as "
+                                "they were, or finished the next time the content is opened.",
+                                "Ändringen kunde inte skrivas (är disken full eller skrivskyddad?). Sidorna är som "
+                                "de var, eller blir klara nästa gång innehållet öppnas."));
+        Refresh();
+        return false;
+    }
+    Refresh();
+    return true;
+}
+
+bool COrlidoEditWindow::AddPicture(const QString& imageFile, const QString& caption, const QString& soundFile)
+{
+    CTQContentEdit::TNewPicture picture;
+    if (!StoredPicture(imageFile, picture.PictureBytes, picture.PictureExtension)) {
+        statusBar()->showMessage(Tr("That file is no picture the editor can read.", "Den filen är ingen bild som redigeraren kan läsa."));
+        return false;
+    }
+    picture.Caption = caption.toStdWString();
+    picture.SoundFile = soundFile.isEmpty() ? std::wstring() : ToPath(soundFile);
+    const bool done = Report(m_Edit.AddPicture(m_strPage, picture));
+    if (done) {
+        Refresh();
+        m_pPreview->SetSelected(static_cast<int>(m_Shown.Pictures.size()));
+    }
+    return done;
+}
+
+bool COrlidoEditWindow::SetCaption(const QString& caption)
+{
+    const int number = m_pPreview->GetSelected();
+    if (number < 1 || caption.toStdWString() == m_Shown.Pictures[static_cast<std::size_t>(number - 1)].Caption) return false;
+    return Report(m_Edit.SetCaption(m_strPage, number, caption.toStdWString()));
+}
+
+bool COrlidoEditWindow::SetSound(const QString& soundFile)
+{
+    const int number = m_pPreview->GetSelected();
+    return number > 0 && Report(m_Edit.SetSound(m_strPage, number, soundFile.isEmpty() ? std::wstring() : ToPath(soundFile)));
+}
+
+bool COrlidoEditWindow::SetLeadsTo(TLeadsTo leadsTo, const QString& value)
+{
+    const int number = m_pPreview->GetSelected();
+    const bool media = leadsTo == TLeadsTo::Film || leadsTo == TLeadsTo::Music;
+    return number > 0 &&
+           Report(m_Edit.SetLeadsTo(m_strPage, number, leadsTo, media ? ToPath(value) : value.toStdWString()));
+}
+
+bool COrlidoEditWindow::MoveSelected(int by)
+{
+    const int number = m_pPreview->GetSelected();
+    const int to = number + by;
+    if (number < 1 || to < 1 || to > static_cast<int>(m_Shown.Pictures.size())) return false;
+    const bool done = Report(m_Edit.Move(m_strPage, number, to));
+    if (done) m_pPreview->SetSelected(to);
+    return done;
+}
+
+bool COrlidoEditWindow::DeleteSelected()
+{
+    const int number = m_pPreview->GetSelected();
+    return number > 0 && Report(m_Edit.Delete(m_strPage, number));
+}
+
+bool COrlidoEditWindow::Undo()
+{
+    return Report(m_Edit.Undo());
+}
+
+bool COrlidoEditWindow::Redo()
+{
+    return Report(m_Edit.Redo());
+}
+
+void COrlidoEditWindow::CheckOutside()
+{
+    if (m_Edit.ChangedOutside(m_strPage)) m_pOutside->show();
+}
+
+// ---- Dialogs ------------------------------------------------------------------------------
+
+void COrlidoEditWindow::ChooseAndAddPicture()
+{
+    const QString image = QFileDialog::getOpenFileName(this, Tr("Choose a picture", "Välj en bild"), QString(),
+                                                       Tr("Pictures", "Bilder") + QStringLiteral(" (*.jpg *.jpeg *.png *.bmp *.gif *.webp *.svg)"));
+    if (image.isEmpty()) return;
+    bool ok = false;
+    const QString caption = QInputDialog::getText(this, Tr("Caption", "Bildtext"),
+                                                  Tr("The words written on the picture (may be empty):",
+                                                     "Orden som skrivs på bilden (får vara tomt):"),
+                                                  QLineEdit::Normal, QFileInfo(image).baseName(), &ok);
+    if (!ok) return;
+    const QString sound = QFileDialog::getOpenFileName(this, Tr("Choose its sound", "Välj dess ljud"), QString(),
+                                                       Tr("Sounds", "Ljud") + QStringLiteral(" (*.wav *.mp3 *.wma)"));
+    if (sound.isEmpty() &&
+        QMessageBox::question(this, windowTitle(),
+                              Tr("Leave the picture without a sound? Choosing it will show the board's message that "
+                                 "its sound is missing.",
+                                 "Lämna bilden utan ljud? Att välja den visar då tavlans meddelande om att ljudet saknas.")) !=
+            QMessageBox::Yes)
+        return;
+    AddPicture(image, caption, sound);
+}
+
+void COrlidoEditWindow::ChooseSound()
+{
+    const QString sound = QFileDialog::getOpenFileName(this, Tr("Choose its sound", "Välj dess ljud"), QString(),
+                                                       Tr("Sounds", "Ljud") + QStringLiteral(" (*.wav *.mp3 *.wma)"));
+    if (!sound.isEmpty()) SetSound(sound);
+}
+
+void COrlidoEditWindow::ApplyLeadsTo()
+{
+    const auto leadsTo = static_cast<TLeadsTo>(m_pLeadsTo->currentData().toInt());
+    QString value = m_pLeadsToValue->text();
+    if (leadsTo == TLeadsTo::Film || leadsTo == TLeadsTo::Music) {
+        value = QFileDialog::getOpenFileName(this, Tr("Choose the file", "Välj filen"));
+        if (value.isEmpty()) return;
+    }
+    if (!SetLeadsTo(leadsTo, value)) return;
+    // A new page is shown empty; it is made with the first picture added to it.
+    if (leadsTo == TLeadsTo::SubPage) {
+        m_Trail.push_back(m_strPage);
+        OpenPage(CTQContentTree::SubPageFolder(m_Shown.Folder, m_pPreview->GetSelected()));
+    }
+}
+
+void COrlidoEditWindow::ShowSettings()
+{
+    COrlidoSettingsDialog dialog(m_strSetupFile, this);
+    dialog.exec();
+}
+
+void COrlidoEditWindow::TryOnBoard()
+{
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/orlido");
+    const QString board = QFileInfo::exists(beside) ? beside : QStringLiteral("orlido");
+    // Started from the settings file's folder, so the board reads the settings made here.
+    const QString folder = QFileInfo(FromPath(m_strSetupFile)).absolutePath();
+    QDir().mkpath(folder);
+    if (!QProcess::startDetached(board, {QStringLiteral("--content"), FromPath(m_Edit.GetContentFolder())}, folder))
+        statusBar()->showMessage(Tr("The board could not be started.", "Tavlan kunde inte startas."));
+}
+
+void COrlidoEditWindow::OpenOtherFolder()
+{
+    const QString folder = QFileDialog::getExistingDirectory(this, Tr("The folder that holds UserData", "Mappen som har UserData"));
+    if (folder.isEmpty()) return;
+    auto* other = new COrlidoEditWindow(ToPath(folder), m_strSetupFile);
+    other->setAttribute(Qt::WA_DeleteOnClose);
+    other->show();
+}
