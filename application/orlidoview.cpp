@@ -93,8 +93,6 @@ void COrlidoView::OnInitialUpdate()
 
     m_pSwitchFilter = new CTQSwitchFilter(m_hWnd, m_Settings.Switches);
 
-    OpenFirstJoystick();
-
     // Only the exact word "Scan" selects scan mode; space is the back switch, Enter chooses.
     if (m_Settings.Mode == L"Scan") {
         m_pDeWindows->AddKey(VK_SPACE);
@@ -104,6 +102,10 @@ void COrlidoView::OnInitialUpdate()
     m_pModule = new CTQOrlidoModule(m_Settings.Mode, m_hWnd, m_pDisplay, m_strExeFolder,
                                     m_Settings.BlinkPeriod, m_Settings.ScanPeriod,
                                     m_Settings.AvoidExtraClicksTime, m_Settings.Scan);
+
+    // After the first page is made: the controller subsystem has been loading on a thread
+    // of its own since the start, and the page's decoding runs meanwhile instead of waiting.
+    OpenFirstJoystick();
 
     // Last, once everything it calls exists; it runs whether or not a controller was found.
     m_ThreadManager.StartThread(JoystickThread, this, L"COrlidoView::JoystickThread", 0);
@@ -220,9 +222,14 @@ void COrlidoView::OnPaint()
 {
     if (m_bShutDown)
         return;
-    // Painting only schedules the redraw: several paints before the timer fires share the
-    // one timer identifier and give one redraw.
     platform::SetWindowTitle(m_hWnd, Banner);
+    // The first paint draws at once: nothing is on the screen yet, and the first frame does
+    // not wait for the timer's 10 ms. Later paints only schedule the redraw: several paints
+    // before the timer fires share the one timer identifier and give one redraw.
+    if (!m_bFirstPageDrawn) {
+        DrawPage();
+        return;
+    }
     platform::SetTimer(m_hWnd, PaintTimerId, 0, nullptr);
 }
 
@@ -237,15 +244,19 @@ void COrlidoView::OnTimer(UINT_PTR timerId)
         }
         return;
     }
-    if (timerId != PaintTimerId)
-        return;
+    if (timerId == PaintTimerId)
+        DrawPage();
+}
+
+void COrlidoView::DrawPage()
+{
     platform::KillTimer(m_hWnd, PaintTimerId);
     if (m_pModule)
         m_pModule->Redraw();
     // Once the first page is on the screen, the sound player loads in the background, so
     // that the first choice's sound does not wait for it.
-    if (!m_bSoundPrepared) {
-        m_bSoundPrepared = true;
+    if (!m_bFirstPageDrawn) {
+        m_bFirstPageDrawn = true;
         platform::PrepareSound();
     }
 }

@@ -68,6 +68,7 @@ public:
 private:
     void OnPaint();
     void OnTimer(UINT_PTR timerId);
+    void DrawPage();
     void OnLButtonDown(int x, int y);
     void OnWatchedKeyDown(int virtualKey);
     void OnSwitchDown(int virtualKey, DWORD time, bool fromController);
@@ -89,7 +90,7 @@ private:
     std::wstring m_strContentFolder;
     TStartupSettings m_Settings;
     bool m_bShutDown = false;
-    bool m_bSoundPrepared = false;  // the sound player has been asked to load
+    bool m_bFirstPageDrawn = false;  // and the sound player asked to load
     CTQSwitchFilter* m_pSwitchFilter = nullptr;
     // The controller's switches as last read by the worker (filter on only): back, choose.
     bool m_bPadDown[2] = {};

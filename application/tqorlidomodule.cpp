@@ -262,7 +262,22 @@ bool CTQOrlidoModule::BuildPage()
         m_pPanel->SetButtonPosition(k, g.ColumnX(k % TPageGeometry::Columns), g.RowY(k / TPageGeometry::Columns));
 
     AddAnswerBar(g, std::move(made.answerBar));
+    KeepPageSoundsReady();
     return true;
+}
+
+// The sounds a choice on this page can play, so that the player has them decoded before
+// the choice: the pictures', the answer bar's and the scan's choice sound.
+void CTQOrlidoModule::KeepPageSoundsReady()
+{
+    std::vector<std::wstring> sounds;
+    for (int k = 0; k < m_nPictureCount + 3; ++k) {
+        std::wstring sound = m_pPanel->GetSoundPath(k);
+        if (!sound.empty())
+            sounds.push_back(std::move(sound));
+    }
+    sounds.push_back(m_strExeFolder + CTQContentRules::ChosenInScanSound);
+    platform::KeepSoundsReady(sounds);
 }
 
 // The grid has three rows of four: the search stops at the twelfth picture, and a page with

@@ -118,6 +118,7 @@ private:
     void TraceLeftOutPictures(const std::wstring& prefix);
     // The answer bar's buttons, made here or (three of them) made ahead with the page.
     void AddAnswerBar(const TPageGeometry& geometry, std::vector<std::unique_ptr<CTQImageButton>> madeAhead);
+    void KeepPageSoundsReady();
     void DrawNoPageMessage();
     void PresentDrawnPage(CTQSurface* back);
     bool IsActivityRunning() const;

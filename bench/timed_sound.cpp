@@ -86,8 +86,9 @@ bool IsSoundPlaying()
     return false;
 }
 
-// A sound of fixed length needs nothing loaded.
+// A sound of fixed length needs nothing loaded or decoded.
 void PrepareSound() {}
+void KeepSoundsReady(const std::vector<std::wstring>&) {}
 
 bool CanPlayFile(const std::wstring& path)
 {

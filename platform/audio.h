@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -21,6 +22,11 @@ bool IsSoundPlaying();
 // first sound finds it ready instead of waiting for the player library to load. A sound
 // asked for meanwhile waits only for what is left of the start. Once per process.
 void PrepareSound();
+
+// The sounds of the page on the screen: decoded ahead on a worker thread and kept (within a
+// bounded amount), so that a choice starts its sound without reading the file. A newer list
+// replaces the last; before PrepareSound the list is only remembered.
+void KeepSoundsReady(const std::vector<std::wstring>& paths);
 
 // Whether the player can open the file and finds a sound or film track in it. Nothing is
 // heard or shown; for the content checker, so that its answer is the player's own.

@@ -23,6 +23,7 @@ struct FakeAudio {
     unsigned defaultLength = kDefaultLengthMs;
     unsigned playingUntil = 0;  // virtual time the last sound ends
     std::function<void(const std::wstring&)> whilePlaying;
+    std::vector<std::wstring> keptReady;
     std::vector<std::wstring> probed;
 };
 
@@ -88,6 +89,13 @@ bool IsSoundPlaying()
 // The test player has nothing to load.
 void PrepareSound() {}
 
+void KeepSoundsReady(const std::vector<std::wstring>& paths)
+{
+    FakeAudio& state = State();
+    std::lock_guard lock(state.mutex);
+    state.keptReady = paths;
+}
+
 // The test player plays whatever holds bytes; a test that needs a broken file uses an
 // empty one.
 bool CanPlayFile(const std::wstring& path)
@@ -116,6 +124,7 @@ void ResetAudio()
     state.defaultLength = kDefaultLengthMs;
     state.playingUntil = 0;
     state.whilePlaying = nullptr;
+    state.keptReady.clear();
 }
 
 const std::vector<SoundRecord>& PlayedSounds()
@@ -126,6 +135,13 @@ const std::vector<SoundRecord>& PlayedSounds()
 const std::vector<unsigned>& SoundStops()
 {
     return State().stops;
+}
+
+std::vector<std::wstring> SoundsKeptReady()
+{
+    FakeAudio& state = State();
+    std::lock_guard lock(state.mutex);
+    return state.keptReady;
 }
 
 void SetSoundLength(const std::wstring& path, unsigned ms)

@@ -19,6 +19,9 @@ const std::vector<SoundRecord>& PlayedSounds();
 // The virtual times at which StopSound was called (a close stops a sound played to its end).
 const std::vector<unsigned>& SoundStops();
 
+// The last list handed to KeepSoundsReady (the sounds of the page on the screen).
+std::vector<std::wstring> SoundsKeptReady();
+
 // How long a sound lasts on the virtual clock (default 1000 ms for every file); a sound
 // played to its end waits this long, serving paints and the view's paint timer only.
 void SetSoundLength(const std::wstring& path, unsigned ms);

@@ -1,13 +1,14 @@
-// Sounds through one libmpv handle (no video). A thread of this module waits on mpv's events,
+// Sounds through one libmpv handle (no video): the sounds the small sound path cannot read. A thread of this module waits on mpv's events,
 // so neither the user-interface thread nor any caller ever polls mpv. PlaySoundSync waits
 // for the end of its own sound, bounded by the sound's duration, in a nested message loop
 // that serves paints and notices a close (which stops the sound at once); the event thread
 // wakes that loop whenever the sound's state changes.
-#include "platform/audio.h"
+#include "platform/mpv/mpvsound.h"
 
 #include "platform/files.h"
 #include "platform/messageloop.h"
-#include "platform/mpv/audiodevice.h"
+#include "platform/audio/audiodevice.h"
+#include "platform/audio/defaultsound.h"
 #include "platform/mpv/mpvhandle.h"
 
 #include <mpv/client.h>
@@ -24,7 +25,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace platform {
+namespace platform::mpv {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -35,49 +36,6 @@ constexpr auto kLoadTimeout = std::chrono::seconds(10);
 constexpr auto kEndMargin = std::chrono::seconds(3);
 // When mpv reports no duration (a stream without one), the wait ends after this.
 constexpr auto kUnknownLengthCap = std::chrono::seconds(120);
-
-// The default sound: a short beep as 16-bit mono PCM in a RIFF/WAVE container.
-std::string MakeBeepWav()
-{
-    constexpr int rate = 22050;
-    constexpr int samples = rate * 15 / 100;  // 150 ms
-    constexpr int fade = rate / 100;          // 10 ms in and out, so it does not click
-    std::string wav;
-    auto put32 = [&wav](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) wav += static_cast<char>(v >> (8 * i));
-    };
-    auto put16 = [&wav](std::uint16_t v) {
-        wav += static_cast<char>(v);
-        wav += static_cast<char>(v >> 8);
-    };
-    auto putTag = [&wav](const char* tag) { wav.append(tag, 4); };
-    const std::uint32_t dataBytes = samples * 2;
-    putTag("RIFF");
-    put32(36 + dataBytes);
-    putTag("WAVE");
-    putTag("fmt ");
-    put32(16);
-    put16(1);  // PCM
-    put16(1);  // mono
-    put32(rate);
-    put32(rate * 2);
-    put16(2);
-    put16(16);
-    putTag("data");
-    put32(dataBytes);
-    // A triangle wave in integer arithmetic: 882 Hz at 22050 Hz is 25 samples per period,
-    // rising from -12 to 12 and falling back.
-    for (int i = 0; i < samples; ++i) {
-        int envelope = 1000;
-        if (i < fade) envelope = i * 1000 / fade;
-        if (samples - i < fade) envelope = (samples - i) * 1000 / fade;
-        const int phase = i % 25;
-        const int tri = phase < 13 ? phase * 2 - 12 : 38 - phase * 2;  // -12 .. 12
-        const int value = tri * 1200 * envelope / 1000;
-        put16(static_cast<std::uint16_t>(static_cast<std::int16_t>(value)));
-    }
-    return wav;
-}
 
 // Set once the engine exists: asking whether a sound plays must not load the library.
 std::atomic<bool> g_engineMade{false};
@@ -91,19 +49,20 @@ public:
     }
 
     // askedAt: when the caller asked for the sound, before the engine may have had to start.
-    void Play(const std::wstring& path, bool waitForEnd, Clock::time_point askedAt)
+    // False when libmpv could not be started, so that nothing plays.
+    bool Play(const std::wstring& path, bool waitForEnd, Clock::time_point askedAt)
     {
         std::unique_lock lock(m_mutex);
-        if (!m_mpv) return;
+        if (!m_mpv) return false;
         const std::uint64_t seq = ++m_latestSeq;
         std::string file = mpv::PlayableFile(path);
         if (file.empty()) file = m_beepPath;
         m_current = Current{seq, file == m_beepPath, LoadFile(file), -1, std::nullopt, askedAt, false};
         if (!m_current->entryId) {
             m_current.reset();
-            return;
+            return true;
         }
-        if (!waitForEnd) return;
+        if (!waitForEnd) return true;
         const auto started = Clock::now();
         lock.unlock();
         const bool ended = platform::RunModalLoop(
@@ -115,10 +74,11 @@ public:
         if (!ended) {
             // The board is closing: the sound stops now, not at its end.
             Stop();
-            return;
+            return true;
         }
         std::lock_guard relock(m_mutex);
         if (!Finished(seq)) Trace(L"Sound: gave up waiting for the end of a sound\n");
+        return true;
     }
 
     bool IsPlaying()
@@ -187,7 +147,7 @@ private:
             Trace(L"Sound: no temporary file for the default sound\n");
             return {};
         }
-        const std::string wav = MakeBeepWav();
+        const std::string wav = audio::DefaultSoundWav();
         std::size_t written = 0;
         while (written < wav.size()) {
             const ssize_t n = ::write(fd, wav.data() + written, wav.size() - written);
@@ -288,7 +248,7 @@ private:
     {
         char* output = mpv_get_property_string(m_mpv, "current-ao");
         if (!output) return;
-        mpv::NoteAudioOutput(output);
+        audio::NoteAudioOutput(output);
         mpv_free(output);
     }
 
@@ -321,17 +281,9 @@ private:
 
 } // namespace
 
-void PlaySoundAsync(const std::wstring& path)
+bool PlaySound(const std::wstring& path, bool waitForEnd, Clock::time_point askedAt)
 {
-    const auto askedAt = Clock::now();
-    SoundEngine::Instance().Play(path, false, askedAt);
-}
-
-void PlaySoundSync(const std::wstring& path)
-{
-    if (IsClosing()) return;  // nobody would hear it out
-    const auto askedAt = Clock::now();
-    SoundEngine::Instance().Play(path, true, askedAt);
+    return SoundEngine::Instance().Play(path, waitForEnd, askedAt);
 }
 
 void PrepareSound()
@@ -393,4 +345,4 @@ bool CanPlayFile(const std::wstring& path)
     return PlayableProbe::Instance().CanPlay(path);
 }
 
-} // namespace platform
+} // namespace platform::mpv

@@ -4,7 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/messageloop.h"
-#include "platform/mpv/audiodevice.h"
+#include "platform/audio/audiodevice.h"
 
 #include <clocale>
 #include <filesystem>
@@ -115,7 +115,7 @@ MpvHandle::MpvHandle(HandleUse use) : m_use(use)
     // decimal comma.
     std::setlocale(LC_NUMERIC, "C");
     if (use != HandleUse::Probe)
-        QuietenSoundLibraries();
+        audio::QuietenSoundLibraries();
     m_mpv = mpv_create();
     if (m_mpv == nullptr) {
         TraceF(L"%ls: libmpv could not be created%ls\n", TraceName(use), WhatIsOff(use));

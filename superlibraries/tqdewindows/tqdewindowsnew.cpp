@@ -12,8 +12,6 @@ namespace {
 // The process-wide object the key watch reaches; set by the constructor.
 CTQDeWindows* g_pDeWindows = nullptr;
 
-std::wstring DefaultFontFace;
-
 std::wstring ToLower(std::wstring text)
 {
     for (wchar_t& c : text)
@@ -40,7 +38,6 @@ void OnWatchedKey(int virtualKey, bool down, DWORD time)
 CTQDeWindows::CTQDeWindows(HWND window) : Window(window)
 {
     g_pDeWindows = this;
-    DefaultFontFace = platform::GetDefaultFontFace();
 }
 
 CTQDeWindows::~CTQDeWindows()
@@ -101,11 +98,12 @@ int CTQDeWindows::GetScreenHeight()
     return platform::GetScreenHeight();
 }
 
+// Asked when the first caption is written, not when the board starts: the font
+// configuration is read on a thread of its own meanwhile, beside the window's set-up and
+// the first page's decoding. Safe from any thread (pages are made on workers).
 std::wstring CTQDeWindows::GetDefaultFontFace()
 {
-    if (DefaultFontFace.empty())
-        DefaultFontFace = platform::GetDefaultFontFace();
-    return DefaultFontFace;
+    return platform::GetDefaultFontFace();
 }
 
 std::wstring CTQDeWindows::GetExeFolder()

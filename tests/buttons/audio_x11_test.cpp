@@ -1,5 +1,8 @@
-// Real playback through libmpv. The machine may have no sound device: the audio then goes
-// nowhere in real time, so a sound played to its end still lasts as long as the sound.
+// Real playback, on each of the board's sound paths: the small one (libsndfile and an ALSA
+// output kept open) on the default device and on ALSA's "null" device, which takes samples
+// faster than it plays them, and libmpv for every sound. The machine may have no sound
+// device: the audio then goes nowhere in real time, so a sound played to its end still
+// lasts as long as the sound.
 #include "platform/audio.h"
 
 #include "platform/files.h"
@@ -13,14 +16,37 @@
 #include <dlfcn.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <ostream>
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using buttons_test::ScratchFolder;
+
+// The sound paths, chosen by the environment before the first sound of the process (each
+// test runs in a process of its own).
+struct Player {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> environment;
+    bool libmpvPlaysWav;
+};
+
+const Player kPlayers[] = {
+    {"SmallPath", {}, false},
+    {"SmallPathOnAlsaNull", {{"ORLIDO_SOUND_DEVICE", "null"}}, false},
+    {"Libmpv", {{"ORLIDO_SOUND", "mpv"}}, true},
+};
+
+void PrintTo(const Player& player, std::ostream* out)
+{
+    *out << player.name;
+}
 
 // libmpv's own threads run many times slower under the thread sanitizer (a half-second
 // sound takes seconds), so the upper bounds get room there; the lower bounds stay.
@@ -61,10 +87,19 @@ double SecondsToPlaySync(const std::wstring& path)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-class RealSound : public ::testing::Test {
+class RealSound : public ::testing::TestWithParam<Player> {
 protected:
+    void SetUp() override
+    {
+        for (const auto& [name, value] : GetParam().environment)
+            ::setenv(name, value, 1);
+    }
+
     ScratchFolder m_folder;
 };
+
+INSTANTIATE_TEST_SUITE_P(Players, RealSound, ::testing::ValuesIn(kPlayers),
+                         [](const ::testing::TestParamInfo<Player>& param) { return std::string(param.param.name); });
 
 bool LibmpvIsLoaded()
 {
@@ -73,34 +108,41 @@ bool LibmpvIsLoaded()
     return library != nullptr;
 }
 
-// First in this file: each test runs in a process of its own, and this one must be the
-// first to play a sound there.
-TEST_F(RealSound, LibmpvIsLoadedByTheFirstSoundWhichPlaysWhole)
+// Each test runs in a process of its own, so this one is the first to play a sound there.
+// libmpv is loaded by the first sound it plays: a WAV on the libmpv path; on the small path
+// neither a WAV nor an MP3, only a WMA.
+TEST_P(RealSound, LibmpvIsLoadedByTheFirstSoundItPlaysAndTheFirstSoundPlaysWhole)
 {
     EXPECT_FALSE(LibmpvIsLoaded()) << "the board maps libmpv before any sound plays";
     m_folder.Write(L"first.wav", MakeWav(800));
     const double seconds = SecondsToPlaySync(m_folder.File(L"first.wav"));
-    EXPECT_TRUE(LibmpvIsLoaded());
+    EXPECT_EQ(LibmpvIsLoaded(), GetParam().libmpvPlaysWav);
     EXPECT_GE(seconds, 0.8 - 0.05);
     EXPECT_LT(seconds, 0.8 + 1.5 + kSlack);
     RecordProperty("first_sound_seconds", std::to_string(seconds));
+
+    const std::wstring fixtures = platform::FromUtf8(ORLIDO_BUTTONS_FIXTURES);
+    SecondsToPlaySync(fixtures + L"/short.mp3");
+    EXPECT_EQ(LibmpvIsLoaded(), GetParam().libmpvPlaysWav);
+    SecondsToPlaySync(fixtures + L"/short.wma");
+    EXPECT_TRUE(LibmpvIsLoaded());
 }
 
 // The board loads the player in the background once its first page is shown; a choice
 // made before that start has finished waits for it, and its sound is still heard whole.
-TEST_F(RealSound, ASoundAskedForWhileThePlayerLoadsInTheBackgroundPlaysWhole)
+TEST_P(RealSound, ASoundAskedForWhileThePlayerLoadsInTheBackgroundPlaysWhole)
 {
     EXPECT_FALSE(LibmpvIsLoaded());
     m_folder.Write(L"first.wav", MakeWav(800));
     platform::PrepareSound();
     platform::PrepareSound();  // once per process, however often asked
     const double seconds = SecondsToPlaySync(m_folder.File(L"first.wav"));
-    EXPECT_TRUE(LibmpvIsLoaded());
+    EXPECT_EQ(LibmpvIsLoaded(), GetParam().libmpvPlaysWav);
     EXPECT_GE(seconds, 0.8 - 0.05);
     EXPECT_LT(seconds, 0.8 + 1.5 + kSlack);
 }
 
-TEST_F(RealSound, PlaySyncLastsAsLongAsTheSound)
+TEST_P(RealSound, PlaySyncLastsAsLongAsTheSound)
 {
     // Every format a picture's sound may have; the fixtures were made once with ffmpeg.
     // The default sound lasts 0.15 s, so a lower bound near the length shows the file
@@ -121,7 +163,7 @@ TEST_F(RealSound, PlaySyncLastsAsLongAsTheSound)
 
 // A sound heard to its end waits in the message loop: the view's paint timer keeps ticking
 // all the while, so the board stays drawn.
-TEST_F(RealSound, ThePaintTimerKeepsTickingWhileASoundPlaysToItsEnd)
+TEST_P(RealSound, ThePaintTimerKeepsTickingWhileASoundPlaysToItsEnd)
 {
     constexpr HWND kView = 0x5151;
     int ticks = 0;
@@ -135,7 +177,7 @@ TEST_F(RealSound, ThePaintTimerKeepsTickingWhileASoundPlaysToItsEnd)
     EXPECT_GE(ticks, 10) << "the loop was blocked while the sound played";
 }
 
-TEST_F(RealSound, FileThatCannotBePlayedGivesTheShortDefaultSoundPromptly)
+TEST_P(RealSound, FileThatCannotBePlayedGivesTheShortDefaultSoundPromptly)
 {
     m_folder.Write(L"empty.wav", "");
     m_folder.Write(L"broken.mp3", std::string(3000, '\x5A'));
@@ -145,13 +187,13 @@ TEST_F(RealSound, FileThatCannotBePlayedGivesTheShortDefaultSoundPromptly)
     }
 }
 
-TEST_F(RealSound, NamesMatchWithoutRegardToCase)
+TEST_P(RealSound, NamesMatchWithoutRegardToCase)
 {
     m_folder.Write(L"B00001.WAV", MakeWav(600));
     EXPECT_GE(SecondsToPlaySync(m_folder.File(L"b00001.wav")), 0.55);
 }
 
-TEST_F(RealSound, PlayAsyncReturnsAtOnceAndANewSoundCutsOffTheOld)
+TEST_P(RealSound, PlayAsyncReturnsAtOnceAndANewSoundCutsOffTheOld)
 {
     m_folder.Write(L"long.wav", MakeWav(4000));
     m_folder.Write(L"short.wav", MakeWav(300));
@@ -170,6 +212,62 @@ TEST_F(RealSound, PlayAsyncReturnsAtOnceAndANewSoundCutsOffTheOld)
     EXPECT_GE(shortOne, 0.25);
     EXPECT_LT(shortOne, 1.8 + kSlack);
     platform::StopSound();
+}
+
+TEST_P(RealSound, StopEndsASoundPlayedToItsEndAndTheNextPlaysWhole)
+{
+    m_folder.Write(L"long.wav", MakeWav(4000));
+    m_folder.Write(L"next.wav", MakeWav(500));
+    double waited = 0;
+    std::thread listener([&] { waited = SecondsToPlaySync(m_folder.File(L"long.wav")); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    platform::StopSound();
+    listener.join();
+    EXPECT_LT(waited, 2.0 + kSlack);
+    EXPECT_GE(SecondsToPlaySync(m_folder.File(L"next.wav")), 0.45);
+}
+
+// The page's sounds are decoded ahead and kept; a file written again afterwards (by a carer
+// while the board runs) is played as it is now, not as it was kept.
+TEST_P(RealSound, SoundsKeptReadyPlayWholeAndAFileWrittenAgainPlaysAsItIsNow)
+{
+    m_folder.Write(L"B00001.wav", MakeWav(300));
+    m_folder.Write(L"empty.wav", "");
+    m_folder.Write(L"broken.wav", std::string(3000, '\x5A'));
+    platform::KeepSoundsReady({m_folder.File(L"B00001.wav"), m_folder.File(L"missing.wav"),
+                               m_folder.File(L"empty.wav"), m_folder.File(L"broken.wav")});
+    platform::PrepareSound();
+    EXPECT_GE(SecondsToPlaySync(m_folder.File(L"B00001.wav")), 0.25);
+    m_folder.Write(L"B00001.wav", MakeWav(1200));
+    EXPECT_GE(SecondsToPlaySync(m_folder.File(L"B00001.wav")), 1.15);
+}
+
+// A sound on one path (a WMA goes to libmpv on every path) cuts off one playing on the other.
+TEST_P(RealSound, ASoundOnOnePathCutsOffTheSoundOfTheOther)
+{
+    m_folder.Write(L"long.wav", MakeWav(4000));
+    double waited = 0;
+    std::thread listener([&] { waited = SecondsToPlaySync(m_folder.File(L"long.wav")); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    const double wma = SecondsToPlaySync(platform::FromUtf8(ORLIDO_BUTTONS_FIXTURES) + L"/short.wma");
+    listener.join();
+    EXPECT_LT(waited, 2.0 + kSlack);
+    EXPECT_GE(wma, 0.6 - 0.08);
+}
+
+// Without a sound device the small path plays silently in real time and says so once.
+TEST(SmallSoundPath, WithoutADeviceSoundsLastTheirLengthAndOneLineSaysSo)
+{
+    ::setenv("ORLIDO_SOUND_DEVICE", "orlido-no-such-device", 1);
+    ScratchFolder folder;
+    folder.Write(L"a.wav", MakeWav(400));
+    ::testing::internal::CaptureStderr();
+    const double first = SecondsToPlaySync(folder.File(L"a.wav"));
+    const double second = SecondsToPlaySync(folder.File(L"a.wav"));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_GE(first, 0.35);
+    EXPECT_GE(second, 0.35);
+    EXPECT_EQ(said, "orlido: no sound device; sounds play silently\n");
 }
 
 } // namespace

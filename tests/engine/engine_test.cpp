@@ -302,6 +302,35 @@ TEST_F(EngineTest, PictureWithSubPageOpensItAfterItsSound)
     EXPECT_EQ(Sounds().back(), L"+Tillbaka.wav");
 }
 
+// The player decodes ahead the sounds a choice on the shown page can play: after every page
+// change, the new page's and never the old page's.
+TEST_F(EngineTest, ThePlayerIsGivenTheSoundsOfThePageOnTheScreen)
+{
+    Page(L"L00001", 3);
+    Page(L"L00001/L00003", 2);
+    Start();
+    const auto keptReady = [] {
+        std::vector<std::wstring> names;
+        for (const std::wstring& path : fake::SoundsKeptReady())
+            names.push_back(path.substr(path.find(L"UserData/") == std::wstring::npos ? path.find_last_of(L'/') + 1
+                                                                                      : path.find(L"UserData/") + 9));
+        return names;
+    };
+    const std::vector<std::wstring> firstPage{L"L00001/B00001.wav", L"L00001/B00002.wav", L"L00001/B00003.wav",
+                                              L"Tillbaka.wav",      L"Nej.wav",           L"Ja.wav",
+                                              L"JagValde.wav"};
+    EXPECT_EQ(keptReady(), firstPage);
+
+    ClickAt(0, 2);
+    fake::Advance(10);
+    ASSERT_EQ(m_engine->GetTop(), 1);
+    EXPECT_EQ(keptReady(), (std::vector<std::wstring>{L"L00001/L00003/B00001.wav", L"L00001/L00003/B00002.wav",
+                                                      L"Tillbaka.wav", L"Nej.wav", L"Ja.wav", L"JagValde.wav"}));
+
+    m_engine->ChooseBack();
+    EXPECT_EQ(keptReady(), firstPage);
+}
+
 TEST_F(EngineTest, EmptySubPageKeepsThePageButResetsTheScan)
 {
     Page(L"L00001", 4);

@@ -1,4 +1,4 @@
-#include "platform/mpv/audiodevice.h"
+#include "platform/audio/audiodevice.h"
 
 #include "platform/files.h"
 
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace platform::mpv {
+namespace platform::audio {
 namespace {
 
 void SilentAlsaError(const char*, int, const char*, int, const char*, ...) {}
@@ -26,12 +26,18 @@ void QuietenSoundLibraries()
     setenv("PIPEWIRE_DEBUG", "0", 0);
 }
 
-void NoteAudioOutput(const char* output)
+void NoteNoSoundDevice()
 {
-    if (!output || std::strcmp(output, "null") != 0 || g_noDeviceSaid.exchange(true))
+    if (g_noDeviceSaid.exchange(true))
         return;
     std::fputs("orlido: no sound device; sounds play silently\n", stderr);
     Trace(L"Sound: no sound device; sounds play silently\n");
 }
 
-} // namespace platform::mpv
+void NoteAudioOutput(const char* output)
+{
+    if (output && std::strcmp(output, "null") == 0)
+        NoteNoSoundDevice();
+}
+
+} // namespace platform::audio
