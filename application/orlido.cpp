@@ -4,6 +4,7 @@
 #include "application/orlidocheck.h"
 #include "application/orlidocontent.h"
 #include "application/orlidodoc.h"
+#include "application/orlidoobf.h"
 #include "application/orlidoview.h"
 #include "windowslibraries/tqdirectinput/tqdirectinput.h"
 #include "platform/desktop.h"
@@ -20,14 +21,48 @@ namespace {
 constexpr const char* kUsage =
     "usage: orlido [--content DIR]\n"
     "       orlido --check [DIR]\n"
+    "       orlido --speak [DIR] [--voice NAME | --speak-command 'CMD']\n"
+    "       orlido --import FILE DIR [--replace]\n"
+    "       orlido --export [DIR] FILE.obz\n"
     "  --content DIR  take UserData and the common sounds (Tillbaka.wav, Nej.wav, Ja.wav,\n"
     "                 JagValde.wav, WebBrowser.lnk) from DIR instead of the program's folder;\n"
     "                 the environment variable ORLIDO_CONTENT does the same.\n"
     "  --check [DIR]  check the content (of DIR, or the one the board would use) and the\n"
     "                 settings without starting the board; exit code 0 when all is well.\n"
+    "  --speak [DIR]  give every picture without a sound (of DIR, or of the content the board\n"
+    "                 would use) a spoken one, from its caption or the words of its file\n"
+    "                 name, and make the missing common sounds; existing sounds are never\n"
+    "                 touched. Exit code 0 when every missing sound was made.\n"
+    "  --voice NAME   the espeak-ng voice or language to speak with (default: sv).\n"
+    "  --speak-command 'CMD'  speak with this command instead: it gets the text on its\n"
+    "                 standard input and writes a WAV file to the path given as its last\n"
+    "                 argument; it is started without a shell.\n"
+    "  --import FILE DIR  make the content folder DIR from an Open Board Format board (.obf)\n"
+    "                 or package (.obz); --replace puts it in the place of a DIR that holds\n"
+    "                 something. Exit code 0 when done, 1 when sounds are missing, 2 when\n"
+    "                 nothing was written.\n"
+    "  --export [DIR] FILE.obz  write the content (of DIR, or the one the board would use)\n"
+    "                 as an Open Board Format package.\n"
     "Setup.txt is read from the working directory, else from ~/.config/orlido/.\n"
     "Without --content, the content is looked for beside the program, then in\n"
     "~/.local/share/orlido/ and /usr/share/orlido/.\n";
+
+// An option with a value, "--name VALUE" or "--name=VALUE". True when arguments[i] is that
+// option (i then stands on its last word); error is set when its value is missing.
+bool TakeOptionValue(const std::vector<std::string>& arguments, std::size_t& i, const std::string& name,
+                     std::string& value, std::string& error)
+{
+    const std::string& argument = arguments[i];
+    if (argument.rfind(name + "=", 0) == 0) {
+        value = argument.substr(name.size() + 1);
+    } else if (argument == name) {
+        value = i + 1 < arguments.size() ? arguments[++i] : std::string();
+    } else {
+        return false;
+    }
+    if (value.empty()) error = "orlido: " + name + " needs a value";
+    return true;
+}
 
 } // namespace
 
@@ -48,9 +83,18 @@ bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments, con
 bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments, const char* environmentValue,
                                   std::wstring& contentFolder, bool& helpAsked, bool& checkAsked, std::string& error)
 {
+    COrlidoSpeak::TOptions speak;
+    return ParseCommandLine(arguments, environmentValue, contentFolder, helpAsked, checkAsked, speak, error);
+}
+
+bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments, const char* environmentValue,
+                                  std::wstring& contentFolder, bool& helpAsked, bool& checkAsked,
+                                  COrlidoSpeak::TOptions& speak, std::string& error)
+{
     contentFolder.clear();
     helpAsked = false;
     checkAsked = false;
+    speak = {};
     if (environmentValue && *environmentValue)
         contentFolder = platform::FromUtf8(environmentValue);
     const std::string prefix = "--content=";
@@ -62,6 +106,13 @@ bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments, con
             checkAsked = true;
             if (i + 1 < arguments.size() && !arguments[i + 1].empty() && arguments[i + 1].front() != '-')
                 contentFolder = platform::FromUtf8(arguments[++i]);
+        } else if (argument == "--speak") {
+            speak.Asked = true;
+            if (i + 1 < arguments.size() && !arguments[i + 1].empty() && arguments[i + 1].front() != '-')
+                contentFolder = platform::FromUtf8(arguments[++i]);
+        } else if (TakeOptionValue(arguments, i, "--voice", speak.Voice, error) ||
+                   TakeOptionValue(arguments, i, "--speak-command", speak.Command, error)) {
+            if (!error.empty()) return false;
         } else if (argument == "--content") {
             if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
                 error = "orlido: --content needs a folder";
@@ -75,16 +126,35 @@ bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments, con
             return false;
         }
     }
+    if ((!speak.Voice.empty() || !speak.Command.empty()) && !speak.Asked) {
+        error = "orlido: --voice and --speak-command go with --speak";
+        return false;
+    }
+    if (!speak.Voice.empty() && !speak.Command.empty()) {
+        error = "orlido: give --voice or --speak-command, not both";
+        return false;
+    }
+    if (speak.Asked && checkAsked) {
+        error = "orlido: give --check or --speak, not both";
+        return false;
+    }
     return true;
 }
 
 bool COrlidoApp::InitInstance(const std::vector<std::string>& arguments)
 {
+    if (COrlidoObfCommand::Handles(arguments)) {
+        // Like the checker, these need no display.
+        m_nInitExitCode = COrlidoObfCommand::Run(arguments, stdout, stderr);
+        return false;
+    }
     std::wstring contentFolder;
     bool helpAsked = false;
     bool checkAsked = false;
+    COrlidoSpeak::TOptions speak;
     std::string error;
-    if (!ParseCommandLine(arguments, std::getenv(ContentVariable), contentFolder, helpAsked, checkAsked, error)) {
+    if (!ParseCommandLine(arguments, std::getenv(ContentVariable), contentFolder, helpAsked, checkAsked, speak,
+                          error)) {
         std::fprintf(stderr, "%s\n%s", error.c_str(), kUsage);
         m_nInitExitCode = 2;
         return false;
@@ -98,6 +168,12 @@ bool COrlidoApp::InitInstance(const std::vector<std::string>& arguments)
         // Before any window: the checker needs no display.
         COrlidoCheck check(FindContentFolder(contentFolder), FindSetupFile(), IsSwedishLocale());
         m_nInitExitCode = check.Run(stdout);
+        return false;
+    }
+    if (speak.Asked) {
+        // Needs no display either: speech is made into files, nothing is played.
+        COrlidoSpeak speaker(FindContentFolder(contentFolder), speak, IsSwedishLocale());
+        m_nInitExitCode = speaker.Run(stdout, stderr);
         return false;
     }
     if (!contentFolder.empty() && !platform::IsFolder(contentFolder))

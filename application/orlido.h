@@ -2,6 +2,8 @@
 // the view, runs the message loop, and shuts the view down before the frame closes.
 #pragma once
 
+#include "application/orlidospeak.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,8 +28,8 @@ public:
 
     // Reads the arguments (without the program name), makes the frame, document and view,
     // runs the view's initial update and shows the window. False when the program must
-    // end: a bad command line (usage on stderr), --help, --check (which needs no window), or
-    // no display.
+    // end: a bad command line (usage on stderr), --help, --check or --speak (which need no
+    // window), or no display.
     bool InitInstance(const std::vector<std::string>& arguments);
     // InitInstance, the message loop, ExitInstance; the process exit code.
     int Run(const std::vector<std::string>& arguments);
@@ -49,6 +51,11 @@ public:
     // is the content folder).
     static bool ParseCommandLine(const std::vector<std::string>& arguments, const char* environmentValue,
                                  std::wstring& contentFolder, bool& helpAsked, bool& checkAsked, std::string& error);
+    // The same, and what "--speak [FOLDER]" with "--voice NAME" or "--speak-command CMD"
+    // asks for (its folder is the content folder).
+    static bool ParseCommandLine(const std::vector<std::string>& arguments, const char* environmentValue,
+                                 std::wstring& contentFolder, bool& helpAsked, bool& checkAsked,
+                                 COrlidoSpeak::TOptions& speak, std::string& error);
 
 private:
     std::unique_ptr<CMainFrame> m_pMainFrame;

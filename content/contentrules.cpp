@@ -70,7 +70,7 @@ int CTQContentRules::CorrectedTime(TSettingKey key, int value)
 
 std::wstring CTQContentRules::AnswerBarSound(std::size_t button)
 {
-    return std::wstring(AnswerBarWords.at(button)) + L".wav";
+    return std::wstring(AnswerBarWords.at(button)) + WaveExtension;
 }
 
 std::wstring CTQContentRules::MissingSoundBox()

@@ -35,7 +35,8 @@ public:
     // The picture of a base name once found (a ".bmp" beside it is taken too).
     static constexpr std::array<const wchar_t*, 3> PictureExtensions = {L".jpg", L".bmp", L".png"};
     // A picture's sound, after the first six characters of the picture's name.
-    static constexpr std::array<const wchar_t*, 4> SoundExtensions = {L".mp3", L".wma", L".wav", L".wmv"};
+    static constexpr const wchar_t* WaveExtension = L".wav";  // the common sounds; made speech
+    static constexpr std::array<const wchar_t*, 4> SoundExtensions = {L".mp3", L".wma", WaveExtension, L".wmv"};
     static constexpr const wchar_t* CaptionExtension = L".txt";
     static constexpr const wchar_t* ShortcutExtension = L".lnk";
     static constexpr std::array<const wchar_t*, 3> MediaExtensions = {L".wmv", L".wma", L".mp3"};

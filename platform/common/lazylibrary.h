@@ -23,9 +23,9 @@ private:
     const char* m_name;
     const char* m_subject;
     const char* m_consequence;
-    bool m_bToStderr;
-    std::once_flag m_Once;
-    void* m_pHandle = nullptr;
+    bool m_toStderr;
+    std::once_flag m_once;
+    void* m_handle = nullptr;
 };
 
 } // namespace platform

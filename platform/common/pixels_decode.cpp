@@ -224,8 +224,28 @@ Outcome ReduceToCover(Image& image, SIZE cover)
 
 // ---------------------------------------------------------------- PNG
 
+// Whether every chunk up to IEND lies within the bytes. libpng allocates a chunk's buffer
+// from its declared length before it reads it, so a few hundred hostile bytes claiming a
+// text chunk of 2 GB would have it allocate and clear that much before it finds the end.
+bool ChunksFitInBytes(const unsigned char* data, std::size_t size)
+{
+    std::size_t at = 8;
+    while (at + 8 <= size) {
+        const std::uint64_t length = std::uint64_t(data[at]) << 24 | std::uint64_t(data[at + 1]) << 16 |
+                                     std::uint64_t(data[at + 2]) << 8 | data[at + 3];
+        if (length > size - at - 8 || size - at - 8 - length < 4)
+            return false;
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0)
+            return true;
+        at += 12 + std::size_t(length);
+    }
+    return false;
+}
+
 Outcome DecodePng(const unsigned char* data, std::size_t size, Image& image, SIZE cover)
 {
+    if (!ChunksFitInBytes(data, size))
+        return Outcome::Damaged;
     png_image png;
     std::memset(&png, 0, sizeof png);
     png.version = PNG_IMAGE_VERSION;

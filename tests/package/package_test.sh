@@ -39,7 +39,7 @@ fi
 
 # Dependencies from the linked libraries.
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libmpv libcairo2 libpango-1.0 libx11-6 libjpeg62-turbo libpng16 libqt6widgets6; do
+for library in libmpv libcairo2 libpango-1.0 libx11-6 libjpeg62-turbo libpng16 libqt6widgets6 libespeak-ng1; do
   [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 
@@ -56,6 +56,7 @@ address=$(tr -d '\r\n' <"$work/root/usr/share/orlido/UserData/L00001/L00003/W000
 printf 'file://%s%s\n' "$work/root" "${address#file://}" >"$work/root/usr/share/orlido/UserData/L00001/L00003/W00003.txt"
 man_page=$(zcat "$work/root/usr/share/man/man1/orlido.1.gz")
 [[ "$man_page" == *'\-\-check'* ]] || fail "the manual page does not describe --check"
+[[ "$man_page" == *'\-\-speak'* ]] || fail "the manual page does not describe --speak"
 
 # Run as installed: HOME and the desktop's folders in the staging area.
 installed() {
@@ -74,6 +75,10 @@ output=$(installed --check) && fail "a page without sound and a lower-case mode 
 [[ "$output" == *"Content: $work/home/.local/share/orlido"* ]] || fail "the carer's content is not found: $output"
 [[ "$output" == *"Settings: $work/home/.config/orlido/Setup.txt"* ]] || fail "the carer's settings are not found: $output"
 [[ "$output" == *"has no sound"* && "$output" == *"Write Scan."* ]] || fail "the carer's problems are not named: $output"
+# Speech for the carer's picture, in the carer's content found by the same rules.
+output=$(installed --speak) || fail "speech for the carer's content failed: $output"
+[[ "$output" == *'made: UserData/L00001/B00001.wav: "Mat"'* ]] || fail "the carer's picture got no sound: $output"
+[[ -f "$work/home/.local/share/orlido/Tillbaka.wav" ]] || fail "the common sounds were not made: $output"
 rm -rf "$work/home/.local" "$work/home/.config"
 
 # The board itself, with no arguments: the demo's first page on the screen.
