@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 #include <signal.h>
+#include <unistd.h>
 
 namespace {
 
@@ -38,10 +39,18 @@ constexpr std::uint32_t kPlayPage = 0xDFF7D4;      // the pictures of the demo's
 constexpr std::uint32_t kFirstPicture = 0xFFE7C2;
 const std::string kDockGuardian = "orlido-docks";  // the command name of the board's task-bar guardian
 
-// Processes whose parent is the given one and whose command name is name.
-std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name)
+// One line of the process list: what /proc/<pid>/stat says of a process.
+struct ProcessEntry {
+    pid_t pid = 0;
+    std::string name;
+    char state = 0;
+    pid_t parent = 0;
+    pid_t group = 0;
+};
+
+std::vector<ProcessEntry> ProcessList()
 {
-    std::vector<pid_t> found;
+    std::vector<ProcessEntry> list;
     for (const auto& entry : fs::directory_iterator("/proc")) {
         const std::string id = entry.path().filename();
         if (id.find_first_not_of("0123456789") != std::string::npos)
@@ -51,16 +60,49 @@ std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name)
         std::getline(stat, line);
         const auto open = line.find('(');
         const auto close = line.rfind(')');
-        if (open == std::string::npos || close == std::string::npos)
+        if (open == std::string::npos || close == std::string::npos || line.size() < close + 2)
             continue;
+        ProcessEntry process;
+        process.pid = std::stoi(id);
+        process.name = line.substr(open + 1, close - open - 1);
         std::istringstream rest(line.substr(close + 2));
-        char state = 0;
-        pid_t ppid = 0;
-        rest >> state >> ppid;
-        if (ppid == parent && line.substr(open + 1, close - open - 1) == name && state != 'Z')
-            found.push_back(std::stoi(id));
+        rest >> process.state >> process.parent >> process.group;
+        list.push_back(process);
     }
+    return list;
+}
+
+// Processes whose parent is the given one and whose command name is name.
+std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name)
+{
+    std::vector<pid_t> found;
+    for (const ProcessEntry& process : ProcessList())
+        if (process.parent == parent && process.name == name && process.state != 'Z')
+            found.push_back(process.pid);
     return found;
+}
+
+// The processes of a process group that still run (zombies left out), by command name.
+std::vector<std::string> RunningInGroup(pid_t group)
+{
+    std::vector<std::string> names;
+    for (const ProcessEntry& process : ProcessList())
+        if (process.group == group && process.state != 'Z')
+            names.push_back(process.name);
+    return names;
+}
+
+std::string Joined(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : " ") + name;
+    return text;
+}
+
+long long MsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
 std::vector<std::string> CommandLine(pid_t pid)
@@ -103,6 +145,8 @@ protected:
         m_process.Kill();
         for (const pid_t child : m_children)
             ::kill(child, SIGKILL);
+        if (m_group > 0)
+            ::kill(-m_group, SIGKILL);
         BoardFixture::TearDown();
     }
 
@@ -118,10 +162,25 @@ protected:
         return content.string();
     }
 
-    // The board on content with the demo's settings, once its first picture shows.
-    void StartBoard(const std::string& content = kSource + "/demo")
+    // A copy of the demo that a test may change.
+    fs::path CopyDemo()
     {
-        BoardFixture::StartBoard("demo", content);
+        const fs::path content = m_workingDirectory / "content";
+        fs::copy(kSource + "/demo", content, fs::copy_options::recursive);
+        return content;
+    }
+
+    // The play page's clock picture starts what this desktop entry says instead.
+    static void WriteClockShortcut(const fs::path& content, const std::string& entry)
+    {
+        std::ofstream(content / "UserData/L00001/L00003/B00002.lnk", std::ios::binary | std::ios::trunc) << entry;
+    }
+
+    // The board on content with the demo's settings (or settings folder's), once its first
+    // picture shows.
+    void StartBoard(const std::string& content = kSource + "/demo", const std::string& settings = "demo")
+    {
+        BoardFixture::StartBoard(settings, content);
         m_page = PageGeometry(m_width, m_height);
         ASSERT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kFirstPicture, 8, 10000));
     }
@@ -166,6 +225,73 @@ protected:
         return clock;
     }
 
+    // The viewable window with this title, 0 when none shows within the time.
+    Window WaitForWindowTitled(const std::string& title, int timeoutMs)
+    {
+        Window found = 0;
+        WaitFor([&] {
+            found = FindViewable(m_display, [&](Window w) { return Title(m_display, w) == title; });
+            return found != 0;
+        }, timeoutMs);
+        return found;
+    }
+
+    // The process that owns the window, by its _NET_WM_PID.
+    pid_t WindowProcess(Window window)
+    {
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        pid_t pid = 0;
+        if (XGetWindowProperty(m_display, window, XInternAtom(m_display, "_NET_WM_PID", False), 0, 1, False,
+                               XA_CARDINAL, &type, &format, &items, &after, &data) == Success && data && items == 1)
+            pid = static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data));
+        if (data)
+            XFree(data);
+        return pid;
+    }
+
+    // Chooses the play page's clock picture and waits until a window of this title shows
+    // inside the board. The process group of what was started goes to m_group: the group of
+    // the window's process when the window names it, else the one the board's child started.
+    Window StartProgramTitled(const std::string& title)
+    {
+        ClickLater(m_page.CentreX(1), m_page.CentreY(1));
+        const auto chosen = Clock::now();
+        pid_t childGroup = 0;
+        Window window = 0;
+        WaitFor([&] {
+            for (const ProcessEntry& process : ProcessList())
+                if (process.parent == m_process.Pid() && process.state != 'Z' && process.name != kDockGuardian)
+                    childGroup = process.group;
+            window = FindViewable(m_display, [&](Window w) { return Title(m_display, w) == title; });
+            return window != 0;
+        }, 15000);
+        if (window == 0 || !WaitFor([&] { return IsInside(m_display, window, m_board); }, 5000))
+            return 0;
+        std::cout << "[ measure  ] '" << title << "' chosen to adopted: " << MsSince(chosen) << " ms\n";
+        const pid_t owner = WindowProcess(window);
+        const pid_t group = owner > 0 ? ::getpgid(owner) : childGroup;
+        // Never this test's own group nor the board's: the test would signal itself.
+        if (group > 1 && group != ::getpgrp() && group != ::getpgid(m_process.Pid()))
+            m_group = group;
+        return window;
+    }
+
+    // "Tillbaka", then the started program's processes and this window are all gone.
+    void ExpectTillbakaEndsTheProgram(Window window, int timeoutMs)
+    {
+        ASSERT_GT(m_group, 0) << "no started process found";
+        ClickTillbaka();
+        const auto asked = Clock::now();
+        EXPECT_TRUE(WaitFor([&] { return RunningInGroup(m_group).empty(); }, timeoutMs))
+            << "still running after Tillbaka: " << Joined(RunningInGroup(m_group));
+        std::cout << "[ measure  ] Tillbaka to the program's processes gone: " << MsSince(asked) << " ms\n";
+        EXPECT_TRUE(WaitFor([&] { return !Viewable(m_display, window); }, 2000)) << "its window stayed";
+        EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 5000)) << "the page is not back";
+    }
+
     // A task bar: a dock window along the bottom of the screen.
     Window MapDock()
     {
@@ -190,6 +316,7 @@ protected:
     PageGeometry m_page{1024, 768};
     std::vector<pid_t> m_children;
     std::string m_storyAddress;
+    pid_t m_group = 0;  // the process group of the program started last
 };
 
 TEST_F(ActivitiesOnX11, FilmPlaysInsideTheUserAreaUntilTillbaka)
@@ -427,6 +554,132 @@ TEST_F(ActivitiesOnX11, TheTaskBarComesBackWhenTheBoardIsKilledOrCrashes)
         XDestroyWindow(m_display, dock);
         XSync(m_display, False);
     }
+}
+
+// A program that ignores the request to close and SIGTERM, with a second process in its
+// group that ignores SIGTERM too: after "Tillbaka" its grace time, SIGTERM and SIGKILL leave
+// none of its processes and no window of it behind, whether the group's first process still
+// runs or has already ended (the group is signalled as long as any member of it lives).
+TEST_F(ActivitiesOnX11, ProgramThatIgnoresTheCloseIsGoneAfterTillbaka)
+{
+    struct Case {
+        const char* form;
+        const char* exec;
+    };
+    const Case cases[] = {
+        {"the first process shows the window", "sh -c 'trap \"\" TERM; sleep 300 & exec " STUBBORN_WINDOW " Eigensinn'"},
+        {"the first process has ended", "sh -c 'trap \"\" TERM; " STUBBORN_WINDOW " Eigensinn & sleep 300 & sleep 1'"},
+    };
+    const fs::path content = CopyDemo();
+    StartBoard(content.string());
+    OpenPlayPage();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.form);
+        WriteClockShortcut(content, std::string("[Desktop Entry]\nType=Application\nExec=") + c.exec + "\n");
+        const Window window = StartProgramTitled("Eigensinn");
+        ASSERT_NE(window, 0u) << "the program's window was not adopted\n" << BoardOutput();
+        ASSERT_TRUE(WaitFor([&] { return RunningInGroup(m_group).size() == 2; }, 3000)) << Joined(RunningInGroup(m_group));
+        // 1 s of the Tillbaka sound, 2 s to close, 1 s after SIGTERM, then SIGKILL: well within 6 s.
+        ExpectTillbakaEndsTheProgram(window, 6000);
+        m_group = 0;
+    }
+}
+
+// A window that the program shows after the ready wait has ended (here three seconds after
+// its first) is adopted into the user area instead of floating over the page, and ends with
+// the activity.
+TEST_F(ActivitiesOnX11, WindowThatAppearsLaterIsAdopted)
+{
+    const fs::path content = CopyDemo();
+    WriteClockShortcut(content, "[Desktop Entry]\nType=Application\n"
+                                "Exec=sh -c '(sleep 3; exec xclock -title Senare) & exec xlogo -title Forsta'\n");
+    StartBoard(content.string());
+    OpenPlayPage();
+    const Window first = StartProgramTitled("Forsta");
+    ASSERT_NE(first, 0u) << "the first window was not adopted\n" << BoardOutput();
+
+    const Window later = WaitForWindowTitled("Senare", 10000);
+    ASSERT_NE(later, 0u) << "the later window did not show";
+    const auto shown = Clock::now();
+    EXPECT_TRUE(WaitFor([&] { return IsInside(m_display, later, m_board); }, 3000)) << "the later window floats";
+    std::cout << "[ measure  ] later window shown to adopted: " << MsSince(shown) << " ms\n";
+    const XRectangle placed = ScreenRect(m_display, later);
+    EXPECT_LE(placed.y + placed.height, m_page.userAreaHeight + 1);
+    EXPECT_TRUE(IsInside(m_display, first, m_board));
+
+    ExpectTillbakaEndsTheProgram(later, 6000);
+    EXPECT_FALSE(Viewable(m_display, first));
+}
+
+// Desktop entries as they are met in practice start a real program: a command in single
+// quotes, a file that begins with a UTF-8 byte-order mark, and Path= as the program's
+// working directory. One board takes them one after the other.
+TEST_F(ActivitiesOnX11, DesktopEntryFormsStartTheirProgram)
+{
+    const fs::path content = CopyDemo();
+    const fs::path folder = m_workingDirectory / "program folder";
+    fs::create_directories(folder);
+    struct Case {
+        const char* title;
+        std::string entry;
+        bool writesWhereItStarted;
+    };
+    const Case cases[] = {
+        {"single-quotes", "[Desktop Entry]\nExec=sh -c 'sleep 1; exec xlogo -title single-quotes'\n", false},
+        {"byte-order-mark", "\xEF\xBB\xBF[Desktop Entry]\nType=Application\nExec=xlogo -title byte-order-mark\n", false},
+        {"path", "[Desktop Entry]\nPath=" + folder.string() +
+                     "\nExec=sh -c 'pwd > started-in.txt; exec xlogo -title path'\n", true},
+    };
+    StartBoard(content.string());
+    OpenPlayPage();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        WriteClockShortcut(content, c.entry);
+        const Window window = StartProgramTitled(c.title);
+        ASSERT_NE(window, 0u) << "the program's window was not adopted\n" << BoardOutput();
+        if (c.writesWhereItStarted) {
+            std::string startedIn;
+            std::getline(std::ifstream(folder / "started-in.txt"), startedIn);
+            EXPECT_EQ(startedIn, folder.string());
+        }
+        ExpectTillbakaEndsTheProgram(window, 6000);
+        m_group = 0;
+    }
+}
+
+// A program that crashes brings the page back by itself, without "Tillbaka", and in scan
+// mode the scan goes on over the page.
+TEST_F(ActivitiesOnX11, PageComesBackAfterTheProgramCrashesAndTheScanGoesOn)
+{
+    StartBoard(kSource + "/demo", "demo/scan");
+    OpenPlayPage();
+    const Window clock = StartClock();
+    ASSERT_NE(clock, 0u) << "the clock's window did not appear";
+    const auto clocks = ChildrenNamed(m_process.Pid(), "xclock");
+    ASSERT_EQ(clocks.size(), 1u);
+
+    ASSERT_TRUE(WaitFor([&] { return IsInside(m_display, clock, m_board); }, 5000)) << "the clock was not adopted";
+    ASSERT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kBackground, 0, 5000)) << "the page is not covered";
+
+    ::kill(clocks[0], SIGSEGV);
+    const auto crashed = Clock::now();
+    EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 5000)) << "the page is not back";
+    std::cout << "[ measure  ] program crashed to page back: " << MsSince(crashed) << " ms\n";
+    EXPECT_TRUE(WaitFor([&] { return !Viewable(m_display, clock); }, 2000));
+
+    // The scan highlight, a green frame, steps from picture to picture again.
+    constexpr std::uint32_t kHighlight = 0x00FF00;
+    const auto highlighted = [&] {
+        for (int k = 0; k < 4; ++k)
+            for (int x = std::max(0, m_page.PictureX(k) - 6); x <= m_page.PictureX(k) + 12; x += 3)
+                if (Near(Pixel(x, m_page.CentreY(k)), kHighlight, 40))
+                    return k;
+        return -1;
+    };
+    int first = -1;
+    ASSERT_TRUE(WaitFor([&] { return (first = highlighted()) >= 0; }, 5000)) << "no scan highlight";
+    EXPECT_TRUE(WaitFor([&] { const int now = highlighted(); return now >= 0 && now != first; }, 5000))
+        << "the scan stands still on picture " << first;
 }
 
 } // namespace

@@ -190,7 +190,28 @@ Window FindFullScreenWindow(Display* display)
             && a.height == height && a.x == 0 && a.y == 0)
             found = window;
     }
-    return found;
+    return found != 0 ? ClientWindow(display, found) : 0;
+}
+
+Window ClientWindow(Display* display, Window window)
+{
+    const Atom state = XInternAtom(display, "WM_STATE", False);
+    std::vector<Window> queue{window};
+    for (std::size_t i = 0; i < queue.size() && i < 1000; ++i) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(display, queue[i], state, 0, 0, False, AnyPropertyType, &type, &format, &items, &after,
+                           &data);
+        if (data)
+            XFree(data);
+        if (type != 0)
+            return queue[i];
+        for (const Window child : Children(display, queue[i]))
+            queue.push_back(child);
+    }
+    return window;
 }
 
 std::string Title(Display* display, Window window)

@@ -85,8 +85,11 @@ bool Viewable(Display* display, Window window);
 Window FindViewable(Display* display, const std::function<bool(Window)>& accept);
 // The top-level window (mapped or not) with exactly this title, 0 when there is none.
 Window FindTopLevel(Display* display, const std::string& title);
-// The viewable top-level window that covers the whole screen, 0 when there is none.
+// The viewable top-level window that covers the whole screen (the client window inside it
+// when a window manager framed it), 0 when there is none.
 Window FindFullScreenWindow(Display* display);
+// The client window in a window manager's frame (the one with WM_STATE), else the window.
+Window ClientWindow(Display* display, Window window);
 // _NET_WM_NAME, else WM_NAME.
 std::string Title(Display* display, Window window);
 bool IsInside(Display* display, Window window, Window ancestor);
