@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr const char* kImportUsage = "usage: orlido --import FILE DIR [--replace]";
+constexpr const char* kImportUsage = "usage: orlido --import FILE DIR [--replace] [--keep-programs]";
 constexpr const char* kExportUsage = "usage: orlido --export [FOLDER] FILE.obz";
 
 // espeak-ng in the board's locale when it has a voice for it, else in Swedish; one voice
@@ -89,8 +89,10 @@ int COrlidoObfCommand::Run(const std::vector<std::string>& arguments, const TObf
 {
     std::vector<std::string> words;
     bool replace = false;
+    bool keepPrograms = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         if (arguments[i] == "--replace") replace = true;
+        else if (arguments[i] == "--keep-programs") keepPrograms = true;
         else words.push_back(arguments[i]);
     }
     if (arguments[0] == "--import") {
@@ -104,13 +106,14 @@ int COrlidoObfCommand::Run(const std::vector<std::string>& arguments, const TObf
         options.Replace = replace;
         options.Write.Speech = speech;
         options.Write.BrowserCommand = browser;
+        options.Write.KeepPrograms = keepPrograms;
         options.Write.Language = UserLanguage();
         options.Fetch = CTQObfFetch::Make();
         const TObfImportResult result = CTQObfImport::Run(options);
         CTQObfImport::Print(options, result, result.ExitCode == 2 ? err : out);
         return result.ExitCode;
     }
-    if (replace || words.empty() || words.size() > 2) {
+    if (replace || keepPrograms || words.empty() || words.size() > 2) {
         std::fprintf(err, "%s\n", kExportUsage);
         return 2;
     }

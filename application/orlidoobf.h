@@ -1,5 +1,5 @@
 // The command line of the Open Board Format commands, which need no display:
-//   orlido --import FILE DIR [--replace]
+//   orlido --import FILE DIR [--replace] [--keep-programs]
 //   orlido --export [FOLDER] FILE.obz
 // Exit codes: 0 done; 1 imported, but some sounds could not be made; 2 nothing written (a
 // wrong command line, a broken or refused file, a full folder without --replace).

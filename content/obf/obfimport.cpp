@@ -26,6 +26,13 @@ void RemoveQuietly(const std::string& folder)
     fs::remove_all(folder, ec);
 }
 
+// "\"sh -c true\" when its picture is chosen (board \"b\", button \"Clock\")".
+std::string WhatItStarts(const TObfProgram& program)
+{
+    const std::string command = program.Command.empty() ? "a program the board cannot read" : "\"" + program.Command + "\"";
+    return command + (program.Button.empty() ? " for web addresses" : " when its picture is chosen (" + program.Button + ")");
+}
+
 } // namespace
 
 bool CTQObfImport::CheckTarget(const TObfImportOptions& options, std::string& error)
@@ -129,6 +136,8 @@ TObfImportResult CTQObfImport::Run(const TObfImportOptions& options)
         result.Notes.push_back("left out: the board " + path.substr(0, 80) + ": no button leads to it from the first board");
     result.Notes.insert(result.Notes.end(), plan.Notes().begin(), plan.Notes().end());
     result.Notes.insert(result.Notes.end(), writer.GetNotes().begin(), writer.GetNotes().end());
+    result.KeptPrograms = writer.GetKeptPrograms();
+    result.LeftOutPrograms = writer.GetLeftOutPrograms();
     result.Silent = writer.GetSilent();
     result.ExitCode = result.Silent.empty() ? 0 : 1;
     return result;
@@ -144,6 +153,13 @@ void CTQObfImport::Print(const TObfImportOptions& options, const TObfImportResul
                  platform::ToUtf8(options.File).c_str(), platform::ToUtf8(options.Folder).c_str(), result.Pages,
                  result.Pictures, result.Spoken);
     for (const std::string& note : result.Notes) std::fprintf(out, "%s\n", note.c_str());
+    for (const TObfProgram& program : result.KeptPrograms)
+        std::fprintf(out, "program: %s starts %s: make sure you want that\n", program.File.c_str(), WhatItStarts(program).c_str());
+    for (const TObfProgram& program : result.LeftOutPrograms)
+        std::fprintf(out, "left out: %s, which would start %s\n", program.File.c_str(), WhatItStarts(program).c_str());
+    if (!result.LeftOutPrograms.empty())
+        std::fprintf(out, "%zu shortcuts to programs were left out; import again with --keep-programs to keep them, "
+                          "but only from a package you trust.\n", result.LeftOutPrograms.size());
     for (const std::string& silent : result.Silent) std::fprintf(out, "no sound: %s\n", silent.c_str());
     if (!result.Silent.empty())
         std::fprintf(out, "%zu pictures or common sounds have no sound; orlido --speak can make them.\n",

@@ -27,7 +27,9 @@ struct TObfImportResult {
     int Pages = 0;
     int Pictures = 0;
     int Spoken = 0;
-    std::vector<std::string> Notes;   // left out, replaced, damaged, programs
+    std::vector<std::string> Notes;   // left out, replaced, damaged
+    std::vector<TObfProgram> KeptPrograms;     // the package's shortcuts written
+    std::vector<TObfProgram> LeftOutPrograms;  // the package's shortcuts left out
     std::vector<std::string> Silent;  // pictures and common sounds left without a sound
 };
 
