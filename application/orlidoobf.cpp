@@ -6,6 +6,7 @@
 #include "content/obf/obfimport.h"
 #include "content/speech.h"
 #include "platform/files.h"
+#include "superlibraries/tqstandard/tqlanguage.h"
 
 #include <cstdlib>
 #include <map>
@@ -81,11 +82,11 @@ std::string COrlidoObfCommand::UserLanguage()
 
 int COrlidoObfCommand::Run(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err)
 {
-    return Run(arguments, EspeakSpeech(), FindBrowser(), out, err);
+    return Run(arguments, EspeakSpeech(), FindBrowser(), out, err, IsSwedishLocale());
 }
 
 int COrlidoObfCommand::Run(const std::vector<std::string>& arguments, const TObfSpeechMaker& speech,
-                           const std::string& browser, std::FILE* out, std::FILE* err)
+                           const std::string& browser, std::FILE* out, std::FILE* err, bool swedish)
 {
     std::vector<std::string> words;
     bool replace = false;
@@ -110,7 +111,7 @@ int COrlidoObfCommand::Run(const std::vector<std::string>& arguments, const TObf
         options.Write.Language = UserLanguage();
         options.Fetch = CTQObfFetch::Make();
         const TObfImportResult result = CTQObfImport::Run(options);
-        CTQObfImport::Print(options, result, result.ExitCode == 2 ? err : out);
+        CTQObfImport::Print(options, result, swedish, result.ExitCode == 2 ? err : out);
         return result.ExitCode;
     }
     if (replace || keepPrograms || words.empty() || words.size() > 2) {

@@ -15,11 +15,12 @@ class COrlidoObfCommand {
 public:
     // Whether the arguments ask for an import or an export.
     static bool Handles(const std::vector<std::string>& arguments);
-    // Runs it; the report goes to out, a failure's one line to err.
+    // Runs it; the report goes to out, a failure's one line to err. The import's report is
+    // in Swedish under a Swedish locale, in English otherwise.
     static int Run(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err);
-    // The same with the speech and the browser given (tests).
+    // The same with the speech, the browser and the report's language given (tests).
     static int Run(const std::vector<std::string>& arguments, const TObfSpeechMaker& speech,
-                   const std::string& browser, std::FILE* out, std::FILE* err);
+                   const std::string& browser, std::FILE* out, std::FILE* err, bool swedish = false);
 
     // The first web browser found on PATH, for the imported content's WebBrowser.lnk.
     static std::string FindBrowser();

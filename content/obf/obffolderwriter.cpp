@@ -368,7 +368,7 @@ bool CTQObfFolderWriter::WriteActivities(const TObfBoard& board, const TObfButto
             continue;
         }
         if (file.Program) {
-            if (!WriteProgram(file.To, bytes, who, error)) return false;
+            if (!WriteProgram(file.To, bytes, &board, &button, error)) return false;
             continue;
         }
         // The browser gets the address as its argument: only a web page or a file: page.
@@ -420,17 +420,19 @@ bool CTQObfFolderWriter::WriteCommonFiles(const std::wstring& contentFolder, std
     std::string why;
     if (const auto found = common.find(browserName);
         found != common.end() && m_Source.ReadFile(found->second, TObfLimits::MaxSmallFileBytes, bytes, why)) {
-        if (!WriteProgram(browser, bytes, "", error)) return false;
+        if (!WriteProgram(browser, bytes, nullptr, nullptr, error)) return false;
         if (m_Options.KeepPrograms) return true;
     }
     return WriteBytes(browser, "[Desktop Entry]\nType=Application\nName=Webbläsare\nExec=" + m_Options.BrowserCommand + " %u\n",
                       error);
 }
 
-bool CTQObfFolderWriter::WriteProgram(const std::wstring& path, std::string_view bytes, const std::string& button,
-                                      std::string& error)
+bool CTQObfFolderWriter::WriteProgram(const std::wstring& path, std::string_view bytes, const TObfBoard* board,
+                                      const TObfButton* button, std::string& error)
 {
-    TObfProgram program{platform::ToUtf8(path.substr(m_strContentFolder.size() + 1)), button, CommandOf(bytes)};
+    TObfProgram program{platform::ToUtf8(path.substr(m_strContentFolder.size() + 1)),
+                        board ? CTQObfPlan::NameOf(*board) : std::string(),
+                        button ? CTQObfPlan::NameOf(*button) : std::string(), CommandOf(bytes)};
     if (!m_Options.KeepPrograms) {
         m_LeftOutPrograms.push_back(std::move(program));
         return true;

@@ -33,12 +33,13 @@ struct TObfWriteOptions {
     bool KeepPrograms = false;
 };
 
-// A shortcut a package carries: where it goes in the content folder, the button whose
-// picture starts it ("" for the web browser's shortcut, started for web addresses), and the
-// command it starts ("" when it is no shortcut the board can read).
+// A shortcut a package carries: where it goes in the content folder, the board and button
+// whose picture starts it (both "" for the web browser's shortcut, started for web
+// addresses), and the command it starts ("" when it is no shortcut the board can read).
 struct TObfProgram {
     std::string File;     // "UserData/L00001/B00002.lnk"
-    std::string Button;   // "board \"b\", button \"Clock\""
+    std::string Board;    // "Home"
+    std::string Button;   // "Clock"
     std::string Command;  // "sh -c true"
 };
 
@@ -84,7 +85,8 @@ private:
                          std::string& error);
     bool WriteCommonFiles(const std::wstring& contentFolder, std::string& error);
     // A shortcut from the package: written and listed when programs are kept, else only listed.
-    bool WriteProgram(const std::wstring& path, std::string_view bytes, const std::string& button, std::string& error);
+    bool WriteProgram(const std::wstring& path, std::string_view bytes, const TObfBoard* board, const TObfButton* button,
+                      std::string& error);
     bool Speak(const std::string& text, const std::string& locale, const std::wstring& path);
     TLabel LabelOf(const TObfBoard& board, const TObfButton* button) const;
     bool WriteBytes(const std::wstring& path, std::string_view bytes, std::string& error);

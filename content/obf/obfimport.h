@@ -36,8 +36,9 @@ struct TObfImportResult {
 class CTQObfImport {
 public:
     static TObfImportResult Run(const TObfImportOptions& options);
-    // The report a carer reads: the summary, then every note, one line each.
-    static void Print(const TObfImportOptions& options, const TObfImportResult& result, std::FILE* out);
+    // The report a carer reads: the summary, then every note, one line each; its own
+    // sentences in Swedish or English (the notes, which the readers write, in English).
+    static void Print(const TObfImportOptions& options, const TObfImportResult& result, bool swedish, std::FILE* out);
 
 private:
     static bool CheckTarget(const TObfImportOptions& options, std::string& error);

@@ -113,24 +113,30 @@ std::string ReadAll(std::FILE* file)
 }
 
 // A package's shortcuts start programs on the user's computer: they are written only when
-// the carer asks for them, and the report names each with its command either way.
+// the carer asks for them, and the report names each with its command either way, in the
+// carer's language.
 TEST_F(ObfRoundTrip, APackagesShortcutsAreWrittenOnlyWithKeepPrograms)
 {
     struct TCase {
         bool Keep;
+        bool Swedish;
         const char* Shortcut;     // the picture's shortcut, "" when left out
         const char* Browser;      // WebBrowser.lnk: the package's own, or the one made for "sh"
         const char* ReportLines;  // each must be in the report
     };
     const std::string made = "[Desktop Entry]\nType=Application\nName=Webbläsare\nExec=sh %u\n";
     const TCase cases[] = {
-        {false, "", made.c_str(),
+        {false, false, "", made.c_str(),
          "left out: UserData/L00001/B00002.lnk, which would start \"sh -c true\" when its picture is chosen (board \"Orlido\", button \"Klocka\")\n"
          "left out: WebBrowser.lnk, which would start \"sh -c true\" for web addresses\n"
          "2 shortcuts to programs were left out; import again with --keep-programs to keep them"},
-        {true, kRunnable.c_str(), kRunnable.c_str(),
+        {true, false, kRunnable.c_str(), kRunnable.c_str(),
          "program: UserData/L00001/B00002.lnk starts \"sh -c true\" when its picture is chosen (board \"Orlido\", button \"Klocka\"): make sure you want that\n"
          "program: WebBrowser.lnk starts \"sh -c true\" for web addresses: make sure you want that"},
+        {false, true, "", made.c_str(),
+         "utelämnad: UserData/L00001/B00002.lnk, som skulle starta \"sh -c true\" när dess bild väljs (tavlan \"Orlido\", knappen \"Klocka\")\n"
+         "utelämnad: WebBrowser.lnk, som skulle starta \"sh -c true\" för webbadresser\n"
+         "2 genvägar till program utelämnades; importera igen med --keep-programs för att behålla dem"},
     };
     for (const TCase& c : cases) {
         Fixture f;
@@ -140,7 +146,7 @@ TEST_F(ObfRoundTrip, APackagesShortcutsAreWrittenOnlyWithKeepPrograms)
         std::vector<std::string> arguments{"--import", platform::ToUtf8(package), platform::ToUtf8(f.Out())};
         if (c.Keep) arguments.push_back("--keep-programs");
         std::FILE* out = std::tmpfile();
-        ASSERT_EQ(COrlidoObfCommand::Run(arguments, f.Speech.Maker(), "sh", out, out), 0) << c.Keep;
+        ASSERT_EQ(COrlidoObfCommand::Run(arguments, f.Speech.Maker(), "sh", out, out, c.Swedish), 0) << c.Keep;
         const std::string report = ReadAll(out);
         std::fclose(out);
         EXPECT_NE(report.find(c.ReportLines), std::string::npos) << report;
