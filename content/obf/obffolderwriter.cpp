@@ -430,7 +430,7 @@ bool CTQObfFolderWriter::WriteCommonFiles(const std::wstring& contentFolder, std
 bool CTQObfFolderWriter::WriteProgram(const std::wstring& path, std::string_view bytes, const TObfBoard* board,
                                       const TObfButton* button, std::string& error)
 {
-    TObfProgram program{platform::ToUtf8(path.substr(m_strContentFolder.size() + 1)),
+    TObfProgram program{platform::ToUtf8(path.substr(m_strContentFolder.size() + 1)), !button,
                         board ? CTQObfPlan::NameOf(*board) : std::string(),
                         button ? CTQObfPlan::NameOf(*button) : std::string(), CommandOf(bytes)};
     if (!m_Options.KeepPrograms) {

@@ -33,11 +33,12 @@ struct TObfWriteOptions {
     bool KeepPrograms = false;
 };
 
-// A shortcut a package carries: where it goes in the content folder, the board and button
-// whose picture starts it (both "" for the web browser's shortcut, started for web
-// addresses), and the command it starts ("" when it is no shortcut the board can read).
+// A shortcut a package carries: where it goes in the content folder, what starts it (a
+// picture of a board's button, or a web address for the web browser's shortcut), and the
+// command it starts ("" when it is no shortcut the board can read).
 struct TObfProgram {
     std::string File;     // "UserData/L00001/B00002.lnk"
+    bool WebBrowser = false;
     std::string Board;    // "Home"
     std::string Button;   // "Clock"
     std::string Command;  // "sh -c true"
@@ -84,7 +85,8 @@ private:
     bool WriteActivities(const TObfBoard& board, const TObfButton& button, const std::wstring& folder, int number,
                          std::string& error);
     bool WriteCommonFiles(const std::wstring& contentFolder, std::string& error);
-    // A shortcut from the package: written and listed when programs are kept, else only listed.
+    // A shortcut from the package: written and listed when programs are kept, else only
+    // listed. Without a button it is the web browser's shortcut.
     bool WriteProgram(const std::wstring& path, std::string_view bytes, const TObfBoard* board, const TObfButton* button,
                       std::string& error);
     bool Speak(const std::string& text, const std::string& locale, const std::wstring& path);

@@ -34,7 +34,7 @@ TBilingualText WhatItStarts(const TObfProgram& program)
     TBilingualText text = command.empty()
                               ? TBilingualText{L"a program the board cannot read", L"ett program som tavlan inte kan läsa"}
                               : TBilingualText{L"\"" + command + L"\"", L"\"" + command + L"\""};
-    if (program.Button.empty()) {
+    if (program.WebBrowser) {
         text.English += L" for web addresses";
         text.Swedish += L" för webbadresser";
         return text;
