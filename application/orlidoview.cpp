@@ -3,6 +3,7 @@
 #include "application/orlidocontent.h"
 #include "application/tqorlidomodule.h"
 #include "application/tqsetupfilelint.h"
+#include "application/tqswitchfilter.h"
 #include "platform/audio.h"
 #include "platform/files.h"
 #include "platform/window.h"
@@ -20,6 +21,28 @@ namespace {
 constexpr int VK_RETURN = 13;
 constexpr int VK_SPACE = 32;
 constexpr UINT kJoystickPollMs = 40;
+// A stick counts as pushed past half-way; exactly half-way keeps the switch as it was.
+constexpr int kStickHalfWay = 500;
+
+// The filter's switch for a key, or SwitchCount for a key that is no switch.
+CTQSwitchFilter::TSwitch SwitchOf(int virtualKey, bool fromController)
+{
+    if (virtualKey == VK_RETURN)
+        return fromController ? CTQSwitchFilter::PadChoose : CTQSwitchFilter::EnterKey;
+    if (virtualKey == VK_SPACE)
+        return fromController ? CTQSwitchFilter::PadBack : CTQSwitchFilter::SpaceKey;
+    return CTQSwitchFilter::SwitchCount;
+}
+
+// A switch's new state from a stick reading past half-way or a button.
+bool SwitchState(bool wasDown, int stick, bool button)
+{
+    if (button || stick > kStickHalfWay)
+        return true;
+    if (stick < kStickHalfWay)
+        return false;
+    return wasDown;
+}
 
 // One line on stderr and in the trace for each key or value the settings parser lost.
 void WarnAboutLostSettings(const std::wstring& setupFile)
@@ -68,6 +91,8 @@ void COrlidoView::OnInitialUpdate()
     m_Settings = ReadStartupSettings(setupFile);
     WarnAboutLostSettings(setupFile);
 
+    m_pSwitchFilter = new CTQSwitchFilter(m_hWnd, m_Settings.Switches);
+
     OpenFirstJoystick();
 
     // Only the exact word "Scan" selects scan mode; space is the back switch, Enter chooses.
@@ -78,7 +103,7 @@ void COrlidoView::OnInitialUpdate()
 
     m_pModule = new CTQOrlidoModule(m_Settings.Mode, m_hWnd, m_pDisplay, m_strExeFolder,
                                     m_Settings.BlinkPeriod, m_Settings.ScanPeriod,
-                                    m_Settings.AvoidExtraClicksTime);
+                                    m_Settings.AvoidExtraClicksTime, m_Settings.Scan);
 
     // Last, once everything it calls exists; it runs whether or not a controller was found.
     m_ThreadManager.StartThread(JoystickThread, this, L"COrlidoView::JoystickThread", 0);
@@ -121,11 +146,34 @@ void COrlidoView::PollJoystickOnce()
     CTQDirectInput* joystick = m_pDirectInput;
     if (!joystick)
         return;
+    if (m_Settings.Switches.IsActive()) {
+        PostControllerChanges();
+        return;
+    }
     // Posted in this order, the back choice is made before the choose choice.
     if (joystick->XLeftEdge() || joystick->ButtonEdge(0, false))
         platform::PostMessage(m_hWnd, WM_TQ_KEYDOWN, VK_SPACE, 0);
     if (joystick->XRightEdge() || joystick->ButtonEdge(1, false))
         platform::PostMessage(m_hWnd, WM_TQ_KEYDOWN, VK_RETURN, 0);
+}
+
+void COrlidoView::PostControllerChanges()
+{
+    int x = 0, y = 0, z = 0;
+    bool buttons[12] = {};
+    if (!m_pDirectInput->ReadState(x, y, z, buttons))
+        return;  // a failed reading is no release
+    const DWORD time = platform::GetTickCount();
+    // Back before choose, as the plain path posts them.
+    const bool down[2] = {SwitchState(m_bPadDown[0], -x, buttons[0]), SwitchState(m_bPadDown[1], x, buttons[1])};
+    const int keys[2] = {VK_SPACE, VK_RETURN};
+    for (int i = 0; i < 2; ++i) {
+        if (down[i] == m_bPadDown[i])
+            continue;
+        m_bPadDown[i] = down[i];
+        platform::PostMessage(m_hWnd, down[i] ? WM_ORLIDO_PAD_DOWN : WM_ORLIDO_PAD_UP, static_cast<WPARAM>(keys[i]),
+                              static_cast<LPARAM>(time));
+    }
 }
 
 void COrlidoView::WindowProc(const platform::Message& message)
@@ -141,16 +189,29 @@ void COrlidoView::WindowProc(const platform::Message& message)
         OnLButtonDown(GET_X_LPARAM(message.lParam), GET_Y_LPARAM(message.lParam));
         break;
     case WM_TQ_KEYDOWN:
-        // A press that closed a message box (or was made while one was up) was the box's:
-        // the watch may deliver it only after the box has gone.
-        if (!platform::KeyBelongsToAMessageBox(static_cast<DWORD>(message.lParam)))
-            OnWatchedKeyDown(static_cast<int>(message.wParam));
+        OnSwitchDown(static_cast<int>(message.wParam), static_cast<DWORD>(message.lParam), false);
         break;
+    case WM_TQ_KEYUP:
+        OnSwitchUp(static_cast<int>(message.wParam), static_cast<DWORD>(message.lParam), false);
+        break;
+    case WM_ORLIDO_PAD_DOWN:
+        OnSwitchDown(static_cast<int>(message.wParam), static_cast<DWORD>(message.lParam), true);
+        break;
+    case WM_ORLIDO_PAD_UP:
+        OnSwitchUp(static_cast<int>(message.wParam), static_cast<DWORD>(message.lParam), true);
+        break;
+    case WM_ORLIDO_HELD_PRESS: {
+        const bool fromController = message.lParam != 0;
+        const auto which = SwitchOf(static_cast<int>(message.wParam), fromController);
+        TakePress(static_cast<int>(message.wParam), m_pSwitchFilter ? m_pSwitchFilter->GetPressTime(which) : 0,
+                  fromController);
+        break;
+    }
     case WM_ORLIDO_SHUTDOWN:
         OnShutdown();
         break;
     default:
-        // Button up, right button, key up, size and destroy need nothing of the view.
+        // Button up, right button, size and destroy need nothing of the view.
         break;
     }
 }
@@ -167,6 +228,15 @@ void COrlidoView::OnPaint()
 
 void COrlidoView::OnTimer(UINT_PTR timerId)
 {
+    if (CTQSwitchFilter::IsFilterTimer(timerId)) {
+        const int which = m_pSwitchFilter ? m_pSwitchFilter->OnTimer(timerId) : -1;
+        if (which >= 0) {
+            const bool fromController = which == CTQSwitchFilter::PadChoose || which == CTQSwitchFilter::PadBack;
+            const bool choose = which == CTQSwitchFilter::EnterKey || which == CTQSwitchFilter::PadChoose;
+            platform::PostMessage(m_hWnd, WM_ORLIDO_HELD_PRESS, choose ? VK_RETURN : VK_SPACE, fromController ? 1 : 0);
+        }
+        return;
+    }
     if (timerId != PaintTimerId)
         return;
     platform::KillTimer(m_hWnd, PaintTimerId);
@@ -196,6 +266,30 @@ void COrlidoView::OnWatchedKeyDown(int virtualKey)
         m_pModule->ChooseBack();
 }
 
+void COrlidoView::OnSwitchDown(int virtualKey, DWORD time, bool fromController)
+{
+    const auto which = SwitchOf(virtualKey, fromController);
+    // Without a filter (shut down) or for a key that is no switch, the press goes on as it is.
+    if (which == CTQSwitchFilter::SwitchCount || !m_pSwitchFilter || m_pSwitchFilter->OnDown(which, time))
+        TakePress(virtualKey, time, fromController);
+}
+
+void COrlidoView::OnSwitchUp(int virtualKey, DWORD time, bool fromController)
+{
+    const auto which = SwitchOf(virtualKey, fromController);
+    if (which != CTQSwitchFilter::SwitchCount && m_pSwitchFilter && m_pSwitchFilter->OnUp(which, time))
+        TakePress(virtualKey, m_pSwitchFilter->GetPressTime(which), fromController);
+}
+
+void COrlidoView::TakePress(int virtualKey, DWORD time, bool fromController)
+{
+    // A press that closed a message box (or was made while one was up) was the box's: the
+    // watch may deliver it only after the box has gone.
+    if (!fromController && platform::KeyBelongsToAMessageBox(time))
+        return;
+    OnWatchedKeyDown(virtualKey);
+}
+
 void COrlidoView::OnShutdown()
 {
     if (m_bShutDown)
@@ -211,6 +305,7 @@ void COrlidoView::OnShutdown()
     delete std::exchange(m_pDeWindows, nullptr);
     delete std::exchange(m_pModule, nullptr);
     delete std::exchange(m_pDisplay, nullptr);
+    delete std::exchange(m_pSwitchFilter, nullptr);
     platform::KillTimer(m_hWnd, PaintTimerId);
 
     // Last; it stops its own two workers first.

@@ -15,9 +15,17 @@ class CTQDeWindows;
 class CTQSurface;
 class CTQOrlidoModule;
 class CTQDirectInput;
+class CTQSwitchFilter;
 
 // Sent by the application when the main frame closes; wParam and lParam 0.
 constexpr UINT WM_ORLIDO_SHUTDOWN = WM_USER + 209;  // 1233
+// The controller's switches while the switch filter is on: wParam the key the switch stands
+// for (13 choose, 32 back), lParam the loop's time of the reading that saw the change.
+constexpr UINT WM_ORLIDO_PAD_DOWN = WM_USER + 210;
+constexpr UINT WM_ORLIDO_PAD_UP = WM_USER + 211;
+// A held press that reached the hold time: wParam the key, lParam 1 for a controller switch.
+// Posted, so that it waits its turn like any key and never runs inside a choice.
+constexpr UINT WM_ORLIDO_HELD_PRESS = WM_USER + 212;
 
 class COrlidoView {
 public:
@@ -53,6 +61,8 @@ public:
     // The game controller's worker: every 40 ms, the back switch (stick left or button 0)
     // then the choose switch (stick right or button 1), each posted to the view as the
     // watched key it stands for, so that the engine runs on the user-interface thread only.
+    // With the switch filter on, each switch's presses and releases are posted instead, with
+    // the reading's time.
     static unsigned JoystickThread(void* argument);
 
 private:
@@ -60,6 +70,11 @@ private:
     void OnTimer(UINT_PTR timerId);
     void OnLButtonDown(int x, int y);
     void OnWatchedKeyDown(int virtualKey);
+    void OnSwitchDown(int virtualKey, DWORD time, bool fromController);
+    void OnSwitchUp(int virtualKey, DWORD time, bool fromController);
+    // A press the filter let through: a key press made while a message box was up is the box's.
+    void TakePress(int virtualKey, DWORD time, bool fromController);
+    void PostControllerChanges();
     void OnShutdown();
     void OpenFirstJoystick();
     void PollJoystickOnce();
@@ -75,4 +90,7 @@ private:
     TStartupSettings m_Settings;
     bool m_bShutDown = false;
     bool m_bSoundPrepared = false;  // the sound player has been asked to load
+    CTQSwitchFilter* m_pSwitchFilter = nullptr;
+    // The controller's switches as last read by the worker (filter on only): back, choose.
+    bool m_bPadDown[2] = {};
 };

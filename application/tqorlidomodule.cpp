@@ -43,6 +43,18 @@ constexpr COLORREF kTextColour = RGB(1, 1, 1);
 constexpr int kFrameWidth = 6;
 constexpr int kHighlightWidth = 12;
 constexpr int kFontHeight = 64;
+// Each band of the bold highlight: 8 pixels at 1080 lines, scaled with the screen, never
+// thinner than 4.
+constexpr int kBoldBandAt1080 = 8;
+constexpr int kThinnestBoldBand = 4;
+
+int BoldHighlightBand(int screenHeight)
+{
+    return std::max(kThinnestBoldBand, (kBoldBandAt1080 * screenHeight + 540) / 1080);
+}
+
+// How often a scan that waits for a sound looks whether it has ended.
+constexpr UINT kSoundPollMs = 20;
 
 const wchar_t* const kMediaOpenFailed = L"Error: mciSendString open not successful!";
 const wchar_t* const kMediaPlayFailed = L"Error: mciSendString play not successful!";
@@ -119,7 +131,8 @@ std::wstring WithoutDoubledSlashes(std::wstring path)
 
 CTQOrlidoModule::CTQOrlidoModule(const std::wstring& mode, HWND view, CTQSurface* display,
                                  const std::wstring& exeFolder, int blinkPeriod, int scanPeriod,
-                                 int avoidExtraClicksTime)
+                                 int avoidExtraClicksTime, const TScanSettings& scan)
+    : m_ScanSettings(scan)
 {
     g_pModule = this;
 
@@ -228,6 +241,8 @@ bool CTQOrlidoModule::BuildPage()
     m_pPanel->SetFrameColor(kFrameColour);
     m_pPanel->SetFrameWidth(kFrameWidth);
     m_pPanel->SetHighlightWidth(kHighlightWidth);
+    if (m_ScanSettings.BoldHighlight)
+        m_pPanel->SetBoldHighlight(BoldHighlightBand(CTQDeWindows::GetScreenHeight()));
     m_pPanel->SetFontHeight(kFontHeight);
     if (m_nMode == 1)
         m_pPanel->SetBlinkPeriod(m_nBlinkPeriod);
@@ -307,8 +322,10 @@ bool CTQOrlidoModule::GoDown(int index)
 
     m_nScanPosition = m_nPictureCount;
 
-    if (built)
+    if (built) {
+        OnPageChanged();
         Redraw();
+    }
     return built;
 }
 
@@ -327,6 +344,7 @@ void CTQOrlidoModule::GoBack()
         return;
     }
     m_nScanPosition = CurrentLevel().ScanPosition;
+    OnPageChanged();
     Redraw();
 }
 
@@ -448,11 +466,15 @@ void CTQOrlidoModule::OnMouseDown(int x, int y)
 
 void CTQOrlidoModule::ChooseHighlighted()
 {
+    if (RestartStoppedScan())
+        return;
     Choose(m_nScanPosition);
 }
 
 void CTQOrlidoModule::ChooseBack()
 {
+    if (RestartStoppedScan())
+        return;
     Choose(m_nPictureCount);
 }
 
@@ -464,6 +486,7 @@ void CTQOrlidoModule::Choose(int index)
     if (index < 0 || index > m_nPictureCount + 2)
         return;
 
+    m_nStepsWithoutPress = 0;
     ++m_nChoicesRunning;
     CarryOutChoice(index);
     --m_nChoicesRunning;
@@ -586,7 +609,10 @@ void CTQOrlidoModule::OnTimer(UINT_PTR timerId)
         return;
 
     if (timerId == g_nScanTimer) {
-        ScanStep();
+        if (HasScanExtras())
+            OnScanTick();
+        else
+            ScanStep();
         return;
     }
 
@@ -614,6 +640,10 @@ void CTQOrlidoModule::StartClickGuardTimer()
 
 void CTQOrlidoModule::StartScanning()
 {
+    if (HasScanExtras()) {
+        OnScanTick();  // the first step, which also starts the timer
+        return;
+    }
     ScanStep();
     platform::KillTimer(0, g_nScanTimer);
     g_nScanTimer = platform::SetTimer(0, 0, static_cast<UINT>(m_nScanPeriod),
@@ -632,6 +662,94 @@ void CTQOrlidoModule::ScanStep()
     if (m_nScanPosition > m_nPictureCount - 1 || m_nScanPosition < 0)
         m_nScanPosition = 0;
     ScanTo(m_nScanPosition);
+}
+
+bool CTQOrlidoModule::HasScanExtras() const
+{
+    return m_ScanSettings.FirstDelay > 0 || m_ScanSettings.WaitForSound || m_ScanSettings.Rounds > 0;
+}
+
+// With the extras the timer is restarted at each step, with the time that step gets: the
+// period, longer for the first step on a page, and counted from the end of a sound.
+void CTQOrlidoModule::OnScanTick()
+{
+    if (m_pPanel == nullptr || m_nPictureCount <= 0 || m_bScanStopped)
+        return;
+    if (m_pPanel->m_bPresentSuspended)
+        return;  // an activity covers the page: the timer keeps its period
+    if (m_ScanSettings.WaitForSound && platform::IsSoundPlaying()) {
+        if (!m_bScanWaitsForSound) {
+            m_bScanWaitsForSound = true;
+            RestartScanTimer(kSoundPollMs);
+        }
+        return;
+    }
+    if (m_bScanWaitsForSound) {
+        // The sound has ended: the step's whole period runs from now.
+        m_bScanWaitsForSound = false;
+        RestartScanTimer(static_cast<UINT>(m_nScanPeriod));
+        return;
+    }
+    if (m_ScanSettings.Rounds > 0 && m_nStepsWithoutPress >= m_ScanSettings.Rounds * m_nPictureCount) {
+        StopScanning();
+        return;
+    }
+    const bool first = m_bFirstStepOnPage;
+    m_bFirstStepOnPage = false;
+    ++m_nStepsWithoutPress;
+    ScanStep();
+    const int stay = m_nScanPeriod + (first ? m_ScanSettings.FirstDelay : 0);
+    // The step's own sound comes first when the scan waits for sounds.
+    if (m_ScanSettings.WaitForSound && platform::IsSoundPlaying()) {
+        m_bScanWaitsForSound = true;
+        RestartScanTimer(kSoundPollMs);
+        return;
+    }
+    RestartScanTimer(static_cast<UINT>(stay));
+}
+
+void CTQOrlidoModule::RestartScanTimer(UINT periodMs)
+{
+    platform::KillTimer(0, g_nScanTimer);
+    g_nScanTimer = platform::SetTimer(0, 0, periodMs, ModuleTimerProc);
+}
+
+// A new page's first picture is highlighted a whole period after the change, and stays the
+// first delay longer.
+void CTQOrlidoModule::OnPageChanged()
+{
+    m_bFirstStepOnPage = true;
+    m_nStepsWithoutPress = 0;
+    if (m_nMode == 1 && HasScanExtras() && !m_bScanStopped) {
+        m_bScanWaitsForSound = false;
+        RestartScanTimer(static_cast<UINT>(m_nScanPeriod));
+    }
+}
+
+// No highlight, no sound and no timer until a switch is pressed.
+void CTQOrlidoModule::StopScanning()
+{
+    m_bScanStopped = true;
+    platform::KillTimer(0, g_nScanTimer);
+    g_nScanTimer = 0;
+    if (m_pPanel != nullptr) {
+        m_pPanel->Highlight(-1);
+        Redraw();
+    }
+}
+
+bool CTQOrlidoModule::RestartStoppedScan()
+{
+    if (!m_bScanStopped)
+        return false;
+    m_bScanStopped = false;
+    m_bScanWaitsForSound = false;
+    m_nStepsWithoutPress = 0;
+    m_nScanPosition = m_nPictureCount;
+    m_bFirstStepOnPage = true;
+    // The first step at once, as at the start: the press is answered by picture 1.
+    OnScanTick();
+    return true;
 }
 
 void CTQOrlidoModule::ScanTo(int index)

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "application/tqpagegeometry.h"
+#include "application/tqstartupsettings.h"
 #include "content/contentrules.h"
 #include "platform/types.h"
 #include "superlibraries/tqmultithreading/tqprocesscreation.h"
@@ -38,10 +39,11 @@ public:
 
     // mode: "Scan" (exactly) for scan mode, anything else standard mode. view: the form
     // view's window; display: the display surface whose back buffer pages are drawn into
-    // (neither owned). exeFolder ends in "/". Times in milliseconds.
+    // (neither owned). exeFolder ends in "/". Times in milliseconds. scan: how the scan
+    // goes beyond its period; the defaults scan as without those settings.
     CTQOrlidoModule(const std::wstring& mode, HWND view, CTQSurface* display,
                     const std::wstring& exeFolder, int blinkPeriod, int scanPeriod,
-                    int avoidExtraClicksTime);
+                    int avoidExtraClicksTime, const TScanSettings& scan = {});
     ~CTQOrlidoModule();
     CTQOrlidoModule(const CTQOrlidoModule&) = delete;
     CTQOrlidoModule& operator=(const CTQOrlidoModule&) = delete;
@@ -85,6 +87,8 @@ public:
     int GetPictureCount() const { return m_nPictureCount; }
     int GetSelected() const { return m_nSelected; }
     int GetScanPosition() const { return m_nScanPosition; }
+    // Stopped after its rounds without a press; the next switch press starts it again.
+    bool IsScanStopped() const { return m_bScanStopped; }
     int GetUserAreaHeight() const { return m_nUserAreaHeight; }
     int GetAvoidExtraClicksTime() const { return m_nAvoidExtraClicksTime; }
     bool IsClickGuardSet() const { return m_bClickGuard; }
@@ -102,6 +106,14 @@ private:
     void MakePageAhead(const std::wstring& folder);
     void OnTimer(UINT_PTR timerId);
     void ScanStep();
+    // The scan beyond a steady period: a longer first step, waiting for sounds, rounds.
+    bool HasScanExtras() const;
+    void OnScanTick();
+    void RestartScanTimer(UINT periodMs);
+    void OnPageChanged();
+    void StopScanning();
+    // A switch press while the scan is stopped only starts it again; true when it did.
+    bool RestartStoppedScan();
     void StartClickGuardTimer();
     void TraceLeftOutPictures(const std::wstring& prefix);
     // The answer bar's buttons, made here or (three of them) made ahead with the page.
@@ -168,6 +180,11 @@ private:
     // Set by each page build until the page has been drawn: its pictures are let go as they
     // are drawn, and the memory they were decoded in is then given back.
     bool m_bPageJustBuilt = false;
+    TScanSettings m_ScanSettings;
+    bool m_bFirstStepOnPage = true;    // the next step is the first on this page
+    bool m_bScanWaitsForSound = false; // the scan timer polls for the end of a sound
+    bool m_bScanStopped = false;
+    int m_nStepsWithoutPress = 0;
 };
 
 // The one engine of the run, set by its constructor and cleared by its destructor.

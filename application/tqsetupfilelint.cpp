@@ -243,6 +243,16 @@ void CheckNumber(const CTQContentRules::TSetting& setting, const std::vector<std
         findings.push_back({TSetupFindingKind::TooFast, key, word, value, word});
 }
 
+// A choice key takes its words exactly so; any other word leaves the board as without it.
+void CheckChoice(const CTQContentRules::TSetting& setting, const std::vector<std::wstring>& values,
+                 std::vector<TSetupFinding>& findings)
+{
+    if (values.empty()) return;
+    const std::wstring& word = values.front();
+    if (word != setting.Choices[0] && word != setting.Choices[1])
+        findings.push_back({TSetupFindingKind::UnknownChoice, setting.Name, word, 0, word});
+}
+
 // Every value of #APPEARANCE is kept; of the other keys only the first counts.
 void CheckLaterValues(const CTQContentRules::TSetting& setting, const std::vector<std::wstring>& values,
                       std::vector<TSetupFinding>& findings)
@@ -294,7 +304,8 @@ std::vector<TSetupFinding> CTQSetupFileLint::Analyse(const std::string& bytes)
     walk.Run(SplitWords(decode(all), mark, limit));
     CheckMode(walk.Values(KeyName(TKey::MainMode)), findings);
     for (const CTQContentRules::TSetting& setting : CTQContentRules::Settings()) {
-        if (setting.IsTime) CheckNumber(setting, walk.Values(setting.Name), findings);
+        if (CTQContentRules::IsNumber(setting)) CheckNumber(setting, walk.Values(setting.Name), findings);
+        if (setting.Value == CTQContentRules::TSettingValue::Choice) CheckChoice(setting, walk.Values(setting.Name), findings);
         CheckLaterValues(setting, walk.Values(setting.Name), findings);
     }
     return findings;
@@ -318,10 +329,16 @@ bool CTQSetupFileLint::IsLost(TSetupFindingKind kind)
 bool CTQSetupFileLint::IsProblem(TSetupFindingKind kind)
 {
     return IsLost(kind) || kind == TSetupFindingKind::UnknownMode || kind == TSetupFindingKind::NegativeCorrected ||
-           kind == TSetupFindingKind::NotANumber;
+           kind == TSetupFindingKind::NotANumber || kind == TSetupFindingKind::UnknownChoice;
 }
 
 namespace {
+
+bool IsCount(const std::wstring& key)
+{
+    const CTQContentRules::TSetting* setting = CTQContentRules::FindSetting(key);
+    return setting && setting->Value == CTQContentRules::TSettingValue::Count;
+}
 
 std::wstring Setting(const TSetupFinding& f)
 {
@@ -374,6 +391,11 @@ TBilingualText DescribeInBoth(const TSetupFinding& f)
                 quoted + L" är inget läge: tavlan startar i standardläge. Skriv Scan eller Standard."};
     case TSetupFindingKind::NegativeCorrected:
     case TSetupFindingKind::NotANumber:
+        if (IsCount(f.Key))
+            return {quoted + L" is no usable number: " + used + L" is used instead (0: for ever). Write a whole "
+                             L"number, such as 3.",
+                    quoted + L" är inget användbart tal: " + used + L" används i stället (0: hela tiden). Skriv "
+                             L"ett heltal, till exempel 3."};
         return {quoted + L" is no usable time: " + used + L" ms is used instead. Write a time in milliseconds, "
                          L"such as " + used + L".",
                 quoted + L" är ingen användbar tid: " + used + L" ms används i stället. Skriv en tid i "
@@ -389,6 +411,15 @@ TBilingualText DescribeInBoth(const TSetupFinding& f)
                          L"faster. " + usualBlink + L" is usual.",
                 quoted + L": markeringen blinkar högst var 10:e ms; en blinkperiod under 20 ms blinkar inte "
                          L"fortare. " + usualBlink + L" är vanligt."};
+    case TSetupFindingKind::UnknownChoice: {
+        const CTQContentRules::TSetting& choice = *CTQContentRules::FindSetting(f.Key);
+        const std::wstring first = choice.Choices[0];
+        const std::wstring second = choice.Choices[1];
+        return {quoted + L" is not understood: the board works as without " + f.Key + L". Write " + first +
+                    L" or " + second + L", exactly so.",
+                quoted + L" förstås inte: tavlan fungerar som utan " + f.Key + L". Skriv " + first + L" eller " +
+                    second + L", precis så."};
+    }
     case TSetupFindingKind::UnknownWord:
         return {L"\"" + f.Value + L"\" is no setting: it and the words after it are ignored up to the next setting "
                 L"(fine for a comment).",

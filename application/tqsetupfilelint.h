@@ -27,6 +27,7 @@ enum class TSetupFindingKind {
     LaterValueIgnored,// a second value of a key, or a repeated key: only the first counts
     TooFast,          // a blink period under 20 ms: the highlight blinks every 10 ms at most
     UnknownWord,      // a "#"-word that is no key (a comment, perhaps): ignored to the next key
+    UnknownChoice,    // a word a choice key does not take ("bold", "Ja"): as without the key
 };
 
 struct TSetupFinding {

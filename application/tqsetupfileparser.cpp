@@ -58,6 +58,30 @@ void CTQSetupFileParser::AppendValue(CTQContentRules::TSettingKey key, const std
     case CTQContentRules::TSettingKey::AvoidExtraClicksTime:
         AvoidExtraClicksTime.push_back(ToNumber(word));
         break;
+    case CTQContentRules::TSettingKey::SwitchHoldTime:
+        SwitchHoldTime.push_back(ToNumber(word));
+        break;
+    case CTQContentRules::TSettingKey::SwitchRepeatIgnoreTime:
+        SwitchRepeatIgnoreTime.push_back(ToNumber(word));
+        break;
+    case CTQContentRules::TSettingKey::ScanFirstDelay:
+        ScanFirstDelay.push_back(ToNumber(word));
+        break;
+    case CTQContentRules::TSettingKey::ScanWaitForSound:
+        ScanWaitForSound.push_back(word);
+        break;
+    case CTQContentRules::TSettingKey::ScanRounds:
+        ScanRounds.push_back(ToNumber(word));
+        break;
+    case CTQContentRules::TSettingKey::ScanPattern:
+        ScanPattern.push_back(word);
+        break;
+    case CTQContentRules::TSettingKey::Highlight:
+        Highlight.push_back(word);
+        break;
+    case CTQContentRules::TSettingKey::CueSoundDevice:
+        CueSoundDevice.push_back(word);
+        break;
     }
 }
 

@@ -18,6 +18,14 @@ public:
     std::vector<int> BlinkPeriod;
     std::vector<int> ScanPeriod;
     std::vector<int> AvoidExtraClicksTime;
+    std::vector<int> SwitchHoldTime;
+    std::vector<int> SwitchRepeatIgnoreTime;
+    std::vector<int> ScanFirstDelay;
+    std::vector<std::wstring> ScanWaitForSound;
+    std::vector<int> ScanRounds;
+    std::vector<std::wstring> ScanPattern;
+    std::vector<std::wstring> Highlight;
+    std::vector<std::wstring> CueSoundDevice;
 
     static constexpr std::size_t MaxFileBytes = CTQContentRules::SetupFileBytes;
 

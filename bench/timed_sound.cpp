@@ -80,6 +80,12 @@ void StopSound()
 {
 }
 
+// Only sounds played to their end take time here, and nothing runs beside them.
+bool IsSoundPlaying()
+{
+    return false;
+}
+
 // A sound of fixed length needs nothing loaded.
 void PrepareSound() {}
 

@@ -40,12 +40,21 @@ const std::array<CTQContentRules::TCompanion, 3>& CTQContentRules::Companions()
 
 const std::array<CTQContentRules::TSetting, CTQContentRules::SettingCount>& CTQContentRules::Settings()
 {
+    using V = TSettingValue;
     static const std::array<TSetting, SettingCount> settings = {{
         {TSettingKey::Appearance, L"#APPEARANCE", false, 0},
         {TSettingKey::MainMode, L"#MAINMODE", false, 0},
         {TSettingKey::BlinkPeriod, L"#BLINKPERIOD", true, 1000},
         {TSettingKey::ScanPeriod, L"#SCANPERIOD", true, 3000},
         {TSettingKey::AvoidExtraClicksTime, L"#AVOID_EXTRA_CLICKS_TIME", true, 50},
+        {TSettingKey::SwitchHoldTime, L"#SWITCH_HOLD_TIME", true, 0},
+        {TSettingKey::SwitchRepeatIgnoreTime, L"#SWITCH_REPEAT_IGNORE_TIME", true, 0},
+        {TSettingKey::ScanFirstDelay, L"#SCAN_FIRST_DELAY", true, 0},
+        {TSettingKey::ScanWaitForSound, L"#SCAN_WAIT_FOR_SOUND", false, 0, V::Choice, {L"No", L"Yes"}},
+        {TSettingKey::ScanRounds, L"#SCAN_ROUNDS", false, 0, V::Count},
+        {TSettingKey::ScanPattern, L"#SCAN_PATTERN", false, 0, V::Choice, {L"Linear", L"RowColumn"}},
+        {TSettingKey::Highlight, L"#HIGHLIGHT", false, 0, V::Choice, {L"Standard", L"Bold"}},
+        {TSettingKey::CueSoundDevice, L"#CUE_SOUND_DEVICE", false, 0, V::Words},
     }};
     return settings;
 }
@@ -66,6 +75,12 @@ const CTQContentRules::TSetting* CTQContentRules::FindSetting(std::wstring_view 
 int CTQContentRules::CorrectedTime(TSettingKey key, int value)
 {
     return value < 0 ? SettingOf(key).Default : value;
+}
+
+bool CTQContentRules::IsSecondChoice(TSettingKey key, std::wstring_view word)
+{
+    const TSetting& setting = SettingOf(key);
+    return setting.Value == TSettingValue::Choice && word == setting.Choices[1];
 }
 
 std::wstring CTQContentRules::AnswerBarSound(std::size_t button)

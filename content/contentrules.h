@@ -67,20 +67,41 @@ public:
     static constexpr std::size_t SetupFileBytes = 10000; // read of the settings file
 
     // ---- Settings -----------------------------------------------------------------------
-    enum class TSettingKey { Appearance, MainMode, BlinkPeriod, ScanPeriod, AvoidExtraClicksTime };
+    enum class TSettingKey {
+        Appearance, MainMode, BlinkPeriod, ScanPeriod, AvoidExtraClicksTime,
+        // Switch filters and scanning; without them the board behaves as without the keys.
+        SwitchHoldTime, SwitchRepeatIgnoreTime, ScanFirstDelay, ScanWaitForSound, ScanRounds,
+        ScanPattern, Highlight, CueSoundDevice
+    };
+    enum class TSettingValue {
+        Words,   // free words (#APPEARANCE, #MAINMODE, a device name)
+        Time,    // a number of milliseconds
+        Count,   // a number of times
+        Choice,  // one of Choices, written exactly so
+    };
     struct TSetting {
         TSettingKey Key;
         const wchar_t* Name;  // as written in the file, "#SCANPERIOD"
         bool IsTime;          // a number of milliseconds
-        int Default;          // of a time: used without the key, and for a negative value
+        int Default;          // of a number: used without the key, and for a negative value
+        TSettingValue Value = IsTime ? TSettingValue::Time : TSettingValue::Words;
+        // Of a choice: the words it takes, the first being the default.
+        std::array<const wchar_t*, 2> Choices{};
     };
-    static constexpr std::size_t SettingCount = 5;
+    static constexpr std::size_t SettingCount = 13;
     static const std::array<TSetting, SettingCount>& Settings();
     static const TSetting& SettingOf(TSettingKey key);
     // The setting written exactly so; nullptr for any other word.
     static const TSetting* FindSetting(std::wstring_view word);
-    // A time as the board uses it: a negative value becomes the key's default.
+    // A time or count as the board uses it: a negative value becomes the key's default.
     static int CorrectedTime(TSettingKey key, int value);
+    // Whether word is a choice key's second word ("Yes", "RowColumn", "Bold"); any other
+    // word, the default's included, leaves the board as without the key.
+    static bool IsSecondChoice(TSettingKey key, std::wstring_view word);
+    static bool IsNumber(const TSetting& setting)
+    {
+        return setting.Value == TSettingValue::Time || setting.Value == TSettingValue::Count;
+    }
 
     static constexpr const wchar_t* ScanMode = L"Scan";  // exactly so; anything else is standard
     static constexpr const wchar_t* StandardMode = L"Standard";

@@ -1,32 +1,45 @@
 #include "editor/editorwindow.h"
 
 #include "content/contentrules.h"
+#include "content/speech.h"
 #include "editor/editortext.h"
+#include "editor/newpicturedialog.h"
 #include "editor/pagepreview.h"
+#include "editor/pageproblems.h"
+#include "editor/programdialog.h"
 #include "editor/settingsdialog.h"
 #include "platform/files.h"
 
 #include <QAction>
-#include <QBuffer>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QDropEvent>
 #include <QFormLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QImageReader>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QProcess>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyle>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -51,27 +64,6 @@ std::wstring ToPath(const QString& path)
 QString FromPath(const std::wstring& path)
 {
     return QFile::decodeName(QByteArray::fromStdString(platform::ToUtf8(path)));
-}
-
-// The picture read from any format Qt reads, reduced to the stored size, encoded as JPEG
-// (PNG when it has transparency). False when it cannot be read.
-bool StoredPicture(const QString& file, std::string& bytes, std::wstring& extension)
-{
-    QImageReader reader(file);
-    reader.setAutoTransform(true);
-    QImage image = reader.read();
-    if (image.isNull()) return false;
-    if (image.width() > COrlidoEditWindow::StoredWidth || image.height() > COrlidoEditWindow::StoredHeight)
-        image = image.scaled(COrlidoEditWindow::StoredWidth, COrlidoEditWindow::StoredHeight, Qt::KeepAspectRatio,
-                             Qt::SmoothTransformation);
-    const bool transparent = image.hasAlphaChannel();
-    QByteArray encoded;
-    QBuffer buffer(&encoded);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, transparent ? "PNG" : "JPG", transparent ? -1 : 90)) return false;
-    bytes = encoded.toStdString();
-    extension = transparent ? L".png" : L".jpg";
-    return true;
 }
 
 // A picture's name without its number and extension: "B00001 Mat.jpg" is "Mat".
@@ -124,10 +116,30 @@ COrlidoEditWindow::COrlidoEditWindow(std::wstring contentFolder, std::wstring se
     m_pOutside->setStyleSheet(QStringLiteral("background: #fff3c4; padding: 6px;"));
     m_pOutside->hide();
 
+    m_pProblemText = new QLabel;
+    m_pProblemText->setWordWrap(true);
+    m_pProblemText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_pProblemText->setStyleSheet(QStringLiteral("background: #ffe0e0; padding: 6px;"));
+    m_pProblemText->hide();
+
     auto* middle = new QWidget;
     auto* middleLayout = new QVBoxLayout(middle);
     middleLayout->addWidget(m_pOutside);
     middleLayout->addWidget(m_pPreview, 1);
+    middleLayout->addWidget(m_pProblemText);
+
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/orlido");
+    m_strBoardProgram = QFileInfo::exists(beside) ? beside : QStringLiteral("orlido");
+    m_pProblems = new COrlidoPageProblems(this);
+    connect(m_pProblems, &COrlidoPageProblems::Checked, this, [this] {
+        MarkProblems();
+        ShowProblems();
+    });
+    // A moment after the last change: a carer adding pictures one after another waits for no check.
+    m_pCheckSoon = new QTimer(this);
+    m_pCheckSoon->setSingleShot(true);
+    m_pCheckSoon->setInterval(800);
+    connect(m_pCheckSoon, &QTimer::timeout, this, &COrlidoEditWindow::CheckContent);
 
     auto* splitter = new QSplitter;
     splitter->addWidget(m_pTree);
@@ -141,9 +153,13 @@ COrlidoEditWindow::COrlidoEditWindow(std::wstring contentFolder, std::wstring se
     connect(watch, &QTimer::timeout, this, &COrlidoEditWindow::CheckOutside);
     watch->start(1000);
 
+    setAcceptDrops(true);
     OpenPage(CTQContentTree::FirstPageFolder(m_Edit.GetContentFolder()));
+    m_pCheckSoon->start();
     resize(1200, 600);
 }
+
+COrlidoEditWindow::~COrlidoEditWindow() = default;
 
 void COrlidoEditWindow::BuildActions()
 {
@@ -155,7 +171,9 @@ void COrlidoEditWindow::BuildActions()
         return action;
     };
     add(Tr("&Open content…", "Ö&ppna innehåll…"), QKeySequence::Open, [this] { OpenOtherFolder(); });
-    add(Tr("&Add picture…", "&Lägg till bild…"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { ChooseAndAddPicture(); });
+    add(Tr("&Add picture…", "&Lägg till bild…"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { ChooseAndAddPicture(); })
+        ->setToolTip(Tr("Add a picture from a file (Ctrl+N). A picture can also be dragged in or pasted (Ctrl+V).",
+                        "Lägg till en bild från en fil (Ctrl+N). En bild kan också dras hit eller klistras in (Ctrl+V)."));
     m_pBack = add(Tr("&Back to the page above", "&Tillbaka till sidan ovanför"), QKeySequence(Qt::ALT | Qt::Key_Left),
                   [this] { GoBack(); });
     m_pUndo = add(Tr("&Undo", "&Ångra"), QKeySequence::Undo, [this] { Undo(); });
@@ -173,9 +191,12 @@ void COrlidoEditWindow::BuildActions()
     key(QKeySequence(Qt::CTRL | Qt::Key_Left), [this] { MoveSelected(-1); });
     key(QKeySequence(Qt::CTRL | Qt::Key_Right), [this] { MoveSelected(1); });
     key(QKeySequence::Delete, [this] { DeleteSelected(); });
+    // A text field with the focus keeps Ctrl+V for its own text.
+    key(QKeySequence::Paste, [this] { PastePicture(); });
     add(Tr("Look again", "Titta igen"), QKeySequence::Refresh, [this] {
         m_Edit.Reread(m_strPage);
         Refresh();
+        CheckContent();
     });
 }
 
@@ -206,14 +227,19 @@ QWidget* COrlidoEditWindow::BuildPicturePanel()
     connect(chooseSound, &QPushButton::clicked, this, [this] { ChooseSound(); });
     form->addRow(Tr("Sound", "Ljud"), m_pSound);
     form->addRow(QString(), chooseSound);
-    if (CanSpeak()) form->addRow(QString(), new QPushButton(Tr("S&peak the caption", "&Läs upp bildtexten")));
+    if (CanSpeak()) {
+        auto* speak = new QPushButton(Tr("S&peak the caption as its sound", "&Läs upp bildtexten som dess ljud"));
+        connect(speak, &QPushButton::clicked, this, [this] { SpeakCaption(); });
+        form->addRow(QString(), speak);
+    }
     if (CanRecord()) form->addRow(QString(), new QPushButton(Tr("&Record", "Spela &in")));
 
     m_pLeadsTo = new QComboBox;
     for (const TLeadsToChoice& choice : kLeadsToChoices)
         m_pLeadsTo->addItem(Tr(choice.English, choice.Swedish), static_cast<int>(choice.LeadsTo));
     m_pLeadsToValue = new QLineEdit;
-    m_pLeadsToValue->setPlaceholderText(Tr("a command or a web address", "ett kommando eller en webbadress"));
+    m_pLeadsToValue->setPlaceholderText(Tr("a web address (or a command; empty: choose a program)",
+                                           "en webbadress (eller ett kommando; tomt: välj ett program)"));
     auto* apply = new QPushButton(Tr("Se&t what it leads to", "Ange &vad den leder till"));
     connect(apply, &QPushButton::clicked, this, [this] { ApplyLeadsTo(); });
     m_pLeadsToNote = new QLabel;
@@ -279,6 +305,7 @@ void COrlidoEditWindow::Refresh()
     m_pRedo->setEnabled(m_Edit.CanRedo());
     m_pBack->setEnabled(!m_Trail.empty());
     RefreshTree();
+    ShowProblems();
     const int count = static_cast<int>(m_Shown.Pictures.size());
     m_pPreview->SetSelected(std::min(selected, count));
     ShowPicture(m_pPreview->GetSelected());
@@ -294,6 +321,60 @@ void COrlidoEditWindow::RefreshTree()
     first->setData(0, Qt::UserRole, FromWide(CTQContentTree::FirstPageFolder(m_Edit.GetContentFolder())));
     AddPages(first, CTQContentTree::FirstPageFolder(m_Edit.GetContentFolder()), 1, seen);
     m_pTree->expandAll();
+    MarkProblems();
+}
+
+QTreeWidgetItem* COrlidoEditWindow::ItemOfPage(const QString& folder) const
+{
+    const QString wanted = QDir::cleanPath(folder);
+    for (QTreeWidgetItemIterator it(m_pTree); *it != nullptr; ++it) {
+        if (QDir::cleanPath((*it)->data(0, Qt::UserRole).toString()) == wanted) return *it;
+    }
+    return nullptr;
+}
+
+void COrlidoEditWindow::MarkProblems()
+{
+    constexpr int kProblemsRole = Qt::UserRole + 1;
+    for (QTreeWidgetItemIterator it(m_pTree); *it != nullptr; ++it) (*it)->setData(0, kProblemsRole, QStringList());
+    // A problem goes to its page, or to the nearest page above the folder it names; one of the
+    // board as a whole (a common sound) to the first page.
+    const QString content = QDir::cleanPath(FromPath(m_Edit.GetContentFolder()));
+    for (const auto& [folder, texts] : m_pProblems->GetProblems()) {
+        QString place = folder;
+        QTreeWidgetItem* item = ItemOfPage(place);
+        while (item == nullptr && place.size() > content.size()) {
+            place = QFileInfo(place).path();
+            item = ItemOfPage(place);
+        }
+        if (item == nullptr) item = m_pTree->topLevelItem(0);
+        if (item != nullptr) item->setData(0, kProblemsRole, item->data(0, kProblemsRole).toStringList() + texts);
+    }
+    for (QTreeWidgetItemIterator it(m_pTree); *it != nullptr; ++it) {
+        const QStringList texts = (*it)->data(0, kProblemsRole).toStringList();
+        (*it)->setIcon(0, texts.isEmpty() ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));
+        (*it)->setToolTip(0, texts.join(QLatin1Char('\n')));
+        (*it)->setData(0, Qt::AccessibleDescriptionRole,
+                       texts.isEmpty() ? QString() : Tr("%1 problems", "%1 problem").arg(texts.size()));
+    }
+}
+
+void COrlidoEditWindow::ShowProblems()
+{
+    const QTreeWidgetItem* item = ItemOfPage(FromWide(m_strPage));
+    const QStringList texts = item == nullptr ? QStringList() : item->data(0, Qt::UserRole + 1).toStringList();
+    m_pProblemText->setVisible(!texts.isEmpty());
+    m_pProblemText->setText(Tr("The board's check finds on this page:", "Tavlans kontroll hittar på den här sidan:") +
+                            QStringLiteral("\n• ") + texts.join(QStringLiteral("\n• ")));
+}
+
+void COrlidoEditWindow::CheckContent()
+{
+    // Run where "Try it" starts the board, so the check reads the same settings; the board
+    // leaves its log in that folder, never in the content.
+    const QString folder = QFileInfo(FromPath(m_strSetupFile)).absolutePath();
+    QDir().mkpath(folder);
+    m_pProblems->Check(m_strBoardProgram, FromPath(m_Edit.GetContentFolder()), folder);
 }
 
 void COrlidoEditWindow::AddPages(QTreeWidgetItem* parent, const std::wstring& folder, int level, std::vector<std::wstring>& seen)
@@ -351,6 +432,7 @@ bool COrlidoEditWindow::Report(TResult result)
 {
     switch (result) {
     case TResult::Done:
+        m_pCheckSoon->start();
         break;
     case TResult::ChangedOutside:
         m_pOutside->show();
@@ -374,8 +456,15 @@ bool COrlidoEditWindow::Report(TResult result)
 
 bool COrlidoEditWindow::AddPicture(const QString& imageFile, const QString& caption, const QString& soundFile)
 {
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(imageFile)});
+    return AddPicture(COrlidoPictureSource::FromMimeData(&files).GetImage(), caption, soundFile);
+}
+
+bool COrlidoEditWindow::AddPicture(const QImage& image, const QString& caption, const QString& soundFile)
+{
     CTQContentEdit::TNewPicture picture;
-    if (!StoredPicture(imageFile, picture.PictureBytes, picture.PictureExtension)) {
+    if (!COrlidoPictureSource::Encode(image, picture.PictureBytes, picture.PictureExtension)) {
         statusBar()->showMessage(Tr("That file is no picture the editor can read.", "Den filen är ingen bild som redigeraren kan läsa."));
         return false;
     }
@@ -387,6 +476,67 @@ bool COrlidoEditWindow::AddPicture(const QString& imageFile, const QString& capt
         m_pPreview->SetSelected(static_cast<int>(m_Shown.Pictures.size()));
     }
     return done;
+}
+
+bool COrlidoEditWindow::TakePicture(const QMimeData* handed)
+{
+    const COrlidoPictureSource source = COrlidoPictureSource::FromMimeData(handed);
+    switch (source.GetKind()) {
+    case COrlidoPictureSource::TKind::None:
+        statusBar()->showMessage(Tr("That is no picture the editor can read.", "Det är ingen bild som redigeraren kan läsa."));
+        return false;
+    case COrlidoPictureSource::TKind::WebAddress:
+        Fetch(source.GetAddress());
+        return true;
+    case COrlidoPictureSource::TKind::Image:
+    case COrlidoPictureSource::TKind::File:
+        break;
+    }
+    // The drop or paste ends before the dialog opens: a drag source is not kept waiting.
+    QTimer::singleShot(0, this, [this, source] { AskAndAdd(source); });
+    return true;
+}
+
+bool COrlidoEditWindow::CanSpeak()
+{
+    if (!m_bSpeechTried) {
+        m_bSpeechTried = true;
+        const std::string locale = QLocale::system().name().toStdString();
+        std::string voice = CTQSpeech::VoiceForLocale(locale);
+        if (voice.empty()) voice = CTQSpeech::DefaultVoice;
+        bool ok = false;
+        std::string error;
+        auto speech = std::make_unique<CTQSpeech>(voice, ok, error);
+        if (ok) m_pSpeech = std::move(speech);
+    }
+    return m_pSpeech != nullptr;
+}
+
+QString COrlidoEditWindow::SpokenSound(const QString& text)
+{
+    if (!CanSpeak()) return {};
+    if (!m_pSpokenFolder) m_pSpokenFolder = std::make_unique<QTemporaryDir>();
+    static int made = 0;
+    const QString file = m_pSpokenFolder->filePath(QStringLiteral("spoken%1.wav").arg(++made));
+    std::string error;
+    if (!m_pSpokenFolder->isValid() || !m_pSpeech->MakeSoundFile(text.toStdWString(), ToPath(file), error)) {
+        SayClearly(Tr("The caption could not be spoken: %1", "Bildtexten kunde inte läsas upp: %1").arg(QString::fromStdString(error)));
+        return {};
+    }
+    return file;
+}
+
+bool COrlidoEditWindow::SpeakCaption()
+{
+    if (m_pPreview->GetSelected() < 1) return false;
+    const QString caption = m_pCaption->text();
+    if (CTQContentEdit::CaptionBytes(caption.toStdWString()).empty()) {
+        statusBar()->showMessage(Tr("Write the caption first; it is what is spoken.", "Skriv bildtexten först; det är den som läses upp."));
+        return false;
+    }
+    SetCaption(caption);
+    const QString sound = SpokenSound(caption);
+    return !sound.isEmpty() && SetSound(sound);
 }
 
 bool COrlidoEditWindow::SetCaption(const QString& caption)
@@ -408,6 +558,13 @@ bool COrlidoEditWindow::SetLeadsTo(TLeadsTo leadsTo, const QString& value)
     const bool media = leadsTo == TLeadsTo::Film || leadsTo == TLeadsTo::Music;
     return number > 0 &&
            Report(m_Edit.SetLeadsTo(m_strPage, number, leadsTo, media ? ToPath(value) : value.toStdWString()));
+}
+
+bool COrlidoEditWindow::SetProgram(const QString& name, const QString& exec)
+{
+    const int number = m_pPreview->GetSelected();
+    return number > 0 &&
+           Report(m_Edit.SetLeadsTo(m_strPage, number, TLeadsTo::Program, exec.toStdWString(), name.toStdWString()));
 }
 
 bool COrlidoEditWindow::MoveSelected(int by)
@@ -445,25 +602,109 @@ void COrlidoEditWindow::CheckOutside()
 
 void COrlidoEditWindow::ChooseAndAddPicture()
 {
-    const QString image = QFileDialog::getOpenFileName(this, Tr("Choose a picture", "Välj en bild"), QString(),
-                                                       Tr("Pictures", "Bilder") + QStringLiteral(" (*.jpg *.jpeg *.png *.bmp *.gif *.webp *.svg)"));
-    if (image.isEmpty()) return;
-    bool ok = false;
-    const QString caption = QInputDialog::getText(this, Tr("Caption", "Bildtext"),
-                                                  Tr("The words written on the picture (may be empty):",
-                                                     "Orden som skrivs på bilden (får vara tomt):"),
-                                                  QLineEdit::Normal, QFileInfo(image).baseName(), &ok);
-    if (!ok) return;
-    const QString sound = QFileDialog::getOpenFileName(this, Tr("Choose its sound", "Välj dess ljud"), QString(),
-                                                       Tr("Sounds", "Ljud") + QStringLiteral(" (*.wav *.mp3 *.wma)"));
-    if (sound.isEmpty() &&
-        QMessageBox::question(this, windowTitle(),
-                              Tr("Leave the picture without a sound? Choosing it will show the board's message that "
-                                 "its sound is missing.",
-                                 "Lämna bilden utan ljud? Att välja den visar då tavlans meddelande om att ljudet saknas.")) !=
-            QMessageBox::Yes)
-        return;
-    AddPicture(image, caption, sound);
+    if (m_strPictureFolder.isEmpty()) {
+        const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+        m_strPictureFolder = QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
+    }
+    // Several pictures can be chosen at once; each is then captioned in turn.
+    const QStringList images = QFileDialog::getOpenFileNames(
+        this, Tr("Choose one or more pictures", "Välj en eller flera bilder"), m_strPictureFolder,
+        Tr("Pictures", "Bilder") + QStringLiteral(" (*.jpg *.jpeg *.png *.bmp *.gif *.webp *.svg)"));
+    if (images.isEmpty()) return;
+    m_strPictureFolder = QFileInfo(images.front()).absolutePath();
+    for (const QString& image : images) {
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(image)});
+        const COrlidoPictureSource source = COrlidoPictureSource::FromMimeData(&files);
+        if (source.GetKind() == COrlidoPictureSource::TKind::None) {
+            SayClearly(Tr("%1 is no picture the editor can read.", "%1 är ingen bild som redigeraren kan läsa.")
+                           .arg(QFileInfo(image).fileName()));
+            return;
+        }
+        if (!AskAndAdd(source)) return;
+    }
+}
+
+bool COrlidoEditWindow::AskAndAdd(const COrlidoPictureSource& source)
+{
+    COrlidoNewPictureDialog dialog(source.GetImage(), source.GetSuggestedCaption(), CanSpeak(), this);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    QString sound;
+    switch (dialog.GetSound()) {
+    case COrlidoNewPictureDialog::TSound::Spoken:
+        sound = SpokenSound(dialog.GetCaption());
+        if (sound.isEmpty()) return false;
+        break;
+    case COrlidoNewPictureDialog::TSound::File:
+        sound = dialog.GetSoundFile();
+        break;
+    case COrlidoNewPictureDialog::TSound::None:
+        break;
+    }
+    return AddPicture(source.GetImage(), dialog.GetCaption(), sound);
+}
+
+void COrlidoEditWindow::PastePicture()
+{
+    TakePicture(QGuiApplication::clipboard()->mimeData());
+}
+
+void COrlidoEditWindow::Fetch(const QUrl& address)
+{
+    if (m_pNetwork == nullptr) m_pNetwork = new QNetworkAccessManager(this);
+    QNetworkRequest request(address);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setTransferTimeout(20000);
+    QNetworkReply* reply = m_pNetwork->get(request);
+    statusBar()->showMessage(Tr("Fetching the picture from %1…", "Hämtar bilden från %1…").arg(address.host()));
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+        if (received > COrlidoPictureSource::MaxFetchedBytes || total > COrlidoPictureSource::MaxFetchedBytes) reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, address] {
+        reply->deleteLater();
+        const QString saveInstead = Tr(" Nothing was added. Save the picture from the web browser to a file, and drag "
+                                       "the file here instead.",
+                                       " Inget lades till. Spara bilden från webbläsaren i en fil, och dra hit filen "
+                                       "i stället.");
+        if (reply->error() != QNetworkReply::NoError) {
+            SayClearly(Tr("The picture could not be fetched from %1: %2. Is this computer connected to the internet?",
+                          "Bilden kunde inte hämtas från %1: %2. Är datorn ansluten till internet?")
+                           .arg(address.host(), reply->errorString()) +
+                       saveInstead);
+            return;
+        }
+        const COrlidoPictureSource source = COrlidoPictureSource::FromBytes(reply->readAll(), address);
+        if (source.GetKind() == COrlidoPictureSource::TKind::None) {
+            SayClearly(Tr("What %1 sent is no picture the editor can read.", "Det som %1 skickade är ingen bild som redigeraren kan läsa.")
+                           .arg(address.host()) +
+                       saveInstead);
+            return;
+        }
+        statusBar()->clearMessage();
+        AskAndAdd(source);
+    });
+}
+
+void COrlidoEditWindow::SayClearly(const QString& text)
+{
+    auto* box = new QMessageBox(QMessageBox::Information, windowTitle(), text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void COrlidoEditWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (COrlidoPictureSource::MayHoldPicture(event->mimeData())) event->acceptProposedAction();
+}
+
+void COrlidoEditWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (COrlidoPictureSource::MayHoldPicture(event->mimeData())) event->acceptProposedAction();
+}
+
+void COrlidoEditWindow::dropEvent(QDropEvent* event)
+{
+    if (TakePicture(event->mimeData())) event->acceptProposedAction();
 }
 
 void COrlidoEditWindow::ChooseSound()
@@ -481,6 +722,12 @@ void COrlidoEditWindow::ApplyLeadsTo()
         value = QFileDialog::getOpenFileName(this, Tr("Choose the file", "Välj filen"));
         if (value.isEmpty()) return;
     }
+    if (leadsTo == TLeadsTo::Program && value.trimmed().isEmpty()) {
+        COrlidoProgramDialog dialog(COrlidoInstalledPrograms::Read(), this);
+        const COrlidoInstalledPrograms::TProgram* chosen = dialog.exec() == QDialog::Accepted ? dialog.GetChosen() : nullptr;
+        if (chosen != nullptr) SetProgram(chosen->Name, chosen->Exec);
+        return;
+    }
     if (!SetLeadsTo(leadsTo, value)) return;
     // A new page is shown empty; it is made with the first picture added to it.
     if (leadsTo == TLeadsTo::SubPage) {
@@ -497,13 +744,18 @@ void COrlidoEditWindow::ShowSettings()
 
 void COrlidoEditWindow::TryOnBoard()
 {
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/orlido");
-    const QString board = QFileInfo::exists(beside) ? beside : QStringLiteral("orlido");
     // Started from the settings file's folder, so the board reads the settings made here.
     const QString folder = QFileInfo(FromPath(m_strSetupFile)).absolutePath();
     QDir().mkpath(folder);
-    if (!QProcess::startDetached(board, {QStringLiteral("--content"), FromPath(m_Edit.GetContentFolder())}, folder))
+    if (!QProcess::startDetached(m_strBoardProgram, {QStringLiteral("--content"), FromPath(m_Edit.GetContentFolder())},
+                                 folder, &m_nBoardPid)) {
         statusBar()->showMessage(Tr("The board could not be started.", "Tavlan kunde inte startas."));
+        return;
+    }
+    // A window manager that keeps a started program from taking the focus would leave the
+    // board behind the editor: the editor steps aside until the carer brings it back.
+    showMinimized();
+    CheckContent();
 }
 
 void COrlidoEditWindow::OpenOtherFolder()

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "content/contentedit.h"
+#include "editor/picturesource.h"
 
 #include <QMainWindow>
 
@@ -16,10 +17,16 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMimeData;
+class QNetworkAccessManager;
+class QTemporaryDir;
+class QTimer;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class COrlidoPagePreview;
+class COrlidoPageProblems;
+class CTQSpeech;
 
 class COrlidoEditWindow : public QMainWindow {
     Q_OBJECT
@@ -27,12 +34,22 @@ public:
     // contentFolder holds UserData (made, with its first page, by the first picture added).
     // setupFile: the settings file the board reads.
     COrlidoEditWindow(std::wstring contentFolder, std::wstring setupFile, QWidget* parent = nullptr);
+    ~COrlidoEditWindow() override;
 
     // What the carer does, each as one step; the dialogs of the window end in these.
     bool AddPicture(const QString& imageFile, const QString& caption, const QString& soundFile);
+    bool AddPicture(const QImage& image, const QString& caption, const QString& soundFile);
+    // A picture dropped or pasted: image data or a file is offered in the new-picture dialog;
+    // a web address is fetched first. False when nothing usable was handed over.
+    bool TakePicture(const QMimeData* handed);
+    // The caption spoken into the chosen picture's sound.
+    bool SpeakCaption();
+    bool CanSpeak();
     bool SetCaption(const QString& caption);
     bool SetSound(const QString& soundFile);
     bool SetLeadsTo(CTQContentTree::TLeadsTo leadsTo, const QString& value);
+    // The chosen picture starts the program: a desktop-entry shortcut with its name and command.
+    bool SetProgram(const QString& name, const QString& exec);
     bool MoveSelected(int by);
     bool DeleteSelected();
     bool Undo();
@@ -47,11 +64,26 @@ public:
     QLabel* GetCaptionBytes() const { return m_pCaptionBytes; }
     QTreeWidget* GetTree() const { return m_pTree; }
     QLabel* GetOutsideBanner() const { return m_pOutside; }
+    // The checker's problems of the shown page (hidden when it has none).
+    QLabel* GetProblemText() const { return m_pProblemText; }
+    COrlidoPageProblems* GetProblems() const { return m_pProblems; }
+    // The board program that "Try it" starts and whose check finds the problems: by default
+    // the one beside the editor, else "orlido" on the PATH.
+    void SetBoardProgram(const QString& program) { m_strBoardProgram = program; }
+    // Runs the checker now (it also runs a moment after every change).
+    void CheckContent();
+    // The board started by "Try it", 0 before.
+    qint64 GetBoardPid() const { return m_nBoardPid; }
     CTQContentEdit& GetEdit() { return m_Edit; }
 
     // The picture as stored: at most this size, as JPEG (PNG when it has transparency).
-    static constexpr int StoredWidth = 800;
-    static constexpr int StoredHeight = 600;
+    static constexpr int StoredWidth = COrlidoPictureSource::StoredWidth;
+    static constexpr int StoredHeight = COrlidoPictureSource::StoredHeight;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildActions();
@@ -62,16 +94,25 @@ private:
     void ShowPicture(int number);
     bool Report(CTQContentEdit::TResult result);
     void CheckOutside();
+    void MarkProblems();
+    void ShowProblems();
+    QTreeWidgetItem* ItemOfPage(const QString& folder) const;
     void ChooseAndAddPicture();
+    // False when the carer cancels.
+    bool AskAndAdd(const COrlidoPictureSource& source);
+    void Fetch(const QUrl& address);
+    void PastePicture();
+    // A message that stays until the carer closes it, without stopping the window.
+    void SayClearly(const QString& text);
+    // The text spoken into a new sound file in a scratch folder; empty when it cannot be.
+    QString SpokenSound(const QString& text);
     void ChooseSound();
     void ApplyLeadsTo();
     void ShowSettings();
     void TryOnBoard();
     void OpenOtherFolder();
-    // Speech and recording: the editor makes a sound from the caption or the microphone
-    // here once the content layer can (content/speech; a recorder); until then the
-    // carer chooses a sound file.
-    bool CanSpeak() const { return false; }
+    // Recording: the editor makes a sound from the microphone here once there is a
+    // recorder; until then the carer speaks the caption or chooses a sound file.
     bool CanRecord() const { return false; }
 
     std::wstring m_strSetupFile;
@@ -83,6 +124,11 @@ private:
     QTreeWidget* m_pTree = nullptr;
     COrlidoPagePreview* m_pPreview = nullptr;
     QLabel* m_pOutside = nullptr;
+    QLabel* m_pProblemText = nullptr;
+    COrlidoPageProblems* m_pProblems = nullptr;
+    QTimer* m_pCheckSoon = nullptr;
+    QString m_strBoardProgram;
+    qint64 m_nBoardPid = 0;
     QLabel* m_pPictureTitle = nullptr;
     QLineEdit* m_pCaption = nullptr;
     QLabel* m_pCaptionBytes = nullptr;
@@ -94,4 +140,9 @@ private:
     QAction* m_pUndo = nullptr;
     QAction* m_pRedo = nullptr;
     QAction* m_pBack = nullptr;
+    QNetworkAccessManager* m_pNetwork = nullptr;
+    std::unique_ptr<CTQSpeech> m_pSpeech;  // made at the first use: espeak-ng loads its voice then
+    bool m_bSpeechTried = false;
+    QString m_strPictureFolder;  // where the last picture was chosen; the next one is looked for there
+    std::unique_ptr<QTemporaryDir> m_pSpokenFolder;
 };

@@ -2,6 +2,7 @@
 // content an installed board uses (~/.local/share/orlido); when there is none yet, the
 // carer starts from a copy of the demo or from an empty board.
 #include "editor/editortext.h"
+#include "editor/emptyboard.h"
 #include "editor/editorwindow.h"
 #include "content/contentrules.h"
 #include "platform/files.h"
@@ -50,25 +51,22 @@ bool CopyFolder(const QString& from, const QString& to)
     return true;
 }
 
-// A content folder to start from: the demo copied, or an empty board that has the demo's
-// common sounds and web-browser shortcut (its first page comes with its first picture).
+// A content folder to start from: the demo copied, or an empty board with the common files
+// every page needs.
 bool StartContent(const QString& folder)
 {
     const QString demo = DemoFolder();
     QMessageBox ask(QMessageBox::Question, Tr("Orlido editor", "Orlido-redigerare"),
-                    Tr("There is no content for the board yet. Start from the demo, or from an empty board?",
-                       "Det finns inget innehåll för tavlan än. Börja från demot, eller från en tom tavla?"));
+                    demo.isEmpty() ? Tr("There is no content for the board yet. Start an empty board?",
+                                        "Det finns inget innehåll för tavlan än. Börja en tom tavla?")
+                                   : Tr("There is no content for the board yet. Start from the demo, or from an empty board?",
+                                        "Det finns inget innehåll för tavlan än. Börja från demot, eller från en tom tavla?"));
     QPushButton* fromDemo = demo.isEmpty() ? nullptr : ask.addButton(Tr("From the &demo", "Från &demot"), QMessageBox::AcceptRole);
     QPushButton* empty = ask.addButton(Tr("&Empty board", "&Tom tavla"), QMessageBox::AcceptRole);
     ask.addButton(QMessageBox::Cancel);
     ask.exec();
     if (fromDemo != nullptr && ask.clickedButton() == fromDemo) return CopyFolder(demo, folder);
-    if (ask.clickedButton() != empty) return false;
-    if (!QDir().mkpath(folder + QLatin1Char('/') + UserDataName())) return false;
-    if (!demo.isEmpty()) {
-        for (const QFileInfo& file : QDir(demo).entryInfoList(QDir::Files)) QFile::copy(file.filePath(), folder + QLatin1Char('/') + file.fileName());
-    }
-    return true;
+    return ask.clickedButton() == empty && COrlidoEmptyBoard::Make(folder, demo);
 }
 
 } // namespace

@@ -24,6 +24,7 @@ install(FILES ${here}/orlido.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hico
 install(FILES ${here}/copyright ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${doc})
 install(FILES ${CMAKE_SOURCE_DIR}/demo/Setup.txt DESTINATION ${doc}/examples)
 install(FILES ${CMAKE_SOURCE_DIR}/demo/scan/Setup.txt DESTINATION ${doc}/examples/scan)
+install(FILES ${CMAKE_SOURCE_DIR}/demo/filters/Setup.txt DESTINATION ${doc}/examples/filters)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION ${doc} FILES_MATCHING PATTERN "*.png")
 
 # Debian wants the manual page and the changelog compressed, without a time stamp.

@@ -14,6 +14,8 @@ void PlaySoundAsync(const std::wstring& path);
 void PlaySoundSync(const std::wstring& path);
 // Stops whatever PlaySound* started.
 void StopSound();
+// Whether a sound PlaySound* started is still being heard. False before the first sound.
+bool IsSoundPlaying();
 
 // Loads and starts the sound player on a worker thread and returns at once, so that the
 // first sound finds it ready instead of waiting for the player library to load. A sound

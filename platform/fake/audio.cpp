@@ -21,6 +21,7 @@ struct FakeAudio {
     std::vector<unsigned> stops;
     std::map<std::wstring, unsigned> lengths;
     unsigned defaultLength = kDefaultLengthMs;
+    unsigned playingUntil = 0;  // virtual time the last sound ends
     std::function<void(const std::wstring&)> whilePlaying;
     std::vector<std::wstring> probed;
 };
@@ -35,9 +36,12 @@ unsigned Record(const std::wstring& path, bool sync)
 {
     FakeAudio& state = State();
     std::lock_guard lock(state.mutex);
-    state.played.push_back({path, sync, static_cast<unsigned>(platform::GetTickCount())});
+    const auto now = static_cast<unsigned>(platform::GetTickCount());
+    state.played.push_back({path, sync, now});
     const auto found = state.lengths.find(path);
-    return found != state.lengths.end() ? found->second : state.defaultLength;
+    const unsigned length = found != state.lengths.end() ? found->second : state.defaultLength;
+    state.playingUntil = now + length;
+    return length;
 }
 
 } // namespace
@@ -71,6 +75,14 @@ void StopSound()
     FakeAudio& state = State();
     std::lock_guard lock(state.mutex);
     state.stops.push_back(static_cast<unsigned>(platform::GetTickCount()));
+    state.playingUntil = static_cast<unsigned>(platform::GetTickCount());
+}
+
+bool IsSoundPlaying()
+{
+    FakeAudio& state = State();
+    std::lock_guard lock(state.mutex);
+    return static_cast<int>(state.playingUntil - static_cast<unsigned>(platform::GetTickCount())) > 0;
 }
 
 // The test player has nothing to load.
@@ -102,6 +114,7 @@ void ResetAudio()
     state.probed.clear();
     state.lengths.clear();
     state.defaultLength = kDefaultLengthMs;
+    state.playingUntil = 0;
     state.whilePlaying = nullptr;
 }
 

@@ -12,6 +12,7 @@
 
 #include <mpv/client.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -78,6 +79,9 @@ std::string MakeBeepWav()
     return wav;
 }
 
+// Set once the engine exists: asking whether a sound plays must not load the library.
+std::atomic<bool> g_engineMade{false};
+
 class SoundEngine {
 public:
     static SoundEngine& Instance()
@@ -117,6 +121,12 @@ public:
         if (!Finished(seq)) Trace(L"Sound: gave up waiting for the end of a sound\n");
     }
 
+    bool IsPlaying()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_current.has_value();
+    }
+
     void Stop()
     {
         std::unique_lock lock(m_mutex);
@@ -145,6 +155,7 @@ private:
 
     SoundEngine() : m_handle(mpv::HandleUse::Sound), m_mpv(m_handle.Get())
     {
+        g_engineMade = true;
         if (!m_mpv)
             return;
         m_beepPath = WriteBeepFile();
@@ -335,6 +346,11 @@ void PrepareSound()
 void StopSound()
 {
     SoundEngine::Instance().Stop();
+}
+
+bool IsSoundPlaying()
+{
+    return g_engineMade && SoundEngine::Instance().IsPlaying();
 }
 
 namespace {

@@ -343,6 +343,90 @@ TEST_F(BoardStartup, WatchedKeysChooseInScanModeOnly)
               2);
 }
 
+// The switch filter on the fake key watch and the virtual clock: space on the first page only
+// plays "Tillbaka", so each counted press is one "Tillbaka" at the moment it counted.
+TEST_F(BoardStartup, SwitchFilterCountsPressesByTheirTimes)
+{
+    struct Event {
+        unsigned atMs;
+        bool down;
+    };
+    struct Case {
+        const char* name;
+        const char* setup;
+        std::vector<Event> events;  // of the space key, times from the first press
+        std::vector<unsigned> counted;  // when each counted press played its sound
+    };
+    const std::vector<Event> held400 = {{0, true}, {400, false}};
+    const Case cases[] = {
+        {"no filter: every auto-repeat counts", "", {{0, true}, {30, true}, {60, true}, {90, false}}, {0, 30, 60}},
+        {"short press ignored", "#SWITCH_HOLD_TIME 150\n", {{0, true}, {149, false}}, {}},
+        {"held press counts at the threshold, while held", "#SWITCH_HOLD_TIME 150\n", held400, {150}},
+        {"auto-repeat while held is one press", "#SWITCH_HOLD_TIME 150\n",
+         {{0, true}, {100, true}, {130, true}, {160, true}, {190, true}, {300, false}}, {150}},
+        {"X-style repeat (release and press at once) is one press", "#SWITCH_HOLD_TIME 300\n",
+         {{0, true}, {200, false}, {200, true}, {240, false}, {240, true}, {500, false}}, {300}},
+        {"repeat ignored within the window, counted after it", "#SWITCH_REPEAT_IGNORE_TIME 500\n",
+         {{0, true}, {50, false}, {200, true}, {250, false}, {499, true}, {520, false}, {600, true}, {650, false}},
+         {0, 600}},
+        {"auto-repeat is one press with only the repeat filter", "#SWITCH_REPEAT_IGNORE_TIME 100\n",
+         {{0, true}, {300, true}, {600, true}, {700, false}}, {0}},
+        {"both: the window runs from the moment of counting", "#SWITCH_HOLD_TIME 150\n#SWITCH_REPEAT_IGNORE_TIME 500\n",
+         {{0, true}, {200, false}, {400, true}, {600, false}, {700, true}, {900, false}}, {150, 850}},
+    };
+    WriteContent("app");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Start(std::string("#MAINMODE Scan\n#SCANPERIOD 60000\n") + c.setup, "app/orlido");
+        fake::ResetAudio();
+        fake::SetDefaultSoundLength(0);
+        const unsigned start = platform::GetTickCount();
+        for (const Event& event : c.events) {
+            fake::Advance(start + event.atMs - platform::GetTickCount());
+            if (event.down)
+                fake::PressKey(32);
+            else
+                fake::ReleaseKey(32);
+            fake::RunPending();
+        }
+        fake::Advance(1000);
+        std::vector<unsigned> counted;
+        for (const fake::SoundRecord& record : fake::PlayedSounds()) {
+            if (record.path.ends_with(L"/Tillbaka.wav"))
+                counted.push_back(record.atMs - start);
+        }
+        EXPECT_EQ(counted, c.counted);
+        m_app.reset();
+    }
+}
+
+// A board busy with a long sound gets the key events late, all at once: the X server's
+// times still tell a short press from a long one, so one long press is not cut into a short
+// one, and two short ones do not make a long one.
+TEST_F(BoardStartup, SwitchFilterJudgesLateKeysByTheirServerTimes)
+{
+    WriteContent("app");
+    Start("#MAINMODE Scan\n#SCANPERIOD 60000\n#SWITCH_HOLD_TIME 150\n", "app/orlido");
+    fake::Advance(5000);
+    fake::ResetAudio();
+    fake::SetDefaultSoundLength(0);
+    const DWORD now = platform::GetTickCount();
+    const auto post = [&](UINT message, DWORD time) { platform::PostMessage(Window(), message, 32, time); };
+    post(WM_TQ_KEYDOWN, now - 1000);  // 60 ms: too short
+    post(WM_TQ_KEYUP, now - 940);
+    post(WM_TQ_KEYDOWN, now - 900);   // 80 ms and, 20 ms later, 90 ms: each too short
+    post(WM_TQ_KEYUP, now - 820);
+    post(WM_TQ_KEYDOWN, now - 800);
+    post(WM_TQ_KEYUP, now - 710);
+    post(WM_TQ_KEYDOWN, now - 600);   // 400 ms: long enough
+    post(WM_TQ_KEYUP, now - 200);
+    fake::RunPending();
+    fake::Advance(500);
+    EXPECT_EQ(std::count_if(fake::PlayedSounds().begin(), fake::PlayedSounds().end(),
+                            [](const fake::SoundRecord& r) { return r.path.ends_with(L"/Tillbaka.wav"); }),
+              1);
+}
+
 TEST_F(BoardStartup, StandardModeWatchesNoKeys)
 {
     WriteContent("app");

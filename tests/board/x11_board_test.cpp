@@ -7,12 +7,14 @@
 #include "tests/x11/harness.h"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -214,6 +216,35 @@ TEST_F(BoardOnX11, ScanKeysReachTheBoardAndTheFocusedClient)
     EXPECT_EQ(returnPresses, 1);
     EXPECT_EQ(spacePresses, 1);
     XDestroyWindow(m_display, other);
+
+    AskBoardToClose();
+    EXPECT_EQ(WaitForExit(15000), 0);
+}
+
+// The demo's filter settings (a hold time of 150 ms among them) with XTest presses: a tap
+// does nothing, a held Enter chooses once its hold time has passed, while it is still held.
+TEST_F(BoardOnX11, SwitchHoldTimeTakesOnlyAHeldPressAndWhileItIsHeld)
+{
+    StartBoard("demo/filters");
+    const PageGeometry page(m_width, m_height);
+    ASSERT_TRUE(PixelBecomes(page.InsideX(4), page.InsideY(4), kFirstPage[4], 8, 10000));
+    // The first picture stays 4 s; the first three lead to sub-pages.
+    const KeyCode enter = XKeysymToKeycode(m_display, XK_Return);
+
+    TapKey(XK_Return);
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    EXPECT_TRUE(Near(Pixel(page.InsideX(4), page.InsideY(4)), kFirstPage[4], 8)) << "a tap chose";
+
+    const auto pressed = std::chrono::steady_clock::now();
+    XTestFakeKeyEvent(m_display, enter, True, CurrentTime);
+    XSync(m_display, False);
+    const bool chosenWhileHeld = PixelBecomes(page.InsideX(4), page.InsideY(4), kBackground, 0, 3000);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - pressed);
+    XTestFakeKeyEvent(m_display, enter, False, CurrentTime);
+    XSync(m_display, False);
+    EXPECT_TRUE(chosenWhileHeld) << "the held press did not choose while held";
+    EXPECT_GE(ms.count(), 150) << "chosen before the hold time";
+    std::printf("held Enter: the sub-page %lld ms after the press\n", static_cast<long long>(ms.count()));
 
     AskBoardToClose();
     EXPECT_EQ(WaitForExit(15000), 0);

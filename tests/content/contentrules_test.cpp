@@ -51,7 +51,11 @@ TEST(SettingsKeys, EveryKeyIsReadByTheParserAndKnownToTheAnalysis)
         const CTQSetupFileParser parser(folder.Write("Setup.txt", line), success);
         ASSERT_TRUE(success);
         const std::size_t read = parser.Appearance.size() + parser.MainMode.size() + parser.BlinkPeriod.size() +
-                                 parser.ScanPeriod.size() + parser.AvoidExtraClicksTime.size();
+                                 parser.ScanPeriod.size() + parser.AvoidExtraClicksTime.size() +
+                                 parser.SwitchHoldTime.size() + parser.SwitchRepeatIgnoreTime.size() +
+                                 parser.ScanFirstDelay.size() + parser.ScanWaitForSound.size() +
+                                 parser.ScanRounds.size() + parser.ScanPattern.size() + parser.Highlight.size() +
+                                 parser.CueSoundDevice.size();
         EXPECT_EQ(read, 1u);
         for (const TSetupFinding& finding : CTQSetupFileLint::Analyse(line)) {
             EXPECT_NE(finding.Kind, TSetupFindingKind::UnknownWord);

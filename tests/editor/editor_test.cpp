@@ -6,7 +6,13 @@
 #include "application/tqstartupsettings.h"
 #include "content/contenttree.h"
 #include "editor/editorwindow.h"
+#include "editor/emptyboard.h"
+#include "editor/newpicturedialog.h"
 #include "editor/pagepreview.h"
+#include "editor/pageproblems.h"
+#include "editor/picturesource.h"
+#include "editor/programdialog.h"
+#include "platform/common/shortcutfile.h"
 #include "editor/settingsdialog.h"
 #include "platform/fake/fake_desktop.h"
 #include "platform/files.h"
@@ -15,14 +21,26 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDropEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
+
+#include <functional>
 
 #include <cstdio>
 #include <cstdlib>
@@ -73,7 +91,11 @@ public:
         QApplication::setActiveWindow(m_window.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
     }
-    void TearDown() override { m_window.reset(); }
+    void TearDown() override
+    {
+        m_window.reset();
+        ::unsetenv("XDG_DATA_DIRS");
+    }
 
     void SavePicture(const std::string& relative, int width, int height)
     {
@@ -113,9 +135,162 @@ public:
         return nullptr;
     }
 
+    // Answers the next new-picture dialog as a carer does once it opens: fill chooses the
+    // caption and the sound, then Add is pressed (Cancel when Add cannot be pressed).
+    void AnswerNewPicture(std::function<void(COrlidoNewPictureDialog*)> fill)
+    {
+        auto* timer = new QTimer(m_window.get());
+        QObject::connect(timer, &QTimer::timeout, [timer, fill] {
+            auto* dialog = qobject_cast<COrlidoNewPictureDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            timer->stop();
+            timer->deleteLater();
+            fill(dialog);
+            QPushButton* add = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+            if (add->isEnabled())
+                QTest::mouseClick(add, Qt::LeftButton);
+            else
+                dialog->reject();
+        });
+        timer->start(10);
+    }
+    std::size_t PictureCount() { return CTQContentTree::ReadPage(FirstPage()).Pictures.size(); }
+    bool WaitForPictures(std::size_t count)
+    {
+        return QTest::qWaitFor([&] { return PictureCount() == count; }, 10000);
+    }
+
     TempFolder m_folder;
     std::unique_ptr<COrlidoEditWindow> m_window;
 };
+
+TEST_F(Editor, WhatADropOrPasteHoldsIsReadInOrder)
+{
+    m_folder.Write("notes.txt", "no picture");
+    QImage red(20, 10, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    using TKind = COrlidoPictureSource::TKind;
+    const QUrl picture = QUrl::fromLocalFile(File("large.png"));
+    const QUrl text = QUrl::fromLocalFile(File("notes.txt"));
+    const QUrl web(QStringLiteral("https://example.org/katt.png"));
+    struct {
+        const char* name;
+        QList<QUrl> urls;
+        bool image;
+        TKind kind;
+        QString caption;
+    } const cases[] = {
+        {"image data before an address", {web}, true, TKind::Image, {}},
+        {"a local file", {picture}, false, TKind::File, QStringLiteral("large")},
+        {"a file that is no picture", {text}, false, TKind::None, {}},
+        {"a picture after one that is none", {text, picture}, false, TKind::File, QStringLiteral("large")},
+        {"a local file before an address", {web, picture}, false, TKind::File, QStringLiteral("large")},
+        {"only an address", {web}, false, TKind::WebAddress, {}},
+        {"nothing usable", {QUrl(QStringLiteral("ftp://example.org/a.png"))}, false, TKind::None, {}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        QMimeData data;
+        data.setUrls(test.urls);
+        if (test.image) data.setImageData(red);
+        const COrlidoPictureSource source = COrlidoPictureSource::FromMimeData(&data);
+        EXPECT_EQ(source.GetKind(), test.kind);
+        EXPECT_EQ(source.GetSuggestedCaption(), test.caption);
+        EXPECT_EQ(source.GetImage().isNull(), test.kind == TKind::None || test.kind == TKind::WebAddress);
+    }
+}
+
+TEST_F(Editor, APictureDroppedFromTheFileManagerOrPastedIsAdded)
+{
+    // The file manager's drag: a local file's address.
+    QMimeData dragged;
+    dragged.setUrls({QUrl::fromLocalFile(File("large.png"))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    AnswerNewPicture([this](COrlidoNewPictureDialog* dialog) {
+        EXPECT_EQ(dialog->GetCaption(), QStringLiteral("large"));
+        dialog->SetCaption(QStringLiteral("Katt"));
+        dialog->SetSoundFile(File("sound.wav"));
+    });
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window.get(), &drop);
+    ASSERT_TRUE(WaitForPictures(3));
+    const CTQContentTree::TPicture dropped = CTQContentTree::ReadPage(FirstPage()).Pictures.at(2);
+    EXPECT_EQ(dropped.Caption, L"Katt");
+    EXPECT_EQ(dropped.SoundName, L"B00003.wav");
+    EXPECT_EQ(QImage(File("content/UserData/L00001/" + platform::ToUtf8(dropped.PictureName))).size(),
+              QSize(COrlidoEditWindow::StoredWidth, COrlidoEditWindow::StoredHeight));
+
+    // A copied picture (opaque, though its format has an alpha channel), pasted with Ctrl+V
+    // where no text field has the focus; its sound spoken from the caption when speech is there.
+    QImage copied(300, 200, QImage::Format_ARGB32);
+    copied.fill(Qt::blue);
+    QGuiApplication::clipboard()->setImage(copied);
+    const bool speaks = m_window->CanSpeak();
+    AnswerNewPicture([&](COrlidoNewPictureDialog* dialog) {
+        EXPECT_TRUE(dialog->GetCaption().isEmpty());
+        EXPECT_EQ(dialog->GetSound(), speaks ? COrlidoNewPictureDialog::TSound::Spoken : COrlidoNewPictureDialog::TSound::File);
+        EXPECT_FALSE(dialog->CanAccept()) << "nothing to speak, or no file chosen yet";
+        dialog->SetCaption(QStringLiteral("Hund"));
+        if (!speaks) dialog->SetNoSound();
+    });
+    QApplication::setActiveWindow(m_window.get());  // as the window manager does when the dialog closes
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
+    m_window->GetPreview()->setFocus();
+    QTest::keyClick(m_window->GetPreview(), Qt::Key_V, Qt::ControlModifier);
+    ASSERT_TRUE(WaitForPictures(4));
+    const CTQContentTree::TPicture pasted = CTQContentTree::ReadPage(FirstPage()).Pictures.at(3);
+    EXPECT_EQ(pasted.Caption, L"Hund");
+    EXPECT_TRUE(pasted.PictureName.ends_with(L".jpg")) << platform::ToUtf8(pasted.PictureName);
+    if (speaks) {
+        EXPECT_EQ(pasted.SoundName, L"B00004.wav");
+        const std::string spoken = m_folder.Read("content/UserData/L00001/B00004.wav");
+        EXPECT_EQ(spoken.substr(0, 4), "RIFF");
+        EXPECT_GT(spoken.size(), 1000u);
+    }
+    std::string report;
+    EXPECT_EQ(Problems(report), speaks ? 0 : 1) << report;
+}
+
+// A browser's drag of a web address: the picture is fetched (here from a server in the test)
+// or, when it cannot be, the carer is told so and nothing is added.
+TEST_F(Editor, APictureFromTheWebIsFetchedOrSaidToBeOutOfReach)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(64, 48, QImage::Format_RGB32).save(&buffer, "PNG");
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        QTcpSocket* socket = server.nextPendingConnection();
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, png] {
+            if (!socket->readAll().contains("\r\n\r\n")) return;
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: close\r\nContent-Length: " +
+                          QByteArray::number(png.size()) + "\r\n\r\n" + png);
+            socket->disconnectFromHost();
+        });
+    });
+    const QString here = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
+
+    AnswerNewPicture([](COrlidoNewPictureDialog* dialog) {
+        EXPECT_EQ(dialog->GetCaption(), QStringLiteral("boll"));
+        dialog->SetNoSound();
+    });
+    QMimeData reachable;
+    reachable.setUrls({QUrl(here + QStringLiteral("boll.png"))});
+    ASSERT_TRUE(m_window->TakePicture(&reachable));
+    ASSERT_TRUE(WaitForPictures(3));
+
+    server.close();  // nothing answers there any more, as without a network
+    QMimeData unreachable;
+    unreachable.setUrls({QUrl(here + QStringLiteral("katt.png"))});
+    ASSERT_TRUE(m_window->TakePicture(&unreachable));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_window->findChild<QMessageBox*>() != nullptr; }, 10000));
+    EXPECT_TRUE(m_window->findChild<QMessageBox*>()->text().contains(QStringLiteral("Nothing was added")));
+    EXPECT_EQ(PictureCount(), 3u);
+}
 
 TEST_F(Editor, ACarersSessionByKeyboardAndMouse)
 {
@@ -196,6 +371,166 @@ TEST_F(Editor, AChangeOutsideIsShownAndNothingIsOverwritten)
     QTest::keyClick(m_window.get(), Qt::Key_F5);
     EXPECT_FALSE(m_window->GetOutsideBanner()->isVisible());
     EXPECT_TRUE(m_window->SetCaption(QStringLiteral("Min")));
+}
+
+} // namespace
+
+namespace {
+
+// The programs a picture can start, from the desktop entries of a temporary data home and
+// data folders; the one chosen is written as the picture's shortcut.
+TEST_F(Editor, AProgramIsChosenFromTheInstalledOnes)
+{
+    const auto entry = [this](const std::string& path, const std::string& keys) {
+        m_folder.Write(path, "[Desktop Entry]\nType=Application\n" + keys);
+    };
+    entry("home/applications/klocka.desktop", "Name=Klocka\nExec=sh -c true\n");
+    entry("home/applications/masked.desktop", "Name=Masked\nExec=masked\nHidden=true\n");
+    entry("a/applications/klocka.desktop", "Name=Shadowed by the data home\nExec=old\n");
+    entry("a/applications/kde/rita.desktop", "Name=Rita\nExec=rita %F\n[Desktop Action New]\nName=Ny\nExec=rita --new\n");
+    entry("a/applications/menuless.desktop", "Name=Menuless\nExec=menuless\nNoDisplay=true\n");
+    entry("a/applications/terminal.desktop", "Name=Top\nExec=top\nTerminal=true\n");
+    entry("a/applications/noexec.desktop", "Name=Nothing to run\n");
+    m_folder.Write("a/applications/link.desktop", "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.org\n");
+    entry("b/applications/kde-rita.desktop", "Name=Shadowed by its ID\nExec=other\n");
+    entry("b/applications/masked.desktop", "Name=Masked\nExec=masked\n");
+    ::setenv("XDG_DATA_DIRS", (m_folder.Root.string() + "/a:" + m_folder.Root.string() + "/b").c_str(), 1);
+
+    std::string listed;
+    for (const auto& program : COrlidoInstalledPrograms::Read())
+        listed += (program.Name + QLatin1Char('=') + program.Exec + QLatin1Char(';')).toStdString();
+    EXPECT_EQ(listed, "Klocka=sh -c true;Rita=rita %F;");
+
+    // Picture 1 starts a program: chosen by typing part of its name and Enter.
+    m_window->GetPreview()->SetSelected(1);
+    auto* leadsTo = m_window->findChild<QComboBox*>();
+    leadsTo->setCurrentIndex(leadsTo->findData(static_cast<int>(TLeadsTo::Program)));
+    auto* timer = new QTimer(m_window.get());
+    QObject::connect(timer, &QTimer::timeout, [timer] {
+        auto* dialog = qobject_cast<COrlidoProgramDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        timer->stop();
+        EXPECT_EQ(dialog->GetList()->count(), 2);
+        QTest::keyClicks(dialog->GetFilter(), QStringLiteral("klo"));
+        QTest::keyClick(dialog->GetFilter(), Qt::Key_Return);
+    });
+    timer->start(10);
+    QTest::mouseClick(Button("Set what it leads to"), Qt::LeftButton);
+
+    EXPECT_EQ(CTQContentTree::ReadPage(FirstPage()).Pictures.at(0).LeadsTo, TLeadsTo::Program);
+    const std::string shortcut = m_folder.Read("content/UserData/L00001/B00001.lnk");
+    EXPECT_NE(shortcut.find("Name=Klocka\n"), std::string::npos) << shortcut;
+    platform::ShortcutData read;
+    ASSERT_TRUE(platform::ParseShortcut(shortcut, read));
+    EXPECT_EQ(read.target, L"sh");
+    std::string report;
+    EXPECT_EQ(Problems(report), 0) << report;
+}
+
+} // namespace
+
+namespace {
+
+// A short sound the board's player can play: 8-bit mono silence.
+std::string PlayableWave()
+{
+    std::string wav = "RIFF";
+    const auto put = [&wav](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) wav += static_cast<char>(value >> (8 * i));
+    };
+    constexpr std::uint32_t samples = 800;
+    put(36 + samples, 4);
+    wav += "WAVEfmt ";
+    for (const auto& [value, bytes] : {std::pair{16u, 4}, {1u, 2}, {1u, 2}, {8000u, 4}, {8000u, 4}, {1u, 2}, {8u, 2}})
+        put(value, bytes);
+    wav += "data";
+    put(samples, 4);
+    return wav + std::string(samples, static_cast<char>(128));
+}
+
+TEST_F(Editor, TheChecksProblemsAreSortedToTheirFolder)
+{
+    m_folder.Write("content/UserData/L00001/B00003 Ja: nej.jpg", "");
+    const QString content = File("content");
+    const QString report = QStringLiteral(
+        "Content: x\n"
+        "note: Setup.txt: there is none\n"
+        "problem: Tillbaka.wav: cannot be played\n"
+        "problem: UserData/L00001/B00003 Ja: nej.jpg: has no sound: put B00003.wav beside it\n"
+        "problem: UserData/L00001/L00002: the folder is empty\n"
+        "1 page, 3 problems, 1 note.\n");
+    const std::map<QString, QStringList> sorted = COrlidoPageProblems::Sort(report, content);
+    ASSERT_EQ(sorted.size(), 2u);
+    EXPECT_EQ(sorted.at(content), QStringList{QStringLiteral("Tillbaka.wav: cannot be played")});
+    EXPECT_EQ(sorted.at(content + QStringLiteral("/UserData/L00001")).size(), 2);
+}
+
+// The board's check runs in the background; its one problem, a picture of the sub-page
+// without a sound, marks that page in the tree and is shown with it, until it is mended.
+TEST_F(Editor, TheChecksProblemsAreShownBesideTheirPage)
+{
+    for (const char* sound : {"Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav", "UserData/L00001/B00001.wav",
+                              "UserData/L00001/B00002.wav"})
+        m_folder.Write("content/" + std::string(sound), PlayableWave());
+    m_folder.Write("good.wav", PlayableWave());
+    SavePicture("content/UserData/L00001/L00001/B00001 Boll.jpg", 200, 150);
+    m_window->SetBoardProgram(QStringLiteral(ORLIDO_BOARD_PROGRAM));
+    QTest::keyClick(m_window.get(), Qt::Key_F5);  // looks again, and checks
+
+    QTreeWidgetItem* first = m_window->GetTree()->topLevelItem(0);
+    ASSERT_EQ(first->childCount(), 1);
+    const auto marked = [this] { return !m_window->GetTree()->topLevelItem(0)->child(0)->toolTip(0).isEmpty(); };
+    ASSERT_TRUE(QTest::qWaitFor(marked, 15000));
+    EXPECT_TRUE(first->child(0)->toolTip(0).contains(QStringLiteral("B00001 Boll.jpg"))) << first->child(0)->toolTip(0).toStdString();
+    EXPECT_TRUE(first->toolTip(0).isEmpty()) << first->toolTip(0).toStdString();
+    EXPECT_FALSE(m_window->GetProblemText()->isVisible());
+
+    m_window->OpenSubPage(1);
+    EXPECT_TRUE(m_window->GetProblemText()->isVisible());
+    EXPECT_TRUE(m_window->GetProblemText()->text().contains(QStringLiteral("B00001 Boll.jpg")));
+
+    m_window->GetPreview()->SetSelected(1);
+    ASSERT_TRUE(m_window->SetSound(File("good.wav")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !marked(); }, 15000));
+    EXPECT_FALSE(m_window->GetProblemText()->isVisible());
+}
+
+} // namespace
+
+namespace {
+
+// An empty board started from the editor works on the board from its first picture: the
+// common sounds are there (the demo's where it has them, else spoken) and so is a shortcut to
+// an installed web browser.
+TEST_F(Editor, AnEmptyBoardHasTheCommonFilesEveryPageNeeds)
+{
+    m_folder.Write("a/applications/editor.desktop", "[Desktop Entry]\nType=Application\nName=Editor\nExec=ed\nCategories=Utility;\n");
+    m_folder.Write("a/applications/browser.desktop",
+                   "[Desktop Entry]\nType=Application\nName=Browser\nExec=sh -c true %u\nCategories=Network;WebBrowser;\n");
+    ::setenv("XDG_DATA_DIRS", (m_folder.Root / "a").c_str(), 1);
+    m_folder.Write("demo/Tillbaka.wav", PlayableWave());
+    const QString board = File("board");
+    ASSERT_TRUE(COrlidoEmptyBoard::Make(board, File("demo")));
+
+    EXPECT_EQ(m_folder.Read("board/Tillbaka.wav"), PlayableWave()) << "the demo's own sound";
+    const std::string shortcut = m_folder.Read("board/WebBrowser.lnk");
+    platform::ShortcutData read;
+    ASSERT_TRUE(platform::ParseShortcut(shortcut, read)) << shortcut;
+    EXPECT_EQ(read.target, L"sh");
+    EXPECT_TRUE(read.hasAddressField);
+    if (!m_window->CanSpeak()) GTEST_SKIP() << "no speech here for the other sounds";
+    for (const char* sound : {"board/Nej.wav", "board/Ja.wav", "board/JagValde.wav"})
+        EXPECT_EQ(m_folder.Read(sound).substr(0, 4), "RIFF") << sound;
+
+    // Its first picture, with a spoken sound, leaves nothing for the checker to find.
+    COrlidoEditWindow window(m_folder.Path("board"), m_folder.Path("config/Setup.txt"));
+    ASSERT_TRUE(window.AddPicture(File("large.png"), QStringLiteral("Mat"), QString()));
+    window.GetPreview()->SetSelected(1);
+    ASSERT_TRUE(window.SpeakCaption());
+    COrlidoCheck check(m_folder.Path("board") + L"/", m_folder.Path("config/Setup.txt"), false);
+    std::FILE* out = std::tmpfile();
+    EXPECT_EQ(check.Run(out), 0);
+    std::fclose(out);
 }
 
 } // namespace

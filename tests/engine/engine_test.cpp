@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -123,6 +124,30 @@ public:
         ASSERT_TRUE(ok);
         m_engine = std::make_unique<CTQOrlidoModule>(mode, m_view, m_display.get(), m_exe, 1000,
                                                      3000, extraClicks);
+    }
+
+    // Scan mode at a 3000 ms period with the scan settings given.
+    void StartScan(const TScanSettings& scan, int width = 1024, int height = 768)
+    {
+        if (width != 1024 || height != 768)
+            fake::SetClientPlacement(m_view, RECT{ 0, 0, width, height });
+        bool ok = false;
+        m_display = std::make_unique<CTQSurface>(TQSURFACE_DISPLAY, width, height, ok, m_view);
+        ASSERT_TRUE(ok);
+        m_engine = std::make_unique<CTQOrlidoModule>(L"Scan", m_view, m_display.get(), m_exe, 1000, 3000, 50, scan);
+        ASSERT_TRUE(m_engine->HasPage());
+    }
+
+    // When each scanned picture's sound started: (virtual ms, picture index).
+    std::vector<std::pair<unsigned, int>> ScanSteps() const
+    {
+        std::vector<std::pair<unsigned, int>> steps;
+        for (const auto& record : fake::PlayedSounds()) {
+            const auto at = record.path.rfind(L"/B");
+            if (at != std::wstring::npos && !record.sync)
+                steps.emplace_back(record.atMs, std::stoi(record.path.substr(at + 2, 5)) - 1);
+        }
+        return steps;
     }
 
     CTQImageButtonPanel* Panel() const { return m_engine->GetPanel(); }
@@ -626,6 +651,138 @@ TEST_F(EngineTest, ComingBackRestoresTheScanPosition)
     EXPECT_EQ(m_engine->GetScanPosition(), 2);
     fake::Advance(3000);
     EXPECT_EQ(Highlighted(), 3);
+}
+
+// The first picture of a page stays the first delay longer; the timer starts again at a page
+// change, so picture 1 of the new page comes a whole period after the change.
+TEST_F(EngineTest, FirstPictureOfAPageStaysTheFirstDelayLonger)
+{
+    Page(L"L00001", 3);
+    Page(L"L00001/L00002", 2);
+    TScanSettings scan;
+    scan.FirstDelay = 1000;
+    StartScan(scan);
+    fake::Advance(10500);
+    using Steps = std::vector<std::pair<unsigned, int>>;
+    EXPECT_EQ(ScanSteps(), (Steps{ { 0, 0 }, { 4000, 1 }, { 7000, 2 }, { 10000, 0 } }));
+
+    fake::Advance(3000);  // picture 2, which leads to a page
+    m_engine->ChooseHighlighted();
+    ASSERT_EQ(m_engine->GetTop(), 1);
+    fake::ResetAudio();
+    fake::Advance(9000);
+    EXPECT_EQ(ScanSteps(), (Steps{ { 16500, 0 }, { 20500, 1 } }));
+}
+
+// The highlight stays while any sound plays and the period runs from the sound's end.
+TEST_F(EngineTest, ScanWaitsForTheEndOfASound)
+{
+    Page(L"L00001", 3);
+    TScanSettings scan;
+    scan.WaitForSound = true;
+    StartScan(scan);
+    fake::SetSoundLength(Panel()->GetSoundPath(1), 5000);
+    fake::Advance(12500);
+    // Picture 1's sound lasts 1000 ms, picture 2's 5000 ms.
+    using Steps = std::vector<std::pair<unsigned, int>>;
+    EXPECT_EQ(ScanSteps(), (Steps{ { 0, 0 }, { 4000, 1 }, { 12000, 2 } }));
+    EXPECT_EQ(Highlighted(), 2);
+
+    // "JagValde" holds the highlight as well.
+    fake::ResetAudio();
+    m_engine->ChooseHighlighted();  // picture 3 leads nowhere: the scan goes on
+    fake::Advance(3500);
+    EXPECT_TRUE(ScanSteps().empty()) << "JagValde ends at 13500; the next step is due at 16500";
+    fake::Advance(1000);
+    EXPECT_EQ(ScanSteps().size(), 1u);
+}
+
+// After its rounds without a press the scan stops: no highlight, no sound. The next press of
+// either switch only starts it again at picture 1.
+TEST_F(EngineTest, ScanStopsAfterItsRoundsAndThePressOnlyRestartsIt)
+{
+    Page(L"L00001", 2);
+    TScanSettings scan;
+    scan.Rounds = 2;
+    StartScan(scan);
+    fake::Advance(20000);
+    using Steps = std::vector<std::pair<unsigned, int>>;
+    EXPECT_EQ(ScanSteps(), (Steps{ { 0, 0 }, { 3000, 1 }, { 6000, 0 }, { 9000, 1 } }));
+    EXPECT_TRUE(m_engine->IsScanStopped());
+    EXPECT_EQ(Highlighted(), -1);
+
+    fake::ResetAudio();
+    m_engine->ChooseBack();
+    EXPECT_EQ(Sounds(), std::vector<std::wstring>{ L"B00001.wav" }) << "no Tillbaka";
+    EXPECT_EQ(Highlighted(), 0);
+    fake::Advance(3000);
+    EXPECT_EQ(Highlighted(), 1);
+
+    // A press in between starts the count of rounds again.
+    m_engine->ChooseBack();
+    EXPECT_EQ(Sounds().back(), L"+Tillbaka.wav");
+    fake::Advance(3 * 3000);
+    EXPECT_FALSE(m_engine->IsScanStopped());
+    fake::Advance(3 * 3000);
+    EXPECT_TRUE(m_engine->IsScanStopped());
+}
+
+// The bold highlight on the real raster at 1920x1080: from the button's edge inwards, a frame
+// of two bands at least 8 pixels wide in all, whose bands contrast with each other by at least
+// 3:1 (WCAG), and one of which contrasts with the tile by at least 3:1, on tiles of every kind.
+TEST_F(EngineTest, BoldHighlightStandsOutOnEveryTile)
+{
+    Reset(1920, 1080);
+    const std::uint32_t tiles[] = { 0xFFFFFF, 0x000000, 0xFF0000, 0x0000FF, 0xFFFF00, 0xFFD1DC, 0xC1E1C1, 0x808080 };
+    const std::wstring page = m_exe + L"UserData/L00001";
+    fs::create_directories(fs::path(page));
+    for (int n = 1; n <= 8; ++n) {
+        platform::Image image;
+        ASSERT_TRUE(image.Create(64, 48));
+        image.Fill(0xFF000000u | tiles[n - 1]);
+        ASSERT_TRUE(platform::WritePng(image, page + L"/B" + Number(n) + L" bild.png"));
+        std::ofstream(fs::path(page + L"/B" + Number(n) + L".wav"));
+    }
+    TScanSettings scan;
+    scan.BoldHighlight = true;
+    StartScan(scan, 1920, 1080);
+
+    const auto luminance = [](std::uint32_t rgb) {
+        const auto channel = [](std::uint32_t c8) {
+            const double c = c8 / 255.0;
+            return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(rgb >> 16 & 0xFF) + 0.7152 * channel(rgb >> 8 & 0xFF) + 0.0722 * channel(rgb & 0xFF);
+    };
+    const auto contrast = [&](std::uint32_t a, std::uint32_t b) {
+        const double la = luminance(a), lb = luminance(b);
+        return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    };
+    for (int n = 0; n < 8; ++n) {
+        SCOPED_TRACE(n);
+        m_engine->ScanTo(n);
+        const POINT at = Button(n)->GetPosition();
+        const int y = at.y + Button(n)->GetSize().cy / 2;
+        // The pixels from the left edge inwards, as runs of one colour: the two bands, then
+        // the tile (which may run on from a band of its own colour).
+        std::vector<std::pair<std::uint32_t, int>> bands;
+        for (int x = at.x; x < at.x + 40; ++x) {
+            const std::uint32_t pixel = fake::ScreenPixel(x, y);
+            if (bands.empty() || bands.back().first != pixel)
+                bands.emplace_back(pixel, 0);
+            ++bands.back().second;
+        }
+        ASSERT_GE(bands.size(), 2u);
+        ASSERT_EQ(fake::ScreenPixel(at.x + 40, y), tiles[n]);
+        EXPECT_GE(bands[0].second, 4);
+        EXPECT_GE(bands[0].second + std::min(bands[1].second, bands[0].second), 8);
+        if (bands.size() > 2) {
+            EXPECT_EQ(bands[2].first, tiles[n]);
+        }
+        EXPECT_GE(contrast(bands[0].first, bands[1].first), 3.0);
+        EXPECT_GE(std::max(contrast(bands[0].first, tiles[n]), contrast(bands[1].first, tiles[n])), 3.0);
+        EXPECT_LT(luminance(bands[0].first), luminance(bands[1].first)) << "dark outside, light inside";
+    }
 }
 
 TEST_F(EngineTest, ScanWaitsWhileThePageIsCovered)

@@ -43,6 +43,15 @@ struct LintCase {
 const std::vector<LintCase> kCases = {
     {"clean file", "#MAINMODE Scan\r\n#BLINKPERIOD 500\r\n#SCANPERIOD 2000\r\n#AVOID_EXTRA_CLICKS_TIME 80\r\n", {}},
     {"empty file", "", {}},
+    {"switch and scan keys, clean",
+     "#SWITCH_HOLD_TIME 150\n#SWITCH_REPEAT_IGNORE_TIME 400\n#SCAN_FIRST_DELAY 1000\n#SCAN_WAIT_FOR_SOUND Yes\n"
+     "#SCAN_ROUNDS 3\n#SCAN_PATTERN RowColumn\n#HIGHLIGHT Bold\n#CUE_SOUND_DEVICE alsa/headphones\n",
+     {}},
+    {"misspelt switch key is named", "#SWITCH_HOLD_TIM 150\n", {{K::MisspeltKey, L"#SWITCH_HOLD_TIME", L"150"}}},
+    {"choice word in the wrong case", "#HIGHLIGHT bold\n#SCAN_WAIT_FOR_SOUND Ja\n",
+     {{K::UnknownChoice, L"#SCAN_WAIT_FOR_SOUND", L"Ja"}, {K::UnknownChoice, L"#HIGHLIGHT", L"bold"}}},
+    {"rounds that are no number", "#SCAN_ROUNDS many\n", {{K::NotANumber, L"#SCAN_ROUNDS", L"many"}}},
+    {"negative hold time", "#SWITCH_HOLD_TIME -100\n", {{K::NegativeCorrected, L"#SWITCH_HOLD_TIME", L"-100"}}},
     {"free text and appearance words say nothing", "Settings of Eva\n#APPEARANCE Blue 7\n#MAINMODE Standard\n", {}},
     {"last value without a line end", "#BLINKPERIOD 500\n#SCANPERIOD 2000", {{K::LostLastWord, L"#SCANPERIOD", L"2000"}}},
     {"last key without a value loses nothing", "#SCANPERIOD 2000\n#MAINMODE", {}},
@@ -92,6 +101,17 @@ TEST_P(SettingsLint, NamesWhatTheParserLosesOrCorrects)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SettingsLint, ::testing::ValuesIn(kCases));
+
+// A misread choice word and a misread count say what the board does instead and what to write.
+TEST(SettingsLintText, ChoiceAndCountFindingsNameTheWordsToWrite)
+{
+    EXPECT_EQ(CTQSetupFileLint::Describe({K::UnknownChoice, L"#SCAN_PATTERN", L"rowcolumn", 0, L"rowcolumn"}, false),
+              L"\"#SCAN_PATTERN rowcolumn\" is not understood: the board works as without #SCAN_PATTERN. Write Linear "
+              L"or RowColumn, exactly so.");
+    EXPECT_TRUE(CTQSetupFileLint::IsProblem(K::UnknownChoice));
+    const std::wstring rounds = CTQSetupFileLint::Describe({K::NotANumber, L"#SCAN_ROUNDS", L"x", 0, L"x"}, false);
+    EXPECT_EQ(rounds.find(L" ms"), std::wstring::npos) << "a count is no time";
+}
 
 TEST(SettingsLintText, LostKeysNameKeyValueAndFixInBothLanguages)
 {

@@ -102,6 +102,45 @@ INSTANTIATE_TEST_SUITE_P(Settings, SettingsTable, testing::ValuesIn(kSettingsCas
                              return name;
                          });
 
+// The switch and scan keys: only the first value counts, a value that is no number (or a
+// negative one) or a choice word not written exactly so leaves the board as without the key.
+TEST(SetupFileParser, SwitchAndScanKeysReadTheirFirstValue)
+{
+    struct Case {
+        const char* name;
+        std::string bytes;
+        int hold, repeat, firstDelay, rounds;
+        bool waitForSound, rowColumn, bold;
+        std::wstring device;
+    };
+    const Case cases[] = {
+        {"none", "#MAINMODE Scan\n", 0, 0, 0, 0, false, false, false, L""},
+        {"all", "#SWITCH_HOLD_TIME 150 300\n#SWITCH_REPEAT_IGNORE_TIME 400\n#SCAN_FIRST_DELAY 1000\n"
+                "#SCAN_WAIT_FOR_SOUND Yes\n#SCAN_ROUNDS 3\n#SCAN_PATTERN RowColumn\n#HIGHLIGHT Bold\n"
+                "#CUE_SOUND_DEVICE alsa/plughw:CARD=Headset\n",
+         150, 400, 1000, 3, true, true, true, L"alsa/plughw:CARD=Headset"},
+        {"no numbers, negative", "#SWITCH_HOLD_TIME long\n#SWITCH_REPEAT_IGNORE_TIME -5\n#SCAN_ROUNDS x\n", 0, 0, 0,
+         0, false, false, false, L""},
+        {"choice words in the wrong case", "#SCAN_WAIT_FOR_SOUND yes\n#SCAN_PATTERN rowcolumn\n#HIGHLIGHT BOLD\n", 0,
+         0, 0, 0, false, false, false, L""},
+        {"the defaults written out", "#SCAN_WAIT_FOR_SOUND No\n#SCAN_PATTERN Linear\n#HIGHLIGHT Standard\n", 0, 0,
+         0, 0, false, false, false, L""},
+    };
+    TempFolder folder;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TStartupSettings settings = ReadStartupSettings(folder.Write("Setup.txt", c.bytes));
+        EXPECT_EQ(settings.Switches.HoldTime, c.hold);
+        EXPECT_EQ(settings.Switches.RepeatIgnoreTime, c.repeat);
+        EXPECT_EQ(settings.Scan.FirstDelay, c.firstDelay);
+        EXPECT_EQ(settings.Scan.Rounds, c.rounds);
+        EXPECT_EQ(settings.Scan.WaitForSound, c.waitForSound);
+        EXPECT_EQ(settings.Scan.RowColumn, c.rowColumn);
+        EXPECT_EQ(settings.Scan.BoldHighlight, c.bold);
+        EXPECT_EQ(settings.Scan.CueSoundDevice, c.device);
+    }
+}
+
 TEST(SetupFileParser, MissingFileFailsWithEmptyListsAndDefaults)
 {
     TempFolder folder;

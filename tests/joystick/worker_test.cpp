@@ -163,6 +163,27 @@ TEST_F(JoystickWorker, StickAndButtonZeroTogetherGiveTwoBackChoicesOverTwoCycles
     EXPECT_EQ(SoundNames(), (std::vector<std::wstring>{L"Tillbaka.wav", L"Tillbaka.wav"}));
 }
 
+// The filters apply to the controller's switches too, on the times of its readings: a short
+// push does nothing, a held one counts once at the hold time, and a second push soon after
+// is ignored.
+TEST_F(JoystickWorker, SwitchFiltersApplyToTheControllerOnItsReadings)
+{
+    const int pad = fake::AddJoystick(L"Pad");
+    fake::SetJoystickReading(pad, 100, Reading(-1000));  // 100 ms: too short
+    fake::SetJoystickReading(pad, 200, Reading(0));
+    fake::SetJoystickReading(pad, 1000, Reading(0, {0}));  // held 600 ms
+    fake::SetJoystickReading(pad, 1600, Reading(0));
+    fake::SetJoystickReading(pad, 1700, Reading(-1000));  // begins within the ignore time
+    fake::SetJoystickReading(pad, 2100, Reading(0));
+    Start("#MAINMODE Scan\n#SCANPERIOD 50000\n#SWITCH_HOLD_TIME 200\n#SWITCH_REPEAT_IGNORE_TIME 1000\n", 3);
+
+    fake::Advance(3000);
+    EXPECT_EQ(SoundNames(), std::vector<std::wstring>{L"Tillbaka.wav"});
+    ASSERT_EQ(fake::PlayedSounds().size(), 1u);
+    // Seen at the cycle at 1000 ms; counts 200 ms after that reading.
+    EXPECT_EQ(fake::PlayedSounds()[0].atMs, 1200u);
+}
+
 TEST_F(JoystickWorker, StandardModeStickRightChoosesTheBackButton)
 {
     const int pad = fake::AddJoystick(L"Pad");

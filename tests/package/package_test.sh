@@ -30,7 +30,8 @@ for wanted in ./usr/bin/orlido ./usr/bin/orlido-edit \
     ./usr/share/applications/orlido.desktop ./usr/share/applications/orlido-edit.desktop \
     ./usr/share/man/man1/orlido-edit.1.gz ./usr/share/icons/hicolor/scalable/apps/orlido.svg \
     ./usr/share/man/man1/orlido.1.gz ./usr/share/doc/orlido/copyright ./usr/share/doc/orlido/changelog.gz \
-    ./usr/share/doc/orlido/examples/Setup.txt ./usr/share/doc/orlido/examples/scan/Setup.txt; do
+    ./usr/share/doc/orlido/examples/Setup.txt ./usr/share/doc/orlido/examples/scan/Setup.txt \
+    ./usr/share/doc/orlido/examples/filters/Setup.txt; do
   grep -qxF -- "$wanted" "$work/files" || fail "the package lacks $wanted"
 done
 if grep -v '^\./usr/' "$work/files" | grep -vqx '\./'; then

@@ -142,10 +142,29 @@ void CTQImageButton::Draw(int x, int y, int cx, int cy)
     DrawPicture(x, y, m_strFitMode, cx, cy);
     if (!back->BeginDraw()) return;
     const bool wide = m_bHighlighted && m_CurrentColor == m_HighlightColor;
+    if (wide && m_nBoldBand > 0) {
+        DrawBoldFrame(*back);
+        back->EndDraw();
+        return;
+    }
     back->SetWidth(wide ? m_nHighlightWidth : m_nNormalWidth);
     back->SetColor(m_CurrentColor);
     back->Box(m_ButtonPosition.x, m_ButtonPosition.y, m_ButtonSize.cx, m_ButtonSize.cy, 0);
     back->EndDraw();
+}
+
+void CTQImageButton::DrawBoldFrame(CTQSurface& back)
+{
+    // Strokes are centred on their lines: each band's line runs half a band inside its edge.
+    const int band = m_nBoldBand;
+    const auto box = [&](COLORREF colour, int inset) {
+        back.SetWidth(band);
+        back.SetColor(colour);
+        back.Box(m_ButtonPosition.x + inset, m_ButtonPosition.y + inset, m_ButtonSize.cx - 2 * inset,
+                 m_ButtonSize.cy - 2 * inset, 0);
+    };
+    box(kBoldDarkColor, band / 2);
+    box(kBoldLightColor, band + band / 2);
 }
 
 void CTQImageButton::DrawPicture(int x, int y, const std::wstring& fitMode, int cx, int cy)

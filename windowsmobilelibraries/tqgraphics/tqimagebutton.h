@@ -51,6 +51,13 @@ public:
     void SetNormalColor(COLORREF colour) { m_NormalColor = colour; }
     void SetNormalWidth(int width) { m_nNormalWidth = width; }
     void SetHighlightWidth(int width) { m_nHighlightWidth = width; }
+    // band > 0: the highlight is drawn as two bands of that width inside the button, dark
+    // outside and light inside, so that one of them stands out on any picture; 0: one band
+    // of the highlight colour and width.
+    void SetBoldHighlight(int band) { m_nBoldBand = band; }
+    int GetBoldHighlight() const { return m_nBoldBand; }
+    static constexpr COLORREF kBoldDarkColor = RGB(0, 0, 0);
+    static constexpr COLORREF kBoldLightColor = RGB(255, 255, 0);
     // Sets the flag and makes the current colour the highlight or the normal colour; does
     // not redraw.
     void SetHighlighted(bool highlighted);
@@ -103,6 +110,7 @@ public:
     static std::wstring TextFromBytes(std::string_view bytes);
 
 private:
+    void DrawBoldFrame(CTQSurface& back);
     // Companion files, defaults and caption of a picture button whose picture is loaded.
     void SetUpPicture(const std::wstring& picturePath, int fontHeight, bool ok, bool drawText);
     void FindCompanionFiles(const std::wstring& picturePath);
@@ -122,6 +130,7 @@ private:
     COLORREF m_CurrentColor = kNormalColor;
     int m_nNormalWidth = kFrameWidth;
     int m_nHighlightWidth = kFrameWidth;
+    int m_nBoldBand = 0;
     int m_nFontHeight = kDefaultFontHeight;
     bool m_bHighlighted = false;
     std::wstring m_strFitMode;

@@ -200,6 +200,7 @@ void CTQImageButtonPanel::AppendPictureButton(CTQImageButton* button, int x, int
     button->SetNormalColor(m_FrameColor);
     button->SetNormalWidth(m_nFrameWidth);
     button->SetHighlightWidth(m_nHighlightWidth);
+    button->SetBoldHighlight(m_nBoldBand);
     button->SetFitMode(fitMode);
     m_Buttons.push_back(button);
 }

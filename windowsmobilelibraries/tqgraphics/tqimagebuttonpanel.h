@@ -38,6 +38,9 @@ public:
     void SetFrameColor(COLORREF colour) { m_FrameColor = colour; }
     void SetFrameWidth(int width) { m_nFrameWidth = width; }
     void SetHighlightWidth(int width) { m_nHighlightWidth = width; }
+    // band > 0: picture buttons added later draw their highlight in two bands (see
+    // CTQImageButton::SetBoldHighlight).
+    void SetBoldHighlight(int band) { m_nBoldBand = band; }
     void SetFontHeight(int height) { m_nFontHeight = height; }
     // Full blink cycle in ms; the timer ticks every half period. Below 0 stops the timer,
     // 0 or more (re)starts it.
@@ -133,6 +136,7 @@ private:
     COLORREF m_FrameColor = kFrameColor;
     int m_nFrameWidth = kFrameWidth;
     int m_nHighlightWidth = kHighlightWidth;
+    int m_nBoldBand = 0;
     int m_nBlinkPeriod = 0;
     int m_nFontHeight = kFontHeight;
     bool m_bDrawText = true;
