@@ -6,6 +6,7 @@
 #include "content/obf/obfimport.h"
 #include "content/speech.h"
 #include "platform/files.h"
+#include "superlibraries/tqstandard/tqlanguage.h"
 
 #include <cstdlib>
 #include <map>
@@ -14,7 +15,7 @@
 
 namespace {
 
-constexpr const char* kImportUsage = "usage: orlido --import FILE DIR [--replace]";
+constexpr const char* kImportUsage = "usage: orlido --import FILE DIR [--replace] [--keep-programs]";
 constexpr const char* kExportUsage = "usage: orlido --export [FOLDER] FILE.obz";
 
 // espeak-ng in the board's locale when it has a voice for it, else in Swedish; one voice
@@ -81,16 +82,18 @@ std::string COrlidoObfCommand::UserLanguage()
 
 int COrlidoObfCommand::Run(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err)
 {
-    return Run(arguments, EspeakSpeech(), FindBrowser(), out, err);
+    return Run(arguments, EspeakSpeech(), FindBrowser(), out, err, IsSwedishLocale());
 }
 
 int COrlidoObfCommand::Run(const std::vector<std::string>& arguments, const TObfSpeechMaker& speech,
-                           const std::string& browser, std::FILE* out, std::FILE* err)
+                           const std::string& browser, std::FILE* out, std::FILE* err, bool swedish)
 {
     std::vector<std::string> words;
     bool replace = false;
+    bool keepPrograms = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         if (arguments[i] == "--replace") replace = true;
+        else if (arguments[i] == "--keep-programs") keepPrograms = true;
         else words.push_back(arguments[i]);
     }
     if (arguments[0] == "--import") {
@@ -104,13 +107,14 @@ int COrlidoObfCommand::Run(const std::vector<std::string>& arguments, const TObf
         options.Replace = replace;
         options.Write.Speech = speech;
         options.Write.BrowserCommand = browser;
+        options.Write.KeepPrograms = keepPrograms;
         options.Write.Language = UserLanguage();
         options.Fetch = CTQObfFetch::Make();
         const TObfImportResult result = CTQObfImport::Run(options);
-        CTQObfImport::Print(options, result, result.ExitCode == 2 ? err : out);
+        CTQObfImport::Print(options, result, swedish, result.ExitCode == 2 ? err : out);
         return result.ExitCode;
     }
-    if (replace || words.empty() || words.size() > 2) {
+    if (replace || keepPrograms || words.empty() || words.size() > 2) {
         std::fprintf(err, "%s\n", kExportUsage);
         return 2;
     }

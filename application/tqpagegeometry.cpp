@@ -32,7 +32,7 @@ TPageGeometry ComputeGeometry(int width, int height, int screenWidth, int screen
     g.barWidth = width / 3 - 8;
     g.barHeight = height - 2 * g.pictureHeight - 26;
     g.barY = 2 * g.pictureHeight + 21;
-    if (pictureCount > 2 * TPageGeometry::Columns) {
+    if (CTQContentRules::PageRows(pictureCount) == 3) {
         // A third row would lie under the answer bar: the three rows share the height of
         // the two, with the same 8-pixel gaps, so every picture is seen, clicked and scanned
         // where it is drawn. The answer bar and the user area stay as they are.

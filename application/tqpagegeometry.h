@@ -3,8 +3,10 @@
 // its pictures to the size they will be shown at.
 #pragma once
 
+#include "content/contentrules.h"
+
 struct TPageGeometry {
-    static constexpr int Columns = 4;
+    static constexpr int Columns = CTQContentRules::PageColumns;
 
     int columnStep = 0;
     int pictureWidth = 0;

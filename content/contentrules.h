@@ -58,7 +58,10 @@ public:
 
     // ---- Limits -------------------------------------------------------------------------
     static constexpr int MaxLevels = 100;           // pages deep, the first page included
-    static constexpr int MaxPicturesOnPage = 12;    // four columns, three rows
+    static constexpr int PageColumns = 4;           // a page's pictures stand in rows of four
+    static constexpr int MaxPicturesOnPage = 3 * PageColumns;  // three rows
+    // The rows a page's pictures stand in: two for up to eight pictures, three from nine.
+    static constexpr int PageRows(int pictureCount) { return pictureCount > 2 * PageColumns ? 3 : 2; }
     static constexpr std::size_t CaptionBytes = 100;     // read of a caption file
     static constexpr std::size_t WebAddressBytes = 100;  // read of a web-address file
     static constexpr std::size_t SetupFileBytes = 10000; // read of the settings file

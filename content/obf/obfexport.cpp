@@ -1,6 +1,5 @@
 #include "content/obf/obfexport.h"
 
-#include "application/tqpagegeometry.h"
 #include "content/contentrules.h"
 #include "content/obf/obfjson.h"
 #include "content/obf/obfpicture.h"
@@ -146,8 +145,8 @@ std::string CTQObfExport::AddPage(const std::wstring& folder, const std::string&
         }
     }
     for (std::size_t i = 0; i < board.Buttons.size(); ++i) board.Shown.push_back(i);
-    board.Columns = TPageGeometry::Columns;
-    board.Rows = count > 2 * TPageGeometry::Columns ? 3 : 2;
+    board.Columns = Rules::PageColumns;
+    board.Rows = Rules::PageRows(count);
     m_Path.pop_back();
     ++m_Result.Boards;
     return m_Zip.AddBytes(path, CTQObfJson::WriteBoard(board), true, error) ? board.Id : std::string();

@@ -91,6 +91,18 @@ std::string WordsOfName(const std::wstring& fileName)
     return platform::ToUtf8(words);
 }
 
+// The command a shortcut starts, as a carer reads it; "" when it is no shortcut the board
+// can read (and so could not start either).
+std::string CommandOf(std::string_view bytes)
+{
+    platform::ShortcutData shortcut;
+    if (!platform::ParseShortcut(bytes, shortcut)) return {};
+    std::wstring command = shortcut.target;
+    for (const std::wstring* part : {&shortcut.arguments, &shortcut.argumentsAfterAddress})
+        if (!part->empty()) command += L" " + *part;
+    return platform::ToUtf8(command);
+}
+
 } // namespace
 
 CTQObfFolderWriter::CTQObfFolderWriter(CTQObfSource& source, const std::vector<TObfPlannedPage>& pages,
@@ -331,25 +343,32 @@ bool CTQObfFolderWriter::WriteActivities(const TObfBoard& board, const TObfButto
         const std::string& From;
         std::wstring To;
         std::size_t MaxBytes;
+        bool Program;
     };
     std::vector<TFile> files;
     const std::wstring webAddressFile = folder + L"/" + Numbered(Rules::WebAddressLetter, number) + Rules::WebAddressExtension;
     if (!button.ShortcutPath.empty())
-        files.push_back({button.ShortcutPath, folder + L"/" + Numbered(Rules::PictureLetter, number) + Rules::ShortcutExtension, TObfLimits::MaxSmallFileBytes});
+        files.push_back({button.ShortcutPath, folder + L"/" + Numbered(Rules::PictureLetter, number) + Rules::ShortcutExtension,
+                         TObfLimits::MaxSmallFileBytes, true});
     if (!button.MediaPath.empty()) {
         const std::wstring extension = Extension(button.MediaPath);
         if (IsMediaExtension(extension))
-            files.push_back({button.MediaPath, folder + L"/" + Numbered(Rules::MediaLetter, number) + extension, TObfLimits::MaxActivityFileBytes});
+            files.push_back({button.MediaPath, folder + L"/" + Numbered(Rules::MediaLetter, number) + extension,
+                             TObfLimits::MaxActivityFileBytes, false});
         else
             m_Notes.push_back("left out: " + who + ": its film or music is of a kind the board does not play");
     }
     if (!button.WebAddressPath.empty())
-        files.push_back({button.WebAddressPath, webAddressFile, TObfLimits::MaxSmallFileBytes});
+        files.push_back({button.WebAddressPath, webAddressFile, TObfLimits::MaxSmallFileBytes, false});
     for (const TFile& file : files) {
         std::string bytes;
         std::string why;
         if (!m_Source.ReadFile(file.From, file.MaxBytes, bytes, why)) {
             m_Notes.push_back("left out: " + who + ": " + why);
+            continue;
+        }
+        if (file.Program) {
+            if (!WriteProgram(file.To, bytes, &board, &button, error)) return false;
             continue;
         }
         // The browser gets the address as its argument: only a web page or a file: page.
@@ -361,11 +380,6 @@ bool CTQObfFolderWriter::WriteActivities(const TObfBoard& board, const TObfButto
             continue;
         }
         if (!WriteBytes(file.To, bytes, error)) return false;
-        platform::ShortcutData shortcut;
-        if (file.MaxBytes == TObfLimits::MaxSmallFileBytes && file.To.ends_with(Rules::ShortcutExtension) && platform::ParseShortcut(bytes, shortcut))
-            m_Notes.push_back("program: " + platform::ToUtf8(file.To.substr(m_strContentFolder.size() + 1)) + " starts \"" +
-                              platform::ToUtf8(shortcut.target + L" " + shortcut.arguments) +
-                              "\" when its picture is chosen: make sure you want that");
     }
     if (button.WebAddressPath.empty() && !button.Url.empty()) {
         if (!IsWebAddress(button.Url))
@@ -398,19 +412,34 @@ bool CTQObfFolderWriter::WriteCommonFiles(const std::wstring& contentFolder, std
             m_Silent.push_back(name + ": speech could not say \"" + words + "\"");
         }
     }
+    // The package's own browser shortcut when the carer keeps programs; the system's browser
+    // otherwise, or when the package has none.
+    const std::wstring browser = contentFolder + L"/" + Rules::WebBrowserShortcut;
     const std::string browserName = platform::ToUtf8(Rules::WebBrowserShortcut);
     std::string bytes;
     std::string why;
     if (const auto found = common.find(browserName);
         found != common.end() && m_Source.ReadFile(found->second, TObfLimits::MaxSmallFileBytes, bytes, why)) {
-        platform::ShortcutData shortcut;
-        if (platform::ParseShortcut(bytes, shortcut))
-            m_Notes.push_back("program: " + browserName + " starts \"" + platform::ToUtf8(shortcut.target) +
-                              "\" for web addresses: make sure you want that");
-    } else {
-        bytes = "[Desktop Entry]\nType=Application\nName=Webbläsare\nExec=" + m_Options.BrowserCommand + " %u\n";
+        if (!WriteProgram(browser, bytes, nullptr, nullptr, error)) return false;
+        if (m_Options.KeepPrograms) return true;
     }
-    return WriteBytes(contentFolder + L"/" + platform::FromUtf8(browserName), bytes, error);
+    return WriteBytes(browser, "[Desktop Entry]\nType=Application\nName=Webbläsare\nExec=" + m_Options.BrowserCommand + " %u\n",
+                      error);
+}
+
+bool CTQObfFolderWriter::WriteProgram(const std::wstring& path, std::string_view bytes, const TObfBoard* board,
+                                      const TObfButton* button, std::string& error)
+{
+    TObfProgram program{platform::ToUtf8(path.substr(m_strContentFolder.size() + 1)), !button,
+                        board ? CTQObfPlan::NameOf(*board) : std::string(),
+                        button ? CTQObfPlan::NameOf(*button) : std::string(), CommandOf(bytes)};
+    if (!m_Options.KeepPrograms) {
+        m_LeftOutPrograms.push_back(std::move(program));
+        return true;
+    }
+    if (!WriteBytes(path, bytes, error)) return false;
+    m_KeptPrograms.push_back(std::move(program));
+    return true;
 }
 
 bool CTQObfFolderWriter::WriteBytes(const std::wstring& path, std::string_view bytes, std::string& error)

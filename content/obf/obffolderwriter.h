@@ -27,6 +27,21 @@ struct TObfWriteOptions {
     std::string Language;
     // The web browser's command for WebBrowser.lnk ("firefox-esr").
     std::string BrowserCommand = "x-www-browser";
+    // Whether the package's shortcuts (a picture's program, its own WebBrowser.lnk) are
+    // written. A package from a stranger could otherwise make a picture start any program
+    // on the computer, so they are left out unless the carer asks for them.
+    bool KeepPrograms = false;
+};
+
+// A shortcut a package carries: where it goes in the content folder, what starts it (a
+// picture of a board's button, or a web address for the web browser's shortcut), and the
+// command it starts ("" when it is no shortcut the board can read).
+struct TObfProgram {
+    std::string File;     // "UserData/L00001/B00002.lnk"
+    bool WebBrowser = false;
+    std::string Board;    // "Home"
+    std::string Button;   // "Clock"
+    std::string Command;  // "sh -c true"
 };
 
 class CTQObfFolderWriter {
@@ -41,8 +56,11 @@ public:
     int GetSpokenCount() const { return m_nSpoken; }
     // Sounds that neither the board nor speech could give, by file.
     const std::vector<std::string>& GetSilent() const { return m_Silent; }
-    // What was replaced, and the programs the imported shortcuts start, one sentence each.
+    // What was left out or replaced, one sentence each.
     const std::vector<std::string>& GetNotes() const { return m_Notes; }
+    // The package's shortcuts, written or left out as the options ask.
+    const std::vector<TObfProgram>& GetKeptPrograms() const { return m_KeptPrograms; }
+    const std::vector<TObfProgram>& GetLeftOutPrograms() const { return m_LeftOutPrograms; }
 
     // Picture-file name text from a label: characters that file systems refuse left out, cut
     // to a sensible length between characters; "" or " Words".
@@ -67,6 +85,10 @@ private:
     bool WriteActivities(const TObfBoard& board, const TObfButton& button, const std::wstring& folder, int number,
                          std::string& error);
     bool WriteCommonFiles(const std::wstring& contentFolder, std::string& error);
+    // A shortcut from the package: written and listed when programs are kept, else only
+    // listed. Without a button it is the web browser's shortcut.
+    bool WriteProgram(const std::wstring& path, std::string_view bytes, const TObfBoard* board, const TObfButton* button,
+                      std::string& error);
     bool Speak(const std::string& text, const std::string& locale, const std::wstring& path);
     TLabel LabelOf(const TObfBoard& board, const TObfButton* button) const;
     bool WriteBytes(const std::wstring& path, std::string_view bytes, std::string& error);
@@ -80,6 +102,8 @@ private:
     int m_nSpoken = 0;
     std::vector<std::string> m_Silent;
     std::vector<std::string> m_Notes;
+    std::vector<TObfProgram> m_KeptPrograms;
+    std::vector<TObfProgram> m_LeftOutPrograms;
     std::wstring m_strContentFolder;
     // Made once, copied after: picture files by (board, image id), spoken words by
     // (locale, text); "" records a picture that could not be had, with its reason.

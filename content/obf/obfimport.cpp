@@ -4,6 +4,7 @@
 #include "content/obf/obfplan.h"
 #include "content/obf/obfsource.h"
 #include "platform/files.h"
+#include "superlibraries/tqstandard/tqlanguage.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -24,6 +25,25 @@ void RemoveQuietly(const std::string& folder)
 {
     std::error_code ec;
     fs::remove_all(folder, ec);
+}
+
+// "\"sh -c true\" when its picture is chosen (board \"b\", button \"Clock\")".
+TBilingualText WhatItStarts(const TObfProgram& program)
+{
+    const std::wstring command = platform::FromUtf8(program.Command);
+    TBilingualText text = command.empty()
+                              ? TBilingualText{L"a program the board cannot read", L"ett program som tavlan inte kan läsa"}
+                              : TBilingualText{L"\"" + command + L"\"", L"\"" + command + L"\""};
+    if (program.WebBrowser) {
+        text.English += L" for web addresses";
+        text.Swedish += L" för webbadresser";
+        return text;
+    }
+    const std::wstring board = platform::FromUtf8(program.Board);
+    const std::wstring button = platform::FromUtf8(program.Button);
+    text.English += L" when its picture is chosen (board \"" + board + L"\", button \"" + button + L"\")";
+    text.Swedish += L" när dess bild väljs (tavlan \"" + board + L"\", knappen \"" + button + L"\")";
+    return text;
 }
 
 } // namespace
@@ -129,23 +149,50 @@ TObfImportResult CTQObfImport::Run(const TObfImportOptions& options)
         result.Notes.push_back("left out: the board " + path.substr(0, 80) + ": no button leads to it from the first board");
     result.Notes.insert(result.Notes.end(), plan.Notes().begin(), plan.Notes().end());
     result.Notes.insert(result.Notes.end(), writer.GetNotes().begin(), writer.GetNotes().end());
+    result.KeptPrograms = writer.GetKeptPrograms();
+    result.LeftOutPrograms = writer.GetLeftOutPrograms();
     result.Silent = writer.GetSilent();
     result.ExitCode = result.Silent.empty() ? 0 : 1;
     return result;
 }
 
-void CTQObfImport::Print(const TObfImportOptions& options, const TObfImportResult& result, std::FILE* out)
+void CTQObfImport::Print(const TObfImportOptions& options, const TObfImportResult& result, bool swedish, std::FILE* out)
 {
     if (result.ExitCode == 2) {
         std::fprintf(out, "orlido: %s\n", result.Error.c_str());
         return;
     }
-    std::fprintf(out, "Imported %s into %s: %d pages, %d pictures, %d sounds made by speech.\n",
-                 platform::ToUtf8(options.File).c_str(), platform::ToUtf8(options.Folder).c_str(), result.Pages,
-                 result.Pictures, result.Spoken);
+    const auto say = [&](const TBilingualText& text) { std::fprintf(out, "%s\n", platform::ToUtf8(text.In(swedish)).c_str()); };
+    const std::wstring where = options.File + L" ", into = L" " + options.Folder + L": ";
+    const std::wstring pages = std::to_wstring(result.Pages), pictures = std::to_wstring(result.Pictures),
+                       spoken = std::to_wstring(result.Spoken);
+    say({L"Imported " + where + L"into" + into + pages + L" pages, " + pictures + L" pictures, " + spoken +
+             L" sounds made by speech.",
+         L"Importerade " + where + L"till" + into + pages + L" sidor, " + pictures + L" bilder, " + spoken +
+             L" ljud gjorda med talsyntes."});
     for (const std::string& note : result.Notes) std::fprintf(out, "%s\n", note.c_str());
-    for (const std::string& silent : result.Silent) std::fprintf(out, "no sound: %s\n", silent.c_str());
-    if (!result.Silent.empty())
-        std::fprintf(out, "%zu pictures or common sounds have no sound; orlido --speak can make them.\n",
-                     result.Silent.size());
+    for (const TObfProgram& program : result.KeptPrograms) {
+        const std::wstring file = platform::FromUtf8(program.File);
+        const TBilingualText starts = WhatItStarts(program);
+        say({L"program: " + file + L" starts " + starts.English + L": make sure you want that",
+             L"program: " + file + L" startar " + starts.Swedish + L": se till att du vill det"});
+    }
+    for (const TObfProgram& program : result.LeftOutPrograms) {
+        const std::wstring file = platform::FromUtf8(program.File);
+        const TBilingualText starts = WhatItStarts(program);
+        say({L"left out: " + file + L", which would start " + starts.English,
+             L"utelämnad: " + file + L", som skulle starta " + starts.Swedish});
+    }
+    if (const std::wstring count = std::to_wstring(result.LeftOutPrograms.size()); !result.LeftOutPrograms.empty())
+        say({count + L" shortcuts to programs were left out; import again with --keep-programs to keep them, but only "
+                     L"from a package you trust.",
+             count + L" genvägar till program utelämnades; importera igen med --keep-programs för att behålla dem, men "
+                     L"bara från ett paket du litar på."});
+    for (const std::string& silent : result.Silent) {
+        const std::wstring what = platform::FromUtf8(silent);
+        say({L"no sound: " + what, L"inget ljud: " + what});
+    }
+    if (const std::wstring count = std::to_wstring(result.Silent.size()); !result.Silent.empty())
+        say({count + L" pictures or common sounds have no sound; orlido --speak can make them.",
+             count + L" bilder eller gemensamma ljud saknar ljud; orlido --speak kan göra dem."});
 }

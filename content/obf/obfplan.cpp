@@ -20,14 +20,24 @@ CTQObfPlan::CTQObfPlan(CTQObfSource& source, int maxPages, int maxLevels, int pi
 {
 }
 
+std::string CTQObfPlan::NameOf(const TObfBoard& board)
+{
+    return (board.Name.empty() ? board.Id : board.Name).substr(0, 80);
+}
+
+std::string CTQObfPlan::NameOf(const TObfButton& button)
+{
+    return (button.Label.empty() ? button.Id : button.Label).substr(0, 80);
+}
+
 std::string CTQObfPlan::Describe(const TObfBoard& board)
 {
-    return "board \"" + (board.Name.empty() ? board.Id : board.Name).substr(0, 80) + "\"";
+    return "board \"" + NameOf(board) + "\"";
 }
 
 std::string CTQObfPlan::Describe(const TObfBoard& board, const TObfButton& button)
 {
-    return Describe(board) + ", button \"" + (button.Label.empty() ? button.Id : button.Label).substr(0, 80) + "\"";
+    return Describe(board) + ", button \"" + NameOf(button) + "\"";
 }
 
 bool CTQObfPlan::Make(std::string& error)

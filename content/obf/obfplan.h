@@ -38,6 +38,9 @@ public:
 
     static std::string Describe(const TObfBoard& board);
     static std::string Describe(const TObfBoard& board, const TObfButton& button);
+    // What a board and a button are called: the name or label, else the id.
+    static std::string NameOf(const TObfBoard& board);
+    static std::string NameOf(const TObfButton& button);
 
 private:
     int PlanBoard(const TObfBoard& board, std::vector<const TObfBoard*>& path, int level);

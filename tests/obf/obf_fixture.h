@@ -125,6 +125,7 @@ public:
         options.Write.Speech = Speech.Maker();
         options.Write.Language = language;
         options.Write.BrowserCommand = "sh";
+        options.Write.KeepPrograms = KeepPrograms;
         options.MaxPages = MaxPages;
         options.Fetch = Fetch;
         return CTQObfImport::Run(options);
@@ -159,6 +160,7 @@ public:
     FakeSpeech Speech;
     TObfFetcher Fetch;  // none: nothing on the web is fetched
     int MaxPages = TObfLimits::MaxPages;
+    bool KeepPrograms = false;  // the package's shortcuts are left out, as without --keep-programs
 };
 
 // Every file below root, by path relative to it, with its bytes.

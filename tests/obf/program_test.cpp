@@ -42,7 +42,8 @@ TEST(ObfProgram, TheDemoExportedAndImportedIsTheDemoAndPassesTheChecker)
     const std::filesystem::path demo = std::filesystem::path(ORLIDO_SOURCE_DIR) / "demo";
     const TRun exported = RunOrlido("--export " + Quoted(demo) + " " + Quoted(folder.Root / "demo.obz"));
     ASSERT_EQ(exported.ExitCode, 0) << exported.Output;
-    const TRun imported = RunOrlido("--import " + Quoted(folder.Root / "demo.obz") + " " + Quoted(folder.Root / "board"));
+    const TRun imported =
+        RunOrlido("--import --keep-programs " + Quoted(folder.Root / "demo.obz") + " " + Quoted(folder.Root / "board"));
     ASSERT_EQ(imported.ExitCode, 0) << imported.Output;
     EXPECT_NE(imported.Output.find("5 pages, 24 pictures"), std::string::npos) << imported.Output;
     EXPECT_EQ(obftest::Tree(folder.Root / "board" / "UserData"), obftest::Tree(demo / "UserData"));

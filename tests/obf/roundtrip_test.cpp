@@ -96,10 +96,69 @@ TEST_F(ObfRoundTrip, ExportThenImportGivesTheSameFolderBack)
     EXPECT_EQ(board.Buttons[4].Url, "https://sv.wikipedia.org");
     ASSERT_TRUE(board.Buttons[0].LoadBoard);
 
+    f.KeepPrograms = true;
     const TObfImportResult imported = f.Import(package);
     ASSERT_EQ(imported.ExitCode, 0) << imported.Error;
     EXPECT_TRUE(f.Speech.Said.empty());
     EXPECT_EQ(Tree(f.OutPath()), Tree(f.Folder.Root / "content"));
+}
+
+std::string ReadAll(std::FILE* file)
+{
+    std::string text;
+    std::rewind(file);
+    char chunk[4096];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
+    return text;
+}
+
+// A package's shortcuts start programs on the user's computer: they are written only when
+// the carer asks for them, and the report names each with its command either way, in the
+// carer's language.
+TEST_F(ObfRoundTrip, APackagesShortcutsAreWrittenOnlyWithKeepPrograms)
+{
+    struct TCase {
+        bool Keep;
+        bool Swedish;
+        const char* Shortcut;     // the picture's shortcut, "" when left out
+        const char* Browser;      // WebBrowser.lnk: the package's own, or the one made for "sh"
+        const char* ReportLines;  // each must be in the report
+    };
+    const std::string made = "[Desktop Entry]\nType=Application\nName=Webbläsare\nExec=sh %u\n";
+    const TCase cases[] = {
+        {false, false, "", made.c_str(),
+         "left out: UserData/L00001/B00002.lnk, which would start \"sh -c true\" when its picture is chosen (board \"Orlido\", button \"Klocka\")\n"
+         "left out: WebBrowser.lnk, which would start \"sh -c true\" for web addresses\n"
+         "2 shortcuts to programs were left out; import again with --keep-programs to keep them"},
+        {true, false, kRunnable.c_str(), kRunnable.c_str(),
+         "program: UserData/L00001/B00002.lnk starts \"sh -c true\" when its picture is chosen (board \"Orlido\", button \"Klocka\"): make sure you want that\n"
+         "program: WebBrowser.lnk starts \"sh -c true\" for web addresses: make sure you want that"},
+        {false, true, "", made.c_str(),
+         "utelämnad: UserData/L00001/B00002.lnk, som skulle starta \"sh -c true\" när dess bild väljs (tavlan \"Orlido\", knappen \"Klocka\")\n"
+         "utelämnad: WebBrowser.lnk, som skulle starta \"sh -c true\" för webbadresser\n"
+         "2 genvägar till program utelämnades; importera igen med --keep-programs för att behålla dem"},
+    };
+    for (const TCase& c : cases) {
+        Fixture f;
+        WriteContent(f.Folder);
+        const std::wstring package = f.Folder.Path("content.obz");
+        ASSERT_EQ(CTQObfExport::Run(f.Folder.Path("content"), package).ExitCode, 0);
+        std::vector<std::string> arguments{"--import", platform::ToUtf8(package), platform::ToUtf8(f.Out())};
+        if (c.Keep) arguments.push_back("--keep-programs");
+        std::FILE* out = std::tmpfile();
+        ASSERT_EQ(COrlidoObfCommand::Run(arguments, f.Speech.Maker(), "sh", out, out, c.Swedish), 0) << c.Keep;
+        const std::string report = ReadAll(out);
+        std::fclose(out);
+        EXPECT_NE(report.find(c.ReportLines), std::string::npos) << report;
+        EXPECT_EQ(f.Exists("UserData/L00001/B00002.lnk"), *c.Shortcut != 0) << c.Keep;
+        if (*c.Shortcut) {
+            EXPECT_EQ(f.Read("UserData/L00001/B00002.lnk"), c.Shortcut);
+        }
+        EXPECT_EQ(f.Read("WebBrowser.lnk"), c.Browser) << c.Keep;
+        // The picture stays with its sound either way.
+        EXPECT_EQ(f.Read("UserData/L00001/B00002 Klocka.png"), f.Folder.Read("content/UserData/L00001/B00002 Klocka.png"));
+        EXPECT_EQ(f.Read("UserData/L00001/B00002.wav"), Wav("klocka"));
+    }
 }
 
 TEST_F(ObfRoundTrip, AnImportedBoardPassesTheChecker)
@@ -126,7 +185,8 @@ TEST(ObfCommand, AWrongCommandLineWritesNothing)
     Fixture f;
     for (const std::vector<std::string>& arguments :
          std::vector<std::vector<std::string>>{{"--import"}, {"--import", "a.obf"}, {"--import", "a", "b", "c"},
-                                               {"--export"}, {"--export", "a", "b", "c"}, {"--export", "x.obz", "--replace"}}) {
+                                               {"--export"}, {"--export", "a", "b", "c"}, {"--export", "x.obz", "--replace"},
+                                               {"--export", "x.obz", "--keep-programs"}}) {
         std::FILE* out = std::tmpfile();
         EXPECT_EQ(COrlidoObfCommand::Run(arguments, f.Speech.Maker(), "sh", out, out), 2) << arguments.size();
         std::fclose(out);
