@@ -55,6 +55,9 @@ int BoldHighlightBand(int screenHeight)
 
 // How often a scan that waits for a sound looks whether it has ended.
 constexpr UINT kSoundPollMs = 20;
+// The rounds a row entered in row-column scanning is scanned without a press when the
+// scan's own rounds are not set.
+constexpr int kRoundsInARow = 2;
 
 const wchar_t* const kMediaOpenFailed = L"Error: mciSendString open not successful!";
 const wchar_t* const kMediaPlayFailed = L"Error: mciSendString play not successful!";
@@ -483,6 +486,14 @@ void CTQOrlidoModule::ChooseHighlighted()
 {
     if (RestartStoppedScan())
         return;
+    if (IsRowColumnScan() && !IsActivityRunning() && !m_bMessageBoxOpen) {
+        if (!m_bInRow) {
+            EnterRow();
+            return;
+        }
+        // After the choice the scan goes on with the rows, from the row chosen in.
+        m_bInRow = false;
+    }
     Choose(m_nScanPosition);
 }
 
@@ -490,6 +501,10 @@ void CTQOrlidoModule::ChooseBack()
 {
     if (RestartStoppedScan())
         return;
+    if (IsRowColumnScan() && m_bInRow && !IsActivityRunning() && !m_bMessageBoxOpen) {
+        LeaveRow();
+        return;
+    }
     Choose(m_nPictureCount);
 }
 
@@ -681,7 +696,8 @@ void CTQOrlidoModule::ScanStep()
 
 bool CTQOrlidoModule::HasScanExtras() const
 {
-    return m_ScanSettings.FirstDelay > 0 || m_ScanSettings.WaitForSound || m_ScanSettings.Rounds > 0;
+    return m_ScanSettings.FirstDelay > 0 || m_ScanSettings.WaitForSound || m_ScanSettings.Rounds > 0 ||
+           m_ScanSettings.RowColumn;
 }
 
 // With the extras the timer is restarted at each step, with the time that step gets: the
@@ -705,22 +721,103 @@ void CTQOrlidoModule::OnScanTick()
         RestartScanTimer(static_cast<UINT>(m_nScanPeriod));
         return;
     }
-    if (m_ScanSettings.Rounds > 0 && m_nStepsWithoutPress >= m_ScanSettings.Rounds * m_nPictureCount) {
+    if (m_bInRow) {
+        // A row left alone for its rounds (two unless set) gives the scan back to the rows.
+        const int rounds = m_ScanSettings.Rounds > 0 ? m_ScanSettings.Rounds : kRoundsInARow;
+        if (m_nStepsWithoutPress >= rounds * StepsPerRound()) {
+            LeaveRow();
+            return;
+        }
+    } else if (m_ScanSettings.Rounds > 0 && m_nStepsWithoutPress >= m_ScanSettings.Rounds * StepsPerRound()) {
         StopScanning();
         return;
     }
     const bool first = m_bFirstStepOnPage;
     m_bFirstStepOnPage = false;
     ++m_nStepsWithoutPress;
-    ScanStep();
-    const int stay = m_nScanPeriod + (first ? m_ScanSettings.FirstDelay : 0);
+    AdvanceScan();
+    TimeNextStep(m_nScanPeriod + (first ? m_ScanSettings.FirstDelay : 0));
+}
+
+void CTQOrlidoModule::TimeNextStep(int stayMs)
+{
     // The step's own sound comes first when the scan waits for sounds.
     if (m_ScanSettings.WaitForSound && platform::IsSoundPlaying()) {
         m_bScanWaitsForSound = true;
         RestartScanTimer(kSoundPollMs);
         return;
     }
-    RestartScanTimer(static_cast<UINT>(stay));
+    RestartScanTimer(static_cast<UINT>(stayMs));
+}
+
+void CTQOrlidoModule::AdvanceScan()
+{
+    if (!IsRowColumnScan()) {
+        ScanStep();
+        return;
+    }
+    if (m_bInRow) {
+        const int next = m_nScanPosition + 1;
+        m_nScanPosition = (next >= RowFirst(m_nScanRow) && next <= RowLast(m_nScanRow)) ? next : RowFirst(m_nScanRow);
+        ShowScanned(m_nScanPosition, m_nScanPosition);
+        return;
+    }
+    m_nScanRow = (m_nScanRow + 1) % RowCount();
+    ShowRow(m_nScanRow);
+}
+
+int CTQOrlidoModule::StepsPerRound() const
+{
+    if (!IsRowColumnScan())
+        return m_nPictureCount;
+    return m_bInRow ? RowLast(m_nScanRow) - RowFirst(m_nScanRow) + 1 : RowCount();
+}
+
+// The pictures' rows of the grid, then the answer bar as a row of its own.
+int CTQOrlidoModule::RowCount() const
+{
+    return (m_nPictureCount + TPageGeometry::Columns - 1) / TPageGeometry::Columns + 1;
+}
+
+int CTQOrlidoModule::RowFirst(int row) const
+{
+    return row == RowCount() - 1 ? m_nPictureCount : row * TPageGeometry::Columns;
+}
+
+int CTQOrlidoModule::RowLast(int row) const
+{
+    if (row == RowCount() - 1)
+        return m_nPictureCount + 2;
+    return std::min((row + 1) * TPageGeometry::Columns, m_nPictureCount) - 1;
+}
+
+// The whole row is highlighted; its first button's sound tells the user which row it is.
+void CTQOrlidoModule::ShowRow(int row)
+{
+    ShowScanned(RowFirst(row), RowLast(row));
+}
+
+// Choose on a highlighted row: its first button at once, then its buttons one by one.
+void CTQOrlidoModule::EnterRow()
+{
+    if (m_nScanRow < 0 || m_pPanel == nullptr)
+        return;  // no row shown yet on this page
+    m_bInRow = true;
+    m_bScanWaitsForSound = false;
+    m_nStepsWithoutPress = 1;
+    m_nScanPosition = RowFirst(m_nScanRow);
+    ShowScanned(m_nScanPosition, m_nScanPosition);
+    TimeNextStep(m_nScanPeriod);
+}
+
+// Back to the rows, at the row left, which is shown at once.
+void CTQOrlidoModule::LeaveRow()
+{
+    m_bInRow = false;
+    m_bScanWaitsForSound = false;
+    m_nStepsWithoutPress = 1;
+    ShowRow(m_nScanRow);
+    TimeNextStep(m_nScanPeriod);
 }
 
 void CTQOrlidoModule::RestartScanTimer(UINT periodMs)
@@ -735,6 +832,8 @@ void CTQOrlidoModule::OnPageChanged()
 {
     m_bFirstStepOnPage = true;
     m_nStepsWithoutPress = 0;
+    m_nScanRow = -1;
+    m_bInRow = false;
     if (m_nMode == 1 && HasScanExtras() && !m_bScanStopped) {
         m_bScanWaitsForSound = false;
         RestartScanTimer(static_cast<UINT>(m_nScanPeriod));
@@ -761,6 +860,8 @@ bool CTQOrlidoModule::RestartStoppedScan()
     m_bScanWaitsForSound = false;
     m_nStepsWithoutPress = 0;
     m_nScanPosition = m_nPictureCount;
+    m_nScanRow = -1;
+    m_bInRow = false;
     m_bFirstStepOnPage = true;
     // The first step at once, as at the start: the press is answered by picture 1.
     OnScanTick();
@@ -772,16 +873,27 @@ void CTQOrlidoModule::ScanTo(int index)
     // The scan visits the pictures only, never the answer bar.
     if (m_pPanel == nullptr || index < 0 || index >= m_nPictureCount)
         return;
+    ShowScanned(index, index);
+}
 
-    const int before = m_pPanel->GetHighlightedIndex();
-    m_pPanel->m_nCurrentIndex = index;
-    m_pPanel->Highlight(index, kHighlightColour);
-    // The first step on a page puts the whole page up; later ones only the two frames.
-    if (before >= 0)
-        m_PresentOnly = { m_pPanel->GetButtonArea(before), m_pPanel->GetButtonArea(index) };
+// Highlights buttons first to last and plays the first one's sound.
+void CTQOrlidoModule::ShowScanned(int first, int last)
+{
+    std::vector<RECT> changed;
+    for (int i = 0; i < m_pPanel->GetCount(); ++i) {
+        if (m_pPanel->m_Buttons[static_cast<std::size_t>(i)]->IsHighlighted())
+            changed.push_back(m_pPanel->GetButtonArea(i));
+    }
+    // The first step on a page puts the whole page up; later ones only the frames that change.
+    const bool wholePage = changed.empty();
+    m_pPanel->HighlightRange(first, last);
+    for (int i = first; i <= last; ++i)
+        changed.push_back(m_pPanel->GetButtonArea(i));
+    if (!wholePage)
+        m_PresentOnly = std::move(changed);
     Redraw();
     m_PresentOnly.clear();
-    PlayPictureSound(index, false, false);
+    PlayPictureSound(first, false, false);
 }
 
 // ---------------------------------------------------------------------------------------

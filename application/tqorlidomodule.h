@@ -89,6 +89,11 @@ public:
     int GetScanPosition() const { return m_nScanPosition; }
     // Stopped after its rounds without a press; the next switch press starts it again.
     bool IsScanStopped() const { return m_bScanStopped; }
+    // Row-column scanning: the row highlighted or entered (the answer bar is the row after
+    // the pictures' rows), -1 before the first row step on a page; and whether the scan is
+    // inside that row.
+    int GetScanRow() const { return m_nScanRow; }
+    bool IsScanInRow() const { return m_bInRow; }
     int GetUserAreaHeight() const { return m_nUserAreaHeight; }
     int GetAvoidExtraClicksTime() const { return m_nAvoidExtraClicksTime; }
     bool IsClickGuardSet() const { return m_bClickGuard; }
@@ -110,6 +115,21 @@ private:
     bool HasScanExtras() const;
     void OnScanTick();
     void RestartScanTimer(UINT periodMs);
+    // Restarts the timer for a step that stays stayMs, or polls for the end of the step's
+    // sound first when the scan waits for sounds.
+    void TimeNextStep(int stayMs);
+    // The next step of the pattern: the next picture, the next row, or the next button of
+    // the row entered; and how many steps make a full round at the current level.
+    void AdvanceScan();
+    int StepsPerRound() const;
+    bool IsRowColumnScan() const { return m_nMode == 1 && m_ScanSettings.RowColumn; }
+    int RowCount() const;
+    int RowFirst(int row) const;
+    int RowLast(int row) const;
+    void ShowScanned(int first, int last);
+    void ShowRow(int row);
+    void EnterRow();
+    void LeaveRow();
     void OnPageChanged();
     void StopScanning();
     // A switch press while the scan is stopped only starts it again; true when it did.
@@ -186,6 +206,8 @@ private:
     bool m_bScanWaitsForSound = false; // the scan timer polls for the end of a sound
     bool m_bScanStopped = false;
     int m_nStepsWithoutPress = 0;
+    int m_nScanRow = -1;
+    bool m_bInRow = false;
 };
 
 // The one engine of the run, set by its constructor and cleared by its destructor.

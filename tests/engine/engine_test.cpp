@@ -167,6 +167,17 @@ public:
         return found;
     }
 
+    // The indexes of every highlighted button.
+    std::vector<int> HighlightedButtons() const
+    {
+        std::vector<int> found;
+        for (int i = 0; i < Panel()->GetCount(); ++i) {
+            if (Button(i)->IsHighlighted())
+                found.push_back(i);
+        }
+        return found;
+    }
+
     // Sound file names played so far (the part after the last "/"), "+" marking a sound
     // played to its end.
     std::vector<std::wstring> Sounds() const
@@ -811,6 +822,132 @@ TEST_F(EngineTest, BoldHighlightStandsOutOnEveryTile)
         EXPECT_GE(contrast(bands[0].first, bands[1].first), 3.0);
         EXPECT_GE(std::max(contrast(bands[0].first, tiles[n]), contrast(bands[1].first, tiles[n])), 3.0);
         EXPECT_LT(luminance(bands[0].first), luminance(bands[1].first)) << "dark outside, light inside";
+    }
+}
+
+// Row-column scanning on a page of six pictures: rows 1-4, 5-6, then the answer bar. Each row
+// is highlighted whole with its first button's sound; choose enters the row and scans its
+// buttons; back leaves it for the rows, and a second back is "Tillbaka".
+TEST_F(EngineTest, RowColumnScanStepsRowsAndTheButtonsOfTheRowEntered)
+{
+    Page(L"L00001", 6);
+    Page(L"L00001/L00002", 5);
+    TScanSettings scan;
+    scan.RowColumn = true;
+    StartScan(scan);
+    using Ints = std::vector<int>;
+    using Names = std::vector<std::wstring>;
+
+    // The rows one after another, round again to the first.
+    const Ints rows[] = { { 0, 1, 2, 3 }, { 4, 5 }, { 6, 7, 8 }, { 0, 1, 2, 3 } };
+    for (const Ints& row : rows) {
+        SCOPED_TRACE(row.front());
+        EXPECT_EQ(HighlightedButtons(), row);
+        EXPECT_FALSE(m_engine->IsScanInRow());
+        fake::Advance(3000);
+    }
+    EXPECT_EQ(Sounds(), (Names{ L"B00001.wav", L"B00005.wav", L"Tillbaka.wav", L"B00001.wav", L"B00005.wav" }));
+    EXPECT_EQ(HighlightedButtons(), (Ints{ 4, 5 }));
+
+    // Entering a row highlights its first picture at once, then the next a period later.
+    fake::ResetAudio();
+    m_engine->ChooseHighlighted();
+    EXPECT_TRUE(m_engine->IsScanInRow());
+    EXPECT_EQ(HighlightedButtons(), (Ints{ 4 }));
+    fake::Advance(3000);
+    EXPECT_EQ(HighlightedButtons(), (Ints{ 5 }));
+    fake::Advance(3000);
+    EXPECT_EQ(HighlightedButtons(), (Ints{ 4 })) << "the row's pictures only";
+    EXPECT_EQ(Sounds(), (Names{ L"B00005.wav", L"B00006.wav", L"B00005.wav" }));
+
+    // Back leaves the row for the rows, at the row left; nothing is chosen.
+    fake::Advance(500);  // picture 5 blinks once
+    fake::ResetAudio();
+    m_engine->ChooseBack();
+    EXPECT_FALSE(m_engine->IsScanInRow());
+    EXPECT_EQ(HighlightedButtons(), (Ints{ 4, 5 }));
+    EXPECT_EQ(Sounds(), (Names{ L"B00005.wav" }));
+    // The row blinks as one, whatever each picture's blinking before.
+    for (int half = 0; half < 3; ++half) {
+        fake::Advance(500);
+        EXPECT_EQ(Button(4)->GetCurrentColor(), Button(5)->GetCurrentColor()) << half;
+    }
+    fake::Advance(1500);
+    EXPECT_EQ(HighlightedButtons(), (Ints{ 6, 7, 8 }));
+
+    // Back to row 1, into it, and picture 2 chosen: its page, scanned by rows from the first.
+    fake::Advance(3000);
+    m_engine->ChooseHighlighted();
+    fake::Advance(3000);
+    ASSERT_EQ(HighlightedButtons(), (Ints{ 1 }));
+    m_engine->ChooseHighlighted();
+    ASSERT_EQ(m_engine->GetTop(), 1);
+    EXPECT_FALSE(m_engine->IsScanInRow());
+    fake::Advance(3000);
+    EXPECT_EQ(HighlightedButtons(), (Ints{ 0, 1, 2, 3 }));
+
+    // In and out of a row on the sub-page keeps the page; a second back is "Tillbaka".
+    m_engine->ChooseHighlighted();
+    m_engine->ChooseBack();
+    EXPECT_EQ(m_engine->GetTop(), 1);
+    fake::ResetAudio();
+    m_engine->ChooseBack();
+    EXPECT_EQ(m_engine->GetTop(), 0);
+    EXPECT_EQ(Sounds(), (Names{ L"+Tillbaka.wav" }));
+}
+
+// The answer bar is a row of its own: its buttons are scanned and chosen as the pictures are.
+TEST_F(EngineTest, RowColumnScanEntersTheAnswerBar)
+{
+    Page(L"L00001", 3);
+    TScanSettings scan;
+    scan.RowColumn = true;
+    StartScan(scan);
+    fake::Advance(3000);
+    ASSERT_EQ(HighlightedButtons(), (std::vector<int>{ 3, 4, 5 }));
+    fake::ResetAudio();
+    m_engine->ChooseHighlighted();
+    fake::Advance(2 * 3000);
+    EXPECT_EQ(HighlightedButtons(), (std::vector<int>{ 5 }));
+    m_engine->ChooseHighlighted();
+    EXPECT_EQ(Sounds(), (std::vector<std::wstring>{ L"Tillbaka.wav", L"Nej.wav", L"Ja.wav", L"+Ja.wav" }));
+    EXPECT_FALSE(m_engine->IsScanInRow());
+    fake::Advance(3000);
+    EXPECT_EQ(HighlightedButtons(), (std::vector<int>{ 0, 1, 2 })) << "the rows go on after the bar";
+}
+
+// A row entered and left alone returns to the rows after the scan's rounds, two when unset;
+// the rows then stop after their own rounds.
+TEST_F(EngineTest, RowColumnScanLeavesAnUntouchedRowAfterItsRounds)
+{
+    struct Case {
+        int rounds;
+        std::vector<int> inRow;  // the pictures shown in the row, one a period, before it is left
+    };
+    const Case cases[] = { { 0, { 4, 5, 4, 5 } }, { 1, { 4, 5 } }, { 3, { 4, 5, 4, 5, 4, 5 } } };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rounds);
+        Reset();
+        Page(L"L00001", 6);
+        TScanSettings scan;
+        scan.RowColumn = true;
+        scan.Rounds = c.rounds;
+        StartScan(scan);
+        fake::Advance(3000);
+        m_engine->ChooseHighlighted();
+        for (const int picture : c.inRow) {
+            EXPECT_EQ(HighlightedButtons(), std::vector<int>{ picture });
+            fake::Advance(3000);
+        }
+        EXPECT_FALSE(m_engine->IsScanInRow());
+        EXPECT_EQ(HighlightedButtons(), (std::vector<int>{ 4, 5 })) << "back at the row left";
+        fake::Advance(3000);
+        EXPECT_EQ(HighlightedButtons(), (std::vector<int>{ 6, 7, 8 }));
+        if (c.rounds > 0) {
+            fake::Advance(static_cast<unsigned>((3 * c.rounds - 1) * 3000));
+            EXPECT_TRUE(m_engine->IsScanStopped());
+        }
+        StopEngine();
     }
 }
 

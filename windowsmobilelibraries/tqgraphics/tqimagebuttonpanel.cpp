@@ -118,10 +118,21 @@ void CTQImageButtonPanel::BlinkTimerProc(HWND, UINT, UINT_PTR id, DWORD)
 void CTQImageButtonPanel::OnBlinkTick()
 {
     if (!IsIndex(m_nCurrentIndex)) return;
-    m_Buttons[static_cast<std::size_t>(m_nCurrentIndex)]->Blink();
-    // Only the blinking button changed: only its area goes to the screen.
-    const RECT area = GetButtonArea(m_nCurrentIndex);
-    if (!m_bPresentSuspended && m_pOwner) m_pOwner->PresentRect(area.left, area.top, area.right, area.bottom);
+    CTQImageButton* first = m_Buttons[static_cast<std::size_t>(m_nCurrentIndex)];
+    first->Blink();
+    const int last = IsIndex(m_nCurrentLast) ? std::max(m_nCurrentLast, m_nCurrentIndex) : m_nCurrentIndex;
+    for (int i = m_nCurrentIndex + 1; i <= last; ++i) {
+        CTQImageButton* button = m_Buttons[static_cast<std::size_t>(i)];
+        button->Blink();
+        // Each button keeps its own blink phase: one that came out of step blinks once more.
+        if (button->GetCurrentColor() != first->GetCurrentColor()) button->Blink();
+    }
+    if (m_bPresentSuspended || !m_pOwner) return;
+    // Only the blinking buttons changed: only their areas go to the screen.
+    for (int i = m_nCurrentIndex; i <= last; ++i) {
+        const RECT area = GetButtonArea(i);
+        m_pOwner->PresentRect(area.left, area.top, area.right, area.bottom);
+    }
 }
 
 bool CTQImageButtonPanel::FindPicture(const std::wstring& prefix, int number, std::wstring& path)
@@ -247,8 +258,19 @@ void CTQImageButtonPanel::SetButtonPosition(int index, int x, int y)
     if (IsIndex(index)) m_Buttons[static_cast<std::size_t>(index)]->SetPosition(x, y);
 }
 
+void CTQImageButtonPanel::HighlightRange(int first, int last)
+{
+    Highlight(first);
+    if (!IsIndex(first)) return;
+    for (int i = first + 1; i <= last && IsIndex(i); ++i)
+        m_Buttons[static_cast<std::size_t>(i)]->SetHighlighted(true);
+    m_nCurrentIndex = first;
+    m_nCurrentLast = last;
+}
+
 void CTQImageButtonPanel::Highlight(int index, COLORREF)
 {
+    m_nCurrentLast = -1;
     for (CTQImageButton* button : m_Buttons) {
         button->SetNormalColor(m_FrameColor);
         button->SetHighlighted(false);

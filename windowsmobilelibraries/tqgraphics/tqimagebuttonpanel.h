@@ -89,6 +89,9 @@ public:
     // Makes button index the only highlighted one and restarts the blink timer; -1
     // highlights none and leaves the timer stopped. The colour is not used.
     void Highlight(int index, COLORREF colour = 0);
+    // Highlights buttons first to last together (a row of the page) and makes them the ones
+    // that blink, in step; Highlight of one button ends the range.
+    void HighlightRange(int first, int last);
     // Draws buttons first to last into the back buffer; -1 means the first or the last.
     void DrawButtons(int first = -1, int last = -1);
 
@@ -120,6 +123,8 @@ public:
     bool m_bPresentSuspended = false;
     // The button that blinks; -1 is none.
     int m_nCurrentIndex = -1;
+    // With HighlightRange, the last of the buttons that blink from m_nCurrentIndex; -1 otherwise.
+    int m_nCurrentLast = -1;
 
 private:
     bool IsIndex(int index) const { return index >= 0 && index < GetCount(); }
