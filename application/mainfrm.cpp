@@ -8,7 +8,8 @@ CMainFrame::CMainFrame(const std::wstring& title, bool& ok)
     m_hWnd = platform::CreateMainWindow(title);
     ok = m_hWnd != 0;
     if (ok)
-        platform::SetWindowProc(m_hWnd, [this](const platform::Message& message) { WindowProc(message); });
+        platform::SetWindowProc(m_hWnd,
+                                [this](const platform::Message& message) { WindowProc(message); });
 }
 
 CMainFrame::~CMainFrame()

@@ -34,6 +34,6 @@ private:
     HWND m_hWnd = 0;
     COrlidoView* m_pActiveView = nullptr;
     std::function<void()> m_OnClose;
-    int m_nDispatchDepth = 0;     // messages of the view still being handled
-    bool m_bClosePending = false; // a close that came while one was
+    int m_nDispatchDepth = 0;      // messages of the view still being handled
+    bool m_bClosePending = false;  // a close that came while one was
 };

@@ -50,8 +50,8 @@ constexpr const char* kUsage =
 
 // An option with a value, "--name VALUE" or "--name=VALUE". True when arguments[i] is that
 // option (i then stands on its last word); error is set when its value is missing.
-bool TakeOptionValue(const std::vector<std::string>& arguments, std::size_t& i, const std::string& name,
-                     std::string& value, std::string& error)
+bool TakeOptionValue(const std::vector<std::string>& arguments, std::size_t& i,
+                     const std::string& name, std::string& value, std::string& error)
 {
     const std::string& argument = arguments[i];
     if (argument.rfind(name + "=", 0) == 0) {
@@ -61,11 +61,12 @@ bool TakeOptionValue(const std::vector<std::string>& arguments, std::size_t& i, 
     } else {
         return false;
     }
-    if (value.empty()) error = "orlido: " + name + " needs a value";
+    if (value.empty())
+        error = "orlido: " + name + " needs a value";
     return true;
 }
 
-} // namespace
+}  // namespace
 
 COrlidoApp::COrlidoApp() = default;
 
@@ -74,23 +75,28 @@ COrlidoApp::~COrlidoApp()
     ExitInstance();
 }
 
-bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments, const char* environmentValue,
-                                  std::wstring& contentFolder, bool& helpAsked, std::string& error)
+bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments,
+                                  const char* environmentValue, std::wstring& contentFolder,
+                                  bool& helpAsked, std::string& error)
 {
     bool checkAsked = false;
-    return ParseCommandLine(arguments, environmentValue, contentFolder, helpAsked, checkAsked, error);
+    return ParseCommandLine(arguments, environmentValue, contentFolder, helpAsked, checkAsked,
+                            error);
 }
 
-bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments, const char* environmentValue,
-                                  std::wstring& contentFolder, bool& helpAsked, bool& checkAsked, std::string& error)
+bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments,
+                                  const char* environmentValue, std::wstring& contentFolder,
+                                  bool& helpAsked, bool& checkAsked, std::string& error)
 {
     COrlidoSpeak::TOptions speak;
-    return ParseCommandLine(arguments, environmentValue, contentFolder, helpAsked, checkAsked, speak, error);
+    return ParseCommandLine(arguments, environmentValue, contentFolder, helpAsked, checkAsked,
+                            speak, error);
 }
 
-bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments, const char* environmentValue,
-                                  std::wstring& contentFolder, bool& helpAsked, bool& checkAsked,
-                                  COrlidoSpeak::TOptions& speak, std::string& error)
+bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments,
+                                  const char* environmentValue, std::wstring& contentFolder,
+                                  bool& helpAsked, bool& checkAsked, COrlidoSpeak::TOptions& speak,
+                                  std::string& error)
 {
     contentFolder.clear();
     helpAsked = false;
@@ -105,15 +111,18 @@ bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments, con
             helpAsked = true;
         } else if (argument == "--check") {
             checkAsked = true;
-            if (i + 1 < arguments.size() && !arguments[i + 1].empty() && arguments[i + 1].front() != '-')
+            if (i + 1 < arguments.size() && !arguments[i + 1].empty() &&
+                arguments[i + 1].front() != '-')
                 contentFolder = platform::FromUtf8(arguments[++i]);
         } else if (argument == "--speak") {
             speak.Asked = true;
-            if (i + 1 < arguments.size() && !arguments[i + 1].empty() && arguments[i + 1].front() != '-')
+            if (i + 1 < arguments.size() && !arguments[i + 1].empty() &&
+                arguments[i + 1].front() != '-')
                 contentFolder = platform::FromUtf8(arguments[++i]);
         } else if (TakeOptionValue(arguments, i, "--voice", speak.Voice, error) ||
                    TakeOptionValue(arguments, i, "--speak-command", speak.Command, error)) {
-            if (!error.empty()) return false;
+            if (!error.empty())
+                return false;
         } else if (argument == "--content") {
             if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
                 error = "orlido: --content needs a folder";
@@ -154,8 +163,8 @@ bool COrlidoApp::InitInstance(const std::vector<std::string>& arguments)
     bool checkAsked = false;
     COrlidoSpeak::TOptions speak;
     std::string error;
-    if (!ParseCommandLine(arguments, std::getenv(ContentVariable), contentFolder, helpAsked, checkAsked, speak,
-                          error)) {
+    if (!ParseCommandLine(arguments, std::getenv(ContentVariable), contentFolder, helpAsked,
+                          checkAsked, speak, error)) {
         std::fprintf(stderr, "%s\n%s", error.c_str(), kUsage);
         m_nInitExitCode = 2;
         return false;

@@ -45,17 +45,20 @@ public:
 
     // The content folder named by the arguments or the environment; empty for the
     // executable's folder. False (with a message in error) for a bad command line.
-    static bool ParseCommandLine(const std::vector<std::string>& arguments, const char* environmentValue,
-                                 std::wstring& contentFolder, bool& helpAsked, std::string& error);
+    static bool ParseCommandLine(const std::vector<std::string>& arguments,
+                                 const char* environmentValue, std::wstring& contentFolder,
+                                 bool& helpAsked, std::string& error);
     // The same, and whether the content checker is asked for (--check [FOLDER]; its folder
     // is the content folder).
-    static bool ParseCommandLine(const std::vector<std::string>& arguments, const char* environmentValue,
-                                 std::wstring& contentFolder, bool& helpAsked, bool& checkAsked, std::string& error);
+    static bool ParseCommandLine(const std::vector<std::string>& arguments,
+                                 const char* environmentValue, std::wstring& contentFolder,
+                                 bool& helpAsked, bool& checkAsked, std::string& error);
     // The same, and what "--speak [FOLDER]" with "--voice NAME" or "--speak-command CMD"
     // asks for (its folder is the content folder).
-    static bool ParseCommandLine(const std::vector<std::string>& arguments, const char* environmentValue,
-                                 std::wstring& contentFolder, bool& helpAsked, bool& checkAsked,
-                                 COrlidoSpeak::TOptions& speak, std::string& error);
+    static bool ParseCommandLine(const std::vector<std::string>& arguments,
+                                 const char* environmentValue, std::wstring& contentFolder,
+                                 bool& helpAsked, bool& checkAsked, COrlidoSpeak::TOptions& speak,
+                                 std::string& error);
 
 private:
     std::unique_ptr<CMainFrame> m_pMainFrame;

@@ -40,8 +40,10 @@ private:
     void CheckSettings();
     void CheckPages();
     void CheckPage(const std::wstring& folder, int level);
-    void CheckPictureNumber(const std::wstring& folder, int number, const std::vector<std::wstring>& files, int level);
-    void CheckSubPage(const std::wstring& folder, int number, const std::wstring& activity, int level);
+    void CheckPictureNumber(const std::wstring& folder, int number,
+                            const std::vector<std::wstring>& files, int level);
+    void CheckSubPage(const std::wstring& folder, int number, const std::wstring& activity,
+                      int level);
     void CheckPicture(const std::wstring& path);
     static std::string CanonicalPath(const std::wstring& path);
     bool CanPlay(const std::wstring& path);
@@ -67,5 +69,6 @@ private:
     std::vector<TLine> m_Common;
     std::vector<TLine> m_Pages;
     std::map<std::string, bool> m_Playable;  // the player's answer by canonical path
-    std::vector<std::string> m_PageChain;     // canonical folders of the page being checked and those above it
+    std::vector<std::string>
+        m_PageChain;  // canonical folders of the page being checked and those above it
 };

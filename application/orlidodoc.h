@@ -6,5 +6,5 @@
 class COrlidoDoc {
 public:
     bool OnNewDocument() { return true; }
-    void Serialize() {}
+    void Serialize() { }
 };

@@ -20,7 +20,8 @@ public:
     static int Run(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err);
     // The same with the speech, the browser and the report's language given (tests).
     static int Run(const std::vector<std::string>& arguments, const TObfSpeechMaker& speech,
-                   const std::string& browser, std::FILE* out, std::FILE* err, bool swedish = false);
+                   const std::string& browser, std::FILE* out, std::FILE* err,
+                   bool swedish = false);
 
     // The first web browser found on PATH, for the imported content's WebBrowser.lnk.
     static std::string FindBrowser();

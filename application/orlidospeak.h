@@ -46,9 +46,10 @@ public:
 private:
     void SpeakCommonSounds(const CTQSpeech& speech, std::FILE* out);
     void SpeakPage(const CTQSpeech& speech, const std::wstring& folder, int level, std::FILE* out);
-    void SpeakPicture(const CTQSpeech& speech, const std::wstring& folder, const CTQContentTree::TPicture& picture,
-                      std::FILE* out);
-    void Make(const CTQSpeech& speech, const std::wstring& text, const std::wstring& path, std::FILE* out);
+    void SpeakPicture(const CTQSpeech& speech, const std::wstring& folder,
+                      const CTQContentTree::TPicture& picture, std::FILE* out);
+    void Make(const CTQSpeech& speech, const std::wstring& text, const std::wstring& path,
+              std::FILE* out);
     void NotMade(const std::wstring& path, const std::wstring& why, std::FILE* out);
     std::wstring Shown(const std::wstring& path) const;
 

@@ -52,13 +52,14 @@ void WarnAboutLostSettings(const std::wstring& setupFile)
     for (const TSetupFinding& finding : lint.GetFindings()) {
         if (!CTQSetupFileLint::IsLost(finding.Kind))
             continue;
-        const std::wstring line = L"orlido: " + setupFile + L": " + CTQSetupFileLint::Describe(finding, swedish) + L"\n";
+        const std::wstring line =
+            L"orlido: " + setupFile + L": " + CTQSetupFileLint::Describe(finding, swedish) + L"\n";
         std::fputs(platform::ToUtf8(line).c_str(), stderr);
         platform::Trace(line);
     }
 }
 
-} // namespace
+}  // namespace
 
 COrlidoView::COrlidoView(HWND window, std::wstring contentFolder)
     : m_hWnd(window), m_strContentFolder(std::move(contentFolder))
@@ -167,14 +168,15 @@ void COrlidoView::PostControllerChanges()
         return;  // a failed reading is no release
     const DWORD time = platform::GetTickCount();
     // Back before choose, as the plain path posts them.
-    const bool down[2] = {SwitchState(m_bPadDown[0], -x, buttons[0]), SwitchState(m_bPadDown[1], x, buttons[1])};
-    const int keys[2] = {VK_SPACE, VK_RETURN};
+    const bool down[2] = { SwitchState(m_bPadDown[0], -x, buttons[0]),
+                           SwitchState(m_bPadDown[1], x, buttons[1]) };
+    const int keys[2] = { VK_SPACE, VK_RETURN };
     for (int i = 0; i < 2; ++i) {
         if (down[i] == m_bPadDown[i])
             continue;
         m_bPadDown[i] = down[i];
-        platform::PostMessage(m_hWnd, down[i] ? WM_ORLIDO_PAD_DOWN : WM_ORLIDO_PAD_UP, static_cast<WPARAM>(keys[i]),
-                              static_cast<LPARAM>(time));
+        platform::PostMessage(m_hWnd, down[i] ? WM_ORLIDO_PAD_DOWN : WM_ORLIDO_PAD_UP,
+                              static_cast<WPARAM>(keys[i]), static_cast<LPARAM>(time));
     }
 }
 
@@ -205,8 +207,8 @@ void COrlidoView::WindowProc(const platform::Message& message)
     case WM_ORLIDO_HELD_PRESS: {
         const bool fromController = message.lParam != 0;
         const auto which = SwitchOf(static_cast<int>(message.wParam), fromController);
-        TakePress(static_cast<int>(message.wParam), m_pSwitchFilter ? m_pSwitchFilter->GetPressTime(which) : 0,
-                  fromController);
+        TakePress(static_cast<int>(message.wParam),
+                  m_pSwitchFilter ? m_pSwitchFilter->GetPressTime(which) : 0, fromController);
         break;
     }
     case WM_ORLIDO_SHUTDOWN:
@@ -238,9 +240,12 @@ void COrlidoView::OnTimer(UINT_PTR timerId)
     if (CTQSwitchFilter::IsFilterTimer(timerId)) {
         const int which = m_pSwitchFilter ? m_pSwitchFilter->OnTimer(timerId) : -1;
         if (which >= 0) {
-            const bool fromController = which == CTQSwitchFilter::PadChoose || which == CTQSwitchFilter::PadBack;
-            const bool choose = which == CTQSwitchFilter::EnterKey || which == CTQSwitchFilter::PadChoose;
-            platform::PostMessage(m_hWnd, WM_ORLIDO_HELD_PRESS, choose ? VK_RETURN : VK_SPACE, fromController ? 1 : 0);
+            const bool fromController =
+                which == CTQSwitchFilter::PadChoose || which == CTQSwitchFilter::PadBack;
+            const bool choose =
+                which == CTQSwitchFilter::EnterKey || which == CTQSwitchFilter::PadChoose;
+            platform::PostMessage(m_hWnd, WM_ORLIDO_HELD_PRESS, choose ? VK_RETURN : VK_SPACE,
+                                  fromController ? 1 : 0);
         }
         return;
     }
@@ -281,14 +286,16 @@ void COrlidoView::OnSwitchDown(int virtualKey, DWORD time, bool fromController)
 {
     const auto which = SwitchOf(virtualKey, fromController);
     // Without a filter (shut down) or for a key that is no switch, the press goes on as it is.
-    if (which == CTQSwitchFilter::SwitchCount || !m_pSwitchFilter || m_pSwitchFilter->OnDown(which, time))
+    if (which == CTQSwitchFilter::SwitchCount || !m_pSwitchFilter ||
+        m_pSwitchFilter->OnDown(which, time))
         TakePress(virtualKey, time, fromController);
 }
 
 void COrlidoView::OnSwitchUp(int virtualKey, DWORD time, bool fromController)
 {
     const auto which = SwitchOf(virtualKey, fromController);
-    if (which != CTQSwitchFilter::SwitchCount && m_pSwitchFilter && m_pSwitchFilter->OnUp(which, time))
+    if (which != CTQSwitchFilter::SwitchCount && m_pSwitchFilter &&
+        m_pSwitchFilter->OnUp(which, time))
         TakePress(virtualKey, m_pSwitchFilter->GetPressTime(which), fromController);
 }
 

@@ -83,10 +83,12 @@ std::wstring WorkingDirectoryForUrl()
 {
     std::error_code ec;
     const std::filesystem::path folder = std::filesystem::current_path(ec);
-    if (ec) return {};
+    if (ec)
+        return {};
     std::wstring encoded;
     for (const unsigned char c : folder.string()) {
-        if ((c < 0x80 && std::isalnum(c)) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+        if ((c < 0x80 && std::isalnum(c)) || c == '/' || c == '-' || c == '.' || c == '_' ||
+            c == '~') {
             encoded += static_cast<wchar_t>(c);
         } else {
             constexpr const wchar_t* kHex = L"0123456789ABCDEF";
@@ -109,12 +111,15 @@ std::wstring WithFullFilePath(const std::wstring& address)
     if (address.size() <= schemeLength)
         return address;
     for (std::size_t i = 0; i < schemeLength; ++i)
-        if (static_cast<wchar_t>(std::towlower(static_cast<wint_t>(address[i]))) != scheme[i]) return address;
+        if (static_cast<wchar_t>(std::towlower(static_cast<wint_t>(address[i]))) != scheme[i])
+            return address;
     const std::wstring path = address.substr(schemeLength);
     const bool full = path[0] == L'/' || path[0] == L'\\' || (path.size() > 1 && path[1] == L':');
-    if (full) return address;
+    if (full)
+        return address;
     const std::wstring folder = WorkingDirectoryForUrl();
-    if (folder.empty()) return address;
+    if (folder.empty())
+        return address;
     return L"file://" + folder + L"/" + path;
 }
 
@@ -127,7 +132,7 @@ std::wstring WithoutDoubledSlashes(std::wstring path)
     return path;
 }
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------------------------------
 // Construction and destruction
@@ -149,18 +154,20 @@ CTQOrlidoModule::CTQOrlidoModule(const std::wstring& mode, HWND view, CTQSurface
     m_nBlinkPeriod = blinkPeriod;
     // The settings reader replaces a negative period; should one arrive all the same,
     // the default pace is safer than an endless or a racing scan.
-    m_nScanPeriod = CTQContentRules::CorrectedTime(CTQContentRules::TSettingKey::ScanPeriod, scanPeriod);
+    m_nScanPeriod =
+        CTQContentRules::CorrectedTime(CTQContentRules::TSettingKey::ScanPeriod, scanPeriod);
     if (m_nScanPeriod != scanPeriod)
         platform::TraceF(L"Negative scan period %d replaced by %d ms\n", scanPeriod, m_nScanPeriod);
     // A negative time would become an endless guard timer and drop every later click.
-    m_nAvoidExtraClicksTime =
-        CTQContentRules::CorrectedTime(CTQContentRules::TSettingKey::AvoidExtraClicksTime, avoidExtraClicksTime);
+    m_nAvoidExtraClicksTime = CTQContentRules::CorrectedTime(
+        CTQContentRules::TSettingKey::AvoidExtraClicksTime, avoidExtraClicksTime);
     if (m_nAvoidExtraClicksTime != avoidExtraClicksTime)
         platform::TraceF(L"Negative extra-clicks time %d replaced by %d ms\n", avoidExtraClicksTime,
                          m_nAvoidExtraClicksTime);
 
     m_nTop = 0;
-    m_Levels[0].Path = m_strUserData + L"/" + CTQContentRules::NumberedName(CTQContentRules::PageLetter, 1);
+    m_Levels[0].Path =
+        m_strUserData + L"/" + CTQContentRules::NumberedName(CTQContentRules::PageLetter, 1);
     m_Levels[0].ScanPosition = 1;
 
     // The board covers the whole screen while it lives.
@@ -235,10 +242,9 @@ bool CTQOrlidoModule::BuildPage()
 
     const int count = madeAhead ? static_cast<int>(made.pictures.size())
                                 : CTQImageButtonPanel::CountPictures(prefix, MaxPicturesOnPage);
-    const TPageGeometry g = ComputeGeometry(m_rcClient.right - m_rcClient.left,
-                                            m_rcClient.bottom - m_rcClient.top,
-                                            CTQDeWindows::GetScreenWidth(),
-                                            CTQDeWindows::GetScreenHeight(), count);
+    const TPageGeometry g =
+        ComputeGeometry(m_rcClient.right - m_rcClient.left, m_rcClient.bottom - m_rcClient.top,
+                        CTQDeWindows::GetScreenWidth(), CTQDeWindows::GetScreenHeight(), count);
 
     m_pPanel = new CTQImageButtonPanel(m_pDisplay);
     m_pPanel->SetFrameColor(kFrameColour);
@@ -254,15 +260,17 @@ bool CTQOrlidoModule::BuildPage()
     m_nSelected = -1;
     m_bPageJustBuilt = true;
 
-    m_nPictureCount = madeAhead ? m_pPanel->AddPictureButtons(std::move(made.pictures), 0, 0, g.pictureWidth,
-                                                              g.pictureHeight, L"Prune", false)
-                                : m_pPanel->AddButtonsFromFolder(prefix, 0, 0, g.pictureWidth, g.pictureHeight,
-                                                                 L"Prune", false, MaxPicturesOnPage);
+    m_nPictureCount = madeAhead
+        ? m_pPanel->AddPictureButtons(std::move(made.pictures), 0, 0, g.pictureWidth,
+                                      g.pictureHeight, L"Prune", false)
+        : m_pPanel->AddButtonsFromFolder(prefix, 0, 0, g.pictureWidth, g.pictureHeight, L"Prune",
+                                         false, MaxPicturesOnPage);
     if (m_nPictureCount == MaxPicturesOnPage)
         TraceLeftOutPictures(prefix);
 
     for (int k = 0; k < m_nPictureCount; ++k)
-        m_pPanel->SetButtonPosition(k, g.ColumnX(k % TPageGeometry::Columns), g.RowY(k / TPageGeometry::Columns));
+        m_pPanel->SetButtonPosition(k, g.ColumnX(k % TPageGeometry::Columns),
+                                    g.RowY(k / TPageGeometry::Columns));
 
     AddAnswerBar(g, std::move(made.answerBar));
     KeepPageSoundsReady();
@@ -294,20 +302,25 @@ void CTQOrlidoModule::TraceLeftOutPictures(const std::wstring& prefix)
                      CurrentLevel().Path.c_str(), MaxPicturesOnPage, MaxPicturesOnPage);
 }
 
-void CTQOrlidoModule::AddAnswerBar(const TPageGeometry& g, std::vector<std::unique_ptr<CTQImageButton>> madeAhead)
+void CTQOrlidoModule::AddAnswerBar(const TPageGeometry& g,
+                                   std::vector<std::unique_ptr<CTQImageButton>> madeAhead)
 {
     if (madeAhead.size() == 3) {
         for (int b = 0; b < 3; ++b)
-            m_pPanel->AddMadeBlankButton(std::move(madeAhead[static_cast<std::size_t>(b)]), g.BarX(b), g.barY,
-                                         g.barWidth, g.barHeight, false);
+            m_pPanel->AddMadeBlankButton(std::move(madeAhead[static_cast<std::size_t>(b)]),
+                                         g.BarX(b), g.barY, g.barWidth, g.barHeight, false);
     } else {
         for (int b = 0; b < 3; ++b)
-            m_pPanel->AddBlankButton(g.BarX(b), g.barY, g.barWidth, g.barHeight, kBarColours[b], false);
+            m_pPanel->AddBlankButton(g.BarX(b), g.barY, g.barWidth, g.barHeight, kBarColours[b],
+                                     false);
         for (int b = 0; b < 3; ++b)
-            m_pPanel->SetButtonText(m_nPictureCount + b, CTQContentRules::AnswerBarWords[static_cast<std::size_t>(b)]);
+            m_pPanel->SetButtonText(m_nPictureCount + b,
+                                    CTQContentRules::AnswerBarWords[static_cast<std::size_t>(b)]);
     }
     for (int b = 0; b < 3; ++b)
-        m_pPanel->SetSoundPath(m_nPictureCount + b, m_strExeFolder + CTQContentRules::AnswerBarSound(static_cast<std::size_t>(b)));
+        m_pPanel->SetSoundPath(m_nPictureCount + b,
+                               m_strExeFolder +
+                                   CTQContentRules::AnswerBarSound(static_cast<std::size_t>(b)));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -316,7 +329,7 @@ void CTQOrlidoModule::AddAnswerBar(const TPageGeometry& g, std::vector<std::uniq
 std::wstring CTQOrlidoModule::SubPagePath(int index) const
 {
     return m_Levels[static_cast<std::size_t>(m_nTop)].Path + L"/" +
-           CTQContentRules::NumberedName(CTQContentRules::PageLetter, index + 1);
+        CTQContentRules::NumberedName(CTQContentRules::PageLetter, index + 1);
 }
 
 bool CTQOrlidoModule::GoDown(int index)
@@ -358,7 +371,8 @@ void CTQOrlidoModule::GoBack()
         // its panel), and "Tillbaka" tries again, so it works once the page is back.
         ++m_nTop;
         platform::TraceF(L"Page '%ls' cannot be built; staying on '%ls'\n",
-                         m_Levels[static_cast<std::size_t>(m_nTop - 1)].Path.c_str(), CurrentLevel().Path.c_str());
+                         m_Levels[static_cast<std::size_t>(m_nTop - 1)].Path.c_str(),
+                         CurrentLevel().Path.c_str());
         return;
     }
     m_nScanPosition = CurrentLevel().ScanPosition;
@@ -390,8 +404,8 @@ void CTQOrlidoModule::Redraw()
             m_pPanel->DrawButtons(count - 3, count - 1);
             if (m_pShownPicture != nullptr) {
                 const int side = m_nUserAreaHeight - 40;
-                m_pShownPicture->DrawPicture(CTQDeWindows::GetScreenWidth() / 2 - side / 2, 20, L"Prune",
-                                             side, side);
+                m_pShownPicture->DrawPicture(CTQDeWindows::GetScreenWidth() / 2 - side / 2, 20,
+                                             L"Prune", side, side);
             }
         } else {
             m_pPanel->DrawButtons(-1, -1);
@@ -435,7 +449,8 @@ void CTQOrlidoModule::DrawNoPageMessage()
         L"B00001.jpg med ljudet B00001.wav, B00002.jpg med ljudet B00002.wav\n"
         L"och så vidare. Starta sedan programmet igen.\n"
         L"\n"
-        L"Mappen som söktes: " + WithoutDoubledSlashes(m_Levels[0].Path);
+        L"Mappen som söktes: " +
+        WithoutDoubledSlashes(m_Levels[0].Path);
 
     const SIZE size = back->GetSurfaceSize();
     const int margin = 20;
@@ -454,7 +469,8 @@ void CTQOrlidoModule::DrawNoPageMessage()
 
     const int w = block.right - block.left;
     const int h = block.bottom - block.top;
-    RECT place{ std::max(margin, size.cx / 2 - w / 2), std::max(margin, size.cy / 2 - h / 2), 0, 0 };
+    RECT place{ std::max(margin, size.cx / 2 - w / 2), std::max(margin, size.cy / 2 - h / 2), 0,
+                0 };
     place.right = place.left + w;
     place.bottom = place.top + h;
     back->Text(place, text, DT_NOCLIP);
@@ -594,7 +610,8 @@ void CTQOrlidoModule::MakePageAhead(const std::wstring& folder)
     look.fontHeight = kFontHeight;
     for (int b = 0; b < 3; ++b) {
         look.barColours[static_cast<std::size_t>(b)] = kBarColours[b];
-        look.barTexts[static_cast<std::size_t>(b)] = CTQContentRules::AnswerBarWords[static_cast<std::size_t>(b)];
+        look.barTexts[static_cast<std::size_t>(b)] =
+            CTQContentRules::AnswerBarWords[static_cast<std::size_t>(b)];
     }
     m_pPageAhead = std::make_unique<CTQPageAhead>(folder, client, screen, look);
 }
@@ -610,7 +627,8 @@ bool CTQOrlidoModule::PlayPictureSound(int index, bool chosenInScanMode, bool ha
         if (m_bMessageBoxOpen)
             return false;
         m_bMessageBoxOpen = true;
-        platform::MessageBox(m_pView, CTQContentRules::MissingSoundBox(), CTQContentRules::BoxCaption);
+        platform::MessageBox(m_pView, CTQContentRules::MissingSoundBox(),
+                             CTQContentRules::BoxCaption);
         m_bMessageBoxOpen = false;
         return false;
     }
@@ -664,8 +682,8 @@ void CTQOrlidoModule::OnTimer(UINT_PTR timerId)
 void CTQOrlidoModule::StartClickGuardTimer()
 {
     platform::KillTimer(0, g_nClickGuardTimer);
-    g_nClickGuardTimer = platform::SetTimer(0, 0, static_cast<UINT>(m_nAvoidExtraClicksTime),
-                                            ModuleTimerProc);
+    g_nClickGuardTimer =
+        platform::SetTimer(0, 0, static_cast<UINT>(m_nAvoidExtraClicksTime), ModuleTimerProc);
 }
 
 void CTQOrlidoModule::StartScanning()
@@ -676,8 +694,7 @@ void CTQOrlidoModule::StartScanning()
     }
     ScanStep();
     platform::KillTimer(0, g_nScanTimer);
-    g_nScanTimer = platform::SetTimer(0, 0, static_cast<UINT>(m_nScanPeriod),
-                                      ModuleTimerProc);
+    g_nScanTimer = platform::SetTimer(0, 0, static_cast<UINT>(m_nScanPeriod), ModuleTimerProc);
 }
 
 void CTQOrlidoModule::ScanStep()
@@ -696,8 +713,8 @@ void CTQOrlidoModule::ScanStep()
 
 bool CTQOrlidoModule::HasScanExtras() const
 {
-    return m_ScanSettings.FirstDelay > 0 || m_ScanSettings.WaitForSound || m_ScanSettings.Rounds > 0 ||
-           m_ScanSettings.RowColumn;
+    return m_ScanSettings.FirstDelay > 0 || m_ScanSettings.WaitForSound ||
+        m_ScanSettings.Rounds > 0 || m_ScanSettings.RowColumn;
 }
 
 // With the extras the timer is restarted at each step, with the time that step gets: the
@@ -728,7 +745,8 @@ void CTQOrlidoModule::OnScanTick()
             LeaveRow();
             return;
         }
-    } else if (m_ScanSettings.Rounds > 0 && m_nStepsWithoutPress >= m_ScanSettings.Rounds * StepsPerRound()) {
+    } else if (m_ScanSettings.Rounds > 0 &&
+               m_nStepsWithoutPress >= m_ScanSettings.Rounds * StepsPerRound()) {
         StopScanning();
         return;
     }
@@ -758,7 +776,9 @@ void CTQOrlidoModule::AdvanceScan()
     }
     if (m_bInRow) {
         const int next = m_nScanPosition + 1;
-        m_nScanPosition = (next >= RowFirst(m_nScanRow) && next <= RowLast(m_nScanRow)) ? next : RowFirst(m_nScanRow);
+        m_nScanPosition = (next >= RowFirst(m_nScanRow) && next <= RowLast(m_nScanRow))
+            ? next
+            : RowFirst(m_nScanRow);
         ShowScanned(m_nScanPosition, m_nScanPosition);
         return;
     }
@@ -960,7 +980,8 @@ void CTQOrlidoModule::ShowMessage(const std::wstring& text)
 
 bool CTQOrlidoModule::TryProgram(int index)
 {
-    const std::wstring shortcut = CompanionFile(index, CTQContentRules::PictureLetter) + CTQContentRules::ShortcutExtension;
+    const std::wstring shortcut =
+        CompanionFile(index, CTQContentRules::PictureLetter) + CTQContentRules::ShortcutExtension;
     if (!CanOpenFile(shortcut))
         return false;
 
@@ -977,8 +998,8 @@ bool CTQOrlidoModule::TryWebBrowser(int index)
         return false;
     }
 
-    const std::wstring addressFile =
-        CompanionFile(index, CTQContentRules::WebAddressLetter) + CTQContentRules::WebAddressExtension;
+    const std::wstring addressFile = CompanionFile(index, CTQContentRules::WebAddressLetter) +
+        CTQContentRules::WebAddressExtension;
     if (!CanOpenFile(addressFile))
         return false;
 
@@ -987,7 +1008,8 @@ bool CTQOrlidoModule::TryWebBrowser(int index)
 
     std::string bytes;
     platform::ReadFileBytes(addressFile, CTQContentRules::WebAddressBytes, bytes);
-    const std::wstring address = WithFullFilePath(CTQProcessCreationBase::WebAddressFromText(bytes));
+    const std::wstring address =
+        WithFullFilePath(CTQProcessCreationBase::WebAddressFromText(bytes));
     return StartShortcut(browser, &address);
 }
 
@@ -1003,7 +1025,8 @@ bool CTQOrlidoModule::StartShortcut(const std::wstring& shortcut, const std::wst
     std::wstring workingDirectory;
     std::wstring arguments;
     if (address)
-        m_ProcessCreation.ResolveBrowserShortcut(shortcut, *address, exePath, workingDirectory, arguments);
+        m_ProcessCreation.ResolveBrowserShortcut(shortcut, *address, exePath, workingDirectory,
+                                                 arguments);
     else
         m_ProcessCreation.ResolveShortcut(shortcut, exePath, workingDirectory, arguments);
 
@@ -1014,8 +1037,9 @@ bool CTQOrlidoModule::StartShortcut(const std::wstring& shortcut, const std::wst
         platform::TraceF(L"Web address '%ls' starts with '-': not passed\n", address->c_str());
         ShowMessage(L"Fel: Kan inte starta programmet: '" + exePath + L" " + *address + L"'");
     } else {
-        started = m_ProcessCreation.StartProgram(exePath + L" " + arguments, L"", L"", window,
-                                                 CTQProcessCreationBase::StartFolderOf(workingDirectory));
+        started =
+            m_ProcessCreation.StartProgram(exePath + L" " + arguments, L"", L"", window,
+                                           CTQProcessCreationBase::StartFolderOf(workingDirectory));
     }
     if (!started) {
         // Nothing to show: the page comes back and answers again, and the choice goes on.
@@ -1068,9 +1092,10 @@ void CTQOrlidoModule::WatchProgram()
     // Not inside a choice or under a message box: they come back to the activity as it was.
     if (m_nChoicesRunning > 0 || m_bMessageBoxOpen)
         return;
-    for (const HWND window : CTQProcessCreation::FindLaterWindows(m_dwProgramProcess, m_ProgramWindows)) {
-        platform::TraceF(L"Later window 0x%lx of PID %d shown in the user area\n", static_cast<unsigned long>(window),
-                         static_cast<int>(m_dwProgramProcess));
+    for (const HWND window :
+         CTQProcessCreation::FindLaterWindows(m_dwProgramProcess, m_ProgramWindows)) {
+        platform::TraceF(L"Later window 0x%lx of PID %d shown in the user area\n",
+                         static_cast<unsigned long>(window), static_cast<int>(m_dwProgramProcess));
         m_ProgramWindows.push_back(window);
         m_pUserDisplay->ShowInUserArea(window, L"");
     }
@@ -1093,7 +1118,8 @@ void CTQOrlidoModule::EndProgram(bool serveLoop)
     if (serveLoop) {
         platform::RunModalLoop(ended, platform::ModalServe::PaintsOnly, kProgramCloseWaitMs);
     } else {
-        for (UINT waited = 0; waited < kProgramCloseWaitMs && !ended(); waited += kProgramCloseCheckMs)
+        for (UINT waited = 0; waited < kProgramCloseWaitMs && !ended();
+             waited += kProgramCloseCheckMs)
             platform::Sleep(kProgramCloseCheckMs);
     }
     CTQProcessCreation::EndProgram(m_dwProgramProcess, serveLoop);
@@ -1101,7 +1127,8 @@ void CTQOrlidoModule::EndProgram(bool serveLoop)
     // closed) would stay in the hidden user area and come back behind the next program.
     for (const HWND window : m_ProgramWindows) {
         if (platform::IsWindow(window)) {
-            platform::TraceF(L"Window 0x%lx left in the user area: taken away\n", static_cast<unsigned long>(window));
+            platform::TraceF(L"Window 0x%lx left in the user area: taken away\n",
+                             static_cast<unsigned long>(window));
             platform::DestroyForeignWindow(window);
         }
     }

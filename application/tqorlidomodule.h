@@ -137,7 +137,8 @@ private:
     void StartClickGuardTimer();
     void TraceLeftOutPictures(const std::wstring& prefix);
     // The answer bar's buttons, made here or (three of them) made ahead with the page.
-    void AddAnswerBar(const TPageGeometry& geometry, std::vector<std::unique_ptr<CTQImageButton>> madeAhead);
+    void AddAnswerBar(const TPageGeometry& geometry,
+                      std::vector<std::unique_ptr<CTQImageButton>> madeAhead);
     void KeepPageSoundsReady();
     void DrawNoPageMessage();
     void PresentDrawnPage(CTQSurface* back);
@@ -202,8 +203,8 @@ private:
     // are drawn, and the memory they were decoded in is then given back.
     bool m_bPageJustBuilt = false;
     TScanSettings m_ScanSettings;
-    bool m_bFirstStepOnPage = true;    // the next step is the first on this page
-    bool m_bScanWaitsForSound = false; // the scan timer polls for the end of a sound
+    bool m_bFirstStepOnPage = true;     // the next step is the first on this page
+    bool m_bScanWaitsForSound = false;  // the scan timer polls for the end of a sound
     bool m_bScanStopped = false;
     int m_nStepsWithoutPress = 0;
     int m_nScanRow = -1;

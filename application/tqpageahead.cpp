@@ -39,7 +39,8 @@ bool CTQPageAhead::Take(const std::wstring& folder, TMadePage& page)
     if (!m_bMade || folder != m_strFolder)
         return false;
     if (m_Watch.Changed() || !IsExistingFolder(m_strFolder)) {
-        platform::TraceF(L"Page '%ls' changed while it was made; it is read afresh\n", m_strFolder.c_str());
+        platform::TraceF(L"Page '%ls' changed while it was made; it is read afresh\n",
+                         m_strFolder.c_str());
         return false;
     }
     platform::TraceF(L"Page '%ls' was made while the sound played\n", m_strFolder.c_str());
@@ -58,16 +59,16 @@ void CTQPageAhead::Make()
         m_bMade = !m_bCancelled;
         return;
     }
-    const TPageGeometry g = ComputeGeometry(
-        m_Client.cx, m_Client.cy, m_Screen.cx, m_Screen.cy, static_cast<int>(m_Page.pictures.size()));
+    const TPageGeometry g = ComputeGeometry(m_Client.cx, m_Client.cy, m_Screen.cx, m_Screen.cy,
+                                            static_cast<int>(m_Page.pictures.size()));
     for (const std::unique_ptr<CTQImageButton>& button : m_Page.pictures) {
         if (m_bCancelled)
             return;
         button->PrepareScaledCopy(L"Prune", g.pictureWidth, g.pictureHeight);
     }
     for (std::size_t b = 0; b < 3; ++b) {
-        m_Page.answerBar.push_back(CTQImageButtonPanel::MakeBlankButton(g.barWidth, g.barHeight,
-                                                                        m_Look.barColours[b], m_Look.fontHeight));
+        m_Page.answerBar.push_back(CTQImageButtonPanel::MakeBlankButton(
+            g.barWidth, g.barHeight, m_Look.barColours[b], m_Look.fontHeight));
         m_Page.answerBar.back()->DrawText(m_Look.barTexts[b]);
     }
     m_bMade = !m_bCancelled;

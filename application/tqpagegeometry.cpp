@@ -17,7 +17,8 @@ int TPageGeometry::BarX(int button) const
     return 5 + button * barStep;
 }
 
-TPageGeometry ComputeGeometry(int width, int height, int screenWidth, int screenHeight, int pictureCount)
+TPageGeometry ComputeGeometry(int width, int height, int screenWidth, int screenHeight,
+                              int pictureCount)
 {
     // The 1366 x 768 screen has a lower client area than 4:3 screens, so its pictures are
     // made a little lower to leave the answer bar room.

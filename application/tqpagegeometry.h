@@ -25,4 +25,5 @@ struct TPageGeometry {
 // screenWidth x screenHeight with pictureCount pictures. Up to eight pictures stand in
 // two rows; nine to twelve in three lower rows that end above the answer bar, which
 // stays where it is.
-TPageGeometry ComputeGeometry(int width, int height, int screenWidth, int screenHeight, int pictureCount);
+TPageGeometry ComputeGeometry(int width, int height, int screenWidth, int screenHeight,
+                              int pictureCount);

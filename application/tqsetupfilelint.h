@@ -13,21 +13,21 @@
 
 enum class TSetupFindingKind {
     // A key and its value that the parser does not see (AtStartup):
-    Utf16,            // the file is UTF-16; no key is read
-    ByteOrderMark,    // a byte-order mark stands before the first key
-    LostLastWord,     // the last word has no line end after it
-    CutByLimit,       // the word stands across the parser's byte limit, or after it
-    MisspeltKey,      // a "#"-word that is a key in the wrong case, with a tab, or misspelt
-    ModeWrongCase,    // "#MAINMODE" with "scan", "SCAN", ... : standard mode (AtStartup)
+    Utf16,          // the file is UTF-16; no key is read
+    ByteOrderMark,  // a byte-order mark stands before the first key
+    LostLastWord,   // the last word has no line end after it
+    CutByLimit,     // the word stands across the parser's byte limit, or after it
+    MisspeltKey,    // a "#"-word that is a key in the wrong case, with a tab, or misspelt
+    ModeWrongCase,  // "#MAINMODE" with "scan", "SCAN", ... : standard mode (AtStartup)
     // Read, but not as the writer may think (checker only):
-    UnknownMode,      // a mode word that is neither "Standard" nor "Scan": standard mode
-    NegativeCorrected,// a negative or non-numeric period replaced by its default
-    NotANumber,       // a word that is no number, read as -1
-    NumberCut,        // digits followed by other characters ("2000ms", "12.5")
-    LaterValueIgnored,// a second value of a key, or a repeated key: only the first counts
-    TooFast,          // a blink period under 20 ms: the highlight blinks every 10 ms at most
-    UnknownWord,      // a "#"-word that is no key (a comment, perhaps): ignored to the next key
-    UnknownChoice,    // a word a choice key does not take ("bold", "Ja"): as without the key
+    UnknownMode,        // a mode word that is neither "Standard" nor "Scan": standard mode
+    NegativeCorrected,  // a negative or non-numeric period replaced by its default
+    NotANumber,         // a word that is no number, read as -1
+    NumberCut,          // digits followed by other characters ("2000ms", "12.5")
+    LaterValueIgnored,  // a second value of a key, or a repeated key: only the first counts
+    TooFast,            // a blink period under 20 ms: the highlight blinks every 10 ms at most
+    UnknownWord,        // a "#"-word that is no key (a comment, perhaps): ignored to the next key
+    UnknownChoice,      // a word a choice key does not take ("bold", "Ja"): as without the key
 };
 
 struct TSetupFinding {

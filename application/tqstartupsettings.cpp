@@ -17,7 +17,7 @@ bool FirstIsSecondChoice(TKey key, const std::vector<std::wstring>& values)
     return !values.empty() && CTQContentRules::IsSecondChoice(key, values.front());
 }
 
-} // namespace
+}  // namespace
 
 TStartupSettings ReadStartupSettings(const std::wstring& fileName)
 {
@@ -38,12 +38,16 @@ TStartupSettings ReadStartupSettings(const std::wstring& fileName)
     if (!parser.AvoidExtraClicksTime.empty()) {
         settings.AvoidExtraClicksTime = parser.AvoidExtraClicksTime.front();
     }
-    settings.BlinkPeriod = CTQContentRules::CorrectedTime(TStartupSettings::Key::BlinkPeriod, settings.BlinkPeriod);
-    settings.ScanPeriod = CTQContentRules::CorrectedTime(TStartupSettings::Key::ScanPeriod, settings.ScanPeriod);
+    settings.BlinkPeriod =
+        CTQContentRules::CorrectedTime(TStartupSettings::Key::BlinkPeriod, settings.BlinkPeriod);
+    settings.ScanPeriod =
+        CTQContentRules::CorrectedTime(TStartupSettings::Key::ScanPeriod, settings.ScanPeriod);
     settings.Switches.HoldTime = FirstNumber(TKey::SwitchHoldTime, parser.SwitchHoldTime);
-    settings.Switches.RepeatIgnoreTime = FirstNumber(TKey::SwitchRepeatIgnoreTime, parser.SwitchRepeatIgnoreTime);
+    settings.Switches.RepeatIgnoreTime =
+        FirstNumber(TKey::SwitchRepeatIgnoreTime, parser.SwitchRepeatIgnoreTime);
     settings.Scan.FirstDelay = FirstNumber(TKey::ScanFirstDelay, parser.ScanFirstDelay);
-    settings.Scan.WaitForSound = FirstIsSecondChoice(TKey::ScanWaitForSound, parser.ScanWaitForSound);
+    settings.Scan.WaitForSound =
+        FirstIsSecondChoice(TKey::ScanWaitForSound, parser.ScanWaitForSound);
     settings.Scan.Rounds = FirstNumber(TKey::ScanRounds, parser.ScanRounds);
     settings.Scan.RowColumn = FirstIsSecondChoice(TKey::ScanPattern, parser.ScanPattern);
     settings.Scan.BoldHighlight = FirstIsSecondChoice(TKey::Highlight, parser.Highlight);

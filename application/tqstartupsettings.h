@@ -9,8 +9,9 @@
 // The switch filter's settings (Enter, space and the controller's switches; never the
 // mouse). 0 switches a filter off. Times in ms.
 struct TSwitchSettings {
-    int HoldTime = 0;          // a press counts once held this long
-    int RepeatIgnoreTime = 0;  // presses of the same switch this soon after a counted one do nothing
+    int HoldTime = 0;  // a press counts once held this long
+    int RepeatIgnoreTime =
+        0;  // presses of the same switch this soon after a counted one do nothing
     bool IsActive() const { return HoldTime > 0 || RepeatIgnoreTime > 0; }
 };
 
@@ -28,8 +29,10 @@ struct TScanSettings {
 struct TStartupSettings {
     using Key = CTQContentRules::TSettingKey;
     std::wstring Mode;  // first "#MAINMODE" word; empty means standard mode
-    int BlinkPeriod = CTQContentRules::SettingOf(Key::BlinkPeriod).Default;  // a negative value becomes the default
-    int ScanPeriod = CTQContentRules::SettingOf(Key::ScanPeriod).Default;    // a negative value becomes the default
+    int BlinkPeriod = CTQContentRules::SettingOf(Key::BlinkPeriod)
+                          .Default;  // a negative value becomes the default
+    int ScanPeriod = CTQContentRules::SettingOf(Key::ScanPeriod)
+                         .Default;  // a negative value becomes the default
     // Passed on as read, negative included: the engine corrects it and says so in the trace.
     int AvoidExtraClicksTime = CTQContentRules::SettingOf(Key::AvoidExtraClicksTime).Default;
     TSwitchSettings Switches;

@@ -19,9 +19,10 @@ bool IsController(CTQSwitchFilter::TSwitch which)
     return which == CTQSwitchFilter::PadChoose || which == CTQSwitchFilter::PadBack;
 }
 
-} // namespace
+}  // namespace
 
-CTQSwitchFilter::CTQSwitchFilter(HWND view, const TSwitchSettings& settings) : m_hView(view), m_Settings(settings)
+CTQSwitchFilter::CTQSwitchFilter(HWND view, const TSwitchSettings& settings)
+    : m_hView(view), m_Settings(settings)
 {
 }
 
@@ -64,7 +65,8 @@ bool CTQSwitchFilter::IsAutoRepeat(const TState& state, DWORD time) const
 
 bool CTQSwitchFilter::IgnoredAsRepeat(const TState& state, DWORD time) const
 {
-    return m_Settings.RepeatIgnoreTime > 0 && state.HasCounted && Span(time, state.CountTime) < m_Settings.RepeatIgnoreTime;
+    return m_Settings.RepeatIgnoreTime > 0 && state.HasCounted &&
+        Span(time, state.CountTime) < m_Settings.RepeatIgnoreTime;
 }
 
 void CTQSwitchFilter::Count(TState& state, DWORD when)
@@ -139,9 +141,11 @@ void CTQSwitchFilter::ArmHoldTimer(TSwitch which)
     // A timer tick waits until no input is queued, so a release already queued behind the
     // press is seen first; a threshold already passed fires on the next idle moment.
     const TState& state = m_States[which];
-    const DWORD threshold = LoopTimeOf(which, state.DownTime + static_cast<DWORD>(m_Settings.HoldTime));
+    const DWORD threshold =
+        LoopTimeOf(which, state.DownTime + static_cast<DWORD>(m_Settings.HoldTime));
     const int due = Span(threshold, platform::GetTickCount());
-    platform::SetTimer(m_hView, FirstTimerId + which, due > 0 ? static_cast<UINT>(due) : 0, nullptr);
+    platform::SetTimer(m_hView, FirstTimerId + which, due > 0 ? static_cast<UINT>(due) : 0,
+                       nullptr);
 }
 
 void CTQSwitchFilter::KillHoldTimer(TSwitch which)

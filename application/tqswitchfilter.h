@@ -51,12 +51,12 @@ private:
     // Times on the switch's own clock: only differences between them are taken.
     struct TState {
         bool Down = false;
-        bool Counted = false;    // this press has counted
-        bool HasCounted = false; // some press of this switch has counted
-        bool HasUp = false;      // UpTime is a release
+        bool Counted = false;     // this press has counted
+        bool HasCounted = false;  // some press of this switch has counted
+        bool HasUp = false;       // UpTime is a release
         DWORD DownTime = 0;
-        DWORD UpTime = 0;        // of the last release
-        DWORD CountTime = 0;     // when the last counted press counted
+        DWORD UpTime = 0;     // of the last release
+        DWORD CountTime = 0;  // when the last counted press counted
     };
 
     // The event's time, now on the loop's clock when unknown; learns the X server's offset.

@@ -23,8 +23,9 @@ namespace {
 unsigned long CentrePixel(Display* display)
 {
     const int screen = DefaultScreen(display);
-    XImage* image = XGetImage(display, RootWindow(display, screen), DisplayWidth(display, screen) / 2,
-                              DisplayHeight(display, screen) / 2, 1, 1, AllPlanes, ZPixmap);
+    XImage* image =
+        XGetImage(display, RootWindow(display, screen), DisplayWidth(display, screen) / 2,
+                  DisplayHeight(display, screen) / 2, 1, 1, AllPlanes, ZPixmap);
     if (!image)
         return 0;
     const unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
@@ -38,10 +39,9 @@ int BareWindow()
     if (!display)
         return 1;
     const int screen = DefaultScreen(display);
-    const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0,
-                                              unsigned(DisplayWidth(display, screen)),
-                                              unsigned(DisplayHeight(display, screen)), 0, 0,
-                                              BlackPixel(display, screen));
+    const Window window = XCreateSimpleWindow(
+        display, RootWindow(display, screen), 0, 0, unsigned(DisplayWidth(display, screen)),
+        unsigned(DisplayHeight(display, screen)), 0, 0, BlackPixel(display, screen));
     XSelectInput(display, window, ExposureMask);
     XMapWindow(display, window);
     GC gc = DefaultGC(display, screen);
@@ -57,7 +57,7 @@ int BareWindow()
     }
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -84,8 +84,8 @@ public:
         bool ok = false;
         m_display = std::make_unique<CTQSurface>(TQSURFACE_DISPLAY, width, height, ok, m_window);
         // Pictures are loaded from files, as a page build does.
-        const std::filesystem::path file =
-            std::filesystem::temp_directory_path() / ("orlido-bench-" + std::to_string(::getpid()) + ".jpg");
+        const std::filesystem::path file = std::filesystem::temp_directory_path() /
+            ("orlido-bench-" + std::to_string(::getpid()) + ".jpg");
         for (std::uint32_t i = 0; i < 8; ++i) {
             std::string jpeg;
             platform::EncodeJpeg(PhotoLike(1024, 768, i), 90, jpeg);
@@ -108,7 +108,8 @@ public:
 
     bool Ok() const
     {
-        return m_display && CTQSurface::GetBack() && m_display->IsWindowOnScreen() && m_pictures.size() == 8;
+        return m_display && CTQSurface::GetBack() && m_display->IsWindowOnScreen() &&
+            m_pictures.size() == 8;
     }
 
     void Compose()
@@ -130,7 +131,10 @@ public:
             }
         }
     }
-    bool Present() { return m_display->Present(); }
+    bool Present()
+    {
+        return m_display->Present();
+    }
     // Marks every picture's pixels as changed, as drawing a caption into them does.
     void TouchPictures()
     {
@@ -159,7 +163,10 @@ void ComposeAndPresent(benchmark::State& state)
         benchmark::DoNotOptimize(page.Present());
     }
 }
-BENCHMARK(ComposeAndPresent)->Args({ 1366, 768 })->Args({ 1920, 1080 })->Unit(benchmark::kMillisecond);
+BENCHMARK(ComposeAndPresent)
+    ->Args({ 1366, 768 })
+    ->Args({ 1920, 1080 })
+    ->Unit(benchmark::kMillisecond);
 
 void ComposeOnly(benchmark::State& state)
 {
@@ -209,7 +216,8 @@ class PageFolder {
 public:
     PageFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orlido-bench-page-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "orlido-bench-page-XXXXXX").string();
         if (!::mkdtemp(pattern.data()))
             return;
         m_path = pattern;
@@ -217,7 +225,8 @@ public:
             std::string jpeg;
             platform::EncodeJpeg(PhotoLike(1024, 768, i), 90, jpeg);
             const std::string stem = m_path + "/B" + platform::ToUtf8(IntToText5(int(i)));
-            std::ofstream(stem + "Bild.jpg", std::ios::binary).write(jpeg.data(), std::streamsize(jpeg.size()));
+            std::ofstream(stem + "Bild.jpg", std::ios::binary)
+                .write(jpeg.data(), std::streamsize(jpeg.size()));
             std::ofstream(stem + "Bild.txt") << "Bild " << i;
         }
     }
@@ -278,7 +287,9 @@ bool DecodeOnOneCore(const std::string& bytes, std::vector<unsigned char>& pixel
     jpeg_decompress_struct info;
     PlainJpegError error;
     info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = [](j_common_ptr common) { std::longjmp(reinterpret_cast<PlainJpegError*>(common->err)->jump, 1); };
+    error.manager.error_exit = [](j_common_ptr common) {
+        std::longjmp(reinterpret_cast<PlainJpegError*>(common->err)->jump, 1);
+    };
     if (setjmp(error.jump)) {
         jpeg_destroy_decompress(&info);
         return false;
@@ -338,11 +349,13 @@ void PageBuildVsOneCoreDecode(benchmark::State& state)
     }
     const double n = double(state.iterations());
     state.counters["page_build_ms"] = std::chrono::duration<double, std::milli>(build).count() / n;
-    state.counters["one_core_decode_ms"] = std::chrono::duration<double, std::milli>(decode).count() / n;
-    state.counters["ratio"] = std::chrono::duration<double>(build).count() / std::chrono::duration<double>(decode).count();
+    state.counters["one_core_decode_ms"] =
+        std::chrono::duration<double, std::milli>(decode).count() / n;
+    state.counters["ratio"] = std::chrono::duration<double>(build).count() /
+        std::chrono::duration<double>(decode).count();
 }
 BENCHMARK(PageBuildVsOneCoreDecode)->UseRealTime()->MinTime(1.0)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

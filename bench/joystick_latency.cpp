@@ -30,11 +30,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::atomic<std::int64_t> g_deliveredNs{0};
+std::atomic<std::int64_t> g_deliveredNs{ 0 };
 
 std::int64_t NowNs()
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+        .count();
 }
 
 // Nanoseconds each thread of this process has run, by thread id (scheduler statistics).
@@ -66,7 +67,7 @@ std::int64_t CpuOfOthers(const std::set<int>& excluded)
     return sum;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -84,7 +85,7 @@ int main(int argc, char** argv)
     }
 
     COrlidoApp app;
-    if (!app.InitInstance({"--content", argv[1]}))
+    if (!app.InitInstance({ "--content", argv[1] }))
         return 1;
     COrlidoView* view = app.GetView();
     const HWND window = app.GetMainFrame()->GetSafeHwnd();
@@ -102,7 +103,7 @@ int main(int argc, char** argv)
     double idlePercent = 0;
     double idleUiPercent = 0;
     std::thread presser([&] {
-        const std::set<int> excluded{static_cast<int>(getpid()), static_cast<int>(gettid())};
+        const std::set<int> excluded{ static_cast<int>(getpid()), static_cast<int>(gettid()) };
         std::this_thread::sleep_for(std::chrono::seconds(2));  // start-up settles
         std::mt19937 random(1);
         std::uniform_int_distribution<int> phase(0, 80);
@@ -121,13 +122,14 @@ int main(int argc, char** argv)
             platform::sdl_testing::SetVirtualButton(handle, 0, false);
         }
         std::this_thread::sleep_for(std::chrono::seconds(2));  // the last sound ends
-        const std::set<int> presserOnly{static_cast<int>(gettid())};
+        const std::set<int> presserOnly{ static_cast<int>(gettid()) };
         const auto threadsBefore = ThreadCpu();
         const std::int64_t before = CpuOfOthers(excluded);
         const std::int64_t beforeAll = CpuOfOthers(presserOnly);
         const auto start = Clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(20));
-        const double wallNs = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+        const double wallNs =
+            std::chrono::duration<double, std::nano>(Clock::now() - start).count();
         const std::int64_t others = CpuOfOthers(excluded) - before;
         // Each thread in creation order: the controller subsystem's first, then the
         // controller object's two workers, the view's worker, and the sound library's.
@@ -136,10 +138,12 @@ int main(int argc, char** argv)
             for (const auto& [oldTid, oldNs] : threadsBefore)
                 if (oldTid == tid)
                     was = oldNs;
-            std::printf("thread %d: %.3f %% of one core\n", tid, 100.0 * static_cast<double>(ns - was) / wallNs);
+            std::printf("thread %d: %.3f %% of one core\n", tid,
+                        100.0 * static_cast<double>(ns - was) / wallNs);
         }
         idlePercent = 100.0 * static_cast<double>(others) / wallNs;
-        idleUiPercent = 100.0 * static_cast<double>(CpuOfOthers(presserOnly) - beforeAll - others) / wallNs;
+        idleUiPercent =
+            100.0 * static_cast<double>(CpuOfOthers(presserOnly) - beforeAll - others) / wallNs;
         platform::PostMessage(window, WM_CLOSE, 0, 0);
     });
     platform::RunMessageLoop();
@@ -154,10 +158,12 @@ int main(int argc, char** argv)
     double sum = 0;
     for (double l : latenciesMs)
         sum += l;
-    std::printf("button press to the view's choice, %zu presses: min %.1f ms, median %.1f ms, mean %.1f ms, max %.1f ms\n",
+    std::printf("button press to the view's choice, %zu presses: min %.1f ms, median %.1f ms, mean "
+                "%.1f ms, max %.1f ms\n",
                 latenciesMs.size(), latenciesMs.front(), latenciesMs[latenciesMs.size() / 2],
                 sum / latenciesMs.size(), latenciesMs.back());
-    std::printf("idle CPU over 20 s: %.3f %% of one core for the workers (every thread but the user-interface "
+    std::printf("idle CPU over 20 s: %.3f %% of one core for the workers (every thread but the "
+                "user-interface "
                 "thread), %.3f %% for the user-interface thread\n",
                 idlePercent, idleUiPercent);
     return 0;

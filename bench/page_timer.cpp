@@ -68,7 +68,8 @@ struct Measurement {
 
 long long NowNs()
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+        .count();
 }
 
 bool ParsePoint(const char* text, Point& point)
@@ -81,15 +82,21 @@ bool ParseOptions(int argc, char** argv, Options& options)
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string_view key = argv[i];
         const char* value = argv[i + 1];
-        if (key == "--log") options.log = value;
-        else if (key == "--sound-ms") options.soundMs = std::atoi(value);
-        else if (key == "--rounds") options.rounds = std::atoi(value);
-        else if (key == "--choose" && ParsePoint(value, options.choose)) continue;
-        else if (key == "--back" && ParsePoint(value, options.back)) continue;
-        else return false;
+        if (key == "--log")
+            options.log = value;
+        else if (key == "--sound-ms")
+            options.soundMs = std::atoi(value);
+        else if (key == "--rounds")
+            options.rounds = std::atoi(value);
+        else if (key == "--choose" && ParsePoint(value, options.choose))
+            continue;
+        else if (key == "--back" && ParsePoint(value, options.back))
+            continue;
+        else
+            return false;
     }
-    return !options.log.empty() && options.soundMs > 0 && options.rounds > 0 && options.choose.x > 0 &&
-           options.back.x > 0;
+    return !options.log.empty() && options.soundMs > 0 && options.rounds > 0 &&
+        options.choose.x > 0 && options.back.x > 0;
 }
 
 std::uintmax_t FileSize(const std::string& path)
@@ -102,14 +109,18 @@ std::uintmax_t FileSize(const std::string& path)
 std::optional<SoundEnd> ReadSoundEnd(const std::string& path, std::uintmax_t offset)
 {
     std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
+    if (!file)
+        return std::nullopt;
     file.seekg(static_cast<std::streamoff>(offset));
     std::string line;
     while (std::getline(file, line)) {
-        if (file.eof()) break;  // no newline yet: not written whole
+        if (file.eof())
+            break;  // no newline yet: not written whole
         long long start = 0;
         SoundEnd end;
-        if (std::sscanf(line.c_str(), "sync %lld %lld %lld", &start, &end.endNs, &end.returnedNs) == 3) return end;
+        if (std::sscanf(line.c_str(), "sync %lld %lld %lld", &start, &end.endNs, &end.returnedNs) ==
+            3)
+            return end;
     }
     return std::nullopt;
 }
@@ -128,11 +139,14 @@ public:
     {
         std::uint64_t hash = 1469598103934665603ULL;
         for (int y : ys) {
-            XImage* image = XGetImage(m_Display, m_Root, 0, y, static_cast<unsigned>(m_Width), 1, AllPlanes, ZPixmap);
-            if (!image) continue;
+            XImage* image = XGetImage(m_Display, m_Root, 0, y, static_cast<unsigned>(m_Width), 1,
+                                      AllPlanes, ZPixmap);
+            if (!image)
+                continue;
             const auto* bytes = reinterpret_cast<const unsigned char*>(image->data);
             const int length = image->bytes_per_line;
-            for (int i = 0; i < length; ++i) hash = (hash ^ bytes[i]) * 1099511628211ULL;
+            for (int i = 0; i < length; ++i)
+                hash = (hash ^ bytes[i]) * 1099511628211ULL;
             XDestroyImage(image);
         }
         return hash;
@@ -181,9 +195,12 @@ std::optional<Measurement> MeasureChoice(ScreenProbe& screen, const Options& opt
             changeUncertaintyNs = readNs - previousReadEndNs;
         }
         previousReadEndNs = NowNs();
-        if (!end) end = ReadSoundEnd(options.log, offset);
-        const long long settle = std::chrono::duration_cast<std::chrono::nanoseconds>(kSettle).count();
-        if (end && readNs > end->endNs + settle && readNs > changedNs + settle) break;
+        if (!end)
+            end = ReadSoundEnd(options.log, offset);
+        const long long settle =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(kSettle).count();
+        if (end && readNs > end->endNs + settle && readNs > changedNs + settle)
+            break;
         std::this_thread::sleep_for(kPollGap);
     }
     if (!end) {
@@ -217,21 +234,29 @@ void Summarise(const char* what, const std::vector<Measurement>& measurements)
         delays.push_back(m.delayMs);
         returns.push_back(m.returnedMs);
     }
-    if (delays.empty()) return;
+    if (delays.empty())
+        return;
     const double median = Median(delays);
     const double largest = *std::max_element(delays.begin(), delays.end());
-    const auto late = std::count_if(delays.begin(), delays.end(), [](double ms) { return ms > kFrameMs; });
-    std::printf("%-9s sound end -> page on the screen: median %.1f ms, max %.1f ms (%zu rounds, %td later than "
-                "a frame); ÷ one 60 Hz frame (16.7 ms): median %.2f, max %.2f (aim: max at most 1)\n",
-                what, median, largest, delays.size(), late, median / kFrameMs, largest / kFrameMs);
-    std::printf("%-9s of which the sound's wait ending late: median %.1f ms\n", what, Median(returns));
+    const auto late =
+        std::count_if(delays.begin(), delays.end(), [](double ms) { return ms > kFrameMs; });
+    std::printf(
+        "%-9s sound end -> page on the screen: median %.1f ms, max %.1f ms (%zu rounds, %td later "
+        "than "
+        "a frame); ÷ one 60 Hz frame (16.7 ms): median %.2f, max %.2f (aim: max at most 1)\n",
+        what, median, largest, delays.size(), late, median / kFrameMs, largest / kFrameMs);
+    std::printf("%-9s of which the sound's wait ending late: median %.1f ms\n", what,
+                Median(returns));
     // A late read (this tool waiting for the processor on a loaded machine) makes a page look
     // later than it was: the largest delay is given with the gap of the read that saw it.
-    const auto worst = std::max_element(measurements.begin(), measurements.end(),
-                                        [](const Measurement& a, const Measurement& b) { return a.delayMs < b.delayMs; });
-    std::printf("%-9s the largest delay was seen by a read %.1f ms after the one before it: the page came "
-                "between %.1f and %.1f ms\n",
-                what, worst->uncertaintyMs, std::max(0.0, worst->delayMs - worst->uncertaintyMs), worst->delayMs);
+    const auto worst = std::max_element(
+        measurements.begin(), measurements.end(),
+        [](const Measurement& a, const Measurement& b) { return a.delayMs < b.delayMs; });
+    std::printf(
+        "%-9s the largest delay was seen by a read %.1f ms after the one before it: the page came "
+        "between %.1f and %.1f ms\n",
+        what, worst->uncertaintyMs, std::max(0.0, worst->delayMs - worst->uncertaintyMs),
+        worst->delayMs);
 }
 
 // The same page must come back every round: a differing page is reported, not hidden.
@@ -245,14 +270,15 @@ void CheckSamePage(const char* what, const std::vector<Measurement>& measurement
     }
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: orlido-page-timer --log FILE --sound-ms N --choose X,Y --back X,Y "
-                             "[--rounds R]\n");
+        std::fprintf(stderr,
+                     "usage: orlido-page-timer --log FILE --sound-ms N --choose X,Y --back X,Y "
+                     "[--rounds R]\n");
         return 2;
     }
     Display* display = XOpenDisplay(nullptr);
@@ -276,8 +302,10 @@ int main(int argc, char** argv)
             XCloseDisplay(display);
             return 1;
         }
-        std::printf("round %2d: sub-page %6.1f ms (read %.1f ms after the one before), Tillbaka %6.1f ms (%.1f ms)\n",
-                    round + 1, down->delayMs, down->uncertaintyMs, back->delayMs, back->uncertaintyMs);
+        std::printf("round %2d: sub-page %6.1f ms (read %.1f ms after the one before), Tillbaka "
+                    "%6.1f ms (%.1f ms)\n",
+                    round + 1, down->delayMs, down->uncertaintyMs, back->delayMs,
+                    back->uncertaintyMs);
         downs.push_back(*down);
         backs.push_back(*back);
     }

@@ -42,14 +42,16 @@ long long Nanoseconds(Clock::time_point t)
 void Log(const std::string& line)
 {
     const char* path = std::getenv("ORLIDO_SOUND_LOG");
-    if (!path || !*path) return;
+    if (!path || !*path)
+        return;
     const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return;
+    if (fd < 0)
+        return;
     [[maybe_unused]] const ssize_t written = ::write(fd, line.data(), line.size());
     ::close(fd);
 }
 
-} // namespace
+}  // namespace
 
 namespace platform {
 
@@ -59,14 +61,17 @@ void PlaySoundAsync(const std::wstring&)
 
 void PlaySoundSync(const std::wstring&)
 {
-    if (IsClosing()) return;
+    if (IsClosing())
+        return;
     const unsigned length = SoundLengthMs();
     const Clock::time_point start = Clock::now();
     const Clock::time_point end = start + std::chrono::milliseconds(length);
     // The loop's time-out is whole milliseconds: it is waited for again until the end.
     while (Clock::now() < end) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count() + 1;
-        if (!RunModalLoop([] { return false; }, ModalServe::PaintsOnly, static_cast<DWORD>(left)) && IsClosing())
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count() + 1;
+        if (!RunModalLoop([] { return false; }, ModalServe::PaintsOnly, static_cast<DWORD>(left)) &&
+            IsClosing())
             return;
     }
     const Clock::time_point returned = Clock::now();
@@ -87,8 +92,12 @@ bool IsSoundPlaying()
 }
 
 // A sound of fixed length needs nothing loaded or decoded.
-void PrepareSound() {}
-void KeepSoundsReady(const std::vector<std::wstring>&) {}
+void PrepareSound()
+{
+}
+void KeepSoundsReady(const std::vector<std::wstring>&)
+{
+}
 
 bool CanPlayFile(const std::wstring& path)
 {
@@ -96,4 +105,4 @@ bool CanPlayFile(const std::wstring& path)
     return ReadFileBytes(path, 1, bytes) && !bytes.empty();
 }
 
-} // namespace platform
+}  // namespace platform

@@ -36,7 +36,7 @@ std::vector<std::filesystem::path> CollectInputs(int argc, char** argv)
     return inputs;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -47,7 +47,8 @@ int main(int argc, char** argv)
     }
     for (const auto& input : inputs) {
         std::ifstream stream(input, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+        const std::string bytes((std::istreambuf_iterator<char>(stream)),
+                                std::istreambuf_iterator<char>());
         std::fprintf(stderr, "replay: %s (%zu bytes)\n", input.c_str(), bytes.size());
         LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     }

@@ -48,20 +48,23 @@ std::wstring NameOf(const std::wstring& path)
 
 std::wstring Lower(std::wstring text)
 {
-    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
     return text;
 }
 
 std::wstring ExtensionOf(const std::wstring& name)
 {
     const std::size_t dot = name.rfind(L'.');
-    return dot == std::wstring::npos || dot < name.rfind(L'/') + 1 ? std::wstring() : Lower(name.substr(dot));
+    return dot == std::wstring::npos || dot < name.rfind(L'/') + 1 ? std::wstring()
+                                                                   : Lower(name.substr(dot));
 }
 
 std::wstring Normalised(std::wstring folder)
 {
     folder = platform::ResolvePath(folder);
-    while (folder.size() > 1 && folder.back() == L'/') folder.pop_back();
+    while (folder.size() > 1 && folder.back() == L'/')
+        folder.pop_back();
     return folder;
 }
 
@@ -71,16 +74,19 @@ std::string StampOf(const std::wstring& folder)
 {
     std::string stamp;
     for (const std::wstring& name : platform::ListFolderNames(folder)) {
-        if (name.empty() || name.front() == L'.') continue;
-        struct stat info {};
-        if (::lstat(Bytes(In(folder, name)).c_str(), &info) != 0) continue;
+        if (name.empty() || name.front() == L'.')
+            continue;
+        struct stat info { };
+        if (::lstat(Bytes(In(folder, name)).c_str(), &info) != 0)
+            continue;
         // A sub-page's own changes are its own: only its name counts here.
         if (S_ISDIR(info.st_mode)) {
             stamp += Bytes(name) + "/\n";
             continue;
         }
-        stamp += Bytes(name) + '\0' + std::to_string(info.st_mode) + ':' + std::to_string(info.st_size) + ':' +
-                 std::to_string(info.st_mtim.tv_sec) + '.' + std::to_string(info.st_mtim.tv_nsec) + '\n';
+        stamp += Bytes(name) + '\0' + std::to_string(info.st_mode) + ':' +
+            std::to_string(info.st_size) + ':' + std::to_string(info.st_mtim.tv_sec) + '.' +
+            std::to_string(info.st_mtim.tv_nsec) + '\n';
     }
     return stamp;
 }
@@ -92,16 +98,19 @@ bool SyncAndClose(int fd, bool ok)
 }
 
 // Writes bytes to a new file in folder under a fresh hidden name; the name, or empty.
-std::wstring WriteHidden(const std::wstring& folder, const std::wstring& finalName, const std::string& bytes)
+std::wstring WriteHidden(const std::wstring& folder, const std::wstring& finalName,
+                         const std::string& bytes)
 {
     const std::wstring hidden = CTQContentJournal::HiddenName(finalName);
     const std::string path = Bytes(In(folder, hidden));
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return {};
+    if (fd < 0)
+        return {};
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         done += static_cast<std::size_t>(n);
     }
     if (!SyncAndClose(fd, done == bytes.size())) {
@@ -112,10 +121,12 @@ std::wstring WriteHidden(const std::wstring& folder, const std::wstring& finalNa
 }
 
 // Copies a file into folder under a fresh hidden name; the name, or empty.
-std::wstring CopyHidden(const std::wstring& folder, const std::wstring& finalName, const std::wstring& source)
+std::wstring CopyHidden(const std::wstring& folder, const std::wstring& finalName,
+                        const std::wstring& source)
 {
     std::FILE* in = platform::OpenFile(source, "rb");
-    if (in == nullptr) return {};
+    if (in == nullptr)
+        return {};
     const std::wstring hidden = CTQContentJournal::HiddenName(finalName);
     const std::string path = Bytes(In(folder, hidden));
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -130,7 +141,8 @@ std::wstring CopyHidden(const std::wstring& folder, const std::wstring& finalNam
         ok = ::write(fd, chunk, got) == static_cast<ssize_t>(got);
     }
     std::fclose(in);
-    if (fd >= 0) ok = SyncAndClose(fd, ok);
+    if (fd >= 0)
+        ok = SyncAndClose(fd, ok);
     if (!ok) {
         ::unlink(path.c_str());
         return {};
@@ -138,9 +150,11 @@ std::wstring CopyHidden(const std::wstring& folder, const std::wstring& finalNam
     return hidden;
 }
 
-void RemoveHidden(const std::wstring& folder, const std::vector<std::pair<std::wstring, std::wstring>>& staged)
+void RemoveHidden(const std::wstring& folder,
+                  const std::vector<std::pair<std::wstring, std::wstring>>& staged)
 {
-    for (const auto& [hidden, name] : staged) ::unlink(Bytes(In(folder, hidden)).c_str());
+    for (const auto& [hidden, name] : staged)
+        ::unlink(Bytes(In(folder, hidden)).c_str());
 }
 
 // A picture's file name from its caption: the number, a space and the caption's first
@@ -149,19 +163,25 @@ std::wstring PictureName(int number, const std::wstring& caption, const std::wst
 {
     std::wstring words;
     for (const wchar_t c : caption) {
-        if (words.size() >= 40) break;
-        if (c < 32 || std::wstring(L"/\\:*?\"<>|").find(c) != std::wstring::npos) continue;
+        if (words.size() >= 40)
+            break;
+        if (c < 32 || std::wstring(L"/\\:*?\"<>|").find(c) != std::wstring::npos)
+            continue;
         words += c;
     }
-    while (!words.empty() && (words.back() == L' ' || words.back() == L'.')) words.pop_back();
-    while (!words.empty() && words.front() == L' ') words.erase(0, 1);
-    return Rules::NumberedName(Rules::PictureLetter, number) + (words.empty() ? L"" : L" " + words) + extension;
+    while (!words.empty() && (words.back() == L' ' || words.back() == L'.'))
+        words.pop_back();
+    while (!words.empty() && words.front() == L' ')
+        words.erase(0, 1);
+    return Rules::NumberedName(Rules::PictureLetter, number) +
+        (words.empty() ? L"" : L" " + words) + extension;
 }
 
 bool IsSoundExtension(const std::wstring& extension)
 {
     for (const wchar_t* sound : Rules::SoundExtensions) {
-        if (extension == sound && extension != Rules::FilmExtension) return true;
+        if (extension == sound && extension != Rules::FilmExtension)
+            return true;
     }
     return false;
 }
@@ -171,18 +191,20 @@ std::wstring OneLine(const std::wstring& text)
 {
     std::wstring line;
     for (const wchar_t c : text) {
-        if (c >= 32) line += c;
+        if (c >= 32)
+            line += c;
     }
     return line;
 }
 
 // ---- Renumbering ------------------------------------------------------------------------
 
-using TTrashedName = std::pair<std::wstring, std::wstring>;  // the place in the trash, the name it had
+using TTrashedName =
+    std::pair<std::wstring, std::wstring>;  // the place in the trash, the name it had
 
 struct TFile {
     std::wstring OriginalName;
-    std::wstring Current;   // where it is now (in the plan)
+    std::wstring Current;  // where it is now (in the plan)
     bool Picture = false;
 };
 
@@ -201,12 +223,16 @@ struct TGroup {
 // reserved places there; trashed receives them.
 class CRenumberPlan {
 public:
-    CRenumberPlan(std::wstring folder, std::vector<TGroup> groups) : m_Folder(std::move(folder)), m_Groups(std::move(groups)) {}
+    CRenumberPlan(std::wstring folder, std::vector<TGroup> groups)
+        : m_Folder(std::move(folder)), m_Groups(std::move(groups))
+    {
+    }
 
     // trashed receives the trash places of the deleted groups' files with their names.
     bool Build(const std::vector<int>& order, std::vector<TTrashedName>& trashed)
     {
-        for (const int slot : order) Fill(slot);
+        for (const int slot : order)
+            Fill(slot);
         ClearVacatedSlots(order);
         return TrashDeleted(trashed);
     }
@@ -216,14 +242,16 @@ private:
     TGroup* Occupant(int slot)
     {
         for (TGroup& group : m_Groups) {
-            if (group.Slot == slot) return &group;
+            if (group.Slot == slot)
+                return &group;
         }
         return nullptr;
     }
     TGroup* Incoming(int slot)
     {
         for (TGroup& group : m_Groups) {
-            if (group.Dest == slot && group.Slot != slot) return &group;
+            if (group.Dest == slot && group.Slot != slot)
+                return &group;
         }
         return nullptr;
     }
@@ -232,7 +260,8 @@ private:
     {
         for (TFile& file : group.Files) {
             const std::wstring hidden = CTQContentJournal::HiddenName(file.OriginalName);
-            m_Steps.push_back({file.Picture ? TStepKind::Link : TStepKind::Rename, file.Current, hidden});
+            m_Steps.push_back(
+                { file.Picture ? TStepKind::Link : TStepKind::Rename, file.Current, hidden });
             file.Current = hidden;
         }
         group.Preserved = true;
@@ -242,31 +271,36 @@ private:
     {
         TGroup* occupant = Occupant(slot);
         TGroup* incoming = Incoming(slot);
-        if (incoming == nullptr) return;
-        if (occupant != nullptr && !occupant->Placed && !occupant->Preserved) Preserve(*occupant);
+        if (incoming == nullptr)
+            return;
+        if (occupant != nullptr && !occupant->Placed && !occupant->Preserved)
+            Preserve(*occupant);
         std::set<std::wstring> placed;
         for (TFile& file : incoming->Files) {
-            if (file.Picture) continue;
+            if (file.Picture)
+                continue;
             const std::wstring target = CTQContentTree::Renumbered(file.OriginalName, slot);
-            m_Steps.push_back({TStepKind::Rename, file.Current, target});
+            m_Steps.push_back({ TStepKind::Rename, file.Current, target });
             file.Current = target;
         }
         for (TFile& file : incoming->Files) {
-            if (!file.Picture) continue;
+            if (!file.Picture)
+                continue;
             const std::wstring target = CTQContentTree::Renumbered(file.OriginalName, slot);
             if (file.Current == file.OriginalName) {
                 // Still the picture of its own number, which needs it until that number is
                 // filled: a second name, then into place.
                 const std::wstring hidden = CTQContentJournal::HiddenName(file.OriginalName);
-                m_Steps.push_back({TStepKind::Link, file.Current, hidden});
+                m_Steps.push_back({ TStepKind::Link, file.Current, hidden });
                 file.Current = hidden;
             }
-            m_Steps.push_back({TStepKind::Rename, file.Current, target});
+            m_Steps.push_back({ TStepKind::Rename, file.Current, target });
             file.Current = target;
             placed.insert(Lower(target));
         }
         incoming->Placed = true;
-        if (occupant != nullptr) RemoveOldPictureNames(*occupant, placed);
+        if (occupant != nullptr)
+            RemoveOldPictureNames(*occupant, placed);
     }
 
     // The occupant's picture names left in its old number, now that the number holds its new
@@ -275,7 +309,7 @@ private:
     {
         for (const TFile& file : occupant.Files) {
             if (file.Picture && placed.count(Lower(file.OriginalName)) == 0)
-                m_Steps.push_back({TStepKind::Remove, file.OriginalName, {}});
+                m_Steps.push_back({ TStepKind::Remove, file.OriginalName, {} });
         }
     }
 
@@ -284,25 +318,31 @@ private:
     void ClearVacatedSlots(const std::vector<int>& order)
     {
         for (TGroup& group : m_Groups) {
-            if (group.Slot == 0 || group.Dest == group.Slot) continue;
-            if (std::find(order.begin(), order.end(), group.Slot) != order.end()) continue;
+            if (group.Slot == 0 || group.Dest == group.Slot)
+                continue;
+            if (std::find(order.begin(), order.end(), group.Slot) != order.end())
+                continue;
             // A deleted group whose number stays empty goes to the trash from where it is.
-            if (group.Dest != 0) RemoveOldPictureNames(group, {});
+            if (group.Dest != 0)
+                RemoveOldPictureNames(group, {});
         }
     }
 
     bool TrashDeleted(std::vector<TTrashedName>& trashed)
     {
         for (TGroup& group : m_Groups) {
-            if (group.Dest != 0) continue;
+            if (group.Dest != 0)
+                continue;
             // Pictures first: no picture is left standing without its sound.
-            std::stable_partition(group.Files.begin(), group.Files.end(), [](const TFile& file) { return file.Picture; });
+            std::stable_partition(group.Files.begin(), group.Files.end(),
+                                  [](const TFile& file) { return file.Picture; });
             for (TFile& file : group.Files) {
-                const std::wstring place =
-                    CTQContentTrash::Reserve(In(m_Folder, file.Current), In(m_Folder, file.OriginalName));
-                if (place.empty()) return false;
-                m_Steps.push_back({TStepKind::Trash, file.Current, place});
-                trashed.push_back({place, file.OriginalName});
+                const std::wstring place = CTQContentTrash::Reserve(
+                    In(m_Folder, file.Current), In(m_Folder, file.OriginalName));
+                if (place.empty())
+                    return false;
+                m_Steps.push_back({ TStepKind::Trash, file.Current, place });
+                trashed.push_back({ place, file.OriginalName });
             }
         }
         return true;
@@ -319,19 +359,22 @@ TGroup ExistingGroup(const CTQContentTree::TPage& page, int number, int dest)
     group.Slot = number;
     group.Dest = dest;
     const auto found = page.Groups.find(number);
-    if (found == page.Groups.end()) return group;
+    if (found == page.Groups.end())
+        return group;
     for (const std::wstring& name : found->second) {
-        group.Files.push_back({name, name, CTQContentTree::IsPagePicture(name)});
+        group.Files.push_back({ name, name, CTQContentTree::IsPagePicture(name) });
     }
     return group;
 }
 
 // The page's groups from first to last, each moved by the function (0: to the trash).
 template <typename Destination>
-std::vector<TGroup> Groups(const CTQContentTree::TPage& page, int first, int last, Destination destination)
+std::vector<TGroup> Groups(const CTQContentTree::TPage& page, int first, int last,
+                           Destination destination)
 {
     std::vector<TGroup> groups;
-    for (int number = first; number <= last; ++number) groups.push_back(ExistingGroup(page, number, destination(number)));
+    for (int number = first; number <= last; ++number)
+        groups.push_back(ExistingGroup(page, number, destination(number)));
     return groups;
 }
 
@@ -348,16 +391,18 @@ std::vector<int> Range(int from, int to)
     const int step = from <= to ? 1 : -1;
     for (int n = from;; n += step) {
         numbers.push_back(n);
-        if (n == to) break;
+        if (n == to)
+            break;
     }
     return numbers;
 }
 
-} // namespace
+}  // namespace
 
 // ---- The session --------------------------------------------------------------------------
 
-CTQContentEdit::CTQContentEdit(std::wstring contentFolder) : m_strContentFolder(Normalised(std::move(contentFolder)))
+CTQContentEdit::CTQContentEdit(std::wstring contentFolder)
+    : m_strContentFolder(Normalised(std::move(contentFolder)))
 {
     CTQContentJournal::RecoverTree(m_strContentFolder);
 }
@@ -392,14 +437,16 @@ void CTQContentEdit::Reread(const std::wstring& folder)
 TResult CTQContentEdit::Checked(const std::vector<std::wstring>& pages)
 {
     for (const std::wstring& page : pages) {
-        if (ChangedOutside(page)) return TResult::ChangedOutside;
+        if (ChangedOutside(page))
+            return TResult::ChangedOutside;
     }
     return TResult::Done;
 }
 
 TResult CTQContentEdit::Finish(const std::wstring& folder, bool ran)
 {
-    if (!ran) CTQContentJournal::Recover(folder);
+    if (!ran)
+        CTQContentJournal::Recover(folder);
     Stamp(folder);
     return ran ? TResult::Done : TResult::Failed;
 }
@@ -413,9 +460,11 @@ TResult CTQContentEdit::Record(TResult result, TCommand command)
     return result;
 }
 
-TResult CTQContentEdit::RunHistory(std::vector<TCommand>& from, std::vector<TCommand>& to, bool undo)
+TResult CTQContentEdit::RunHistory(std::vector<TCommand>& from, std::vector<TCommand>& to,
+                                   bool undo)
 {
-    if (from.empty()) return TResult::Refused;
+    if (from.empty())
+        return TResult::Refused;
     TCommand command = std::move(from.back());
     from.pop_back();
     TResult result = Checked(command.Pages);
@@ -424,7 +473,8 @@ TResult CTQContentEdit::RunHistory(std::vector<TCommand>& from, std::vector<TCom
         return result;
     }
     result = undo ? command.Undo() : command.Redo();
-    if (result == TResult::Done) to.push_back(std::move(command));
+    if (result == TResult::Done)
+        to.push_back(std::move(command));
     return result;
 }
 
@@ -443,7 +493,8 @@ std::string CTQContentEdit::CaptionBytes(const std::wstring& caption)
     std::string bytes;
     for (const wchar_t c : OneLine(caption)) {
         const std::string character = platform::ToUtf8(std::wstring(1, c));
-        if (bytes.size() + character.size() > Rules::CaptionBytes) break;
+        if (bytes.size() + character.size() > Rules::CaptionBytes)
+            break;
         bytes += character;
     }
     return bytes;
@@ -454,34 +505,46 @@ std::string CTQContentEdit::CaptionBytes(const std::wstring& caption)
 TResult CTQContentEdit::DoMove(const std::wstring& folder, int from, int to)
 {
     const CTQContentTree::TPage page = CTQContentTree::ReadPage(folder);
-    if (from < 1 || to < 1 || from > page.Count || to > page.Count) return TResult::Refused;
-    if (from == to) return TResult::Done;
+    if (from < 1 || to < 1 || from > page.Count || to > page.Count)
+        return TResult::Refused;
+    if (from == to)
+        return TResult::Done;
     const int low = std::min(from, to);
     const int high = std::max(from, to);
     const int shift = from < to ? -1 : 1;
-    CRenumberPlan plan(page.Folder, Groups(page, low, high, [&](int n) { return n == from ? to : n + shift; }));
+    CRenumberPlan plan(page.Folder,
+                       Groups(page, low, high, [&](int n) { return n == from ? to : n + shift; }));
     std::vector<TTrashedName> none;
     plan.Build(Range(from, to), none);
     return Finish(page.Folder, CTQContentJournal::Run(page.Folder, plan.Steps()));
 }
 
-TResult CTQContentEdit::DoDelete(const std::wstring& folder, int number, std::vector<TTrashed>& trashed)
+TResult CTQContentEdit::DoDelete(const std::wstring& folder, int number,
+                                 std::vector<TTrashed>& trashed)
 {
     const CTQContentTree::TPage page = CTQContentTree::ReadPage(folder);
-    if (number < 1 || number > page.Count) return TResult::Refused;
-    CRenumberPlan plan(page.Folder, Groups(page, number, page.Count, [&](int n) { return n == number ? 0 : n - 1; }));
+    if (number < 1 || number > page.Count)
+        return TResult::Refused;
+    CRenumberPlan plan(page.Folder, Groups(page, number, page.Count, [&](int n) {
+                           return n == number ? 0 : n - 1;
+                       }));
     std::vector<TTrashedName> places;
-    const std::vector<int> order = number < page.Count ? Range(number, page.Count - 1) : std::vector<int>{};
-    if (!plan.Build(order, places)) return TResult::Failed;
+    const std::vector<int> order =
+        number < page.Count ? Range(number, page.Count - 1) : std::vector<int>{};
+    if (!plan.Build(order, places))
+        return TResult::Failed;
     trashed.clear();
-    for (const auto& [place, name] : places) trashed.push_back({place, name});
+    for (const auto& [place, name] : places)
+        trashed.push_back({ place, name });
     return Finish(page.Folder, CTQContentJournal::Run(page.Folder, plan.Steps()));
 }
 
-TResult CTQContentEdit::DoRestore(const std::wstring& folder, int number, const std::vector<TTrashed>& trashed)
+TResult CTQContentEdit::DoRestore(const std::wstring& folder, int number,
+                                  const std::vector<TTrashed>& trashed)
 {
     const CTQContentTree::TPage page = CTQContentTree::ReadPage(folder);
-    if (number < 1 || number > page.Count + 1 || page.Count >= Rules::MaxPicturesOnPage) return TResult::Refused;
+    if (number < 1 || number > page.Count + 1 || page.Count >= Rules::MaxPicturesOnPage)
+        return TResult::Refused;
     // Back from the trash under hidden names first, then in as a new group; the pictures
     // from number on make room, the last first. Leftovers after the last picture go to
     // the trash, so they cannot join the picture that takes their number.
@@ -490,19 +553,23 @@ TResult CTQContentEdit::DoRestore(const std::wstring& folder, int number, const 
     back.Dest = number;
     for (const TTrashed& file : trashed) {
         const std::wstring hidden = CTQContentJournal::HiddenName(file.OriginalName);
-        untrash.push_back({TStepKind::Untrash, file.Place, hidden});
-        back.Files.push_back({file.OriginalName, hidden, CTQContentTree::IsPagePicture(file.OriginalName)});
+        untrash.push_back({ TStepKind::Untrash, file.Place, hidden });
+        back.Files.push_back(
+            { file.OriginalName, hidden, CTQContentTree::IsPagePicture(file.OriginalName) });
     }
-    std::vector<TGroup> groups = Groups(page, number, page.Count + 1, [&](int n) { return n > page.Count ? 0 : n + 1; });
+    std::vector<TGroup> groups =
+        Groups(page, number, page.Count + 1, [&](int n) { return n > page.Count ? 0 : n + 1; });
     groups.push_back(std::move(back));
     CRenumberPlan plan(page.Folder, std::move(groups));
     std::vector<TTrashedName> strays;
-    if (!plan.Build(Range(page.Count + 1, number), strays)) return TResult::Failed;
+    if (!plan.Build(Range(page.Count + 1, number), strays))
+        return TResult::Failed;
     untrash.insert(untrash.end(), plan.Steps().begin(), plan.Steps().end());
     return Finish(page.Folder, CTQContentJournal::Run(page.Folder, untrash));
 }
 
-TResult CTQContentEdit::DoReplace(const std::wstring& folder, const std::vector<std::wstring>& remove,
+TResult CTQContentEdit::DoReplace(const std::wstring& folder,
+                                  const std::vector<std::wstring>& remove,
                                   const std::vector<std::pair<std::wstring, std::wstring>>& add,
                                   std::vector<TTrashed>& trashed)
 {
@@ -510,12 +577,15 @@ TResult CTQContentEdit::DoReplace(const std::wstring& folder, const std::vector<
     std::vector<TTrashed> places;
     for (const std::wstring& name : remove) {
         const std::wstring place = CTQContentTrash::Reserve(In(folder, name), In(folder, name));
-        if (place.empty()) return TResult::Failed;
-        steps.push_back({TStepKind::Trash, name, place});
-        places.push_back({place, name});
+        if (place.empty())
+            return TResult::Failed;
+        steps.push_back({ TStepKind::Trash, name, place });
+        places.push_back({ place, name });
     }
-    for (const TTrashed& file : trashed) steps.push_back({TStepKind::Untrash, file.Place, file.OriginalName});
-    for (const auto& [hidden, name] : add) steps.push_back({TStepKind::Rename, hidden, name});
+    for (const TTrashed& file : trashed)
+        steps.push_back({ TStepKind::Untrash, file.Place, file.OriginalName });
+    for (const auto& [hidden, name] : add)
+        steps.push_back({ TStepKind::Rename, hidden, name });
     trashed = std::move(places);
     return Finish(folder, CTQContentJournal::Run(folder, steps));
 }
@@ -525,38 +595,52 @@ TResult CTQContentEdit::DoReplace(const std::wstring& folder, const std::vector<
 TResult CTQContentEdit::Move(const std::wstring& page, int from, int to)
 {
     const std::wstring folder = Normalised(page);
-    if (TResult checked = Checked({folder}); checked != TResult::Done) return checked;
+    if (TResult checked = Checked({ folder }); checked != TResult::Done)
+        return checked;
     const TResult result = DoMove(folder, from, to);
-    if (from == to) return result;
-    return Record(result, {{folder}, [=, this] { return DoMove(folder, to, from); }, [=, this] { return DoMove(folder, from, to); }});
+    if (from == to)
+        return result;
+    return Record(result,
+                  { { folder },
+                    [=, this] { return DoMove(folder, to, from); },
+                    [=, this] { return DoMove(folder, from, to); } });
 }
 
 TResult CTQContentEdit::Delete(const std::wstring& page, int number)
 {
     const std::wstring folder = Normalised(page);
-    if (TResult checked = Checked({folder}); checked != TResult::Done) return checked;
+    if (TResult checked = Checked({ folder }); checked != TResult::Done)
+        return checked;
     auto trashed = std::make_shared<std::vector<TTrashed>>();
     const TResult result = DoDelete(folder, number, *trashed);
-    return Record(result, {{folder}, [=, this] { return DoRestore(folder, number, *trashed); },
-                           [=, this] { return DoDelete(folder, number, *trashed); }});
+    return Record(result,
+                  { { folder },
+                    [=, this] { return DoRestore(folder, number, *trashed); },
+                    [=, this] { return DoDelete(folder, number, *trashed); } });
 }
 
 TResult CTQContentEdit::AddPicture(const std::wstring& page, const TNewPicture& picture)
 {
     const std::wstring folder = Normalised(page);
     const std::wstring extension = Lower(picture.PictureExtension);
-    const bool pictureType = std::any_of(Rules::PagePictureExtensions.begin(), Rules::PagePictureExtensions.end(),
-                                         [&](const wchar_t* e) { return extension == e; });
-    if (!pictureType || picture.PictureBytes.empty()) return TResult::Refused;
-    if (!picture.SoundFile.empty() && !IsSoundExtension(ExtensionOf(picture.SoundFile))) return TResult::Refused;
+    const bool pictureType =
+        std::any_of(Rules::PagePictureExtensions.begin(), Rules::PagePictureExtensions.end(),
+                    [&](const wchar_t* e) { return extension == e; });
+    if (!pictureType || picture.PictureBytes.empty())
+        return TResult::Refused;
+    if (!picture.SoundFile.empty() && !IsSoundExtension(ExtensionOf(picture.SoundFile)))
+        return TResult::Refused;
 
     const bool newPage = !platform::IsFolder(folder);
     const std::wstring parent = ParentOf(folder);
-    if (newPage && (!platform::IsFolder(parent) || Rules::NumberOf(NameOf(folder), Rules::PageLetter) <= 0))
+    if (newPage &&
+        (!platform::IsFolder(parent) || Rules::NumberOf(NameOf(folder), Rules::PageLetter) <= 0))
         return TResult::Refused;
-    if (TResult checked = Checked({newPage ? parent : folder}); checked != TResult::Done) return checked;
+    if (TResult checked = Checked({ newPage ? parent : folder }); checked != TResult::Done)
+        return checked;
     const int count = newPage ? 0 : CTQContentTree::ReadPage(folder).Count;
-    if (count >= Rules::MaxPicturesOnPage) return TResult::Refused;
+    if (count >= Rules::MaxPicturesOnPage)
+        return TResult::Refused;
 
     // The files, complete under hidden names: in the page itself, or in a hidden folder
     // that becomes the new page in one rename.
@@ -564,14 +648,16 @@ TResult CTQContentEdit::AddPicture(const std::wstring& page, const TNewPicture& 
     std::wstring stage = folder;
     if (newPage) {
         stage = In(parent, CTQContentJournal::HiddenName(NameOf(folder)));
-        if (::mkdir(Bytes(stage).c_str(), 0755) != 0) return TResult::Failed;
+        if (::mkdir(Bytes(stage).c_str(), 0755) != 0)
+            return TResult::Failed;
     }
     const std::wstring name = PictureName(number, picture.Caption, extension);
     std::vector<std::pair<std::wstring, std::wstring>> staged;
     bool ok = true;
     const auto put = [&](const std::wstring& finalName, const std::wstring& hidden) {
         ok = ok && !hidden.empty();
-        if (!hidden.empty()) staged.push_back({hidden, finalName});
+        if (!hidden.empty())
+            staged.push_back({ hidden, finalName });
     };
     const std::string caption = CaptionBytes(picture.Caption);
     if (!caption.empty()) {
@@ -579,86 +665,117 @@ TResult CTQContentEdit::AddPicture(const std::wstring& page, const TNewPicture& 
         put(captionName, WriteHidden(stage, captionName, caption));
     }
     if (ok && !picture.SoundFile.empty()) {
-        const std::wstring soundName = Rules::NumberedName(Rules::PictureLetter, number) + ExtensionOf(picture.SoundFile);
+        const std::wstring soundName =
+            Rules::NumberedName(Rules::PictureLetter, number) + ExtensionOf(picture.SoundFile);
         put(soundName, CopyHidden(stage, soundName, picture.SoundFile));
     }
-    if (ok) put(name, WriteHidden(stage, name, picture.PictureBytes));  // the picture last: it makes the rest visible
+    if (ok)
+        put(name,
+            WriteHidden(stage, name,
+                        picture.PictureBytes));  // the picture last: it makes the rest visible
     if (!ok) {
         RemoveHidden(stage, staged);
-        if (newPage) ::rmdir(Bytes(stage).c_str());
+        if (newPage)
+            ::rmdir(Bytes(stage).c_str());
         return TResult::Failed;
     }
 
     if (newPage) {
         for (const auto& [hidden, finalName] : staged) {
-            if (::rename(Bytes(In(stage, hidden)).c_str(), Bytes(In(stage, finalName)).c_str()) != 0) ok = false;
+            if (::rename(Bytes(In(stage, hidden)).c_str(), Bytes(In(stage, finalName)).c_str()) !=
+                0)
+                ok = false;
         }
-        const TResult result =
-            ok ? Finish(parent, CTQContentJournal::Run(parent, {{TStepKind::Rename, NameOf(stage), NameOf(folder)}}))
-               : TResult::Failed;
-        if (result != TResult::Done) return result;
+        const TResult result = ok
+            ? Finish(parent,
+                     CTQContentJournal::Run(
+                         parent, { { TStepKind::Rename, NameOf(stage), NameOf(folder) } }))
+            : TResult::Failed;
+        if (result != TResult::Done)
+            return result;
         Stamp(folder);
         // Undone, the new page goes to the trash as a whole.
         auto trashed = std::make_shared<std::vector<TTrashed>>();
         const std::wstring pageName = NameOf(folder);
-        return Record(result, {{parent}, [=, this] { return DoReplace(parent, {pageName}, {}, *trashed); },
-                               [=, this] { return DoReplace(parent, {}, {}, *trashed); }});
+        return Record(result,
+                      { { parent },
+                        [=, this] { return DoReplace(parent, { pageName }, {}, *trashed); },
+                        [=, this] { return DoReplace(parent, {}, {}, *trashed); } });
     }
 
     TGroup group;
     group.Dest = number;
-    for (const auto& [hidden, finalName] : staged) group.Files.push_back({finalName, hidden, finalName == name});
-    std::vector<TGroup> groups = {ExistingGroup(CTQContentTree::ReadPage(folder), number, 0), std::move(group)};
+    for (const auto& [hidden, finalName] : staged)
+        group.Files.push_back({ finalName, hidden, finalName == name });
+    std::vector<TGroup> groups = { ExistingGroup(CTQContentTree::ReadPage(folder), number, 0),
+                                   std::move(group) };
     CRenumberPlan add(folder, std::move(groups));
     std::vector<TTrashedName> strays;
-    if (!add.Build({number}, strays)) {
+    if (!add.Build({ number }, strays)) {
         RemoveHidden(folder, staged);
         return TResult::Failed;
     }
     const TResult result = Finish(folder, CTQContentJournal::Run(folder, add.Steps()));
     auto trashed = std::make_shared<std::vector<TTrashed>>();
-    return Record(result, {{folder}, [=, this] { return DoDelete(folder, number, *trashed); },
-                           [=, this] { return DoRestore(folder, number, *trashed); }});
+    return Record(result,
+                  { { folder },
+                    [=, this] { return DoDelete(folder, number, *trashed); },
+                    [=, this] { return DoRestore(folder, number, *trashed); } });
 }
 
-TResult CTQContentEdit::SetCaption(const std::wstring& page, int number, const std::wstring& caption)
+TResult CTQContentEdit::SetCaption(const std::wstring& page, int number,
+                                   const std::wstring& caption)
 {
     const std::wstring folder = Normalised(page);
-    if (TResult checked = Checked({folder}); checked != TResult::Done) return checked;
+    if (TResult checked = Checked({ folder }); checked != TResult::Done)
+        return checked;
     const CTQContentTree::TPage read = CTQContentTree::ReadPage(folder);
-    if (number < 1 || number > static_cast<int>(read.Pictures.size())) return TResult::Refused;
+    if (number < 1 || number > static_cast<int>(read.Pictures.size()))
+        return TResult::Refused;
     const CTQContentTree::TPicture& picture = read.Pictures[static_cast<std::size_t>(number - 1)];
     const std::wstring name = picture.CaptionName.empty()
-                                  ? picture.PictureName.substr(0, picture.PictureName.rfind(L'.')) + Rules::CaptionExtension
-                                  : picture.CaptionName;
+        ? picture.PictureName.substr(0, picture.PictureName.rfind(L'.')) + Rules::CaptionExtension
+        : picture.CaptionName;
     std::string old;
     const bool existed = platform::ReadFileBytes(In(folder, name), 1 << 20, old);
     // Writes the bytes as the caption, or removes it for none.
     const auto write = [this, folder, name](bool present, const std::string& bytes) {
-        if (!present) return Finish(folder, CTQContentJournal::Run(folder, {{TStepKind::Remove, name, {}}}));
+        if (!present)
+            return Finish(folder,
+                          CTQContentJournal::Run(folder, { { TStepKind::Remove, name, {} } }));
         const std::wstring hidden = WriteHidden(folder, name, bytes);
-        if (hidden.empty()) return TResult::Failed;
-        return Finish(folder, CTQContentJournal::Run(folder, {{TStepKind::Rename, hidden, name}}));
+        if (hidden.empty())
+            return TResult::Failed;
+        return Finish(folder,
+                      CTQContentJournal::Run(folder, { { TStepKind::Rename, hidden, name } }));
     };
     const std::string bytes = CaptionBytes(caption);
     const TResult result = write(!bytes.empty(), bytes);
-    return Record(result, {{folder}, [=] { return write(existed, old); }, [=] { return write(!bytes.empty(), bytes); }});
+    return Record(result,
+                  { { folder },
+                    [=] { return write(existed, old); },
+                    [=] { return write(!bytes.empty(), bytes); } });
 }
 
-TResult CTQContentEdit::SetSound(const std::wstring& page, int number, const std::wstring& soundFile)
+TResult CTQContentEdit::SetSound(const std::wstring& page, int number,
+                                 const std::wstring& soundFile)
 {
     const std::wstring folder = Normalised(page);
-    if (TResult checked = Checked({folder}); checked != TResult::Done) return checked;
+    if (TResult checked = Checked({ folder }); checked != TResult::Done)
+        return checked;
     const CTQContentTree::TPage read = CTQContentTree::ReadPage(folder);
-    if (number < 1 || number > static_cast<int>(read.Pictures.size())) return TResult::Refused;
+    if (number < 1 || number > static_cast<int>(read.Pictures.size()))
+        return TResult::Refused;
     const std::wstring extension = ExtensionOf(soundFile);
-    if (!soundFile.empty() && !IsSoundExtension(extension)) return TResult::Refused;
+    if (!soundFile.empty() && !IsSoundExtension(extension))
+        return TResult::Refused;
 
     // Every sound of the number goes, so the new one is the one the board plays.
     const std::wstring stem = Rules::NumberedName(Rules::PictureLetter, number);
     std::vector<std::wstring> old;
     for (const std::wstring& name : GroupNames(read, number)) {
-        if (Lower(name.substr(0, stem.size())) == Lower(stem) && name.size() == stem.size() + ExtensionOf(name).size() &&
+        if (Lower(name.substr(0, stem.size())) == Lower(stem) &&
+            name.size() == stem.size() + ExtensionOf(name).size() &&
             std::any_of(Rules::SoundExtensions.begin(), Rules::SoundExtensions.end(),
                         [&](const wchar_t* e) { return ExtensionOf(name) == e; }))
             old.push_back(name);
@@ -667,39 +784,46 @@ TResult CTQContentEdit::SetSound(const std::wstring& page, int number, const std
     if (!soundFile.empty()) {
         const std::wstring name = stem + extension;
         const std::wstring hidden = CopyHidden(folder, name, soundFile);
-        if (hidden.empty()) return TResult::Failed;
-        add.push_back({hidden, name});
+        if (hidden.empty())
+            return TResult::Failed;
+        add.push_back({ hidden, name });
     }
     auto oldTrashed = std::make_shared<std::vector<TTrashed>>();
     auto newTrashed = std::make_shared<std::vector<TTrashed>>();
     const TResult result = DoReplace(folder, old, add, *oldTrashed);
-    if (result != TResult::Done) RemoveHidden(folder, add);
+    if (result != TResult::Done)
+        RemoveHidden(folder, add);
     std::vector<std::wstring> added;
-    for (const auto& [hidden, name] : add) added.push_back(name);
-    return Record(result, {{folder},
-                           [=, this] {
-                               std::vector<TTrashed> back = *oldTrashed;
-                               const TResult r = DoReplace(folder, added, {}, back);
-                               *newTrashed = back;
-                               return r;
-                           },
-                           [=, this] {
-                               std::vector<TTrashed> back = *newTrashed;
-                               std::vector<std::wstring> restored;
-                               for (const TTrashed& file : *oldTrashed) restored.push_back(file.OriginalName);
-                               const TResult r = DoReplace(folder, restored, {}, back);
-                               *oldTrashed = back;
-                               return r;
-                           }});
+    for (const auto& [hidden, name] : add)
+        added.push_back(name);
+    return Record(result,
+                  { { folder },
+                    [=, this] {
+                        std::vector<TTrashed> back = *oldTrashed;
+                        const TResult r = DoReplace(folder, added, {}, back);
+                        *newTrashed = back;
+                        return r;
+                    },
+                    [=, this] {
+                        std::vector<TTrashed> back = *newTrashed;
+                        std::vector<std::wstring> restored;
+                        for (const TTrashed& file : *oldTrashed)
+                            restored.push_back(file.OriginalName);
+                        const TResult r = DoReplace(folder, restored, {}, back);
+                        *oldTrashed = back;
+                        return r;
+                    } });
 }
 
-TResult CTQContentEdit::SetLeadsTo(const std::wstring& page, int number, TLeadsTo leadsTo, const std::wstring& value,
-                                   const std::wstring& programName)
+TResult CTQContentEdit::SetLeadsTo(const std::wstring& page, int number, TLeadsTo leadsTo,
+                                   const std::wstring& value, const std::wstring& programName)
 {
     const std::wstring folder = Normalised(page);
-    if (TResult checked = Checked({folder}); checked != TResult::Done) return checked;
+    if (TResult checked = Checked({ folder }); checked != TResult::Done)
+        return checked;
     const CTQContentTree::TPage read = CTQContentTree::ReadPage(folder);
-    if (number < 1 || number > static_cast<int>(read.Pictures.size())) return TResult::Refused;
+    if (number < 1 || number > static_cast<int>(read.Pictures.size()))
+        return TResult::Refused;
 
     // The new companion, complete under a hidden name.
     std::vector<std::pair<std::wstring, std::wstring>> add;
@@ -709,8 +833,10 @@ TResult CTQContentEdit::SetLeadsTo(const std::wstring& page, int number, TLeadsT
     case TLeadsTo::Program: {
         name = Rules::NumberedName(Rules::PictureLetter, number) + Rules::ShortcutExtension;
         const std::wstring entry = L"[Desktop Entry]\nType=Application\nName=" +
-                                   OneLine(programName.empty() ? value : programName) + L"\nExec=" + OneLine(value) + L"\n";
-        if (OneLine(value).empty()) return TResult::Refused;
+            OneLine(programName.empty() ? value : programName) + L"\nExec=" + OneLine(value) +
+            L"\n";
+        if (OneLine(value).empty())
+            return TResult::Refused;
         hidden = WriteHidden(folder, name, platform::ToUtf8(entry));
         break;
     }
@@ -718,15 +844,18 @@ TResult CTQContentEdit::SetLeadsTo(const std::wstring& page, int number, TLeadsT
     case TLeadsTo::Music: {
         // The board tells a film from music by the name: a film is ".wmv" whatever its
         // container (the player reads the content), music keeps ".wma" or becomes ".mp3".
-        const std::wstring extension = leadsTo == TLeadsTo::Film ? std::wstring(Rules::FilmExtension)
-                                       : ExtensionOf(value) == L".wma" ? L".wma" : L".mp3";
+        const std::wstring extension = leadsTo == TLeadsTo::Film
+            ? std::wstring(Rules::FilmExtension)
+            : ExtensionOf(value) == L".wma" ? L".wma"
+                                            : L".mp3";
         name = Rules::NumberedName(Rules::MediaLetter, number) + extension;
         hidden = CopyHidden(folder, name, value);
         break;
     }
     case TLeadsTo::WebAddress: {
         const std::string address = platform::ToUtf8(OneLine(value));
-        if (address.empty() || address.size() + 1 > Rules::WebAddressBytes) return TResult::Refused;
+        if (address.empty() || address.size() + 1 > Rules::WebAddressBytes)
+            return TResult::Refused;
         name = Rules::NumberedName(Rules::WebAddressLetter, number) + Rules::WebAddressExtension;
         hidden = WriteHidden(folder, name, address + "\n");
         break;
@@ -736,8 +865,9 @@ TResult CTQContentEdit::SetLeadsTo(const std::wstring& page, int number, TLeadsT
         break;
     }
     if (!name.empty()) {
-        if (hidden.empty()) return TResult::Failed;
-        add.push_back({hidden, name});
+        if (hidden.empty())
+            return TResult::Failed;
+        add.push_back({ hidden, name });
     }
 
     // Every other thing the picture could lead to goes, so that what was chosen is what the
@@ -745,31 +875,38 @@ TResult CTQContentEdit::SetLeadsTo(const std::wstring& page, int number, TLeadsT
     const std::wstring stem = Rules::NumberedName(Rules::PictureLetter, number);
     std::vector<std::wstring> remove;
     for (const std::wstring& file : GroupNames(read, number)) {
-        const bool shortcut = Rules::NumberOf(file, Rules::PictureLetter) == number && ExtensionOf(file) == Rules::ShortcutExtension &&
-                              file.size() == stem.size() + std::wstring(Rules::ShortcutExtension).size();
+        const bool shortcut = Rules::NumberOf(file, Rules::PictureLetter) == number &&
+            ExtensionOf(file) == Rules::ShortcutExtension &&
+            file.size() == stem.size() + std::wstring(Rules::ShortcutExtension).size();
         const bool media = Rules::NumberOf(file, Rules::MediaLetter) == number;
         const bool web = Rules::NumberOf(file, Rules::WebAddressLetter) == number;
-        const bool sub = Rules::NumberOf(file, Rules::PageLetter) == number && file.size() == stem.size() && leadsTo != TLeadsTo::SubPage;
-        if (shortcut || media || web || sub) remove.push_back(file);
+        const bool sub = Rules::NumberOf(file, Rules::PageLetter) == number &&
+            file.size() == stem.size() && leadsTo != TLeadsTo::SubPage;
+        if (shortcut || media || web || sub)
+            remove.push_back(file);
     }
     auto oldTrashed = std::make_shared<std::vector<TTrashed>>();
     auto newTrashed = std::make_shared<std::vector<TTrashed>>();
     const TResult result = DoReplace(folder, remove, add, *oldTrashed);
-    if (result != TResult::Done) RemoveHidden(folder, add);
-    const std::vector<std::wstring> added = name.empty() ? std::vector<std::wstring>{} : std::vector<std::wstring>{name};
-    return Record(result, {{folder},
-                           [=, this] {
-                               std::vector<TTrashed> back = *oldTrashed;
-                               const TResult r = DoReplace(folder, added, {}, back);
-                               *newTrashed = back;
-                               return r;
-                           },
-                           [=, this] {
-                               std::vector<TTrashed> back = *newTrashed;
-                               std::vector<std::wstring> restored;
-                               for (const TTrashed& file : *oldTrashed) restored.push_back(file.OriginalName);
-                               const TResult r = DoReplace(folder, restored, {}, back);
-                               *oldTrashed = back;
-                               return r;
-                           }});
+    if (result != TResult::Done)
+        RemoveHidden(folder, add);
+    const std::vector<std::wstring> added =
+        name.empty() ? std::vector<std::wstring>{} : std::vector<std::wstring>{ name };
+    return Record(result,
+                  { { folder },
+                    [=, this] {
+                        std::vector<TTrashed> back = *oldTrashed;
+                        const TResult r = DoReplace(folder, added, {}, back);
+                        *newTrashed = back;
+                        return r;
+                    },
+                    [=, this] {
+                        std::vector<TTrashed> back = *newTrashed;
+                        std::vector<std::wstring> restored;
+                        for (const TTrashed& file : *oldTrashed)
+                            restored.push_back(file.OriginalName);
+                        const TResult r = DoReplace(folder, restored, {}, back);
+                        *oldTrashed = back;
+                        return r;
+                    } });
 }

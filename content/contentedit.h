@@ -24,15 +24,15 @@ public:
     enum class TResult {
         Done,
         ChangedOutside,  // the page changed on disk since it was read: nothing written
-        Refused,         // not allowed by the content's rules (a thirteenth picture, no such picture)
-        Failed,          // the disk said no; what was done is finished when the folder opens next
+        Refused,  // not allowed by the content's rules (a thirteenth picture, no such picture)
+        Failed,   // the disk said no; what was done is finished when the folder opens next
     };
 
     struct TNewPicture {
-        std::string PictureBytes;     // a JPEG or PNG file's bytes
+        std::string PictureBytes;                 // a JPEG or PNG file's bytes
         std::wstring PictureExtension = L".jpg";  // ".jpg" or ".png"
         std::wstring Caption;
-        std::wstring SoundFile;       // a sound to copy beside it; empty for none
+        std::wstring SoundFile;  // a sound to copy beside it; empty for none
     };
 
     // contentFolder holds UserData. Journals left by an interrupted change are finished.

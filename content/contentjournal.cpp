@@ -23,8 +23,8 @@ constexpr const char* kProgress = ".orlido-journal-done";
 constexpr const char* kJournalTemp = ".orlido-journal-new";
 constexpr std::size_t kMaxJournalBytes = 1 << 20;
 
-std::atomic<int> g_nStepsLeft{-1};
-std::atomic<unsigned> g_nHiddenCounter{0};
+std::atomic<int> g_nStepsLeft{ -1 };
+std::atomic<unsigned> g_nHiddenCounter{ 0 };
 
 std::string Bytes(const std::wstring& text)
 {
@@ -38,14 +38,15 @@ std::string In(const std::wstring& folder, const std::string& name)
 
 bool Exists(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     return ::lstat(path.c_str(), &info) == 0;
 }
 
 bool SyncFolder(const std::wstring& folder)
 {
     const int fd = ::open(Bytes(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     ::fsync(fd);
     ::close(fd);
     return true;
@@ -61,7 +62,8 @@ bool IsPlainName(const std::wstring& name)
 bool IsTrashPlace(const std::wstring& path)
 {
     const std::size_t files = path.rfind(L"/files/");
-    if (files == std::wstring::npos || !IsPlainName(path.substr(files + 7)) || path.find(L"/../") != std::wstring::npos)
+    if (files == std::wstring::npos || !IsPlainName(path.substr(files + 7)) ||
+        path.find(L"/../") != std::wstring::npos)
         return false;
     const std::wstring trash = path.substr(0, files);
     const std::wstring last = trash.substr(trash.rfind(L'/') + 1);
@@ -116,7 +118,8 @@ bool CopyFile(const std::string& from, const std::string& to)
 {
     const std::string part = to + "-part";
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
+    if (in < 0)
+        return false;
     const int out = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     bool ok = out >= 0;
     char chunk[1 << 16];
@@ -129,9 +132,11 @@ bool CopyFile(const std::string& from, const std::string& to)
         ok = ::write(out, chunk, static_cast<std::size_t>(got)) == got;
     }
     ::close(in);
-    if (out >= 0) ok = ::fsync(out) == 0 && ::close(out) == 0 && ok;
+    if (out >= 0)
+        ok = ::fsync(out) == 0 && ::close(out) == 0 && ok;
     ok = ok && ::rename(part.c_str(), to.c_str()) == 0;
-    if (!ok) ::unlink(part.c_str());
+    if (!ok)
+        ::unlink(part.c_str());
     return ok;
 }
 
@@ -174,13 +179,16 @@ std::string Encode(const std::vector<TStep>& steps)
 bool ReadField(const std::string& in, std::size_t& at, std::wstring& field)
 {
     const std::size_t colon = in.find(':', at);
-    if (colon == std::string::npos || colon == at || colon - at > 6) return false;
+    if (colon == std::string::npos || colon == at || colon - at > 6)
+        return false;
     std::size_t length = 0;
     for (std::size_t i = at; i < colon; ++i) {
-        if (in[i] < '0' || in[i] > '9') return false;
+        if (in[i] < '0' || in[i] > '9')
+            return false;
         length = length * 10 + static_cast<std::size_t>(in[i] - '0');
     }
-    if (in.size() - colon - 1 < length) return false;
+    if (in.size() - colon - 1 < length)
+        return false;
     field = platform::FromUtf8(in.substr(colon + 1, length));
     at = colon + 1 + length;
     return true;
@@ -192,13 +200,16 @@ bool Decode(const std::string& in, std::vector<TStep>& steps)
 {
     for (std::size_t at = 0; at < in.size();) {
         const int kind = in[at] - '0';
-        if (kind < 0 || kind > static_cast<int>(TStepKind::Untrash)) return false;
-        TStep step{static_cast<TStepKind>(kind), {}, {}};
+        if (kind < 0 || kind > static_cast<int>(TStepKind::Untrash))
+            return false;
+        TStep step{ static_cast<TStepKind>(kind), {}, {} };
         ++at;
-        if (!ReadField(in, at, step.From) || !ReadField(in, at, step.To) || at >= in.size() || in[at] != '\n')
+        if (!ReadField(in, at, step.From) || !ReadField(in, at, step.To) || at >= in.size() ||
+            in[at] != '\n')
             return false;
         ++at;
-        if (!IsValidStep(step)) return false;
+        if (!IsValidStep(step))
+            return false;
         steps.push_back(std::move(step));
     }
     return true;
@@ -208,9 +219,11 @@ bool WriteJournal(const std::wstring& folder, const std::string& bytes)
 {
     const std::string temp = In(folder, kJournalTemp);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    const bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
-                         ::fsync(fd) == 0;
+    if (fd < 0)
+        return false;
+    const bool written =
+        ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
+        ::fsync(fd) == 0;
     ::close(fd);
     ::unlink(In(folder, kProgress).c_str());
     if (!written || ::rename(temp.c_str(), In(folder, kJournal).c_str()) != 0) {
@@ -228,8 +241,10 @@ bool ReadWhole(const std::string& path, std::string& bytes)
 // Runs steps from the first not recorded as done; the progress file grows a byte a step.
 bool RunFrom(const std::wstring& folder, const std::vector<TStep>& steps, std::size_t first)
 {
-    const int progress = ::open(In(folder, kProgress).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (progress < 0) return false;
+    const int progress =
+        ::open(In(folder, kProgress).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (progress < 0)
+        return false;
     bool ok = true;
     for (std::size_t i = first; i < steps.size() && ok; ++i) {
         if (g_nStepsLeft.load() == 0) {
@@ -241,27 +256,33 @@ bool RunFrom(const std::wstring& folder, const std::vector<TStep>& steps, std::s
         if (ok) {
             ok = ::write(progress, "+", 1) == 1;
             ::fdatasync(progress);
-            if (g_nStepsLeft.load() > 0) --g_nStepsLeft;
+            if (g_nStepsLeft.load() > 0)
+                --g_nStepsLeft;
         }
     }
     ::close(progress);
-    if (!ok) return false;
+    if (!ok)
+        return false;
     SyncFolder(folder);
     ::unlink(In(folder, kJournal).c_str());
     ::unlink(In(folder, kProgress).c_str());
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool CTQContentJournal::Run(const std::wstring& folder, const std::vector<TStep>& steps)
 {
     for (const TStep& step : steps) {
-        if (!IsValidStep(step)) return false;
+        if (!IsValidStep(step))
+            return false;
     }
-    if (HasJournal(folder) && !Recover(folder)) return false;
-    if (steps.empty()) return true;
-    if (!WriteJournal(folder, Encode(steps))) return false;
+    if (HasJournal(folder) && !Recover(folder))
+        return false;
+    if (steps.empty())
+        return true;
+    if (!WriteJournal(folder, Encode(steps)))
+        return false;
     return RunFrom(folder, steps, 0);
 }
 
@@ -274,7 +295,8 @@ bool CTQContentJournal::Recover(const std::wstring& folder)
 {
     ::unlink(In(folder, kJournalTemp).c_str());
     std::string bytes;
-    if (!ReadWhole(In(folder, kJournal), bytes)) return true;
+    if (!ReadWhole(In(folder, kJournal), bytes))
+        return true;
     std::vector<TStep> steps;
     if (!Decode(bytes, steps)) {
         platform::TraceF(L"Content journal in %ls cannot be read; left as it is\n", folder.c_str());
@@ -282,7 +304,8 @@ bool CTQContentJournal::Recover(const std::wstring& folder)
     }
     std::string progress;
     ReadWhole(In(folder, kProgress), progress);
-    if (progress.size() > steps.size()) return false;
+    if (progress.size() > steps.size())
+        return false;
     return RunFrom(folder, steps, progress.size());
 }
 
@@ -290,17 +313,19 @@ void CTQContentJournal::RecoverTree(const std::wstring& folder)
 {
     Recover(folder);
     for (const std::wstring& name : platform::ListFolderNames(folder)) {
-        if (name.rfind(L".", 0) == 0) continue;
+        if (name.rfind(L".", 0) == 0)
+            continue;
         const std::wstring path = folder + L"/" + name;
-        struct stat info {};
-        if (::lstat(Bytes(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) RecoverTree(path);
+        struct stat info { };
+        if (::lstat(Bytes(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+            RecoverTree(path);
     }
 }
 
 std::wstring CTQContentJournal::HiddenName(const std::wstring& name)
 {
-    return std::wstring(HiddenPrefix) + std::to_wstring(::getpid()) + L"-" + std::to_wstring(++g_nHiddenCounter) +
-           L"-" + name;
+    return std::wstring(HiddenPrefix) + std::to_wstring(::getpid()) + L"-" +
+        std::to_wstring(++g_nHiddenCounter) + L"-" + name;
 }
 
 void CTQContentJournal::StopAfterSteps(int steps)

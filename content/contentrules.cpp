@@ -28,34 +28,45 @@ int CTQContentRules::NumberOf(std::wstring_view name, wchar_t letter)
 
 const std::array<CTQContentRules::TCompanion, 3>& CTQContentRules::Companions()
 {
-    static constexpr std::array<const wchar_t*, 1> shortcut = {ShortcutExtension};
-    static constexpr std::array<const wchar_t*, 1> webAddress = {WebAddressExtension};
-    static const std::array<TCompanion, 3> companions = {{
-        {TActivity::Program, PictureLetter, shortcut.data(), shortcut.size()},
-        {TActivity::Media, MediaLetter, MediaExtensions.data(), MediaExtensions.size()},
-        {TActivity::WebAddress, WebAddressLetter, webAddress.data(), webAddress.size()},
-    }};
+    static constexpr std::array<const wchar_t*, 1> shortcut = { ShortcutExtension };
+    static constexpr std::array<const wchar_t*, 1> webAddress = { WebAddressExtension };
+    static const std::array<TCompanion, 3> companions = { {
+        { TActivity::Program, PictureLetter, shortcut.data(), shortcut.size() },
+        { TActivity::Media, MediaLetter, MediaExtensions.data(), MediaExtensions.size() },
+        { TActivity::WebAddress, WebAddressLetter, webAddress.data(), webAddress.size() },
+    } };
     return companions;
 }
 
-const std::array<CTQContentRules::TSetting, CTQContentRules::SettingCount>& CTQContentRules::Settings()
+const std::array<CTQContentRules::TSetting, CTQContentRules::SettingCount>&
+CTQContentRules::Settings()
 {
     using V = TSettingValue;
-    static const std::array<TSetting, SettingCount> settings = {{
-        {TSettingKey::Appearance, L"#APPEARANCE", false, 0},
-        {TSettingKey::MainMode, L"#MAINMODE", false, 0},
-        {TSettingKey::BlinkPeriod, L"#BLINKPERIOD", true, 1000},
-        {TSettingKey::ScanPeriod, L"#SCANPERIOD", true, 3000},
-        {TSettingKey::AvoidExtraClicksTime, L"#AVOID_EXTRA_CLICKS_TIME", true, 50},
-        {TSettingKey::SwitchHoldTime, L"#SWITCH_HOLD_TIME", true, 0},
-        {TSettingKey::SwitchRepeatIgnoreTime, L"#SWITCH_REPEAT_IGNORE_TIME", true, 0},
-        {TSettingKey::ScanFirstDelay, L"#SCAN_FIRST_DELAY", true, 0},
-        {TSettingKey::ScanWaitForSound, L"#SCAN_WAIT_FOR_SOUND", false, 0, V::Choice, {L"No", L"Yes"}},
-        {TSettingKey::ScanRounds, L"#SCAN_ROUNDS", false, 0, V::Count},
-        {TSettingKey::ScanPattern, L"#SCAN_PATTERN", false, 0, V::Choice, {L"Linear", L"RowColumn"}},
-        {TSettingKey::Highlight, L"#HIGHLIGHT", false, 0, V::Choice, {L"Standard", L"Bold"}},
-        {TSettingKey::CueSoundDevice, L"#CUE_SOUND_DEVICE", false, 0, V::Words},
-    }};
+    static const std::array<TSetting, SettingCount> settings = { {
+        { TSettingKey::Appearance, L"#APPEARANCE", false, 0 },
+        { TSettingKey::MainMode, L"#MAINMODE", false, 0 },
+        { TSettingKey::BlinkPeriod, L"#BLINKPERIOD", true, 1000 },
+        { TSettingKey::ScanPeriod, L"#SCANPERIOD", true, 3000 },
+        { TSettingKey::AvoidExtraClicksTime, L"#AVOID_EXTRA_CLICKS_TIME", true, 50 },
+        { TSettingKey::SwitchHoldTime, L"#SWITCH_HOLD_TIME", true, 0 },
+        { TSettingKey::SwitchRepeatIgnoreTime, L"#SWITCH_REPEAT_IGNORE_TIME", true, 0 },
+        { TSettingKey::ScanFirstDelay, L"#SCAN_FIRST_DELAY", true, 0 },
+        { TSettingKey::ScanWaitForSound,
+          L"#SCAN_WAIT_FOR_SOUND",
+          false,
+          0,
+          V::Choice,
+          { L"No", L"Yes" } },
+        { TSettingKey::ScanRounds, L"#SCAN_ROUNDS", false, 0, V::Count },
+        { TSettingKey::ScanPattern,
+          L"#SCAN_PATTERN",
+          false,
+          0,
+          V::Choice,
+          { L"Linear", L"RowColumn" } },
+        { TSettingKey::Highlight, L"#HIGHLIGHT", false, 0, V::Choice, { L"Standard", L"Bold" } },
+        { TSettingKey::CueSoundDevice, L"#CUE_SOUND_DEVICE", false, 0, V::Words },
+    } };
     return settings;
 }
 
@@ -91,5 +102,5 @@ std::wstring CTQContentRules::AnswerBarSound(std::size_t button)
 std::wstring CTQContentRules::MissingSoundBox()
 {
     return std::wstring(MissingSoundBoxStart) +
-           L" Alla bilder måste ha en ljudfil (som kan vara tom om man verkligen så önskar).";
+        L" Alla bilder måste ha en ljudfil (som kan vara tom om man verkligen så önskar).";
 }

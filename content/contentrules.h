@@ -31,15 +31,17 @@ public:
 
     // ---- Extensions, each list in the order the board tries it --------------------------
     // The files a page's pictures are found by.
-    static constexpr std::array<const wchar_t*, 2> PagePictureExtensions = {L".jpg", L".png"};
+    static constexpr std::array<const wchar_t*, 2> PagePictureExtensions = { L".jpg", L".png" };
     // The picture of a base name once found (a ".bmp" beside it is taken too).
-    static constexpr std::array<const wchar_t*, 3> PictureExtensions = {L".jpg", L".bmp", L".png"};
+    static constexpr std::array<const wchar_t*, 3> PictureExtensions = { L".jpg", L".bmp",
+                                                                         L".png" };
     // A picture's sound, after the first six characters of the picture's name.
     static constexpr const wchar_t* WaveExtension = L".wav";  // the common sounds; made speech
-    static constexpr std::array<const wchar_t*, 4> SoundExtensions = {L".mp3", L".wma", WaveExtension, L".wmv"};
+    static constexpr std::array<const wchar_t*, 4> SoundExtensions = { L".mp3", L".wma",
+                                                                       WaveExtension, L".wmv" };
     static constexpr const wchar_t* CaptionExtension = L".txt";
     static constexpr const wchar_t* ShortcutExtension = L".lnk";
-    static constexpr std::array<const wchar_t*, 3> MediaExtensions = {L".wmv", L".wma", L".mp3"};
+    static constexpr std::array<const wchar_t*, 3> MediaExtensions = { L".wmv", L".wma", L".mp3" };
     // A media file with this extension is a film shown above the answer bar; others are music.
     static constexpr const wchar_t* FilmExtension = L".wmv";
     static constexpr const wchar_t* WebAddressExtension = L".txt";
@@ -57,21 +59,34 @@ public:
     static const std::array<TCompanion, 3>& Companions();
 
     // ---- Limits -------------------------------------------------------------------------
-    static constexpr int MaxLevels = 100;           // pages deep, the first page included
-    static constexpr int PageColumns = 4;           // a page's pictures stand in rows of four
+    static constexpr int MaxLevels = 100;  // pages deep, the first page included
+    static constexpr int PageColumns = 4;  // a page's pictures stand in rows of four
     static constexpr int MaxPicturesOnPage = 3 * PageColumns;  // three rows
     // The rows a page's pictures stand in: two for up to eight pictures, three from nine.
-    static constexpr int PageRows(int pictureCount) { return pictureCount > 2 * PageColumns ? 3 : 2; }
-    static constexpr std::size_t CaptionBytes = 100;     // read of a caption file
-    static constexpr std::size_t WebAddressBytes = 100;  // read of a web-address file
-    static constexpr std::size_t SetupFileBytes = 10000; // read of the settings file
+    static constexpr int PageRows(int pictureCount)
+    {
+        return pictureCount > 2 * PageColumns ? 3 : 2;
+    }
+    static constexpr std::size_t CaptionBytes = 100;      // read of a caption file
+    static constexpr std::size_t WebAddressBytes = 100;   // read of a web-address file
+    static constexpr std::size_t SetupFileBytes = 10000;  // read of the settings file
 
     // ---- Settings -----------------------------------------------------------------------
     enum class TSettingKey {
-        Appearance, MainMode, BlinkPeriod, ScanPeriod, AvoidExtraClicksTime,
+        Appearance,
+        MainMode,
+        BlinkPeriod,
+        ScanPeriod,
+        AvoidExtraClicksTime,
         // Switch filters and scanning; without them the board behaves as without the keys.
-        SwitchHoldTime, SwitchRepeatIgnoreTime, ScanFirstDelay, ScanWaitForSound, ScanRounds,
-        ScanPattern, Highlight, CueSoundDevice
+        SwitchHoldTime,
+        SwitchRepeatIgnoreTime,
+        ScanFirstDelay,
+        ScanWaitForSound,
+        ScanRounds,
+        ScanPattern,
+        Highlight,
+        CueSoundDevice
     };
     enum class TSettingValue {
         Words,   // free words (#APPEARANCE, #MAINMODE, a device name)
@@ -108,7 +123,7 @@ public:
 
     // ---- Common files beside UserData ----------------------------------------------------
     // The answer bar's words; each button's sound is its word with ".wav".
-    static constexpr std::array<const wchar_t*, 3> AnswerBarWords = {L"Tillbaka", L"Nej", L"Ja"};
+    static constexpr std::array<const wchar_t*, 3> AnswerBarWords = { L"Tillbaka", L"Nej", L"Ja" };
     static std::wstring AnswerBarSound(std::size_t button);
     static constexpr const wchar_t* ChosenInScanSound = L"JagValde.wav";
     static constexpr const wchar_t* WebBrowserShortcut = L"WebBrowser.lnk";
@@ -116,7 +131,8 @@ public:
     // ---- The board's error boxes ---------------------------------------------------------
     static constexpr const wchar_t* BoxCaption = L"Orlido";
     // The first sentence is what the checker quotes; the box says more.
-    static constexpr const wchar_t* MissingSoundBoxStart = L"Fel: Ljudfilen till denna bild saknas.";
+    static constexpr const wchar_t* MissingSoundBoxStart =
+        L"Fel: Ljudfilen till denna bild saknas.";
     static std::wstring MissingSoundBox();
     static constexpr const wchar_t* NoWebBrowserBox = L"Fel: Filen WebBrowser.lnk saknas.";
 };

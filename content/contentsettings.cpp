@@ -20,7 +20,8 @@ std::vector<std::string> Words(const std::string& line)
     std::string word;
     for (const char c : line + " ") {
         if (c == ' ' || c == '\r' || c == '\n') {
-            if (!word.empty()) words.push_back(word);
+            if (!word.empty())
+                words.push_back(word);
             word.clear();
         } else {
             word += c;
@@ -33,18 +34,20 @@ bool NamesAKeySet(const std::string& line, const CTQContentSettings::TValues& va
 {
     for (const std::string& word : Words(line)) {
         const Rules::TSetting* setting = Rules::FindSetting(platform::DecodeText8(word));
-        if (setting != nullptr && values.count(setting->Key) != 0) return true;
+        if (setting != nullptr && values.count(setting->Key) != 0)
+            return true;
     }
     return false;
 }
 
-} // namespace
+}  // namespace
 
 std::string CTQContentSettings::Text(const std::string& existing, const TValues& values)
 {
     std::string old = existing;
     // A byte-order mark hides the first key from the board's reader.
-    if (old.rfind("\xEF\xBB\xBF", 0) == 0) old.erase(0, 3);
+    if (old.rfind("\xEF\xBB\xBF", 0) == 0)
+        old.erase(0, 3);
     std::string text;
     std::size_t start = 0;
     while (start < old.size()) {
@@ -52,13 +55,16 @@ std::string CTQContentSettings::Text(const std::string& existing, const TValues&
         end = end == std::string::npos ? old.size() : end + 1;
         std::string line = old.substr(start, end - start);
         start = end;
-        if (NamesAKeySet(line, values)) continue;
-        if (line.back() != '\n') line += '\n';
+        if (NamesAKeySet(line, values))
+            continue;
+        if (line.back() != '\n')
+            line += '\n';
         text += line;
     }
     for (const Rules::TSetting& setting : Rules::Settings()) {
         const auto value = values.find(setting.Key);
-        if (value == values.end()) continue;
+        if (value == values.end())
+            continue;
         text += platform::ToUtf8(std::wstring(setting.Name) + L" " + value->second) + "\n";
     }
     return text;
@@ -74,11 +80,13 @@ bool CTQContentSettings::Write(const std::wstring& path, const TValues& values)
     std::filesystem::create_directories(std::filesystem::path(target).parent_path(), ignored);
     const std::string temp = target + ".orlido-new";
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     ok = ::fsync(fd) == 0 && ok;
     ok = ::close(fd) == 0 && ok;
     ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
+    if (!ok)
+        ::unlink(temp.c_str());
     return ok;
 }

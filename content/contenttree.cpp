@@ -14,7 +14,8 @@ constexpr std::size_t kLookAheadBytes = 3;
 
 std::wstring Lower(std::wstring text)
 {
-    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
     return text;
 }
 
@@ -30,12 +31,13 @@ std::wstring Join(const std::wstring& folder, const std::wstring& name)
 
 // The first of stem + extension, in the order given, that is a file; its name, or empty.
 template <typename Extensions>
-std::wstring FirstFile(const std::wstring& folder, const std::wstring& stem, const Extensions& extensions,
-                       std::size_t count)
+std::wstring FirstFile(const std::wstring& folder, const std::wstring& stem,
+                       const Extensions& extensions, std::size_t count)
 {
     for (std::size_t i = 0; i < count; ++i) {
         const std::wstring path = platform::ResolvePath(Join(folder, stem + extensions[i]));
-        if (platform::IsFile(path)) return path.substr(path.rfind(L'/') + 1);
+        if (platform::IsFile(path))
+            return path.substr(path.rfind(L'/') + 1);
     }
     return {};
 }
@@ -48,7 +50,8 @@ std::wstring FindPicture(const std::wstring& folder, int number)
     for (const wchar_t* extension : Rules::PagePictureExtensions) {
         std::wstring path;
         std::wstring name;
-        if (platform::FindFirstFile(Join(folder, stem + L"*" + extension), path, name)) return name;
+        if (platform::FindFirstFile(Join(folder, stem + L"*" + extension), path, name))
+            return name;
     }
     return {};
 }
@@ -63,19 +66,21 @@ void ReadCompanions(const std::wstring& folder, CTQContentTree::TPicture& pictur
     using TLeadsTo = CTQContentTree::TLeadsTo;
     const int n = picture.Number;
     const std::wstring base = picture.PictureName.substr(0, picture.PictureName.rfind(L'.'));
-    const std::wstring captionPath = platform::ResolvePath(Join(folder, base + Rules::CaptionExtension));
+    const std::wstring captionPath =
+        platform::ResolvePath(Join(folder, base + Rules::CaptionExtension));
     std::string bytes;
     if (platform::ReadFileBytes(captionPath, Rules::CaptionBytes + kLookAheadBytes, bytes)) {
         picture.CaptionName = captionPath.substr(captionPath.rfind(L'/') + 1);
         picture.Caption = CTQContentTree::CaptionFromBytes(bytes);
     }
-    picture.SoundName = FirstFile(folder, picture.PictureName.substr(0, kNumberedLength), Rules::SoundExtensions,
-                                  Rules::SoundExtensions.size());
+    picture.SoundName = FirstFile(folder, picture.PictureName.substr(0, kNumberedLength),
+                                  Rules::SoundExtensions, Rules::SoundExtensions.size());
 
     for (const Rules::TCompanion& companion : Rules::Companions()) {
-        const std::wstring name =
-            FirstFile(folder, Rules::NumberedName(companion.Letter, n), companion.Extensions, companion.ExtensionCount);
-        if (name.empty()) continue;
+        const std::wstring name = FirstFile(folder, Rules::NumberedName(companion.Letter, n),
+                                            companion.Extensions, companion.ExtensionCount);
+        if (name.empty())
+            continue;
         if (picture.LeadsTo != TLeadsTo::Nothing) {
             picture.Overruled.push_back(name);
             continue;
@@ -86,13 +91,15 @@ void ReadCompanions(const std::wstring& folder, CTQContentTree::TPicture& pictur
             picture.LeadsTo = TLeadsTo::Program;
             break;
         case Rules::TActivity::Media:
-            picture.LeadsTo = EndsWithIgnoringCase(name, Rules::FilmExtension) ? TLeadsTo::Film : TLeadsTo::Music;
+            picture.LeadsTo =
+                EndsWithIgnoringCase(name, Rules::FilmExtension) ? TLeadsTo::Film : TLeadsTo::Music;
             break;
         case Rules::TActivity::WebAddress:
             picture.LeadsTo = TLeadsTo::WebAddress;
             if (platform::ReadFileBytes(Join(folder, name), Rules::WebAddressBytes, bytes)) {
                 std::wstring address = platform::DecodeText8(bytes);
-                while (!address.empty() && std::iswspace(static_cast<wint_t>(address.back()))) address.pop_back();
+                while (!address.empty() && std::iswspace(static_cast<wint_t>(address.back())))
+                    address.pop_back();
                 picture.WebAddress = address;
             }
             break;
@@ -110,24 +117,29 @@ void ReadCompanions(const std::wstring& folder, CTQContentTree::TPicture& pictur
     }
 }
 
-} // namespace
+}  // namespace
 
 CTQContentTree::TPage CTQContentTree::ReadPage(const std::wstring& folder)
 {
     TPage page;
     page.Folder = platform::ResolvePath(folder);
-    while (page.Folder.size() > 1 && page.Folder.back() == L'/') page.Folder.pop_back();
+    while (page.Folder.size() > 1 && page.Folder.back() == L'/')
+        page.Folder.pop_back();
     page.Exists = platform::IsFolder(page.Folder);
-    if (!page.Exists) return page;
+    if (!page.Exists)
+        return page;
     for (const std::wstring& name : platform::ListFolderNames(page.Folder)) {
         const int number = GroupNumberOf(name);
-        if (number > 0) page.Groups[number].push_back(name);
+        if (number > 0)
+            page.Groups[number].push_back(name);
     }
     while (page.Count < Rules::HighestNumber) {
         const std::wstring name = FindPicture(page.Folder, page.Count + 1);
-        if (name.empty()) break;
+        if (name.empty())
+            break;
         ++page.Count;
-        if (page.Count > Rules::MaxPicturesOnPage) continue;
+        if (page.Count > Rules::MaxPicturesOnPage)
+            continue;
         TPicture picture;
         picture.Number = page.Count;
         picture.PictureName = name;
@@ -140,7 +152,8 @@ CTQContentTree::TPage CTQContentTree::ReadPage(const std::wstring& folder)
 std::wstring CTQContentTree::FirstPageFolder(const std::wstring& contentFolder)
 {
     std::wstring folder = contentFolder;
-    while (folder.size() > 1 && folder.back() == L'/') folder.pop_back();
+    while (folder.size() > 1 && folder.back() == L'/')
+        folder.pop_back();
     return platform::ResolvePath(folder + L"/" + Rules::UserDataFolder + L"/" +
                                  Rules::NumberedName(Rules::PageLetter, 1));
 }
@@ -152,9 +165,11 @@ std::wstring CTQContentTree::SubPageFolder(const std::wstring& pageFolder, int n
 
 int CTQContentTree::GroupNumberOf(const std::wstring& name)
 {
-    for (const wchar_t letter : {Rules::PictureLetter, Rules::PageLetter, Rules::MediaLetter, Rules::WebAddressLetter}) {
+    for (const wchar_t letter :
+         { Rules::PictureLetter, Rules::PageLetter, Rules::MediaLetter, Rules::WebAddressLetter }) {
         const int number = Rules::NumberOf(name, letter);
-        if (number >= 0) return number;
+        if (number >= 0)
+            return number;
     }
     return -1;
 }
@@ -167,9 +182,11 @@ std::wstring CTQContentTree::Renumbered(const std::wstring& name, int number)
 
 bool CTQContentTree::IsPagePicture(const std::wstring& name)
 {
-    if (Rules::NumberOf(name, Rules::PictureLetter) < 0) return false;
+    if (Rules::NumberOf(name, Rules::PictureLetter) < 0)
+        return false;
     for (const wchar_t* extension : Rules::PagePictureExtensions) {
-        if (EndsWithIgnoringCase(name, extension)) return true;
+        if (EndsWithIgnoringCase(name, extension))
+            return true;
     }
     return false;
 }
@@ -181,12 +198,18 @@ std::wstring CTQContentTree::CaptionFromBytes(const std::string& bytes)
     // the cut character is left out; otherwise Windows-1252, a character to a byte.
     if (bytes.size() > head.size()) {
         std::size_t lead = head.size();
-        while (lead > 0 && head.size() - lead < 3 && (static_cast<unsigned char>(head[lead - 1]) & 0xC0) == 0x80) --lead;
+        while (lead > 0 && head.size() - lead < 3 &&
+               (static_cast<unsigned char>(head[lead - 1]) & 0xC0) == 0x80)
+            --lead;
         if (lead > 0) {
             const auto first = static_cast<unsigned char>(head[lead - 1]);
-            const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC2 ? 2 : 1;
+            const std::size_t length = first >= 0xF0 ? 4
+                : first >= 0xE0                      ? 3
+                : first >= 0xC2                      ? 2
+                                                     : 1;
             const std::size_t end = lead - 1 + length;
-            if (length > 1 && end > head.size() && end <= bytes.size() && IsValidUtf8(bytes.substr(0, end)))
+            if (length > 1 && end > head.size() && end <= bytes.size() &&
+                IsValidUtf8(bytes.substr(0, end)))
                 return platform::FromUtf8(head.substr(0, lead - 1));
         }
     }

@@ -17,18 +17,18 @@ public:
 
     struct TPicture {
         int Number = 0;
-        std::wstring PictureName;   // "B00001 Mat.jpg", as on disk
-        std::wstring CaptionName;   // the caption file the board reads, empty when there is none
-        std::wstring Caption;       // its text as the board shows it
-        std::wstring SoundName;     // the sound the board plays, empty when there is none
+        std::wstring PictureName;  // "B00001 Mat.jpg", as on disk
+        std::wstring CaptionName;  // the caption file the board reads, empty when there is none
+        std::wstring Caption;      // its text as the board shows it
+        std::wstring SoundName;    // the sound the board plays, empty when there is none
         TLeadsTo LeadsTo = TLeadsTo::Nothing;
-        std::wstring LeadsToName;   // the file or folder that wins
-        std::wstring WebAddress;    // the text of a winning web-address file
+        std::wstring LeadsToName;             // the file or folder that wins
+        std::wstring WebAddress;              // the text of a winning web-address file
         std::vector<std::wstring> Overruled;  // companion files that lose to LeadsToName
     };
 
     struct TPage {
-        std::wstring Folder;  // resolved, without a final "/"
+        std::wstring Folder;             // resolved, without a final "/"
         std::vector<TPicture> Pictures;  // 1 to n without a gap, at most a page's twelve
         int Count = 0;                   // the numbered run the board finds, may exceed twelve
         // Every numbered name in the folder (letters B, L, M, W, either case) by its number.

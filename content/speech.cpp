@@ -26,7 +26,8 @@ public:
     }
     ~TEspeak()
     {
-        if (m_nSampleRate > 0) espeak_Terminate();
+        if (m_nSampleRate > 0)
+            espeak_Terminate();
     }
     TEspeak(const TEspeak&) = delete;
     TEspeak& operator=(const TEspeak&) = delete;
@@ -39,13 +40,15 @@ public:
         return SelectVoice(voice);
     }
 
-    bool Synthesize(const std::string& voice, const std::string& utf8, std::vector<std::int16_t>& samples)
+    bool Synthesize(const std::string& voice, const std::string& utf8,
+                    std::vector<std::int16_t>& samples)
     {
         std::lock_guard lock(m_Mutex);
-        if (m_nSampleRate <= 0 || !SelectVoice(voice)) return false;
+        if (m_nSampleRate <= 0 || !SelectVoice(voice))
+            return false;
         samples.clear();
-        return espeak_Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
-                            &samples) == EE_OK;
+        return espeak_Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8,
+                            nullptr, &samples) == EE_OK;
     }
 
 private:
@@ -53,8 +56,10 @@ private:
     {
         // Synchronous: espeak_Synth returns when the whole text has passed the callback.
         // DONT_EXIT: without its data espeak-ng would end the process.
-        m_nSampleRate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
-        if (m_nSampleRate > 0) espeak_SetSynthCallback(&TEspeak::Collect);
+        m_nSampleRate =
+            espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_DONT_EXIT);
+        if (m_nSampleRate > 0)
+            espeak_SetSynthCallback(&TEspeak::Collect);
     }
 
     // The samples arrive in pieces; the vector travels in the events' user data.
@@ -69,9 +74,12 @@ private:
 
     bool SelectVoice(const std::string& voice)
     {
-        if (m_nSampleRate <= 0) return false;
-        if (voice == m_strVoice) return true;
-        if (espeak_SetVoiceByName(voice.c_str()) != EE_OK) return false;
+        if (m_nSampleRate <= 0)
+            return false;
+        if (voice == m_strVoice)
+            return true;
+        if (espeak_SetVoiceByName(voice.c_str()) != EE_OK)
+            return false;
         m_strVoice = voice;
         return true;
     }
@@ -83,16 +91,18 @@ private:
 
 bool IsBlank(wchar_t c)
 {
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f' || c == 0xA0;
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f' ||
+        c == 0xA0;
 }
 
 // Removes the file when it goes out of scope.
 class TRemovedFile {
 public:
-    explicit TRemovedFile(std::wstring path) : m_strPath(std::move(path)) {}
+    explicit TRemovedFile(std::wstring path) : m_strPath(std::move(path)) { }
     ~TRemovedFile()
     {
-        if (!m_strPath.empty()) ::unlink(platform::ToUtf8(m_strPath).c_str());
+        if (!m_strPath.empty())
+            ::unlink(platform::ToUtf8(m_strPath).c_str());
     }
     TRemovedFile(const TRemovedFile&) = delete;
     TRemovedFile& operator=(const TRemovedFile&) = delete;
@@ -106,7 +116,7 @@ std::string CommandName(const std::vector<std::string>& command)
     return command.empty() ? std::string() : command.front();
 }
 
-} // namespace
+}  // namespace
 
 CTQSpeech::CTQSpeech(const std::string& voice, bool& ok, std::string& error)
     : m_strVoice(voice.empty() ? DefaultVoice : voice)
@@ -118,13 +128,16 @@ CTQSpeech::CTQSpeech(const std::string& voice, bool& ok, std::string& error)
         return;
     }
     ok = espeak.HasVoice(m_strVoice);
-    if (!ok) error = "espeak-ng has no voice or language '" + m_strVoice + "' (espeak-ng --voices lists them)";
+    if (!ok)
+        error = "espeak-ng has no voice or language '" + m_strVoice +
+            "' (espeak-ng --voices lists them)";
 }
 
 CTQSpeech CTQSpeech::FromCommand(const std::string& commandLine, bool& ok, std::string& error)
 {
     CTQSpeech speech;
-    for (const std::wstring& argument : platform::SplitWindowsCommandLine(platform::FromUtf8(commandLine)))
+    for (const std::wstring& argument :
+         platform::SplitWindowsCommandLine(platform::FromUtf8(commandLine)))
         speech.m_Command.push_back(platform::ToUtf8(argument));
     ok = !speech.m_Command.empty() && !speech.m_Command.front().empty();
     if (!ok) {
@@ -132,7 +145,9 @@ CTQSpeech CTQSpeech::FromCommand(const std::string& commandLine, bool& ok, std::
         return speech;
     }
     ok = platform::CanRunCommand(speech.m_Command.front());
-    if (!ok) error = "the voice command's program '" + speech.m_Command.front() + "' is not installed or cannot be run";
+    if (!ok)
+        error = "the voice command's program '" + speech.m_Command.front() +
+            "' is not installed or cannot be run";
     return speech;
 }
 
@@ -140,12 +155,15 @@ std::string CTQSpeech::VoiceForLocale(const std::string& locale)
 {
     // "pt_BR.UTF-8@euro" is asked for as "pt-br", then "pt".
     std::string tag = locale.substr(0, locale.find_first_of(".@"));
-    for (char& c : tag) c = c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::vector<std::string> candidates = {tag};
-    if (tag.find('-') != std::string::npos) candidates.push_back(tag.substr(0, tag.find('-')));
+    for (char& c : tag)
+        c = c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::vector<std::string> candidates = { tag };
+    if (tag.find('-') != std::string::npos)
+        candidates.push_back(tag.substr(0, tag.find('-')));
     TEspeak& espeak = TEspeak::Get();
     for (const std::string& candidate : candidates) {
-        if (!candidate.empty() && espeak.HasVoice(candidate)) return candidate;
+        if (!candidate.empty() && espeak.HasVoice(candidate))
+            return candidate;
     }
     return {};
 }
@@ -159,7 +177,8 @@ std::wstring CTQSpeech::SpokenText(const std::wstring& text)
             blank = !spoken.empty();
             continue;
         }
-        if (blank) spoken += L' ';
+        if (blank)
+            spoken += L' ';
         blank = false;
         spoken += c;
     }
@@ -173,7 +192,8 @@ bool CTQSpeech::Speak(const std::wstring& text, CTQWaveSound& sound, std::string
         error = "there is no text to speak";
         return false;
     }
-    if (!(m_Command.empty() ? SpeakWithEspeak(spoken, sound, error) : SpeakWithCommand(spoken, sound, error)))
+    if (!(m_Command.empty() ? SpeakWithEspeak(spoken, sound, error)
+                            : SpeakWithCommand(spoken, sound, error)))
         return false;
     if (sound.IsSilent()) {
         error = "the voice made no sound for \"" + platform::ToUtf8(spoken) + "\"";
@@ -184,7 +204,8 @@ bool CTQSpeech::Speak(const std::wstring& text, CTQWaveSound& sound, std::string
     return true;
 }
 
-bool CTQSpeech::MakeSoundFile(const std::wstring& text, const std::wstring& path, std::string& error) const
+bool CTQSpeech::MakeSoundFile(const std::wstring& text, const std::wstring& path,
+                              std::string& error) const
 {
     if (platform::IsFile(path)) {
         error = "a file of that name is there already";
@@ -194,7 +215,8 @@ bool CTQSpeech::MakeSoundFile(const std::wstring& text, const std::wstring& path
     return Speak(text, sound, error) && sound.WriteNew(path, error);
 }
 
-bool CTQSpeech::SpeakWithEspeak(const std::wstring& text, CTQWaveSound& sound, std::string& error) const
+bool CTQSpeech::SpeakWithEspeak(const std::wstring& text, CTQWaveSound& sound,
+                                std::string& error) const
 {
     std::vector<std::int16_t> samples;
     if (!TEspeak::Get().Synthesize(m_strVoice, platform::ToUtf8(text), samples)) {
@@ -205,14 +227,16 @@ bool CTQSpeech::SpeakWithEspeak(const std::wstring& text, CTQWaveSound& sound, s
     return true;
 }
 
-bool CTQSpeech::SpeakWithCommand(const std::wstring& text, CTQWaveSound& sound, std::string& error) const
+bool CTQSpeech::SpeakWithCommand(const std::wstring& text, CTQWaveSound& sound,
+                                 std::string& error) const
 {
     // The command writes into the temporary folder, so that nothing it leaves half-written
     // lands among the content; the sound is read back, checked and written anew.
     std::error_code ec;
     const std::filesystem::path temporaryFolder = std::filesystem::temp_directory_path(ec);
     const std::wstring wavePath = CTQWaveSound::MakeTemporaryFileBeside(
-        platform::FromUtf8((ec ? std::filesystem::path("/tmp") : temporaryFolder).string() + "/orlido-speech"),
+        platform::FromUtf8((ec ? std::filesystem::path("/tmp") : temporaryFolder).string() +
+                           "/orlido-speech"),
         ".wav");
     if (wavePath.empty()) {
         error = "no temporary file can be made for the voice command";
@@ -222,12 +246,14 @@ bool CTQSpeech::SpeakWithCommand(const std::wstring& text, CTQWaveSound& sound, 
     std::vector<std::string> argv = m_Command;
     argv.push_back(platform::ToUtf8(wavePath));
 
-    const platform::CommandResult result = platform::RunCommand(argv, platform::ToUtf8(text) + "\n", CommandTimeoutMs);
+    const platform::CommandResult result =
+        platform::RunCommand(argv, platform::ToUtf8(text) + "\n", CommandTimeoutMs);
     const std::string name = "the voice command " + CommandName(m_Command);
     if (!result.started) {
         error = name + " could not be started";
     } else if (result.timedOut) {
-        error = name + " took longer than " + std::to_string(CommandTimeoutMs / 1000) + " s and was ended";
+        error = name + " took longer than " + std::to_string(CommandTimeoutMs / 1000) +
+            " s and was ended";
     } else if (result.signal != 0) {
         error = name + " was ended by signal " + std::to_string(result.signal);
     } else if (result.exitCode != 0) {

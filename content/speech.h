@@ -32,7 +32,8 @@ public:
     bool Speak(const std::wstring& text, CTQWaveSound& sound, std::string& error) const;
     // Speaks the text into a new WAV file at path (see CTQWaveSound::WriteNew: a file
     // already there is never replaced). False with a one-line reason in error.
-    bool MakeSoundFile(const std::wstring& text, const std::wstring& path, std::string& error) const;
+    bool MakeSoundFile(const std::wstring& text, const std::wstring& path,
+                       std::string& error) const;
 
     // The espeak-ng voice for a locale ("en-US", "pt_BR.UTF-8", "sv"): the language with its
     // region when espeak-ng has that, else the language alone; empty when it has neither.

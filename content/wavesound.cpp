@@ -28,7 +28,8 @@ constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 std::uint32_t Little32(std::string_view bytes, std::size_t at)
 {
     std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    for (int i = 3; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
     return value;
 }
 
@@ -40,7 +41,8 @@ std::uint16_t Little16(std::string_view bytes, std::size_t at)
 
 void PutLittle(std::string& out, std::uint32_t value, int bytes)
 {
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
 struct TFormat {
@@ -63,10 +65,11 @@ bool ReadFormat(std::string_view chunk, TFormat& format, std::string& error)
     format.BlockAlign = Little16(chunk, 12);
     format.BitsPerSample = Little16(chunk, 14);
     // WAVE_FORMAT_EXTENSIBLE names the real format in the first two bytes of its sub-format.
-    if (format.Tag == kFormatExtensible && chunk.size() >= 26) format.Tag = Little16(chunk, 24);
+    if (format.Tag == kFormatExtensible && chunk.size() >= 26)
+        format.Tag = Little16(chunk, 24);
     const bool pcm = format.Tag == kFormatPcm &&
-                     (format.BitsPerSample == 8 || format.BitsPerSample == 16 || format.BitsPerSample == 24 ||
-                      format.BitsPerSample == 32);
+        (format.BitsPerSample == 8 || format.BitsPerSample == 16 || format.BitsPerSample == 24 ||
+         format.BitsPerSample == 32);
     const bool floats = format.Tag == kFormatFloat && format.BitsPerSample == 32;
     if (!pcm && !floats) {
         error = "its samples are not PCM of 8, 16, 24 or 32 bits or 32-bit float";
@@ -96,8 +99,9 @@ double SampleValue(std::string_view data, std::size_t at, const TFormat& format)
     case 16:
         return static_cast<std::int16_t>(Little16(data, at)) / 32768.0;
     case 24: {
-        const std::uint32_t raw = static_cast<unsigned char>(data[at]) | (static_cast<unsigned char>(data[at + 1]) << 8) |
-                                  (static_cast<std::uint32_t>(static_cast<unsigned char>(data[at + 2])) << 16);
+        const std::uint32_t raw = static_cast<unsigned char>(data[at]) |
+            (static_cast<unsigned char>(data[at + 1]) << 8) |
+            (static_cast<std::uint32_t>(static_cast<unsigned char>(data[at + 2])) << 16);
         const std::int32_t value = static_cast<std::int32_t>(raw << 8) >> 8;
         return value / 8388608.0;
     }
@@ -123,14 +127,16 @@ std::int16_t ToSample(double value)
 int CreateHiddenFile(const std::string& folder, const std::string& name, const std::string& suffix,
                      std::string& path)
 {
-    static std::atomic<unsigned> counter{0};
+    static std::atomic<unsigned> counter{ 0 };
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
         char part[32];
-        std::snprintf(part, sizeof part, ".%d-%08x-%u", static_cast<int>(::getpid()), random(), counter++);
+        std::snprintf(part, sizeof part, ".%d-%08x-%u", static_cast<int>(::getpid()), random(),
+                      counter++);
         path = folder + "/." + name + part + suffix;
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
     }
     return -1;
 }
@@ -140,7 +146,8 @@ void SplitTarget(const std::wstring& path, std::string& folder, std::string& nam
 {
     const std::string target = platform::ToUtf8(path);
     const std::size_t slash = target.rfind('/');
-    const std::string given = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+    const std::string given =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
     folder = platform::ToUtf8(platform::ResolvePath(platform::FromUtf8(given)));
     name = slash == std::string::npos ? target : target.substr(slash + 1);
 }
@@ -152,8 +159,10 @@ bool WriteAll(int fd, const std::string& bytes)
     std::size_t written = 0;
     while (written < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
         written += static_cast<std::size_t>(n);
     }
     return ::fsync(fd) == 0;
@@ -163,7 +172,8 @@ bool WriteAll(int fd, const std::string& bytes)
 // file system cannot rename without replacing (or link), the name is checked just before.
 bool RenameWithoutReplacing(const std::string& from, const std::string& to, std::string& error)
 {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
     if (errno == EEXIST) {
         error = "a file of that name is there already";
         return false;
@@ -184,12 +194,13 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to, std:
         error = "a file of that name is there already";
         return false;
     }
-    if (::rename(from.c_str(), to.c_str()) == 0) return true;
+    if (::rename(from.c_str(), to.c_str()) == 0)
+        return true;
     error = std::strerror(errno);
     return false;
 }
 
-} // namespace
+}  // namespace
 
 CTQWaveSound::CTQWaveSound(int sampleRate, std::vector<std::int16_t> samples)
     : m_nSampleRate(sampleRate), m_Samples(std::move(samples))
@@ -198,7 +209,8 @@ CTQWaveSound::CTQWaveSound(int sampleRate, std::vector<std::int16_t> samples)
 
 int CTQWaveSound::GetDurationMs() const
 {
-    if (m_nSampleRate <= 0) return 0;
+    if (m_nSampleRate <= 0)
+        return 0;
     return static_cast<int>(static_cast<std::int64_t>(m_Samples.size()) * 1000 / m_nSampleRate);
 }
 
@@ -219,10 +231,12 @@ bool CTQWaveSound::Parse(std::string_view bytes, std::string& error)
         const std::string_view id = bytes.substr(at, 4);
         // A writer that streams (to a pipe) cannot go back to fill in the sizes: a data
         // size past the end means "to the end".
-        const std::size_t size = std::min<std::size_t>(Little32(bytes, at + 4), bytes.size() - at - 8);
+        const std::size_t size =
+            std::min<std::size_t>(Little32(bytes, at + 4), bytes.size() - at - 8);
         const std::string_view chunk = bytes.substr(at + 8, size);
         if (id == "fmt ") {
-            if (!ReadFormat(chunk, format, error)) return false;
+            if (!ReadFormat(chunk, format, error))
+                return false;
             haveFormat = true;
         } else if (id == "data") {
             data = chunk;
@@ -239,7 +253,8 @@ bool CTQWaveSound::Parse(std::string_view bytes, std::string& error)
         error = "it holds no samples";
         return false;
     }
-    if (frames / static_cast<std::size_t>(format.Rate) >= static_cast<std::size_t>(MaxDurationMs / 1000)) {
+    if (frames / static_cast<std::size_t>(format.Rate) >=
+        static_cast<std::size_t>(MaxDurationMs / 1000)) {
         error = "it lasts longer than " + std::to_string(MaxDurationMs / 60000) + " minutes";
         return false;
     }
@@ -248,7 +263,10 @@ bool CTQWaveSound::Parse(std::string_view bytes, std::string& error)
     for (std::size_t frame = 0; frame < frames; ++frame) {
         double sum = 0;
         for (int channel = 0; channel < format.Channels; ++channel)
-            sum += SampleValue(data, frame * static_cast<std::size_t>(format.BlockAlign) + static_cast<std::size_t>(channel) * sampleBytes, format);
+            sum += SampleValue(data,
+                               frame * static_cast<std::size_t>(format.BlockAlign) +
+                                   static_cast<std::size_t>(channel) * sampleBytes,
+                               format);
         m_Samples.push_back(ToSample(sum / format.Channels));
     }
     m_nSampleRate = format.Rate;
@@ -271,9 +289,11 @@ bool CTQWaveSound::Read(const std::wstring& path, std::string& error)
 
 void CTQWaveSound::RaiseToMinSampleRate()
 {
-    if (m_nSampleRate <= 0 || m_nSampleRate >= MinSampleRate || m_Samples.empty()) return;
+    if (m_nSampleRate <= 0 || m_nSampleRate >= MinSampleRate || m_Samples.empty())
+        return;
     const std::size_t count = static_cast<std::size_t>(
-        (static_cast<std::int64_t>(m_Samples.size()) * MinSampleRate + m_nSampleRate - 1) / m_nSampleRate);
+        (static_cast<std::int64_t>(m_Samples.size()) * MinSampleRate + m_nSampleRate - 1) /
+        m_nSampleRate);
     std::vector<std::int16_t> raised;
     raised.reserve(count);
     const double step = static_cast<double>(m_nSampleRate) / MinSampleRate;
@@ -282,7 +302,8 @@ void CTQWaveSound::RaiseToMinSampleRate()
         const std::size_t left = std::min(static_cast<std::size_t>(position), m_Samples.size() - 1);
         const std::size_t right = std::min(left + 1, m_Samples.size() - 1);
         const double part = position - static_cast<double>(left);
-        raised.push_back(static_cast<std::int16_t>(std::lround(m_Samples[left] * (1 - part) + m_Samples[right] * part)));
+        raised.push_back(static_cast<std::int16_t>(
+            std::lround(m_Samples[left] * (1 - part) + m_Samples[right] * part)));
     }
     m_Samples = std::move(raised);
     m_nSampleRate = MinSampleRate;
@@ -291,28 +312,34 @@ void CTQWaveSound::RaiseToMinSampleRate()
 int CTQWaveSound::SilenceLevel() const
 {
     int peak = 0;
-    for (const std::int16_t sample : m_Samples) peak = std::max(peak, std::abs(static_cast<int>(sample)));
+    for (const std::int16_t sample : m_Samples)
+        peak = std::max(peak, std::abs(static_cast<int>(sample)));
     return std::max(kMinSilenceLevel, peak / kSilenceFraction);
 }
 
 bool CTQWaveSound::IsSilent() const
 {
     const int level = SilenceLevel();
-    return std::none_of(m_Samples.begin(), m_Samples.end(),
-                        [level](std::int16_t sample) { return std::abs(static_cast<int>(sample)) > level; });
+    return std::none_of(m_Samples.begin(), m_Samples.end(), [level](std::int16_t sample) {
+        return std::abs(static_cast<int>(sample)) > level;
+    });
 }
 
 void CTQWaveSound::TrimSilence(int keepMs)
 {
     const int level = SilenceLevel();
-    const auto loud = [level](std::int16_t sample) { return std::abs(static_cast<int>(sample)) > level; };
+    const auto loud = [level](std::int16_t sample) {
+        return std::abs(static_cast<int>(sample)) > level;
+    };
     const auto first = std::find_if(m_Samples.begin(), m_Samples.end(), loud);
-    if (first == m_Samples.end()) return;  // nothing but silence: nothing to keep it around
+    if (first == m_Samples.end())
+        return;  // nothing but silence: nothing to keep it around
     const auto last = std::find_if(m_Samples.rbegin(), m_Samples.rend(), loud).base();
-    const std::ptrdiff_t keep = static_cast<std::ptrdiff_t>(static_cast<std::int64_t>(m_nSampleRate) * keepMs / 1000);
+    const std::ptrdiff_t keep =
+        static_cast<std::ptrdiff_t>(static_cast<std::int64_t>(m_nSampleRate) * keepMs / 1000);
     const std::ptrdiff_t begin = std::max<std::ptrdiff_t>(0, (first - m_Samples.begin()) - keep);
-    const std::ptrdiff_t end =
-        std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(m_Samples.size()), (last - m_Samples.begin()) + keep);
+    const std::ptrdiff_t end = std::min<std::ptrdiff_t>(
+        static_cast<std::ptrdiff_t>(m_Samples.size()), (last - m_Samples.begin()) + keep);
     m_Samples = std::vector<std::int16_t>(m_Samples.begin() + begin, m_Samples.begin() + end);
 }
 
@@ -329,22 +356,25 @@ std::string CTQWaveSound::ToBytes() const
     PutLittle(out, 1, 2);  // one channel
     PutLittle(out, static_cast<std::uint32_t>(m_nSampleRate), 4);
     PutLittle(out, static_cast<std::uint32_t>(m_nSampleRate) * 2, 4);  // bytes per second
-    PutLittle(out, 2, 2);                                               // bytes per frame
+    PutLittle(out, 2, 2);                                              // bytes per frame
     PutLittle(out, 16, 2);
     out += "data";
     PutLittle(out, dataBytes, 4);
-    for (const std::int16_t sample : m_Samples) PutLittle(out, static_cast<std::uint16_t>(sample), 2);
+    for (const std::int16_t sample : m_Samples)
+        PutLittle(out, static_cast<std::uint16_t>(sample), 2);
     return out;
 }
 
-std::wstring CTQWaveSound::MakeTemporaryFileBeside(const std::wstring& path, const std::string& suffix)
+std::wstring CTQWaveSound::MakeTemporaryFileBeside(const std::wstring& path,
+                                                   const std::string& suffix)
 {
     std::string folder;
     std::string name;
     SplitTarget(path, folder, name);
     std::string temporary;
     const int fd = CreateHiddenFile(folder, name, suffix, temporary);
-    if (fd < 0) return {};
+    if (fd < 0)
+        return {};
     ::close(fd);
     return platform::FromUtf8(temporary);
 }

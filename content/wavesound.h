@@ -51,7 +51,8 @@ public:
     // Makes a new empty file with a hidden name (never a picture's or a sound's) in the
     // folder of path, ending in suffix; its path, or empty when it cannot be made. For a
     // program that writes the sound itself.
-    static std::wstring MakeTemporaryFileBeside(const std::wstring& path, const std::string& suffix);
+    static std::wstring MakeTemporaryFileBeside(const std::wstring& path,
+                                                const std::string& suffix);
 
 private:
     int SilenceLevel() const;

@@ -69,8 +69,10 @@ QString FromPath(const std::wstring& path)
 // A picture's name without its number and extension: "B00001 Mat.jpg" is "Mat".
 std::wstring ShownName(const std::wstring& pictureName)
 {
-    std::wstring name = pictureName.substr(0, pictureName.rfind(L'.')).substr(1 + Rules::NumberDigits);
-    while (!name.empty() && name.front() == L' ') name.erase(0, 1);
+    std::wstring name =
+        pictureName.substr(0, pictureName.rfind(L'.')).substr(1 + Rules::NumberDigits);
+    while (!name.empty() && name.front() == L' ')
+        name.erase(0, 1);
     return name.empty() ? pictureName : platform::DecodeText8(platform::ToUtf8(name));
 }
 
@@ -80,20 +82,22 @@ struct TLeadsToChoice {
     const char* Swedish;
 };
 const TLeadsToChoice kLeadsToChoices[] = {
-    {TLeadsTo::Nothing, "Nothing", "Ingenting"},
-    {TLeadsTo::SubPage, "A page of more pictures", "En sida med fler bilder"},
-    {TLeadsTo::Program, "A program", "Ett program"},
-    {TLeadsTo::Film, "A film", "En film"},
-    {TLeadsTo::Music, "Music", "Musik"},
-    {TLeadsTo::WebAddress, "A web address", "En webbadress"},
+    { TLeadsTo::Nothing, "Nothing", "Ingenting" },
+    { TLeadsTo::SubPage, "A page of more pictures", "En sida med fler bilder" },
+    { TLeadsTo::Program, "A program", "Ett program" },
+    { TLeadsTo::Film, "A film", "En film" },
+    { TLeadsTo::Music, "Music", "Musik" },
+    { TLeadsTo::WebAddress, "A web address", "En webbadress" },
 };
 
-} // namespace
+}  // namespace
 
-COrlidoEditWindow::COrlidoEditWindow(std::wstring contentFolder, std::wstring setupFile, QWidget* parent)
+COrlidoEditWindow::COrlidoEditWindow(std::wstring contentFolder, std::wstring setupFile,
+                                     QWidget* parent)
     : QMainWindow(parent), m_strSetupFile(std::move(setupFile)), m_Edit(std::move(contentFolder))
 {
-    setWindowTitle(Tr("Orlido editor", "Orlido-redigerare") + QStringLiteral(" – ") + FromPath(m_Edit.GetContentFolder()));
+    setWindowTitle(Tr("Orlido editor", "Orlido-redigerare") + QStringLiteral(" – ") +
+                   FromPath(m_Edit.GetContentFolder()));
     m_pTree = new QTreeWidget;
     m_pTree->setHeaderLabel(Tr("Pages", "Sidor"));
     connect(m_pTree, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
@@ -104,21 +108,24 @@ COrlidoEditWindow::COrlidoEditWindow(std::wstring contentFolder, std::wstring se
     });
 
     m_pPreview = new COrlidoPagePreview;
-    m_pPreview->setAccessibleName(Tr("The page as the board shows it", "Sidan som tavlan visar den"));
+    m_pPreview->setAccessibleName(
+        Tr("The page as the board shows it", "Sidan som tavlan visar den"));
     connect(m_pPreview, &COrlidoPagePreview::Selected, this, &COrlidoEditWindow::ShowPicture);
     connect(m_pPreview, &COrlidoPagePreview::Opened, this, &COrlidoEditWindow::OpenSubPage);
 
-    m_pOutside = new QLabel(Tr("This page was changed outside the editor. Nothing is written to it until you look "
-                               "at it again: press F5.",
-                               "Sidan har ändrats utanför redigeraren. Inget skrivs till den förrän du har tittat "
-                               "på den igen: tryck F5."));
+    m_pOutside = new QLabel(
+        Tr("This page was changed outside the editor. Nothing is written to it until you look "
+           "at it again: press F5.",
+           "Sidan har ändrats utanför redigeraren. Inget skrivs till den förrän du har tittat "
+           "på den igen: tryck F5."));
     m_pOutside->setWordWrap(true);
     m_pOutside->setStyleSheet(QStringLiteral("background: #fff3c4; padding: 6px;"));
     m_pOutside->hide();
 
     m_pProblemText = new QLabel;
     m_pProblemText->setWordWrap(true);
-    m_pProblemText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_pProblemText->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                            Qt::TextSelectableByKeyboard);
     m_pProblemText->setStyleSheet(QStringLiteral("background: #ffe0e0; padding: 6px;"));
     m_pProblemText->hide();
 
@@ -170,16 +177,22 @@ void COrlidoEditWindow::BuildActions()
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
-    add(Tr("&Open content…", "Ö&ppna innehåll…"), QKeySequence::Open, [this] { OpenOtherFolder(); });
-    add(Tr("&Add picture…", "&Lägg till bild…"), QKeySequence(Qt::CTRL | Qt::Key_N), [this] { ChooseAndAddPicture(); })
-        ->setToolTip(Tr("Add a picture from a file (Ctrl+N). A picture can also be dragged in or pasted (Ctrl+V).",
-                        "Lägg till en bild från en fil (Ctrl+N). En bild kan också dras hit eller klistras in (Ctrl+V)."));
-    m_pBack = add(Tr("&Back to the page above", "&Tillbaka till sidan ovanför"), QKeySequence(Qt::ALT | Qt::Key_Left),
-                  [this] { GoBack(); });
+    add(Tr("&Open content…", "Ö&ppna innehåll…"), QKeySequence::Open,
+        [this] { OpenOtherFolder(); });
+    add(Tr("&Add picture…", "&Lägg till bild…"), QKeySequence(Qt::CTRL | Qt::Key_N),
+        [this] { ChooseAndAddPicture(); })
+        ->setToolTip(Tr("Add a picture from a file (Ctrl+N). A picture can also be dragged in or "
+                        "pasted (Ctrl+V).",
+                        "Lägg till en bild från en fil (Ctrl+N). En bild kan också dras hit eller "
+                        "klistras in (Ctrl+V)."));
+    m_pBack = add(Tr("&Back to the page above", "&Tillbaka till sidan ovanför"),
+                  QKeySequence(Qt::ALT | Qt::Key_Left), [this] { GoBack(); });
     m_pUndo = add(Tr("&Undo", "&Ångra"), QKeySequence::Undo, [this] { Undo(); });
     m_pRedo = add(Tr("&Redo", "&Gör om"), QKeySequence::Redo, [this] { Redo(); });
-    add(Tr("&Settings…", "&Inställningar…"), QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] { ShowSettings(); });
-    add(Tr("&Try it on the board", "&Prova på tavlan"), QKeySequence(Qt::Key_F9), [this] { TryOnBoard(); });
+    add(Tr("&Settings…", "&Inställningar…"), QKeySequence(Qt::CTRL | Qt::Key_Comma),
+        [this] { ShowSettings(); });
+    add(Tr("&Try it on the board", "&Prova på tavlan"), QKeySequence(Qt::Key_F9),
+        [this] { TryOnBoard(); });
     // The picture's own keys act wherever the focus is in the window (a text field keeps
     // its own Delete and arrows).
     const auto key = [this](QKeySequence sequence, auto slot) {
@@ -212,12 +225,14 @@ QWidget* COrlidoEditWindow::BuildPicturePanel()
     connect(m_pCaption, &QLineEdit::textChanged, this, [this](const QString& text) {
         const std::size_t bytes = CTQContentEdit::CaptionBytes(text.toStdWString()).size();
         const bool cut = text.toUtf8().size() > static_cast<qsizetype>(bytes);
-        m_pCaptionBytes->setText(QString::number(bytes) + QStringLiteral(" / ") + QString::number(Rules::CaptionBytes) +
-                                 Tr(" bytes", " byte") +
-                                 (cut ? Tr(" – the rest is not shown", " – resten visas inte") : QString()));
+        m_pCaptionBytes->setText(
+            QString::number(bytes) + QStringLiteral(" / ") + QString::number(Rules::CaptionBytes) +
+            Tr(" bytes", " byte") +
+            (cut ? Tr(" – the rest is not shown", " – resten visas inte") : QString()));
     });
     connect(m_pCaption, &QLineEdit::editingFinished, this, [this] {
-        if (m_pPreview->GetSelected() > 0) SetCaption(m_pCaption->text());
+        if (m_pPreview->GetSelected() > 0)
+            SetCaption(m_pCaption->text());
     });
     form->addRow(Tr("&Caption", "&Bildtext"), m_pCaption);
     form->addRow(QString(), m_pCaptionBytes);
@@ -228,18 +243,21 @@ QWidget* COrlidoEditWindow::BuildPicturePanel()
     form->addRow(Tr("Sound", "Ljud"), m_pSound);
     form->addRow(QString(), chooseSound);
     if (CanSpeak()) {
-        auto* speak = new QPushButton(Tr("S&peak the caption as its sound", "&Läs upp bildtexten som dess ljud"));
+        auto* speak = new QPushButton(
+            Tr("S&peak the caption as its sound", "&Läs upp bildtexten som dess ljud"));
         connect(speak, &QPushButton::clicked, this, [this] { SpeakCaption(); });
         form->addRow(QString(), speak);
     }
-    if (CanRecord()) form->addRow(QString(), new QPushButton(Tr("&Record", "Spela &in")));
+    if (CanRecord())
+        form->addRow(QString(), new QPushButton(Tr("&Record", "Spela &in")));
 
     m_pLeadsTo = new QComboBox;
     for (const TLeadsToChoice& choice : kLeadsToChoices)
         m_pLeadsTo->addItem(Tr(choice.English, choice.Swedish), static_cast<int>(choice.LeadsTo));
     m_pLeadsToValue = new QLineEdit;
-    m_pLeadsToValue->setPlaceholderText(Tr("a web address (or a command; empty: choose a program)",
-                                           "en webbadress (eller ett kommando; tomt: välj ett program)"));
+    m_pLeadsToValue->setPlaceholderText(
+        Tr("a web address (or a command; empty: choose a program)",
+           "en webbadress (eller ett kommando; tomt: välj ett program)"));
     auto* apply = new QPushButton(Tr("Se&t what it leads to", "Ange &vad den leder till"));
     connect(apply, &QPushButton::clicked, this, [this] { ApplyLeadsTo(); });
     m_pLeadsToNote = new QLabel;
@@ -250,7 +268,8 @@ QWidget* COrlidoEditWindow::BuildPicturePanel()
     form->addRow(m_pLeadsToNote);
 
     auto* moves = new QHBoxLayout;
-    auto* earlier = new QPushButton(Tr("Move &earlier (Ctrl+Left)", "Flytta &framåt (Ctrl+Vänster)"));
+    auto* earlier =
+        new QPushButton(Tr("Move &earlier (Ctrl+Left)", "Flytta &framåt (Ctrl+Vänster)"));
     auto* later = new QPushButton(Tr("Move la&ter (Ctrl+Right)", "Flytta &bakåt (Ctrl+Höger)"));
     auto* remove = new QPushButton(Tr("&Delete picture (Delete)", "&Ta bort bilden (Delete)"));
     connect(earlier, &QPushButton::clicked, this, [this] { MoveSelected(-1); });
@@ -276,11 +295,14 @@ void COrlidoEditWindow::OpenPage(const std::wstring& folder)
 
 void COrlidoEditWindow::OpenSubPage(int number)
 {
-    if (number < 1 || number > static_cast<int>(m_Shown.Pictures.size())) return;
-    const CTQContentTree::TPicture& picture = m_Shown.Pictures[static_cast<std::size_t>(number - 1)];
+    if (number < 1 || number > static_cast<int>(m_Shown.Pictures.size()))
+        return;
+    const CTQContentTree::TPicture& picture =
+        m_Shown.Pictures[static_cast<std::size_t>(number - 1)];
     if (picture.LeadsTo != TLeadsTo::SubPage) {
-        statusBar()->showMessage(Tr("This picture leads to no page. Choose \"A page of more pictures\" first.",
-                                    "Den här bilden leder inte till någon sida. Välj \"En sida med fler bilder\" först."));
+        statusBar()->showMessage(Tr(
+            "This picture leads to no page. Choose \"A page of more pictures\" first.",
+            "Den här bilden leder inte till någon sida. Välj \"En sida med fler bilder\" först."));
         return;
     }
     m_Trail.push_back(m_strPage);
@@ -289,7 +311,8 @@ void COrlidoEditWindow::OpenSubPage(int number)
 
 void COrlidoEditWindow::GoBack()
 {
-    if (m_Trail.empty()) return;
+    if (m_Trail.empty())
+        return;
     const std::wstring up = m_Trail.back();
     m_Trail.pop_back();
     OpenPage(up);
@@ -309,16 +332,19 @@ void COrlidoEditWindow::Refresh()
     const int count = static_cast<int>(m_Shown.Pictures.size());
     m_pPreview->SetSelected(std::min(selected, count));
     ShowPicture(m_pPreview->GetSelected());
-    statusBar()->showMessage(m_Shown.Exists ? Tr("%1 pictures on this page", "%1 bilder på den här sidan").arg(count)
-                                            : Tr("A new page: add its first picture", "En ny sida: lägg till dess första bild"));
+    statusBar()->showMessage(
+        m_Shown.Exists
+            ? Tr("%1 pictures on this page", "%1 bilder på den här sidan").arg(count)
+            : Tr("A new page: add its first picture", "En ny sida: lägg till dess första bild"));
 }
 
 void COrlidoEditWindow::RefreshTree()
 {
     m_pTree->clear();
     std::vector<std::wstring> seen;
-    auto* first = new QTreeWidgetItem(m_pTree, {Tr("First page", "Första sidan")});
-    first->setData(0, Qt::UserRole, FromWide(CTQContentTree::FirstPageFolder(m_Edit.GetContentFolder())));
+    auto* first = new QTreeWidgetItem(m_pTree, { Tr("First page", "Första sidan") });
+    first->setData(0, Qt::UserRole,
+                   FromWide(CTQContentTree::FirstPageFolder(m_Edit.GetContentFolder())));
     AddPages(first, CTQContentTree::FirstPageFolder(m_Edit.GetContentFolder()), 1, seen);
     m_pTree->expandAll();
     MarkProblems();
@@ -328,7 +354,8 @@ QTreeWidgetItem* COrlidoEditWindow::ItemOfPage(const QString& folder) const
 {
     const QString wanted = QDir::cleanPath(folder);
     for (QTreeWidgetItemIterator it(m_pTree); *it != nullptr; ++it) {
-        if (QDir::cleanPath((*it)->data(0, Qt::UserRole).toString()) == wanted) return *it;
+        if (QDir::cleanPath((*it)->data(0, Qt::UserRole).toString()) == wanted)
+            return *it;
     }
     return nullptr;
 }
@@ -336,7 +363,8 @@ QTreeWidgetItem* COrlidoEditWindow::ItemOfPage(const QString& folder) const
 void COrlidoEditWindow::MarkProblems()
 {
     constexpr int kProblemsRole = Qt::UserRole + 1;
-    for (QTreeWidgetItemIterator it(m_pTree); *it != nullptr; ++it) (*it)->setData(0, kProblemsRole, QStringList());
+    for (QTreeWidgetItemIterator it(m_pTree); *it != nullptr; ++it)
+        (*it)->setData(0, kProblemsRole, QStringList());
     // A problem goes to its page, or to the nearest page above the folder it names; one of the
     // board as a whole (a common sound) to the first page.
     const QString content = QDir::cleanPath(FromPath(m_Edit.GetContentFolder()));
@@ -347,25 +375,31 @@ void COrlidoEditWindow::MarkProblems()
             place = QFileInfo(place).path();
             item = ItemOfPage(place);
         }
-        if (item == nullptr) item = m_pTree->topLevelItem(0);
-        if (item != nullptr) item->setData(0, kProblemsRole, item->data(0, kProblemsRole).toStringList() + texts);
+        if (item == nullptr)
+            item = m_pTree->topLevelItem(0);
+        if (item != nullptr)
+            item->setData(0, kProblemsRole, item->data(0, kProblemsRole).toStringList() + texts);
     }
     for (QTreeWidgetItemIterator it(m_pTree); *it != nullptr; ++it) {
         const QStringList texts = (*it)->data(0, kProblemsRole).toStringList();
-        (*it)->setIcon(0, texts.isEmpty() ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));
+        (*it)->setIcon(
+            0, texts.isEmpty() ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));
         (*it)->setToolTip(0, texts.join(QLatin1Char('\n')));
         (*it)->setData(0, Qt::AccessibleDescriptionRole,
-                       texts.isEmpty() ? QString() : Tr("%1 problems", "%1 problem").arg(texts.size()));
+                       texts.isEmpty() ? QString()
+                                       : Tr("%1 problems", "%1 problem").arg(texts.size()));
     }
 }
 
 void COrlidoEditWindow::ShowProblems()
 {
     const QTreeWidgetItem* item = ItemOfPage(FromWide(m_strPage));
-    const QStringList texts = item == nullptr ? QStringList() : item->data(0, Qt::UserRole + 1).toStringList();
+    const QStringList texts =
+        item == nullptr ? QStringList() : item->data(0, Qt::UserRole + 1).toStringList();
     m_pProblemText->setVisible(!texts.isEmpty());
-    m_pProblemText->setText(Tr("The board's check finds on this page:", "Tavlans kontroll hittar på den här sidan:") +
-                            QStringLiteral("\n• ") + texts.join(QStringLiteral("\n• ")));
+    m_pProblemText->setText(
+        Tr("The board's check finds on this page:", "Tavlans kontroll hittar på den här sidan:") +
+        QStringLiteral("\n• ") + texts.join(QStringLiteral("\n• ")));
 }
 
 void COrlidoEditWindow::CheckContent()
@@ -377,16 +411,21 @@ void COrlidoEditWindow::CheckContent()
     m_pProblems->Check(m_strBoardProgram, FromPath(m_Edit.GetContentFolder()), folder);
 }
 
-void COrlidoEditWindow::AddPages(QTreeWidgetItem* parent, const std::wstring& folder, int level, std::vector<std::wstring>& seen)
+void COrlidoEditWindow::AddPages(QTreeWidgetItem* parent, const std::wstring& folder, int level,
+                                 std::vector<std::wstring>& seen)
 {
-    if (level >= Rules::MaxLevels || std::find(seen.begin(), seen.end(), folder) != seen.end()) return;
+    if (level >= Rules::MaxLevels || std::find(seen.begin(), seen.end(), folder) != seen.end())
+        return;
     seen.push_back(folder);
-    if (folder == m_strPage) m_pTree->setCurrentItem(parent);
+    if (folder == m_strPage)
+        m_pTree->setCurrentItem(parent);
     for (const CTQContentTree::TPicture& picture : CTQContentTree::ReadPage(folder).Pictures) {
-        if (picture.LeadsTo != TLeadsTo::SubPage) continue;
+        if (picture.LeadsTo != TLeadsTo::SubPage)
+            continue;
         const std::wstring sub = CTQContentTree::SubPageFolder(folder, picture.Number);
-        const QString name = picture.Caption.empty() ? FromWide(ShownName(picture.PictureName)) : FromWide(picture.Caption);
-        auto* item = new QTreeWidgetItem(parent, {name});
+        const QString name = picture.Caption.empty() ? FromWide(ShownName(picture.PictureName))
+                                                     : FromWide(picture.Caption);
+        auto* item = new QTreeWidgetItem(parent, { name });
         item->setData(0, Qt::UserRole, FromWide(sub));
         AddPages(item, sub, level + 1, seen);
     }
@@ -403,23 +442,29 @@ void COrlidoEditWindow::ShowPicture(int number)
         m_pLeadsToNote->clear();
         return;
     }
-    const CTQContentTree::TPicture& picture = m_Shown.Pictures[static_cast<std::size_t>(number - 1)];
+    const CTQContentTree::TPicture& picture =
+        m_Shown.Pictures[static_cast<std::size_t>(number - 1)];
     m_pPictureTitle->setText(Tr("Picture %1", "Bild %1").arg(number));
     m_pCaption->setText(FromWide(picture.Caption));
-    m_pSound->setText(picture.SoundName.empty()
-                          ? Tr("none: choosing the picture shows the board's message that its sound is missing",
-                               "inget: att välja bilden visar tavlans meddelande om att ljudet saknas")
-                          : FromWide(picture.SoundName));
+    m_pSound->setText(
+        picture.SoundName.empty()
+            ? Tr("none: choosing the picture shows the board's message that its sound is missing",
+                 "inget: att välja bilden visar tavlans meddelande om att ljudet saknas")
+            : FromWide(picture.SoundName));
     const int index = m_pLeadsTo->findData(static_cast<int>(picture.LeadsTo));
     m_pLeadsTo->setCurrentIndex(std::max(index, 0));
-    m_pLeadsToValue->setText(picture.LeadsTo == TLeadsTo::WebAddress ? FromWide(picture.WebAddress) : QString());
+    m_pLeadsToValue->setText(picture.LeadsTo == TLeadsTo::WebAddress ? FromWide(picture.WebAddress)
+                                                                     : QString());
     QString note;
     if (!picture.Overruled.empty()) {
         QStringList names;
-        for (const std::wstring& name : picture.Overruled) names << FromWide(name);
-        note = Tr("The board starts %1; %2 is never used (a program comes before a film or music, that before a web "
+        for (const std::wstring& name : picture.Overruled)
+            names << FromWide(name);
+        note = Tr("The board starts %1; %2 is never used (a program comes before a film or music, "
+                  "that before a web "
                   "address, and all of them before a page).",
-                  "Tavlan startar %1; %2 används aldrig (ett program går före film eller musik, det före en webbadress, "
+                  "Tavlan startar %1; %2 används aldrig (ett program går före film eller musik, "
+                  "det före en webbadress, "
                   "och alla före en sida).")
                    .arg(FromWide(picture.LeadsToName), names.join(QStringLiteral(", ")));
     }
@@ -442,11 +487,12 @@ bool COrlidoEditWindow::Report(TResult result)
                                     "Det skulle tavlan inte kunna visa, så det gjordes inte."));
         return false;
     case TResult::Failed:
-        QMessageBox::warning(this, windowTitle(),
-                             Tr("The change could not be written (is the disk full or read-only?). The pages are as "
-                                "they were, or finished the next time the content is opened.",
-                                "Ändringen kunde inte skrivas (är disken full eller skrivskyddad?). Sidorna är som "
-                                "de var, eller blir klara nästa gång innehållet öppnas."));
+        QMessageBox::warning(
+            this, windowTitle(),
+            Tr("The change could not be written (is the disk full or read-only?). The pages are as "
+               "they were, or finished the next time the content is opened.",
+               "Ändringen kunde inte skrivas (är disken full eller skrivskyddad?). Sidorna är som "
+               "de var, eller blir klara nästa gång innehållet öppnas."));
         Refresh();
         return false;
     }
@@ -454,18 +500,21 @@ bool COrlidoEditWindow::Report(TResult result)
     return true;
 }
 
-bool COrlidoEditWindow::AddPicture(const QString& imageFile, const QString& caption, const QString& soundFile)
+bool COrlidoEditWindow::AddPicture(const QString& imageFile, const QString& caption,
+                                   const QString& soundFile)
 {
     QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(imageFile)});
+    files.setUrls({ QUrl::fromLocalFile(imageFile) });
     return AddPicture(COrlidoPictureSource::FromMimeData(&files).GetImage(), caption, soundFile);
 }
 
-bool COrlidoEditWindow::AddPicture(const QImage& image, const QString& caption, const QString& soundFile)
+bool COrlidoEditWindow::AddPicture(const QImage& image, const QString& caption,
+                                   const QString& soundFile)
 {
     CTQContentEdit::TNewPicture picture;
     if (!COrlidoPictureSource::Encode(image, picture.PictureBytes, picture.PictureExtension)) {
-        statusBar()->showMessage(Tr("That file is no picture the editor can read.", "Den filen är ingen bild som redigeraren kan läsa."));
+        statusBar()->showMessage(Tr("That file is no picture the editor can read.",
+                                    "Den filen är ingen bild som redigeraren kan läsa."));
         return false;
     }
     picture.Caption = caption.toStdWString();
@@ -483,7 +532,8 @@ bool COrlidoEditWindow::TakePicture(const QMimeData* handed)
     const COrlidoPictureSource source = COrlidoPictureSource::FromMimeData(handed);
     switch (source.GetKind()) {
     case COrlidoPictureSource::TKind::None:
-        statusBar()->showMessage(Tr("That is no picture the editor can read.", "Det är ingen bild som redigeraren kan läsa."));
+        statusBar()->showMessage(Tr("That is no picture the editor can read.",
+                                    "Det är ingen bild som redigeraren kan läsa."));
         return false;
     case COrlidoPictureSource::TKind::WebAddress:
         Fetch(source.GetAddress());
@@ -503,24 +553,30 @@ bool COrlidoEditWindow::CanSpeak()
         m_bSpeechTried = true;
         const std::string locale = QLocale::system().name().toStdString();
         std::string voice = CTQSpeech::VoiceForLocale(locale);
-        if (voice.empty()) voice = CTQSpeech::DefaultVoice;
+        if (voice.empty())
+            voice = CTQSpeech::DefaultVoice;
         bool ok = false;
         std::string error;
         auto speech = std::make_unique<CTQSpeech>(voice, ok, error);
-        if (ok) m_pSpeech = std::move(speech);
+        if (ok)
+            m_pSpeech = std::move(speech);
     }
     return m_pSpeech != nullptr;
 }
 
 QString COrlidoEditWindow::SpokenSound(const QString& text)
 {
-    if (!CanSpeak()) return {};
-    if (!m_pSpokenFolder) m_pSpokenFolder = std::make_unique<QTemporaryDir>();
+    if (!CanSpeak())
+        return {};
+    if (!m_pSpokenFolder)
+        m_pSpokenFolder = std::make_unique<QTemporaryDir>();
     static int made = 0;
     const QString file = m_pSpokenFolder->filePath(QStringLiteral("spoken%1.wav").arg(++made));
     std::string error;
-    if (!m_pSpokenFolder->isValid() || !m_pSpeech->MakeSoundFile(text.toStdWString(), ToPath(file), error)) {
-        SayClearly(Tr("The caption could not be spoken: %1", "Bildtexten kunde inte läsas upp: %1").arg(QString::fromStdString(error)));
+    if (!m_pSpokenFolder->isValid() ||
+        !m_pSpeech->MakeSoundFile(text.toStdWString(), ToPath(file), error)) {
+        SayClearly(Tr("The caption could not be spoken: %1", "Bildtexten kunde inte läsas upp: %1")
+                       .arg(QString::fromStdString(error)));
         return {};
     }
     return file;
@@ -528,10 +584,12 @@ QString COrlidoEditWindow::SpokenSound(const QString& text)
 
 bool COrlidoEditWindow::SpeakCaption()
 {
-    if (m_pPreview->GetSelected() < 1) return false;
+    if (m_pPreview->GetSelected() < 1)
+        return false;
     const QString caption = m_pCaption->text();
     if (CTQContentEdit::CaptionBytes(caption.toStdWString()).empty()) {
-        statusBar()->showMessage(Tr("Write the caption first; it is what is spoken.", "Skriv bildtexten först; det är den som läses upp."));
+        statusBar()->showMessage(Tr("Write the caption first; it is what is spoken.",
+                                    "Skriv bildtexten först; det är den som läses upp."));
         return false;
     }
     SetCaption(caption);
@@ -542,14 +600,18 @@ bool COrlidoEditWindow::SpeakCaption()
 bool COrlidoEditWindow::SetCaption(const QString& caption)
 {
     const int number = m_pPreview->GetSelected();
-    if (number < 1 || caption.toStdWString() == m_Shown.Pictures[static_cast<std::size_t>(number - 1)].Caption) return false;
+    if (number < 1 ||
+        caption.toStdWString() == m_Shown.Pictures[static_cast<std::size_t>(number - 1)].Caption)
+        return false;
     return Report(m_Edit.SetCaption(m_strPage, number, caption.toStdWString()));
 }
 
 bool COrlidoEditWindow::SetSound(const QString& soundFile)
 {
     const int number = m_pPreview->GetSelected();
-    return number > 0 && Report(m_Edit.SetSound(m_strPage, number, soundFile.isEmpty() ? std::wstring() : ToPath(soundFile)));
+    return number > 0 &&
+        Report(m_Edit.SetSound(m_strPage, number,
+                               soundFile.isEmpty() ? std::wstring() : ToPath(soundFile)));
 }
 
 bool COrlidoEditWindow::SetLeadsTo(TLeadsTo leadsTo, const QString& value)
@@ -557,23 +619,27 @@ bool COrlidoEditWindow::SetLeadsTo(TLeadsTo leadsTo, const QString& value)
     const int number = m_pPreview->GetSelected();
     const bool media = leadsTo == TLeadsTo::Film || leadsTo == TLeadsTo::Music;
     return number > 0 &&
-           Report(m_Edit.SetLeadsTo(m_strPage, number, leadsTo, media ? ToPath(value) : value.toStdWString()));
+        Report(m_Edit.SetLeadsTo(m_strPage, number, leadsTo,
+                                 media ? ToPath(value) : value.toStdWString()));
 }
 
 bool COrlidoEditWindow::SetProgram(const QString& name, const QString& exec)
 {
     const int number = m_pPreview->GetSelected();
     return number > 0 &&
-           Report(m_Edit.SetLeadsTo(m_strPage, number, TLeadsTo::Program, exec.toStdWString(), name.toStdWString()));
+        Report(m_Edit.SetLeadsTo(m_strPage, number, TLeadsTo::Program, exec.toStdWString(),
+                                 name.toStdWString()));
 }
 
 bool COrlidoEditWindow::MoveSelected(int by)
 {
     const int number = m_pPreview->GetSelected();
     const int to = number + by;
-    if (number < 1 || to < 1 || to > static_cast<int>(m_Shown.Pictures.size())) return false;
+    if (number < 1 || to < 1 || to > static_cast<int>(m_Shown.Pictures.size()))
+        return false;
     const bool done = Report(m_Edit.Move(m_strPage, number, to));
-    if (done) m_pPreview->SetSelected(to);
+    if (done)
+        m_pPreview->SetSelected(to);
     return done;
 }
 
@@ -595,7 +661,8 @@ bool COrlidoEditWindow::Redo()
 
 void COrlidoEditWindow::CheckOutside()
 {
-    if (m_Edit.ChangedOutside(m_strPage)) m_pOutside->show();
+    if (m_Edit.ChangedOutside(m_strPage))
+        m_pOutside->show();
 }
 
 // ---- Dialogs ------------------------------------------------------------------------------
@@ -609,31 +676,38 @@ void COrlidoEditWindow::ChooseAndAddPicture()
     // Several pictures can be chosen at once; each is then captioned in turn.
     const QStringList images = QFileDialog::getOpenFileNames(
         this, Tr("Choose one or more pictures", "Välj en eller flera bilder"), m_strPictureFolder,
-        Tr("Pictures", "Bilder") + QStringLiteral(" (*.jpg *.jpeg *.png *.bmp *.gif *.webp *.svg)"));
-    if (images.isEmpty()) return;
+        Tr("Pictures", "Bilder") +
+            QStringLiteral(" (*.jpg *.jpeg *.png *.bmp *.gif *.webp *.svg)"));
+    if (images.isEmpty())
+        return;
     m_strPictureFolder = QFileInfo(images.front()).absolutePath();
     for (const QString& image : images) {
         QMimeData files;
-        files.setUrls({QUrl::fromLocalFile(image)});
+        files.setUrls({ QUrl::fromLocalFile(image) });
         const COrlidoPictureSource source = COrlidoPictureSource::FromMimeData(&files);
         if (source.GetKind() == COrlidoPictureSource::TKind::None) {
-            SayClearly(Tr("%1 is no picture the editor can read.", "%1 är ingen bild som redigeraren kan läsa.")
+            SayClearly(Tr("%1 is no picture the editor can read.",
+                          "%1 är ingen bild som redigeraren kan läsa.")
                            .arg(QFileInfo(image).fileName()));
             return;
         }
-        if (!AskAndAdd(source)) return;
+        if (!AskAndAdd(source))
+            return;
     }
 }
 
 bool COrlidoEditWindow::AskAndAdd(const COrlidoPictureSource& source)
 {
-    COrlidoNewPictureDialog dialog(source.GetImage(), source.GetSuggestedCaption(), CanSpeak(), this);
-    if (dialog.exec() != QDialog::Accepted) return false;
+    COrlidoNewPictureDialog dialog(source.GetImage(), source.GetSuggestedCaption(), CanSpeak(),
+                                   this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
     QString sound;
     switch (dialog.GetSound()) {
     case COrlidoNewPictureDialog::TSound::Spoken:
         sound = SpokenSound(dialog.GetCaption());
-        if (sound.isEmpty()) return false;
+        if (sound.isEmpty())
+            return false;
         break;
     case COrlidoNewPictureDialog::TSound::File:
         sound = dialog.GetSoundFile();
@@ -651,31 +725,40 @@ void COrlidoEditWindow::PastePicture()
 
 void COrlidoEditWindow::Fetch(const QUrl& address)
 {
-    if (m_pNetwork == nullptr) m_pNetwork = new QNetworkAccessManager(this);
+    if (m_pNetwork == nullptr)
+        m_pNetwork = new QNetworkAccessManager(this);
     QNetworkRequest request(address);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setTransferTimeout(20000);
     QNetworkReply* reply = m_pNetwork->get(request);
-    statusBar()->showMessage(Tr("Fetching the picture from %1…", "Hämtar bilden från %1…").arg(address.host()));
+    statusBar()->showMessage(
+        Tr("Fetching the picture from %1…", "Hämtar bilden från %1…").arg(address.host()));
     connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
-        if (received > COrlidoPictureSource::MaxFetchedBytes || total > COrlidoPictureSource::MaxFetchedBytes) reply->abort();
+        if (received > COrlidoPictureSource::MaxFetchedBytes ||
+            total > COrlidoPictureSource::MaxFetchedBytes)
+            reply->abort();
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply, address] {
         reply->deleteLater();
-        const QString saveInstead = Tr(" Nothing was added. Save the picture from the web browser to a file, and drag "
-                                       "the file here instead.",
-                                       " Inget lades till. Spara bilden från webbläsaren i en fil, och dra hit filen "
-                                       "i stället.");
+        const QString saveInstead =
+            Tr(" Nothing was added. Save the picture from the web browser to a file, and drag "
+               "the file here instead.",
+               " Inget lades till. Spara bilden från webbläsaren i en fil, och dra hit filen "
+               "i stället.");
         if (reply->error() != QNetworkReply::NoError) {
-            SayClearly(Tr("The picture could not be fetched from %1: %2. Is this computer connected to the internet?",
+            SayClearly(Tr("The picture could not be fetched from %1: %2. Is this computer "
+                          "connected to the internet?",
                           "Bilden kunde inte hämtas från %1: %2. Är datorn ansluten till internet?")
                            .arg(address.host(), reply->errorString()) +
                        saveInstead);
             return;
         }
-        const COrlidoPictureSource source = COrlidoPictureSource::FromBytes(reply->readAll(), address);
+        const COrlidoPictureSource source =
+            COrlidoPictureSource::FromBytes(reply->readAll(), address);
         if (source.GetKind() == COrlidoPictureSource::TKind::None) {
-            SayClearly(Tr("What %1 sent is no picture the editor can read.", "Det som %1 skickade är ingen bild som redigeraren kan läsa.")
+            SayClearly(Tr("What %1 sent is no picture the editor can read.",
+                          "Det som %1 skickade är ingen bild som redigeraren kan läsa.")
                            .arg(address.host()) +
                        saveInstead);
             return;
@@ -687,31 +770,37 @@ void COrlidoEditWindow::Fetch(const QUrl& address)
 
 void COrlidoEditWindow::SayClearly(const QString& text)
 {
-    auto* box = new QMessageBox(QMessageBox::Information, windowTitle(), text, QMessageBox::Ok, this);
+    auto* box =
+        new QMessageBox(QMessageBox::Information, windowTitle(), text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }
 
 void COrlidoEditWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (COrlidoPictureSource::MayHoldPicture(event->mimeData())) event->acceptProposedAction();
+    if (COrlidoPictureSource::MayHoldPicture(event->mimeData()))
+        event->acceptProposedAction();
 }
 
 void COrlidoEditWindow::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (COrlidoPictureSource::MayHoldPicture(event->mimeData())) event->acceptProposedAction();
+    if (COrlidoPictureSource::MayHoldPicture(event->mimeData()))
+        event->acceptProposedAction();
 }
 
 void COrlidoEditWindow::dropEvent(QDropEvent* event)
 {
-    if (TakePicture(event->mimeData())) event->acceptProposedAction();
+    if (TakePicture(event->mimeData()))
+        event->acceptProposedAction();
 }
 
 void COrlidoEditWindow::ChooseSound()
 {
-    const QString sound = QFileDialog::getOpenFileName(this, Tr("Choose its sound", "Välj dess ljud"), QString(),
-                                                       Tr("Sounds", "Ljud") + QStringLiteral(" (*.wav *.mp3 *.wma)"));
-    if (!sound.isEmpty()) SetSound(sound);
+    const QString sound =
+        QFileDialog::getOpenFileName(this, Tr("Choose its sound", "Välj dess ljud"), QString(),
+                                     Tr("Sounds", "Ljud") + QStringLiteral(" (*.wav *.mp3 *.wma)"));
+    if (!sound.isEmpty())
+        SetSound(sound);
 }
 
 void COrlidoEditWindow::ApplyLeadsTo()
@@ -720,15 +809,19 @@ void COrlidoEditWindow::ApplyLeadsTo()
     QString value = m_pLeadsToValue->text();
     if (leadsTo == TLeadsTo::Film || leadsTo == TLeadsTo::Music) {
         value = QFileDialog::getOpenFileName(this, Tr("Choose the file", "Välj filen"));
-        if (value.isEmpty()) return;
+        if (value.isEmpty())
+            return;
     }
     if (leadsTo == TLeadsTo::Program && value.trimmed().isEmpty()) {
         COrlidoProgramDialog dialog(COrlidoInstalledPrograms::Read(), this);
-        const COrlidoInstalledPrograms::TProgram* chosen = dialog.exec() == QDialog::Accepted ? dialog.GetChosen() : nullptr;
-        if (chosen != nullptr) SetProgram(chosen->Name, chosen->Exec);
+        const COrlidoInstalledPrograms::TProgram* chosen =
+            dialog.exec() == QDialog::Accepted ? dialog.GetChosen() : nullptr;
+        if (chosen != nullptr)
+            SetProgram(chosen->Name, chosen->Exec);
         return;
     }
-    if (!SetLeadsTo(leadsTo, value)) return;
+    if (!SetLeadsTo(leadsTo, value))
+        return;
     // A new page is shown empty; it is made with the first picture added to it.
     if (leadsTo == TLeadsTo::SubPage) {
         m_Trail.push_back(m_strPage);
@@ -747,9 +840,11 @@ void COrlidoEditWindow::TryOnBoard()
     // Started from the settings file's folder, so the board reads the settings made here.
     const QString folder = QFileInfo(FromPath(m_strSetupFile)).absolutePath();
     QDir().mkpath(folder);
-    if (!QProcess::startDetached(m_strBoardProgram, {QStringLiteral("--content"), FromPath(m_Edit.GetContentFolder())},
-                                 folder, &m_nBoardPid)) {
-        statusBar()->showMessage(Tr("The board could not be started.", "Tavlan kunde inte startas."));
+    if (!QProcess::startDetached(
+            m_strBoardProgram, { QStringLiteral("--content"), FromPath(m_Edit.GetContentFolder()) },
+            folder, &m_nBoardPid)) {
+        statusBar()->showMessage(
+            Tr("The board could not be started.", "Tavlan kunde inte startas."));
         return;
     }
     // A window manager that keeps a started program from taking the focus would leave the
@@ -760,8 +855,10 @@ void COrlidoEditWindow::TryOnBoard()
 
 void COrlidoEditWindow::OpenOtherFolder()
 {
-    const QString folder = QFileDialog::getExistingDirectory(this, Tr("The folder that holds UserData", "Mappen som har UserData"));
-    if (folder.isEmpty()) return;
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, Tr("The folder that holds UserData", "Mappen som har UserData"));
+    if (folder.isEmpty())
+        return;
     auto* other = new COrlidoEditWindow(ToPath(folder), m_strSetupFile);
     other->setAttribute(Qt::WA_DeleteOnClose);
     other->show();

@@ -33,7 +33,8 @@ class COrlidoEditWindow : public QMainWindow {
 public:
     // contentFolder holds UserData (made, with its first page, by the first picture added).
     // setupFile: the settings file the board reads.
-    COrlidoEditWindow(std::wstring contentFolder, std::wstring setupFile, QWidget* parent = nullptr);
+    COrlidoEditWindow(std::wstring contentFolder, std::wstring setupFile,
+                      QWidget* parent = nullptr);
     ~COrlidoEditWindow() override;
 
     // What the carer does, each as one step; the dialogs of the window end in these.
@@ -90,7 +91,8 @@ private:
     QWidget* BuildPicturePanel();
     void Refresh();
     void RefreshTree();
-    void AddPages(QTreeWidgetItem* parent, const std::wstring& folder, int level, std::vector<std::wstring>& seen);
+    void AddPages(QTreeWidgetItem* parent, const std::wstring& folder, int level,
+                  std::vector<std::wstring>& seen);
     void ShowPicture(int number);
     bool Report(CTQContentEdit::TResult result);
     void CheckOutside();
@@ -143,6 +145,7 @@ private:
     QNetworkAccessManager* m_pNetwork = nullptr;
     std::unique_ptr<CTQSpeech> m_pSpeech;  // made at the first use: espeak-ng loads its voice then
     bool m_bSpeechTried = false;
-    QString m_strPictureFolder;  // where the last picture was chosen; the next one is looked for there
+    QString
+        m_strPictureFolder;  // where the last picture was chosen; the next one is looked for there
     std::unique_ptr<QTemporaryDir> m_pSpokenFolder;
 };

@@ -23,24 +23,30 @@ QString Name(const std::wstring& name)
     return QString::fromStdWString(name);
 }
 
-} // namespace
+}  // namespace
 
 QByteArray COrlidoEmptyBoard::WebBrowserShortcut()
 {
     for (const COrlidoInstalledPrograms::TProgram& program : COrlidoInstalledPrograms::Read()) {
-        if (!program.Categories.contains(QStringLiteral("WebBrowser"))) continue;
-        return "[Desktop Entry]\nType=Application\nName=" + program.Name.toUtf8() + "\nExec=" + program.Exec.toUtf8() + "\n";
+        if (!program.Categories.contains(QStringLiteral("WebBrowser")))
+            continue;
+        return "[Desktop Entry]\nType=Application\nName=" + program.Name.toUtf8() +
+            "\nExec=" + program.Exec.toUtf8() + "\n";
     }
     return {};
 }
 
 bool COrlidoEmptyBoard::Make(const QString& folder, const QString& demoFolder)
 {
-    if (!QDir().mkpath(folder + QLatin1Char('/') + Name(Rules::UserDataFolder))) return false;
-    const auto missing = [&](const QString& name) { return !QFileInfo::exists(folder + QLatin1Char('/') + name); };
+    if (!QDir().mkpath(folder + QLatin1Char('/') + Name(Rules::UserDataFolder)))
+        return false;
+    const auto missing = [&](const QString& name) {
+        return !QFileInfo::exists(folder + QLatin1Char('/') + name);
+    };
     if (!demoFolder.isEmpty()) {
         for (const QFileInfo& file : QDir(demoFolder).entryInfoList(QDir::Files))
-            if (missing(file.fileName())) QFile::copy(file.filePath(), folder + QLatin1Char('/') + file.fileName());
+            if (missing(file.fileName()))
+                QFile::copy(file.filePath(), folder + QLatin1Char('/') + file.fileName());
     }
 
     // The common sounds are Swedish words, as the answer bar shows them.
@@ -50,22 +56,28 @@ bool COrlidoEmptyBoard::Make(const QString& folder, const QString& demoFolder)
     sounds.emplace_back(Name(Rules::ChosenInScanSound), L"Jag valde");
     std::unique_ptr<CTQSpeech> speech;
     for (const auto& [name, words] : sounds) {
-        if (!missing(name)) continue;
+        if (!missing(name))
+            continue;
         if (!speech) {
             bool ok = false;
             std::string error;
             speech = std::make_unique<CTQSpeech>(CTQSpeech::DefaultVoice, ok, error);
-            if (!ok) break;
+            if (!ok)
+                break;
         }
         std::string error;
-        speech->MakeSoundFile(words, platform::FromUtf8(QFile::encodeName(folder + QLatin1Char('/') + name).toStdString()), error);
+        speech->MakeSoundFile(
+            words,
+            platform::FromUtf8(QFile::encodeName(folder + QLatin1Char('/') + name).toStdString()),
+            error);
     }
 
     const QString browser = Name(Rules::WebBrowserShortcut);
     const QByteArray shortcut = missing(browser) ? WebBrowserShortcut() : QByteArray();
     if (!shortcut.isEmpty()) {
         QSaveFile file(folder + QLatin1Char('/') + browser);
-        if (file.open(QIODevice::WriteOnly) && file.write(shortcut) == shortcut.size()) file.commit();
+        if (file.open(QIODevice::WriteOnly) && file.write(shortcut) == shortcut.size())
+            file.commit();
     }
     return true;
 }

@@ -16,12 +16,14 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-COrlidoNewPictureDialog::COrlidoNewPictureDialog(const QImage& image, const QString& caption, bool canSpeak, QWidget* parent)
+COrlidoNewPictureDialog::COrlidoNewPictureDialog(const QImage& image, const QString& caption,
+                                                 bool canSpeak, QWidget* parent)
     : QDialog(parent)
 {
     setWindowTitle(Tr("New picture", "Ny bild"));
     auto* picture = new QLabel;
-    picture->setPixmap(QPixmap::fromImage(image.scaled(240, 180, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    picture->setPixmap(
+        QPixmap::fromImage(image.scaled(240, 180, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     picture->setAlignment(Qt::AlignCenter);
 
     // Made first: every change of the fields below asks whether Add can be pressed.
@@ -34,15 +36,18 @@ COrlidoNewPictureDialog::COrlidoNewPictureDialog(const QImage& image, const QStr
     m_pCaptionBytes = new QLabel;
     connect(m_pCaption, &QLineEdit::textChanged, this, &COrlidoNewPictureDialog::Update);
 
-    m_pSpoken = new QRadioButton(Tr("S&poken: the caption read aloud", "&Uppläst: bildtexten läses upp"));
+    m_pSpoken =
+        new QRadioButton(Tr("S&poken: the caption read aloud", "&Uppläst: bildtexten läses upp"));
     m_pFile = new QRadioButton(Tr("From a &file:", "Från en &fil:"));
-    m_pNone = new QRadioButton(Tr("&No sound (choosing the picture shows the board's message that it is missing)",
-                                  "&Inget ljud (att välja bilden visar tavlans meddelande om att det saknas)"));
+    m_pNone = new QRadioButton(
+        Tr("&No sound (choosing the picture shows the board's message that it is missing)",
+           "&Inget ljud (att välja bilden visar tavlans meddelande om att det saknas)"));
     m_pSpoken->setVisible(canSpeak);
     m_pSoundFileName = new QLabel;
     auto* choose = new QPushButton(Tr("C&hoose…", "&Välj…"));
     connect(choose, &QPushButton::clicked, this, &COrlidoNewPictureDialog::ChooseSoundFile);
-    for (QRadioButton* button : {m_pSpoken, m_pFile, m_pNone}) connect(button, &QRadioButton::toggled, this, &COrlidoNewPictureDialog::Update);
+    for (QRadioButton* button : { m_pSpoken, m_pFile, m_pNone })
+        connect(button, &QRadioButton::toggled, this, &COrlidoNewPictureDialog::Update);
     (canSpeak ? m_pSpoken : m_pFile)->setChecked(true);
 
     auto* fileRow = new QHBoxLayout;
@@ -75,7 +80,8 @@ QString COrlidoNewPictureDialog::GetCaption() const
 
 COrlidoNewPictureDialog::TSound COrlidoNewPictureDialog::GetSound() const
 {
-    if (m_pSpoken->isChecked()) return TSound::Spoken;
+    if (m_pSpoken->isChecked())
+        return TSound::Spoken;
     return m_pFile->isChecked() ? TSound::File : TSound::None;
 }
 
@@ -112,15 +118,18 @@ bool COrlidoNewPictureDialog::CanAccept() const
 
 void COrlidoNewPictureDialog::ChooseSoundFile()
 {
-    const QString file = QFileDialog::getOpenFileName(this, Tr("Choose its sound", "Välj dess ljud"), QString(),
-                                                      Tr("Sounds", "Ljud") + QStringLiteral(" (*.wav *.mp3 *.wma)"));
-    if (!file.isEmpty()) SetSoundFile(file);
+    const QString file =
+        QFileDialog::getOpenFileName(this, Tr("Choose its sound", "Välj dess ljud"), QString(),
+                                     Tr("Sounds", "Ljud") + QStringLiteral(" (*.wav *.mp3 *.wma)"));
+    if (!file.isEmpty())
+        SetSoundFile(file);
 }
 
 void COrlidoNewPictureDialog::Update()
 {
     const std::size_t bytes = CTQContentEdit::CaptionBytes(GetCaption().toStdWString()).size();
-    m_pCaptionBytes->setText(QString::number(bytes) + QStringLiteral(" / ") + QString::number(CTQContentRules::CaptionBytes) +
+    m_pCaptionBytes->setText(QString::number(bytes) + QStringLiteral(" / ") +
+                             QString::number(CTQContentRules::CaptionBytes) +
                              Tr(" bytes", " byte"));
     m_pButtons->button(QDialogButtonBox::Ok)->setEnabled(CanAccept());
 }

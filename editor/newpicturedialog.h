@@ -17,7 +17,8 @@ class COrlidoNewPictureDialog : public QDialog {
 public:
     enum class TSound { Spoken, File, None };
 
-    COrlidoNewPictureDialog(const QImage& image, const QString& caption, bool canSpeak, QWidget* parent = nullptr);
+    COrlidoNewPictureDialog(const QImage& image, const QString& caption, bool canSpeak,
+                            QWidget* parent = nullptr);
 
     QString GetCaption() const;
     TSound GetSound() const;

@@ -17,7 +17,8 @@ namespace {
 const QColor kPageBackground(0xE1, 0xE1, 0xFF);
 const QColor kFrame(0x5A, 0x5A, 0x5A);
 const QColor kHighlight(0x00, 0xFF, 0x00);
-const QColor kBarColours[3] = {QColor(0xFF, 0xFF, 0x00), QColor(0xFF, 0x00, 0x00), QColor(0x00, 0xFF, 0x00)};
+const QColor kBarColours[3] = { QColor(0xFF, 0xFF, 0x00), QColor(0xFF, 0x00, 0x00),
+                                QColor(0x00, 0xFF, 0x00) };
 constexpr int kFrameWidth = 6;
 constexpr int kHighlightWidth = 12;
 constexpr int kCaptionPixels = 64;  // the caption's height on the picture's own pixels
@@ -32,9 +33,11 @@ QString FromWide(const std::wstring& text)
 QImage PictureWithCaption(const std::wstring& path, const std::wstring& caption)
 {
     QImage image(QString::fromUtf8(platform::ToUtf8(path).c_str()));
-    if (image.isNull()) return image;
+    if (image.isNull())
+        return image;
     image = image.convertToFormat(QImage::Format_RGB32);
-    if (caption.empty()) return image;
+    if (caption.empty())
+        return image;
     QPainter painter(&image);
     QFont font;
     font.setPixelSize(kCaptionPixels);
@@ -49,10 +52,10 @@ QImage PictureWithCaption(const std::wstring& path, const std::wstring& caption)
 QRect CentredSquare(QSize size)
 {
     const int side = std::min(size.width(), size.height());
-    return {(size.width() - side) / 2, (size.height() - side) / 2, side, side};
+    return { (size.width() - side) / 2, (size.height() - side) / 2, side, side };
 }
 
-} // namespace
+}  // namespace
 
 COrlidoPagePreview::COrlidoPagePreview(QWidget* parent) : QWidget(parent)
 {
@@ -65,14 +68,17 @@ void COrlidoPagePreview::SetPage(const CTQContentTree::TPage& page)
     m_Page = page;
     m_Pictures.clear();
     for (const CTQContentTree::TPicture& picture : page.Pictures)
-        m_Pictures.push_back(PictureWithCaption(page.Folder + L"/" + picture.PictureName, picture.Caption));
-    if (m_nSelected > static_cast<int>(m_Pictures.size())) m_nSelected = static_cast<int>(m_Pictures.size());
+        m_Pictures.push_back(
+            PictureWithCaption(page.Folder + L"/" + picture.PictureName, picture.Caption));
+    if (m_nSelected > static_cast<int>(m_Pictures.size()))
+        m_nSelected = static_cast<int>(m_Pictures.size());
     update();
 }
 
 void COrlidoPagePreview::SetSelected(int number)
 {
-    if (number < 0 || number > static_cast<int>(m_Pictures.size())) return;
+    if (number < 0 || number > static_cast<int>(m_Pictures.size()))
+        return;
     m_nSelected = number;
     update();
     emit Selected(number);
@@ -91,15 +97,18 @@ QImage COrlidoPagePreview::Render(QSize screen) const
     page.fill(kPageBackground);
     QPainter painter(&page);
     const int count = static_cast<int>(m_Pictures.size());
-    const TPageGeometry g = ComputeGeometry(screen.width(), screen.height(), screen.width(), screen.height(), count);
+    const TPageGeometry g =
+        ComputeGeometry(screen.width(), screen.height(), screen.width(), screen.height(), count);
     for (int k = 0; k < count; ++k) {
-        const QRect cell(g.ColumnX(k % TPageGeometry::Columns), g.RowY(k / TPageGeometry::Columns), g.pictureWidth,
-                         g.pictureHeight);
+        const QRect cell(g.ColumnX(k % TPageGeometry::Columns), g.RowY(k / TPageGeometry::Columns),
+                         g.pictureWidth, g.pictureHeight);
         const QImage& picture = m_Pictures[static_cast<std::size_t>(k)];
-        if (!picture.isNull()) painter.drawImage(cell, picture, CentredSquare(picture.size()));
+        if (!picture.isNull())
+            painter.drawImage(cell, picture, CentredSquare(picture.size()));
         const bool chosen = k + 1 == m_nSelected;
         const int width = chosen ? kHighlightWidth : kFrameWidth;
-        painter.setPen(QPen(chosen ? kHighlight : kFrame, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        painter.setPen(
+            QPen(chosen ? kHighlight : kFrame, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(cell.adjusted(width / 2, width / 2, -width / 2, -width / 2));
     }
@@ -111,9 +120,11 @@ QImage COrlidoPagePreview::Render(QSize screen) const
         const QRect bar(g.BarX(b), g.barY, g.barWidth, g.barHeight);
         painter.fillRect(bar, kBarColours[b]);
         painter.setPen(QPen(kFrame, kFrameWidth));
-        painter.drawRect(bar.adjusted(kFrameWidth / 2, kFrameWidth / 2, -kFrameWidth / 2, -kFrameWidth / 2));
+        painter.drawRect(
+            bar.adjusted(kFrameWidth / 2, kFrameWidth / 2, -kFrameWidth / 2, -kFrameWidth / 2));
         painter.setPen(QColor(1, 1, 1));
-        painter.drawText(bar, Qt::AlignCenter, FromWide(CTQContentRules::AnswerBarWords[static_cast<std::size_t>(b)]));
+        painter.drawText(bar, Qt::AlignCenter,
+                         FromWide(CTQContentRules::AnswerBarWords[static_cast<std::size_t>(b)]));
     }
     return page;
 }
@@ -136,14 +147,18 @@ int COrlidoPagePreview::NumberAt(QPoint point) const
 {
     const QSize screen = Screen();
     const QSize shown = screen.scaled(size(), Qt::KeepAspectRatio);
-    if (shown.isEmpty()) return 0;
-    const QPoint onScreen(point.x() * screen.width() / shown.width(), point.y() * screen.height() / shown.height());
+    if (shown.isEmpty())
+        return 0;
+    const QPoint onScreen(point.x() * screen.width() / shown.width(),
+                          point.y() * screen.height() / shown.height());
     const int count = static_cast<int>(m_Pictures.size());
-    const TPageGeometry g = ComputeGeometry(screen.width(), screen.height(), screen.width(), screen.height(), count);
+    const TPageGeometry g =
+        ComputeGeometry(screen.width(), screen.height(), screen.width(), screen.height(), count);
     for (int k = 0; k < count; ++k) {
-        const QRect cell(g.ColumnX(k % TPageGeometry::Columns), g.RowY(k / TPageGeometry::Columns), g.pictureWidth,
-                         g.pictureHeight);
-        if (cell.contains(onScreen)) return k + 1;
+        const QRect cell(g.ColumnX(k % TPageGeometry::Columns), g.RowY(k / TPageGeometry::Columns),
+                         g.pictureWidth, g.pictureHeight);
+        if (cell.contains(onScreen))
+            return k + 1;
     }
     return 0;
 }
@@ -151,13 +166,15 @@ int COrlidoPagePreview::NumberAt(QPoint point) const
 void COrlidoPagePreview::mousePressEvent(QMouseEvent* event)
 {
     const int number = NumberAt(event->position().toPoint());
-    if (number > 0) SetSelected(number);
+    if (number > 0)
+        SetSelected(number);
 }
 
 void COrlidoPagePreview::mouseDoubleClickEvent(QMouseEvent* event)
 {
     const int number = NumberAt(event->position().toPoint());
-    if (number > 0) emit Opened(number);
+    if (number > 0)
+        emit Opened(number);
 }
 
 void COrlidoPagePreview::keyPressEvent(QKeyEvent* event)
@@ -183,12 +200,14 @@ void COrlidoPagePreview::keyPressEvent(QKeyEvent* event)
         break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (m_nSelected > 0) emit Opened(m_nSelected);
+        if (m_nSelected > 0)
+            emit Opened(m_nSelected);
         return;
     default:
         QWidget::keyPressEvent(event);
         return;
     }
-    if (number == 0 && count > 0) number = 1;
+    if (number == 0 && count > 0)
+        number = 1;
     SetSelected(number);
 }

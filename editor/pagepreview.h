@@ -33,7 +33,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    QSize sizeHint() const override { return {683, 384}; }
+    QSize sizeHint() const override { return { 683, 384 }; }
 
 private:
     // The screen the page is laid out for; the preview scales it into the widget.

@@ -15,41 +15,51 @@ QString FolderOfProblem(const QString& line, const QString& contentFolder)
     for (qsizetype cut = line.indexOf(QStringLiteral(": "), kProblem.size()); cut > 0;
          cut = line.indexOf(QStringLiteral(": "), cut + 1)) {
         const QString named = line.mid(kProblem.size(), cut - kProblem.size());
-        const QString path = QDir::isAbsolutePath(named) ? named : contentFolder + QLatin1Char('/') + named;
+        const QString path =
+            QDir::isAbsolutePath(named) ? named : contentFolder + QLatin1Char('/') + named;
         const QFileInfo info(path);
-        if (info.isDir()) return QDir::cleanPath(path);
-        if (info.exists() || info.dir().exists()) return QDir::cleanPath(info.absolutePath());
+        if (info.isDir())
+            return QDir::cleanPath(path);
+        if (info.exists() || info.dir().exists())
+            return QDir::cleanPath(info.absolutePath());
     }
     return {};
 }
 
-} // namespace
+}  // namespace
 
-COrlidoPageProblems::COrlidoPageProblems(QObject* parent) : QObject(parent) {}
+COrlidoPageProblems::COrlidoPageProblems(QObject* parent) : QObject(parent)
+{
+}
 
 COrlidoPageProblems::~COrlidoPageProblems()
 {
-    if (m_pProcess == nullptr) return;
+    if (m_pProcess == nullptr)
+        return;
     m_pProcess->disconnect(this);
     m_pProcess->kill();
     m_pProcess->waitForFinished(1000);
 }
 
-std::map<QString, QStringList> COrlidoPageProblems::Sort(const QString& report, const QString& contentFolder)
+std::map<QString, QStringList> COrlidoPageProblems::Sort(const QString& report,
+                                                         const QString& contentFolder)
 {
     const QString content = QDir::cleanPath(contentFolder);
     const QString userData = content + QStringLiteral("/UserData");
     std::map<QString, QStringList> problems;
     for (const QString& line : report.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        if (!line.startsWith(kProblem)) continue;
+        if (!line.startsWith(kProblem))
+            continue;
         QString folder = FolderOfProblem(line, content);
-        if (folder != userData && !folder.startsWith(userData + QLatin1Char('/'))) folder = content;
+        if (folder != userData && !folder.startsWith(userData + QLatin1Char('/')))
+            folder = content;
         problems[folder] << line.mid(kProblem.size());
     }
     return problems;
 }
 
-void COrlidoPageProblems::Check(const QString& boardProgram, const QString& contentFolder, const QString& workingFolder)
+void COrlidoPageProblems::Check(const QString& boardProgram, const QString& contentFolder,
+                                const QString& workingFolder)
 {
     m_strBoard = boardProgram;
     m_strContent = contentFolder;
@@ -63,9 +73,10 @@ void COrlidoPageProblems::Check(const QString& boardProgram, const QString& cont
     m_pProcess->setWorkingDirectory(workingFolder);
     connect(m_pProcess, &QProcess::finished, this, &COrlidoPageProblems::Finished);
     connect(m_pProcess, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) Finished();
+        if (error == QProcess::FailedToStart)
+            Finished();
     });
-    m_pProcess->start(boardProgram, {QStringLiteral("--check"), contentFolder});
+    m_pProcess->start(boardProgram, { QStringLiteral("--check"), contentFolder });
 }
 
 void COrlidoPageProblems::Finished()
@@ -75,7 +86,8 @@ void COrlidoPageProblems::Finished()
     process->deleteLater();
     // The report is read only from a check that ran to its end: a board that cannot start
     // leaves the problems as they were rather than claiming there are none.
-    if (process->exitStatus() == QProcess::NormalExit && process->error() != QProcess::FailedToStart) {
+    if (process->exitStatus() == QProcess::NormalExit &&
+        process->error() != QProcess::FailedToStart) {
         m_Problems = Sort(QString::fromUtf8(process->readAllStandardOutput()), m_strContent);
         emit Checked();
     }

@@ -22,7 +22,8 @@ public:
 
     // Checks contentFolder with the settings the board would read when started in
     // workingFolder. A check asked for while one runs follows it.
-    void Check(const QString& boardProgram, const QString& contentFolder, const QString& workingFolder);
+    void Check(const QString& boardProgram, const QString& contentFolder,
+               const QString& workingFolder);
 
     // The problems of the check's output by the folder their file is in (or that they name);
     // a problem outside UserData is filed under the content folder.

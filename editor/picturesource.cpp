@@ -11,12 +11,14 @@ namespace {
 // have an alpha channel that nothing uses, and those are stored as JPEG.
 bool HasTransparentPixel(const QImage& image)
 {
-    if (!image.hasAlphaChannel()) return false;
+    if (!image.hasAlphaChannel())
+        return false;
     const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < argb.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
         for (int x = 0; x < argb.width(); ++x)
-            if (qAlpha(line[x]) != 255) return true;
+            if (qAlpha(line[x]) != 255)
+                return true;
     }
     return false;
 }
@@ -26,7 +28,7 @@ bool IsWebAddress(const QUrl& url)
     return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
 }
 
-} // namespace
+}  // namespace
 
 QImage COrlidoPictureSource::ReadImage(const QString& file)
 {
@@ -37,17 +39,21 @@ QImage COrlidoPictureSource::ReadImage(const QString& file)
 
 bool COrlidoPictureSource::MayHoldPicture(const QMimeData* data)
 {
-    if (data == nullptr) return false;
-    if (data->hasImage()) return true;
+    if (data == nullptr)
+        return false;
+    if (data->hasImage())
+        return true;
     for (const QUrl& url : data->urls())
-        if (url.isLocalFile() || IsWebAddress(url)) return true;
+        if (url.isLocalFile() || IsWebAddress(url))
+            return true;
     return false;
 }
 
 COrlidoPictureSource COrlidoPictureSource::FromMimeData(const QMimeData* data)
 {
     COrlidoPictureSource source;
-    if (data == nullptr) return source;
+    if (data == nullptr)
+        return source;
     // A browser's drag carries the image itself besides its address; the image needs no network.
     if (data->hasImage()) {
         source.m_Image = qvariant_cast<QImage>(data->imageData());
@@ -59,14 +65,17 @@ COrlidoPictureSource COrlidoPictureSource::FromMimeData(const QMimeData* data)
     for (const QUrl& url : data->urls()) {
         if (url.isLocalFile()) {
             source.m_Image = ReadImage(url.toLocalFile());
-            if (source.m_Image.isNull()) continue;
+            if (source.m_Image.isNull())
+                continue;
             source.m_Kind = TKind::File;
             source.m_strCaption = QFileInfo(url.toLocalFile()).completeBaseName();
             return source;
         }
-        if (IsWebAddress(url) && source.m_Address.isEmpty()) source.m_Address = url;
+        if (IsWebAddress(url) && source.m_Address.isEmpty())
+            source.m_Address = url;
     }
-    if (!source.m_Address.isEmpty()) source.m_Kind = TKind::WebAddress;
+    if (!source.m_Address.isEmpty())
+        source.m_Kind = TKind::WebAddress;
     return source;
 }
 
@@ -79,7 +88,8 @@ COrlidoPictureSource COrlidoPictureSource::FromBytes(const QByteArray& bytes, co
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
     source.m_Image = reader.read();
-    if (source.m_Image.isNull()) return source;
+    if (source.m_Image.isNull())
+        return source;
     source.m_Kind = TKind::Image;
     source.m_Address = address;
     source.m_strCaption = QFileInfo(address.path()).completeBaseName();
@@ -88,15 +98,19 @@ COrlidoPictureSource COrlidoPictureSource::FromBytes(const QByteArray& bytes, co
 
 bool COrlidoPictureSource::Encode(QImage image, std::string& bytes, std::wstring& extension)
 {
-    if (image.isNull()) return false;
+    if (image.isNull())
+        return false;
     if (image.width() > StoredWidth || image.height() > StoredHeight)
-        image = image.scaled(StoredWidth, StoredHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        image =
+            image.scaled(StoredWidth, StoredHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     const bool transparent = HasTransparentPixel(image);
-    if (!transparent) image = image.convertToFormat(QImage::Format_RGB32);
+    if (!transparent)
+        image = image.convertToFormat(QImage::Format_RGB32);
     QByteArray encoded;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, transparent ? "PNG" : "JPG", transparent ? -1 : 90)) return false;
+    if (!image.save(&buffer, transparent ? "PNG" : "JPG", transparent ? -1 : 90))
+        return false;
     bytes = encoded.toStdString();
     extension = transparent ? L".png" : L".jpg";
     return true;

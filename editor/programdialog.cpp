@@ -9,7 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-COrlidoProgramDialog::COrlidoProgramDialog(std::vector<COrlidoInstalledPrograms::TProgram> programs, QWidget* parent)
+COrlidoProgramDialog::COrlidoProgramDialog(std::vector<COrlidoInstalledPrograms::TProgram> programs,
+                                           QWidget* parent)
     : QDialog(parent), m_Programs(std::move(programs))
 {
     setWindowTitle(Tr("Choose a program", "Välj ett program"));
@@ -29,17 +30,20 @@ COrlidoProgramDialog::COrlidoProgramDialog(std::vector<COrlidoInstalledPrograms:
     connect(m_pFilter, &QLineEdit::textChanged, this, &COrlidoProgramDialog::Narrow);
     // Enter in the filter chooses the first program still shown.
     connect(m_pFilter, &QLineEdit::returnPressed, this, [this] {
-        if (GetChosen() != nullptr) accept();
+        if (GetChosen() != nullptr)
+            accept();
     });
 
     auto* layout = new QVBoxLayout(this);
-    auto* label = new QLabel(Tr("The program the picture starts:", "Programmet som bilden startar:"));
+    auto* label =
+        new QLabel(Tr("The program the picture starts:", "Programmet som bilden startar:"));
     label->setBuddy(m_pFilter);
     layout->addWidget(label);
     layout->addWidget(m_pFilter);
     layout->addWidget(m_pList, 1);
     if (m_Programs.empty())
-        layout->addWidget(new QLabel(Tr("No installed programs were found.", "Inga installerade program hittades.")));
+        layout->addWidget(new QLabel(
+            Tr("No installed programs were found.", "Inga installerade program hittades.")));
     layout->addWidget(buttons);
     Narrow({});
     resize(420, 480);
@@ -52,14 +56,17 @@ void COrlidoProgramDialog::Narrow(const QString& text)
         QListWidgetItem* item = m_pList->item(row);
         const bool shown = item->text().contains(text, Qt::CaseInsensitive);
         item->setHidden(!shown);
-        if (shown && first == nullptr) first = item;
+        if (shown && first == nullptr)
+            first = item;
     }
-    if (m_pList->currentItem() == nullptr || m_pList->currentItem()->isHidden()) m_pList->setCurrentItem(first);
+    if (m_pList->currentItem() == nullptr || m_pList->currentItem()->isHidden())
+        m_pList->setCurrentItem(first);
 }
 
 const COrlidoInstalledPrograms::TProgram* COrlidoProgramDialog::GetChosen() const
 {
     const QListWidgetItem* item = m_pList->currentItem();
-    if (item == nullptr || item->isHidden()) return nullptr;
+    if (item == nullptr || item->isHidden())
+        return nullptr;
     return &m_Programs[static_cast<std::size_t>(item->data(Qt::UserRole).toInt())];
 }

@@ -14,7 +14,8 @@ class QListWidget;
 class COrlidoProgramDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit COrlidoProgramDialog(std::vector<COrlidoInstalledPrograms::TProgram> programs, QWidget* parent = nullptr);
+    explicit COrlidoProgramDialog(std::vector<COrlidoInstalledPrograms::TProgram> programs,
+                                  QWidget* parent = nullptr);
 
     // The program chosen; nullptr when none is.
     const COrlidoInstalledPrograms::TProgram* GetChosen() const;

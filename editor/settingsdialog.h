@@ -22,7 +22,8 @@ public:
     QSpinBox* GetScanPeriodBox() const { return m_pScanPeriod; }
 
 private:
-    QSpinBox* AddTime(class QFormLayout* form, const QString& label, const QString& sentence, int value);
+    QSpinBox* AddTime(class QFormLayout* form, const QString& label, const QString& sentence,
+                      int value);
 
     std::wstring m_strSetupFile;
     QComboBox* m_pMode = nullptr;

@@ -32,7 +32,7 @@ void KeepSoundsReady(const std::vector<std::wstring>& paths);
 // heard or shown; for the content checker, so that its answer is the player's own.
 bool CanPlayFile(const std::wstring& path);
 
-} // namespace platform
+}  // namespace platform
 
 namespace platform {
 
@@ -51,4 +51,4 @@ namespace platform {
 // file that cannot be opened. Opening an alias that is in use fails; close it first.
 int mciSendString(const std::wstring& command);
 
-} // namespace platform
+}  // namespace platform

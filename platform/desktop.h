@@ -82,7 +82,8 @@ bool GetProcessImagePath(DWORD processId, std::wstring& imagePath);
 // program is started directly (never through a shell) with this program's environment, in
 // startFolder (the current directory when empty), and in a process group of its own whose
 // id is its process id. False when nothing could be started.
-bool StartProcess(const std::wstring& commandLine, DWORD& processId, const std::wstring& startFolder = L"");
+bool StartProcess(const std::wstring& commandLine, DWORD& processId,
+                  const std::wstring& startFolder = L"");
 // The process group the board started processId in: whether a process of it still runs
 // (ended children are reaped first), and ending it. Signals reach the whole group, so
 // what the program started itself ends with it.
@@ -150,7 +151,8 @@ void UpdateWindow(HWND window);
 
 // A borderless child window of one of the board's windows, hidden, drawing nothing but its
 // background colour, which fills whatever part of it no other window covers. 0 on failure.
-HWND CreateChildWindow(HWND parent, RECT rect, const std::wstring& name, int controlId, COLORREF background);
+HWND CreateChildWindow(HWND parent, RECT rect, const std::wstring& name, int controlId,
+                       COLORREF background);
 void DestroyChildWindow(HWND window);
 
 // The task bar: the desktop's dock windows (_NET_WM_WINDOW_TYPE_DOCK on X), hidden ones
@@ -172,4 +174,4 @@ void ReleaseDockWindowGuard();
 inline constexpr char kDockGuardianOption[] = "--dock-guardian";
 int RunDockGuardian(const std::vector<std::string>& dockIds);
 
-} // namespace platform
+}  // namespace platform

@@ -66,4 +66,4 @@ void TraceF(const wchar_t* format, ...);
 // Installs (or with nullptr removes) a function that receives every trace text.
 void SetTraceCapture(std::function<void(const std::wstring&)> capture);
 
-} // namespace platform
+}  // namespace platform

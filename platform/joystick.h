@@ -82,4 +82,4 @@ private:
     bool m_up = false;
 };
 
-} // namespace platform
+}  // namespace platform

@@ -120,4 +120,4 @@ void MessageBox(HWND owner, const std::wstring& text, const std::wstring& captio
 // never a choice as well, whenever the watch happens to deliver it.
 bool KeyBelongsToAMessageBox(DWORD keyTime);
 
-} // namespace platform
+}  // namespace platform

@@ -41,7 +41,7 @@ constexpr std::int64_t kMaxImagePixels = std::int64_t(64) * 1024 * 1024;
 // Gives an image's pixel buffer back to the pool (or to the system when the pool is full),
 // or, for pixels the image only adopted, to their owner through release.
 struct PixelPoolReturn {
-    std::size_t capacity = 0; // in pixels
+    std::size_t capacity = 0;  // in pixels
     void (*release)(std::uint32_t* pixels, void* owner) = nullptr;
     void* owner = nullptr;
     void operator()(std::uint32_t* pixels) const;
@@ -70,7 +70,8 @@ public:
     // Takes over width x height pixels (rows packed) that live elsewhere, such as memory
     // shared with the display server; release(pixels, owner) gives them back when the
     // image lets them go. False (nothing taken over) when the size is out of the limits.
-    bool Adopt(std::uint32_t* pixels, int width, int height, void (*release)(std::uint32_t*, void*), void* owner);
+    bool Adopt(std::uint32_t* pixels, int width, int height, void (*release)(std::uint32_t*, void*),
+               void* owner);
     void Reset();
 
     bool IsValid() const { return m_width > 0 && m_height > 0; }
@@ -113,7 +114,7 @@ std::size_t PooledPixelBytes();
 constexpr std::uint32_t ArgbFromColor(COLORREF c)
 {
     return 0xFF000000u | (std::uint32_t(GetRValue(c)) << 16) | (std::uint32_t(GetGValue(c)) << 8) |
-           std::uint32_t(GetBValue(c));
+        std::uint32_t(GetBValue(c));
 }
 constexpr COLORREF ColorFromArgb(std::uint32_t p)
 {
@@ -169,12 +170,14 @@ void CopyPixels(const Image& source, RECT sourceRect, Image& dest, int x, int y)
 int NearestSourceOffset(int d, int destLength, int sourceLength);
 // The source offsets of destination offsets first .. first + count - 1, computed once per
 // copy instead of once per pixel.
-void NearestSourceOffsets(int first, int count, int destLength, int sourceLength, std::vector<int>& offsets);
+void NearestSourceOffsets(int first, int count, int destLength, int sourceLength,
+                          std::vector<int>& offsets);
 // Pixels for a window, which has no alpha: to[i] = from[i] with the alpha byte cleared.
 void CopyOpaqueRow(const std::uint32_t* from, std::uint32_t* to, std::size_t count);
 // The same through a column table: to[i] = sourceRow[columns[i]] without alpha, or 0 where
 // columns[i] is negative.
-void GatherOpaqueRow(const std::uint32_t* sourceRow, const int* columns, std::size_t count, std::uint32_t* to);
+void GatherOpaqueRow(const std::uint32_t* sourceRow, const int* columns, std::size_t count,
+                     std::uint32_t* to);
 
 // Drawing objects. They are plain values: a context holds copies of the selected ones.
 struct Pen {
@@ -263,4 +266,4 @@ private:
     POINT m_position;
 };
 
-} // namespace platform
+}  // namespace platform

@@ -20,4 +20,4 @@ bool RenderSvg(std::string_view svg, int maxSide, Image& image, std::string& why
 // Whether the document refers only to itself (see above); why names the first reference.
 bool SvgIsSelfContained(std::string_view svg, std::string& why);
 
-} // namespace platform
+}  // namespace platform

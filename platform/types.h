@@ -11,9 +11,18 @@ constexpr COLORREF RGB(int r, int g, int b)
 {
     return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
 }
-constexpr int GetRValue(COLORREF c) { return static_cast<int>(c & 0xFF); }
-constexpr int GetGValue(COLORREF c) { return static_cast<int>((c >> 8) & 0xFF); }
-constexpr int GetBValue(COLORREF c) { return static_cast<int>((c >> 16) & 0xFF); }
+constexpr int GetRValue(COLORREF c)
+{
+    return static_cast<int>(c & 0xFF);
+}
+constexpr int GetGValue(COLORREF c)
+{
+    return static_cast<int>((c >> 8) & 0xFF);
+}
+constexpr int GetBValue(COLORREF c)
+{
+    return static_cast<int>((c >> 16) & 0xFF);
+}
 
 struct POINT {
     std::int32_t x = 0;
@@ -65,5 +74,11 @@ constexpr LPARAM MAKELPARAM(int x, int y)
 {
     return static_cast<LPARAM>(static_cast<std::uint32_t>((x & 0xFFFF) | ((y & 0xFFFF) << 16)));
 }
-constexpr int GET_X_LPARAM(LPARAM l) { return static_cast<std::int16_t>(l & 0xFFFF); }
-constexpr int GET_Y_LPARAM(LPARAM l) { return static_cast<std::int16_t>((l >> 16) & 0xFFFF); }
+constexpr int GET_X_LPARAM(LPARAM l)
+{
+    return static_cast<std::int16_t>(l & 0xFFFF);
+}
+constexpr int GET_Y_LPARAM(LPARAM l)
+{
+    return static_cast<std::int16_t>((l >> 16) & 0xFFFF);
+}

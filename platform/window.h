@@ -58,4 +58,4 @@ bool CreatePresentableImage(HWND window, int width, int height, Image& image);
 // The desktop's window background colour (used by Clear(-1)).
 COLORREF GetSysColorWindow();
 
-} // namespace platform
+}  // namespace platform

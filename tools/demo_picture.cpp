@@ -15,7 +15,9 @@ bool ParseColour(const std::string& text, double rgb[3])
     if (text.size() != 7 || text[0] != '#')
         return false;
     for (int i = 0; i < 3; ++i)
-        rgb[i] = std::strtol(text.substr(1 + 2 * static_cast<std::size_t>(i), 2).c_str(), nullptr, 16) / 255.0;
+        rgb[i] =
+            std::strtol(text.substr(1 + 2 * static_cast<std::size_t>(i), 2).c_str(), nullptr, 16) /
+            255.0;
     return true;
 }
 
@@ -36,7 +38,7 @@ int DrawCentred(cairo_t* cr, const std::string& text, const char* font, double c
     return height;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -28,7 +28,8 @@ int main(int argc, char** argv)
         XCloseDisplay(display);
         return 1;
     }
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, image->width, image->height);
+    cairo_surface_t* surface =
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, image->width, image->height);
     cairo_surface_flush(surface);
     unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
@@ -37,9 +38,12 @@ int main(int argc, char** argv)
         auto* row = reinterpret_cast<std::uint32_t*>(data + y * stride);
         for (int x = 0; x < image->width; ++x) {
             const unsigned long pixel = XGetPixel(image, x, y);
-            const unsigned r = static_cast<unsigned>((pixel & image->red_mask) * 255 / image->red_mask);
-            const unsigned g = static_cast<unsigned>((pixel & image->green_mask) * 255 / image->green_mask);
-            const unsigned b = static_cast<unsigned>((pixel & image->blue_mask) * 255 / image->blue_mask);
+            const unsigned r =
+                static_cast<unsigned>((pixel & image->red_mask) * 255 / image->red_mask);
+            const unsigned g =
+                static_cast<unsigned>((pixel & image->green_mask) * 255 / image->green_mask);
+            const unsigned b =
+                static_cast<unsigned>((pixel & image->blue_mask) * 255 / image->blue_mask);
             row[x] = (r << 16) | (g << 8) | b;
         }
     }

@@ -12,21 +12,21 @@
 
 // Limits on files from strangers: what a sensible board or package stays well inside.
 struct TObfLimits {
-    static constexpr std::size_t MaxJsonBytes = 16 * 1024 * 1024;      // one board or manifest
-    static constexpr int MaxJsonDepth = 64;                              // nesting of [ and {
-    static constexpr int MaxGridSide = 100;                              // rows, columns
-    static constexpr std::size_t MaxButtons = 10000;                     // on one board
-    static constexpr std::size_t MaxLabelBytes = 1000;                   // kept of a label
-    static constexpr std::size_t MaxMediaBytes = 32 * 1024 * 1024;       // one image or sound
-    static constexpr int MaxImageSide = 8192;                            // pixels
+    static constexpr std::size_t MaxJsonBytes = 16 * 1024 * 1024;   // one board or manifest
+    static constexpr int MaxJsonDepth = 64;                         // nesting of [ and {
+    static constexpr int MaxGridSide = 100;                         // rows, columns
+    static constexpr std::size_t MaxButtons = 10000;                // on one board
+    static constexpr std::size_t MaxLabelBytes = 1000;              // kept of a label
+    static constexpr std::size_t MaxMediaBytes = 32 * 1024 * 1024;  // one image or sound
+    static constexpr int MaxImageSide = 8192;                       // pixels
     static constexpr std::int64_t MaxImagePixels = std::int64_t(40) * 1000 * 1000;
-    static constexpr std::size_t MaxSmallFileBytes = 64 * 1024;          // caption, shortcut, address
+    static constexpr std::size_t MaxSmallFileBytes = 64 * 1024;  // caption, shortcut, address
     static constexpr std::size_t MaxActivityFileBytes = 512 * 1024 * 1024;  // a film or music
     // Packages (zip).
     static constexpr std::size_t MaxEntries = 20000;
     static constexpr std::uint64_t MaxUnpackedBytes = std::uint64_t(2) * 1024 * 1024 * 1024;
-    static constexpr std::uint64_t RatioCheckedFrom = 1024 * 1024;     // entries smaller pass
-    static constexpr std::uint64_t MaxRatio = 100;                      // unpacked : packed
+    static constexpr std::uint64_t RatioCheckedFrom = 1024 * 1024;  // entries smaller pass
+    static constexpr std::uint64_t MaxRatio = 100;                  // unpacked : packed
     // The folder written.
     static constexpr int MaxPages = 3000;
     static constexpr std::uint64_t MaxWrittenBytes = std::uint64_t(2) * 1024 * 1024 * 1024;
@@ -50,7 +50,7 @@ struct TObfButton {
     bool Hidden = false;
     std::vector<std::string> Actions;  // `action` and `actions`, in that order
     std::optional<TObfLink> LoadBoard;
-    std::string Url;                   // a web address to open
+    std::string Url;  // a web address to open
     // This program's own fields: package paths of a picture's files that no other program
     // knows (shortcut, film or music, web-address file, caption file), and the text of the
     // picture file's name after its number.

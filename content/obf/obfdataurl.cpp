@@ -9,11 +9,16 @@ namespace {
 
 int Base64Value(unsigned char c)
 {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+' || c == '-') return 62;
-    if (c == '/' || c == '_') return 63;
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+' || c == '-')
+        return 62;
+    if (c == '/' || c == '_')
+        return 63;
     return -1;
 }
 
@@ -26,13 +31,15 @@ bool DecodeBase64(std::string_view text, std::string& bytes)
     bool padding = false;
     for (const char ch : text) {
         const unsigned char c = static_cast<unsigned char>(ch);
-        if (std::isspace(c)) continue;
+        if (std::isspace(c))
+            continue;
         if (c == '=') {
             padding = true;
             continue;
         }
         const int value = Base64Value(c);
-        if (value < 0 || padding) return false;
+        if (value < 0 || padding)
+            return false;
         bits = (bits << 6) | std::uint32_t(value);
         if (++count == 4) {
             bytes.push_back(char(bits >> 16));
@@ -42,8 +49,10 @@ bool DecodeBase64(std::string_view text, std::string& bytes)
             count = 0;
         }
     }
-    if (count == 1) return false;
-    if (count == 2) bytes.push_back(char(bits >> 4));
+    if (count == 1)
+        return false;
+    if (count == 2)
+        bytes.push_back(char(bits >> 4));
     if (count == 3) {
         bytes.push_back(char(bits >> 10));
         bytes.push_back(char(bits >> 2));
@@ -53,9 +62,12 @@ bool DecodeBase64(std::string_view text, std::string& bytes)
 
 int HexValue(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -66,7 +78,8 @@ bool DecodePercent(std::string_view text, std::string& bytes)
             bytes.push_back(text[i]);
             continue;
         }
-        if (i + 2 >= text.size() || HexValue(text[i + 1]) < 0 || HexValue(text[i + 2]) < 0) return false;
+        if (i + 2 >= text.size() || HexValue(text[i + 1]) < 0 || HexValue(text[i + 2]) < 0)
+            return false;
         bytes.push_back(char(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
         i += 2;
     }
@@ -76,25 +89,29 @@ bool DecodePercent(std::string_view text, std::string& bytes)
 std::string Lower(std::string_view text)
 {
     std::string lower(text);
-    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
     return lower;
 }
 
 std::string_view Trimmed(std::string_view text)
 {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
     return text;
 }
 
-} // namespace
+}  // namespace
 
 bool CTQObfDataUrl::IsDataUrl(std::string_view text)
 {
     return Lower(text.substr(0, 5)) == "data:";
 }
 
-bool CTQObfDataUrl::Decode(std::string_view url, std::string& mediaType, std::string& bytes, std::string& error)
+bool CTQObfDataUrl::Decode(std::string_view url, std::string& mediaType, std::string& bytes,
+                           std::string& error)
 {
     mediaType.clear();
     bytes.clear();
@@ -113,7 +130,8 @@ bool CTQObfDataUrl::Decode(std::string_view url, std::string& mediaType, std::st
     // bounds already; the media limit is checked on what comes out.
     const bool base64 = header.size() >= 7 && header.compare(header.size() - 7, 7, ";base64") == 0;
     mediaType = std::string(Trimmed(header.substr(0, header.find(';'))));
-    if (mediaType.empty()) mediaType = "text/plain";
+    if (mediaType.empty())
+        mediaType = "text/plain";
     const bool decoded = base64 ? DecodeBase64(payload, bytes) : DecodePercent(payload, bytes);
     if (!decoded) {
         bytes.clear();

@@ -10,6 +10,7 @@ public:
     // False with a reason when the text is no data: URL, its encoding is broken or its bytes
     // would exceed TObfLimits::MaxMediaBytes. mediaType is lower case, without parameters
     // ("image/png"; "text/plain" when the URL names none).
-    static bool Decode(std::string_view url, std::string& mediaType, std::string& bytes, std::string& error);
+    static bool Decode(std::string_view url, std::string& mediaType, std::string& bytes,
+                       std::string& error);
     static bool IsDataUrl(std::string_view text);
 };

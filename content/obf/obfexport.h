@@ -28,17 +28,20 @@ struct TObfExportResult {
 class CTQObfExport {
 public:
     static TObfExportResult Run(const std::wstring& contentFolder, const std::wstring& file);
-    static void Print(const std::wstring& contentFolder, const std::wstring& file, const TObfExportResult& result,
-                      std::FILE* out);
+    static void Print(const std::wstring& contentFolder, const std::wstring& file,
+                      const TObfExportResult& result, std::FILE* out);
 
 private:
     CTQObfExport(CTQObfZipWriter& zip, TObfExportResult& result);
     // The page's board id, or "" when it could not be added.
-    std::string AddPage(const std::wstring& folder, const std::string& name, int level, std::string& error);
-    bool AddPicture(const std::wstring& folder, int number, const std::wstring& picture, TObfBoard& board,
-                    std::string& error);
-    std::string AddFile(const std::wstring& path, const std::string& folder, bool compress, std::string& error);
-    bool AddCommonFiles(const std::wstring& contentFolder, TObfManifest& manifest, std::string& error);
+    std::string AddPage(const std::wstring& folder, const std::string& name, int level,
+                        std::string& error);
+    bool AddPicture(const std::wstring& folder, int number, const std::wstring& picture,
+                    TObfBoard& board, std::string& error);
+    std::string AddFile(const std::wstring& path, const std::string& folder, bool compress,
+                        std::string& error);
+    bool AddCommonFiles(const std::wstring& contentFolder, TObfManifest& manifest,
+                        std::string& error);
 
     CTQObfZipWriter& m_Zip;
     TObfExportResult& m_Result;

@@ -9,20 +9,23 @@
 
 namespace {
 
-template <typename T>
-T CurlFunction(const char* name)
+template <typename T> T CurlFunction(const char* name)
 {
-    static platform::LazyLibrary library("libcurl.so.4", "Web pictures", "; pictures given by a web address are not fetched",
-                                         false);
+    static platform::LazyLibrary library(
+        "libcurl.so.4", "Web pictures", "; pictures given by a web address are not fetched", false);
     return reinterpret_cast<T>(library.Symbol(name));
 }
 
 struct TCurl {
     decltype(&curl_easy_init) Init = CurlFunction<decltype(&curl_easy_init)>("curl_easy_init");
-    decltype(&curl_easy_setopt) SetOption = CurlFunction<decltype(&curl_easy_setopt)>("curl_easy_setopt");
-    decltype(&curl_easy_perform) Perform = CurlFunction<decltype(&curl_easy_perform)>("curl_easy_perform");
-    decltype(&curl_easy_cleanup) Cleanup = CurlFunction<decltype(&curl_easy_cleanup)>("curl_easy_cleanup");
-    decltype(&curl_easy_strerror) Error = CurlFunction<decltype(&curl_easy_strerror)>("curl_easy_strerror");
+    decltype(&curl_easy_setopt) SetOption =
+        CurlFunction<decltype(&curl_easy_setopt)>("curl_easy_setopt");
+    decltype(&curl_easy_perform) Perform =
+        CurlFunction<decltype(&curl_easy_perform)>("curl_easy_perform");
+    decltype(&curl_easy_cleanup) Cleanup =
+        CurlFunction<decltype(&curl_easy_cleanup)>("curl_easy_cleanup");
+    decltype(&curl_easy_strerror) Error =
+        CurlFunction<decltype(&curl_easy_strerror)>("curl_easy_strerror");
 
     bool Loaded() const { return Init && SetOption && Perform && Cleanup && Error; }
 };
@@ -42,23 +45,25 @@ std::size_t Receive(char* data, std::size_t size, std::size_t count, void* user)
 {
     auto* transfer = static_cast<TTransfer*>(user);
     const std::size_t length = size * count;
-    if (transfer->Bytes->size() + length > transfer->MaxBytes) return 0;  // stops the transfer
+    if (transfer->Bytes->size() + length > transfer->MaxBytes)
+        return 0;  // stops the transfer
     transfer->Bytes->append(data, length);
     return length;
 }
 
 bool IsNetworkDown(CURLcode code)
 {
-    return code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_COULDNT_RESOLVE_PROXY || code == CURLE_COULDNT_CONNECT ||
-           code == CURLE_OPERATION_TIMEDOUT;
+    return code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_COULDNT_RESOLVE_PROXY ||
+        code == CURLE_COULDNT_CONNECT || code == CURLE_OPERATION_TIMEDOUT;
 }
 
-} // namespace
+}  // namespace
 
 bool CTQObfFetch::IsHttps(const std::string& url)
 {
     std::string scheme = url.substr(0, 8);
-    for (char& c : scheme) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : scheme)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
     return scheme == "https://";
 }
 
@@ -69,7 +74,8 @@ TObfFetcher CTQObfFetch::Make()
         int Fetches = 0;
     };
     auto state = std::make_shared<TState>();
-    return [state](const std::string& url, std::size_t maxBytes, std::string& bytes, std::string& why) {
+    return [state](const std::string& url, std::size_t maxBytes, std::string& bytes,
+                   std::string& why) {
         bytes.clear();
         if (!IsHttps(url)) {
             why = "only https addresses are fetched";
@@ -93,7 +99,7 @@ TObfFetcher CTQObfFetch::Make()
             why = "libcurl cannot start";
             return false;
         }
-        TTransfer transfer{&bytes, maxBytes};
+        TTransfer transfer{ &bytes, maxBytes };
         curl.SetOption(handle, CURLOPT_URL, url.c_str());
         curl.SetOption(handle, CURLOPT_PROTOCOLS_STR, "https");
         curl.SetOption(handle, CURLOPT_REDIR_PROTOCOLS_STR, "https");
@@ -108,11 +114,14 @@ TObfFetcher CTQObfFetch::Make()
         curl.SetOption(handle, CURLOPT_WRITEDATA, &transfer);
         const CURLcode code = curl.Perform(handle);
         curl.Cleanup(handle);
-        if (code == CURLE_OK) return true;
+        if (code == CURLE_OK)
+            return true;
         bytes.clear();
-        if (IsNetworkDown(code)) state->Offline = true;
-        why = code == CURLE_WRITE_ERROR || code == CURLE_FILESIZE_EXCEEDED ? "larger than the limit"
-                                                                           : std::string("not fetched: ") + curl.Error(code);
+        if (IsNetworkDown(code))
+            state->Offline = true;
+        why = code == CURLE_WRITE_ERROR || code == CURLE_FILESIZE_EXCEEDED
+            ? "larger than the limit"
+            : std::string("not fetched: ") + curl.Error(code);
         return false;
     };
 }

@@ -10,7 +10,8 @@
 #include <string>
 
 // Fetches url into bytes (at most maxBytes); false with a short reason.
-using TObfFetcher = std::function<bool(const std::string& url, std::size_t maxBytes, std::string& bytes, std::string& why)>;
+using TObfFetcher = std::function<bool(const std::string& url, std::size_t maxBytes,
+                                       std::string& bytes, std::string& why)>;
 
 class CTQObfFetch {
 public:

@@ -37,7 +37,7 @@ struct TObfWriteOptions {
 // picture of a board's button, or a web address for the web browser's shortcut), and the
 // command it starts ("" when it is no shortcut the board can read).
 struct TObfProgram {
-    std::string File;     // "UserData/L00001/B00002.lnk"
+    std::string File;  // "UserData/L00001/B00002.lnk"
     bool WebBrowser = false;
     std::string Board;    // "Home"
     std::string Button;   // "Clock"
@@ -46,7 +46,8 @@ struct TObfProgram {
 
 class CTQObfFolderWriter {
 public:
-    CTQObfFolderWriter(CTQObfSource& source, const std::vector<TObfPlannedPage>& pages, TObfWriteOptions options);
+    CTQObfFolderWriter(CTQObfSource& source, const std::vector<TObfPlannedPage>& pages,
+                       TObfWriteOptions options);
 
     // Writes into contentFolder (which exists and is empty). False with the reason when a file
     // cannot be written or the written bytes pass their limit.
@@ -77,18 +78,19 @@ private:
     };
 
     bool WritePage(int page, const std::wstring& folder, std::string& error);
-    bool WritePicture(const TObfPlannedPicture& planned, const std::wstring& folder, int number, std::string& error);
+    bool WritePicture(const TObfPlannedPicture& planned, const std::wstring& folder, int number,
+                      std::string& error);
     bool WritePictureFile(const TObfBoard& board, const TObfButton* button, const TLabel& label,
                           const std::wstring& base, bool& drawn, std::string& error);
-    bool WriteSound(const TObfBoard& board, const TObfButton* button, const TLabel& label, const std::wstring& stem,
-                    std::string& error);
-    bool WriteActivities(const TObfBoard& board, const TObfButton& button, const std::wstring& folder, int number,
-                         std::string& error);
+    bool WriteSound(const TObfBoard& board, const TObfButton* button, const TLabel& label,
+                    const std::wstring& stem, std::string& error);
+    bool WriteActivities(const TObfBoard& board, const TObfButton& button,
+                         const std::wstring& folder, int number, std::string& error);
     bool WriteCommonFiles(const std::wstring& contentFolder, std::string& error);
     // A shortcut from the package: written and listed when programs are kept, else only
     // listed. Without a button it is the web browser's shortcut.
-    bool WriteProgram(const std::wstring& path, std::string_view bytes, const TObfBoard* board, const TObfButton* button,
-                      std::string& error);
+    bool WriteProgram(const std::wstring& path, std::string_view bytes, const TObfBoard* board,
+                      const TObfButton* button, std::string& error);
     bool Speak(const std::string& text, const std::string& locale, const std::wstring& path);
     TLabel LabelOf(const TObfBoard& board, const TObfButton* button) const;
     bool WriteBytes(const std::wstring& path, std::string_view bytes, std::string& error);

@@ -27,10 +27,10 @@ struct TObfImportResult {
     int Pages = 0;
     int Pictures = 0;
     int Spoken = 0;
-    std::vector<std::string> Notes;   // left out, replaced, damaged
+    std::vector<std::string> Notes;            // left out, replaced, damaged
     std::vector<TObfProgram> KeptPrograms;     // the package's shortcuts written
     std::vector<TObfProgram> LeftOutPrograms;  // the package's shortcuts left out
-    std::vector<std::string> Silent;  // pictures and common sounds left without a sound
+    std::vector<std::string> Silent;           // pictures and common sounds left without a sound
 };
 
 class CTQObfImport {
@@ -38,7 +38,8 @@ public:
     static TObfImportResult Run(const TObfImportOptions& options);
     // The report a carer reads: the summary, then every note, one line each; its own
     // sentences in Swedish or English (the notes, which the readers write, in English).
-    static void Print(const TObfImportOptions& options, const TObfImportResult& result, bool swedish, std::FILE* out);
+    static void Print(const TObfImportOptions& options, const TObfImportResult& result,
+                      bool swedish, std::FILE* out);
 
 private:
     static bool CheckTarget(const TObfImportOptions& options, std::string& error);

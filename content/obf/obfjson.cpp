@@ -16,18 +16,23 @@ constexpr const char* kExtension = "ext_orlido_";
 std::string Text(const Json& object, const char* key)
 {
     const auto found = object.find(key);
-    if (found == object.end()) return {};
-    if (found->is_string()) return found->get<std::string>();
-    if (found->is_number_integer() || found->is_number_unsigned() || found->is_number_float()) return found->dump();
+    if (found == object.end())
+        return {};
+    if (found->is_string())
+        return found->get<std::string>();
+    if (found->is_number_integer() || found->is_number_unsigned() || found->is_number_float())
+        return found->dump();
     return {};
 }
 
 // Cuts UTF-8 text to at most bytes, never inside a character.
 std::string Cut(std::string text, std::size_t bytes)
 {
-    if (text.size() <= bytes) return text;
+    if (text.size() <= bytes)
+        return text;
     std::size_t end = bytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
     text.resize(end);
     return text;
 }
@@ -35,7 +40,8 @@ std::string Cut(std::string text, std::size_t bytes)
 int Integer(const Json& object, const char* key)
 {
     const auto found = object.find(key);
-    if (found == object.end() || !found->is_number()) return 0;
+    if (found == object.end() || !found->is_number())
+        return 0;
     const double value = found->get<double>();
     return value >= 0 && value <= 1e9 ? int(value) : 0;
 }
@@ -51,11 +57,13 @@ bool Flag(const Json& object, const char* key)
 bool Parse(std::string_view text, Json& json, std::string& error)
 {
     if (text.size() > TObfLimits::MaxJsonBytes) {
-        error = "not read: larger than " + std::to_string(TObfLimits::MaxJsonBytes / (1024 * 1024)) + " MiB";
+        error = "not read: larger than " +
+            std::to_string(TObfLimits::MaxJsonBytes / (1024 * 1024)) + " MiB";
         return false;
     }
     if (CTQObfJson::NestingDepth(text, TObfLimits::MaxJsonDepth) > TObfLimits::MaxJsonDepth) {
-        error = "not read: nested deeper than " + std::to_string(TObfLimits::MaxJsonDepth) + " levels";
+        error =
+            "not read: nested deeper than " + std::to_string(TObfLimits::MaxJsonDepth) + " levels";
         return false;
     }
     try {
@@ -63,7 +71,8 @@ bool Parse(std::string_view text, Json& json, std::string& error)
     } catch (const Json::exception& e) {
         std::string what = e.what();
         const std::size_t bracket = what.find("] ");
-        if (bracket != std::string::npos) what = what.substr(bracket + 2);
+        if (bracket != std::string::npos)
+            what = what.substr(bracket + 2);
         error = "not JSON: " + what;
         return false;
     }
@@ -88,7 +97,8 @@ void ReadMediaList(const Json& board, const char* key, std::map<std::string, TOb
                    std::vector<std::string>& damage)
 {
     const auto list = board.find(key);
-    if (list == board.end() || !list->is_array()) return;
+    if (list == board.end() || !list->is_array())
+        return;
     for (const Json& item : *list) {
         if (!item.is_object() || Text(item, "id").empty()) {
             damage.push_back(std::string("an entry of ") + key + " has no id");
@@ -102,7 +112,8 @@ void ReadMediaList(const Json& board, const char* key, std::map<std::string, TOb
 std::optional<TObfLink> ReadLink(const Json& button)
 {
     const auto found = button.find("load_board");
-    if (found == button.end() || !found->is_object()) return std::nullopt;
+    if (found == button.end() || !found->is_object())
+        return std::nullopt;
     TObfLink link;
     link.Id = Text(*found, "id");
     link.Path = Text(*found, "path");
@@ -113,19 +124,23 @@ std::optional<TObfLink> ReadLink(const Json& button)
 
 bool ReadButton(const Json& item, TObfButton& button)
 {
-    if (!item.is_object()) return false;
+    if (!item.is_object())
+        return false;
     button.Id = Text(item, "id");
-    if (button.Id.empty()) return false;
+    if (button.Id.empty())
+        return false;
     button.Label = Cut(Text(item, "label"), TObfLimits::MaxLabelBytes);
     button.Vocalization = Cut(Text(item, "vocalization"), TObfLimits::MaxLabelBytes);
     button.ImageId = Text(item, "image_id");
     button.SoundId = Text(item, "sound_id");
     button.BackgroundColor = Text(item, "background_color");
     button.Hidden = Flag(item, "hidden");
-    if (!Text(item, "action").empty()) button.Actions.push_back(Text(item, "action"));
+    if (!Text(item, "action").empty())
+        button.Actions.push_back(Text(item, "action"));
     if (const auto actions = item.find("actions"); actions != item.end() && actions->is_array()) {
         for (const Json& action : *actions) {
-            if (action.is_string() && button.Actions.size() < 16) button.Actions.push_back(action.get<std::string>());
+            if (action.is_string() && button.Actions.size() < 16)
+                button.Actions.push_back(action.get<std::string>());
         }
     }
     button.LoadBoard = ReadLink(item);
@@ -145,13 +160,16 @@ void ReadButtons(const Json& json, TObfBoard& board)
     const Json& buttons = *json.find("buttons");
     std::vector<const Json*> items;
     if (buttons.is_array()) {
-        for (const Json& item : buttons) items.push_back(&item);
+        for (const Json& item : buttons)
+            items.push_back(&item);
     } else {
         // The form keyed by id.
-        for (const auto& [key, item] : buttons.items()) items.push_back(&item);
+        for (const auto& [key, item] : buttons.items())
+            items.push_back(&item);
     }
     if (items.size() > TObfLimits::MaxButtons) {
-        board.Damage.push_back("the board has " + std::to_string(items.size()) + " buttons; only the first " +
+        board.Damage.push_back("the board has " + std::to_string(items.size()) +
+                               " buttons; only the first " +
                                std::to_string(TObfLimits::MaxButtons) + " are read");
         items.resize(TObfLimits::MaxButtons);
     }
@@ -160,7 +178,8 @@ void ReadButtons(const Json& json, TObfBoard& board)
         if (ReadButton(*items[i], button))
             board.Buttons.push_back(std::move(button));
         else
-            board.Damage.push_back("button " + std::to_string(i + 1) + " is not a button with an id");
+            board.Damage.push_back("button " + std::to_string(i + 1) +
+                                   " is not a button with an id");
     }
 }
 
@@ -168,7 +187,8 @@ void ReadGrid(const Json& json, TObfBoard& board, std::vector<std::string>& orde
 {
     const auto grid = json.find("grid");
     if (grid == json.end() || !grid->is_object()) {
-        board.Damage.push_back("the board has no grid; its buttons are taken in the order they are listed");
+        board.Damage.push_back(
+            "the board has no grid; its buttons are taken in the order they are listed");
         return;
     }
     board.Rows = Integer(*grid, "rows");
@@ -178,16 +198,22 @@ void ReadGrid(const Json& json, TObfBoard& board, std::vector<std::string>& orde
                                " rows or columns; only that many are read");
     }
     const auto rows = grid->find("order");
-    if (rows == grid->end() || !rows->is_array()) return;
+    if (rows == grid->end() || !rows->is_array())
+        return;
     int rowCount = 0;
     for (const Json& row : *rows) {
-        if (++rowCount > TObfLimits::MaxGridSide) break;
-        if (!row.is_array()) continue;
+        if (++rowCount > TObfLimits::MaxGridSide)
+            break;
+        if (!row.is_array())
+            continue;
         int columnCount = 0;
         for (const Json& cell : row) {
-            if (++columnCount > TObfLimits::MaxGridSide) break;
-            if (cell.is_string()) order.push_back(cell.get<std::string>());
-            else if (cell.is_number()) order.push_back(cell.dump());
+            if (++columnCount > TObfLimits::MaxGridSide)
+                break;
+            if (cell.is_string())
+                order.push_back(cell.get<std::string>());
+            else if (cell.is_number())
+                order.push_back(cell.dump());
         }
     }
 }
@@ -197,39 +223,47 @@ void ReadGrid(const Json& json, TObfBoard& board, std::vector<std::string>& orde
 void OrderButtons(const std::vector<std::string>& order, TObfBoard& board)
 {
     std::map<std::string, std::size_t> byId;
-    for (std::size_t i = 0; i < board.Buttons.size(); ++i) byId.emplace(board.Buttons[i].Id, i);
+    for (std::size_t i = 0; i < board.Buttons.size(); ++i)
+        byId.emplace(board.Buttons[i].Id, i);
     std::set<std::size_t> taken;
     std::set<std::string> unknown;
     for (const std::string& id : order) {
         const auto found = byId.find(id);
         if (found == byId.end()) {
-            if (unknown.insert(id).second) board.Damage.push_back("the grid names button " + id + ", which is not there");
+            if (unknown.insert(id).second)
+                board.Damage.push_back("the grid names button " + id + ", which is not there");
             continue;
         }
         if (taken.insert(found->second).second && !board.Buttons[found->second].Hidden)
             board.Shown.push_back(found->second);
     }
     for (std::size_t i = 0; i < board.Buttons.size(); ++i) {
-        if (!taken.count(i) && !board.Buttons[i].Hidden) board.Shown.push_back(i);
+        if (!taken.count(i) && !board.Buttons[i].Hidden)
+            board.Shown.push_back(i);
     }
 }
 
 void ReadStrings(const Json& json, TObfBoard& board)
 {
     const auto strings = json.find("strings");
-    if (strings == json.end() || !strings->is_object()) return;
+    if (strings == json.end() || !strings->is_object())
+        return;
     for (const auto& [locale, table] : strings->items()) {
-        if (!table.is_object()) continue;
+        if (!table.is_object())
+            continue;
         auto& into = board.Strings[locale];
         for (const auto& [from, to] : table.items()) {
-            if (to.is_string()) into[from] = Cut(to.get<std::string>(), TObfLimits::MaxLabelBytes);
+            if (to.is_string())
+                into[from] = Cut(to.get<std::string>(), TObfLimits::MaxLabelBytes);
         }
     }
 }
 
 Json MediaJson(const TObfMedia& media, bool image)
 {
-    Json item = {{"id", media.Id}, {"path", media.Path}, {"content_type", media.ContentType}};
+    Json item = { { "id", media.Id },
+                  { "path", media.Path },
+                  { "content_type", media.ContentType } };
     if (image) {
         item["width"] = media.Width;
         item["height"] = media.Height;
@@ -237,7 +271,7 @@ Json MediaJson(const TObfMedia& media, bool image)
     return item;
 }
 
-} // namespace
+}  // namespace
 
 int CTQObfJson::NestingDepth(std::string_view text, int limit)
 {
@@ -247,13 +281,16 @@ int CTQObfJson::NestingDepth(std::string_view text, int limit)
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (inString) {
-            if (c == '\\') ++i;
-            else if (c == '"') inString = false;
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
         } else if (c == '"') {
             inString = true;
         } else if (c == '[' || c == '{') {
             deepest = std::max(deepest, ++depth);
-            if (deepest > limit) return limit + 1;
+            if (deepest > limit)
+                return limit + 1;
         } else if (c == ']' || c == '}') {
             --depth;
         }
@@ -265,12 +302,14 @@ bool CTQObfJson::ReadBoard(std::string_view text, TObfBoard& board, std::string&
 {
     board = TObfBoard{};
     Json json;
-    if (!Parse(text, json, error)) return false;
+    if (!Parse(text, json, error))
+        return false;
     if (!json.is_object()) {
         error = "not a board: the JSON is no object";
         return false;
     }
-    if (const std::string format = Text(json, "format"); !format.empty() && format.rfind("open-board-", 0) != 0) {
+    if (const std::string format = Text(json, "format");
+        !format.empty() && format.rfind("open-board-", 0) != 0) {
         error = "not a board: its format is \"" + Cut(format, 60) + "\"";
         return false;
     }
@@ -296,7 +335,8 @@ bool CTQObfJson::ReadManifest(std::string_view text, TObfManifest& manifest, std
 {
     manifest = TObfManifest{};
     Json json;
-    if (!Parse(text, json, error)) return false;
+    if (!Parse(text, json, error))
+        return false;
     if (!json.is_object()) {
         error = "not a manifest: the JSON is no object";
         return false;
@@ -308,15 +348,19 @@ bool CTQObfJson::ReadManifest(std::string_view text, TObfManifest& manifest, std
     }
     const auto paths = json.find("paths");
     if (paths != json.end() && paths->is_object()) {
-        if (const auto boards = paths->find("boards"); boards != paths->end() && boards->is_object()) {
+        if (const auto boards = paths->find("boards");
+            boards != paths->end() && boards->is_object()) {
             for (const auto& [id, path] : boards->items()) {
-                if (path.is_string()) manifest.Boards[id] = path.get<std::string>();
+                if (path.is_string())
+                    manifest.Boards[id] = path.get<std::string>();
             }
         }
     }
-    if (const auto common = json.find(std::string(kExtension) + "common"); common != json.end() && common->is_object()) {
+    if (const auto common = json.find(std::string(kExtension) + "common");
+        common != json.end() && common->is_object()) {
         for (const auto& [name, path] : common->items()) {
-            if (path.is_string()) manifest.CommonFiles[name] = path.get<std::string>();
+            if (path.is_string())
+                manifest.CommonFiles[name] = path.get<std::string>();
         }
     }
     return true;
@@ -326,44 +370,61 @@ std::string CTQObfJson::WriteBoard(const TObfBoard& board)
 {
     Json buttons = Json::array();
     for (const TObfButton& button : board.Buttons) {
-        Json item = {{"id", button.Id}, {"label", button.Label}};
-        if (!button.ImageId.empty()) item["image_id"] = button.ImageId;
-        if (!button.SoundId.empty()) item["sound_id"] = button.SoundId;
-        if (button.LoadBoard) item["load_board"] = {{"id", button.LoadBoard->Id}, {"path", button.LoadBoard->Path}};
-        if (!button.Url.empty()) item["url"] = button.Url;
+        Json item = { { "id", button.Id }, { "label", button.Label } };
+        if (!button.ImageId.empty())
+            item["image_id"] = button.ImageId;
+        if (!button.SoundId.empty())
+            item["sound_id"] = button.SoundId;
+        if (button.LoadBoard)
+            item["load_board"] = { { "id", button.LoadBoard->Id },
+                                   { "path", button.LoadBoard->Path } };
+        if (!button.Url.empty())
+            item["url"] = button.Url;
         const std::string ext = kExtension;
-        const std::pair<const char*, const std::string*> paths[] = {{"shortcut", &button.ShortcutPath},
-                                                                   {"media", &button.MediaPath},
-                                                                   {"web_address", &button.WebAddressPath},
-                                                                   {"caption", &button.CaptionPath}};
+        const std::pair<const char*, const std::string*> paths[] = {
+            { "shortcut", &button.ShortcutPath },
+            { "media", &button.MediaPath },
+            { "web_address", &button.WebAddressPath },
+            { "caption", &button.CaptionPath }
+        };
         for (const auto& [name, path] : paths) {
-            if (!path->empty()) item[ext + name] = *path;
+            if (!path->empty())
+                item[ext + name] = *path;
         }
-        if (button.NameText) item[ext + "name"] = *button.NameText;
+        if (button.NameText)
+            item[ext + "name"] = *button.NameText;
         buttons.push_back(std::move(item));
     }
     Json order = Json::array();
     for (int row = 0; row < board.Rows; ++row) {
         Json cells = Json::array();
         for (int column = 0; column < board.Columns; ++column) {
-            const std::size_t cell = std::size_t(row) * std::size_t(board.Columns) + std::size_t(column);
-            if (cell < board.Shown.size()) cells.push_back(board.Buttons[board.Shown[cell]].Id);
-            else cells.push_back(nullptr);
+            const std::size_t cell =
+                std::size_t(row) * std::size_t(board.Columns) + std::size_t(column);
+            if (cell < board.Shown.size())
+                cells.push_back(board.Buttons[board.Shown[cell]].Id);
+            else
+                cells.push_back(nullptr);
         }
         order.push_back(std::move(cells));
     }
     Json images = Json::array();
-    for (const auto& [id, image] : board.Images) images.push_back(MediaJson(image, true));
+    for (const auto& [id, image] : board.Images)
+        images.push_back(MediaJson(image, true));
     Json sounds = Json::array();
-    for (const auto& [id, sound] : board.Sounds) sounds.push_back(MediaJson(sound, false));
-    const Json json = {{"format", kFormat},
-                       {"id", board.Id},
-                       {"locale", board.Locale},
-                       {"name", board.Name},
-                       {"buttons", std::move(buttons)},
-                       {"grid", {{"rows", board.Rows}, {"columns", board.Columns}, {"order", std::move(order)}}},
-                       {"images", std::move(images)},
-                       {"sounds", std::move(sounds)}};
+    for (const auto& [id, sound] : board.Sounds)
+        sounds.push_back(MediaJson(sound, false));
+    const Json json = {
+        { "format", kFormat },
+        { "id", board.Id },
+        { "locale", board.Locale },
+        { "name", board.Name },
+        { "buttons", std::move(buttons) },
+        { "grid",
+          { { "rows", board.Rows }, { "columns", board.Columns }, { "order", std::move(order) } } },
+        { "images", std::move(images) },
+        { "sounds", std::move(sounds) }
+    };
     // Names that are not UTF-8 (from a folder copied from Windows) are written replaced
     // rather than refused.
     return json.dump(1, ' ', false, Json::error_handler_t::replace);
@@ -372,8 +433,12 @@ std::string CTQObfJson::WriteBoard(const TObfBoard& board)
 std::string CTQObfJson::WriteManifest(const TObfManifest& manifest)
 {
     Json boards = Json::object();
-    for (const auto& [id, path] : manifest.Boards) boards[id] = path;
-    Json json = {{"format", kFormat}, {"root", manifest.Root}, {"paths", {{"boards", std::move(boards)}}}};
-    if (!manifest.CommonFiles.empty()) json[std::string(kExtension) + "common"] = manifest.CommonFiles;
+    for (const auto& [id, path] : manifest.Boards)
+        boards[id] = path;
+    Json json = { { "format", kFormat },
+                  { "root", manifest.Root },
+                  { "paths", { { "boards", std::move(boards) } } } };
+    if (!manifest.CommonFiles.empty())
+        json[std::string(kExtension) + "common"] = manifest.CommonFiles;
     return json.dump(1, ' ', false, Json::error_handler_t::replace);
 }

@@ -12,9 +12,9 @@
 #include <string_view>
 
 struct TObfPicture {
-    std::string Bytes;        // written as they are, when Drawn is empty
-    std::wstring Extension;   // ".jpg" or ".png"
-    platform::Image Drawn;    // written as a PNG
+    std::string Bytes;       // written as they are, when Drawn is empty
+    std::wstring Extension;  // ".jpg" or ".png"
+    platform::Image Drawn;   // written as a PNG
 };
 
 class CTQObfPicture {

@@ -46,7 +46,8 @@ private:
     int PlanBoard(const TObfBoard& board, std::vector<const TObfBoard*>& path, int level);
     int PlanButtons(const TObfBoard& board, std::vector<const TObfButton*> buttons,
                     std::vector<const TObfBoard*>& path, int level);
-    std::vector<const TObfButton*> ButtonsToShow(const TObfBoard& board, const std::vector<const TObfBoard*>& path);
+    std::vector<const TObfButton*> ButtonsToShow(const TObfBoard& board,
+                                                 const std::vector<const TObfBoard*>& path);
 
     CTQObfSource& m_Source;
     int m_nMaxPages;

@@ -30,11 +30,13 @@ public:
     // The board a link leads to; nullptr with the reason when it cannot be followed.
     const TObfBoard* Follow(const TObfLink& link, std::string& why);
     // The bytes of an image or sound (data, then path, then url), within the media limit.
-    bool MediaBytes(const TObfMedia& media, std::string& bytes, std::string& contentType, std::string& why);
+    bool MediaBytes(const TObfMedia& media, std::string& bytes, std::string& contentType,
+                    std::string& why);
     // The paths of the manifest's boards that are not among used.
     std::vector<std::string> BoardsNotIn(const std::vector<const TObfBoard*>& used) const;
     // A file of the package, within maxBytes.
-    bool ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes, std::string& why);
+    bool ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes,
+                  std::string& why);
 
 private:
     bool OpenPackage(std::string& error);

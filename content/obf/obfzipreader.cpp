@@ -22,11 +22,12 @@ bool IsLink(zip_t* archive, zip_uint64_t index)
 {
     zip_uint8_t system = 0;
     zip_uint32_t attributes = 0;
-    if (zip_file_get_external_attributes(archive, index, 0, &system, &attributes) != 0) return false;
+    if (zip_file_get_external_attributes(archive, index, 0, &system, &attributes) != 0)
+        return false;
     return system == ZIP_OPSYS_UNIX && ((attributes >> 16) & S_IFMT) == S_IFLNK;
 }
 
-} // namespace
+}  // namespace
 
 CTQObfZipReader::CTQObfZipReader() = default;
 
@@ -37,7 +38,8 @@ CTQObfZipReader::~CTQObfZipReader()
 
 void CTQObfZipReader::Close()
 {
-    if (m_pZip) zip_discard(m_pZip);
+    if (m_pZip)
+        zip_discard(m_pZip);
     m_pZip = nullptr;
     m_Entries.clear();
 }
@@ -61,10 +63,12 @@ bool CTQObfZipReader::OpenBytes(std::string bytes, std::string& error)
     zip_error_t zipError;
     zip_error_init(&zipError);
     zip_source_t* source = zip_source_buffer_create(m_Bytes.data(), m_Bytes.size(), 0, &zipError);
-    if (source) m_pZip = zip_open_from_source(source, ZIP_RDONLY, &zipError);
+    if (source)
+        m_pZip = zip_open_from_source(source, ZIP_RDONLY, &zipError);
     if (!m_pZip) {
         error = std::string("not a readable zip package: ") + zip_error_strerror(&zipError);
-        if (source) zip_source_free(source);
+        if (source)
+            zip_source_free(source);
         zip_error_fini(&zipError);
         return false;
     }
@@ -76,7 +80,8 @@ bool CTQObfZipReader::CheckEntries(std::string& error)
 {
     const zip_int64_t count = zip_get_num_entries(m_pZip, 0);
     if (count < 0 || std::uint64_t(count) > TObfLimits::MaxEntries) {
-        error = "refused: more than " + std::to_string(TObfLimits::MaxEntries) + " files in the package";
+        error = "refused: more than " + std::to_string(TObfLimits::MaxEntries) +
+            " files in the package";
         Close();
         return false;
     }
@@ -91,7 +96,8 @@ bool CTQObfZipReader::CheckEntries(std::string& error)
         }
         const std::string name = stat.name;
         if (!IsSafeName(name)) {
-            error = "refused: the entry \"" + name.substr(0, 80) + "\" would be unpacked outside its folder";
+            error = "refused: the entry \"" + name.substr(0, 80) +
+                "\" would be unpacked outside its folder";
             Close();
             return false;
         }
@@ -108,17 +114,19 @@ bool CTQObfZipReader::CheckEntries(std::string& error)
         unpacked += stat.size;
         if (unpacked > TObfLimits::MaxUnpackedBytes) {
             error = "refused: the package unpacks to more than " +
-                    std::to_string(TObfLimits::MaxUnpackedBytes / (1024 * 1024)) + " MiB";
+                std::to_string(TObfLimits::MaxUnpackedBytes / (1024 * 1024)) + " MiB";
             Close();
             return false;
         }
-        if (stat.size >= TObfLimits::RatioCheckedFrom && stat.size / std::max<zip_uint64_t>(stat.comp_size, 1) > TObfLimits::MaxRatio) {
+        if (stat.size >= TObfLimits::RatioCheckedFrom &&
+            stat.size / std::max<zip_uint64_t>(stat.comp_size, 1) > TObfLimits::MaxRatio) {
             error = "refused: the entry \"" + name.substr(0, 80) + "\" unpacks to more than " +
-                    std::to_string(TObfLimits::MaxRatio) + " times its packed size";
+                std::to_string(TObfLimits::MaxRatio) + " times its packed size";
             Close();
             return false;
         }
-        if (!name.empty() && name.back() != '/') m_Entries.emplace(Normalise(name), i);
+        if (!name.empty() && name.back() != '/')
+            m_Entries.emplace(Normalise(name), i);
     }
     return true;
 }
@@ -128,12 +136,15 @@ std::string CTQObfZipReader::Normalise(std::string_view name)
     std::string normal;
     std::string part;
     const auto flush = [&] {
-        if (!part.empty() && part != ".") normal += (normal.empty() ? "" : "/") + part;
+        if (!part.empty() && part != ".")
+            normal += (normal.empty() ? "" : "/") + part;
         part.clear();
     };
     for (const char c : name) {
-        if (c == '/' || c == '\\') flush();
-        else part.push_back(c);
+        if (c == '/' || c == '\\')
+            flush();
+        else
+            part.push_back(c);
     }
     flush();
     return normal;
@@ -141,13 +152,17 @@ std::string CTQObfZipReader::Normalise(std::string_view name)
 
 bool CTQObfZipReader::IsSafeName(std::string_view name)
 {
-    if (name.empty() || name.front() == '/' || name.front() == '\\') return false;
-    if (name.size() >= 2 && name[1] == ':') return false;
+    if (name.empty() || name.front() == '/' || name.front() == '\\')
+        return false;
+    if (name.size() >= 2 && name[1] == ':')
+        return false;
     std::size_t start = 0;
     for (std::size_t i = 0; i <= name.size(); ++i) {
-        if (i < name.size() && static_cast<unsigned char>(name[i]) < 0x20) return false;
+        if (i < name.size() && static_cast<unsigned char>(name[i]) < 0x20)
+            return false;
         if (i == name.size() || name[i] == '/' || name[i] == '\\') {
-            if (name.substr(start, i - start) == "..") return false;
+            if (name.substr(start, i - start) == "..")
+                return false;
             start = i + 1;
         }
     }
@@ -162,7 +177,8 @@ bool CTQObfZipReader::Has(std::string_view name) const
 std::vector<std::string> CTQObfZipReader::Names() const
 {
     std::vector<std::string> names;
-    for (const auto& [name, index] : m_Entries) names.push_back(name);
+    for (const auto& [name, index] : m_Entries)
+        names.push_back(name);
     return names;
 }
 
@@ -171,11 +187,13 @@ std::uint64_t CTQObfZipReader::Size(std::string_view name) const
     const auto found = m_Entries.find(Normalise(name));
     zip_stat_t stat;
     zip_stat_init(&stat);
-    if (found == m_Entries.end() || zip_stat_index(m_pZip, found->second, 0, &stat) != 0) return 0;
+    if (found == m_Entries.end() || zip_stat_index(m_pZip, found->second, 0, &stat) != 0)
+        return 0;
     return stat.size;
 }
 
-bool CTQObfZipReader::Read(std::string_view name, std::size_t maxBytes, std::string& bytes, std::string& error)
+bool CTQObfZipReader::Read(std::string_view name, std::size_t maxBytes, std::string& bytes,
+                           std::string& error)
 {
     bytes.clear();
     const auto found = m_Entries.find(Normalise(name));
@@ -185,12 +203,14 @@ bool CTQObfZipReader::Read(std::string_view name, std::size_t maxBytes, std::str
     }
     const std::uint64_t declared = Size(name);
     if (declared > maxBytes) {
-        error = "\"" + std::string(name.substr(0, 80)) + "\" is larger than " + std::to_string(maxBytes) + " bytes";
+        error = "\"" + std::string(name.substr(0, 80)) + "\" is larger than " +
+            std::to_string(maxBytes) + " bytes";
         return false;
     }
     zip_file_t* file = zip_fopen_index(m_pZip, found->second, 0);
     if (!file) {
-        error = "\"" + std::string(name.substr(0, 80)) + "\" cannot be unpacked: " + zip_strerror(m_pZip);
+        error = "\"" + std::string(name.substr(0, 80)) +
+            "\" cannot be unpacked: " + zip_strerror(m_pZip);
         return false;
     }
     bytes.resize(std::size_t(declared));
@@ -206,9 +226,13 @@ bool CTQObfZipReader::Read(std::string_view name, std::size_t maxBytes, std::str
         total += std::size_t(got);
     }
     // Nothing may follow the declared size.
-    if (ok && zip_fread(file, &extra, 1) != 0) ok = false;
-    if (!ok) error = "\"" + std::string(name.substr(0, 80)) + "\" is damaged: " + zip_file_strerror(file);
+    if (ok && zip_fread(file, &extra, 1) != 0)
+        ok = false;
+    if (!ok)
+        error =
+            "\"" + std::string(name.substr(0, 80)) + "\" is damaged: " + zip_file_strerror(file);
     zip_fclose(file);
-    if (!ok) bytes.clear();
+    if (!ok)
+        bytes.clear();
     return ok;
 }

@@ -39,11 +39,13 @@ bool CTQObfZipWriter::Added(std::int64_t index, bool compress, std::string& erro
         error = std::string("cannot add to the package: ") + zip_strerror(m_pZip);
         return false;
     }
-    zip_set_file_compression(m_pZip, zip_uint64_t(index), compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE, 0);
+    zip_set_file_compression(m_pZip, zip_uint64_t(index), compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
+                             0);
     return true;
 }
 
-bool CTQObfZipWriter::AddBytes(const std::string& name, std::string bytes, bool compress, std::string& error)
+bool CTQObfZipWriter::AddBytes(const std::string& name, std::string bytes, bool compress,
+                               std::string& error)
 {
     m_Buffers.push_back(std::move(bytes));
     const std::string& kept = m_Buffers.back();
@@ -52,20 +54,26 @@ bool CTQObfZipWriter::AddBytes(const std::string& name, std::string bytes, bool 
         error = std::string("cannot add to the package: ") + zip_strerror(m_pZip);
         return false;
     }
-    const zip_int64_t index = zip_file_add(m_pZip, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
-    if (index < 0) zip_source_free(source);
+    const zip_int64_t index =
+        zip_file_add(m_pZip, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
+    if (index < 0)
+        zip_source_free(source);
     return Added(index, compress, error);
 }
 
-bool CTQObfZipWriter::AddFile(const std::string& name, const std::wstring& path, bool compress, std::string& error)
+bool CTQObfZipWriter::AddFile(const std::string& name, const std::wstring& path, bool compress,
+                              std::string& error)
 {
-    zip_source_t* source = zip_source_file(m_pZip, platform::ToUtf8(platform::ResolvePath(path)).c_str(), 0, -1);
+    zip_source_t* source =
+        zip_source_file(m_pZip, platform::ToUtf8(platform::ResolvePath(path)).c_str(), 0, -1);
     if (!source) {
         error = platform::ToUtf8(path) + ": cannot be read: " + zip_strerror(m_pZip);
         return false;
     }
-    const zip_int64_t index = zip_file_add(m_pZip, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
-    if (index < 0) zip_source_free(source);
+    const zip_int64_t index =
+        zip_file_add(m_pZip, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
+    if (index < 0)
+        zip_source_free(source);
     return Added(index, compress, error);
 }
 

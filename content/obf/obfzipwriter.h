@@ -19,7 +19,8 @@ public:
 
     bool Create(const std::wstring& target, std::string& error);
     bool AddBytes(const std::string& name, std::string bytes, bool compress, std::string& error);
-    bool AddFile(const std::string& name, const std::wstring& path, bool compress, std::string& error);
+    bool AddFile(const std::string& name, const std::wstring& path, bool compress,
+                 std::string& error);
     bool Finish(std::string& error);
 
 private:

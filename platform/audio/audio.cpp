@@ -33,7 +33,7 @@ bool OnlyLibmpv()
 }
 
 // Set once libmpv has played a sound: only then is there a libmpv sound to stop.
-std::atomic<bool> g_libmpvPlayed{false};
+std::atomic<bool> g_libmpvPlayed{ false };
 
 // The sounds of the page on the screen, kept until the small player has started.
 struct PageSounds {
@@ -85,7 +85,7 @@ void Play(const std::wstring& path, bool waitForEnd)
         player.Play(player.DefaultSound(), waitForEnd, askedAt);  // without libmpv
 }
 
-} // namespace
+}  // namespace
 
 void PlaySoundAsync(const std::wstring& path)
 {
@@ -136,7 +136,8 @@ void PrepareSound()
     // for the thread at exit.
     static std::once_flag once;
     static std::future<void> start;
-    std::call_once(once, [] { start = std::async(std::launch::async, [] { StartedSmallPlayer(); }); });
+    std::call_once(once,
+                   [] { start = std::async(std::launch::async, [] { StartedSmallPlayer(); }); });
 }
 
 void KeepSoundsReady(const std::vector<std::wstring>& paths)
@@ -161,4 +162,4 @@ bool CanPlayFile(const std::wstring& path)
     return mpv::CanPlayFile(path);
 }
 
-} // namespace platform
+}  // namespace platform

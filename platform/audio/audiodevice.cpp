@@ -12,11 +12,13 @@
 namespace platform::audio {
 namespace {
 
-void SilentAlsaError(const char*, int, const char*, int, const char*, ...) {}
+void SilentAlsaError(const char*, int, const char*, int, const char*, ...)
+{
+}
 
-std::atomic<bool> g_noDeviceSaid{false};
+std::atomic<bool> g_noDeviceSaid{ false };
 
-} // namespace
+}  // namespace
 
 void QuietenSoundLibraries()
 {
@@ -40,4 +42,4 @@ void NoteAudioOutput(const char* output)
         NoteNoSoundDevice();
 }
 
-} // namespace platform::audio
+}  // namespace platform::audio

@@ -17,4 +17,4 @@ void NoteNoSoundDevice();
 // no device): "null" counts as no device.
 void NoteAudioOutput(const char* output);
 
-} // namespace platform::audio
+}  // namespace platform::audio

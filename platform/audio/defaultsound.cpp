@@ -53,4 +53,4 @@ std::string DefaultSoundWav()
     return wav;
 }
 
-} // namespace platform::audio
+}  // namespace platform::audio

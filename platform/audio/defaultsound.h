@@ -16,4 +16,4 @@ std::vector<std::int16_t> DefaultSoundSamples();
 // The same samples as the bytes of a RIFF/WAVE file, for players that read files.
 std::string DefaultSoundWav();
 
-} // namespace platform::audio
+}  // namespace platform::audio

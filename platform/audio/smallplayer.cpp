@@ -27,7 +27,8 @@ constexpr auto kEndMargin = std::chrono::seconds(3);
 
 std::size_t BytesOf(std::int64_t frames, int channels)
 {
-    return frames > 0 ? static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels) * sizeof(std::int16_t)
+    return frames > 0 ? static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels) *
+            sizeof(std::int16_t)
                       : 0;
 }
 
@@ -61,7 +62,7 @@ long MillisecondsUntil(SmallPlayer::Clock::time_point when)
     return static_cast<long>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
 }
 
-} // namespace
+}  // namespace
 
 SmallPlayer& SmallPlayer::Instance()
 {
@@ -69,7 +70,8 @@ SmallPlayer& SmallPlayer::Instance()
     return player;
 }
 
-SmallPlayer::SmallPlayer() : m_cache(kCacheBytes, kMaxKeptSoundBytes), m_wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+SmallPlayer::SmallPlayer()
+    : m_cache(kCacheBytes, kMaxKeptSoundBytes), m_wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
 {
     auto beep = std::make_shared<DecodedSound>();
     beep->rate = kDefaultSoundRate;
@@ -105,16 +107,16 @@ std::optional<SmallPlayer::Sound> SmallPlayer::Find(const std::wstring& path)
     if (!key || key->size == 0)
         return DefaultSound();
     if (auto decoded = m_cache.Find(*key))
-        return Sound{std::move(decoded), nullptr, key, file};
+        return Sound{ std::move(decoded), nullptr, key, file };
     auto opened = std::make_shared<SoundFile>(file);
     if (!opened->IsOpen())
         return std::nullopt;
-    return Sound{nullptr, std::move(opened), key, file};
+    return Sound{ nullptr, std::move(opened), key, file };
 }
 
 SmallPlayer::Sound SmallPlayer::DefaultSound() const
 {
-    return Sound{m_defaultSound, nullptr, std::nullopt, "the default sound"};
+    return Sound{ m_defaultSound, nullptr, std::nullopt, "the default sound" };
 }
 
 bool SmallPlayer::CanRead(const std::wstring& path)
@@ -132,15 +134,16 @@ void SmallPlayer::Play(Sound sound, bool waitForEnd, Clock::time_point askedAt)
         std::lock_guard lock(m_mutex);
         seq = ++m_latestSeq;
         m_playedSeq = seq;
-        m_pending = Job{seq, std::move(sound), askedAt};
+        m_pending = Job{ seq, std::move(sound), askedAt };
     }
     m_jobReady.notify_one();
     WakePlayer();
     if (!waitForEnd)
         return;
     const Clock::time_point deadline = Clock::now() + length + kEndMargin;
-    const bool ended = RunModalLoop([this, seq, deadline] { return Finished(seq) || Clock::now() >= deadline; },
-                                    ModalServe::PaintsOnly, static_cast<DWORD>(std::max(MillisecondsUntil(deadline), 0L) + 1));
+    const bool ended = RunModalLoop(
+        [this, seq, deadline] { return Finished(seq) || Clock::now() >= deadline; },
+        ModalServe::PaintsOnly, static_cast<DWORD>(std::max(MillisecondsUntil(deadline), 0L) + 1));
     if (!ended) {
         // The board is closing: the sound stops now, not at its end.
         Stop();
@@ -164,7 +167,8 @@ void SmallPlayer::Stop()
 bool SmallPlayer::IsPlaying() const
 {
     std::lock_guard lock(m_mutex);
-    return !m_stopping && m_playedSeq != 0 && m_latestSeq == m_playedSeq && m_endedSeq < m_playedSeq;
+    return !m_stopping && m_playedSeq != 0 && m_latestSeq == m_playedSeq &&
+        m_endedSeq < m_playedSeq;
 }
 
 void SmallPlayer::KeepReady(std::vector<std::wstring> paths)
@@ -190,7 +194,7 @@ bool SmallPlayer::Finished(std::uint64_t seq) const
 
 void SmallPlayer::Doze(long ms) const
 {
-    pollfd wake{m_wakeFd, POLLIN, 0};
+    pollfd wake{ m_wakeFd, POLLIN, 0 };
     if (::poll(&wake, 1, static_cast<int>(std::max(ms, 1L))) > 0) {
         std::uint64_t count = 0;
         [[maybe_unused]] const ssize_t got = ::read(m_wakeFd, &count, sizeof count);
@@ -234,7 +238,8 @@ void SmallPlayer::PlayJob(Job& job)
         NoteNoSoundDevice();
     // A sound read from its file is kept once read whole, if it is small enough.
     std::shared_ptr<DecodedSound> keep;
-    if (sound.file && sound.key && m_cache.Fits(BytesOf(sound.file->Frames(), sound.file->Channels()))) {
+    if (sound.file && sound.key &&
+        m_cache.Fits(BytesOf(sound.file->Frames(), sound.file->Channels()))) {
         keep = std::make_shared<DecodedSound>();
         keep->rate = sound.file->Rate();
         keep->channels = sound.file->Channels();
@@ -250,8 +255,8 @@ void SmallPlayer::PlayJob(Job& job)
         m_output.Stop();
 }
 
-bool SmallPlayer::WriteAll(Job& job, bool& device, Clock::time_point& firstSample, std::size_t& frames,
-                           std::shared_ptr<DecodedSound>& keep)
+bool SmallPlayer::WriteAll(Job& job, bool& device, Clock::time_point& firstSample,
+                           std::size_t& frames, std::shared_ptr<DecodedSound>& keep)
 {
     const Sound& sound = job.sound;
     const auto channels = static_cast<std::size_t>(ChannelsOf(sound));
@@ -366,4 +371,4 @@ void SmallPlayer::KeepDecoded(const std::wstring& path)
     m_cache.Keep(*key, std::move(sound));
 }
 
-} // namespace platform::audio
+}  // namespace platform::audio

@@ -109,4 +109,4 @@ private:
     std::thread m_decoder;
 };
 
-} // namespace platform::audio
+}  // namespace platform::audio

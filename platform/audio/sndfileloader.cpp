@@ -14,25 +14,27 @@ namespace {
 
 void* Symbol(const char* name)
 {
-    static platform::LazyLibrary library("libsndfile.so.1", "Sound", "; sounds play through libmpv", false);
+    static platform::LazyLibrary library("libsndfile.so.1", "Sound", "; sounds play through libmpv",
+                                         false);
     return library.Symbol(name);
 }
 
-} // namespace
+}  // namespace
 
 // Each definition resolves its own symbol once; fallback is what the call gives without
 // the library (nothing opened, nothing read).
-#define ORLIDO_SNDFILE_FORWARD(ret, name, params, args, fallback)                                    \
-    extern "C" ret name params                                                                       \
-    {                                                                                                \
-        static const auto real = reinterpret_cast<decltype(&name)>(Symbol(#name));                   \
-        if (!real)                                                                                   \
-            return fallback;                                                                         \
-        return real args;                                                                            \
+#define ORLIDO_SNDFILE_FORWARD(ret, name, params, args, fallback)                                  \
+    extern "C" ret name params                                                                     \
+    {                                                                                              \
+        static const auto real = reinterpret_cast<decltype(&name)>(Symbol(#name));                 \
+        if (!real)                                                                                 \
+            return fallback;                                                                       \
+        return real args;                                                                          \
     }
 
-ORLIDO_SNDFILE_FORWARD(SNDFILE*, sf_open, (const char* path, int mode, SF_INFO* sfinfo), (path, mode, sfinfo),
-                       nullptr)
+ORLIDO_SNDFILE_FORWARD(SNDFILE*, sf_open, (const char* path, int mode, SF_INFO* sfinfo),
+                       (path, mode, sfinfo), nullptr)
 ORLIDO_SNDFILE_FORWARD(int, sf_close, (SNDFILE * sndfile), (sndfile), 0)
-ORLIDO_SNDFILE_FORWARD(sf_count_t, sf_readf_short, (SNDFILE * sndfile, short* ptr, sf_count_t frames),
-                       (sndfile, ptr, frames), 0)
+ORLIDO_SNDFILE_FORWARD(sf_count_t, sf_readf_short,
+                       (SNDFILE * sndfile, short* ptr, sf_count_t frames), (sndfile, ptr, frames),
+                       0)

@@ -6,11 +6,12 @@ namespace platform::audio {
 
 std::optional<SoundKey> KeyOf(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
-    const std::int64_t modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    return SoundKey{path, static_cast<std::uintmax_t>(info.st_size), modified};
+    const std::int64_t modified =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return SoundKey{ path, static_cast<std::uintmax_t>(info.st_size), modified };
 }
 
 SoundCache::SoundCache(std::size_t maxBytes, std::size_t maxSoundBytes)
@@ -37,7 +38,7 @@ void SoundCache::Keep(const SoundKey& key, std::shared_ptr<const DecodedSound> s
     std::lock_guard lock(m_mutex);
     ForgetPath(key.path);
     m_bytes += sound->Bytes();
-    m_entries.push_front(Entry{key, std::move(sound)});
+    m_entries.push_front(Entry{ key, std::move(sound) });
     while (m_bytes > m_maxBytes && !m_entries.empty()) {
         m_bytes -= m_entries.back().sound->Bytes();
         m_entries.pop_back();
@@ -61,4 +62,4 @@ void SoundCache::ForgetPath(const std::string& path)
     }
 }
 
-} // namespace platform::audio
+}  // namespace platform::audio

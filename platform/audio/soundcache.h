@@ -21,7 +21,10 @@ struct DecodedSound {
     int channels = 0;
     std::vector<std::int16_t> samples;
 
-    std::size_t Frames() const { return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0; }
+    std::size_t Frames() const
+    {
+        return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0;
+    }
     std::size_t Bytes() const { return samples.size() * sizeof(std::int16_t); }
 };
 
@@ -64,4 +67,4 @@ private:
     std::size_t m_bytes = 0;
 };
 
-} // namespace platform::audio
+}  // namespace platform::audio

@@ -18,14 +18,15 @@ std::string ReadHead(const std::string& path)
     return std::string(head.data(), got);
 }
 
-} // namespace
+}  // namespace
 
 bool StartsLikeASoundFile(const std::string& head)
 {
     if (head.size() < 4)
         return false;
     // RIFF/RIFX/RF64 WAV, W64, AIFF, AU, CAF, FLAC, Ogg, and MP3 with an ID3 tag.
-    constexpr std::string_view kMagics[] = {"RIFF", "RIFX", "RF64", "riff", "FORM", ".snd", "caff", "fLaC", "OggS"};
+    constexpr std::string_view kMagics[] = { "RIFF", "RIFX", "RF64", "riff", "FORM",
+                                             ".snd", "caff", "fLaC", "OggS" };
     for (const std::string_view magic : kMagics) {
         if (head.compare(0, 4, magic) == 0)
             return true;
@@ -43,7 +44,8 @@ SoundFile::SoundFile(const std::string& path)
     if (!StartsLikeASoundFile(ReadHead(path)))
         return;
     m_file = sf_open(path.c_str(), SFM_READ, &m_info);
-    if (m_file != nullptr && (m_info.frames <= 0 || m_info.channels <= 0 || m_info.samplerate <= 0)) {
+    if (m_file != nullptr &&
+        (m_info.frames <= 0 || m_info.channels <= 0 || m_info.samplerate <= 0)) {
         sf_close(m_file);
         m_file = nullptr;
     }
@@ -62,10 +64,11 @@ std::size_t SoundFile::Read(std::vector<std::int16_t>& samples, std::size_t fram
     const std::size_t before = samples.size();
     const auto channels = static_cast<std::size_t>(m_info.channels);
     samples.resize(before + frames * channels);
-    const sf_count_t got = sf_readf_short(m_file, samples.data() + before, static_cast<sf_count_t>(frames));
+    const sf_count_t got =
+        sf_readf_short(m_file, samples.data() + before, static_cast<sf_count_t>(frames));
     const std::size_t read = got > 0 ? static_cast<std::size_t>(got) : 0;
     samples.resize(before + read * channels);
     return read;
 }
 
-} // namespace platform::audio
+}  // namespace platform::audio

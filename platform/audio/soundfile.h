@@ -40,4 +40,4 @@ private:
 // Whether the first bytes of a file are those of a format libsndfile reads.
 bool StartsLikeASoundFile(const std::string& head);
 
-} // namespace platform::audio
+}  // namespace platform::audio

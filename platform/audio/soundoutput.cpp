@@ -19,7 +19,7 @@ std::string DeviceName()
     return name && *name ? name : "default";
 }
 
-} // namespace
+}  // namespace
 
 SoundOutput::SoundOutput() : m_device(DeviceName())
 {
@@ -48,7 +48,8 @@ bool SoundOutput::Open()
     const auto now = std::chrono::steady_clock::now();
     if (m_failedAt && now - *m_failedAt < kRetryAfter)
         return false;
-    const int error = snd_pcm_open(&m_pcm, m_device.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+    const int error =
+        snd_pcm_open(&m_pcm, m_device.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
     if (error < 0) {
         m_pcm = nullptr;
         m_failedAt = now;
@@ -82,8 +83,8 @@ bool SoundOutput::Configure(int rate, int channels)
     if (error >= 0)
         error = snd_pcm_sw_params(m_pcm, sw);
     if (error < 0) {
-        TraceF(L"Sound: the device could not be set up for %d Hz, %d channels (%ls)\n", rate, channels,
-               FromUtf8(snd_strerror(error)).c_str());
+        TraceF(L"Sound: the device could not be set up for %d Hz, %d channels (%ls)\n", rate,
+               channels, FromUtf8(snd_strerror(error)).c_str());
         return false;
     }
     m_rate = rate;
@@ -108,7 +109,8 @@ long SoundOutput::Write(const std::int16_t* samples, std::size_t frames)
             return 0;
     }
     if (written < 0) {
-        TraceF(L"Sound: the device failed (%ls)\n", FromUtf8(snd_strerror(static_cast<int>(written))).c_str());
+        TraceF(L"Sound: the device failed (%ls)\n",
+               FromUtf8(snd_strerror(static_cast<int>(written))).c_str());
         Close();
         m_failedAt = std::chrono::steady_clock::now();
         return -1;
@@ -119,7 +121,8 @@ long SoundOutput::Write(const std::int16_t* samples, std::size_t frames)
 long SoundOutput::Queued()
 {
     snd_pcm_sframes_t delay = 0;
-    if (m_pcm == nullptr || snd_pcm_state(m_pcm) != SND_PCM_STATE_RUNNING || snd_pcm_delay(m_pcm, &delay) < 0)
+    if (m_pcm == nullptr || snd_pcm_state(m_pcm) != SND_PCM_STATE_RUNNING ||
+        snd_pcm_delay(m_pcm, &delay) < 0)
         return 0;
     return delay > 0 ? static_cast<long>(delay) : 0;
 }
@@ -141,4 +144,4 @@ void SoundOutput::Close()
     m_bufferFrames = 0;
 }
 
-} // namespace platform::audio
+}  // namespace platform::audio

@@ -37,7 +37,7 @@ public:
     // Drops whatever is queued, at once.
     void Stop();
 
-    static constexpr std::chrono::seconds kRetryAfter{10};
+    static constexpr std::chrono::seconds kRetryAfter{ 10 };
 
 private:
     bool Open();
@@ -52,4 +52,4 @@ private:
     std::optional<std::chrono::steady_clock::time_point> m_failedAt;
 };
 
-} // namespace platform::audio
+}  // namespace platform::audio

@@ -8,10 +8,10 @@
 namespace platform::closesignals {
 namespace {
 
-std::atomic<bool> g_signalled{false};  // lock-free, so safe in a handler
+std::atomic<bool> g_signalled{ false };  // lock-free, so safe in a handler
 static_assert(std::atomic<bool>::is_always_lock_free);
-std::atomic<HWND> g_target{0};
-std::atomic<int> g_wakeFd{-1};
+std::atomic<HWND> g_target{ 0 };
+std::atomic<int> g_wakeFd{ -1 };
 
 void OnSignal(int)
 {
@@ -25,17 +25,17 @@ void OnSignal(int)
     errno = saved;
 }
 
-} // namespace
+}  // namespace
 
 void Install(HWND window, int wakeFd)
 {
     g_target = window;
     g_wakeFd = wakeFd;
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+    for (const int signal : { SIGTERM, SIGINT, SIGHUP })
         sigaction(signal, &action, nullptr);
 }
 
@@ -51,4 +51,4 @@ bool Pending()
     return g_signalled.load() && g_target.load() != 0;
 }
 
-} // namespace platform::closesignals
+}  // namespace platform::closesignals

@@ -14,4 +14,4 @@ HWND Take();
 // A signal asked for a close that nobody has taken yet.
 bool Pending();
 
-} // namespace platform::closesignals
+}  // namespace platform::closesignals

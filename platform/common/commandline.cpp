@@ -90,7 +90,7 @@ std::wstring WithForwardSlashes(std::wstring path)
     return path;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<std::wstring> SplitWindowsCommandLine(std::wstring_view line)
 {
@@ -114,8 +114,8 @@ std::vector<std::wstring> SplitWindowsArguments(std::wstring_view line)
 
 std::wstring QuoteWindowsArgument(const std::wstring& argument)
 {
-    const bool needsQuotes = argument.empty()
-        || argument.find_first_of(L" \t\"") != std::wstring::npos;
+    const bool needsQuotes =
+        argument.empty() || argument.find_first_of(L" \t\"") != std::wstring::npos;
     if (!needsQuotes)
         return argument;
     std::wstring quoted = L"\"";
@@ -176,4 +176,4 @@ bool ResolveCommandLine(std::wstring_view line,
     return false;
 }
 
-} // namespace platform
+}  // namespace platform

@@ -35,4 +35,4 @@ bool ResolveCommandLine(std::wstring_view line,
                         const std::function<std::wstring(const std::wstring&)>& findProgram,
                         std::vector<std::wstring>& argv);
 
-} // namespace platform
+}  // namespace platform

@@ -31,10 +31,9 @@ constexpr wchar_t kEscapeBase = 0xDC00;
 
 // Windows-1252 for 0x80..0x9F; the five unused bytes map to their C1 control code points.
 constexpr wchar_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 wchar_t Cp1252ToWide(unsigned char byte)
@@ -134,25 +133,25 @@ wchar_t FoldCase(wchar_t c)
         return c;
     }
     if (c <= 0xDE && c != 0xD7) {
-        return c + 32; // Latin-1 letters: À..Þ except ×
+        return c + 32;  // Latin-1 letters: À..Þ except ×
     }
     if (c >= 0x100 && c <= 0x137) {
-        return c | 1; // Latin Extended-A, pairs upper-even/lower-odd
+        return c | 1;  // Latin Extended-A, pairs upper-even/lower-odd
     }
     if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) {
-        return (c & 1) ? c + 1 : c; // pairs upper-odd/lower-even
+        return (c & 1) ? c + 1 : c;  // pairs upper-odd/lower-even
     }
     if (c >= 0x14A && c <= 0x177) {
         return c | 1;
     }
     if (c == 0x178) {
-        return 0xFF; // Ÿ
+        return 0xFF;  // Ÿ
     }
     if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) {
-        return c + 32; // Greek capitals
+        return c + 32;  // Greek capitals
     }
     if (c >= 0x410 && c <= 0x42F) {
-        return c + 32; // Cyrillic capitals
+        return c + 32;  // Cyrillic capitals
     }
     if (c >= 0x400 && c <= 0x40F) {
         return c + 80;
@@ -185,7 +184,8 @@ bool WildcardMatch(std::wstring_view pattern, std::wstring_view name)
         if (p < pattern.size() && pattern[p] == L'*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() && (pattern[p] == L'?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
+        } else if (p < pattern.size() &&
+                   (pattern[p] == L'?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
             ++p;
             ++n;
         } else if (starP != std::wstring_view::npos) {
@@ -217,7 +217,7 @@ bool StatPath(const std::wstring& path, struct stat& info)
 
 bool Exists(const std::wstring& path)
 {
-    struct stat info {};
+    struct stat info { };
     return StatPath(path, info);
 }
 
@@ -242,10 +242,12 @@ std::vector<std::wstring> ListFolder(const std::wstring& folder)
     ::closedir(dir);
     std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
         const auto folded = [](wchar_t c) { return FoldCase(c); };
-        const bool less = std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                                       [&](wchar_t x, wchar_t y) { return folded(x) < folded(y); });
-        const bool greater = std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(),
-                                                          [&](wchar_t x, wchar_t y) { return folded(x) < folded(y); });
+        const bool less = std::lexicographical_compare(
+            a.begin(), a.end(), b.begin(), b.end(),
+            [&](wchar_t x, wchar_t y) { return folded(x) < folded(y); });
+        const bool greater = std::lexicographical_compare(
+            b.begin(), b.end(), a.begin(), a.end(),
+            [&](wchar_t x, wchar_t y) { return folded(x) < folded(y); });
         return less || (!greater && a < b);
     });
     return names;
@@ -311,7 +313,7 @@ TraceSink& GetTraceSink()
     return sink;
 }
 
-} // namespace
+}  // namespace
 
 std::wstring ResolvePath(const std::wstring& path)
 {
@@ -329,8 +331,9 @@ std::wstring ResolvePath(const std::wstring& path)
             continue;
         }
         const std::vector<std::wstring> names = ListFolder(resolved);
-        const auto match = std::find_if(names.begin(), names.end(),
-                                        [&](const std::wstring& name) { return EqualIgnoringCase(name, part); });
+        const auto match = std::find_if(names.begin(), names.end(), [&](const std::wstring& name) {
+            return EqualIgnoringCase(name, part);
+        });
         if (match == names.end()) {
             // Nothing on disk matches: keep the rest as given (so a new file can still be
             // created in a folder whose name differs in case).
@@ -361,7 +364,7 @@ std::FILE* OpenFile(const std::wstring& path, const char* mode)
         if (fd < 0) {
             return nullptr;
         }
-        struct stat info {};
+        struct stat info { };
         if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
             ::close(fd);
             return nullptr;
@@ -378,7 +381,7 @@ std::FILE* OpenFile(const std::wstring& path, const char* mode)
         return nullptr;
     }
     // A folder can be opened with fopen here but is not a file anywhere else.
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
         std::fclose(file);
         return nullptr;
@@ -408,13 +411,13 @@ bool ReadFileBytes(const std::wstring& path, std::size_t maxBytes, std::string& 
 
 bool IsFolder(const std::wstring& path)
 {
-    struct stat info {};
+    struct stat info { };
     return !path.empty() && StatPath(ResolvePath(path), info) && S_ISDIR(info.st_mode);
 }
 
 bool IsFile(const std::wstring& path)
 {
-    struct stat info {};
+    struct stat info { };
     return !path.empty() && StatPath(ResolvePath(path), info) && S_ISREG(info.st_mode);
 }
 
@@ -426,8 +429,8 @@ FolderWatch::FolderWatch(const std::wstring& folder)
         m_changed = true;
         return;
     }
-    constexpr std::uint32_t kEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
-                                      IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+    constexpr std::uint32_t kEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE |
+        IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
     if (::inotify_add_watch(m_fd, ToUtf8(ResolvePath(folder)).c_str(), kEvents) < 0)
         m_changed = true;
 }
@@ -453,7 +456,8 @@ bool FolderWatch::Changed()
 bool FindFirstFile(const std::wstring& pattern, std::wstring& fullPath, std::wstring& name)
 {
     const std::size_t slash = pattern.rfind(L'/');
-    const std::wstring namePattern = slash == std::wstring::npos ? pattern : pattern.substr(slash + 1);
+    const std::wstring namePattern =
+        slash == std::wstring::npos ? pattern : pattern.substr(slash + 1);
     if (namePattern.empty()) {
         return false;
     }
@@ -466,7 +470,7 @@ bool FindFirstFile(const std::wstring& pattern, std::wstring& fullPath, std::wst
             continue;
         }
         const std::wstring candidatePath = Join(folder, candidate);
-        struct stat info {};
+        struct stat info { };
         if (StatPath(candidatePath, info) && !S_ISDIR(info.st_mode)) {
             fullPath = candidatePath;
             name = candidate;
@@ -501,7 +505,7 @@ std::string ToUtf8(const std::wstring& text)
     for (const wchar_t wc : text) {
         const auto c = static_cast<char32_t>(wc);
         if (c >= 0xDC80 && c <= 0xDCFF) {
-            out += static_cast<char>(c - kEscapeBase); // an escaped raw byte
+            out += static_cast<char>(c - kEscapeBase);  // an escaped raw byte
         } else if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
             AppendUtf8(out, kReplacement);
         } else {
@@ -567,4 +571,4 @@ std::vector<std::wstring> ListFolderNames(const std::wstring& folder)
     return ListFolder(ResolvePath(folder));
 }
 
-} // namespace platform
+}  // namespace platform

@@ -8,7 +8,8 @@
 
 namespace platform {
 
-LazyLibrary::LazyLibrary(const char* name, const char* subject, const char* consequence, bool toStderr)
+LazyLibrary::LazyLibrary(const char* name, const char* subject, const char* consequence,
+                         bool toStderr)
     : m_name(name), m_subject(subject), m_consequence(consequence), m_toStderr(toStderr)
 {
 }
@@ -21,7 +22,7 @@ void* LazyLibrary::Handle()
             return;
         const char* why = ::dlerror();
         const std::string line = std::string(m_subject) + ": " + m_name + " could not be loaded (" +
-                                 (why ? why : "unknown") + ")" + m_consequence + "\n";
+            (why ? why : "unknown") + ")" + m_consequence + "\n";
         if (m_toStderr)
             std::fputs(line.c_str(), stderr);
         Trace(FromUtf8(line));
@@ -35,4 +36,4 @@ void* LazyLibrary::Symbol(const char* symbol)
     return handle ? ::dlsym(handle, symbol) : nullptr;
 }
 
-} // namespace platform
+}  // namespace platform

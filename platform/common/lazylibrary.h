@@ -28,4 +28,4 @@ private:
     void* m_handle = nullptr;
 };
 
-} // namespace platform
+}  // namespace platform

@@ -40,7 +40,7 @@ bool SplitWords(const std::wstring& text, std::vector<std::wstring>& words)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool ParseMediaCommand(const std::wstring& text, MediaCommand& command)
 {
@@ -70,4 +70,4 @@ bool ParseMediaCommand(const std::wstring& text, MediaCommand& command)
     return true;
 }
 
-} // namespace platform
+}  // namespace platform

@@ -24,4 +24,4 @@ constexpr int kMediaErrorUnknownAlias = 263;
 constexpr int kMediaErrorCannotOpen = 275;
 constexpr int kMediaErrorNoPlayer = 296;
 
-} // namespace platform
+}  // namespace platform

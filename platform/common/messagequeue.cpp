@@ -12,15 +12,15 @@ namespace {
 
 // Window-less timer identifiers stay unique for the whole process, across every queue and
 // every reset, so a stale identifier never names a newer timer.
-std::atomic<UINT_PTR> g_nextTimerId{1};
+std::atomic<UINT_PTR> g_nextTimerId{ 1 };
 
 bool IsMouseInput(UINT message)
 {
     return message == WM_LBUTTONDOWN || message == WM_LBUTTONUP || message == WM_RBUTTONDOWN ||
-           message == WM_RBUTTONUP || message == WM_MOUSEMOVE;
+        message == WM_RBUTTONUP || message == WM_MOUSEMOVE;
 }
 
-} // namespace
+}  // namespace
 
 void MessageQueue::SetProc(HWND window, WindowProc proc)
 {
@@ -85,19 +85,20 @@ bool MessageQueue::KeyBelongsToABox(DWORD keyTime) const
     return sinceKey >= 0 && sinceKey < kWindowMs;
 }
 
-UINT_PTR MessageQueue::SetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC proc, std::int64_t now)
+UINT_PTR MessageQueue::SetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC proc,
+                                std::int64_t now)
 {
-    const TimerKey key{window, window ? id : g_nextTimerId.fetch_add(1)};
+    const TimerKey key{ window, window ? id : g_nextTimerId.fetch_add(1) };
     const auto existing = m_timers.find(key);
     const std::uint64_t order = existing != m_timers.end() ? existing->second.order : m_nextOrder++;
     periodMs = std::max(periodMs, MinimumPeriodMs);
-    m_timers[key] = Timer{periodMs, now + periodMs, proc, order};
+    m_timers[key] = Timer{ periodMs, now + periodMs, proc, order };
     return key.id;
 }
 
 bool MessageQueue::KillTimer(HWND window, UINT_PTR id)
 {
-    return m_timers.erase(TimerKey{window, id}) > 0;
+    return m_timers.erase(TimerKey{ window, id }) > 0;
 }
 
 int MessageQueue::TimerCount() const
@@ -124,7 +125,8 @@ bool MessageQueue::HasQueuedMessages() const
 
 bool MessageQueue::HasQueuedClose() const
 {
-    return std::any_of(m_queue.begin(), m_queue.end(), [](const Message& m) { return m.message == WM_CLOSE; });
+    return std::any_of(m_queue.begin(), m_queue.end(),
+                       [](const Message& m) { return m.message == WM_CLOSE; });
 }
 
 std::deque<Message>::const_iterator MessageQueue::NextMessage(Rule rule) const
@@ -133,7 +135,8 @@ std::deque<Message>::const_iterator MessageQueue::NextMessage(Rule rule) const
         return m_queue.end();
     if (!rule.holdClose)
         return m_queue.begin();
-    return std::find_if(m_queue.begin(), m_queue.end(), [](const Message& m) { return m.message != WM_CLOSE; });
+    return std::find_if(m_queue.begin(), m_queue.end(),
+                        [](const Message& m) { return m.message != WM_CLOSE; });
 }
 
 bool MessageQueue::HasWaitingWork(Rule rule) const
@@ -168,12 +171,13 @@ std::function<void()> MessageQueue::TakeNext(std::int64_t now, Rule rule)
         m_paints.erase(m_paints.begin());
         return [proc = ProcFor(window), window] {
             if (proc)
-                proc(Message{window, WM_PAINT, 0, 0});
+                proc(Message{ window, WM_PAINT, 0, 0 });
         };
     }
     auto due = m_timers.end();
     for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
-        if (it->second.deadline > now || (rule.serve == ModalServe::PaintsOnly && !it->first.window))
+        if (it->second.deadline > now ||
+            (rule.serve == ModalServe::PaintsOnly && !it->first.window))
             continue;
         if (due == m_timers.end() || it->second.deadline < due->second.deadline ||
             (it->second.deadline == due->second.deadline && it->second.order < due->second.order))
@@ -186,7 +190,7 @@ std::function<void()> MessageQueue::TakeNext(std::int64_t now, Rule rule)
     if (key.window) {
         return [proc = ProcFor(key.window), key] {
             if (proc)
-                proc(Message{key.window, WM_TIMER, key.id, 0});
+                proc(Message{ key.window, WM_TIMER, key.id, 0 });
         };
     }
     return [timerProc = due->second.proc, id = key.id, tick = static_cast<DWORD>(now)] {
@@ -205,4 +209,4 @@ void MessageQueue::Clear()
     m_lastBoxCloseTime = 0;
 }
 
-} // namespace platform
+}  // namespace platform

@@ -105,4 +105,4 @@ private:
     DWORD m_lastBoxCloseTime = 0;
 };
 
-} // namespace platform
+}  // namespace platform

@@ -56,7 +56,7 @@ void SetSourceColour(cairo_t* cr, COLORREF c)
     cairo_set_source_rgb(cr, GetRValue(c) / 255.0, GetGValue(c) / 255.0, GetBValue(c) / 255.0);
 }
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------- Image
 
@@ -106,7 +106,10 @@ PixelPool& Pool()
     return *pool;
 }
 
-bool IsPooledSize(std::size_t bytes) { return bytes >= kPooledFromBytes; }
+bool IsPooledSize(std::size_t bytes)
+{
+    return bytes >= kPooledFromBytes;
+}
 
 std::uint32_t* NewBuffer(std::size_t bytes)
 {
@@ -159,7 +162,7 @@ std::pair<std::uint32_t*, std::size_t> TakeBuffer(std::size_t count)
     return { pixels, count };
 }
 
-} // namespace
+}  // namespace
 
 void PixelPoolReturn::operator()(std::uint32_t* pixels) const
 {
@@ -248,7 +251,8 @@ bool Image::Allocate(int width, int height)
         return false;
     }
     const std::size_t count = std::size_t(width) * std::size_t(height);
-    if (m_pixels && m_pixels.get_deleter().capacity >= count && m_pixels.get_deleter().capacity <= count + count / 4) {
+    if (m_pixels && m_pixels.get_deleter().capacity >= count &&
+        m_pixels.get_deleter().capacity <= count + count / 4) {
         // This image's own buffer fits: keep it.
         m_width = width;
         m_height = height;
@@ -258,20 +262,23 @@ bool Image::Allocate(int width, int height)
     const auto [pixels, capacity] = TakeBuffer(count);
     if (!pixels)
         return false;
-    m_pixels = std::unique_ptr<std::uint32_t[], PixelPoolReturn>(pixels, PixelPoolReturn{ capacity });
+    m_pixels =
+        std::unique_ptr<std::uint32_t[], PixelPoolReturn>(pixels, PixelPoolReturn{ capacity });
     m_width = width;
     m_height = height;
     return true;
 }
 
-bool Image::Adopt(std::uint32_t* pixels, int width, int height, void (*release)(std::uint32_t*, void*), void* owner)
+bool Image::Adopt(std::uint32_t* pixels, int width, int height,
+                  void (*release)(std::uint32_t*, void*), void* owner)
 {
-    if (!pixels || !release || width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide ||
-        std::int64_t(width) * height > kMaxImagePixels)
+    if (!pixels || !release || width <= 0 || height <= 0 || width > kMaxImageSide ||
+        height > kMaxImageSide || std::int64_t(width) * height > kMaxImagePixels)
         return false;
     Reset();
     const std::size_t count = std::size_t(width) * std::size_t(height);
-    m_pixels = std::unique_ptr<std::uint32_t[], PixelPoolReturn>(pixels, PixelPoolReturn{ count, release, owner });
+    m_pixels = std::unique_ptr<std::uint32_t[], PixelPoolReturn>(
+        pixels, PixelPoolReturn{ count, release, owner });
     m_width = width;
     m_height = height;
     return true;
@@ -299,11 +306,20 @@ std::uint32_t Image::Pixel(int x, int y) const
     return m_pixels[static_cast<std::size_t>(y) * std::size_t(m_width) + std::size_t(x)];
 }
 
-COLORREF Image::PixelColor(int x, int y) const { return ColorFromArgb(Pixel(x, y)); }
+COLORREF Image::PixelColor(int x, int y) const
+{
+    return ColorFromArgb(Pixel(x, y));
+}
 
-void Image::Fill(std::uint32_t argb) { std::fill(m_pixels.get(), m_pixels.get() + PixelCount(), argb); }
+void Image::Fill(std::uint32_t argb)
+{
+    std::fill(m_pixels.get(), m_pixels.get() + PixelCount(), argb);
+}
 
-PixelView Image::View() const { return PixelView{ m_pixels.get(), m_width, m_height, StrideBytes() }; }
+PixelView Image::View() const
+{
+    return PixelView{ m_pixels.get(), m_width, m_height, StrideBytes() };
+}
 
 // ---------------------------------------------------------------- Stretch copy
 
@@ -368,11 +384,14 @@ void CopyPixels(const Image& source, RECT sourceRect, Image& dest, int x, int y)
         return;
     const std::size_t span = static_cast<std::size_t>(right - left) * sizeof(std::uint32_t);
     for (std::int64_t row = top; row < bottom; ++row)
-        std::memmove(dest.Pixels() + static_cast<std::size_t>(destTop + row - top) * static_cast<std::size_t>(dest.Width()) +
-                        static_cast<std::size_t>(destLeft),
-                    source.Pixels() + static_cast<std::size_t>(row) * static_cast<std::size_t>(source.Width()) +
-                        static_cast<std::size_t>(left),
-                    span);
+        std::memmove(dest.Pixels() +
+                         static_cast<std::size_t>(destTop + row - top) *
+                             static_cast<std::size_t>(dest.Width()) +
+                         static_cast<std::size_t>(destLeft),
+                     source.Pixels() +
+                         static_cast<std::size_t>(row) * static_cast<std::size_t>(source.Width()) +
+                         static_cast<std::size_t>(left),
+                     span);
 }
 
 // ---------------------------------------------------------------- Drawing objects
@@ -383,11 +402,20 @@ Pen CreatePen(int width, COLORREF colour)
     return Pen{ width, colour };
 }
 
-Brush CreateSolidBrush(COLORREF colour) { return Brush{ false, colour }; }
+Brush CreateSolidBrush(COLORREF colour)
+{
+    return Brush{ false, colour };
+}
 
-Brush CreateHollowBrush() { return Brush{ true, 0 }; }
+Brush CreateHollowBrush()
+{
+    return Brush{ true, 0 };
+}
 
-long PensCreated() { return g_pensCreated.load(); }
+long PensCreated()
+{
+    return g_pensCreated.load();
+}
 
 // ---------------------------------------------------------------- Drawing context
 
@@ -405,7 +433,9 @@ struct DrawContext::Raster {
     }
 };
 
-DrawContext::DrawContext(Image& target) : m_target(target) {}
+DrawContext::DrawContext(Image& target) : m_target(target)
+{
+}
 
 DrawContext::~DrawContext() = default;
 
@@ -420,14 +450,35 @@ DrawContext::Raster& DrawContext::GetRaster()
     return *m_raster;
 }
 
-Pen DrawContext::SelectPen(const Pen& pen) { return std::exchange(m_pen, pen); }
-Brush DrawContext::SelectBrush(const Brush& brush) { return std::exchange(m_brush, brush); }
-Font DrawContext::SelectFont(const Font& font) { return std::exchange(m_font, font); }
-COLORREF DrawContext::SetTextColor(COLORREF colour) { return std::exchange(m_textColour, colour); }
-COLORREF DrawContext::SetBkColor(COLORREF colour) { return std::exchange(m_bkColour, colour); }
-int DrawContext::SetBkMode(int mode) { return std::exchange(m_bkMode, mode); }
+Pen DrawContext::SelectPen(const Pen& pen)
+{
+    return std::exchange(m_pen, pen);
+}
+Brush DrawContext::SelectBrush(const Brush& brush)
+{
+    return std::exchange(m_brush, brush);
+}
+Font DrawContext::SelectFont(const Font& font)
+{
+    return std::exchange(m_font, font);
+}
+COLORREF DrawContext::SetTextColor(COLORREF colour)
+{
+    return std::exchange(m_textColour, colour);
+}
+COLORREF DrawContext::SetBkColor(COLORREF colour)
+{
+    return std::exchange(m_bkColour, colour);
+}
+int DrawContext::SetBkMode(int mode)
+{
+    return std::exchange(m_bkMode, mode);
+}
 
-void DrawContext::MoveTo(int x, int y) { m_position = { x, y }; }
+void DrawContext::MoveTo(int x, int y)
+{
+    m_position = { x, y };
+}
 
 void DrawContext::SetPixel(int x, int y, COLORREF colour)
 {
@@ -452,7 +503,8 @@ void DrawContext::FillRect(const RECT& rect, COLORREF colour)
     const std::size_t span = static_cast<std::size_t>(right - left);
     std::fill(first, first + span, argb);
     for (int y = top + 1; y < bottom; ++y)
-        std::memcpy(first + static_cast<std::size_t>(y - top) * width, first, span * sizeof(std::uint32_t));
+        std::memcpy(first + static_cast<std::size_t>(y - top) * width, first,
+                    span * sizeof(std::uint32_t));
 }
 
 namespace {
@@ -461,7 +513,10 @@ namespace {
 constexpr long kLongestPixelWalk = 100'000;
 
 // Wide pens are centred on the ideal line: an odd width straddles the pixel centres.
-double PenOffset(int width) { return width % 2 ? 0.5 : 0.0; }
+double PenOffset(int width)
+{
+    return width % 2 ? 0.5 : 0.0;
+}
 
 void StrokeWide(cairo_t* cr, const Pen& pen)
 {
@@ -472,9 +527,12 @@ void StrokeWide(cairo_t* cr, const Pen& pen)
     cairo_stroke(cr);
 }
 
-bool IsThin(const Pen& pen) { return pen.width <= 1; }
+bool IsThin(const Pen& pen)
+{
+    return pen.width <= 1;
+}
 
-} // namespace
+}  // namespace
 
 void DrawContext::ThinLine(int x0, int y0, int x1, int y1, COLORREF colour)
 {
@@ -646,7 +704,8 @@ FontDescPtr DescribeFont(PangoContext* context, const Font& font)
     pango_font_description_set_absolute_size(desc.get(), double(height) * PANGO_SCALE);
     PangoFontMetrics* metrics = pango_context_get_metrics(context, desc.get(), nullptr);
     if (metrics) {
-        const int cell = pango_font_metrics_get_ascent(metrics) + pango_font_metrics_get_descent(metrics);
+        const int cell =
+            pango_font_metrics_get_ascent(metrics) + pango_font_metrics_get_descent(metrics);
         pango_font_metrics_unref(metrics);
         if (cell > 0)
             pango_font_description_set_absolute_size(
@@ -679,11 +738,12 @@ std::wstring LinesFor(const std::wstring& text, unsigned format)
     if (zero != std::wstring::npos)
         lines.resize(zero);
     if (format & DT_SINGLELINE)
-        std::replace_if(lines.begin(), lines.end(), [](wchar_t c) { return c == L'\r' || c == L'\n'; }, L' ');
+        std::replace_if(
+            lines.begin(), lines.end(), [](wchar_t c) { return c == L'\r' || c == L'\n'; }, L' ');
     return lines;
 }
 
-} // namespace
+}  // namespace
 
 int DrawContext::DrawText(const std::wstring& text, RECT& rect, unsigned format)
 {
@@ -755,4 +815,4 @@ int DrawContext::DrawText(const std::wstring& text, RECT& rect, unsigned format)
     return height;
 }
 
-} // namespace platform
+}  // namespace platform

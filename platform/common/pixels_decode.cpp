@@ -57,11 +57,16 @@ enum class Outcome { Decoded, NotAPicture, Damaged, TooLarge, NoMemory };
 const wchar_t* Reason(Outcome outcome)
 {
     switch (outcome) {
-    case Outcome::Decoded: return L"decoded";
-    case Outcome::NotAPicture: return L"not a JPEG, PNG or BMP picture";
-    case Outcome::Damaged: return L"the picture is damaged";
-    case Outcome::TooLarge: return L"the picture is too large";
-    case Outcome::NoMemory: return L"out of memory";
+    case Outcome::Decoded:
+        return L"decoded";
+    case Outcome::NotAPicture:
+        return L"not a JPEG, PNG or BMP picture";
+    case Outcome::Damaged:
+        return L"the picture is damaged";
+    case Outcome::TooLarge:
+        return L"the picture is too large";
+    case Outcome::NoMemory:
+        return L"out of memory";
     }
     return L"";
 }
@@ -72,7 +77,7 @@ Outcome AllocateChecked(Image& image, std::int64_t width, std::int64_t height);
 bool FitsLimits(std::int64_t width, std::int64_t height)
 {
     return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&
-           width * height <= kMaxImagePixels;
+        width * height <= kMaxImagePixels;
 }
 
 std::uint32_t Premultiply(std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint32_t b)
@@ -98,21 +103,25 @@ void JpegErrorExit(j_common_ptr info)
 }
 
 // Warnings (corrupt data that libjpeg can step over) are not worth a trace line each.
-void JpegQuiet(j_common_ptr, int) {}
+void JpegQuiet(j_common_ptr, int)
+{
+}
 
 // Adobe's CMYK JPEGs store inverted ink values.
 void CmykRowToArgb(const JSAMPLE* in, std::uint32_t* out, unsigned width)
 {
     for (unsigned i = 0; i < width; ++i, in += 4) {
         const unsigned k = in[3];
-        out[i] = 0xFF000000u | ((in[0] * k / 255) << 16) | ((in[1] * k / 255) << 8) | (in[2] * k / 255);
+        out[i] =
+            0xFF000000u | ((in[0] * k / 255) << 16) | ((in[1] * k / 255) << 8) | (in[2] * k / 255);
     }
 }
 
 Outcome JpegFailure(const JpegError& error)
 {
     const int code = error.manager.msg_code;
-    return code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE ? Outcome::NoMemory : Outcome::Damaged;
+    return code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE ? Outcome::NoMemory
+                                                                       : Outcome::Damaged;
 }
 
 // Only trivially destructible objects live in this frame: libjpeg leaves it by longjmp.
@@ -139,9 +148,9 @@ Outcome DecodeJpeg(const unsigned char* data, std::size_t size, Image& image, SI
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     // The DCT scaling reduces while decoding: an 8000 x 6000 photo for a 1920 x 1080
     // screen is decoded straight to 2000 x 1500, never held at its full size.
-    info.scale_num = unsigned(JpegScaleToCover(int(std::min<JDIMENSION>(info.image_width, kMaxImageSide * 8)),
-                                               int(std::min<JDIMENSION>(info.image_height, kMaxImageSide * 8)),
-                                               cover));
+    info.scale_num = unsigned(
+        JpegScaleToCover(int(std::min<JDIMENSION>(info.image_width, kMaxImageSide * 8)),
+                         int(std::min<JDIMENSION>(info.image_height, kMaxImageSide * 8)), cover));
     info.scale_denom = 8;
     jpeg_calc_output_dimensions(&info);
     const Outcome allocated = AllocateChecked(image, info.output_width, info.output_height);
@@ -185,7 +194,8 @@ void ReduceByBlocks(const Image& from, int factor, Image& to)
     for (int y = 0; y < height; ++y) {
         std::fill(sums.begin(), sums.end(), 0u);
         for (int dy = 0; dy < factor; ++dy) {
-            const std::uint32_t* row = from.Pixels() + std::size_t(y * factor + dy) * std::size_t(from.Width());
+            const std::uint32_t* row =
+                from.Pixels() + std::size_t(y * factor + dy) * std::size_t(from.Width());
             for (int x = 0; x < width; ++x) {
                 std::uint32_t* sum = &sums[std::size_t(x) * 4];
                 for (int dx = 0; dx < factor; ++dx) {
@@ -201,7 +211,8 @@ void ReduceByBlocks(const Image& from, int factor, Image& to)
         for (int x = 0; x < width; ++x) {
             const std::uint32_t* sum = &sums[std::size_t(x) * 4];
             auto average = [area](std::uint32_t total) { return (total + area / 2) / area; };
-            out[x] = average(sum[0]) << 24 | average(sum[1]) << 16 | average(sum[2]) << 8 | average(sum[3]);
+            out[x] = average(sum[0]) << 24 | average(sum[1]) << 16 | average(sum[2]) << 8 |
+                average(sum[3]);
         }
     }
 }
@@ -231,8 +242,8 @@ bool ChunksFitInBytes(const unsigned char* data, std::size_t size)
 {
     std::size_t at = 8;
     while (at + 8 <= size) {
-        const std::uint64_t length = std::uint64_t(data[at]) << 24 | std::uint64_t(data[at + 1]) << 16 |
-                                     std::uint64_t(data[at + 2]) << 8 | data[at + 3];
+        const std::uint64_t length = std::uint64_t(data[at]) << 24 |
+            std::uint64_t(data[at + 1]) << 16 | std::uint64_t(data[at + 2]) << 8 | data[at + 3];
         if (length > size - at - 8 || size - at - 8 - length < 4)
             return false;
         if (std::memcmp(data + at + 4, "IEND", 4) == 0)
@@ -251,7 +262,7 @@ Outcome DecodePng(const unsigned char* data, std::size_t size, Image& image, SIZ
     png.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&png, data, size))
         return Outcome::Damaged;
-    png.format = PNG_FORMAT_BGRA; // 0xAARRGGBB words on a little-endian machine
+    png.format = PNG_FORMAT_BGRA;  // 0xAARRGGBB words on a little-endian machine
     const Outcome allocated = AllocateChecked(image, png.width, png.height);
     if (allocated != Outcome::Decoded) {
         png_image_free(&png);
@@ -269,8 +280,14 @@ Outcome DecodePng(const unsigned char* data, std::size_t size, Image& image, SIZ
 
 // ---------------------------------------------------------------- BMP
 
-std::uint32_t Read16(const unsigned char* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
-std::uint32_t Read32(const unsigned char* p) { return Read16(p) | Read16(p + 2) << 16; }
+std::uint32_t Read16(const unsigned char* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
+}
+std::uint32_t Read32(const unsigned char* p)
+{
+    return Read16(p) | Read16(p + 2) << 16;
+}
 
 // An uncompressed BMP must hold all its rows (the last one may lack its padding). stb_image
 // would read zeros past the end, so a 200-byte file could claim megapixels of nothing.
@@ -382,7 +399,7 @@ bool ReadWholeFile(const std::wstring& path, std::vector<unsigned char>& bytes, 
     return readOk;
 }
 
-} // namespace
+}  // namespace
 
 int JpegScaleToCover(int width, int height, SIZE cover)
 {
@@ -459,7 +476,7 @@ std::uint32_t ReadBig32(const unsigned char* p)
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
 }
 
-} // namespace
+}  // namespace
 
 bool PictureSizeBytes(const unsigned char* data, std::size_t size, int& width, int& height)
 {
@@ -469,11 +486,12 @@ bool PictureSizeBytes(const unsigned char* data, std::size_t size, int& width, i
     if (data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
         return JpegSize(data, size, width, height);
     static const unsigned char kPngSignature[8] = { 0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A };
-    if (size >= 24 && std::memcmp(data, kPngSignature, 8) == 0 && std::memcmp(data + 12, "IHDR", 4) == 0) {
+    if (size >= 24 && std::memcmp(data, kPngSignature, 8) == 0 &&
+        std::memcmp(data + 12, "IHDR", 4) == 0) {
         width = int(std::min<std::uint32_t>(ReadBig32(data + 16), INT32_MAX));
         height = int(std::min<std::uint32_t>(ReadBig32(data + 20), INT32_MAX));
     } else if (size >= 22 && data[0] == 'B' && data[1] == 'M' && Read32(data + 14) == 12) {
-        width = int(Read16(data + 18)); // the old OS/2 header: 16-bit sides
+        width = int(Read16(data + 18));  // the old OS/2 header: 16-bit sides
         height = int(Read16(data + 20));
     } else if (size >= 26 && data[0] == 'B' && data[1] == 'M') {
         const auto bmpHeight = static_cast<std::int32_t>(Read32(data + 22));
@@ -532,12 +550,15 @@ bool WritePng(const Image& image, const std::wstring& path)
     if (!image.IsValid())
         return false;
     // PNG keeps straight alpha: undo the premultiplication.
-    std::vector<std::uint32_t> straight(image.Pixels(), image.Pixels() + std::size_t(image.Width()) * image.Height());
+    std::vector<std::uint32_t> straight(
+        image.Pixels(), image.Pixels() + std::size_t(image.Width()) * image.Height());
     for (std::uint32_t& p : straight) {
         const std::uint32_t a = p >> 24;
         if (a == 0 || a == 255)
             continue;
-        auto un = [a](std::uint32_t c) { return std::min<std::uint32_t>(255, (c * 255 + a / 2) / a); };
+        auto un = [a](std::uint32_t c) {
+            return std::min<std::uint32_t>(255, (c * 255 + a / 2) / a);
+        };
         p = (a << 24) | (un((p >> 16) & 0xFF) << 16) | (un((p >> 8) & 0xFF) << 8) | un(p & 0xFF);
     }
     std::FILE* file = std::fopen(ToUtf8(path).c_str(), "wb");
@@ -549,7 +570,8 @@ bool WritePng(const Image& image, const std::wstring& path)
     png.width = png_uint_32(image.Width());
     png.height = png_uint_32(image.Height());
     png.format = PNG_FORMAT_BGRA;
-    const bool ok = png_image_write_to_stdio(&png, file, 0, straight.data(), image.StrideBytes(), nullptr) != 0;
+    const bool ok =
+        png_image_write_to_stdio(&png, file, 0, straight.data(), image.StrideBytes(), nullptr) != 0;
     png_image_free(&png);
     const bool closed = std::fclose(file) == 0;
     return ok && closed;
@@ -586,7 +608,7 @@ bool CompressJpeg(const Image& image, int quality, unsigned char** out, unsigned
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool EncodeJpeg(const Image& image, int quality, std::string& bytes)
 {
@@ -602,4 +624,4 @@ bool EncodeJpeg(const Image& image, int quality, std::string& bytes)
     return ok && !bytes.empty();
 }
 
-} // namespace platform
+}  // namespace platform

@@ -23,21 +23,23 @@ using Clock = std::chrono::steady_clock;
 // The time to the deadline in ms for poll, never negative.
 int MillisecondsLeft(Clock::time_point deadline)
 {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
 // A descriptor closed when it goes out of scope.
 class Descriptor {
 public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    explicit Descriptor(int fd = -1) : m_fd(fd) { }
     ~Descriptor() { Close(); }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int Get() const { return m_fd; }
     void Close()
     {
-        if (m_fd >= 0) ::close(m_fd);
+        if (m_fd >= 0)
+            ::close(m_fd);
         m_fd = -1;
     }
 
@@ -48,7 +50,8 @@ private:
 bool Spawn(const std::vector<std::string>& argv, int inputFd, pid_t& pid)
 {
     std::vector<char*> pointers;
-    for (const std::string& argument : argv) pointers.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : argv)
+        pointers.push_back(const_cast<char*>(argument.c_str()));
     pointers.push_back(nullptr);
 
     posix_spawnattr_t attributes;
@@ -62,7 +65,8 @@ bool Spawn(const std::vector<std::string>& argv, int inputFd, pid_t& pid)
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setflags(
+        &attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -70,7 +74,8 @@ bool Spawn(const std::vector<std::string>& argv, int inputFd, pid_t& pid)
     posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 
-    const int error = posix_spawnp(&pid, pointers.front(), &actions, &attributes, pointers.data(), environ);
+    const int error =
+        posix_spawnp(&pid, pointers.front(), &actions, &attributes, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     return error == 0;
@@ -97,10 +102,13 @@ void WriteInput(int fd, const std::string& input, Clock::time_point deadline)
             written += static_cast<std::size_t>(n);
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0 && errno == EAGAIN) {
-            pollfd ready{fd, POLLOUT, 0};
-            if (::poll(&ready, 1, MillisecondsLeft(deadline)) <= 0 || (ready.revents & (POLLERR | POLLHUP)) != 0) break;
+            pollfd ready{ fd, POLLOUT, 0 };
+            if (::poll(&ready, 1, MillisecondsLeft(deadline)) <= 0 ||
+                (ready.revents & (POLLERR | POLLHUP)) != 0)
+                break;
             continue;
         }
         break;  // EPIPE: the program does not read its input
@@ -108,7 +116,7 @@ void WriteInput(int fd, const std::string& input, Clock::time_point deadline)
 
     sigpending(&pending);
     if (!alreadyPending && sigismember(&pending, SIGPIPE) == 1) {
-        const timespec now{0, 0};
+        const timespec now{ 0, 0 };
         sigtimedwait(&pipeSignal, nullptr, &now);
     }
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
@@ -119,52 +127,63 @@ bool WaitUntil(pid_t pid, Clock::time_point deadline, int& status)
 {
     while (true) {
         const pid_t result = ::waitpid(pid, &status, WNOHANG);
-        if (result == pid) return true;
+        if (result == pid)
+            return true;
         if (result < 0 && errno != EINTR) {
             status = 0;
             return true;  // not our child any more: nothing to wait for
         }
-        if (Clock::now() >= deadline) return false;
+        if (Clock::now() >= deadline)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
 }
 
 bool IsExecutableFile(const std::string& path)
 {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+    struct stat info { };
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        ::access(path.c_str(), X_OK) == 0;
 }
 
-} // namespace
+}  // namespace
 
 bool CanRunCommand(const std::string& program)
 {
-    if (program.empty()) return false;
-    if (program.find('/') != std::string::npos) return IsExecutableFile(program);
+    if (program.empty())
+        return false;
+    if (program.find('/') != std::string::npos)
+        return IsExecutableFile(program);
     const char* variable = std::getenv("PATH");
     const std::string folders = variable ? variable : "/usr/local/bin:/usr/bin:/bin";
     std::size_t start = 0;
     while (start <= folders.size()) {
         std::size_t end = folders.find(':', start);
-        if (end == std::string::npos) end = folders.size();
+        if (end == std::string::npos)
+            end = folders.size();
         const std::string folder = end > start ? folders.substr(start, end - start) : ".";
-        if (IsExecutableFile(folder + "/" + program)) return true;
+        if (IsExecutableFile(folder + "/" + program))
+            return true;
         start = end + 1;
     }
     return false;
 }
 
-CommandResult RunCommand(const std::vector<std::string>& argv, const std::string& input, int timeoutMs)
+CommandResult RunCommand(const std::vector<std::string>& argv, const std::string& input,
+                         int timeoutMs)
 {
     CommandResult result;
-    if (argv.empty() || argv.front().empty()) return result;
+    if (argv.empty() || argv.front().empty())
+        return result;
     int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) return result;
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return result;
     Descriptor readEnd(ends[0]);
     Descriptor writeEnd(ends[1]);
 
     pid_t pid = 0;
-    if (!Spawn(argv, readEnd.Get(), pid)) return result;
+    if (!Spawn(argv, readEnd.Get(), pid))
+        return result;
     result.started = true;
     readEnd.Close();
 
@@ -181,9 +200,11 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const std::string
         ::kill(-pid, SIGKILL);
         ::waitpid(pid, &status, 0);
     }
-    if (WIFEXITED(status) && !result.timedOut) result.exitCode = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    if (WIFEXITED(status) && !result.timedOut)
+        result.exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        result.signal = WTERMSIG(status);
     return result;
 }
 
-} // namespace platform
+}  // namespace platform

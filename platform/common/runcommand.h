@@ -20,10 +20,11 @@ struct CommandResult {
 // output sent to our standard error (so that its chatter does not mix with our report)
 // and its standard error to ours. Waits at most timeoutMs for it to end; past that, the
 // group gets SIGKILL.
-CommandResult RunCommand(const std::vector<std::string>& argv, const std::string& input, int timeoutMs);
+CommandResult RunCommand(const std::vector<std::string>& argv, const std::string& input,
+                         int timeoutMs);
 
 // Whether RunCommand can start the program: a name with "/" that is an executable file, or
 // a bare name found so in PATH.
 bool CanRunCommand(const std::string& program);
 
-} // namespace platform
+}  // namespace platform

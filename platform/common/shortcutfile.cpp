@@ -14,8 +14,9 @@ namespace {
 // --- Binary Shell Link ---------------------------------------------------------------------
 
 constexpr std::uint32_t kHeaderSize = 0x4C;
-constexpr std::array<unsigned char, 16> kLinkClsid = {
-    0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+constexpr std::array<unsigned char, 16> kLinkClsid = { 0x01, 0x14, 0x02, 0x00, 0x00, 0x00,
+                                                       0x00, 0x00, 0xC0, 0x00, 0x00, 0x00,
+                                                       0x00, 0x00, 0x00, 0x46 };
 
 constexpr std::uint32_t HasLinkTargetIDList = 0x1;
 constexpr std::uint32_t HasLinkInfo = 0x2;
@@ -36,7 +37,7 @@ constexpr std::uint32_t kEnvironmentBlockSize = 0x314;
 // A window on the file's bytes; every read is checked against its end.
 class Bytes {
 public:
-    explicit Bytes(std::string_view data) : m_data(data) {}
+    explicit Bytes(std::string_view data) : m_data(data) { }
 
     std::size_t Size() const { return m_data.size(); }
 
@@ -96,7 +97,8 @@ public:
             if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size()) {
                 const auto low = static_cast<std::uint32_t>(units[i + 1]);
                 if (low >= 0xDC00 && low <= 0xDFFF) {
-                    text += static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                    text +=
+                        static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
                     ++i;
                     continue;
                 }
@@ -115,7 +117,8 @@ private:
 // The string of one offset field of the link information: the Unicode one when the
 // header has it and it gives a string, else the 8-bit one. Offsets are from the
 // structure's start.
-std::wstring LinkInfoString(const Bytes& info, std::size_t ansiField, std::optional<std::size_t> unicodeField)
+std::wstring LinkInfoString(const Bytes& info, std::size_t ansiField,
+                            std::optional<std::size_t> unicodeField)
 {
     if (unicodeField) {
         const auto offset = info.U32(*unicodeField);
@@ -139,10 +142,12 @@ std::wstring TargetFromLinkInfo(const Bytes& info)
     if (!headerSize || !flags)
         return {};
     const bool hasUnicode = *headerSize >= 0x24;
-    const std::wstring suffix = LinkInfoString(info, 24, hasUnicode ? std::optional<std::size_t>(32) : std::nullopt);
+    const std::wstring suffix =
+        LinkInfoString(info, 24, hasUnicode ? std::optional<std::size_t>(32) : std::nullopt);
 
     if (*flags & VolumeIDAndLocalBasePath) {
-        const std::wstring base = LinkInfoString(info, 16, hasUnicode ? std::optional<std::size_t>(28) : std::nullopt);
+        const std::wstring base =
+            LinkInfoString(info, 16, hasUnicode ? std::optional<std::size_t>(28) : std::nullopt);
         if (!base.empty())
             return base + suffix;
     }
@@ -153,8 +158,8 @@ std::wstring TargetFromLinkInfo(const Bytes& info)
         if (network) {
             const auto nameOffset = network->U32(8);
             const bool hasUnicodeName = nameOffset && *nameOffset > 0x14;
-            const std::wstring share = LinkInfoString(*network, 8,
-                hasUnicodeName ? std::optional<std::size_t>(20) : std::nullopt);
+            const std::wstring share = LinkInfoString(
+                *network, 8, hasUnicodeName ? std::optional<std::size_t>(20) : std::nullopt);
             if (!share.empty())
                 return suffix.empty() ? share : share + L"\\" + suffix;
         }
@@ -182,7 +187,7 @@ std::wstring TargetFromExtraData(const Bytes& file, std::size_t at)
     }
 }
 
-} // namespace
+}  // namespace
 
 bool ParseShellLink(std::string_view data, ShortcutData& shortcut)
 {
@@ -216,7 +221,8 @@ bool ParseShellLink(std::string_view data, ShortcutData& shortcut)
     // the characters.
     const bool unicode = flags & IsUnicode;
     std::wstring relativePath;
-    for (const std::uint32_t flag : {HasName, HasRelativePath, HasWorkingDir, HasArguments, HasIconLocation}) {
+    for (const std::uint32_t flag :
+         { HasName, HasRelativePath, HasWorkingDir, HasArguments, HasIconLocation }) {
         if (!(flags & flag))
             continue;
         const auto count = file.U16(at);
@@ -288,12 +294,25 @@ std::wstring UnescapeValue(std::wstring_view value)
         }
         const wchar_t next = value[i + 1];
         switch (next) {
-        case L's': out += L' '; break;
-        case L'n': out += L'\n'; break;
-        case L't': out += L'\t'; break;
-        case L'r': out += L'\r'; break;
-        case L'\\': out += L'\\'; break;
-        default: out += L'\\'; out += next; break;
+        case L's':
+            out += L' ';
+            break;
+        case L'n':
+            out += L'\n';
+            break;
+        case L't':
+            out += L'\t';
+            break;
+        case L'r':
+            out += L'\r';
+            break;
+        case L'\\':
+            out += L'\\';
+            break;
+        default:
+            out += L'\\';
+            out += next;
+            break;
         }
         ++i;
     }
@@ -340,7 +359,7 @@ bool LooksLikeDesktopEntry(std::string_view bytes)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<std::wstring> SplitDesktopExec(std::wstring_view value, std::size_t* addressAt)
 {
@@ -368,8 +387,9 @@ std::vector<std::wstring> SplitDesktopExec(std::wstring_view value, std::size_t*
             } else if (quote == L'"') {
                 if (c == L'"') {
                     quote = 0;
-                } else if (c == L'\\' && i + 1 < line.size()
-                           && std::wstring_view(L"\"`$\\").find(line[i + 1]) != std::wstring_view::npos) {
+                } else if (c == L'\\' && i + 1 < line.size() &&
+                           std::wstring_view(L"\"`$\\").find(line[i + 1]) !=
+                               std::wstring_view::npos) {
                     argument += line[++i];
                 } else {
                     argument += c;
@@ -450,7 +470,8 @@ bool ParseDesktopEntry(std::string_view bytes, ShortcutData& shortcut)
 std::wstring ArgumentsWithAddress(const ShortcutData& shortcut, const std::wstring& address)
 {
     const std::wstring withAddress = JoinTails(shortcut.arguments, QuoteWindowsArgument(address));
-    return shortcut.hasAddressField ? JoinTails(withAddress, shortcut.argumentsAfterAddress) : withAddress;
+    return shortcut.hasAddressField ? JoinTails(withAddress, shortcut.argumentsAfterAddress)
+                                    : withAddress;
 }
 
 std::wstring ArgumentsWithoutAddress(const ShortcutData& shortcut)
@@ -463,4 +484,4 @@ bool ParseShortcut(std::string_view bytes, ShortcutData& shortcut)
     return ParseShellLink(bytes, shortcut) || ParseDesktopEntry(bytes, shortcut);
 }
 
-} // namespace platform
+}  // namespace platform

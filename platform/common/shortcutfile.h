@@ -17,7 +17,7 @@
 namespace platform {
 
 struct ShortcutData {
-    std::wstring target;            // the program's path
+    std::wstring target;  // the program's path
     std::wstring workingDirectory;
     // The arguments as one Windows command-line tail (desktop-entry arguments are quoted
     // so that the Windows splitting gives them back).
@@ -45,6 +45,7 @@ bool ParseDesktopEntry(std::string_view bytes, ShortcutData& shortcut);
 // arguments unescaped, single-quoted parts taken literally, field codes dropped ("%%" is a
 // "%"). When addressAt is given it gets the index in the answer where the first %u or %U
 // standing alone was (npos when there is none).
-std::vector<std::wstring> SplitDesktopExec(std::wstring_view value, std::size_t* addressAt = nullptr);
+std::vector<std::wstring> SplitDesktopExec(std::wstring_view value,
+                                           std::size_t* addressAt = nullptr);
 
-} // namespace platform
+}  // namespace platform

@@ -20,22 +20,22 @@ struct DecorationBit {
     DWORD style;
 };
 constexpr DecorationBit kDecorationBits[] = {
-    {MWM_DECOR_BORDER, WS_BORDER},
-    {MWM_DECOR_TITLE, WS_CAPTION},
-    {MWM_DECOR_RESIZEH, WS_THICKFRAME},
-    {MWM_DECOR_MENU, WS_SYSMENU},
-    {MWM_DECOR_MINIMIZE, WS_MINIMIZEBOX},
-    {MWM_DECOR_MAXIMIZE, WS_MAXIMIZEBOX},
+    { MWM_DECOR_BORDER, WS_BORDER },        { MWM_DECOR_TITLE, WS_CAPTION },
+    { MWM_DECOR_RESIZEH, WS_THICKFRAME },   { MWM_DECOR_MENU, WS_SYSMENU },
+    { MWM_DECOR_MINIMIZE, WS_MINIMIZEBOX }, { MWM_DECOR_MAXIMIZE, WS_MAXIMIZEBOX },
 };
 
 // The frame bits a decorated window of this kind has by default.
 DWORD DefaultFrame(WindowFacts::Kind kind)
 {
     switch (kind) {
-    case WindowFacts::Kind::Normal: return WS_OVERLAPPEDWINDOW;
+    case WindowFacts::Kind::Normal:
+        return WS_OVERLAPPEDWINDOW;
     case WindowFacts::Kind::Dialog:
-    case WindowFacts::Kind::Tool: return WS_CAPTION | WS_SYSMENU;
-    default: return 0;
+    case WindowFacts::Kind::Tool:
+        return WS_CAPTION | WS_SYSMENU;
+    default:
+        return 0;
     }
 }
 
@@ -51,19 +51,20 @@ DWORD FrameFromHint(unsigned long hint)
     return frame;
 }
 
-} // namespace
+}  // namespace
 
 DWORD DeriveWindowStyle(const WindowFacts& facts)
 {
     DWORD style = facts.mapped ? WS_VISIBLE : 0;
     if (!facts.topLevel)
         return style | WS_CHILD;
-    const bool popupKind = facts.kind == WindowFacts::Kind::Popup || facts.kind == WindowFacts::Kind::Dock
-        || facts.kind == WindowFacts::Kind::Desktop;
+    const bool popupKind = facts.kind == WindowFacts::Kind::Popup ||
+        facts.kind == WindowFacts::Kind::Dock || facts.kind == WindowFacts::Kind::Desktop;
     if (facts.overrideRedirect || facts.transient || popupKind)
         style |= WS_POPUP;
     if (!facts.overrideRedirect) {
-        style |= facts.hasDecorationHint ? FrameFromHint(facts.decorationHint) : DefaultFrame(facts.kind);
+        style |= facts.hasDecorationHint ? FrameFromHint(facts.decorationHint)
+                                         : DefaultFrame(facts.kind);
     }
     if (facts.maximized)
         style |= WS_MAXIMIZE;
@@ -92,4 +93,4 @@ unsigned long DecorationsOfStyle(DWORD style)
     return decorations;
 }
 
-} // namespace platform
+}  // namespace platform

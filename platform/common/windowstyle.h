@@ -8,10 +8,10 @@ namespace platform {
 
 struct WindowFacts {
     enum class Kind {
-        Normal,    // normal or unknown window type
+        Normal,  // normal or unknown window type
         Dialog,
-        Tool,      // utility or toolbar
-        Popup,     // menu, drop-down, tooltip, notification, combo, drag-and-drop, splash
+        Tool,   // utility or toolbar
+        Popup,  // menu, drop-down, tooltip, notification, combo, drag-and-drop, splash
         Dock,
         Desktop,
     };
@@ -26,7 +26,7 @@ struct WindowFacts {
     bool maximized = false;            // both directions
     bool minimized = false;
     bool mapped = false;
-    bool above = false;                // kept above other windows
+    bool above = false;  // kept above other windows
 };
 
 DWORD DeriveWindowStyle(const WindowFacts& facts);
@@ -36,4 +36,4 @@ DWORD DeriveWindowExStyle(const WindowFacts& facts);
 // box bits keep.
 unsigned long DecorationsOfStyle(DWORD style);
 
-} // namespace platform
+}  // namespace platform

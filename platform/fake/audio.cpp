@@ -38,14 +38,14 @@ unsigned Record(const std::wstring& path, bool sync)
     FakeAudio& state = State();
     std::lock_guard lock(state.mutex);
     const auto now = static_cast<unsigned>(platform::GetTickCount());
-    state.played.push_back({path, sync, now});
+    state.played.push_back({ path, sync, now });
     const auto found = state.lengths.find(path);
     const unsigned length = found != state.lengths.end() ? found->second : state.defaultLength;
     state.playingUntil = now + length;
     return length;
 }
 
-} // namespace
+}  // namespace
 
 namespace platform {
 
@@ -83,11 +83,14 @@ bool IsSoundPlaying()
 {
     FakeAudio& state = State();
     std::lock_guard lock(state.mutex);
-    return static_cast<int>(state.playingUntil - static_cast<unsigned>(platform::GetTickCount())) > 0;
+    return static_cast<int>(state.playingUntil - static_cast<unsigned>(platform::GetTickCount())) >
+        0;
 }
 
 // The test player has nothing to load.
-void PrepareSound() {}
+void PrepareSound()
+{
+}
 
 void KeepSoundsReady(const std::vector<std::wstring>& paths)
 {
@@ -109,7 +112,7 @@ bool CanPlayFile(const std::wstring& path)
     return ReadFileBytes(path, 1, bytes) && !bytes.empty();
 }
 
-} // namespace platform
+}  // namespace platform
 
 namespace fake {
 
@@ -170,4 +173,4 @@ const std::vector<std::wstring>& ProbedFiles()
     return State().probed;
 }
 
-} // namespace fake
+}  // namespace fake

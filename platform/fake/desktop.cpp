@@ -81,11 +81,10 @@ void ReadRecordedKeys()
 void DropRecordedKeys()
 {
     KeyRecord record;
-    while (read(Keys().readEnd, &record, sizeof record) > 0) {
-    }
+    while (read(Keys().readEnd, &record, sizeof record) > 0) { }
 }
 
-} // namespace
+}  // namespace
 
 namespace platform {
 
@@ -99,7 +98,9 @@ std::wstring GetDefaultFontFace()
     return State().fontFace;
 }
 
-void StartDefaultFontFaceLookup() {}
+void StartDefaultFontFaceLookup()
+{
+}
 
 bool StartKeyWatch(std::function<void(int virtualKey, bool down, DWORD time)> onKey)
 {
@@ -119,7 +120,7 @@ void StopKeyWatch()
     State().onKey = nullptr;
 }
 
-} // namespace platform
+}  // namespace platform
 
 namespace fake {
 
@@ -157,11 +158,11 @@ void RecordKey(int virtualKey, bool down)
 {
     if (!State().onKey)
         return;
-    const KeyRecord record{virtualKey, down ? 1 : 0, fake::internal::ServerTime()};
+    const KeyRecord record{ virtualKey, down ? 1 : 0, fake::internal::ServerTime() };
     [[maybe_unused]] const ssize_t written = write(Keys().writeEnd, &record, sizeof record);
 }
 
-} // namespace
+}  // namespace
 
 void PressKey(int virtualKey)
 {
@@ -173,4 +174,4 @@ void ReleaseKey(int virtualKey)
     RecordKey(virtualKey, false);
 }
 
-} // namespace fake
+}  // namespace fake

@@ -35,4 +35,4 @@ void SetWhileSoundPlays(std::function<void(const std::wstring& path)> action);
 // The paths CanPlayFile was asked about, in order, since ResetAudio.
 const std::vector<std::wstring>& ProbedFiles();
 
-} // namespace fake
+}  // namespace fake

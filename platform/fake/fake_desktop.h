@@ -28,7 +28,7 @@ bool KeyWatchActive();
 void PressKey(int virtualKey);
 void ReleaseKey(int virtualKey);
 
-} // namespace fake
+}  // namespace fake
 
 // --- Other programs ----------------------------------------------------------------------
 // The fake desktop keeps processes and windows in memory. Windows made here have handles
@@ -56,7 +56,7 @@ struct ProgramScript {
     std::wstring title = L"Program";
     std::wstring className = L"ProgramWindow";
     DWORD style = platform::WS_OVERLAPPEDWINDOW | platform::WS_VISIBLE;
-    RECT rect{100, 100, 740, 580};  // in screen pixels
+    RECT rect{ 100, 100, 740, 580 };  // in screen pixels
 };
 void AddProgram(const std::wstring& executablePath, const ProgramScript& script);
 
@@ -97,9 +97,9 @@ struct WindowSpec {
     std::wstring className = L"Window";
     DWORD style = platform::WS_OVERLAPPEDWINDOW | platform::WS_VISIBLE;
     DWORD exStyle = 0;
-    RECT rect{0, 0, 320, 240};  // in screen pixels
+    RECT rect{ 0, 0, 320, 240 };  // in screen pixels
     HWND owner = 0;
-    RECT clientRect{};          // empty: the whole window
+    RECT clientRect{};  // empty: the whole window
 };
 HWND AddWindow(const WindowSpec& spec);
 // A window reusing a given handle (for tests of reused handles).
@@ -132,4 +132,4 @@ void SetWorkArea(RECT workArea);
 // The docks a guardian would map again if the board were killed now.
 std::vector<HWND> GuardedDockWindows();
 
-} // namespace fake
+}  // namespace fake

@@ -27,4 +27,4 @@ int JoystickReadCount(int index);  // successful reads
 bool JoystickAutocenterOff(int index);
 bool JoystickConstantForceCreated(int index);
 
-} // namespace fake
+}  // namespace fake

@@ -16,4 +16,4 @@ void ForgetWindow(HWND window);
 constexpr DWORD kServerClockLeadMs = 1000;
 DWORD ServerTime();
 
-} // namespace fake::internal
+}  // namespace fake::internal

@@ -31,4 +31,4 @@ struct MediaState {
 };
 MediaState Media(const std::wstring& alias);
 
-} // namespace fake
+}  // namespace fake

@@ -54,4 +54,4 @@ void SetWorkersOnVirtualClock(bool on);
 // Waits (on the real clock, bounded) until count workers sleep on the virtual clock.
 bool WaitForSleepingWorkers(int count);
 
-} // namespace fake
+}  // namespace fake

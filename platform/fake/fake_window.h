@@ -17,4 +17,4 @@ void SetClientPlacement(HWND window, RECT clientInScreen);
 std::uint32_t ScreenPixel(int x, int y);
 int PresentCount();
 
-} // namespace fake
+}  // namespace fake

@@ -14,8 +14,8 @@ namespace {
 
 struct FakeController {
     platform::JoystickInfo info;
-    std::map<unsigned, platform::JoystickReading> readings{{0u, platform::JoystickReading{}}};
-    std::map<unsigned, bool> attached{{0u, true}};
+    std::map<unsigned, platform::JoystickReading> readings{ { 0u, platform::JoystickReading{} } };
+    std::map<unsigned, bool> attached{ { 0u, true } };
     int opens = 0;
     int reads = 0;
     bool autocenterOff = false;
@@ -34,18 +34,18 @@ JoystickState& State()
     return state;
 }
 
-template <class T>
-const T& ValueAt(const std::map<unsigned, T>& script, unsigned now)
+template <class T> const T& ValueAt(const std::map<unsigned, T>& script, unsigned now)
 {
     return std::prev(script.upper_bound(now))->second;
 }
 
 FakeController* Find(JoystickState& s, int index)
 {
-    return index >= 0 && index < static_cast<int>(s.controllers.size()) ? &s.controllers[index] : nullptr;
+    return index >= 0 && index < static_cast<int>(s.controllers.size()) ? &s.controllers[index]
+                                                                        : nullptr;
 }
 
-} // namespace
+}  // namespace
 
 namespace platform {
 
@@ -54,7 +54,9 @@ struct JoystickDevice::Impl {
     JoystickCaps caps;
 };
 
-JoystickDevice::JoystickDevice(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+JoystickDevice::JoystickDevice(std::unique_ptr<Impl> impl) : m_impl(std::move(impl))
+{
+}
 JoystickDevice::~JoystickDevice() = default;
 
 const JoystickCaps& JoystickDevice::Caps() const
@@ -134,13 +136,13 @@ std::unique_ptr<JoystickDevice> JoystickSystem::Open(const std::string& id)
         ++c.opens;
         auto impl = std::make_unique<JoystickDevice::Impl>();
         impl->index = i;
-        impl->caps = {4, 12, 0};
+        impl->caps = { 4, 12, 0 };
         return std::make_unique<JoystickDevice>(std::move(impl));
     }
     return nullptr;
 }
 
-} // namespace platform
+}  // namespace platform
 
 namespace fake {
 
@@ -189,8 +191,7 @@ void SetJoystickAttached(int index, unsigned atMs, bool attached)
 
 namespace {
 
-template <class F>
-auto Query(int index, F field)
+template <class F> auto Query(int index, F field)
 {
     JoystickState& s = State();
     std::lock_guard lock(s.mutex);
@@ -198,7 +199,7 @@ auto Query(int index, F field)
     return c ? field(*c) : decltype(field(*c)){};
 }
 
-} // namespace
+}  // namespace
 
 int JoystickOpenCount(int index)
 {
@@ -220,4 +221,4 @@ bool JoystickConstantForceCreated(int index)
     return Query(index, [](const FakeController& c) { return c.constantForce; });
 }
 
-} // namespace fake
+}  // namespace fake

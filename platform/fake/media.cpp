@@ -36,8 +36,7 @@ bool IsFilm(const std::wstring& path)
     std::wstring extension = dot == std::wstring::npos ? std::wstring() : path.substr(dot + 1);
     for (wchar_t& c : extension)
         c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    return extension == L"wmv" || extension == L"avi" || extension == L"mp4" ||
-           extension == L"mpg";
+    return extension == L"wmv" || extension == L"avi" || extension == L"mp4" || extension == L"mpg";
 }
 
 bool Opens(const std::wstring& path)
@@ -77,7 +76,7 @@ int Run(const std::wstring& text)
             window.title = command.device;
             window.className = L"orlido-film";
             window.style = platform::WS_POPUP;
-            window.rect = RECT{0, 0, state.filmWidth, state.filmHeight};
+            window.rect = RECT{ 0, 0, state.filmWidth, state.filmHeight };
             media.window = fake::AddWindow(window);
         }
         state.aliases[command.alias] = media;
@@ -97,7 +96,7 @@ int Run(const std::wstring& text)
     return platform::kMediaErrorUnknownCommand;
 }
 
-} // namespace
+}  // namespace
 
 namespace platform {
 
@@ -106,11 +105,11 @@ int mciSendString(const std::wstring& command)
     const int result = Run(command);
     FakeMedia& state = State();
     std::lock_guard lock(state.mutex);
-    state.records.push_back({command, result, static_cast<unsigned>(platform::GetTickCount())});
+    state.records.push_back({ command, result, static_cast<unsigned>(platform::GetTickCount()) });
     return result;
 }
 
-} // namespace platform
+}  // namespace platform
 
 namespace fake {
 
@@ -147,4 +146,4 @@ MediaState Media(const std::wstring& alias)
     return found != state.aliases.end() ? found->second : MediaState{};
 }
 
-} // namespace fake
+}  // namespace fake

@@ -41,7 +41,7 @@ constexpr auto kModalRealLimit = std::chrono::seconds(10);
 struct LoopState {
     std::mutex mutex;
     std::condition_variable posted;
-    std::int64_t now = 0;                    // the virtual clock, in milliseconds
+    std::int64_t now = 0;  // the virtual clock, in milliseconds
     platform::MessageQueue messages;
     std::multimap<std::int64_t, Message> scheduledInput;  // by arrival time, then call order
     std::vector<fake::MessageBoxRecord> boxes;
@@ -54,9 +54,9 @@ struct LoopState {
 
     // Workers on the virtual clock.
     bool pacedWorkers = false;
-    int pacedGeneration = 0;                         // bumped at each switch
-    std::map<std::thread::id, std::int64_t> sleepers; // asleep, with their wake time
-    int busyWorkers = 0;                              // released and not yet asleep or gone
+    int pacedGeneration = 0;                           // bumped at each switch
+    std::map<std::thread::id, std::int64_t> sleepers;  // asleep, with their wake time
+    int busyWorkers = 0;                               // released and not yet asleep or gone
     std::condition_variable workers;
 };
 
@@ -155,14 +155,15 @@ std::optional<std::int64_t> NextEventLocked(const LoopState& s, platform::Messag
     std::optional<std::int64_t> next = s.messages.NextDeadline(rule);
     if (!s.scheduledInput.empty() && (!next || s.scheduledInput.begin()->first <= *next))
         next = s.scheduledInput.begin()->first;
-    if (const auto wake = s.pacedWorkers ? NextWorkerWakeLocked(s) : std::nullopt; wake && (!next || *wake < *next))
+    if (const auto wake = s.pacedWorkers ? NextWorkerWakeLocked(s) : std::nullopt;
+        wake && (!next || *wake < *next))
         next = wake;
     return next;
 }
 
 platform::MessageQueue::Rule CurrentRuleLocked(const LoopState& s)
 {
-    return platform::MessageQueue::Rule{platform::ModalServe::Everything, s.modalDepth > 0};
+    return platform::MessageQueue::Rule{ platform::ModalServe::Everything, s.modalDepth > 0 };
 }
 
 // Runs the callbacks of the watched descriptors that are readable now (never blocks), and
@@ -176,7 +177,7 @@ void ServeDescriptors()
     {
         std::lock_guard lock(s.mutex);
         for (const auto& entry : s.watched)
-            fds.push_back(pollfd{entry.first, POLLIN, 0});
+            fds.push_back(pollfd{ entry.first, POLLIN, 0 });
     }
     if (fds.empty() || poll(fds.data(), fds.size(), 0) <= 0)
         return;
@@ -202,7 +203,8 @@ bool DeliverOne(std::optional<platform::MessageQueue::Rule> rule = std::nullopt)
     ServeDescriptors();
     LoopState& s = State();
     std::unique_lock lock(s.mutex);
-    const std::function<void()> delivery = s.messages.TakeNext(s.now, rule ? *rule : CurrentRuleLocked(s));
+    const std::function<void()> delivery =
+        s.messages.TakeNext(s.now, rule ? *rule : CurrentRuleLocked(s));
     lock.unlock();
     if (!delivery)
         return false;
@@ -212,8 +214,7 @@ bool DeliverOne(std::optional<platform::MessageQueue::Rule> rule = std::nullopt)
 
 void DeliverAllDue()
 {
-    while (DeliverOne()) {
-    }
+    while (DeliverOne()) { }
 }
 
 bool QuitRequested()
@@ -242,7 +243,7 @@ bool ServeUntil(const std::function<bool()>& done, platform::MessageQueue::Rule 
         virtualStart = s.now;
     }
     const std::int64_t virtualLimit =
-        std::max(kModalVirtualLimitMs, deadline ? *deadline - virtualStart : std::int64_t{0});
+        std::max(kModalVirtualLimitMs, deadline ? *deadline - virtualStart : std::int64_t{ 0 });
     auto idleSince = std::chrono::steady_clock::now();
     while (!done()) {
         if (rule.holdClose) {
@@ -271,7 +272,8 @@ bool ServeUntil(const std::function<bool()>& done, platform::MessageQueue::Rule 
             continue;
         }
         s.posted.wait_for(lock, std::chrono::milliseconds(10));
-        if (!s.messages.HasQueuedMessages() && std::chrono::steady_clock::now() - idleSince > kModalRealLimit)
+        if (!s.messages.HasQueuedMessages() &&
+            std::chrono::steady_clock::now() - idleSince > kModalRealLimit)
             break;
     }
     if (done())
@@ -280,7 +282,7 @@ bool ServeUntil(const std::function<bool()>& done, platform::MessageQueue::Rule 
     return false;
 }
 
-} // namespace
+}  // namespace
 
 namespace fake::internal {
 
@@ -304,7 +306,7 @@ DWORD ServerTime()
     return platform::GetTickCount() + kServerClockLeadMs;
 }
 
-} // namespace fake::internal
+}  // namespace fake::internal
 
 namespace platform {
 
@@ -326,7 +328,7 @@ bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     LoopState& s = State();
     std::lock_guard lock(s.mutex);
-    s.messages.Post(Message{window, message, wParam, lParam});
+    s.messages.Post(Message{ window, message, wParam, lParam });
     s.posted.notify_all();
     return true;
 }
@@ -340,7 +342,7 @@ void SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         proc = s.messages.ProcFor(window);
     }
     if (proc)
-        proc(Message{window, message, wParam, lParam});
+        proc(Message{ window, message, wParam, lParam });
 }
 
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC proc)
@@ -427,7 +429,7 @@ bool RunModalLoop(const std::function<bool()>& done, ModalServe serve, DWORD tim
             deadline = s.now + timeoutMs;
         ++s.modalDepth;
     }
-    ServeUntil(done, MessageQueue::Rule{serve, true}, deadline);
+    ServeUntil(done, MessageQueue::Rule{ serve, true }, deadline);
     {
         std::lock_guard lock(s.mutex);
         --s.modalDepth;
@@ -487,7 +489,7 @@ void MessageBox(HWND owner, const std::wstring& text, const std::wstring& captio
     std::function<void(const fake::MessageBoxRecord&)> handler;
     {
         std::lock_guard lock(s.mutex);
-        record = fake::MessageBoxRecord{text, caption, static_cast<unsigned>(s.now)};
+        record = fake::MessageBoxRecord{ text, caption, static_cast<unsigned>(s.now) };
         s.boxes.push_back(record);
         handler = s.boxHandler;
         s.messages.BoxOpened();
@@ -501,7 +503,7 @@ void MessageBox(HWND owner, const std::wstring& text, const std::wstring& captio
     s.messages.BoxClosed(closedAt);
 }
 
-} // namespace platform
+}  // namespace platform
 
 namespace fake {
 
@@ -539,7 +541,7 @@ void Advance(unsigned ms)
         DeliverAllDue();
         std::unique_lock lock(s.mutex);
         if (RunDueWorkersLocked(lock, s))
-            continue;  // deliver what the workers posted at this instant first
+            continue;         // deliver what the workers posted at this instant first
         if (s.now >= target)  // also when a callback advanced or slept past the target
             return;
         const auto next = NextEventLocked(s, CurrentRuleLocked(s));
@@ -562,8 +564,8 @@ void ScheduleInput(unsigned atMs, const platform::Message& message)
 void ScheduleClick(unsigned atMs, HWND hwnd, int x, int y)
 {
     const LPARAM point = MAKELPARAM(x, y);
-    ScheduleInput(atMs, platform::Message{hwnd, WM_LBUTTONDOWN, 0, point});
-    ScheduleInput(atMs, platform::Message{hwnd, WM_LBUTTONUP, 0, point});
+    ScheduleInput(atMs, platform::Message{ hwnd, WM_LBUTTONDOWN, 0, point });
+    ScheduleInput(atMs, platform::Message{ hwnd, WM_LBUTTONUP, 0, point });
 }
 
 void SetMessageBoxHandler(std::function<void(const MessageBoxRecord&)> handler)
@@ -607,4 +609,4 @@ bool WaitForSleepingWorkers(int count)
     });
 }
 
-} // namespace fake
+}  // namespace fake

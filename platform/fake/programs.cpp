@@ -84,7 +84,7 @@ FakeWin* FindLocked(ProgramsState& s, HWND window)
 
 HWND AddWindowLocked(ProgramsState& s, HWND handle, const fake::WindowSpec& spec)
 {
-    s.windows[handle] = FakeWin{spec};
+    s.windows[handle] = FakeWin{ spec };
     std::erase(s.stacking, handle);
     s.stacking.insert(s.stacking.begin(), handle);
     return handle;
@@ -140,17 +140,17 @@ POINT ScreenOrigin(ProgramsState& s, HWND window)
 {
     const FakeWin* win = FindLocked(s, window);
     if (!win)
-        return window ? platform::ClientToScreen(window, POINT{0, 0}) : POINT{0, 0};
-    const POINT parent = win->parent ? ScreenOrigin(s, win->parent) : POINT{0, 0};
-    return POINT{parent.x + win->spec.rect.left, parent.y + win->spec.rect.top};
+        return window ? platform::ClientToScreen(window, POINT{ 0, 0 }) : POINT{ 0, 0 };
+    const POINT parent = win->parent ? ScreenOrigin(s, win->parent) : POINT{ 0, 0 };
+    return POINT{ parent.x + win->spec.rect.left, parent.y + win->spec.rect.top };
 }
 
 RECT ScreenRect()
 {
-    return RECT{0, 0, platform::GetScreenWidth(), platform::GetScreenHeight()};
+    return RECT{ 0, 0, platform::GetScreenWidth(), platform::GetScreenHeight() };
 }
 
-} // namespace
+}  // namespace
 
 namespace platform {
 
@@ -190,7 +190,8 @@ std::wstring FindProgramPath(const std::wstring& name)
     return {};
 }
 
-bool StartProcess(const std::wstring& commandLine, DWORD& processId, const std::wstring& startFolder)
+bool StartProcess(const std::wstring& commandLine, DWORD& processId,
+                  const std::wstring& startFolder)
 {
     ProgramsState& s = State();
     Lock lock(s.mutex);
@@ -213,16 +214,17 @@ bool StartProcess(const std::wstring& commandLine, DWORD& processId, const std::
     }
     const fake::ProgramScript script = s.programs[argv.front()];
     processId = NewProcessIdLocked(s);
-    s.started.push_back(fake::StartedProcess{processId, commandLine, argv, startFolder});
+    s.started.push_back(fake::StartedProcess{ processId, commandLine, argv, startFolder });
     if (script.exitsAtOnce)
         return true;
-    s.processes[processId] = FakeProcess{argv.front(), false, script.closesOnRequest, 0, processId,
-                                         script.ignoresTerminate};
+    s.processes[processId] =
+        FakeProcess{ argv.front(),           false, script.closesOnRequest, 0, processId,
+                     script.ignoresTerminate };
     if (script.opensWindow) {
         if (script.windowAfterMs == 0)
             OpenProgramWindowLocked(s, processId, script);
         else
-            s.pending[processId] = PendingWindow{processId, script};
+            s.pending[processId] = PendingWindow{ processId, script };
     }
     return true;
 }
@@ -247,7 +249,7 @@ std::vector<DWORD> GroupMembersLocked(ProgramsState& s, DWORD group)
     return members;
 }
 
-} // namespace
+}  // namespace
 
 bool ProcessGroupRuns(DWORD processId)
 {
@@ -260,7 +262,7 @@ void TerminateProcessGroup(DWORD processId)
 {
     ProgramsState& s = State();
     Lock lock(s.mutex);
-    s.signals.push_back(fake::GroupSignal{processId, false});
+    s.signals.push_back(fake::GroupSignal{ processId, false });
     for (const DWORD member : GroupMembersLocked(s, processId)) {
         if (!s.processes[member].ignoresTerminate)
             EndProcessLocked(s, member);
@@ -271,7 +273,7 @@ void KillProcessGroup(DWORD processId)
 {
     ProgramsState& s = State();
     Lock lock(s.mutex);
-    s.signals.push_back(fake::GroupSignal{processId, true});
+    s.signals.push_back(fake::GroupSignal{ processId, true });
     for (const DWORD member : GroupMembersLocked(s, processId))
         EndProcessLocked(s, member);
 }
@@ -314,7 +316,10 @@ bool CanStartProcess(const std::wstring& commandLine)
     Lock lock(s.mutex);
     std::vector<std::wstring> argv;
     return ResolveCommandLine(
-        commandLine, [&s](const std::wstring& candidate) { return s.programs.count(candidate) ? candidate : std::wstring(); },
+        commandLine,
+        [&s](const std::wstring& candidate) {
+            return s.programs.count(candidate) ? candidate : std::wstring();
+        },
         argv);
 }
 
@@ -469,7 +474,7 @@ RECT GetWindowRect(HWND window)
         return RECT{};
     const POINT origin = ScreenOrigin(s, window);
     const RECT& r = win->spec.rect;
-    return RECT{origin.x, origin.y, origin.x + r.right - r.left, origin.y + r.bottom - r.top};
+    return RECT{ origin.x, origin.y, origin.x + r.right - r.left, origin.y + r.bottom - r.top };
 }
 
 RECT GetWindowClientRect(HWND window)
@@ -481,9 +486,9 @@ RECT GetWindowClientRect(HWND window)
         return RECT{};
     const RECT& client = win->spec.clientRect;
     if (client.right > client.left && client.bottom > client.top)
-        return RECT{0, 0, client.right - client.left, client.bottom - client.top};
+        return RECT{ 0, 0, client.right - client.left, client.bottom - client.top };
     const RECT& r = win->spec.rect;
-    return RECT{0, 0, r.right - r.left, r.bottom - r.top};
+    return RECT{ 0, 0, r.right - r.left, r.bottom - r.top };
 }
 
 void ShowWindowCommand(HWND window, int showCommand)
@@ -504,8 +509,8 @@ void ShowWindowCommand(HWND window, int showCommand)
         const FakeWin* parent = FindLocked(s, win->parent);
         RECT area = ScreenRect();
         if (parent)
-            area = RECT{0, 0, parent->spec.rect.right - parent->spec.rect.left,
-                        parent->spec.rect.bottom - parent->spec.rect.top};
+            area = RECT{ 0, 0, parent->spec.rect.right - parent->spec.rect.left,
+                         parent->spec.rect.bottom - parent->spec.rect.top };
         win->spec.rect = area;
     }
 }
@@ -516,12 +521,13 @@ bool SetParent(HWND window, HWND parent)
     Lock lock(s.mutex);
     FakeWin* win = FindLocked(s, window);
     if (!win || (parent && !FindLocked(s, parent))) {
-        TraceF(L"Desktop: window %lu vanished before it could be adopted\n", static_cast<unsigned long>(window));
+        TraceF(L"Desktop: window %lu vanished before it could be adopted\n",
+               static_cast<unsigned long>(window));
         return false;
     }
     win->parent = parent;
     RECT& r = win->spec.rect;
-    r = RECT{0, 0, r.right - r.left, r.bottom - r.top};
+    r = RECT{ 0, 0, r.right - r.left, r.bottom - r.top };
     std::erase(s.stacking, window);
     if (!parent)
         s.stacking.insert(s.stacking.begin(), window);
@@ -540,14 +546,17 @@ void SetWindowPos(HWND window, int x, int y, int width, int height, bool keepSiz
         width = r.right - r.left;
         height = r.bottom - r.top;
     }
-    r = RECT{x, y, x + width, y + height};
+    r = RECT{ x, y, x + width, y + height };
     if (onTop)
         win->onTop = true;
 }
 
-void UpdateWindow(HWND) {}
+void UpdateWindow(HWND)
+{
+}
 
-HWND CreateChildWindow(HWND parent, RECT rect, const std::wstring& name, int /*controlId*/, COLORREF /*background*/)
+HWND CreateChildWindow(HWND parent, RECT rect, const std::wstring& name, int /*controlId*/,
+                       COLORREF /*background*/)
 {
     ProgramsState& s = State();
     Lock lock(s.mutex);
@@ -622,7 +631,7 @@ int RunDockGuardian(const std::vector<std::string>&)
     return 1;
 }
 
-} // namespace platform
+}  // namespace platform
 
 namespace fake {
 
@@ -669,7 +678,7 @@ DWORD AddProcess(const std::wstring& imagePath, DWORD processId, DWORD group)
     Lock lock(s.mutex);
     if (processId == 0)
         processId = NewProcessIdLocked(s);
-    s.processes[processId] = FakeProcess{imagePath};
+    s.processes[processId] = FakeProcess{ imagePath };
     s.processes[processId].group = group;
     return processId;
 }
@@ -684,7 +693,7 @@ DWORD AddHiddenProcess()
     ProgramsState& s = State();
     Lock lock(s.mutex);
     const DWORD processId = NewProcessIdLocked(s);
-    s.processes[processId] = FakeProcess{L"", true};
+    s.processes[processId] = FakeProcess{ L"", true };
     return processId;
 }
 
@@ -798,4 +807,4 @@ std::vector<HWND> GuardedDockWindows()
     return s.guardedDocks;
 }
 
-} // namespace fake
+}  // namespace fake

@@ -43,10 +43,10 @@ RECT ClientInScreenLocked(const ScreenState& s, HWND window)
     const auto it = s.windows.find(window);
     if (it != s.windows.end() && it->second.clientInScreen)
         return *it->second.clientInScreen;
-    return RECT{0, 0, s.width, s.height};
+    return RECT{ 0, 0, s.width, s.height };
 }
 
-} // namespace
+}  // namespace
 
 namespace platform {
 
@@ -69,7 +69,7 @@ HWND CreateMainWindow(const std::wstring& title)
     ScreenState& s = Screen();
     std::lock_guard lock(s.mutex);
     const HWND handle = s.nextHandle++;
-    s.windows[handle] = FakeWindow{title, std::nullopt, false};
+    s.windows[handle] = FakeWindow{ title, std::nullopt, false };
     return handle;
 }
 
@@ -107,7 +107,7 @@ void ShowFullScreen(HWND window)
         const auto it = s.windows.find(window);
         if (it == s.windows.end())
             return;
-        it->second.clientInScreen = RECT{0, 0, s.width, s.height};
+        it->second.clientInScreen = RECT{ 0, 0, s.width, s.height };
         it->second.visible = true;
     }
     fake::internal::RequestPaint(window);
@@ -119,7 +119,7 @@ void MoveWindow(HWND window, int x, int y, int width, int height)
     std::lock_guard lock(s.mutex);
     const auto it = s.windows.find(window);
     if (it != s.windows.end())
-        it->second.clientInScreen = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
+        it->second.clientInScreen = RECT{ x, y, x + std::max(width, 0), y + std::max(height, 0) };
 }
 
 void SetWindowTitle(HWND window, const std::wstring& title)
@@ -144,7 +144,7 @@ RECT GetClientRect(HWND window)
     ScreenState& s = Screen();
     std::lock_guard lock(s.mutex);
     const RECT placed = ClientInScreenLocked(s, window);
-    return RECT{0, 0, placed.right - placed.left, placed.bottom - placed.top};
+    return RECT{ 0, 0, placed.right - placed.left, placed.bottom - placed.top };
 }
 
 POINT ClientToScreen(HWND window, POINT clientPoint)
@@ -152,7 +152,7 @@ POINT ClientToScreen(HWND window, POINT clientPoint)
     ScreenState& s = Screen();
     std::lock_guard lock(s.mutex);
     const RECT placed = ClientInScreenLocked(s, window);
-    return POINT{clientPoint.x + placed.left, clientPoint.y + placed.top};
+    return POINT{ clientPoint.x + placed.left, clientPoint.y + placed.top };
 }
 
 void InvalidateWindow(HWND window)
@@ -177,13 +177,14 @@ void PresentToWindow(HWND window, const PixelView& source, RECT sourceRect, RECT
     const int sourceHeight = sourceRect.bottom - sourceRect.top;
     const int destWidth = destClientRect.right - destClientRect.left;
     const int destHeight = destClientRect.bottom - destClientRect.top;
-    if (!source.pixels || sourceWidth <= 0 || sourceHeight <= 0 || destWidth <= 0 || destHeight <= 0)
+    if (!source.pixels || sourceWidth <= 0 || sourceHeight <= 0 || destWidth <= 0 ||
+        destHeight <= 0)
         return;
     const RECT client = ClientInScreenLocked(s, window);
     // The destination columns that land inside the client area and the screen.
-    const int firstX = std::max({0, -destClientRect.left, -client.left - destClientRect.left});
-    const int endX = std::min({destWidth, client.right - client.left - destClientRect.left,
-                               s.width - client.left - destClientRect.left});
+    const int firstX = std::max({ 0, -destClientRect.left, -client.left - destClientRect.left });
+    const int endX = std::min({ destWidth, client.right - client.left - destClientRect.left,
+                                s.width - client.left - destClientRect.left });
     if (firstX >= endX)
         return;
     std::vector<int> columns;
@@ -199,11 +200,14 @@ void PresentToWindow(HWND window, const PixelView& source, RECT sourceRect, RECT
         const int clientY = destClientRect.top + dy;
         const int screenY = client.top + clientY;
         const int sy = sourceRect.top + NearestSourceOffset(dy, destHeight, sourceHeight);
-        if (clientY < 0 || screenY < 0 || screenY >= s.height || screenY >= client.bottom || sy < 0 || sy >= source.height)
+        if (clientY < 0 || screenY < 0 || screenY >= s.height || screenY >= client.bottom ||
+            sy < 0 || sy >= source.height)
             continue;
-        const auto* row = reinterpret_cast<const std::uint32_t*>(bytes + static_cast<std::ptrdiff_t>(sy) * source.strideBytes);
-        std::uint32_t* out = s.pixels.data() + static_cast<std::size_t>(screenY) * static_cast<std::size_t>(s.width) +
-                             static_cast<std::size_t>(client.left + destClientRect.left + firstX);
+        const auto* row = reinterpret_cast<const std::uint32_t*>(
+            bytes + static_cast<std::ptrdiff_t>(sy) * source.strideBytes);
+        std::uint32_t* out = s.pixels.data() +
+            static_cast<std::size_t>(screenY) * static_cast<std::size_t>(s.width) +
+            static_cast<std::size_t>(client.left + destClientRect.left + firstX);
         if (wholeRun) {
             CopyOpaqueRow(row + columns.front(), out, columns.size());
             continue;
@@ -220,7 +224,7 @@ COLORREF GetSysColorWindow()
     return RGB(255, 255, 255);
 }
 
-} // namespace platform
+}  // namespace platform
 
 namespace fake {
 
@@ -248,7 +252,8 @@ std::uint32_t ScreenPixel(int x, int y)
     std::lock_guard lock(s.mutex);
     if (x < 0 || y < 0 || x >= s.width || y >= s.height)
         return 0;
-    return s.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(s.width) + static_cast<std::size_t>(x)];
+    return s.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(s.width) +
+                    static_cast<std::size_t>(x)];
 }
 
 int PresentCount()
@@ -258,4 +263,4 @@ int PresentCount()
     return s.presentCount;
 }
 
-} // namespace fake
+}  // namespace fake

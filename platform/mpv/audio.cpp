@@ -38,7 +38,7 @@ constexpr auto kEndMargin = std::chrono::seconds(3);
 constexpr auto kUnknownLengthCap = std::chrono::seconds(120);
 
 // Set once the engine exists: asking whether a sound plays must not load the library.
-std::atomic<bool> g_engineMade{false};
+std::atomic<bool> g_engineMade{ false };
 
 class SoundEngine {
 public:
@@ -53,16 +53,20 @@ public:
     bool Play(const std::wstring& path, bool waitForEnd, Clock::time_point askedAt)
     {
         std::unique_lock lock(m_mutex);
-        if (!m_mpv) return false;
+        if (!m_mpv)
+            return false;
         const std::uint64_t seq = ++m_latestSeq;
         std::string file = mpv::PlayableFile(path);
-        if (file.empty()) file = m_beepPath;
-        m_current = Current{seq, file == m_beepPath, LoadFile(file), -1, std::nullopt, askedAt, false};
+        if (file.empty())
+            file = m_beepPath;
+        m_current =
+            Current{ seq, file == m_beepPath, LoadFile(file), -1, std::nullopt, askedAt, false };
         if (!m_current->entryId) {
             m_current.reset();
             return true;
         }
-        if (!waitForEnd) return true;
+        if (!waitForEnd)
+            return true;
         const auto started = Clock::now();
         lock.unlock();
         const bool ended = platform::RunModalLoop(
@@ -77,7 +81,8 @@ public:
             return true;
         }
         std::lock_guard relock(m_mutex);
-        if (!Finished(seq)) Trace(L"Sound: gave up waiting for the end of a sound\n");
+        if (!Finished(seq))
+            Trace(L"Sound: gave up waiting for the end of a sound\n");
         return true;
     }
 
@@ -90,10 +95,11 @@ public:
     void Stop()
     {
         std::unique_lock lock(m_mutex);
-        if (!m_mpv) return;
+        if (!m_mpv)
+            return;
         ++m_latestSeq;
         m_current.reset();
-        const char* cmd[] = {"stop", nullptr};
+        const char* cmd[] = { "stop", nullptr };
         mpv_command(m_mpv, cmd);
     }
 
@@ -124,21 +130,25 @@ private:
 
     ~SoundEngine()
     {
-        if (!m_mpv) return;
+        if (!m_mpv)
+            return;
         {
             std::lock_guard lock(m_mutex);
             m_stopping = true;
         }
         mpv_wakeup(m_mpv);
-        if (m_events.joinable()) m_events.join();
-        if (!m_beepPath.empty()) ::unlink(m_beepPath.c_str());
+        if (m_events.joinable())
+            m_events.join();
+        if (!m_beepPath.empty())
+            ::unlink(m_beepPath.c_str());
     }
 
     static std::string WriteBeepFile()
     {
         std::error_code ec;
         std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
-        if (ec) folder = "/tmp";
+        if (ec)
+            folder = "/tmp";
         std::string pattern = (folder / "orlido-beep-XXXXXX.wav").string();
         std::vector<char> name(pattern.begin(), pattern.end());
         name.push_back('\0');
@@ -151,7 +161,8 @@ private:
         std::size_t written = 0;
         while (written < wav.size()) {
             const ssize_t n = ::write(fd, wav.data() + written, wav.size() - written);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             written += static_cast<std::size_t>(n);
         }
         ::close(fd);
@@ -163,10 +174,12 @@ private:
     // caller has recorded it.
     std::optional<std::int64_t> LoadFile(const std::string& file)
     {
-        if (file.empty()) return std::nullopt;
-        const char* cmd[] = {"loadfile", file.c_str(), "replace", nullptr};
+        if (file.empty())
+            return std::nullopt;
+        const char* cmd[] = { "loadfile", file.c_str(), "replace", nullptr };
         mpv_node result{};
-        if (mpv_command_ret(m_mpv, cmd, &result) < 0) return std::nullopt;
+        if (mpv_command_ret(m_mpv, cmd, &result) < 0)
+            return std::nullopt;
         std::optional<std::int64_t> entry;
         if (result.format == MPV_FORMAT_NODE_MAP) {
             for (int i = 0; i < result.u.list->num; ++i) {
@@ -190,7 +203,8 @@ private:
     // sound's own length plus a margin. Called with the lock held.
     bool GaveUp(Clock::time_point started) const
     {
-        if (!m_current) return false;
+        if (!m_current)
+            return false;
         auto deadline = started + kLoadTimeout;
         if (m_current->loadedAt) {
             auto length = std::chrono::duration_cast<Clock::duration>(kUnknownLengthCap);
@@ -208,17 +222,28 @@ private:
         for (;;) {
             mpv_event* event = mpv_wait_event(m_mpv, -1);
             std::lock_guard lock(m_mutex);
-            if (m_stopping) return;
+            if (m_stopping)
+                return;
             switch (event->event_id) {
             case MPV_EVENT_START_FILE:
                 m_startedEntry = static_cast<mpv_event_start_file*>(event->data)->playlist_entry_id;
                 break;
-            case MPV_EVENT_FILE_LOADED: OnFileLoaded(); break;
-            case MPV_EVENT_PLAYBACK_RESTART: OnPlaybackStarted(); break;
-            case MPV_EVENT_AUDIO_RECONFIG: NoteOutput(); break;
-            case MPV_EVENT_END_FILE: OnEndFile(*static_cast<mpv_event_end_file*>(event->data)); break;
-            case MPV_EVENT_SHUTDOWN: return;
-            default: break;
+            case MPV_EVENT_FILE_LOADED:
+                OnFileLoaded();
+                break;
+            case MPV_EVENT_PLAYBACK_RESTART:
+                OnPlaybackStarted();
+                break;
+            case MPV_EVENT_AUDIO_RECONFIG:
+                NoteOutput();
+                break;
+            case MPV_EVENT_END_FILE:
+                OnEndFile(*static_cast<mpv_event_end_file*>(event->data));
+                break;
+            case MPV_EVENT_SHUTDOWN:
+                return;
+            default:
+                break;
             }
         }
     }
@@ -226,9 +251,11 @@ private:
     // FILE_LOADED carries no data: it belongs to the entry of the last START_FILE.
     void OnFileLoaded()
     {
-        if (!m_current || !m_current->entryId || m_current->entryId != m_startedEntry) return;
+        if (!m_current || !m_current->entryId || m_current->entryId != m_startedEntry)
+            return;
         double duration = -1;
-        if (mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &duration) < 0) duration = -1;
+        if (mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &duration) < 0)
+            duration = -1;
         m_current->durationSec = duration;
         m_current->loadedAt = Clock::now();
         platform::WakeMessageLoop();
@@ -237,9 +264,11 @@ private:
     // How long the sound took from the asking to its first samples: the delay a user hears.
     void OnPlaybackStarted()
     {
-        if (!m_current || m_current->started || !m_current->loadedAt) return;
+        if (!m_current || m_current->started || !m_current->loadedAt)
+            return;
         m_current->started = true;
-        const auto delay = std::chrono::duration<double, std::milli>(Clock::now() - m_current->askedAt);
+        const auto delay =
+            std::chrono::duration<double, std::milli>(Clock::now() - m_current->askedAt);
         TraceF(L"Sound: started %.0f ms after it was asked for\n", delay.count());
     }
 
@@ -247,22 +276,26 @@ private:
     void NoteOutput()
     {
         char* output = mpv_get_property_string(m_mpv, "current-ao");
-        if (!output) return;
+        if (!output)
+            return;
         audio::NoteAudioOutput(output);
         mpv_free(output);
     }
 
     void OnEndFile(const mpv_event_end_file& end)
     {
-        if (!m_current || m_current->entryId != end.playlist_entry_id) return;
-        if (end.reason == MPV_END_FILE_REASON_ERROR && !m_current->isDefault && !m_beepPath.empty()) {
+        if (!m_current || m_current->entryId != end.playlist_entry_id)
+            return;
+        if (end.reason == MPV_END_FILE_REASON_ERROR && !m_current->isDefault &&
+            !m_beepPath.empty()) {
             // Not decodable: the default sound takes its place, and whoever waits for the
             // sound now waits for the beep.
             m_current->isDefault = true;
             m_current->entryId = LoadFile(m_beepPath);
             m_current->durationSec = -1;
             m_current->loadedAt.reset();
-            if (m_current->entryId) return;
+            if (m_current->entryId)
+                return;
         }
         m_current.reset();
         platform::WakeMessageLoop();
@@ -279,7 +312,7 @@ private:
     bool m_stopping = false;
 };
 
-} // namespace
+}  // namespace
 
 bool PlaySound(const std::wstring& path, bool waitForEnd, Clock::time_point askedAt)
 {
@@ -292,7 +325,8 @@ void PrepareSound()
     // asked for meanwhile wait for it. The future waits for the thread at exit.
     static std::once_flag once;
     static std::future<void> start;
-    std::call_once(once, [] { start = std::async(std::launch::async, [] { SoundEngine::Instance(); }); });
+    std::call_once(once,
+                   [] { start = std::async(std::launch::async, [] { SoundEngine::Instance(); }); });
 }
 
 void StopSound()
@@ -322,7 +356,8 @@ public:
     {
         std::lock_guard lock(m_mutex);
         const std::string file = mpv::PlayableFile(path);
-        if (!m_handle || file.empty()) return false;
+        if (!m_handle || file.empty())
+            return false;
         const bool playable = m_handle.LoadAndWait(file, kLoadTimeout);
         m_handle.StopAndWait(kLoadTimeout);
         return playable;
@@ -332,17 +367,17 @@ public:
     PlayableProbe& operator=(const PlayableProbe&) = delete;
 
 private:
-    PlayableProbe() : m_handle(mpv::HandleUse::Probe) {}
+    PlayableProbe() : m_handle(mpv::HandleUse::Probe) { }
 
     std::mutex m_mutex;
     mpv::MpvHandle m_handle;
 };
 
-} // namespace
+}  // namespace
 
 bool CanPlayFile(const std::wstring& path)
 {
     return PlayableProbe::Instance().CanPlay(path);
 }
 
-} // namespace platform::mpv
+}  // namespace platform::mpv

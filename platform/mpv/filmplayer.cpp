@@ -6,11 +6,13 @@ namespace platform::mpv {
 namespace {
 
 // How long Open waits for libmpv to open the file and tell what it holds.
-constexpr std::chrono::milliseconds kOpenTimeout{5000};
+constexpr std::chrono::milliseconds kOpenTimeout{ 5000 };
 
-} // namespace
+}  // namespace
 
-FilmPlayer::FilmPlayer() : m_mpv(HandleUse::Film) {}
+FilmPlayer::FilmPlayer() : m_mpv(HandleUse::Film)
+{
+}
 
 bool FilmPlayer::Open(const std::string& file, std::uint64_t window)
 {
@@ -29,13 +31,15 @@ std::optional<FilmSize> FilmPlayer::PictureSize() const
 {
     std::int64_t width = 0;
     std::int64_t height = 0;
-    const bool film =
-        m_mpv && mpv_get_property(m_mpv.Get(), "current-tracks/video/demux-w", MPV_FORMAT_INT64, &width) >= 0 &&
-        mpv_get_property(m_mpv.Get(), "current-tracks/video/demux-h", MPV_FORMAT_INT64, &height) >= 0 && width > 0 &&
-        height > 0;
+    const bool film = m_mpv &&
+        mpv_get_property(m_mpv.Get(), "current-tracks/video/demux-w", MPV_FORMAT_INT64, &width) >=
+            0 &&
+        mpv_get_property(m_mpv.Get(), "current-tracks/video/demux-h", MPV_FORMAT_INT64, &height) >=
+            0 &&
+        width > 0 && height > 0;
     if (!film)
         return std::nullopt;
-    return FilmSize{static_cast<int>(width), static_cast<int>(height)};
+    return FilmSize{ static_cast<int>(width), static_cast<int>(height) };
 }
 
 void FilmPlayer::Play()
@@ -44,4 +48,4 @@ void FilmPlayer::Play()
         mpv_set_property_string(m_mpv.Get(), "pause", "no");
 }
 
-} // namespace platform::mpv
+}  // namespace platform::mpv

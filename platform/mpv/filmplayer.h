@@ -40,4 +40,4 @@ private:
     MpvHandle m_mpv;
 };
 
-} // namespace platform::mpv
+}  // namespace platform::mpv

@@ -21,56 +21,56 @@ struct Option {
 // Every handle: no user configuration, scripts, key bindings or terminal output; idle
 // between files instead of ending.
 constexpr Option kCommonOptions[] = {
-    {"config", "no"},
-    {"terminal", "no"},
-    {"idle", "yes"},
-    {"input-default-bindings", "no"},
-    {"load-scripts", "no"},
-    {"load-stats-overlay", "no"},
-    {"load-osd-console", "no"},
-    {"ytdl", "no"},
+    { "config", "no" },
+    { "terminal", "no" },
+    { "idle", "yes" },
+    { "input-default-bindings", "no" },
+    { "load-scripts", "no" },
+    { "load-stats-overlay", "no" },
+    { "load-osd-console", "no" },
+    { "ytdl", "no" },
 };
 
 constexpr Option kSoundOptions[] = {
-    {"vid", "no"},
-    {"audio-display", "no"},
-    {"input-vo-keyboard", "no"},
-    {"audio-fallback-to-null", "yes"},
-    {"gapless-audio", "no"},
-    {"load-auto-profiles", "no"},
-    {"keep-open", "no"},
+    { "vid", "no" },
+    { "audio-display", "no" },
+    { "input-vo-keyboard", "no" },
+    { "audio-fallback-to-null", "yes" },
+    { "gapless-audio", "no" },
+    { "load-auto-profiles", "no" },
+    { "keep-open", "no" },
 };
 
 constexpr Option kFilmOptions[] = {
-    {"pause", "yes"},
-    {"input-vo-keyboard", "no"},
-    {"input-cursor", "no"},
-    {"cursor-autohide", "no"},
-    {"osd-level", "0"},
-    {"audio-display", "no"},
-    {"audio-fallback-to-null", "yes"},
-    {"gapless-audio", "no"},
-    {"keep-open", "yes"},  // a film that ends keeps its last picture until closed
-    {"load-auto-profiles", "no"},
-    {"vo", "gpu,x11"},  // left to itself libmpv may pick an output that ignores "wid"
-    {"gpu-sw", "yes"},
-    {"hwdec", "no"},
+    { "pause", "yes" },
+    { "input-vo-keyboard", "no" },
+    { "input-cursor", "no" },
+    { "cursor-autohide", "no" },
+    { "osd-level", "0" },
+    { "audio-display", "no" },
+    { "audio-fallback-to-null", "yes" },
+    { "gapless-audio", "no" },
+    { "keep-open", "yes" },  // a film that ends keeps its last picture until closed
+    { "load-auto-profiles", "no" },
+    { "vo", "gpu,x11" },  // left to itself libmpv may pick an output that ignores "wid"
+    { "gpu-sw", "yes" },
+    { "hwdec", "no" },
 };
 
 constexpr Option kProbeOptions[] = {
-    {"pause", "yes"},
-    {"ao", "null"},
-    {"vo", "null"},
-    {"load-unsafe-playlists", "no"},
-    {"osc", "no"},
+    { "pause", "yes" }, { "ao", "null" }, { "vo", "null" }, { "load-unsafe-playlists", "no" },
+    { "osc", "no" },
 };
 
 std::span<const Option> OptionsFor(HandleUse use)
 {
     switch (use) {
-    case HandleUse::Sound: return kSoundOptions;
-    case HandleUse::Film: return kFilmOptions;
-    case HandleUse::Probe: return kProbeOptions;
+    case HandleUse::Sound:
+        return kSoundOptions;
+    case HandleUse::Film:
+        return kFilmOptions;
+    case HandleUse::Probe:
+        return kProbeOptions;
     }
     return {};
 }
@@ -78,7 +78,9 @@ std::span<const Option> OptionsFor(HandleUse use)
 // How the trace names the handle's user, and what a handle that cannot start turns off.
 const wchar_t* TraceName(HandleUse use)
 {
-    return use == HandleUse::Sound ? L"Sound" : use == HandleUse::Film ? L"Media" : L"Playable check";
+    return use == HandleUse::Sound ? L"Sound"
+        : use == HandleUse::Film   ? L"Media"
+                                   : L"Playable check";
 }
 
 const wchar_t* WhatIsOff(HandleUse use)
@@ -93,7 +95,7 @@ void WakeTheLoop(void*)
     WakeMessageLoop();
 }
 
-} // namespace
+}  // namespace
 
 std::string PlayableFile(const std::wstring& path)
 {
@@ -152,7 +154,8 @@ bool MpvHandle::LoadAndWait(const std::string& file, std::chrono::milliseconds t
         [&](const mpv_event& event) {
             switch (event.event_id) {
             case MPV_EVENT_START_FILE:
-                started = static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id == *entry;
+                started = static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id ==
+                    *entry;
                 return Outcome::Pending;
             case MPV_EVENT_FILE_LOADED:
                 if (!started)
@@ -164,7 +167,8 @@ bool MpvHandle::LoadAndWait(const std::string& file, std::chrono::milliseconds t
                     return Outcome::Pending;
                 // A probed sound of a tenth of a second can be over, its tracks gone, before
                 // they are asked for: played to its end, it plays.
-                const bool playedToItsEnd = m_use == HandleUse::Probe && end->reason == MPV_END_FILE_REASON_EOF;
+                const bool playedToItsEnd =
+                    m_use == HandleUse::Probe && end->reason == MPV_END_FILE_REASON_EOF;
                 return playedToItsEnd ? Outcome::Yes : Outcome::No;
             }
             case MPV_EVENT_SHUTDOWN:
@@ -181,7 +185,7 @@ bool MpvHandle::LoadAndWait(const std::string& file, std::chrono::milliseconds t
 
 std::optional<std::int64_t> MpvHandle::Load(const std::string& file)
 {
-    const char* load[] = {"loadfile", file.c_str(), "replace", nullptr};
+    const char* load[] = { "loadfile", file.c_str(), "replace", nullptr };
     mpv_node result{};
     if (mpv_command_ret(m_mpv, load, &result) < 0)
         return std::nullopt;
@@ -189,7 +193,8 @@ std::optional<std::int64_t> MpvHandle::Load(const std::string& file)
     if (result.format == MPV_FORMAT_NODE_MAP) {
         for (int i = 0; i < result.u.list->num; ++i) {
             const mpv_node& value = result.u.list->values[i];
-            if (std::string(result.u.list->keys[i]) == "playlist_entry_id" && value.format == MPV_FORMAT_INT64)
+            if (std::string(result.u.list->keys[i]) == "playlist_entry_id" &&
+                value.format == MPV_FORMAT_INT64)
                 entry = value.u.int64;
         }
     }
@@ -200,7 +205,8 @@ std::optional<std::int64_t> MpvHandle::Load(const std::string& file)
 bool MpvHandle::HasTracks() const
 {
     std::int64_t tracks = 0;
-    return mpv_get_property(m_mpv, "track-list/count", MPV_FORMAT_INT64, &tracks) >= 0 && tracks > 0;
+    return mpv_get_property(m_mpv, "track-list/count", MPV_FORMAT_INT64, &tracks) >= 0 &&
+        tracks > 0;
 }
 
 void MpvHandle::StopAndWait(std::chrono::milliseconds timeout)
@@ -214,7 +220,7 @@ void MpvHandle::StopAndWait(std::chrono::milliseconds timeout)
         TakeEvents(nothingDecides);
         return;
     }
-    const char* stop[] = {"stop", nullptr};
+    const char* stop[] = { "stop", nullptr };
     if (mpv_command(m_mpv, stop) < 0)
         return;
     WaitFor(
@@ -238,7 +244,8 @@ template <typename Decide> MpvHandle::Outcome MpvHandle::TakeEvents(Decide decid
     }
 }
 
-template <typename Decide> MpvHandle::Outcome MpvHandle::WaitFor(Decide decide, std::chrono::milliseconds timeout)
+template <typename Decide>
+MpvHandle::Outcome MpvHandle::WaitFor(Decide decide, std::chrono::milliseconds timeout)
 {
     Outcome outcome = Outcome::Pending;
     // Only for the wait: outside it nobody takes this handle's events, and the loop is
@@ -255,4 +262,4 @@ template <typename Decide> MpvHandle::Outcome MpvHandle::WaitFor(Decide decide, 
     return outcome;
 }
 
-} // namespace platform::mpv
+}  // namespace platform::mpv

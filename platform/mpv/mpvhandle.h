@@ -61,4 +61,4 @@ private:
     mpv_handle* m_mpv = nullptr;
 };
 
-} // namespace platform::mpv
+}  // namespace platform::mpv

@@ -13,7 +13,8 @@ namespace platform::mpv {
 // nested message loop that serves paints (a close stops the sound at once). askedAt is when
 // the caller asked for it, for the trace of how long it took to start. False when libmpv
 // could not be started: then nothing plays.
-bool PlaySound(const std::wstring& path, bool waitForEnd, std::chrono::steady_clock::time_point askedAt);
+bool PlaySound(const std::wstring& path, bool waitForEnd,
+               std::chrono::steady_clock::time_point askedAt);
 
 // Stops the sound libmpv plays.
 void StopSound();
@@ -27,4 +28,4 @@ void PrepareSound();
 // Whether libmpv opens the file and finds a sound or film track in it.
 bool CanPlayFile(const std::wstring& path);
 
-} // namespace platform::mpv
+}  // namespace platform::mpv

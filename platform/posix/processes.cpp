@@ -73,8 +73,9 @@ void ReapWhenEnded(pid_t pid)
 
 bool IsExecutableFile(const std::string& path)
 {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+    struct stat info { };
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        access(path.c_str(), X_OK) == 0;
 }
 
 // The full path of a program named on a command line: a name with "/" is taken from the
@@ -126,8 +127,8 @@ bool Spawn(const std::vector<std::wstring>& argv, const std::wstring& startFolde
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setflags(
+        &attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
     // No handle of the board is inherited.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -136,13 +137,14 @@ bool Spawn(const std::vector<std::wstring>& argv, const std::wstring& startFolde
     if (!folder.empty())
         posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
 
-    const int error = posix_spawn(&pid, pointers.front(), &actions, &attributes, pointers.data(), environ);
+    const int error =
+        posix_spawn(&pid, pointers.front(), &actions, &attributes, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     return error == 0;
 }
 
-} // namespace
+}  // namespace
 
 namespace platform {
 
@@ -154,7 +156,8 @@ bool EnumProcessIds(std::vector<DWORD>& ids)
         return false;
     while (const dirent* entry = readdir(folder)) {
         const std::string name = entry->d_name;
-        if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        if (!name.empty() &&
+            std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; }))
             ids.push_back(static_cast<DWORD>(std::strtoul(name.c_str(), nullptr, 10)));
     }
     closedir(folder);
@@ -174,7 +177,7 @@ bool GetProcessImagePath(DWORD processId, std::wstring& imagePath)
     if (errno == EACCES || errno == EPERM)
         return false;  // another user's process: cannot be opened
     // A kernel thread or an ending process has no image; it is listed as unknown.
-    struct stat info {};
+    struct stat info { };
     const std::string folder = "/proc/" + std::to_string(processId);
     if (stat(folder.c_str(), &info) != 0)
         return false;
@@ -189,7 +192,8 @@ std::wstring FindProgramPath(const std::wstring& name)
     return FindProgram(name);
 }
 
-bool StartProcess(const std::wstring& commandLine, DWORD& processId, const std::wstring& startFolder)
+bool StartProcess(const std::wstring& commandLine, DWORD& processId,
+                  const std::wstring& startFolder)
 {
     ReapEndedChildren();
     std::vector<std::wstring> argv;
@@ -260,7 +264,8 @@ void EndStartedProcessGroups(UINT waitMs)
     constexpr UINT kPollMs = 20;
     for (UINT waited = 0; waited < waitMs && !groups.empty(); waited += kPollMs) {
         usleep(kPollMs * 1000);
-        std::erase_if(groups, [](pid_t group) { return !ProcessGroupRuns(static_cast<DWORD>(group)); });
+        std::erase_if(groups,
+                      [](pid_t group) { return !ProcessGroupRuns(static_cast<DWORD>(group)); });
     }
     for (const pid_t group : groups)
         KillProcessGroup(static_cast<DWORD>(group));
@@ -273,7 +278,7 @@ bool CanStartProcess(const std::wstring& commandLine)
     return ResolveCommandLine(commandLine, FindProgram, argv);
 }
 
-} // namespace platform
+}  // namespace platform
 
 namespace platform::posix {
 
@@ -286,8 +291,8 @@ bool ProcessHasEnded(DWORD processId)
         return true;
     // The state follows the command name, which is in parentheses and may hold anything.
     const std::size_t close = line.rfind(')');
-    return close == std::string::npos || close + 2 >= line.size() || line[close + 2] == 'Z'
-        || line[close + 2] == 'X';
+    return close == std::string::npos || close + 2 >= line.size() || line[close + 2] == 'Z' ||
+        line[close + 2] == 'X';
 }
 
-} // namespace platform::posix
+}  // namespace platform::posix

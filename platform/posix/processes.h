@@ -7,4 +7,4 @@ namespace platform::posix {
 
 bool ProcessHasEnded(DWORD processId);
 
-} // namespace platform::posix
+}  // namespace platform::posix

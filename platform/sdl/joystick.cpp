@@ -87,7 +87,8 @@ bool OpenById(OpenController& c)
         c.js = SDL_JoystickOpen(i);
         if (!c.js)
             continue;
-        c.caps = {SDL_JoystickNumAxes(c.js), SDL_JoystickNumButtons(c.js), SDL_JoystickNumHats(c.js)};
+        c.caps = { SDL_JoystickNumAxes(c.js), SDL_JoystickNumButtons(c.js),
+                   SDL_JoystickNumHats(c.js) };
         if (c.autocenterOff)
             ApplyAutocenterOff(c);
         return true;
@@ -170,8 +171,7 @@ public:
     // Runs work on the SDL thread and returns its result; nothing when SDL is not up or
     // does not answer within the limit. work must capture by value: after a timeout it may
     // still run.
-    template <class R>
-    std::optional<R> Call(std::function<R(SdlState&)> work)
+    template <class R> std::optional<R> Call(std::function<R(SdlState&)> work)
     {
         if (!m_up)
             return std::nullopt;
@@ -179,8 +179,7 @@ public:
     }
 
 private:
-    template <class R>
-    std::optional<R> CallLocked(std::function<R()> work, Clock::duration limit)
+    template <class R> std::optional<R> CallLocked(std::function<R()> work, Clock::duration limit)
     {
         struct Slot {
             std::optional<R> value;
@@ -205,12 +204,14 @@ private:
         // SDL's own SIGINT/SIGTERM handlers would swallow the signals the board closes on.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-        m_sdlUp = SDL_Init(SDL_INIT_JOYSTICK | SDL_INIT_HAPTIC) == 0 || SDL_Init(SDL_INIT_JOYSTICK) == 0;
+        m_sdlUp =
+            SDL_Init(SDL_INIT_JOYSTICK | SDL_INIT_HAPTIC) == 0 || SDL_Init(SDL_INIT_JOYSTICK) == 0;
         if (m_sdlUp) {
             // States are read on demand; no event queue fills up behind our back.
             SDL_JoystickEventState(SDL_IGNORE);
         } else {
-            platform::TraceF(L"Game controllers: SDL cannot start: %ls\n", platform::FromUtf8(SDL_GetError()).c_str());
+            platform::TraceF(L"Game controllers: SDL cannot start: %ls\n",
+                             platform::FromUtf8(SDL_GetError()).c_str());
         }
         std::unique_lock lock(m_mutex);
         for (;;) {
@@ -239,7 +240,7 @@ private:
 
     std::mutex m_lifeMutex;  // Acquire and Release, one at a time
     int m_refs = 0;
-    std::atomic<bool> m_up{false};
+    std::atomic<bool> m_up{ false };
     std::thread m_thread;
 
     std::mutex m_mutex;  // the task queue and the flags below
@@ -250,10 +251,10 @@ private:
     bool m_finished = false;
 
     bool m_sdlUp = false;  // written by the SDL thread before it answers its first call
-    SdlState m_state;       // the SDL thread's own
+    SdlState m_state;      // the SDL thread's own
 };
 
-} // namespace
+}  // namespace
 
 namespace platform {
 
@@ -265,7 +266,9 @@ struct JoystickDevice::Impl {
     std::optional<JoystickReading> last;
 };
 
-JoystickDevice::JoystickDevice(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+JoystickDevice::JoystickDevice(std::unique_ptr<Impl> impl) : m_impl(std::move(impl))
+{
+}
 
 JoystickDevice::~JoystickDevice()
 {
@@ -345,7 +348,9 @@ bool JoystickDevice::CreateConstantForce()
         .value_or(false);
 }
 
-JoystickSystem::JoystickSystem() : m_up(SdlThread::Get().Acquire()) {}
+JoystickSystem::JoystickSystem() : m_up(SdlThread::Get().Acquire())
+{
+}
 
 JoystickSystem::~JoystickSystem()
 {
@@ -400,7 +405,7 @@ std::unique_ptr<JoystickDevice> JoystickSystem::Open(const std::string& id)
     return std::make_unique<JoystickDevice>(std::move(impl));
 }
 
-} // namespace platform
+}  // namespace platform
 
 namespace platform::sdl_testing {
 
@@ -413,29 +418,29 @@ bool Settled(bool changed)
     return changed;
 }
 
-} // namespace
+}  // namespace
 
 int AttachVirtualJoystick(const std::string& name, int axes, int buttons)
 {
     const int handle = SdlThread::Get()
-        .Call<int>([name, axes, buttons](SdlState& state) {
-            SDL_VirtualJoystickDesc desc{};
-            desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-            desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-            desc.naxes = static_cast<Uint16>(axes);
-            desc.nbuttons = static_cast<Uint16>(buttons);
-            desc.name = name.c_str();
-            const int index = SDL_JoystickAttachVirtualEx(&desc);
-            if (index < 0)
-                return -1;
-            SDL_Joystick* js = SDL_JoystickOpen(index);
-            if (!js)
-                return -1;
-            const int id = SDL_JoystickInstanceID(js);
-            state.virtuals[id] = js;
-            return id;
-        })
-        .value_or(-1);
+                           .Call<int>([name, axes, buttons](SdlState& state) {
+                               SDL_VirtualJoystickDesc desc{};
+                               desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+                               desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+                               desc.naxes = static_cast<Uint16>(axes);
+                               desc.nbuttons = static_cast<Uint16>(buttons);
+                               desc.name = name.c_str();
+                               const int index = SDL_JoystickAttachVirtualEx(&desc);
+                               if (index < 0)
+                                   return -1;
+                               SDL_Joystick* js = SDL_JoystickOpen(index);
+                               if (!js)
+                                   return -1;
+                               const int id = SDL_JoystickInstanceID(js);
+                               state.virtuals[id] = js;
+                               return id;
+                           })
+                           .value_or(-1);
     Settled(true);
     return handle;
 }
@@ -443,41 +448,43 @@ int AttachVirtualJoystick(const std::string& name, int axes, int buttons)
 bool SetVirtualAxis(int handle, int axis, int value)
 {
     return Settled(SdlThread::Get()
-        .Call<bool>([handle, axis, value](SdlState& state) {
-            const auto found = state.virtuals.find(handle);
-            return found != state.virtuals.end()
-                   && SDL_JoystickSetVirtualAxis(found->second, axis, static_cast<Sint16>(value)) == 0;
-        })
-        .value_or(false));
+                       .Call<bool>([handle, axis, value](SdlState& state) {
+                           const auto found = state.virtuals.find(handle);
+                           return found != state.virtuals.end() &&
+                               SDL_JoystickSetVirtualAxis(found->second, axis,
+                                                          static_cast<Sint16>(value)) == 0;
+                       })
+                       .value_or(false));
 }
 
 bool SetVirtualButton(int handle, int button, bool down)
 {
     return Settled(SdlThread::Get()
-        .Call<bool>([handle, button, down](SdlState& state) {
-            const auto found = state.virtuals.find(handle);
-            return found != state.virtuals.end()
-                   && SDL_JoystickSetVirtualButton(found->second, button, down ? 1 : 0) == 0;
-        })
-        .value_or(false));
+                       .Call<bool>([handle, button, down](SdlState& state) {
+                           const auto found = state.virtuals.find(handle);
+                           return found != state.virtuals.end() &&
+                               SDL_JoystickSetVirtualButton(found->second, button, down ? 1 : 0) ==
+                               0;
+                       })
+                       .value_or(false));
 }
 
 bool DetachVirtualJoystick(int handle)
 {
     return Settled(SdlThread::Get()
-        .Call<bool>([handle](SdlState& state) {
-            const auto found = state.virtuals.find(handle);
-            if (found == state.virtuals.end())
-                return false;
-            bool detached = false;
-            for (int i = 0; i < SDL_NumJoysticks() && !detached; ++i)
-                if (SDL_JoystickGetDeviceInstanceID(i) == handle)
-                    detached = SDL_JoystickDetachVirtual(i) == 0;
-            SDL_JoystickClose(found->second);
-            state.virtuals.erase(found);
-            return detached;
-        })
-        .value_or(false));
+                       .Call<bool>([handle](SdlState& state) {
+                           const auto found = state.virtuals.find(handle);
+                           if (found == state.virtuals.end())
+                               return false;
+                           bool detached = false;
+                           for (int i = 0; i < SDL_NumJoysticks() && !detached; ++i)
+                               if (SDL_JoystickGetDeviceInstanceID(i) == handle)
+                                   detached = SDL_JoystickDetachVirtual(i) == 0;
+                           SDL_JoystickClose(found->second);
+                           state.virtuals.erase(found);
+                           return detached;
+                       })
+                       .value_or(false));
 }
 
-} // namespace platform::sdl_testing
+}  // namespace platform::sdl_testing

@@ -17,4 +17,4 @@ bool SetVirtualButton(int handle, int button, bool down);
 // Unplugs it; the handle is used up.
 bool DetachVirtualJoystick(int handle);
 
-} // namespace platform::sdl_testing
+}  // namespace platform::sdl_testing

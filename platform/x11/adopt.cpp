@@ -69,8 +69,8 @@ bool Withdraw(Display* display, Window window)
         auto changed = std::make_shared<std::atomic<bool>>(true);  // look once before any event
         const int watcher = platform::x11::AddEventWatcher([window, changed](const XEvent& event) {
             if (event.xany.window == window &&
-                (event.type == ReparentNotify || event.type == UnmapNotify || event.type == PropertyNotify ||
-                 event.type == DestroyNotify))
+                (event.type == ReparentNotify || event.type == UnmapNotify ||
+                 event.type == PropertyNotify || event.type == DestroyNotify))
                 changed->store(true);
             return false;
         });
@@ -101,11 +101,12 @@ void LogVanishedChild(const XEvent& event)
     }
 }
 
-} // namespace
+}  // namespace
 
 namespace platform {
 
-HWND CreateChildWindow(HWND parent, RECT rect, const std::wstring& name, int /*controlId*/, COLORREF background)
+HWND CreateChildWindow(HWND parent, RECT rect, const std::wstring& name, int /*controlId*/,
+                       COLORREF background)
 {
     Display* display = x11::GetDisplay();
     if (!display || !parent)
@@ -116,10 +117,11 @@ HWND CreateChildWindow(HWND parent, RECT rect, const std::wstring& name, int /*c
     // where it first appeared before it was adopted, or the board's own black background.
     attributes.background_pixel = ArgbFromColor(background) & 0x00FFFFFFu;
     attributes.event_mask = SubstructureNotifyMask;
-    const Window window = XCreateWindow(
-        display, parent, rect.left, rect.top, static_cast<unsigned>(std::max(1, rect.right - rect.left)),
-        static_cast<unsigned>(std::max(1, rect.bottom - rect.top)), 0, CopyFromParent, InputOutput,
-        CopyFromParent, CWBackPixel | CWEventMask, &attributes);
+    const Window window =
+        XCreateWindow(display, parent, rect.left, rect.top,
+                      static_cast<unsigned>(std::max(1, rect.right - rect.left)),
+                      static_cast<unsigned>(std::max(1, rect.bottom - rect.top)), 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attributes);
     if (!window)
         return 0;
     const std::string title = ToUtf8(name);
@@ -155,7 +157,8 @@ bool SetParent(HWND handle, HWND parentHandle)
         adopted = present && x11::ParentOf(display, window) == parent && !trap.Failed();
     }
     if (!present) {
-        TraceF(L"Desktop: window 0x%lx vanished before it could be adopted\n", static_cast<unsigned long>(window));
+        TraceF(L"Desktop: window 0x%lx vanished before it could be adopted\n",
+               static_cast<unsigned long>(window));
         return false;
     }
     // The withdraw's wait serves the loop, so it runs outside any trap: a paint meanwhile
@@ -172,11 +175,13 @@ bool SetParent(HWND handle, HWND parentHandle)
         vanished = trap.Failed();
     }
     if (vanished) {
-        TraceF(L"Desktop: window 0x%lx vanished while it was adopted\n", static_cast<unsigned long>(window));
+        TraceF(L"Desktop: window 0x%lx vanished while it was adopted\n",
+               static_cast<unsigned long>(window));
         return false;
     }
     if (x11::ParentOf(display, window) != parent) {
-        TraceF(L"Desktop: window 0x%lx refused to be adopted\n", static_cast<unsigned long>(window));
+        TraceF(L"Desktop: window 0x%lx refused to be adopted\n",
+               static_cast<unsigned long>(window));
         return false;
     }
     return true;
@@ -194,4 +199,4 @@ void DestroyForeignWindow(HWND window)
         TraceF(L"Desktop: window 0x%lx was gone already\n", static_cast<unsigned long>(window));
 }
 
-} // namespace platform
+}  // namespace platform

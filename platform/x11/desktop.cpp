@@ -56,7 +56,7 @@ std::shared_future<std::wstring> FontFaceLookup(std::launch policy)
     return g_fontFace;
 }
 
-} // namespace
+}  // namespace
 
 std::wstring GetDefaultFontFace()
 {
@@ -68,4 +68,4 @@ void StartDefaultFontFaceLookup()
     FontFaceLookup(std::launch::async);
 }
 
-} // namespace platform
+}  // namespace platform

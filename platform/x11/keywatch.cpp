@@ -32,7 +32,8 @@ void LogUnavailableOnce(const wchar_t* why)
         return;
     g_unavailableLogged = true;
     // Always on stderr: in scan mode the two switches depend on it.
-    std::fprintf(stderr, "orlido: key watch: %s; working without watched keys\n", platform::ToUtf8(why).c_str());
+    std::fprintf(stderr, "orlido: key watch: %s; working without watched keys\n",
+                 platform::ToUtf8(why).c_str());
     platform::TraceF(L"Key watch: %ls; working without watched keys\n", why);
 }
 
@@ -52,21 +53,35 @@ int VirtualKeyOfKeysym(KeySym sym)
     if (sym >= XK_F1 && sym <= XK_F12)
         return static_cast<int>(0x70 + (sym - XK_F1));
     switch (sym) {
-    case XK_BackSpace: return 0x08;
-    case XK_Tab: return 0x09;
-    case XK_Escape: return 0x1B;
-    case XK_Left: return 0x25;
-    case XK_Up: return 0x26;
-    case XK_Right: return 0x27;
-    case XK_Down: return 0x28;
-    case XK_Shift_L: case XK_Shift_R: return 0x10;
-    case XK_Control_L: case XK_Control_R: return 0x11;
-    case XK_Alt_L: case XK_Alt_R: return 0x12;
-    default: return 0;
+    case XK_BackSpace:
+        return 0x08;
+    case XK_Tab:
+        return 0x09;
+    case XK_Escape:
+        return 0x1B;
+    case XK_Left:
+        return 0x25;
+    case XK_Up:
+        return 0x26;
+    case XK_Right:
+        return 0x27;
+    case XK_Down:
+        return 0x28;
+    case XK_Shift_L:
+    case XK_Shift_R:
+        return 0x10;
+    case XK_Control_L:
+    case XK_Control_R:
+        return 0x11;
+    case XK_Alt_L:
+    case XK_Alt_R:
+        return 0x12;
+    default:
+        return 0;
     }
 }
 
-} // namespace
+}  // namespace
 
 KeyWatch::~KeyWatch()
 {
@@ -113,7 +128,9 @@ bool KeyWatch::Start(KeyHandler onKey)
     if (m_context)
         m_data.reset(XOpenDisplay(DisplayString(m_control.get())));
     m_onKey = std::move(onKey);
-    if (!m_data || !XRecordEnableContextAsync(m_data.get(), m_context, OnRecordedData, reinterpret_cast<XPointer>(this))) {
+    if (!m_data ||
+        !XRecordEnableContextAsync(m_data.get(), m_context, OnRecordedData,
+                                   reinterpret_cast<XPointer>(this))) {
         LogUnavailableOnce(L"the key recording could not be started");
         return false;
     }
@@ -162,7 +179,7 @@ void KeyWatch::OnRecordedData(XPointer self, XRecordInterceptData* record)
     XRecordFreeData(record);
 }
 
-} // namespace platform::x11
+}  // namespace platform::x11
 
 namespace platform {
 namespace {
@@ -175,7 +192,7 @@ std::unique_ptr<x11::KeyWatch>& RunningWatch()
     return *watch;
 }
 
-} // namespace
+}  // namespace
 
 bool StartKeyWatch(std::function<void(int virtualKey, bool down, DWORD time)> onKey)
 {
@@ -192,4 +209,4 @@ void StopKeyWatch()
     RunningWatch().reset();
 }
 
-} // namespace platform
+}  // namespace platform

@@ -46,4 +46,4 @@ private:
     KeyHandler m_onKey;
 };
 
-} // namespace platform::x11
+}  // namespace platform::x11

@@ -43,9 +43,10 @@ Window CreateFilmWindow(Display* display, const std::wstring& title)
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;
     attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
-    const Window window = XCreateWindow(display, DefaultRootWindow(display), kOffScreen, kOffScreen, kProvisionalSize,
-                                        kProvisionalSize, 0, CopyFromParent, InputOutput, CopyFromParent,
-                                        CWOverrideRedirect | CWBackPixel, &attributes);
+    const Window window =
+        XCreateWindow(display, DefaultRootWindow(display), kOffScreen, kOffScreen, kProvisionalSize,
+                      kProvisionalSize, 0, CopyFromParent, InputOutput, CopyFromParent,
+                      CWOverrideRedirect | CWBackPixel, &attributes);
     if (window == None)
         return None;
 
@@ -114,7 +115,8 @@ private:
         }
         Display* display = x11::DisplayIfOpen();
         if (m_window != None && display != nullptr) {
-            XResizeWindow(display, m_window, static_cast<unsigned>(size->width), static_cast<unsigned>(size->height));
+            XResizeWindow(display, m_window, static_cast<unsigned>(size->width),
+                          static_cast<unsigned>(size->height));
             XSync(display, False);
         }
     }
@@ -141,7 +143,7 @@ std::map<std::wstring, std::unique_ptr<MediaPlayer>>& Players()
     return players;
 }
 
-} // namespace
+}  // namespace
 
 int mciSendString(const std::wstring& text)
 {
@@ -178,4 +180,4 @@ int mciSendString(const std::wstring& text)
     return kMediaErrorUnknownCommand;
 }
 
-} // namespace platform
+}  // namespace platform

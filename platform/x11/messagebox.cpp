@@ -43,7 +43,8 @@ PangoLayout* MakeLayout(cairo_t* cr, const std::string& text, int wrapWidth, boo
 {
     PangoLayout* layout = pango_cairo_create_layout(cr);
     PangoFontDescription* font = pango_font_description_new();
-    pango_font_description_set_family(font, platform::ToUtf8(platform::GetDefaultFontFace()).c_str());
+    pango_font_description_set_family(font,
+                                      platform::ToUtf8(platform::GetDefaultFontFace()).c_str());
     pango_font_description_set_absolute_size(font, kFontPixels * PANGO_SCALE);
     if (bold)
         pango_font_description_set_weight(font, PANGO_WEIGHT_BOLD);
@@ -71,13 +72,15 @@ cairo_surface_t* RenderBox(const std::string& text, int screenWidth, BoxLayout& 
     cairo_destroy(probeCr);
     cairo_surface_destroy(probe);
 
-    box.width = std::max({textWidth, kButtonWidth, 320 - 2 * kPadding}) + 2 * kPadding;
+    box.width = std::max({ textWidth, kButtonWidth, 320 - 2 * kPadding }) + 2 * kPadding;
     box.height = kPadding + textHeight + kGap + kButtonHeight + kPadding;
     const int buttonLeft = (box.width - kButtonWidth) / 2;
     const int buttonTop = box.height - kPadding - kButtonHeight;
-    box.button = RECT{buttonLeft, buttonTop, buttonLeft + kButtonWidth, buttonTop + kButtonHeight};
+    box.button =
+        RECT{ buttonLeft, buttonTop, buttonLeft + kButtonWidth, buttonTop + kButtonHeight };
 
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, box.width, box.height);
+    cairo_surface_t* surface =
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, box.width, box.height);
     cairo_t* cr = cairo_create(surface);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     cairo_set_source_rgb(cr, 0.95, 0.95, 0.95);
@@ -102,7 +105,8 @@ cairo_surface_t* RenderBox(const std::string& text, int screenWidth, BoxLayout& 
     int okWidth = 0;
     int okHeight = 0;
     pango_layout_get_pixel_size(ok, &okWidth, &okHeight);
-    cairo_move_to(cr, buttonLeft + (kButtonWidth - okWidth) / 2, buttonTop + (kButtonHeight - okHeight) / 2);
+    cairo_move_to(cr, buttonLeft + (kButtonWidth - okWidth) / 2,
+                  buttonTop + (kButtonHeight - okHeight) / 2);
     pango_cairo_show_layout(cr, ok);
     g_object_unref(ok);
     cairo_destroy(cr);
@@ -113,7 +117,8 @@ cairo_surface_t* RenderBox(const std::string& text, int screenWidth, BoxLayout& 
 void CopyToWindow(Display* display, Window window, cairo_surface_t* picture, const BoxLayout& box)
 {
     const int screen = DefaultScreen(display);
-    cairo_surface_t* target = cairo_xlib_surface_create(display, window, DefaultVisual(display, screen), box.width, box.height);
+    cairo_surface_t* target = cairo_xlib_surface_create(
+        display, window, DefaultVisual(display, screen), box.width, box.height);
     cairo_t* cr = cairo_create(target);
     cairo_set_source_surface(cr, picture, 0, 0);
     cairo_paint(cr);
@@ -127,7 +132,8 @@ bool Inside(const RECT& r, int x, int y)
     return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
 }
 
-void SetProperties(Display* display, Window window, HWND owner, const std::wstring& caption, const BoxLayout& box)
+void SetProperties(Display* display, Window window, HWND owner, const std::wstring& caption,
+                   const BoxLayout& box)
 {
     Atom deleteWindow = GetAtom("WM_DELETE_WINDOW");
     XSetWMProtocols(display, window, &deleteWindow, 1);
@@ -136,7 +142,7 @@ void SetProperties(Display* display, Window window, HWND owner, const std::wstri
     const Atom dialog = GetAtom("_NET_WM_WINDOW_TYPE_DIALOG");
     XChangeProperty(display, window, GetAtom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&dialog), 1);
-    const Atom states[] = {GetAtom("_NET_WM_STATE_MODAL"), GetAtom("_NET_WM_STATE_ABOVE")};
+    const Atom states[] = { GetAtom("_NET_WM_STATE_MODAL"), GetAtom("_NET_WM_STATE_ABOVE") };
     XChangeProperty(display, window, GetAtom("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(states), 2);
     XSizeHints* hints = XAllocSizeHints();
@@ -150,7 +156,7 @@ void SetProperties(Display* display, Window window, HWND owner, const std::wstri
     platform::x11::SetTitle(display, window, caption);
 }
 
-} // namespace
+}  // namespace
 
 namespace platform {
 
@@ -175,12 +181,14 @@ void MessageBox(HWND owner, const std::wstring& text, const std::wstring& captio
 
     XSetWindowAttributes attributes{};
     attributes.background_pixel = WhitePixel(display, screen);
-    attributes.event_mask = ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
+    attributes.event_mask =
+        ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
     const int x = std::max(monitor.left, (monitor.left + monitor.right - box.width) / 2);
     const int y = std::max(monitor.top, (monitor.top + monitor.bottom - box.height) / 2);
-    const Window window = XCreateWindow(display, RootWindow(display, screen), x, y, static_cast<unsigned>(box.width),
-                                        static_cast<unsigned>(box.height), 0, CopyFromParent, InputOutput, CopyFromParent,
-                                        CWBackPixel | CWEventMask, &attributes);
+    const Window window =
+        XCreateWindow(display, RootWindow(display, screen), x, y, static_cast<unsigned>(box.width),
+                      static_cast<unsigned>(box.height), 0, CopyFromParent, InputOutput,
+                      CopyFromParent, CWBackPixel | CWEventMask, &attributes);
     SetProperties(display, window, owner, caption, box);
 
     // The handler runs on the loop's thread, which is another thread when the box was
@@ -208,10 +216,12 @@ void MessageBox(HWND owner, const std::wstring& text, const std::wstring& captio
             break;
         }
         case ButtonPress:
-            pressedOnButton = event.xbutton.button == Button1 && Inside(box.button, event.xbutton.x, event.xbutton.y);
+            pressedOnButton = event.xbutton.button == Button1 &&
+                Inside(box.button, event.xbutton.x, event.xbutton.y);
             break;
         case ButtonRelease:
-            if (pressedOnButton && event.xbutton.button == Button1 && Inside(box.button, event.xbutton.x, event.xbutton.y)) {
+            if (pressedOnButton && event.xbutton.button == Button1 &&
+                Inside(box.button, event.xbutton.x, event.xbutton.y)) {
                 closedAt = event.xbutton.time;
                 closed = true;
             }
@@ -237,7 +247,9 @@ void MessageBox(HWND owner, const std::wstring& text, const std::wstring& captio
     }
     x11::RemoveEventHandler(window);
     XDestroyWindow(display, window);
-    const Window giveFocusTo = focusBefore != None && focusBefore != PointerRoot ? focusBefore : static_cast<Window>(owner);
+    const Window giveFocusTo = focusBefore != None && focusBefore != PointerRoot
+        ? focusBefore
+        : static_cast<Window>(owner);
     if (giveFocusTo) {
         x11::ErrorTrap trap;  // the window may have gone meanwhile
         XSetInputFocus(display, giveFocusTo, RevertToParent, CurrentTime);
@@ -246,4 +258,4 @@ void MessageBox(HWND owner, const std::wstring& text, const std::wstring& captio
     cairo_surface_destroy(picture);
 }
 
-} // namespace platform
+}  // namespace platform

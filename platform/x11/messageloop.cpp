@@ -40,7 +40,6 @@ struct LoopState {
     std::map<int, std::function<void()>> watched;  // file descriptor -> what reads it
 };
 
-
 LoopState& State()
 {
     static LoopState state;
@@ -49,7 +48,8 @@ LoopState& State()
 
 std::int64_t NowMs()
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -77,8 +77,7 @@ struct WakePipe {
     void Drain() const
     {
         char buffer[64];
-        while (readEnd >= 0 && read(readEnd, buffer, sizeof buffer) > 0) {
-        }
+        while (readEnd >= 0 && read(readEnd, buffer, sizeof buffer) > 0) { }
     }
 };
 
@@ -140,14 +139,14 @@ void WaitForInput(Display* display, int timeoutMs)
     LoopState& s = State();
     std::vector<pollfd> fds;
     if (Pipe().readEnd >= 0)
-        fds.push_back(pollfd{Pipe().readEnd, POLLIN, 0});
+        fds.push_back(pollfd{ Pipe().readEnd, POLLIN, 0 });
     if (display)
-        fds.push_back(pollfd{ConnectionNumber(display), POLLIN, 0});
+        fds.push_back(pollfd{ ConnectionNumber(display), POLLIN, 0 });
     const std::size_t firstWatched = fds.size();
     {
         std::lock_guard lock(s.mutex);
         for (const auto& entry : s.watched)
-            fds.push_back(pollfd{entry.first, POLLIN, 0});
+            fds.push_back(pollfd{ entry.first, POLLIN, 0 });
     }
     if (poll(fds.data(), fds.size(), timeoutMs) < 0 && errno != EINTR && timeoutMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min(timeoutMs, 10)));
@@ -193,7 +192,7 @@ bool QuitRequested()
     return s.quit;
 }
 
-} // namespace
+}  // namespace
 
 namespace platform::x11 {
 
@@ -254,7 +253,7 @@ bool LoopRunsOnAnotherThread()
     return s.loopRunning && s.loopThread != std::this_thread::get_id();
 }
 
-} // namespace platform::x11
+}  // namespace platform::x11
 
 namespace platform {
 
@@ -277,7 +276,7 @@ bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     LoopState& s = State();
     {
         std::lock_guard lock(s.mutex);
-        s.messages.Post(Message{window, message, wParam, lParam});
+        s.messages.Post(Message{ window, message, wParam, lParam });
     }
     x11::WakeLoop();
     return true;
@@ -292,7 +291,7 @@ void SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         proc = s.messages.ProcFor(window);
     }
     if (proc)
-        proc(Message{window, message, wParam, lParam});
+        proc(Message{ window, message, wParam, lParam });
 }
 
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC proc)
@@ -368,7 +367,7 @@ bool RunModalLoop(const std::function<bool()>& done, ModalServe serve, DWORD tim
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return done();
     }
-    const MessageQueue::Rule rule{serve, true};
+    const MessageQueue::Rule rule{ serve, true };
     while (!done() && !IsClosing()) {
         const std::int64_t left = deadline - NowMs();
         if (left <= 0)
@@ -412,4 +411,4 @@ bool KeyBelongsToAMessageBox(DWORD keyTime)
     return s.messages.KeyBelongsToABox(keyTime);
 }
 
-} // namespace platform
+}  // namespace platform

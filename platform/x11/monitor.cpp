@@ -11,13 +11,13 @@ namespace platform::x11 {
 RECT PrimaryMonitor(Display* display)
 {
     const int screen = DefaultScreen(display);
-    RECT whole{0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen)};
+    RECT whole{ 0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen) };
     int eventBase = 0;
     int errorBase = 0;
     int major = 0;
     int minor = 0;
-    if (!XRRQueryExtension(display, &eventBase, &errorBase) || !XRRQueryVersion(display, &major, &minor)
-        || major < 1 || (major == 1 && minor < 5))
+    if (!XRRQueryExtension(display, &eventBase, &errorBase) ||
+        !XRRQueryVersion(display, &major, &minor) || major < 1 || (major == 1 && minor < 5))
         return whole;
     int count = 0;
     XRRMonitorInfo* monitors = XRRGetMonitors(display, RootWindow(display, screen), True, &count);
@@ -28,7 +28,7 @@ RECT PrimaryMonitor(Display* display)
         const XRRMonitorInfo& m = monitors[i];
         if (m.width <= 0 || m.height <= 0 || (i != 0 && !m.primary))
             continue;
-        chosen = RECT{m.x, m.y, m.x + m.width, m.y + m.height};
+        chosen = RECT{ m.x, m.y, m.x + m.width, m.y + m.height };
         if (m.primary)
             break;
     }
@@ -36,4 +36,4 @@ RECT PrimaryMonitor(Display* display)
     return chosen;
 }
 
-} // namespace platform::x11
+}  // namespace platform::x11

@@ -46,11 +46,15 @@ public:
     const wchar_t* CreateUnattached(Display* display, int width, int height)
     {
         const int screen = DefaultScreen(display);
-        m_image = XShmCreateImage(display, DefaultVisual(display, screen), static_cast<unsigned>(DefaultDepth(display, screen)),
-                                  ZPixmap, nullptr, &m_info, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        m_image =
+            XShmCreateImage(display, DefaultVisual(display, screen),
+                            static_cast<unsigned>(DefaultDepth(display, screen)), ZPixmap, nullptr,
+                            &m_info, static_cast<unsigned>(width), static_cast<unsigned>(height));
         if (!m_image)
             return L"no image";
-        m_info.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(m_image->bytes_per_line) * static_cast<std::size_t>(m_image->height),
+        m_info.shmid = shmget(IPC_PRIVATE,
+                              static_cast<std::size_t>(m_image->bytes_per_line) *
+                                  static_cast<std::size_t>(m_image->height),
                               IPC_CREAT | 0600);
         if (m_info.shmid < 0) {
             XDestroyImage(m_image);
@@ -92,7 +96,8 @@ public:
     void FaultInMeanwhile()
     {
         void* address = m_info.shmaddr;
-        const std::size_t bytes = static_cast<std::size_t>(m_image->bytes_per_line) * static_cast<std::size_t>(m_image->height);
+        const std::size_t bytes = static_cast<std::size_t>(m_image->bytes_per_line) *
+            static_cast<std::size_t>(m_image->height);
         m_faultIn = std::thread([address, bytes] { madvise(address, bytes, MADV_POPULATE_WRITE); });
     }
 
@@ -175,16 +180,16 @@ unsigned long ToVisualPixel(const Visual* visual, std::uint32_t argb)
         const unsigned long scaled = bits >= 8 ? value << (bits - 8) : value >> (8 - bits);
         return (scaled << MaskShift(mask)) & mask;
     };
-    return channel((argb >> 16) & 0xFF, visual->red_mask) | channel((argb >> 8) & 0xFF, visual->green_mask) |
-           channel(argb & 0xFF, visual->blue_mask);
+    return channel((argb >> 16) & 0xFF, visual->red_mask) |
+        channel((argb >> 8) & 0xFF, visual->green_mask) | channel(argb & 0xFF, visual->blue_mask);
 }
 
 // Fills a width x height block (stride in pixels) with the part of the source that maps onto
 // the destination rectangle starting at (destX, destY); pixels whose source lies outside
 // the buffer are black. The column of every output pixel is looked up once per call; an
 // unscaled copy (the normal present) moves whole rows.
-void Scale(const platform::PixelView& source, RECT sourceRect, int destWidth, int destHeight, int offsetX, int offsetY,
-           int width, int height, std::uint32_t* out, int outStride)
+void Scale(const platform::PixelView& source, RECT sourceRect, int destWidth, int destHeight,
+           int offsetX, int offsetY, int width, int height, std::uint32_t* out, int outStride)
 {
     const int sourceWidth = sourceRect.right - sourceRect.left;
     const int sourceHeight = sourceRect.bottom - sourceRect.top;
@@ -196,24 +201,29 @@ void Scale(const platform::PixelView& source, RECT sourceRect, int destWidth, in
             column = -1;
     }
     // Equal widths map onto consecutive columns: with both ends inside, so is every one.
-    const bool wholeRows = destWidth == sourceWidth && width > 0 && columns.front() >= 0 && columns.back() >= 0;
+    const bool wholeRows =
+        destWidth == sourceWidth && width > 0 && columns.front() >= 0 && columns.back() >= 0;
     const auto* bytes = reinterpret_cast<const unsigned char*>(source.pixels);
     for (int y = 0; y < height; ++y) {
         std::uint32_t* row = out + static_cast<std::ptrdiff_t>(y) * outStride;
-        const int sy = sourceRect.top + platform::NearestSourceOffset(offsetY + y, destHeight, sourceHeight);
+        const int sy =
+            sourceRect.top + platform::NearestSourceOffset(offsetY + y, destHeight, sourceHeight);
         if (sy < 0 || sy >= source.height) {
             std::fill(row, row + width, 0u);
             continue;
         }
-        const auto* sourceRow = reinterpret_cast<const std::uint32_t*>(bytes + static_cast<std::ptrdiff_t>(sy) * source.strideBytes);
+        const auto* sourceRow = reinterpret_cast<const std::uint32_t*>(
+            bytes + static_cast<std::ptrdiff_t>(sy) * source.strideBytes);
         if (wholeRows)
-            platform::CopyOpaqueRow(sourceRow + columns.front(), row, static_cast<std::size_t>(width));
+            platform::CopyOpaqueRow(sourceRow + columns.front(), row,
+                                    static_cast<std::size_t>(width));
         else
-            platform::GatherOpaqueRow(sourceRow, columns.data(), static_cast<std::size_t>(width), row);
+            platform::GatherOpaqueRow(sourceRow, columns.data(), static_cast<std::size_t>(width),
+                                      row);
     }
 }
 
-} // namespace
+}  // namespace
 
 Presenter& Presenter::Shared()
 {
@@ -255,8 +265,9 @@ void Presenter::ReleasePresentable(std::uint32_t* pixels, void* owner)
 
 // Sends the source rectangle of a presentable back buffer as it stands: no copy, no scaling.
 // False when the present is not one of those (scaled, or the buffer is an ordinary one).
-bool Presenter::PresentShared(Display* display, const PresentTarget& target, const PixelView& source, int sourceX,
-                              int sourceY, int left, int top, int width, int height)
+bool Presenter::PresentShared(Display* display, const PresentTarget& target,
+                              const PixelView& source, int sourceX, int sourceY, int left, int top,
+                              int width, int height)
 {
     const auto found = m_presentable.find(source.pixels);
     if (found == m_presentable.end())
@@ -266,11 +277,11 @@ bool Presenter::PresentShared(Display* display, const PresentTarget& target, con
     if (!found->second->Attach(display))
         return false;
     XImage* image = found->second->GetImage();
-    if (source.strideBytes != image->bytes_per_line || sourceX < 0 || sourceY < 0 || sourceX + width > image->width ||
-        sourceY + height > image->height)
+    if (source.strideBytes != image->bytes_per_line || sourceX < 0 || sourceY < 0 ||
+        sourceX + width > image->width || sourceY + height > image->height)
         return false;
-    XShmPutImage(display, target.window, target.gc, image, sourceX, sourceY, left, top, static_cast<unsigned>(width),
-                 static_cast<unsigned>(height), False);
+    XShmPutImage(display, target.window, target.gc, image, sourceX, sourceY, left, top,
+                 static_cast<unsigned>(width), static_cast<unsigned>(height), False);
     XSync(display, False);  // the server has read the pixels before the board draws again
     WakeAfterRoundTrip();
     return true;
@@ -290,8 +301,9 @@ bool Presenter::EnsureScratchSegment(Display* display, int width, int height)
     m_scratchSegment.reset();
     auto segment = std::make_unique<SharedSegment>();
     const int screen = DefaultScreen(display);
-    if (const wchar_t* why = segment->Create(display, std::max(width, DisplayWidth(display, screen)),
-                                             std::max(height, DisplayHeight(display, screen)))) {
+    if (const wchar_t* why =
+            segment->Create(display, std::max(width, DisplayWidth(display, screen)),
+                            std::max(height, DisplayHeight(display, screen)))) {
         m_scratchSegmentFailed = true;
         TraceF(L"Present: shared memory off (%ls); using XPutImage\n", why);
         return false;
@@ -300,12 +312,13 @@ bool Presenter::EnsureScratchSegment(Display* display, int width, int height)
     return true;
 }
 
-void Presenter::Present(Display* display, const PresentTarget& target, const PixelView& source, RECT sourceRect,
-                        RECT destClientRect)
+void Presenter::Present(Display* display, const PresentTarget& target, const PixelView& source,
+                        RECT sourceRect, RECT destClientRect)
 {
     const int destWidth = destClientRect.right - destClientRect.left;
     const int destHeight = destClientRect.bottom - destClientRect.top;
-    if (destWidth <= 0 || destHeight <= 0 || sourceRect.right <= sourceRect.left || sourceRect.bottom <= sourceRect.top)
+    if (destWidth <= 0 || destHeight <= 0 || sourceRect.right <= sourceRect.left ||
+        sourceRect.bottom <= sourceRect.top)
         return;
     // Only the part inside the client area is sent.
     const int left = std::max(destClientRect.left, 0);
@@ -321,9 +334,11 @@ void Presenter::Present(Display* display, const PresentTarget& target, const Pix
 
     std::lock_guard lock(m_mutex);
     ProbeLocked(display);
-    const bool unscaled = destWidth == sourceRect.right - sourceRect.left && destHeight == sourceRect.bottom - sourceRect.top;
-    if (unscaled && PresentShared(display, target, source, sourceRect.left + offsetX, sourceRect.top + offsetY, left, top,
-                                  width, height))
+    const bool unscaled = destWidth == sourceRect.right - sourceRect.left &&
+        destHeight == sourceRect.bottom - sourceRect.top;
+    if (unscaled &&
+        PresentShared(display, target, source, sourceRect.left + offsetX, sourceRect.top + offsetY,
+                      left, top, width, height))
         return;
     const int screen = DefaultScreen(display);
     Visual* visual = DefaultVisual(display, screen);
@@ -333,33 +348,43 @@ void Presenter::Present(Display* display, const PresentTarget& target, const Pix
         XImage* image = m_scratchSegment->GetImage();
         Scale(source, sourceRect, destWidth, destHeight, offsetX, offsetY, width, height,
               reinterpret_cast<std::uint32_t*>(image->data), image->bytes_per_line / 4);
-        XShmPutImage(display, target.window, target.gc, image, 0, 0, left, top, static_cast<unsigned>(width),
-                     static_cast<unsigned>(height), False);
+        XShmPutImage(display, target.window, target.gc, image, 0, 0, left, top,
+                     static_cast<unsigned>(width), static_cast<unsigned>(height), False);
         XSync(display, False);  // the server has read the segment before it is written again
         WakeAfterRoundTrip();
         return;
     }
 
     m_scratch.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    Scale(source, sourceRect, destWidth, destHeight, offsetX, offsetY, width, height, m_scratch.data(), width);
+    Scale(source, sourceRect, destWidth, destHeight, offsetX, offsetY, width, height,
+          m_scratch.data(), width);
     XImage* image = nullptr;
     if (m_fastFormat) {
-        image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, reinterpret_cast<char*>(m_scratch.data()),
-                             static_cast<unsigned>(width), static_cast<unsigned>(height), 32, width * 4);
+        image =
+            XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0,
+                         reinterpret_cast<char*>(m_scratch.data()), static_cast<unsigned>(width),
+                         static_cast<unsigned>(height), 32, width * 4);
     } else {
-        image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr, static_cast<unsigned>(width),
-                             static_cast<unsigned>(height), 32, 0);
+        image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
+                             static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
         if (image) {
-            image->data = static_cast<char*>(std::malloc(static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height)));
+            image->data =
+                static_cast<char*>(std::malloc(static_cast<std::size_t>(image->bytes_per_line) *
+                                               static_cast<std::size_t>(height)));
             for (int y = 0; image->data && y < height; ++y)
                 for (int x = 0; x < width; ++x)
-                    XPutPixel(image, x, y, ToVisualPixel(visual, m_scratch[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]));
+                    XPutPixel(image, x, y,
+                              ToVisualPixel(visual,
+                                            m_scratch[static_cast<std::size_t>(y) *
+                                                          static_cast<std::size_t>(width) +
+                                                      static_cast<std::size_t>(x)]));
         }
     }
     if (!image)
         return;
     if (image->data)
-        XPutImage(display, target.window, target.gc, image, 0, 0, left, top, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        XPutImage(display, target.window, target.gc, image, 0, 0, left, top,
+                  static_cast<unsigned>(width), static_cast<unsigned>(height));
     if (m_fastFormat)
         image->data = nullptr;  // the scratch buffer is ours
     XDestroyImage(image);
@@ -380,7 +405,8 @@ bool Presenter::CreatePresentableImage(Display* display, int width, int height, 
         return image.Create(width, height);
     }
     auto* pixels = reinterpret_cast<std::uint32_t*>(segment->GetImage()->data);
-    if (segment->GetImage()->bytes_per_line != width * 4 || !image.Adopt(pixels, width, height, ReleasePresentable, segment.get())) {
+    if (segment->GetImage()->bytes_per_line != width * 4 ||
+        !image.Adopt(pixels, width, height, ReleasePresentable, segment.get())) {
         segment.reset();
         return image.Create(width, height);
     }
@@ -389,4 +415,4 @@ bool Presenter::CreatePresentableImage(Display* display, int width, int height, 
     return true;
 }
 
-} // namespace platform::x11
+}  // namespace platform::x11

@@ -44,8 +44,8 @@ public:
     // Asks the server what the visual and MIT-SHM allow, once; best done while it is idle.
     void Probe(Display* display);
     // See platform::PresentToWindow.
-    void Present(Display* display, const PresentTarget& target, const PixelView& source, RECT sourceRect,
-                 RECT destClientRect);
+    void Present(Display* display, const PresentTarget& target, const PixelView& source,
+                 RECT sourceRect, RECT destClientRect);
     // See platform::CreatePresentableImage.
     bool CreatePresentableImage(Display* display, int width, int height, Image& image);
 
@@ -53,8 +53,8 @@ private:
     static void ReleasePresentable(std::uint32_t* pixels, void* owner);
 
     void ProbeLocked(Display* display);
-    bool PresentShared(Display* display, const PresentTarget& target, const PixelView& source, int sourceX,
-                       int sourceY, int left, int top, int width, int height);
+    bool PresentShared(Display* display, const PresentTarget& target, const PixelView& source,
+                       int sourceX, int sourceY, int left, int top, int width, int height);
     bool EnsureScratchSegment(Display* display, int width, int height);
 
     std::mutex m_mutex;
@@ -70,4 +70,4 @@ private:
     std::map<const std::uint32_t*, SharedSegment*> m_presentable;
 };
 
-} // namespace platform::x11
+}  // namespace platform::x11

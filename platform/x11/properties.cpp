@@ -43,8 +43,8 @@ struct RawProperty {
     RawProperty(Display* display, Window window, Atom property, Atom wanted)
     {
         unsigned long after = 0;
-        ok = XGetWindowProperty(display, window, property, 0, kMaxPropertyLongs, False, wanted, &type,
-                                &format, &count, &after, &data) == Success;
+        ok = XGetWindowProperty(display, window, property, 0, kMaxPropertyLongs, False, wanted,
+                                &type, &format, &count, &after, &data) == Success;
     }
     ~RawProperty()
     {
@@ -55,7 +55,7 @@ struct RawProperty {
     RawProperty& operator=(const RawProperty&) = delete;
 };
 
-} // namespace
+}  // namespace
 
 std::vector<Window> ChildrenOf(Display* display, Window window)
 {
@@ -71,20 +71,23 @@ std::vector<Window> ChildrenOf(Display* display, Window window)
     return list;
 }
 
-std::optional<std::vector<unsigned long>> GetProperty32(Display* display, Window window, Atom property, Atom type)
+std::optional<std::vector<unsigned long>> GetProperty32(Display* display, Window window,
+                                                        Atom property, Atom type)
 {
     const RawProperty raw(display, window, property, type);
     if (!raw.ok)
         return std::nullopt;
     std::optional<std::vector<unsigned long>> values;
     if (raw.data && raw.type == type && raw.format == 32) {
-        const auto* items = reinterpret_cast<const unsigned long*>(raw.data);  // Xlib widens 32-bit items to long
+        const auto* items =
+            reinterpret_cast<const unsigned long*>(raw.data);  // Xlib widens 32-bit items to long
         values.emplace(items, items + raw.count);
     }
     return values;
 }
 
-std::optional<std::string> GetPropertyBytes(Display* display, Window window, Atom property, Atom type)
+std::optional<std::string> GetPropertyBytes(Display* display, Window window, Atom property,
+                                            Atom type)
 {
     const RawProperty raw(display, window, property, type);
     if (!raw.ok)
@@ -97,7 +100,8 @@ std::optional<std::string> GetPropertyBytes(Display* display, Window window, Ato
 
 std::wstring GetTitle(Display* display, Window window)
 {
-    if (const auto name = GetPropertyBytes(display, window, GetAtom("_NET_WM_NAME"), GetAtom("UTF8_STRING")))
+    if (const auto name =
+            GetPropertyBytes(display, window, GetAtom("_NET_WM_NAME"), GetAtom("UTF8_STRING")))
         return FromUtf8(*name);
     const auto name = GetPropertyBytes(display, window, XA_WM_NAME, AnyPropertyType);
     if (!name)
@@ -109,11 +113,13 @@ std::wstring GetTitle(Display* display, Window window)
 void SetTitle(Display* display, Window window, const std::wstring& title)
 {
     const std::string utf8 = ToUtf8(title);
-    XChangeProperty(display, window, GetAtom("_NET_WM_NAME"), GetAtom("UTF8_STRING"), 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
+    XChangeProperty(display, window, GetAtom("_NET_WM_NAME"), GetAtom("UTF8_STRING"), 8,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(utf8.data()),
+                    static_cast<int>(utf8.size()));
     const std::string latin1 = ToLatin1(title);
     XChangeProperty(display, window, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(latin1.data()), static_cast<int>(latin1.size()));
+                    reinterpret_cast<const unsigned char*>(latin1.data()),
+                    static_cast<int>(latin1.size()));
 }
 
 std::wstring GetClassPart(Display* display, Window window)
@@ -146,7 +152,7 @@ Window ClientOf(Display* display, Window window)
 {
     if (HasProperty(display, window, "WM_STATE"))
         return window;
-    std::deque<std::pair<Window, int>> queue{{window, 0}};
+    std::deque<std::pair<Window, int>> queue{ { window, 0 } };
     while (!queue.empty()) {
         const auto [current, depth] = queue.front();
         queue.pop_front();
@@ -191,13 +197,14 @@ Window TopLevelOf(Display* display, Window window)
 
 unsigned long ProcessIdOf(Display* display, Window window)
 {
-    if (const auto pid = GetProperty32(display, window, GetAtom("_NET_WM_PID"), XA_CARDINAL); pid && !pid->empty())
+    if (const auto pid = GetProperty32(display, window, GetAtom("_NET_WM_PID"), XA_CARDINAL);
+        pid && !pid->empty())
         return pid->front();
     int eventBase = 0;
     int errorBase = 0;
     if (!XResQueryExtension(display, &eventBase, &errorBase))
         return 0;
-    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
+    XResClientIdSpec spec{ window, XRES_CLIENT_ID_PID_MASK };
     long count = 0;
     XResClientIdValue* values = nullptr;
     unsigned long pid = 0;
@@ -216,8 +223,8 @@ unsigned long ProcessIdOf(Display* display, Window window)
 
 bool WindowManagerPresent(Display* display)
 {
-    const auto check = GetProperty32(display, DefaultRootWindow(display), GetAtom("_NET_SUPPORTING_WM_CHECK"),
-                                     XA_WINDOW);
+    const auto check = GetProperty32(display, DefaultRootWindow(display),
+                                     GetAtom("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW);
     if (!check || check->empty() || check->front() == 0)
         return false;
     // A manager that ended leaves the property behind; its window is gone then.
@@ -225,4 +232,4 @@ bool WindowManagerPresent(Display* display)
     return XGetWindowAttributes(display, check->front(), &attributes) != 0;
 }
 
-} // namespace platform::x11
+}  // namespace platform::x11

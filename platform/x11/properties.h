@@ -14,9 +14,10 @@ namespace platform::x11 {
 
 // The 32-bit items of a property (CARDINAL, ATOM, WINDOW...), each as an unsigned long;
 // nullopt when the window has no such property of that type.
-std::optional<std::vector<unsigned long>> GetProperty32(Display* display, Window window, Atom property,
-                                                        Atom type);
-std::optional<std::string> GetPropertyBytes(Display* display, Window window, Atom property, Atom type);
+std::optional<std::vector<unsigned long>> GetProperty32(Display* display, Window window,
+                                                        Atom property, Atom type);
+std::optional<std::string> GetPropertyBytes(Display* display, Window window, Atom property,
+                                            Atom type);
 
 // _NET_WM_NAME (UTF-8), else WM_NAME.
 std::wstring GetTitle(Display* display, Window window);
@@ -42,4 +43,4 @@ unsigned long ProcessIdOf(Display* display, Window window);
 // naming a window that is gone.
 bool WindowManagerPresent(Display* display);
 
-} // namespace platform::x11
+}  // namespace platform::x11

@@ -49,21 +49,21 @@ constexpr char kGuardianName[] = "orlido-docks";
 RECT DesktopWorkArea(Display* display)
 {
     const Window root = DefaultRootWindow(display);
-    const auto area = platform::x11::GetProperty32(display, root, platform::x11::GetAtom("_NET_WORKAREA"),
-                                                   XA_CARDINAL);
+    const auto area = platform::x11::GetProperty32(
+        display, root, platform::x11::GetAtom("_NET_WORKAREA"), XA_CARDINAL);
     if (area && area->size() >= 4) {
         const auto x = static_cast<int>((*area)[0]);
         const auto y = static_cast<int>((*area)[1]);
-        return RECT{x, y, x + static_cast<int>((*area)[2]), y + static_cast<int>((*area)[3])};
+        return RECT{ x, y, x + static_cast<int>((*area)[2]), y + static_cast<int>((*area)[3]) };
     }
     const int screen = DefaultScreen(display);
-    return RECT{0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen)};
+    return RECT{ 0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen) };
 }
 
 bool IsDockWindow(Display* display, Window window)
 {
-    const auto types = platform::x11::GetProperty32(display, window, platform::x11::GetAtom("_NET_WM_WINDOW_TYPE"),
-                                                    XA_ATOM);
+    const auto types = platform::x11::GetProperty32(
+        display, window, platform::x11::GetAtom("_NET_WM_WINDOW_TYPE"), XA_ATOM);
     const Atom dock = platform::x11::GetAtom("_NET_WM_WINDOW_TYPE_DOCK");
     return types && std::find(types->begin(), types->end(), dock) != types->end();
 }
@@ -72,7 +72,7 @@ bool IsDockWindow(Display* display, Window window)
 // a Ctrl+C or a hang-up meant for the board's terminal away from it.
 bool StartGuardian(const std::vector<HWND>& docks, int readEnd, pid_t& pid)
 {
-    std::vector<std::string> arguments{"/proc/self/exe", platform::kDockGuardianOption};
+    std::vector<std::string> arguments{ "/proc/self/exe", platform::kDockGuardianOption };
     for (const HWND dock : docks)
         arguments.push_back(std::to_string(dock));
     std::vector<char*> pointers;
@@ -88,12 +88,14 @@ bool StartGuardian(const std::vector<HWND>& docks, int readEnd, pid_t& pid)
     sigfillset(&all);
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, readEnd, STDIN_FILENO);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    const int error = posix_spawn(&pid, pointers.front(), &actions, &attributes, pointers.data(), environ);
+    const int error =
+        posix_spawn(&pid, pointers.front(), &actions, &attributes, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     return error == 0;
@@ -127,7 +129,7 @@ bool BoardShowedDocks()
     return count == 1 && word == kDocksShown;
 }
 
-} // namespace
+}  // namespace
 
 namespace platform {
 
@@ -178,10 +180,11 @@ void GuardHiddenDockWindows(const std::vector<HWND>& docks)
     close(ends[0]);
     if (!started) {
         close(ends[1]);
-        Trace(L"Desktop: the dock guardian did not start: a killed board leaves the task bar hidden\n");
+        Trace(L"Desktop: the dock guardian did not start: a killed board leaves the task bar "
+              L"hidden\n");
         return;
     }
-    g_guardian = TDockGuardian{pid, ends[1]};
+    g_guardian = TDockGuardian{ pid, ends[1] };
 }
 
 void ReleaseDockWindowGuard()
@@ -208,4 +211,4 @@ int RunDockGuardian(const std::vector<std::string>& dockIds)
     return 0;
 }
 
-} // namespace platform
+}  // namespace platform

@@ -71,7 +71,8 @@ bool WindowManagerRuns(Display* display)
 // each as the loop would; other events stay queued for the loop.
 void WaitForStructure(Display* display, Window window, const std::function<bool()>& done)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPlacementWaitMs);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kPlacementWaitMs);
     XFlush(display);
     while (!done()) {
         XEvent event;
@@ -79,10 +80,11 @@ void WaitForStructure(Display* display, Window window, const std::function<bool(
             platform::x11::DispatchEvent(event);
             continue;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return;
-        pollfd fd{ConnectionNumber(display), POLLIN, 0};
+        pollfd fd{ ConnectionNumber(display), POLLIN, 0 };
         poll(&fd, 1, static_cast<int>(std::min<long long>(left.count(), 50)));
         XEventsQueued(display, QueuedAfterReading);
     }
@@ -116,7 +118,7 @@ void ShowWithoutWaiting(Display* display, Window window)
     XFlush(display);
 }
 
-} // namespace
+}  // namespace
 
 namespace platform::x11 {
 
@@ -161,7 +163,8 @@ bool TranslateWindowEvent(const XEvent& event)
     }
     switch (event.type) {
     case ConfigureNotify:
-        QueueInput(Message{handle, WM_SIZE, 0, MAKELPARAM(event.xconfigure.width, event.xconfigure.height)});
+        QueueInput(Message{ handle, WM_SIZE, 0,
+                            MAKELPARAM(event.xconfigure.width, event.xconfigure.height) });
         break;
     case Expose:
         RequestPaint(handle);
@@ -171,15 +174,16 @@ bool TranslateWindowEvent(const XEvent& event)
         const bool press = event.type == ButtonPress;
         const LPARAM point = MAKELPARAM(event.xbutton.x, event.xbutton.y);
         if (event.xbutton.button == Button1)
-            QueueInput(Message{handle, press ? WM_LBUTTONDOWN : WM_LBUTTONUP, 0, point});
+            QueueInput(Message{ handle, press ? WM_LBUTTONDOWN : WM_LBUTTONUP, 0, point });
         else if (event.xbutton.button == Button3)
-            QueueInput(Message{handle, press ? WM_RBUTTONDOWN : WM_RBUTTONUP, 0, point});
+            QueueInput(Message{ handle, press ? WM_RBUTTONDOWN : WM_RBUTTONUP, 0, point });
         break;
     }
     case DestroyNotify:
         // Another client destroyed the board's window (xdotool windowclose, a session
         // tool): the board closes as if the window had been closed.
-        TraceF(L"The window 0x%lx was destroyed by another program; closing\n", static_cast<unsigned long>(handle));
+        TraceF(L"The window 0x%lx was destroyed by another program; closing\n",
+               static_cast<unsigned long>(handle));
         PostMessage(handle, WM_CLOSE, 0, 0);
         break;
     case ClientMessage:
@@ -193,7 +197,7 @@ bool TranslateWindowEvent(const XEvent& event)
     return true;
 }
 
-} // namespace platform::x11
+}  // namespace platform::x11
 
 namespace platform {
 
@@ -223,19 +227,21 @@ HWND CreateMainWindow(const std::wstring& title)
     const int screen = DefaultScreen(display);
     XSetWindowAttributes attributes{};
     attributes.background_pixel = BlackPixel(display, screen);
-    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
+    attributes.event_mask =
+        ExposureMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
     const RECT monitor = x11::PrimaryMonitor(display);
     const int width = monitor.right - monitor.left;
     const int height = monitor.bottom - monitor.top;
-    const Window window = XCreateWindow(display, RootWindow(display, screen), monitor.left, monitor.top, static_cast<unsigned>(width),
-                                        static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
-                                        CWBackPixel | CWEventMask, &attributes);
+    const Window window = XCreateWindow(
+        display, RootWindow(display, screen), monitor.left, monitor.top,
+        static_cast<unsigned>(width), static_cast<unsigned>(height), 0, CopyFromParent, InputOutput,
+        CopyFromParent, CWBackPixel | CWEventMask, &attributes);
     if (!window)
         return 0;
 
     Atom deleteWindow = GetAtom("WM_DELETE_WINDOW");
     XSetWMProtocols(display, window, &deleteWindow, 1);
-    XClassHint classHint{const_cast<char*>("orlido"), const_cast<char*>("Orlido")};
+    XClassHint classHint{ const_cast<char*>("orlido"), const_cast<char*>("Orlido") };
     XSetClassHint(display, window, &classHint);
     const long pid = getpid();
     XChangeProperty(display, window, GetAtom("_NET_WM_PID"), XA_CARDINAL, 32, PropModeReplace,
@@ -246,7 +252,8 @@ HWND CreateMainWindow(const std::wstring& title)
     const GC gc = XCreateGC(display, window, 0, nullptr);
     {
         std::lock_guard lock(g_windowsMutex);
-        g_windows[window] = BoardWindow{window, gc, width, height, false, title, false, monitor.left, monitor.top};
+        g_windows[window] = BoardWindow{ window, gc,    width,        height,     false,
+                                         title,  false, monitor.left, monitor.top };
     }
     SetWindowTitle(window, title);
     // Asked now, while the server is idle, rather than at the first present.
@@ -303,7 +310,8 @@ void ShowFullScreen(HWND handle)
     const Atom fullScreen = GetAtom("_NET_WM_STATE_FULLSCREEN");
     const bool managed = WindowManagerRuns(display);
     if (!managed) {
-        XMoveResizeWindow(display, w.id, monitor.left, monitor.top, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        XMoveResizeWindow(display, w.id, monitor.left, monitor.top, static_cast<unsigned>(width),
+                          static_cast<unsigned>(height));
         {
             std::lock_guard lock(g_windowsMutex);
             BoardWindow& placed = g_windows[handle];
@@ -318,7 +326,8 @@ void ShowFullScreen(HWND handle)
             return;
         }
     } else if (!w.mapped) {
-        XChangeProperty(display, w.id, state, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&fullScreen), 1);
+        XChangeProperty(display, w.id, state, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&fullScreen), 1);
     } else {
         XEvent request{};
         request.xclient.type = ClientMessage;
@@ -328,10 +337,13 @@ void ShowFullScreen(HWND handle)
         request.xclient.data.l[0] = 1;  // add
         request.xclient.data.l[1] = static_cast<long>(fullScreen);
         request.xclient.data.l[3] = 1;  // from a normal application
-        XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &request);
+        XSendEvent(display, DefaultRootWindow(display), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &request);
     }
     XMapRaised(display, w.id);
-    WaitForStructure(display, w.id, [handle, width, height] { return IsMapped(handle) && HasSize(handle, width, height); });
+    WaitForStructure(display, w.id, [handle, width, height] {
+        return IsMapped(handle) && HasSize(handle, width, height);
+    });
     FocusWindow(display, w.id);
     if (!HasSize(handle, width, height))
         TraceF(L"ShowFullScreen: the window did not reach %dx%d in time\n", width, height);
@@ -343,7 +355,8 @@ void MoveWindow(HWND handle, int x, int y, int width, int height)
     BoardWindow w;
     if (!display || !FindWindow(handle, w) || width <= 0 || height <= 0)
         return;
-    XMoveResizeWindow(display, w.id, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XMoveResizeWindow(display, w.id, x, y, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height));
     XFlush(display);
 }
 
@@ -372,7 +385,7 @@ RECT GetClientRect(HWND handle)
     BoardWindow w;
     if (!FindWindow(handle, w))
         return RECT{};
-    return RECT{0, 0, w.width, w.height};
+    return RECT{ 0, 0, w.width, w.height };
 }
 
 POINT ClientToScreen(HWND handle, POINT clientPoint)
@@ -384,14 +397,14 @@ POINT ClientToScreen(HWND handle, POINT clientPoint)
     // No round trip when the place is known: right after the window is mapped the server is
     // still busy painting it, and a question would wait for that.
     if (w.placedByBoard)
-        return POINT{w.x + clientPoint.x, w.y + clientPoint.y};
+        return POINT{ w.x + clientPoint.x, w.y + clientPoint.y };
     int x = 0;
     int y = 0;
     Window child = 0;
-    const bool translated =
-        XTranslateCoordinates(display, w.id, DefaultRootWindow(display), clientPoint.x, clientPoint.y, &x, &y, &child);
+    const bool translated = XTranslateCoordinates(display, w.id, DefaultRootWindow(display),
+                                                  clientPoint.x, clientPoint.y, &x, &y, &child);
     x11::WakeAfterRoundTrip();
-    return translated ? POINT{x, y} : clientPoint;
+    return translated ? POINT{ x, y } : clientPoint;
 }
 
 void InvalidateWindow(HWND handle)
@@ -405,8 +418,8 @@ void PresentToWindow(HWND handle, const PixelView& source, RECT sourceRect, RECT
     BoardWindow w;
     if (!display || !FindWindow(handle, w) || !source.pixels || w.destroyedByOthers)
         return;
-    x11::Presenter::Shared().Present(display, x11::PresentTarget{w.id, w.gc, w.width, w.height}, source, sourceRect,
-                                     destClientRect);
+    x11::Presenter::Shared().Present(display, x11::PresentTarget{ w.id, w.gc, w.width, w.height },
+                                     source, sourceRect, destClientRect);
 }
 
 bool CreatePresentableImage(HWND handle, int width, int height, Image& image)
@@ -423,4 +436,4 @@ COLORREF GetSysColorWindow()
     return RGB(255, 255, 255);
 }
 
-} // namespace platform
+}  // namespace platform

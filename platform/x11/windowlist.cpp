@@ -31,7 +31,8 @@ Display* DisplayOrNull()
 platform::WindowFacts::Kind KindOf(Display* display, Window window)
 {
     using Kind = platform::WindowFacts::Kind;
-    const auto types = platform::x11::GetProperty32(display, window, GetAtom("_NET_WM_WINDOW_TYPE"), XA_ATOM);
+    const auto types =
+        platform::x11::GetProperty32(display, window, GetAtom("_NET_WM_WINDOW_TYPE"), XA_ATOM);
     if (!types)
         return Kind::Normal;
     for (const unsigned long type : *types) {
@@ -40,16 +41,17 @@ platform::WindowFacts::Kind KindOf(Display* display, Window window)
             return Kind::Normal;
         if (atom == GetAtom("_NET_WM_WINDOW_TYPE_DIALOG"))
             return Kind::Dialog;
-        if (atom == GetAtom("_NET_WM_WINDOW_TYPE_UTILITY") || atom == GetAtom("_NET_WM_WINDOW_TYPE_TOOLBAR"))
+        if (atom == GetAtom("_NET_WM_WINDOW_TYPE_UTILITY") ||
+            atom == GetAtom("_NET_WM_WINDOW_TYPE_TOOLBAR"))
             return Kind::Tool;
         if (atom == GetAtom("_NET_WM_WINDOW_TYPE_DOCK"))
             return Kind::Dock;
         if (atom == GetAtom("_NET_WM_WINDOW_TYPE_DESKTOP"))
             return Kind::Desktop;
-        for (const char* popup : {"_NET_WM_WINDOW_TYPE_MENU", "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU",
-                                  "_NET_WM_WINDOW_TYPE_POPUP_MENU", "_NET_WM_WINDOW_TYPE_TOOLTIP",
-                                  "_NET_WM_WINDOW_TYPE_NOTIFICATION", "_NET_WM_WINDOW_TYPE_COMBO",
-                                  "_NET_WM_WINDOW_TYPE_DND", "_NET_WM_WINDOW_TYPE_SPLASH"}) {
+        for (const char* popup : { "_NET_WM_WINDOW_TYPE_MENU", "_NET_WM_WINDOW_TYPE_DROPDOWN_MENU",
+                                   "_NET_WM_WINDOW_TYPE_POPUP_MENU", "_NET_WM_WINDOW_TYPE_TOOLTIP",
+                                   "_NET_WM_WINDOW_TYPE_NOTIFICATION", "_NET_WM_WINDOW_TYPE_COMBO",
+                                   "_NET_WM_WINDOW_TYPE_DND", "_NET_WM_WINDOW_TYPE_SPLASH" }) {
             if (atom == GetAtom(popup))
                 return Kind::Popup;
         }
@@ -60,7 +62,8 @@ platform::WindowFacts::Kind KindOf(Display* display, Window window)
 bool IsTopLevel(Display* display, Window window)
 {
     const Window parent = platform::x11::ParentOf(display, window);
-    return parent == DefaultRootWindow(display) || platform::x11::HasProperty(display, window, "WM_STATE");
+    return parent == DefaultRootWindow(display) ||
+        platform::x11::HasProperty(display, window, "WM_STATE");
 }
 
 platform::WindowFacts FactsOf(Display* display, Window window)
@@ -83,7 +86,8 @@ platform::WindowFacts FactsOf(Display* display, Window window)
     }
     bool vertical = false;
     bool horizontal = false;
-    if (const auto states = platform::x11::GetProperty32(display, window, GetAtom("_NET_WM_STATE"), XA_ATOM)) {
+    if (const auto states =
+            platform::x11::GetProperty32(display, window, GetAtom("_NET_WM_STATE"), XA_ATOM)) {
         for (const unsigned long state : *states) {
             vertical = vertical || state == GetAtom("_NET_WM_STATE_MAXIMIZED_VERT");
             horizontal = horizontal || state == GetAtom("_NET_WM_STATE_MAXIMIZED_HORZ");
@@ -105,8 +109,8 @@ void SendClientMessage(Display* display, Window window, Atom type, long l0, long
     event.xclient.data.l[0] = l0;
     event.xclient.data.l[1] = l1;
     event.xclient.data.l[2] = l2;
-    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
-               &event);
+    XSendEvent(display, DefaultRootWindow(display), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
 }
 
 // The clients of the root's children, top first. Without an error trap of its own (traps
@@ -125,7 +129,8 @@ bool ShowsWindow(Display* display, DWORD processId)
     platform::x11::ErrorTrap trap;
     for (const Window window : TopLevelWindows(display)) {
         XWindowAttributes attributes{};
-        if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable)
+        if (!XGetWindowAttributes(display, window, &attributes) ||
+            attributes.map_state != IsViewable)
             continue;
         if (platform::x11::ProcessIdOf(display, window) == processId)
             return true;
@@ -133,7 +138,7 @@ bool ShowsWindow(Display* display, DWORD processId)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 namespace platform {
 
@@ -201,15 +206,17 @@ void SetWindowStyle(HWND window, DWORD style)
         return;
     x11::ErrorTrap trap;
     // Motif hints: flags (decorations valid), functions, decorations, input mode, status.
-    long hints[5] = {2, 0, static_cast<long>(DecorationsOfStyle(style)), 0, 0};
+    long hints[5] = { 2, 0, static_cast<long>(DecorationsOfStyle(style)), 0, 0 };
     const Atom motif = GetAtom("_MOTIF_WM_HINTS");
-    XChangeProperty(display, window, motif, motif, 32, PropModeReplace, reinterpret_cast<unsigned char*>(hints), 5);
+    XChangeProperty(display, window, motif, motif, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(hints), 5);
     if (style & WS_VISIBLE)
         XMapWindow(display, window);
     else
         XUnmapWindow(display, window);
     if (trap.Failed())
-        TraceF(L"Desktop: window 0x%lx vanished while its style was written\n", static_cast<unsigned long>(window));
+        TraceF(L"Desktop: window 0x%lx vanished while its style was written\n",
+               static_cast<unsigned long>(window));
 }
 
 HWND GetRootOwner(HWND window)
@@ -225,7 +232,8 @@ HWND GetRootOwner(HWND window)
     Window current = window;
     for (int depth = 0; depth < 16; ++depth) {
         Window owner = 0;
-        if (!XGetTransientForHint(display, current, &owner) || owner == 0 || owner == root || owner == current)
+        if (!XGetTransientForHint(display, current, &owner) || owner == 0 || owner == root ||
+            owner == current)
             break;
         current = owner;
     }
@@ -239,8 +247,8 @@ HWND GetActiveWindowOfProcess(DWORD processId)
         return 0;
     x11::ErrorTrap trap;
     Window active = 0;
-    if (const auto value = x11::GetProperty32(display, DefaultRootWindow(display), GetAtom("_NET_ACTIVE_WINDOW"),
-                                              XA_WINDOW);
+    if (const auto value = x11::GetProperty32(display, DefaultRootWindow(display),
+                                              GetAtom("_NET_ACTIVE_WINDOW"), XA_WINDOW);
         value && !value->empty()) {
         active = value->front();
     } else {
@@ -301,7 +309,8 @@ bool RequestWindowClose(HWND window)
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, window, False, NoEventMask, &event);
     if (trap.Failed())
-        TraceF(L"Desktop: window 0x%lx was already gone when asked to close\n", static_cast<unsigned long>(window));
+        TraceF(L"Desktop: window 0x%lx was already gone when asked to close\n",
+               static_cast<unsigned long>(window));
     return true;
 }
 
@@ -314,7 +323,8 @@ void WaitUntilProcessShowsWindow(DWORD processId, UINT timeoutMs)
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= timeoutMs || IsClosing())
             break;
-        RunModalLoop([] { return false; }, ModalServe::PaintsOnly, std::min<DWORD>(kReadyPollMs, timeoutMs - elapsed));
+        RunModalLoop([] { return false; }, ModalServe::PaintsOnly,
+                     std::min<DWORD>(kReadyPollMs, timeoutMs - elapsed));
     }
 }
 
@@ -325,7 +335,8 @@ void ShowWindowCommand(HWND window, int showCommand)
         return;
     x11::ErrorTrap trap;
     const Window parent = x11::ParentOf(display, window);
-    const bool managed = parent != DefaultRootWindow(display) && x11::HasProperty(display, window, "WM_STATE");
+    const bool managed =
+        parent != DefaultRootWindow(display) && x11::HasProperty(display, window, "WM_STATE");
     switch (showCommand) {
     case SW_HIDE:
         XUnmapWindow(display, window);
@@ -333,12 +344,14 @@ void ShowWindowCommand(HWND window, int showCommand)
     case SW_SHOWMAXIMIZED:
         if (parent == DefaultRootWindow(display) || managed) {
             const Atom state = GetAtom("_NET_WM_STATE");
-            SendClientMessage(display, window, state, 1, static_cast<long>(GetAtom("_NET_WM_STATE_MAXIMIZED_VERT")),
+            SendClientMessage(display, window, state, 1,
+                              static_cast<long>(GetAtom("_NET_WM_STATE_MAXIMIZED_VERT")),
                               static_cast<long>(GetAtom("_NET_WM_STATE_MAXIMIZED_HORZ")));
         } else {
             XWindowAttributes area{};
             if (XGetWindowAttributes(display, parent, &area))
-                XMoveResizeWindow(display, window, 0, 0, static_cast<unsigned>(std::max(area.width, 1)),
+                XMoveResizeWindow(display, window, 0, 0,
+                                  static_cast<unsigned>(std::max(area.width, 1)),
                                   static_cast<unsigned>(std::max(area.height, 1)));
         }
         XMapRaised(display, window);
@@ -348,7 +361,8 @@ void ShowWindowCommand(HWND window, int showCommand)
         break;
     }
     if (trap.Failed())
-        TraceF(L"Desktop: window 0x%lx vanished while it was shown or hidden\n", static_cast<unsigned long>(window));
+        TraceF(L"Desktop: window 0x%lx vanished while it was shown or hidden\n",
+               static_cast<unsigned long>(window));
 }
 
 RECT GetWindowRect(HWND window)
@@ -368,7 +382,8 @@ RECT GetWindowRect(HWND window)
         return RECT{};
     // The border belongs to the window, as the frame does on Windows.
     const int border = attributes.border_width;
-    return RECT{x - border, y - border, x + attributes.width + border, y + attributes.height + border};
+    return RECT{ x - border, y - border, x + attributes.width + border,
+                 y + attributes.height + border };
 }
 
 RECT GetWindowClientRect(HWND window)
@@ -380,7 +395,7 @@ RECT GetWindowClientRect(HWND window)
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(display, window, &attributes) || trap.Failed())
         return RECT{};
-    return RECT{0, 0, attributes.width, attributes.height};
+    return RECT{ 0, 0, attributes.width, attributes.height };
 }
 
 void SetWindowPos(HWND window, int x, int y, int width, int height, bool keepSize, bool onTop)
@@ -394,14 +409,17 @@ void SetWindowPos(HWND window, int x, int y, int width, int height, bool keepSiz
     } else {
         // The size given includes the border, as GetWindowRect's does.
         XWindowAttributes attributes{};
-        const int border = XGetWindowAttributes(display, window, &attributes) ? attributes.border_width : 0;
-        XMoveResizeWindow(display, window, x, y, static_cast<unsigned>(std::max(width - 2 * border, 1)),
+        const int border =
+            XGetWindowAttributes(display, window, &attributes) ? attributes.border_width : 0;
+        XMoveResizeWindow(display, window, x, y,
+                          static_cast<unsigned>(std::max(width - 2 * border, 1)),
                           static_cast<unsigned>(std::max(height - 2 * border, 1)));
     }
     if (onTop)
         XRaiseWindow(display, window);
     if (trap.Failed())
-        TraceF(L"Desktop: window 0x%lx vanished while it was placed\n", static_cast<unsigned long>(window));
+        TraceF(L"Desktop: window 0x%lx vanished while it was placed\n",
+               static_cast<unsigned long>(window));
 }
 
 void UpdateWindow(HWND)
@@ -410,4 +428,4 @@ void UpdateWindow(HWND)
         XFlush(display);
 }
 
-} // namespace platform
+}  // namespace platform

@@ -15,7 +15,7 @@ namespace {
 
 std::once_flag g_threadsOnce;
 std::once_flag g_openOnce;
-std::atomic<Display*> g_display{nullptr};
+std::atomic<Display*> g_display{ nullptr };
 
 std::mutex g_atomMutex;
 std::map<std::string, Atom> g_atoms;
@@ -23,8 +23,8 @@ std::map<std::string, Atom> g_atoms;
 // Errors are counted while a trap is active, traced otherwise. Xlib calls the handler on
 // whichever thread reads the error, so the state is atomic.
 std::mutex g_trapMutex;
-std::atomic<bool> g_trapActive{false};
-std::atomic<int> g_trappedErrors{0};
+std::atomic<bool> g_trapActive{ false };
+std::atomic<int> g_trappedErrors{ 0 };
 
 int OnXError(Display*, XErrorEvent* error)
 {
@@ -32,8 +32,9 @@ int OnXError(Display*, XErrorEvent* error)
         g_trappedErrors.fetch_add(1);
         return 0;
     }
-    platform::TraceF(L"X error %d on request %d.%d for resource 0x%lx\n", static_cast<int>(error->error_code),
-                     static_cast<int>(error->request_code), static_cast<int>(error->minor_code),
+    platform::TraceF(L"X error %d on request %d.%d for resource 0x%lx\n",
+                     static_cast<int>(error->error_code), static_cast<int>(error->request_code),
+                     static_cast<int>(error->minor_code),
                      static_cast<unsigned long>(error->resourceid));
     return 0;
 }
@@ -43,7 +44,7 @@ std::map<Window, EventHandler> g_handlers;
 std::map<int, std::function<bool(const XEvent&)>> g_watchers;
 int g_nextWatcher = 1;
 
-} // namespace
+}  // namespace
 
 void EnsureXThreads()
 {
@@ -169,4 +170,4 @@ void DispatchEvent(const XEvent& event)
     TranslateWindowEvent(event);
 }
 
-} // namespace platform::x11
+}  // namespace platform::x11

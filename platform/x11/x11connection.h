@@ -110,4 +110,4 @@ private:
 // True when a loop runs on a thread other than the caller's (RunMessageLoop elsewhere).
 bool LoopRunsOnAnotherThread();
 
-} // namespace platform::x11
+}  // namespace platform::x11

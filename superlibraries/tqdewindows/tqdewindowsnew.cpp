@@ -33,7 +33,7 @@ void OnWatchedKey(int virtualKey, bool down, DWORD time)
         g_pDeWindows->KeyboardProc(virtualKey, down, time);
 }
 
-} // namespace
+}  // namespace
 
 CTQDeWindows::CTQDeWindows(HWND window) : Window(window)
 {

@@ -10,8 +10,8 @@ namespace {
 // Process-wide device state, shared by every object. Surfaces are counted from every
 // thread (a page can be made ahead on a worker); the rest is the user-interface thread's.
 std::atomic<int> g_nInstanceCount{ 0 };
-bool g_bDevice = false;       // the display device exists
-bool g_bPrimary = false;      // the screen surface exists
+bool g_bDevice = false;   // the display device exists
+bool g_bPrimary = false;  // the screen surface exists
 platform::Image* g_pBackSurface = nullptr;
 HWND g_hWindow = 0;
 SIZE g_ScreenSize;
@@ -25,7 +25,7 @@ bool PtInRect(const RECT& r, POINT p)
     return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
 }
 
-} // namespace
+}  // namespace
 
 CTQDirectDraw::CTQDirectDraw()
 {
@@ -122,7 +122,7 @@ bool CTQDirectDraw::IsWindowOnScreen()
 {
     const RECT screen{ 0, 0, g_ScreenSize.cx, g_ScreenSize.cy };
     return PtInRect(screen, { g_rcWindow.left, g_rcWindow.top }) &&
-           PtInRect(screen, { g_rcWindow.right - 1, g_rcWindow.bottom - 1 });
+        PtInRect(screen, { g_rcWindow.right - 1, g_rcWindow.bottom - 1 });
 }
 
 bool CTQDirectDraw::BeginDraw()
@@ -172,12 +172,27 @@ void CTQDirectDraw::Clear(COLORREF colour)
         EndDraw();
 }
 
-RECT CTQDirectDraw::GetWindowRect() { return g_rcWindow; }
+RECT CTQDirectDraw::GetWindowRect()
+{
+    return g_rcWindow;
+}
 
-SIZE CTQDirectDraw::GetScreenSize() { return g_ScreenSize; }
+SIZE CTQDirectDraw::GetScreenSize()
+{
+    return g_ScreenSize;
+}
 
-int CTQDirectDraw::GetInstanceCount() { return g_nInstanceCount; }
+int CTQDirectDraw::GetInstanceCount()
+{
+    return g_nInstanceCount;
+}
 
-HWND CTQDirectDraw::GetWindow() { return g_hWindow; }
+HWND CTQDirectDraw::GetWindow()
+{
+    return g_hWindow;
+}
 
-platform::Image* CTQDirectDraw::BackSurface() { return g_pBackSurface; }
+platform::Image* CTQDirectDraw::BackSurface()
+{
+    return g_pBackSurface;
+}

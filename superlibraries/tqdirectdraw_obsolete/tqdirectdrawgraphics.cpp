@@ -8,7 +8,7 @@ namespace {
 
 const double kPi = 4.0 * std::atan(1.0);
 
-} // namespace
+}  // namespace
 
 int Nearest(double x)
 {
@@ -22,7 +22,9 @@ int Nearest(double x)
     return static_cast<int>(rounded);
 }
 
-CTQPigs::CTQPigs() : HollowBrush(platform::CreateHollowBrush()) {}
+CTQPigs::CTQPigs() : HollowBrush(platform::CreateHollowBrush())
+{
+}
 
 CTQPigs::~CTQPigs()
 {
@@ -109,7 +111,10 @@ void CTQPigs::SetBkColor(COLORREF c)
         DC->SetBkColor(c);
 }
 
-void CTQPigs::SetBackgroundColor(COLORREF c) { SetBkColor(c); }
+void CTQPigs::SetBackgroundColor(COLORREF c)
+{
+    SetBkColor(c);
+}
 
 void CTQPigs::SetBkMode(int mode)
 {
@@ -169,7 +174,10 @@ void CTQPigs::LineD(int dx, int dy)
     LineToCurrent();
 }
 
-void CTQPigs::LineDXY(int dx, int dy) { LineD(dx, dy); }
+void CTQPigs::LineDXY(int dx, int dy)
+{
+    LineD(dx, dy);
+}
 
 void CTQPigs::LineDX(int dx)
 {

@@ -18,15 +18,14 @@ platform::Image Decode(const std::wstring& path)
     return image;
 }
 
-} // namespace
+}  // namespace
 
 CTQSurface::CTQSurface(int kind, int width, int height, bool& ok, HWND window)
 {
     ok = Create(kind, width, height, window);
 }
 
-CTQSurface::CTQSurface(std::wstring path, bool& ok, int kind)
-    : CTQSurface(Decode(path), ok, kind)
+CTQSurface::CTQSurface(std::wstring path, bool& ok, int kind) : CTQSurface(Decode(path), ok, kind)
 {
 }
 
@@ -94,9 +93,15 @@ bool CTQSurface::Create(int kind, int width, int height, HWND window)
     }
 }
 
-CTQSurface* CTQSurface::GetFront() { return g_pFront; }
+CTQSurface* CTQSurface::GetFront()
+{
+    return g_pFront;
+}
 
-CTQSurface* CTQSurface::GetBack() { return g_pBack; }
+CTQSurface* CTQSurface::GetBack()
+{
+    return g_pBack;
+}
 
 RECT CTQSurface::PresentSourceRect(SIZE back, SIZE window)
 {
@@ -166,7 +171,8 @@ void CTQSurface::DrawSurface(CTQSurface* source, int x, int y, std::wstring fitM
     // Only a whole stretched picture is kept: one cut off at the edge is drawn directly, so
     // a copy is never larger than this surface. A source with an open drawing pass is
     // still changing.
-    const bool inside = to.left >= 0 && to.top >= 0 && to.right <= target.Width() && to.bottom <= target.Height();
+    const bool inside =
+        to.left >= 0 && to.top >= 0 && to.right <= target.Width() && to.bottom <= target.Height();
     const bool keepCopy = scaled && inside && dest.cx > 0 && dest.cy > 0 && !source->IsDrawing();
     source->DrawInto(target, from, to, keepCopy);
 }
@@ -174,8 +180,8 @@ void CTQSurface::DrawSurface(CTQSurface* source, int x, int y, std::wstring fitM
 bool CTQSurface::CopyIsCurrent(RECT source, int width, int height) const
 {
     const platform::Image& copy = m_ScaledCopy.pixels;
-    return copy.IsValid() && copy.Width() == width && copy.Height() == height && m_ScaledCopy.source == source &&
-           m_ScaledCopy.version == PixelsVersion();
+    return copy.IsValid() && copy.Width() == width && copy.Height() == height &&
+        m_ScaledCopy.source == source && m_ScaledCopy.version == PixelsVersion();
 }
 
 void CTQSurface::DrawInto(platform::Image& target, RECT source, RECT to, bool keepCopy)
@@ -237,7 +243,8 @@ bool CTQSurface::KeepsCopyFor(const std::wstring& fitMode, int cx, int cy)
 bool CTQSurface::ReleasePictureKeepingCopy(const std::wstring& fitMode, int cx, int cy)
 {
     std::lock_guard lock(m_ScaledCopy.mutex);
-    if (m_nKind != TQSURFACE_PICTURE || IsDrawing() || !CopyIsCurrent(SourceRectForFit(m_Size, fitMode), cx, cy))
+    if (m_nKind != TQSURFACE_PICTURE || IsDrawing() ||
+        !CopyIsCurrent(SourceRectForFit(m_Size, fitMode), cx, cy))
         return false;
     m_pSurface.reset();
     m_bPictureReleased = true;

@@ -15,7 +15,7 @@ std::wstring FormatCannotStart(const std::wstring& command)
     return L"Fel: Kan inte starta programmet: '" + command + L"'";
 }
 
-} // namespace
+}  // namespace
 
 bool CTQProcessCreation::StartProgram(const std::wstring& Command, const std::wstring& Arguments,
                                       const std::wstring& TitleFilter, HWND& Window,
@@ -51,7 +51,8 @@ bool CTQProcessCreation::StartProgram(const std::wstring& Command, const std::ws
         return true;
     }
     if (Window == 0) {
-        platform::TraceF(L"No window from PID %d: its processes are ended\n", static_cast<int>(LastProcessID));
+        platform::TraceF(L"No window from PID %d: its processes are ended\n",
+                         static_cast<int>(LastProcessID));
         EndProgram(LastProcessID, true);
     }
     return Window != 0;
@@ -76,7 +77,8 @@ void CTQProcessCreation::EndProgram(DWORD ProcessID, bool ServeLoop)
     }
 }
 
-std::vector<HWND> CTQProcessCreation::FindLaterWindows(DWORD ProcessID, const std::vector<HWND>& Known)
+std::vector<HWND> CTQProcessCreation::FindLaterWindows(DWORD ProcessID,
+                                                       const std::vector<HWND>& Known)
 {
     std::vector<HWND> found;
     if (ProcessID == 0)
@@ -85,9 +87,11 @@ std::vector<HWND> CTQProcessCreation::FindLaterWindows(DWORD ProcessID, const st
         if (std::find(Known.begin(), Known.end(), window) != Known.end())
             continue;
         const DWORD style = platform::GetWindowStyle(window);
-        const bool mainWindow = (style & platform::WS_VISIBLE) && !(style & (platform::WS_POPUP | platform::WS_CHILD))
-            && platform::GetRootOwner(window) == window;
-        if (mainWindow && platform::IsProcessInGroup(platform::GetWindowProcessId(window), ProcessID))
+        const bool mainWindow = (style & platform::WS_VISIBLE) &&
+            !(style & (platform::WS_POPUP | platform::WS_CHILD)) &&
+            platform::GetRootOwner(window) == window;
+        if (mainWindow &&
+            platform::IsProcessInGroup(platform::GetWindowProcessId(window), ProcessID))
             found.push_back(window);
     }
     return found;
@@ -110,14 +114,12 @@ bool CTQProcessCreation::IsMainWindowCandidate(HWND Window)
 {
     const DWORD style = platform::GetWindowStyle(Window);
     const DWORD exStyle = platform::GetWindowExStyle(Window);
-    const bool result = platform::GetRootOwner(Window) == Window
-        && !(style & platform::WS_POPUP)
-        && !(style & platform::WS_CHILD)
-        && (style & platform::WS_CAPTION) != 0
-        && (style & platform::WS_SYSMENU) != 0;
+    const bool result = platform::GetRootOwner(Window) == Window && !(style & platform::WS_POPUP) &&
+        !(style & platform::WS_CHILD) && (style & platform::WS_CAPTION) != 0 &&
+        (style & platform::WS_SYSMENU) != 0;
     // No module instances on this desktop: the instance handle is written as 0.
-    platform::TraceF(L"  Result=%1d Info = %ls %d %ls\n", result ? 1 : 0, HexToText8(exStyle).c_str(), 0,
-                     HexToText8(style).c_str());
+    platform::TraceF(L"  Result=%1d Info = %ls %d %ls\n", result ? 1 : 0,
+                     HexToText8(exStyle).c_str(), 0, HexToText8(style).c_str());
     return result;
 }
 

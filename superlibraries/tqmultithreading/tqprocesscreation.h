@@ -20,8 +20,9 @@ public:
     // found (false is returned then, without a message, and the program's process group is
     // ended: nothing the user cannot see runs on). StartFolder: the folder the program
     // starts in, empty for the board's own.
-    bool StartProgram(const std::wstring& Command, const std::wstring& Arguments, const std::wstring& TitleFilter,
-                      HWND& FoundWindow, const std::wstring& StartFolder = L"");
+    bool StartProgram(const std::wstring& Command, const std::wstring& Arguments,
+                      const std::wstring& TitleFilter, HWND& FoundWindow,
+                      const std::wstring& StartFolder = L"");
     // Ends the process group of the program started in ProcessID: SIGTERM, a wait of at
     // most TerminateWaitMs (served by the message loop when ServeLoop is set, else plain),
     // then SIGKILL for what is left.

@@ -12,7 +12,7 @@ namespace {
 // A shortcut is a small file; anything beyond this is not one.
 constexpr std::size_t kMaxShortcutBytes = 1 << 20;
 
-} // namespace
+}  // namespace
 
 CTQProcessCreationBase::CTQProcessCreationBase()
 {
@@ -55,10 +55,11 @@ platform::ShortcutData ReadShortcut(const std::wstring& LinkPath)
     return shortcut;
 }
 
-} // namespace
+}  // namespace
 
 bool CTQProcessCreationBase::ResolveShortcut(const std::wstring& LinkPath, std::wstring& ExePath,
-                                             std::wstring& WorkingDirectory, std::wstring& Arguments)
+                                             std::wstring& WorkingDirectory,
+                                             std::wstring& Arguments)
 {
     const platform::ShortcutData shortcut = ReadShortcut(LinkPath);
     ExePath = shortcut.target;
@@ -67,8 +68,10 @@ bool CTQProcessCreationBase::ResolveShortcut(const std::wstring& LinkPath, std::
     return true;
 }
 
-bool CTQProcessCreationBase::ResolveBrowserShortcut(const std::wstring& LinkPath, const std::wstring& Address,
-                                                    std::wstring& ExePath, std::wstring& WorkingDirectory,
+bool CTQProcessCreationBase::ResolveBrowserShortcut(const std::wstring& LinkPath,
+                                                    const std::wstring& Address,
+                                                    std::wstring& ExePath,
+                                                    std::wstring& WorkingDirectory,
                                                     std::wstring& Arguments)
 {
     const platform::ShortcutData shortcut = ReadShortcut(LinkPath);
@@ -105,13 +108,14 @@ std::wstring CTQProcessCreationBase::StartFolderOf(const std::wstring& WorkingDi
     return IsExistingFolder(folder) ? folder : std::wstring();
 }
 
-bool CTQProcessCreationBase::CreateNewProcess(const std::wstring& Command, const std::wstring& Arguments,
+bool CTQProcessCreationBase::CreateNewProcess(const std::wstring& Command,
+                                              const std::wstring& Arguments,
                                               const std::wstring& StartFolder)
 {
     const std::wstring CommandLine = Command + L" " + Arguments;
     DWORD processId = 0;
     const bool started = platform::StartProcess(CommandLine, processId, StartFolder);
-    ProcessInfo = TProcessInformation{processId, processId};
+    ProcessInfo = TProcessInformation{ processId, processId };
     LastProcessID = ProcessInfo.dwProcessId;
     LastThreadID = ProcessInfo.dwThreadId;
     return started;
@@ -170,27 +174,32 @@ std::vector<TWindowData> CTQProcessCreationBase::EnumerateWindows(DWORD ProcessF
         EnumerateWindowsProc(window, list);
     Log->Print(L"Length1 = %d\n", static_cast<int>(list.size()));
     if (ProcessFilter != 0) {
-        std::erase_if(list, [ProcessFilter](const TWindowData& data) { return data.ProcessID != ProcessFilter; });
+        std::erase_if(list, [ProcessFilter](const TWindowData& data) {
+            return data.ProcessID != ProcessFilter;
+        });
     }
     Log->Print(L"Length2 = %d\n", static_cast<int>(list.size()));
     return list;
 }
 
-std::vector<TProcessData> CTQProcessCreationBase::ProcessListDifference(const std::vector<TProcessData>& New,
-                                                                        const std::vector<TProcessData>& Old)
+std::vector<TProcessData>
+CTQProcessCreationBase::ProcessListDifference(const std::vector<TProcessData>& New,
+                                              const std::vector<TProcessData>& Old)
 {
     std::vector<TProcessData> result;
     for (const TProcessData& entry : New) {
-        const bool old = std::any_of(Old.begin(), Old.end(),
-                                     [&](const TProcessData& o) { return o.ProcessID == entry.ProcessID; });
+        const bool old = std::any_of(Old.begin(), Old.end(), [&](const TProcessData& o) {
+            return o.ProcessID == entry.ProcessID;
+        });
         if (!old)
             result.push_back(entry);
     }
     return result;
 }
 
-std::vector<TWindowData> CTQProcessCreationBase::WindowListDifference(const std::vector<TWindowData>& New,
-                                                                      const std::vector<TWindowData>& Old)
+std::vector<TWindowData>
+CTQProcessCreationBase::WindowListDifference(const std::vector<TWindowData>& New,
+                                             const std::vector<TWindowData>& Old)
 {
     std::vector<TWindowData> result;
     for (const TWindowData& entry : New) {
@@ -202,25 +211,28 @@ std::vector<TWindowData> CTQProcessCreationBase::WindowListDifference(const std:
     return result;
 }
 
-void CTQProcessCreationBase::DumpProcessList(const std::wstring& Title, const std::vector<TProcessData>& List,
+void CTQProcessCreationBase::DumpProcessList(const std::wstring& Title,
+                                             const std::vector<TProcessData>& List,
                                              const std::wstring& NameFilter)
 {
     platform::TraceF(L"\n%ls\n", Title.c_str());
     for (const TProcessData& entry : List) {
         if (NameFilter.empty() || entry.FileName == NameFilter) {
-            platform::TraceF(L"PID=%4d '%ls' '%ls'\n", static_cast<int>(entry.ProcessID), entry.FileName.c_str(),
-                             entry.Folder.c_str());
+            platform::TraceF(L"PID=%4d '%ls' '%ls'\n", static_cast<int>(entry.ProcessID),
+                             entry.FileName.c_str(), entry.Folder.c_str());
         }
     }
     platform::Trace(L"\n");
 }
 
-void CTQProcessCreationBase::DumpWindowList(const std::wstring& Title, const std::vector<TWindowData>& List)
+void CTQProcessCreationBase::DumpWindowList(const std::wstring& Title,
+                                            const std::vector<TWindowData>& List)
 {
     platform::TraceF(L"\n%ls\n", Title.c_str());
     for (const TWindowData& entry : List) {
         platform::TraceF(L"PID=%4d HWND=0x%4x'%ls' '%ls'\n", static_cast<int>(entry.ProcessID),
-                         static_cast<unsigned>(entry.hWnd), entry.Title.c_str(), entry.ClassName.c_str());
+                         static_cast<unsigned>(entry.hWnd), entry.Title.c_str(),
+                         entry.ClassName.c_str());
     }
     platform::Trace(L"\n");
 }

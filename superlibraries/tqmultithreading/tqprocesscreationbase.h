@@ -65,8 +65,9 @@ public:
                          std::wstring& WorkingDirectory, std::wstring& Arguments);
     // The same for the web browser's shortcut: Arguments are its own with Address as one
     // more argument, in place of a desktop entry's %u or %U, else after them.
-    bool ResolveBrowserShortcut(const std::wstring& LinkPath, const std::wstring& Address, std::wstring& ExePath,
-                                std::wstring& WorkingDirectory, std::wstring& Arguments);
+    bool ResolveBrowserShortcut(const std::wstring& LinkPath, const std::wstring& Address,
+                                std::wstring& ExePath, std::wstring& WorkingDirectory,
+                                std::wstring& Arguments);
     // The web address of a web-address file's bytes: the first line, without its line end,
     // the blanks around it and a byte-order mark.
     static std::wstring WebAddressFromText(std::string_view Bytes);

@@ -17,8 +17,8 @@ using Clock = std::chrono::steady_clock;
 // can tell a worker's second call from its first.
 struct TWorkerState {
     CTQThreadManager* Manager = nullptr;
-    std::atomic<bool> CountedOut{false};
-    std::atomic<bool> Returned{false};
+    std::atomic<bool> CountedOut{ false };
+    std::atomic<bool> Returned{ false };
     // Set, under Mutex, when StopAllThreads stopped waiting for this worker: from then on
     // the worker must not touch its manager's count, which may be gone.
     std::mutex Mutex;
@@ -48,9 +48,9 @@ bool IsAbandoned(TWorkerState& worker)
     return worker.Abandoned;
 }
 
-} // namespace
+}  // namespace
 
-struct TThreadData::Shared : TWorkerState {};
+struct TThreadData::Shared : TWorkerState { };
 
 CTQThreadManager::~CTQThreadManager()
 {
@@ -62,7 +62,8 @@ CTQThreadManager::~CTQThreadManager()
     }
 }
 
-void CTQThreadManager::StartThread(AFX_THREADPROC procedure, void* argument, const std::wstring& name, int /*priority*/)
+void CTQThreadManager::StartThread(AFX_THREADPROC procedure, void* argument,
+                                   const std::wstring& name, int /*priority*/)
 {
     auto state = std::make_shared<TThreadData::Shared>();
     state->Manager = this;
@@ -143,7 +144,8 @@ void CTQThreadManager::WaitUntilStopAsked()
 
 void CTQThreadManager::AbandonStuckWorkers()
 {
-    const auto limitMs = std::chrono::duration_cast<std::chrono::milliseconds>(StopWaitLimit).count();
+    const auto limitMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(StopWaitLimit).count();
     for (TThreadData& data : Threads) {
         if (!data.State)
             continue;
@@ -152,8 +154,9 @@ void CTQThreadManager::AbandonStuckWorkers()
             continue;
         data.State->Abandoned = true;
         --RunningCount;
-        platform::TraceF(L"========> Thread '%ls' did not stop within %lld ms; it is left behind.\n",
-                         data.Name.c_str(), static_cast<long long>(limitMs));
+        platform::TraceF(
+            L"========> Thread '%ls' did not stop within %lld ms; it is left behind.\n",
+            data.Name.c_str(), static_cast<long long>(limitMs));
     }
 }
 
@@ -164,7 +167,8 @@ void CTQThreadManager::JoinReturnedWorkers()
     // was given up, is let go.
     const Clock::time_point joinDeadline = Clock::now() + std::chrono::milliseconds(500);
     for (TThreadData& data : Threads) {
-        if (!data.Thread || !data.Thread->joinable() || data.Thread->get_id() == std::this_thread::get_id())
+        if (!data.Thread || !data.Thread->joinable() ||
+            data.Thread->get_id() == std::this_thread::get_id())
             continue;
         if (data.State && IsAbandoned(*data.State)) {
             data.Thread->detach();
@@ -176,7 +180,8 @@ void CTQThreadManager::JoinReturnedWorkers()
         if (!data.State || data.State->Returned) {
             data.Thread->join();
         } else {
-            platform::TraceF(L"========> Thread '%ls' has not returned; it is let go.\n", data.Name.c_str());
+            platform::TraceF(L"========> Thread '%ls' has not returned; it is let go.\n",
+                             data.Name.c_str());
             data.Thread->detach();
         }
     }

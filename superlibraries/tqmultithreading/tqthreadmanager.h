@@ -37,7 +37,8 @@ public:
     // Starts procedure(argument) on a new thread and records it. priority is accepted for
     // the callers' sake; every worker runs at normal priority. A thread that cannot be
     // started is traced and neither recorded nor counted.
-    void StartThread(AFX_THREADPROC procedure, void* argument, const std::wstring& name, int priority);
+    void StartThread(AFX_THREADPROC procedure, void* argument, const std::wstring& name,
+                     int priority);
 
     // Called by a worker at the top of each cycle. False (and the worker counted out) when a
     // stop was asked for or stopNow is true; the worker must then finish without calling again.
@@ -54,11 +55,11 @@ public:
     // been called, without waking in between. The worker then asks KeepRunning as usual.
     void WaitUntilStopAsked();
 
-    std::atomic<int> RunningCount{0};
-    std::atomic<bool> StopAll{false};
+    std::atomic<int> RunningCount{ 0 };
+    std::atomic<bool> StopAll{ false };
     std::vector<TThreadData> Threads;
     // Far above the slowest worker's period plus one cycle.
-    std::chrono::milliseconds StopWaitLimit{2000};
+    std::chrono::milliseconds StopWaitLimit{ 2000 };
 
 private:
     std::mutex m_StopMutex;

@@ -41,7 +41,7 @@ std::size_t LastSlash(const std::wstring& path)
     return path.find_last_of(L"/\\");
 }
 
-} // namespace
+}  // namespace
 
 CTQDebugLog::CTQDebugLog(const std::wstring& /*name*/)
 {
@@ -98,7 +98,8 @@ std::wstring HexToText8(unsigned int n)
 
 std::wstring UpperCase(std::wstring text)
 {
-    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
     return text;
 }
 

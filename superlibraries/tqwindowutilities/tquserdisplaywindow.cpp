@@ -8,11 +8,12 @@ namespace {
 
 constexpr DWORD kFrameBits = 0x00CF0000;  // system menu, caption, thick frame, boxes
 
-} // namespace
+}  // namespace
 
 CTQUserDisplayWindow::CTQUserDisplayWindow(HWND Parent, int Width, int Height, COLORREF Background)
 {
-    m_hWnd = platform::CreateChildWindow(Parent, RECT{0, 0, Width, Height}, L"UserAreaWnd", ControlId, Background);
+    m_hWnd = platform::CreateChildWindow(Parent, RECT{ 0, 0, Width, Height }, L"UserAreaWnd",
+                                         ControlId, Background);
 }
 
 CTQUserDisplayWindow::~CTQUserDisplayWindow()
@@ -63,7 +64,8 @@ bool CTQUserDisplayWindow::ShowInUserArea(HWND Window, std::wstring Mode)
         platform::UpdateWindow(Window);
     } else if (Mode == L"Film") {
         const RECT client = platform::GetWindowClientRect(Window);
-        const RECT placed = FitFilm(platform::GetWindowRect(m_hWnd), SIZE{client.right, client.bottom});
+        const RECT placed =
+            FitFilm(platform::GetWindowRect(m_hWnd), SIZE{ client.right, client.bottom });
         platform::SetWindowPos(Window, placed.left, placed.top, placed.right - placed.left,
                                placed.bottom - placed.top, false, true);
     }
@@ -80,16 +82,17 @@ bool CTQUserDisplayWindow::HideUserArea()
 
 RECT CTQUserDisplayWindow::FitFilm(RECT WindowRect, SIZE FilmSize)
 {
-    const SIZE WindowSize{WindowRect.right - WindowRect.left, WindowRect.bottom - WindowRect.top};
+    const SIZE WindowSize{ WindowRect.right - WindowRect.left, WindowRect.bottom - WindowRect.top };
     if (FilmSize.cx <= 0 || FilmSize.cy <= 0 || WindowSize.cy <= 0)
-        return RECT{WindowRect.left, WindowRect.top, WindowRect.left, WindowRect.top};
+        return RECT{ WindowRect.left, WindowRect.top, WindowRect.left, WindowRect.top };
     const double filmAspect = static_cast<double>(FilmSize.cx) / FilmSize.cy;
     const double windowAspect = static_cast<double>(WindowSize.cx) / WindowSize.cy;
-    const double factor = filmAspect <= windowAspect ? static_cast<double>(WindowSize.cy) / FilmSize.cy
-                                                     : static_cast<double>(WindowSize.cx) / FilmSize.cx;
+    const double factor = filmAspect <= windowAspect
+        ? static_cast<double>(WindowSize.cy) / FilmSize.cy
+        : static_cast<double>(WindowSize.cx) / FilmSize.cx;
     const int newWidth = static_cast<int>(FilmSize.cx * factor);
     const int newHeight = static_cast<int>(FilmSize.cy * factor);
     const int x = WindowSize.cx / 2 + WindowRect.left - newWidth / 2;
     const int y = WindowSize.cy / 2 + WindowRect.top - newHeight / 2;
-    return RECT{x, y, x + newWidth, y + newHeight};
+    return RECT{ x, y, x + newWidth, y + newHeight };
 }

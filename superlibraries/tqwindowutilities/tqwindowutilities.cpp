@@ -13,36 +13,23 @@ struct TStyleName {
 };
 
 // In this order; the two rows with mask 0 never match.
-constexpr std::array<TStyleName, 26> kStyleNames = {{
-    {0x00800000, L"Border\n"},
-    {0x00C00000, L"Caption\n"},
-    {0x40000000, L"Child\n"},
-    {0x02000000, L"Clip Children\n"},
-    {0x04000000, L"Clip Siblings\n"},
-    {0x08000000, L"Disabled\n"},
-    {0x00400000, L"Dlg Frame\n"},
-    {0x00020000, L"Group\n"},
-    {0x00100000, L"HScroll\n"},
-    {0x20000000, L"Iconic\n"},
-    {0x01000000, L"Maximize\n"},
-    {0x00010000, L"MaximizeBox\n"},
-    {0x20000000, L"Minimize\n"},
-    {0x00020000, L"Minimize Box\n"},
-    {0x00000000, L"Overlapped\n"},
-    {0x00CF0000, L"Overlapped Window\n"},
-    {0x80000000, L"Popup\n"},
-    {0x80880000, L"Popup Window\n"},
-    {0x00040000, L"Size Box\n"},
-    {0x00080000, L"Sys Meny\n"},
-    {0x00010000, L"Tab Stop\n"},
-    {0x00040000, L"Thick Frame\n"},
-    {0x00000000, L"Tiled\n"},
-    {0x00CF0000, L"Tiled Window\n"},
-    {0x10000000, L"Visible\n"},
-    {0x00200000, L"VScroll\n"},
-}};
+constexpr std::array<TStyleName, 26> kStyleNames = { {
+    { 0x00800000, L"Border\n" },        { 0x00C00000, L"Caption\n" },
+    { 0x40000000, L"Child\n" },         { 0x02000000, L"Clip Children\n" },
+    { 0x04000000, L"Clip Siblings\n" }, { 0x08000000, L"Disabled\n" },
+    { 0x00400000, L"Dlg Frame\n" },     { 0x00020000, L"Group\n" },
+    { 0x00100000, L"HScroll\n" },       { 0x20000000, L"Iconic\n" },
+    { 0x01000000, L"Maximize\n" },      { 0x00010000, L"MaximizeBox\n" },
+    { 0x20000000, L"Minimize\n" },      { 0x00020000, L"Minimize Box\n" },
+    { 0x00000000, L"Overlapped\n" },    { 0x00CF0000, L"Overlapped Window\n" },
+    { 0x80000000, L"Popup\n" },         { 0x80880000, L"Popup Window\n" },
+    { 0x00040000, L"Size Box\n" },      { 0x00080000, L"Sys Meny\n" },
+    { 0x00010000, L"Tab Stop\n" },      { 0x00040000, L"Thick Frame\n" },
+    { 0x00000000, L"Tiled\n" },         { 0x00CF0000, L"Tiled Window\n" },
+    { 0x10000000, L"Visible\n" },       { 0x00200000, L"VScroll\n" },
+} };
 
-} // namespace
+}  // namespace
 
 void ShowTaskBar(bool Show)
 {

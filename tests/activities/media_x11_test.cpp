@@ -25,7 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace x11test;
 
-const std::wstring kFilm = platform::FromUtf8(ORLIDO_DEMO_FOLDER "/UserData/L00001/L00003/M00001.wmv");
+const std::wstring kFilm =
+    platform::FromUtf8(ORLIDO_DEMO_FOLDER "/UserData/L00001/L00003/M00001.wmv");
 const std::wstring kMusic = platform::FromUtf8(ORLIDO_DEMO_FOLDER "/UserData/L00001/M00004.mp3");
 
 class MediaX11Test : public ::testing::Test {
@@ -47,7 +48,10 @@ protected:
         return platform::mciSendString(L"open \"" + path + L"\" type mpegvideo alias myFile");
     }
 
-    Window FindTopLevel(const std::wstring& title) { return x11test::FindTopLevel(m_display, platform::ToUtf8(title)); }
+    Window FindTopLevel(const std::wstring& title)
+    {
+        return x11test::FindTopLevel(m_display, platform::ToUtf8(title));
+    }
     std::vector<std::uint32_t> Grab(int x, int y, int width, int height)
     {
         return x11test::Grab(m_display, x, y, width, height);
@@ -131,7 +135,8 @@ TEST_F(MediaX11Test, WhatCannotBeOpenedIsRefused)
     std::ofstream(folder / "text.wmv") << "this is no film at all, only a few words of text";
     std::ofstream(folder / "empty.wmv");
 
-    for (const fs::path& file : { folder / "text.wmv", folder / "empty.wmv", folder / "missing.wmv" }) {
+    for (const fs::path& file :
+         { folder / "text.wmv", folder / "empty.wmv", folder / "missing.wmv" }) {
         SCOPED_TRACE(file.string());
         const std::wstring path = platform::FromUtf8(file.string());
         EXPECT_NE(Open(path), 0);
@@ -150,4 +155,4 @@ TEST_F(MediaX11Test, OneFileAtATimePerAlias)
     EXPECT_EQ(Open(kMusic), 0);
 }
 
-} // namespace
+}  // namespace

@@ -14,13 +14,14 @@ TEST(MediaCommand, TextsAreTakenApart)
         const wchar_t* device;
         const wchar_t* alias;
     } cases[] = {
-        { L"open \"/home/a b/M00002.wmv\" type mpegvideo alias myFile", true, L"open", L"/home/a b/M00002.wmv", L"myFile" },
+        { L"open \"/home/a b/M00002.wmv\" type mpegvideo alias myFile", true, L"open",
+          L"/home/a b/M00002.wmv", L"myFile" },
         { L"OPEN /x/M.mp3 ALIAS song", true, L"open", L"/x/M.mp3", L"song" },
         { L"open /x/M.mp3", true, L"open", L"/x/M.mp3", L"/x/M.mp3" },  // the file is its own alias
         { L"play myFile", true, L"play", L"myFile", L"myFile" },
         { L"close  myFile", true, L"close", L"myFile", L"myFile" },
         { L"open \"/x/M.wmv type mpegvideo alias myFile", false, L"", L"", L"" },  // unclosed quote
-        { L"open \"/x/M.wmv\" type", false, L"", L"", L"" },                       // a word without value
+        { L"open \"/x/M.wmv\" type", false, L"", L"", L"" },  // a word without value
         { L"play myFile wait", false, L"", L"", L"" },
         { L"play", false, L"", L"", L"" },
         { L"", false, L"", L"", L"" },
@@ -37,4 +38,4 @@ TEST(MediaCommand, TextsAreTakenApart)
     }
 }
 
-} // namespace
+}  // namespace

@@ -14,13 +14,14 @@ int main(int argc, char** argv)
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return 1;
-    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 320, 200, 0, 0, 0x4080C0);
+    const Window window =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 320, 200, 0, 0, 0x4080C0);
     XStoreName(display, window, argc > 1 ? argv[1] : "stubborn");
-    XClassHint hint{const_cast<char*>("stubborn"), const_cast<char*>("Stubborn")};
+    XClassHint hint{ const_cast<char*>("stubborn"), const_cast<char*>("Stubborn") };
     XSetClassHint(display, window, &hint);
     long pid = static_cast<long>(getpid());
-    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(&pid), 1);
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char*>(&pid), 1);
     Atom close = XInternAtom(display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(display, window, &close, 1);
     XMapWindow(display, window);

@@ -37,7 +37,8 @@ constexpr std::uint32_t kBackground = 0xE1E1FF;
 constexpr std::uint32_t kMusicPicture = 0xF3E0FF;  // the demo's "Musik"
 constexpr std::uint32_t kPlayPage = 0xDFF7D4;      // the pictures of the demo's play page
 constexpr std::uint32_t kFirstPicture = 0xFFE7C2;
-const std::string kDockGuardian = "orlido-docks";  // the command name of the board's task-bar guardian
+const std::string kDockGuardian =
+    "orlido-docks";  // the command name of the board's task-bar guardian
 
 // One line of the process list: what /proc/<pid>/stat says of a process.
 struct ProcessEntry {
@@ -138,7 +139,7 @@ long ResidentKiB(pid_t pid, const std::string& field = "VmRSS:")
 class ActivitiesOnX11 : public BoardFixture {
 protected:
     // Windows of other programs come and go while the tests look at them.
-    ActivitiesOnX11() : BoardFixture(XErrors::Ignore) {}
+    ActivitiesOnX11() : BoardFixture(XErrors::Ignore) { }
 
     void TearDown() override
     {
@@ -157,7 +158,8 @@ protected:
         const fs::path content = m_workingDirectory / "content";
         fs::copy(kSource + "/demo", content, fs::copy_options::recursive);
         m_storyAddress = "file://" + kSource + "/demo/web/bok.html\r\n";
-        std::ofstream(content / "UserData/L00001/L00003/W00003.txt", std::ios::binary | std::ios::trunc)
+        std::ofstream(content / "UserData/L00001/L00003/W00003.txt",
+                      std::ios::binary | std::ios::trunc)
             << m_storyAddress;
         return content.string();
     }
@@ -173,12 +175,15 @@ protected:
     // The play page's clock picture starts what this desktop entry says instead.
     static void WriteClockShortcut(const fs::path& content, const std::string& entry)
     {
-        std::ofstream(content / "UserData/L00001/L00003/B00002.lnk", std::ios::binary | std::ios::trunc) << entry;
+        std::ofstream(content / "UserData/L00001/L00003/B00002.lnk",
+                      std::ios::binary | std::ios::trunc)
+            << entry;
     }
 
     // The board on content with the demo's settings (or settings folder's), once its first
     // picture shows.
-    void StartBoard(const std::string& content = kSource + "/demo", const std::string& settings = "demo")
+    void StartBoard(const std::string& content = kSource + "/demo",
+                    const std::string& settings = "demo")
     {
         BoardFixture::StartBoard(settings, content);
         m_page = PageGeometry(m_width, m_height);
@@ -207,19 +212,21 @@ protected:
         OpenPlayPage();
         ClickLater(m_page.CentreX(1), m_page.CentreY(1));
         Window clock = 0;
-        WaitFor([&] {
-            clock = FindViewable(m_display, [&](Window w) {
-                XClassHint hint{};
-                bool match = false;
-                if (XGetClassHint(m_display, w, &hint)) {
-                    match = std::string(hint.res_class ? hint.res_class : "") == "XClock";
-                    XFree(hint.res_name);
-                    XFree(hint.res_class);
-                }
-                return match;
-            });
-            return clock != 0;
-        }, 15000);
+        WaitFor(
+            [&] {
+                clock = FindViewable(m_display, [&](Window w) {
+                    XClassHint hint{};
+                    bool match = false;
+                    if (XGetClassHint(m_display, w, &hint)) {
+                        match = std::string(hint.res_class ? hint.res_class : "") == "XClock";
+                        XFree(hint.res_name);
+                        XFree(hint.res_class);
+                    }
+                    return match;
+                });
+                return clock != 0;
+            },
+            15000);
         const auto clocks = ChildrenNamed(m_process.Pid(), "xclock");
         m_children.insert(m_children.end(), clocks.begin(), clocks.end());
         return clock;
@@ -229,10 +236,13 @@ protected:
     Window WaitForWindowTitled(const std::string& title, int timeoutMs)
     {
         Window found = 0;
-        WaitFor([&] {
-            found = FindViewable(m_display, [&](Window w) { return Title(m_display, w) == title; });
-            return found != 0;
-        }, timeoutMs);
+        WaitFor(
+            [&] {
+                found =
+                    FindViewable(m_display, [&](Window w) { return Title(m_display, w) == title; });
+                return found != 0;
+            },
+            timeoutMs);
         return found;
     }
 
@@ -244,8 +254,10 @@ protected:
         unsigned long items = 0, after = 0;
         unsigned char* data = nullptr;
         pid_t pid = 0;
-        if (XGetWindowProperty(m_display, window, XInternAtom(m_display, "_NET_WM_PID", False), 0, 1, False,
-                               XA_CARDINAL, &type, &format, &items, &after, &data) == Success && data && items == 1)
+        if (XGetWindowProperty(m_display, window, XInternAtom(m_display, "_NET_WM_PID", False), 0,
+                               1, False, XA_CARDINAL, &type, &format, &items, &after,
+                               &data) == Success &&
+            data && items == 1)
             pid = static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data));
         if (data)
             XFree(data);
@@ -261,16 +273,21 @@ protected:
         const auto chosen = Clock::now();
         pid_t childGroup = 0;
         Window window = 0;
-        WaitFor([&] {
-            for (const ProcessEntry& process : ProcessList())
-                if (process.parent == m_process.Pid() && process.state != 'Z' && process.name != kDockGuardian)
-                    childGroup = process.group;
-            window = FindViewable(m_display, [&](Window w) { return Title(m_display, w) == title; });
-            return window != 0;
-        }, 15000);
+        WaitFor(
+            [&] {
+                for (const ProcessEntry& process : ProcessList())
+                    if (process.parent == m_process.Pid() && process.state != 'Z' &&
+                        process.name != kDockGuardian)
+                        childGroup = process.group;
+                window =
+                    FindViewable(m_display, [&](Window w) { return Title(m_display, w) == title; });
+                return window != 0;
+            },
+            15000);
         if (window == 0 || !WaitFor([&] { return IsInside(m_display, window, m_board); }, 5000))
             return 0;
-        std::cout << "[ measure  ] '" << title << "' chosen to adopted: " << MsSince(chosen) << " ms\n";
+        std::cout << "[ measure  ] '" << title << "' chosen to adopted: " << MsSince(chosen)
+                  << " ms\n";
         const pid_t owner = WindowProcess(window);
         const pid_t group = owner > 0 ? ::getpgid(owner) : childGroup;
         // Never this test's own group nor the board's: the test would signal itself.
@@ -287,16 +304,19 @@ protected:
         const auto asked = Clock::now();
         EXPECT_TRUE(WaitFor([&] { return RunningInGroup(m_group).empty(); }, timeoutMs))
             << "still running after Tillbaka: " << Joined(RunningInGroup(m_group));
-        std::cout << "[ measure  ] Tillbaka to the program's processes gone: " << MsSince(asked) << " ms\n";
-        EXPECT_TRUE(WaitFor([&] { return !Viewable(m_display, window); }, 2000)) << "its window stayed";
-        EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 5000)) << "the page is not back";
+        std::cout << "[ measure  ] Tillbaka to the program's processes gone: " << MsSince(asked)
+                  << " ms\n";
+        EXPECT_TRUE(WaitFor([&] { return !Viewable(m_display, window); }, 2000))
+            << "its window stayed";
+        EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 5000))
+            << "the page is not back";
     }
 
     // A task bar: a dock window along the bottom of the screen.
     Window MapDock()
     {
-        const Window dock = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, m_height - 30, m_width,
-                                                30, 0, 0, 0x808080);
+        const Window dock = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0,
+                                                m_height - 30, m_width, 30, 0, 0, 0x808080);
         const Atom type = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE", False);
         Atom dockType = XInternAtom(m_display, "_NET_WM_WINDOW_TYPE_DOCK", False);
         XChangeProperty(m_display, dock, type, XA_ATOM, 32, PropModeReplace,
@@ -313,7 +333,7 @@ protected:
         return WaitForExit(10000) == 0;
     }
 
-    PageGeometry m_page{1024, 768};
+    PageGeometry m_page{ 1024, 768 };
     std::vector<pid_t> m_children;
     std::string m_storyAddress;
     pid_t m_group = 0;  // the process group of the program started last
@@ -330,13 +350,16 @@ TEST_F(ActivitiesOnX11, FilmPlaysInsideTheUserAreaUntilTillbaka)
     ClickLater(m_page.CentreX(0), m_page.CentreY(0));
     const auto chosen = Clock::now();
     Window film = 0;
-    ASSERT_TRUE(WaitFor([&] {
-        film = FindViewable(m_display, [&](Window w) {
-            const std::string title = Title(m_display, w);
-            return title.size() > 11 && title.substr(title.size() - 11) == "/M00001.wmv";
-        });
-        return film != 0;
-    }, 10000)) << "no film window";
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            film = FindViewable(m_display, [&](Window w) {
+                const std::string title = Title(m_display, w);
+                return title.size() > 11 && title.substr(title.size() - 11) == "/M00001.wmv";
+            });
+            return film != 0;
+        },
+        10000))
+        << "no film window";
 
     // Fitted over the user area with the film's 4:3 aspect, clear of the answer bar.
     WaitFor([&] { return ScreenRect(m_display, film).height == m_page.userAreaHeight; }, 5000);
@@ -350,15 +373,20 @@ TEST_F(ActivitiesOnX11, FilmPlaysInsideTheUserAreaUntilTillbaka)
     const int cx = placed.x + placed.width / 2;
     const int cy = placed.y + placed.height / 2;
     ASSERT_EQ(page.size(), static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height));
-    const std::uint32_t before = page[static_cast<std::size_t>(cy) * static_cast<std::size_t>(m_width) +
-                                      static_cast<std::size_t>(cx)];
-    ASSERT_TRUE(WaitFor([&] {
-        const std::uint32_t now = Pixel(cx, cy);
-        return now != before && now != 0;
-    }, 10000)) << "the film shows no picture";
+    const std::uint32_t before =
+        page[static_cast<std::size_t>(cy) * static_cast<std::size_t>(m_width) +
+             static_cast<std::size_t>(cx)];
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const std::uint32_t now = Pixel(cx, cy);
+            return now != before && now != 0;
+        },
+        10000))
+        << "the film shows no picture";
     const auto firstFrameMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - chosen).count();
-    std::cout << "[ measure  ] film chosen to first frame: " << firstFrameMs << " ms (2000 ms of it the wait)\n";
+    std::cout << "[ measure  ] film chosen to first frame: " << firstFrameMs
+              << " ms (2000 ms of it the wait)\n";
     RecordProperty("FirstFrameMs", static_cast<int>(firstFrameMs));
 
     // It plays: two looks half a second apart differ; the answer bar stays below.
@@ -367,12 +395,13 @@ TEST_F(ActivitiesOnX11, FilmPlaysInsideTheUserAreaUntilTillbaka)
     const auto second = Grab(m_display, placed.x, placed.y, placed.width, placed.height);
     EXPECT_NE(first, second);
     EXPECT_TRUE(Near(Pixel(m_page.BarX(0) + 20, m_page.barY + 20), 0xFFFF00, 0));
-    std::cout << "[ measure  ] board resident memory with the film playing: " << ResidentKiB(m_process.Pid()) / 1024
-              << " MiB\n";
+    std::cout << "[ measure  ] board resident memory with the film playing: "
+              << ResidentKiB(m_process.Pid()) / 1024 << " MiB\n";
     RecordProperty("ResidentKiBWithFilm", static_cast<int>(ResidentKiB(m_process.Pid())));
 
     ClickTillbaka();
-    EXPECT_TRUE(WaitFor([&] { return !Viewable(m_display, film); }, 10000)) << "the film window stayed";
+    EXPECT_TRUE(WaitFor([&] { return !Viewable(m_display, film); }, 10000))
+        << "the film window stayed";
     EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 5000));
     EXPECT_TRUE(PixelBecomes(cx, m_page.InsideY(0), kBackground, 8, 5000) ||
                 PixelBecomes(cx, m_page.InsideY(0), kPlayPage, 8, 1000));
@@ -387,9 +416,13 @@ TEST_F(ActivitiesOnX11, MemoryReturnsAfterALargeFilm)
     const fs::path content = m_workingDirectory / "content";
     fs::copy(kSource + "/demo", content, fs::copy_options::recursive);
     const std::string film = (content / "UserData/L00001/L00003/M00001.wmv").string();
-    ASSERT_EQ(std::system(("ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=3840x2160:rate=25 -t 3 -c:v wmv2 "
-                           "-b:v 8M '" + film + "'").c_str()),
-              0);
+    ASSERT_EQ(
+        std::system(
+            ("ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=3840x2160:rate=25 -t 3 -c:v wmv2 "
+             "-b:v 8M '" +
+             film + "'")
+                .c_str()),
+        0);
 
     // The board's sounds through libmpv, so that libmpv is loaded before the film, as the
     // measure below assumes: what is measured is what the film leaves behind, not libmpv's
@@ -414,9 +447,10 @@ TEST_F(ActivitiesOnX11, MemoryReturnsAfterALargeFilm)
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     const long after = ResidentKiB(m_process.Pid());
     const long privateAfter = ResidentKiB(m_process.Pid(), "RssAnon:");
-    std::cout << "[ measure  ] resident memory around a 4K film: " << before / 1024 << " MiB before, " << peak / 1024
-              << " MiB at its peak, " << after / 1024 << " MiB after Tillbaka (private: " << privateBefore / 1024
-              << " MiB before, " << privateAfter / 1024 << " MiB after)\n";
+    std::cout << "[ measure  ] resident memory around a 4K film: " << before / 1024
+              << " MiB before, " << peak / 1024 << " MiB at its peak, " << after / 1024
+              << " MiB after Tillbaka (private: " << privateBefore / 1024 << " MiB before, "
+              << privateAfter / 1024 << " MiB after)\n";
     EXPECT_GT(peak - before, 50 * 1024) << "the film was not decoded at 4K";
     // What may stay is the code of the libraries the film's video output loaded, shared and
     // clean (the software renderer's compiler alone is some 50 MiB of it), not the film's data.
@@ -443,7 +477,8 @@ TEST_F(ActivitiesOnX11, ShortcutProgramIsAdoptedAboveTheAnswerBarAndClosedByTill
     StartBoard();
     const Window clock = StartClock();
     ASSERT_NE(clock, 0u) << "the clock's window did not appear";
-    EXPECT_TRUE(WaitFor([&] { return IsInside(m_display, clock, m_board); }, 5000)) << "the clock is not inside the board";
+    EXPECT_TRUE(WaitFor([&] { return IsInside(m_display, clock, m_board); }, 5000))
+        << "the clock is not inside the board";
     const XRectangle placed = ScreenRect(m_display, clock);
     EXPECT_LE(placed.y + placed.height, m_page.userAreaHeight + 1);
     const auto clocks = ChildrenNamed(m_process.Pid(), "xclock");
@@ -465,7 +500,8 @@ TEST_F(ActivitiesOnX11, ShortcutProgramIsAdoptedAboveTheAnswerBarAndClosedByTill
     EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(clocks[0]); }, 10000)) << "the clock did not end";
     // The board reaps its ended program at once: it does not stay <defunct>.
     const std::string clockProc = "/proc/" + std::to_string(clocks[0]);
-    EXPECT_TRUE(WaitFor([&] { return !fs::exists(clockProc); }, 1000)) << "the clock stays a zombie";
+    EXPECT_TRUE(WaitFor([&] { return !fs::exists(clockProc); }, 1000))
+        << "the clock stays a zombie";
     EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 5000));
     EXPECT_TRUE(PixelBecomes(m_page.InsideX(1), m_page.InsideY(1), kPlayPage, 8, 5000));
 }
@@ -479,7 +515,8 @@ TEST_F(ActivitiesOnX11, BrowserGetsThePageAddress)
     ClickLater(m_page.CentreX(2), m_page.CentreY(2));
 
     std::vector<pid_t> browsers;
-    ASSERT_TRUE(WaitFor([&] { return !(browsers = ChildrenNamed(m_process.Pid(), "dillo")).empty(); }, 10000));
+    ASSERT_TRUE(WaitFor(
+        [&] { return !(browsers = ChildrenNamed(m_process.Pid(), "dillo")).empty(); }, 10000));
     m_children.insert(m_children.end(), browsers.begin(), browsers.end());
     const auto argv = CommandLine(browsers[0]);
     ASSERT_EQ(argv.size(), 2u);
@@ -488,16 +525,21 @@ TEST_F(ActivitiesOnX11, BrowserGetsThePageAddress)
 
     // The story is shown inside the board.
     Window browser = 0;
-    EXPECT_TRUE(WaitFor([&] {
-        browser = FindViewable(m_display, [&](Window w) { return Title(m_display, w).find("Sagan om den lilla katten") != std::string::npos; });
-        return browser != 0;
-    }, 15000));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            browser = FindViewable(m_display, [&](Window w) {
+                return Title(m_display, w).find("Sagan om den lilla katten") != std::string::npos;
+            });
+            return browser != 0;
+        },
+        15000));
     if (browser != 0) {
         EXPECT_TRUE(WaitFor([&] { return IsInside(m_display, browser, m_board); }, 5000));
     }
 
     ClickTillbaka();
-    EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(browsers[0]); }, 10000)) << "the browser did not end";
+    EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(browsers[0]); }, 10000))
+        << "the browser did not end";
 }
 
 TEST_F(ActivitiesOnX11, ClosingTheBoardClosesTheProgramAndGivesTheTaskBarBack)
@@ -507,10 +549,13 @@ TEST_F(ActivitiesOnX11, ClosingTheBoardClosesTheProgramAndGivesTheTaskBarBack)
     ASSERT_TRUE(WaitFor(dockViewable, 5000));
 
     StartBoard();
-    EXPECT_TRUE(WaitFor([&] { return !dockViewable(); }, 5000)) << "the task bar stayed while the board runs";
+    EXPECT_TRUE(WaitFor([&] { return !dockViewable(); }, 5000))
+        << "the task bar stayed while the board runs";
     // The guardian takes its own name once it runs, which may come a little after the hiding.
     std::vector<pid_t> guardians;
-    EXPECT_TRUE(WaitFor([&] { return (guardians = ChildrenNamed(m_process.Pid(), kDockGuardian)).size() == 1; }, 5000))
+    EXPECT_TRUE(WaitFor(
+        [&] { return (guardians = ChildrenNamed(m_process.Pid(), kDockGuardian)).size() == 1; },
+        5000))
         << "no guardian keeps the hidden task bar";
     ASSERT_NE(StartClock(), 0u);
     const auto clocks = ChildrenNamed(m_process.Pid(), "xclock");
@@ -519,11 +564,14 @@ TEST_F(ActivitiesOnX11, ClosingTheBoardClosesTheProgramAndGivesTheTaskBarBack)
     const auto asked = Clock::now();
     EXPECT_TRUE(CloseBoardWithZero());
     std::cout << "[ measure  ] board closed with a program running in "
-              << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked).count() << " ms\n";
-    EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(clocks[0]); }, 5000)) << "the clock did not get its close";
+              << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked).count()
+              << " ms\n";
+    EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(clocks[0]); }, 5000))
+        << "the clock did not get its close";
     EXPECT_TRUE(WaitFor(dockViewable, 5000)) << "the task bar did not come back";
     for (const pid_t guardian : guardians)
-        EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(guardian); }, 2000)) << "the guardian outlived a normal close";
+        EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(guardian); }, 2000))
+            << "the guardian outlived a normal close";
     XDestroyWindow(m_display, dock);
 }
 
@@ -531,26 +579,30 @@ TEST_F(ActivitiesOnX11, ClosingTheBoardClosesTheProgramAndGivesTheTaskBarBack)
 // comes back, and the guardian that gave it back ends too.
 TEST_F(ActivitiesOnX11, TheTaskBarComesBackWhenTheBoardIsKilledOrCrashes)
 {
-    for (const int signal : {SIGKILL, SIGSEGV}) {
+    for (const int signal : { SIGKILL, SIGSEGV }) {
         SCOPED_TRACE(strsignal(signal));
         const Window dock = MapDock();
         const auto dockViewable = [&] { return Viewable(m_display, dock); };
         ASSERT_TRUE(WaitFor(dockViewable, 5000));
 
         StartBoard();
-        ASSERT_TRUE(WaitFor([&] { return !dockViewable(); }, 5000)) << "the task bar stayed while the board runs";
+        ASSERT_TRUE(WaitFor([&] { return !dockViewable(); }, 5000))
+            << "the task bar stayed while the board runs";
         std::vector<pid_t> guardians;
-        ASSERT_TRUE(WaitFor([&] { return (guardians = ChildrenNamed(m_process.Pid(), kDockGuardian)).size() == 1; },
-                            5000));
+        ASSERT_TRUE(WaitFor(
+            [&] { return (guardians = ChildrenNamed(m_process.Pid(), kDockGuardian)).size() == 1; },
+            5000));
 
         const auto killed = Clock::now();
         ::kill(m_process.Pid(), signal);
         m_process.WaitForExit(std::chrono::milliseconds(10000));
         EXPECT_TRUE(WaitFor(dockViewable, 5000)) << "the task bar stayed hidden";
-        std::cout << "[ measure  ] task bar back " << std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                           Clock::now() - killed).count()
-                  << " ms after " << strsignal(signal) << "\n";
-        EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(guardians[0]); }, 2000)) << "the guardian stayed";
+        std::cout
+            << "[ measure  ] task bar back "
+            << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - killed).count()
+            << " ms after " << strsignal(signal) << "\n";
+        EXPECT_TRUE(WaitFor([&] { return !ProcessRuns(guardians[0]); }, 2000))
+            << "the guardian stayed";
         XDestroyWindow(m_display, dock);
         XSync(m_display, False);
     }
@@ -567,18 +619,22 @@ TEST_F(ActivitiesOnX11, ProgramThatIgnoresTheCloseIsGoneAfterTillbaka)
         const char* exec;
     };
     const Case cases[] = {
-        {"the first process shows the window", "sh -c 'trap \"\" TERM; sleep 300 & exec " STUBBORN_WINDOW " Eigensinn'"},
-        {"the first process has ended", "sh -c 'trap \"\" TERM; " STUBBORN_WINDOW " Eigensinn & sleep 300 & sleep 1'"},
+        { "the first process shows the window",
+          "sh -c 'trap \"\" TERM; sleep 300 & exec " STUBBORN_WINDOW " Eigensinn'" },
+        { "the first process has ended",
+          "sh -c 'trap \"\" TERM; " STUBBORN_WINDOW " Eigensinn & sleep 300 & sleep 1'" },
     };
     const fs::path content = CopyDemo();
     StartBoard(content.string());
     OpenPlayPage();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.form);
-        WriteClockShortcut(content, std::string("[Desktop Entry]\nType=Application\nExec=") + c.exec + "\n");
+        WriteClockShortcut(content,
+                           std::string("[Desktop Entry]\nType=Application\nExec=") + c.exec + "\n");
         const Window window = StartProgramTitled("Eigensinn");
         ASSERT_NE(window, 0u) << "the program's window was not adopted\n" << BoardOutput();
-        ASSERT_TRUE(WaitFor([&] { return RunningInGroup(m_group).size() == 2; }, 3000)) << Joined(RunningInGroup(m_group));
+        ASSERT_TRUE(WaitFor([&] { return RunningInGroup(m_group).size() == 2; }, 3000))
+            << Joined(RunningInGroup(m_group));
         // 1 s of the Tillbaka sound, 2 s to close, 1 s after SIGTERM, then SIGKILL: well within 6 s.
         ExpectTillbakaEndsTheProgram(window, 6000);
         m_group = 0;
@@ -591,8 +647,10 @@ TEST_F(ActivitiesOnX11, ProgramThatIgnoresTheCloseIsGoneAfterTillbaka)
 TEST_F(ActivitiesOnX11, WindowThatAppearsLaterIsAdopted)
 {
     const fs::path content = CopyDemo();
-    WriteClockShortcut(content, "[Desktop Entry]\nType=Application\n"
-                                "Exec=sh -c '(sleep 3; exec xclock -title Senare) & exec xlogo -title Forsta'\n");
+    WriteClockShortcut(
+        content,
+        "[Desktop Entry]\nType=Application\n"
+        "Exec=sh -c '(sleep 3; exec xclock -title Senare) & exec xlogo -title Forsta'\n");
     StartBoard(content.string());
     OpenPlayPage();
     const Window first = StartProgramTitled("Forsta");
@@ -601,7 +659,8 @@ TEST_F(ActivitiesOnX11, WindowThatAppearsLaterIsAdopted)
     const Window later = WaitForWindowTitled("Senare", 10000);
     ASSERT_NE(later, 0u) << "the later window did not show";
     const auto shown = Clock::now();
-    EXPECT_TRUE(WaitFor([&] { return IsInside(m_display, later, m_board); }, 3000)) << "the later window floats";
+    EXPECT_TRUE(WaitFor([&] { return IsInside(m_display, later, m_board); }, 3000))
+        << "the later window floats";
     std::cout << "[ measure  ] later window shown to adopted: " << MsSince(shown) << " ms\n";
     const XRectangle placed = ScreenRect(m_display, later);
     EXPECT_LE(placed.y + placed.height, m_page.userAreaHeight + 1);
@@ -625,10 +684,15 @@ TEST_F(ActivitiesOnX11, DesktopEntryFormsStartTheirProgram)
         bool writesWhereItStarted;
     };
     const Case cases[] = {
-        {"single-quotes", "[Desktop Entry]\nExec=sh -c 'sleep 1; exec xlogo -title single-quotes'\n", false},
-        {"byte-order-mark", "\xEF\xBB\xBF[Desktop Entry]\nType=Application\nExec=xlogo -title byte-order-mark\n", false},
-        {"path", "[Desktop Entry]\nPath=" + folder.string() +
-                     "\nExec=sh -c 'pwd > started-in.txt; exec xlogo -title path'\n", true},
+        { "single-quotes",
+          "[Desktop Entry]\nExec=sh -c 'sleep 1; exec xlogo -title single-quotes'\n", false },
+        { "byte-order-mark",
+          "\xEF\xBB\xBF[Desktop Entry]\nType=Application\nExec=xlogo -title byte-order-mark\n",
+          false },
+        { "path",
+          "[Desktop Entry]\nPath=" + folder.string() +
+              "\nExec=sh -c 'pwd > started-in.txt; exec xlogo -title path'\n",
+          true },
     };
     StartBoard(content.string());
     OpenPlayPage();
@@ -658,12 +722,15 @@ TEST_F(ActivitiesOnX11, PageComesBackAfterTheProgramCrashesAndTheScanGoesOn)
     const auto clocks = ChildrenNamed(m_process.Pid(), "xclock");
     ASSERT_EQ(clocks.size(), 1u);
 
-    ASSERT_TRUE(WaitFor([&] { return IsInside(m_display, clock, m_board); }, 5000)) << "the clock was not adopted";
-    ASSERT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kBackground, 0, 5000)) << "the page is not covered";
+    ASSERT_TRUE(WaitFor([&] { return IsInside(m_display, clock, m_board); }, 5000))
+        << "the clock was not adopted";
+    ASSERT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kBackground, 0, 5000))
+        << "the page is not covered";
 
     ::kill(clocks[0], SIGSEGV);
     const auto crashed = Clock::now();
-    EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 5000)) << "the page is not back";
+    EXPECT_TRUE(PixelBecomes(m_page.InsideX(0), m_page.InsideY(0), kPlayPage, 8, 5000))
+        << "the page is not back";
     std::cout << "[ measure  ] program crashed to page back: " << MsSince(crashed) << " ms\n";
     EXPECT_TRUE(WaitFor([&] { return !Viewable(m_display, clock); }, 2000));
 
@@ -678,8 +745,13 @@ TEST_F(ActivitiesOnX11, PageComesBackAfterTheProgramCrashesAndTheScanGoesOn)
     };
     int first = -1;
     ASSERT_TRUE(WaitFor([&] { return (first = highlighted()) >= 0; }, 5000)) << "no scan highlight";
-    EXPECT_TRUE(WaitFor([&] { const int now = highlighted(); return now >= 0 && now != first; }, 5000))
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const int now = highlighted();
+            return now >= 0 && now != first;
+        },
+        5000))
         << "the scan stands still on picture " << first;
 }
 
-} // namespace
+}  // namespace

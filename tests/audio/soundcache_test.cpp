@@ -24,7 +24,7 @@ std::shared_ptr<const DecodedSound> SoundOfBytes(std::size_t bytes)
 
 SoundKey Key(const std::string& path, std::int64_t modified = 1)
 {
-    return SoundKey{path, 100, modified};
+    return SoundKey{ path, 100, modified };
 }
 
 TEST(SoundCache, TheSoundsUsedLongestAgoGiveWayAndTheTotalStaysWithinItsLimit)
@@ -63,7 +63,8 @@ TEST(SoundCache, AFileWrittenAgainReplacesWhatWasKeptForIt)
 
 TEST(SoundCache, AKeyIsTheFileAsItIsNow)
 {
-    const std::string path = (std::filesystem::temp_directory_path() / "orlido-soundkey.wav").string();
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "orlido-soundkey.wav").string();
     std::ofstream(path) << "12345";
     const auto before = platform::audio::KeyOf(path);
     ASSERT_TRUE(before.has_value());
@@ -72,7 +73,8 @@ TEST(SoundCache, AKeyIsTheFileAsItIsNow)
     EXPECT_NE(platform::audio::KeyOf(path), before);
     std::filesystem::remove(path);
     EXPECT_FALSE(platform::audio::KeyOf(path).has_value());
-    EXPECT_FALSE(platform::audio::KeyOf(std::filesystem::temp_directory_path().string()).has_value());
+    EXPECT_FALSE(
+        platform::audio::KeyOf(std::filesystem::temp_directory_path().string()).has_value());
 }
 
-} // namespace
+}  // namespace

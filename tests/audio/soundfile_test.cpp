@@ -18,8 +18,14 @@ using platform::audio::SoundFile;
 std::string MakeWav(int rate, int channels, int bits, const std::string& data)
 {
     std::string wav;
-    auto put32 = [&wav](std::uint32_t v) { for (int i = 0; i < 4; ++i) wav += static_cast<char>(v >> (8 * i)); };
-    auto put16 = [&wav](std::uint16_t v) { wav += static_cast<char>(v); wav += static_cast<char>(v >> 8); };
+    auto put32 = [&wav](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            wav += static_cast<char>(v >> (8 * i));
+    };
+    auto put16 = [&wav](std::uint16_t v) {
+        wav += static_cast<char>(v);
+        wav += static_cast<char>(v >> 8);
+    };
     const auto blockAlign = static_cast<std::uint16_t>(channels * bits / 8);
     wav += "RIFF";
     put32(static_cast<std::uint32_t>(36 + data.size()));
@@ -71,7 +77,7 @@ protected:
 
 TEST_F(SoundFileTest, PcmWavReadsBackItsOwnSamplesInOrder)
 {
-    const std::vector<std::int16_t> samples{0, 1000, -1000, 32767, -32768, 7, -7, 12345};
+    const std::vector<std::int16_t> samples{ 0, 1000, -1000, 32767, -32768, 7, -7, 12345 };
     SoundFile file(Write("stereo.wav", MakeWav(16000, 2, 16, Samples16(samples))));
     ASSERT_TRUE(file.IsOpen());
     EXPECT_EQ(file.Rate(), 16000);
@@ -126,4 +132,4 @@ TEST_F(SoundFileTest, FilesLibsndfileCannotReadAreNotOpened)
         EXPECT_FALSE(SoundFile(path).IsOpen()) << path;
 }
 
-} // namespace
+}  // namespace

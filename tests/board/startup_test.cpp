@@ -29,7 +29,8 @@ namespace {
 // A picture of the demo content serves as every picture of the test pages.
 std::string DemoPicture()
 {
-    std::ifstream stream(std::string(ORLIDO_SOURCE_DIR) + "/demo/UserData/L00001/B00001 Mat.jpg", std::ios::binary);
+    std::ifstream stream(std::string(ORLIDO_SOURCE_DIR) + "/demo/UserData/L00001/B00001 Mat.jpg",
+                         std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
 }
 
@@ -37,8 +38,9 @@ bool Played(const std::wstring& fileName)
 {
     const auto& sounds = fake::PlayedSounds();
     return std::any_of(sounds.begin(), sounds.end(), [&](const fake::SoundRecord& record) {
-        return record.path.size() >= fileName.size()
-               && record.path.compare(record.path.size() - fileName.size(), fileName.size(), fileName) == 0;
+        return record.path.size() >= fileName.size() &&
+            record.path.compare(record.path.size() - fileName.size(), fileName.size(), fileName) ==
+            0;
     });
 }
 
@@ -72,7 +74,7 @@ protected:
         m_folder.Write(page + "B00002.wav", "");
         m_folder.Write(page + "L00002/B00001 Tre.jpg", m_picture);
         m_folder.Write(page + "L00002/B00001.wav", "");
-        for (const char* sound : {"Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav"})
+        for (const char* sound : { "Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav" })
             m_folder.Write(relative + "/" + sound, "");
         // Without the browser shortcut every plain picture would first say it is missing.
         m_folder.Write(relative + "/WebBrowser.lnk", "[Desktop Entry]\nExec=browser %u\n");
@@ -110,11 +112,16 @@ TEST_F(BoardStartup, SettingsReachTheKeysAndTheEngine)
         int blink, scan, extraClicks;  // as handed to the engine
     };
     const Case cases[] = {
-        {"#MAINMODE\nScan\n", {32, 13}, true, 1000, 3000, 50},
-        {"#MAINMODE scan\n", {}, false, 1000, 3000, 50},
-        {"#MAINMODE Standard\n", {}, false, 1000, 3000, 50},
-        {"#BLINKPERIOD -5\n#SCANPERIOD -1\n#AVOID_EXTRA_CLICKS_TIME -1\n", {}, false, 1000, 3000, -1},
-        {"#MAINMODE Scan\n#BLINKPERIOD 400\n#SCANPERIOD 1500\n", {32, 13}, true, 400, 1500, 50},
+        { "#MAINMODE\nScan\n", { 32, 13 }, true, 1000, 3000, 50 },
+        { "#MAINMODE scan\n", {}, false, 1000, 3000, 50 },
+        { "#MAINMODE Standard\n", {}, false, 1000, 3000, 50 },
+        { "#BLINKPERIOD -5\n#SCANPERIOD -1\n#AVOID_EXTRA_CLICKS_TIME -1\n",
+          {},
+          false,
+          1000,
+          3000,
+          -1 },
+        { "#MAINMODE Scan\n#BLINKPERIOD 400\n#SCANPERIOD 1500\n", { 32, 13 }, true, 400, 1500, 50 },
     };
     WriteContent("app");
     for (const Case& c : cases) {
@@ -140,10 +147,10 @@ TEST_F(BoardStartup, ContentIsFoundBesideTheExecutableWhateverTheWorkingDirector
         const char* expectedFolder;
     };
     const Case cases[] = {
-        {"app/orlido", {}, "app/"},
-        {"app/Release/orlido", {}, "app/"},
-        {"app/debug/bin/orlido", {}, "app/"},
-        {"elsewhere/orlido", {"--content", "CONTENT"}, "app/"},
+        { "app/orlido", {}, "app/" },
+        { "app/Release/orlido", {}, "app/" },
+        { "app/debug/bin/orlido", {}, "app/" },
+        { "elsewhere/orlido", { "--content", "CONTENT" }, "app/" },
     };
     WriteContent("app");
     for (const Case& c : cases) {
@@ -168,7 +175,7 @@ TEST_F(BoardStartup, ContentIsFoundBesideTheExecutableWhateverTheWorkingDirector
 TEST_F(BoardStartup, BadCommandLineEndsBeforeAnyWindow)
 {
     for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--content"}, std::vector<std::string>{"--frobnicate"}}) {
+         { std::vector<std::string>{ "--content" }, std::vector<std::string>{ "--frobnicate" } }) {
         COrlidoApp app;
         EXPECT_FALSE(app.InitInstance(arguments));
         EXPECT_EQ(app.GetInitExitCode(), 2);
@@ -183,7 +190,8 @@ TEST_F(BoardStartup, ContentVariableIsOverriddenByTheOption)
     std::string error;
     ASSERT_TRUE(COrlidoApp::ParseCommandLine({}, "/from/variable", folder, help, error));
     EXPECT_EQ(folder, L"/from/variable");
-    ASSERT_TRUE(COrlidoApp::ParseCommandLine({"--content=/from/option"}, "/from/variable", folder, help, error));
+    ASSERT_TRUE(COrlidoApp::ParseCommandLine({ "--content=/from/option" }, "/from/variable", folder,
+                                             help, error));
     EXPECT_EQ(folder, L"/from/option");
 }
 
@@ -193,12 +201,15 @@ TEST_F(BoardStartup, CheckOptionTakesAnOptionalFolderAndOpensNoWindow)
     bool help = false;
     bool check = false;
     std::string error;
-    ASSERT_TRUE(COrlidoApp::ParseCommandLine({"--check"}, "/from/variable", folder, help, check, error));
+    ASSERT_TRUE(
+        COrlidoApp::ParseCommandLine({ "--check" }, "/from/variable", folder, help, check, error));
     EXPECT_TRUE(check);
     EXPECT_EQ(folder, L"/from/variable");
-    ASSERT_TRUE(COrlidoApp::ParseCommandLine({"--check", "/to/check"}, nullptr, folder, help, check, error));
+    ASSERT_TRUE(COrlidoApp::ParseCommandLine({ "--check", "/to/check" }, nullptr, folder, help,
+                                             check, error));
     EXPECT_EQ(folder, L"/to/check");
-    ASSERT_TRUE(COrlidoApp::ParseCommandLine({"--check", "--content", "/c"}, nullptr, folder, help, check, error));
+    ASSERT_TRUE(COrlidoApp::ParseCommandLine({ "--check", "--content", "/c" }, nullptr, folder,
+                                             help, check, error));
     EXPECT_EQ(folder, L"/c");
 
     WriteContent("app");
@@ -206,7 +217,7 @@ TEST_F(BoardStartup, CheckOptionTakesAnOptionalFolderAndOpensNoWindow)
     fake::SetExecutablePath(m_folder.Path("app/orlido"));
     WorkingDirectory inWork(m_folder.Root / "work");
     COrlidoApp app;
-    EXPECT_FALSE(app.InitInstance({"--check"}));
+    EXPECT_FALSE(app.InitInstance({ "--check" }));
     EXPECT_EQ(app.GetMainFrame(), nullptr);
     // The fixture's content has no WebBrowser.lnk: a problem, so the exit code is 1.
     EXPECT_EQ(app.GetInitExitCode(), 1);
@@ -221,15 +232,18 @@ TEST_F(BoardStartup, LostSettingsAreToldOnceAtStart)
         const wchar_t* line;  // empty: no line at all
     };
     const Case cases[] = {
-        {"#MAINMODE Scan", L"\"#MAINMODE Scan\" is not read: the last word of the file needs a line end after it. "
-                           L"Press Enter after Scan and save."},
-        {"\xEF\xBB\xBF#MAINMODE Scan\n", L"\"#MAINMODE Scan\" is not read: a byte-order mark (BOM) stands before it."},
-        {std::string("\xFF\xFE#\0M\0A\0I\0N\0M\0O\0D\0E\0 \0S\0c\0a\0n\0\n\0", 32),
-         L"\"#MAINMODE Scan\" is not read: the file is saved as UTF-16 (Unicode)"},
-        {"#MAINMODE scan\n", L"\"#MAINMODE scan\": the board starts in standard mode, because only \"Scan\" with a "
-                             L"capital S selects scan mode. Write Scan."},
-        {"#mainmode Scan\n", L"\"#mainmode\" is not read: the key is written #MAINMODE"},
-        {"#MAINMODE Scan\n#NOTE the rest is a comment\n#SCANPERIOD -1\n", L""},
+        { "#MAINMODE Scan",
+          L"\"#MAINMODE Scan\" is not read: the last word of the file needs a line end after it. "
+          L"Press Enter after Scan and save." },
+        { "\xEF\xBB\xBF#MAINMODE Scan\n",
+          L"\"#MAINMODE Scan\" is not read: a byte-order mark (BOM) stands before it." },
+        { std::string("\xFF\xFE#\0M\0A\0I\0N\0M\0O\0D\0E\0 \0S\0c\0a\0n\0\n\0", 32),
+          L"\"#MAINMODE Scan\" is not read: the file is saved as UTF-16 (Unicode)" },
+        { "#MAINMODE scan\n",
+          L"\"#MAINMODE scan\": the board starts in standard mode, because only \"Scan\" with a "
+          L"capital S selects scan mode. Write Scan." },
+        { "#mainmode Scan\n", L"\"#mainmode\" is not read: the key is written #MAINMODE" },
+        { "#MAINMODE Scan\n#NOTE the rest is a comment\n#SCANPERIOD -1\n", L"" },
     };
     ::setenv("LANG", "C", 1);
     WriteContent("app");
@@ -238,7 +252,8 @@ TEST_F(BoardStartup, LostSettingsAreToldOnceAtStart)
         SetUp();
         std::vector<std::wstring> lines;
         platform::SetTraceCapture([&](const std::wstring& text) {
-            if (text.find(L"Setup.txt") != std::wstring::npos) lines.push_back(text);
+            if (text.find(L"Setup.txt") != std::wstring::npos)
+                lines.push_back(text);
         });
         Start(c.setup, "app/orlido");
         platform::SetTraceCapture(nullptr);
@@ -338,8 +353,9 @@ TEST_F(BoardStartup, WatchedKeysChooseInScanModeOnly)
     fake::ReleaseKey(32);
     fake::RunPending();
     EXPECT_EQ(View().GetModule()->GetTop(), 0);
-    EXPECT_EQ(std::count_if(fake::PlayedSounds().begin(), fake::PlayedSounds().end(),
-                            [](const fake::SoundRecord& r) { return r.path.ends_with(L"/Tillbaka.wav"); }),
+    EXPECT_EQ(std::count_if(
+                  fake::PlayedSounds().begin(), fake::PlayedSounds().end(),
+                  [](const fake::SoundRecord& r) { return r.path.ends_with(L"/Tillbaka.wav"); }),
               2);
 }
 
@@ -354,25 +370,62 @@ TEST_F(BoardStartup, SwitchFilterCountsPressesByTheirTimes)
     struct Case {
         const char* name;
         const char* setup;
-        std::vector<Event> events;  // of the space key, times from the first press
+        std::vector<Event> events;      // of the space key, times from the first press
         std::vector<unsigned> counted;  // when each counted press played its sound
     };
-    const std::vector<Event> held400 = {{0, true}, {400, false}};
+    const std::vector<Event> held400 = { { 0, true }, { 400, false } };
     const Case cases[] = {
-        {"no filter: every auto-repeat counts", "", {{0, true}, {30, true}, {60, true}, {90, false}}, {0, 30, 60}},
-        {"short press ignored", "#SWITCH_HOLD_TIME 150\n", {{0, true}, {149, false}}, {}},
-        {"held press counts at the threshold, while held", "#SWITCH_HOLD_TIME 150\n", held400, {150}},
-        {"auto-repeat while held is one press", "#SWITCH_HOLD_TIME 150\n",
-         {{0, true}, {100, true}, {130, true}, {160, true}, {190, true}, {300, false}}, {150}},
-        {"X-style repeat (release and press at once) is one press", "#SWITCH_HOLD_TIME 300\n",
-         {{0, true}, {200, false}, {200, true}, {240, false}, {240, true}, {500, false}}, {300}},
-        {"repeat ignored within the window, counted after it", "#SWITCH_REPEAT_IGNORE_TIME 500\n",
-         {{0, true}, {50, false}, {200, true}, {250, false}, {499, true}, {520, false}, {600, true}, {650, false}},
-         {0, 600}},
-        {"auto-repeat is one press with only the repeat filter", "#SWITCH_REPEAT_IGNORE_TIME 100\n",
-         {{0, true}, {300, true}, {600, true}, {700, false}}, {0}},
-        {"both: the window runs from the moment of counting", "#SWITCH_HOLD_TIME 150\n#SWITCH_REPEAT_IGNORE_TIME 500\n",
-         {{0, true}, {200, false}, {400, true}, {600, false}, {700, true}, {900, false}}, {150, 850}},
+        { "no filter: every auto-repeat counts",
+          "",
+          { { 0, true }, { 30, true }, { 60, true }, { 90, false } },
+          { 0, 30, 60 } },
+        { "short press ignored", "#SWITCH_HOLD_TIME 150\n", { { 0, true }, { 149, false } }, {} },
+        { "held press counts at the threshold, while held",
+          "#SWITCH_HOLD_TIME 150\n",
+          held400,
+          { 150 } },
+        { "auto-repeat while held is one press",
+          "#SWITCH_HOLD_TIME 150\n",
+          { { 0, true },
+            { 100, true },
+            { 130, true },
+            { 160, true },
+            { 190, true },
+            { 300, false } },
+          { 150 } },
+        { "X-style repeat (release and press at once) is one press",
+          "#SWITCH_HOLD_TIME 300\n",
+          { { 0, true },
+            { 200, false },
+            { 200, true },
+            { 240, false },
+            { 240, true },
+            { 500, false } },
+          { 300 } },
+        { "repeat ignored within the window, counted after it",
+          "#SWITCH_REPEAT_IGNORE_TIME 500\n",
+          { { 0, true },
+            { 50, false },
+            { 200, true },
+            { 250, false },
+            { 499, true },
+            { 520, false },
+            { 600, true },
+            { 650, false } },
+          { 0, 600 } },
+        { "auto-repeat is one press with only the repeat filter",
+          "#SWITCH_REPEAT_IGNORE_TIME 100\n",
+          { { 0, true }, { 300, true }, { 600, true }, { 700, false } },
+          { 0 } },
+        { "both: the window runs from the moment of counting",
+          "#SWITCH_HOLD_TIME 150\n#SWITCH_REPEAT_IGNORE_TIME 500\n",
+          { { 0, true },
+            { 200, false },
+            { 400, true },
+            { 600, false },
+            { 700, true },
+            { 900, false } },
+          { 150, 850 } },
     };
     WriteContent("app");
     for (const Case& c : cases) {
@@ -411,19 +464,22 @@ TEST_F(BoardStartup, SwitchFilterJudgesLateKeysByTheirServerTimes)
     fake::ResetAudio();
     fake::SetDefaultSoundLength(0);
     const DWORD now = platform::GetTickCount();
-    const auto post = [&](UINT message, DWORD time) { platform::PostMessage(Window(), message, 32, time); };
+    const auto post = [&](UINT message, DWORD time) {
+        platform::PostMessage(Window(), message, 32, time);
+    };
     post(WM_TQ_KEYDOWN, now - 1000);  // 60 ms: too short
     post(WM_TQ_KEYUP, now - 940);
-    post(WM_TQ_KEYDOWN, now - 900);   // 80 ms and, 20 ms later, 90 ms: each too short
+    post(WM_TQ_KEYDOWN, now - 900);  // 80 ms and, 20 ms later, 90 ms: each too short
     post(WM_TQ_KEYUP, now - 820);
     post(WM_TQ_KEYDOWN, now - 800);
     post(WM_TQ_KEYUP, now - 710);
-    post(WM_TQ_KEYDOWN, now - 600);   // 400 ms: long enough
+    post(WM_TQ_KEYDOWN, now - 600);  // 400 ms: long enough
     post(WM_TQ_KEYUP, now - 200);
     fake::RunPending();
     fake::Advance(500);
-    EXPECT_EQ(std::count_if(fake::PlayedSounds().begin(), fake::PlayedSounds().end(),
-                            [](const fake::SoundRecord& r) { return r.path.ends_with(L"/Tillbaka.wav"); }),
+    EXPECT_EQ(std::count_if(
+                  fake::PlayedSounds().begin(), fake::PlayedSounds().end(),
+                  [](const fake::SoundRecord& r) { return r.path.ends_with(L"/Tillbaka.wav"); }),
               1);
 }
 
@@ -455,7 +511,7 @@ TEST_F(BoardStartup, CloseTakesEverythingApartAndLaterEventsAreIgnored)
     platform::SendMessage(Window(), WM_PAINT, 0, 0);  // a paint timer still pending
     ASSERT_TRUE(fake::KeyWatchActive());
 
-    fake::ScheduleInput(0, {Window(), WM_CLOSE, 0, 0});
+    fake::ScheduleInput(0, { Window(), WM_CLOSE, 0, 0 });
     fake::RunPending();
 
     EXPECT_TRUE(View().IsShutDown());
@@ -474,7 +530,7 @@ TEST_F(BoardStartup, CloseTakesEverythingApartAndLaterEventsAreIgnored)
     platform::SendMessage(Window(), WM_TIMER, COrlidoView::PaintTimerId, 0);
     platform::SendMessage(Window(), WM_LBUTTONDOWN, 0, MAKELPARAM(20, 20));
     platform::SendMessage(Window(), WM_TQ_KEYDOWN, 13, 0);
-    fake::ScheduleInput(0, {Window(), WM_CLOSE, 0, 0});
+    fake::ScheduleInput(0, { Window(), WM_CLOSE, 0, 0 });
     fake::Advance(5000);
     EXPECT_EQ(fake::PresentCount(), presents);
     EXPECT_TRUE(fake::PlayedSounds().empty());
@@ -487,7 +543,7 @@ TEST_F(BoardStartup, CloseDuringAMessageBoxWaitsUntilTheChoiceHasReturned)
     Start("", "app/orlido");
     bool engineLivedWhileBoxOpen = false;
     fake::SetMessageBoxHandler([&](const fake::MessageBoxRecord&) {
-        fake::ScheduleInput(0, {Window(), WM_CLOSE, 0, 0});
+        fake::ScheduleInput(0, { Window(), WM_CLOSE, 0, 0 });
         fake::Advance(100);
         engineLivedWhileBoxOpen = View().GetModule() != nullptr && !View().IsShutDown();
     });
@@ -516,10 +572,10 @@ TEST_F(BoardStartup, CloseDuringALongSoundStopsItAndShutsDownAtOnce)
     // The second picture leads to a sub-page, so its sound is played to its end.
     fake::ScheduleClick(start, Window(), 5 + client.right / 4 + 50, 60);
     fake::ScheduleClick(start + 200, Window(), 5 + 50, 60);
-    fake::ScheduleInput(start + 300, {Window(), WM_CLOSE, 0, 0});
+    fake::ScheduleInput(start + 300, { Window(), WM_CLOSE, 0, 0 });
     int presentsDuringTheSound = 0;
     fake::SetMessageBoxHandler(nullptr);
-    fake::ScheduleInput(start + 100, {Window(), WM_PAINT, 0, 0});
+    fake::ScheduleInput(start + 100, { Window(), WM_PAINT, 0, 0 });
     const int presentsBefore = fake::PresentCount();
     fake::Advance(500);
     presentsDuringTheSound = fake::PresentCount() - presentsBefore;
@@ -528,9 +584,11 @@ TEST_F(BoardStartup, CloseDuringALongSoundStopsItAndShutsDownAtOnce)
     ASSERT_FALSE(fake::SoundStops().empty());
     EXPECT_EQ(fake::SoundStops().front(), start + 300) << "the close stops the sound at once";
     EXPECT_GE(presentsDuringTheSound, 1);
-    EXPECT_EQ(std::count_if(fake::PlayedSounds().begin(), fake::PlayedSounds().end(),
-                            [](const fake::SoundRecord& r) { return r.path.ends_with(L"B00001.wav"); }),
-              0) << "the click made during the sound is no choice";
+    EXPECT_EQ(
+        std::count_if(fake::PlayedSounds().begin(), fake::PlayedSounds().end(),
+                      [](const fake::SoundRecord& r) { return r.path.ends_with(L"B00001.wav"); }),
+        0)
+        << "the click made during the sound is no choice";
 }
 
 // Keys made while a sound plays to its end wait their turn: no choice runs inside another.
@@ -545,10 +603,12 @@ TEST_F(BoardStartup, KeysDuringASoundPlayedToItsEndWaitTheirTurn)
     fake::PressKey(32);  // a second back during the sound
     fake::Advance(2500);
     std::vector<fake::SoundRecord> sounds;
-    std::copy_if(fake::PlayedSounds().begin(), fake::PlayedSounds().end(), std::back_inserter(sounds),
+    std::copy_if(fake::PlayedSounds().begin(), fake::PlayedSounds().end(),
+                 std::back_inserter(sounds),
                  [](const fake::SoundRecord& r) { return r.path.ends_with(L"/Tillbaka.wav"); });
     ASSERT_EQ(sounds.size(), 2u);
-    EXPECT_GE(sounds[1].atMs, sounds[0].atMs + 1000) << "the second back began after the first had ended";
+    EXPECT_GE(sounds[1].atMs, sounds[0].atMs + 1000)
+        << "the second back began after the first had ended";
 }
 
 // Switch presses made while "Tillbaka" plays, and the page above is made meanwhile, wait
@@ -581,7 +641,8 @@ TEST_F(BoardStartup, SwitchPressesDuringTillbakaActOnThePageMadeMeanwhile)
     std::vector<std::wstring> sounds;
     for (const fake::SoundRecord& r : fake::PlayedSounds())
         sounds.push_back(r.path.substr(r.path.find_last_of(L'/') + 1) + (r.sync ? L"+" : L""));
-    const std::vector<std::wstring> expected{ L"JagValde.wav", L"Tillbaka.wav+", L"Tillbaka.wav+", L"JagValde.wav" };
+    const std::vector<std::wstring> expected{ L"JagValde.wav", L"Tillbaka.wav+", L"Tillbaka.wav+",
+                                              L"JagValde.wav" };
     ASSERT_GE(sounds.size(), expected.size());
     EXPECT_EQ(std::vector<std::wstring>(sounds.end() - 4, sounds.end()), expected);
     EXPECT_EQ(View().GetModule()->GetTop(), 1);
@@ -593,7 +654,8 @@ TEST_F(BoardStartup, SwitchPressesDuringTillbakaActOnThePageMadeMeanwhile)
 TEST_F(BoardStartup, TheKeyThatClosesAMessageBoxIsNoChoice)
 {
     WriteContent("app");
-    std::filesystem::remove(m_folder.Root / "app/UserData/L00001/B00002.wav");  // the second picture has no sound
+    std::filesystem::remove(m_folder.Root /
+                            "app/UserData/L00001/B00002.wav");  // the second picture has no sound
     Start("#MAINMODE Scan\n#SCANPERIOD 3000\n", "app/orlido");
     fake::SetMessageBoxHandler([](const fake::MessageBoxRecord&) {
         fake::Advance(500);
@@ -619,7 +681,7 @@ TEST_F(BoardStartup, CloseDuringABoxTheScanOpenedShutsDownCleanly)
     std::filesystem::remove(m_folder.Root / "app/UserData/L00001/B00002.wav");
     Start("#MAINMODE Scan\n#SCANPERIOD 3000\n", "app/orlido");
     fake::SetMessageBoxHandler([this](const fake::MessageBoxRecord&) {
-        fake::ScheduleInput(platform::GetTickCount(), {Window(), WM_CLOSE, 0, 0});
+        fake::ScheduleInput(platform::GetTickCount(), { Window(), WM_CLOSE, 0, 0 });
         fake::Advance(100);
         EXPECT_FALSE(View().IsShutDown()) << "not under the box's own call";
     });
@@ -637,12 +699,16 @@ TEST_F(BoardStartup, CloseDuringTheStartUpEndsTheRunWithExitCodeZero)
         std::function<void(HWND)> close;
     };
     const Case cases[] = {
-        {"window close", [](HWND window) { fake::ScheduleInput(platform::GetTickCount(), {window, WM_CLOSE, 0, 0}); }},
-        {"SIGTERM", [](HWND) { std::raise(SIGTERM); }},
-        {"SIGHUP", [](HWND) { std::raise(SIGHUP); }},
+        { "window close",
+          [](HWND window) {
+              fake::ScheduleInput(platform::GetTickCount(), { window, WM_CLOSE, 0, 0 });
+          } },
+        { "SIGTERM", [](HWND) { std::raise(SIGTERM); } },
+        { "SIGHUP", [](HWND) { std::raise(SIGHUP); } },
     };
     WriteContent("app");
-    std::filesystem::remove(m_folder.Root / "app/UserData/L00001/B00001.wav");  // the scan opens a box at once
+    std::filesystem::remove(m_folder.Root /
+                            "app/UserData/L00001/B00001.wav");  // the scan opens a box at once
     m_folder.Write("work/Setup.txt", "#MAINMODE Scan\n");
     fake::SetExecutablePath(m_folder.Path("app/orlido"));
     for (const Case& c : cases) {
@@ -653,7 +719,8 @@ TEST_F(BoardStartup, CloseDuringTheStartUpEndsTheRunWithExitCodeZero)
         fake::SetMessageBoxHandler([&](const fake::MessageBoxRecord&) {
             c.close(app.GetMainFrame()->GetSafeHwnd());
             fake::Advance(100);
-            EXPECT_FALSE(app.GetView()->IsShutDown()) << "the start-up is not taken apart under itself";
+            EXPECT_FALSE(app.GetView()->IsShutDown())
+                << "the start-up is not taken apart under itself";
         });
         WorkingDirectory inWork(m_folder.Root / "work");
         EXPECT_EQ(app.Run({}), 0);
@@ -669,16 +736,16 @@ TEST(ExeFolder, CutsDebugAndReleaseIgnoringCase)
         const wchar_t* executable;
         const wchar_t* folder;
     } cases[] = {
-        {L"/apps/prog", L"/apps/"},
-        {L"/apps/debug/prog", L"/apps/"},
-        {L"/apps/Release/prog", L"/apps/"},
-        {L"/apps/RELEASE/x64/prog", L"/apps/"},
-        {L"/apps/debugtools/prog", L"/apps/"},  // a plain substring match
-        {L"/apps//prog", L"/apps/"},
-        {L"/prog", L"/"},
+        { L"/apps/prog", L"/apps/" },
+        { L"/apps/debug/prog", L"/apps/" },
+        { L"/apps/Release/prog", L"/apps/" },
+        { L"/apps/RELEASE/x64/prog", L"/apps/" },
+        { L"/apps/debugtools/prog", L"/apps/" },  // a plain substring match
+        { L"/apps//prog", L"/apps/" },
+        { L"/prog", L"/" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(CTQDeWindows::ExeFolderFromPath(c.executable), c.folder) << c.executable;
 }
 
-} // namespace
+}  // namespace

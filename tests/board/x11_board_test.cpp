@@ -31,15 +31,16 @@ constexpr std::uint32_t kRed = 0xFF0000;
 constexpr std::uint32_t kGreen = 0x00FF00;
 
 // The demo's first page: the background colour of each picture.
-const std::uint32_t kFirstPage[8] = {0xFFE7C2, 0xD6F0FF, 0xDFF7D4, 0xF3E0FF,
-                                     0xE6F5E1, 0xFFF6C8, 0xE0F7F7, 0xFFE0E0};
+const std::uint32_t kFirstPage[8] = { 0xFFE7C2, 0xD6F0FF, 0xDFF7D4, 0xF3E0FF,
+                                      0xE6F5E1, 0xFFF6C8, 0xE0F7F7, 0xFFE0E0 };
 
 class BoardOnX11 : public BoardFixture {
 protected:
-    BoardOnX11() : BoardFixture(XErrors::Fail) {}
+    BoardOnX11() : BoardFixture(XErrors::Fail) { }
 
     // Starts the board on the demo content with the settings file of that folder.
-    void StartBoard(const std::string& settingsFolder, const std::string& content = kSource + "/demo")
+    void StartBoard(const std::string& settingsFolder,
+                    const std::string& content = kSource + "/demo")
     {
         BoardFixture::StartBoard(settingsFolder, content);
     }
@@ -48,7 +49,8 @@ protected:
     {
         for (int k = 0; k < 8; ++k)
             EXPECT_TRUE(PixelBecomes(page.InsideX(k), page.InsideY(k), kFirstPage[k], 8, timeoutMs))
-                << "picture " << k + 1 << " shows " << std::hex << Pixel(page.InsideX(k), page.InsideY(k));
+                << "picture " << k + 1 << " shows " << std::hex
+                << Pixel(page.InsideX(k), page.InsideY(k));
     }
 };
 
@@ -96,7 +98,8 @@ std::string DemoWithALongFirstSound(const std::filesystem::path& into)
     wav += "data";
     put(samples, 4);
     wav.append(samples, static_cast<char>(128));  // 8-bit silence
-    std::ofstream(content / "UserData/L00001/B00001.wav", std::ios::binary | std::ios::trunc) << wav;
+    std::ofstream(content / "UserData/L00001/B00001.wav", std::ios::binary | std::ios::trunc)
+        << wav;
     return content.string();
 }
 
@@ -105,7 +108,7 @@ std::string DemoWithALongFirstSound(const std::filesystem::path& into)
 TEST_F(BoardOnX11, CloseDuringALongSoundEndsWithinASecond)
 {
     const std::string content = DemoWithALongFirstSound(m_workingDirectory);
-    for (const bool bySignal : {false, true}) {
+    for (const bool bySignal : { false, true }) {
         SCOPED_TRACE(bySignal ? "SIGTERM" : "window close");
         StartBoard("demo", content);
         const PageGeometry page(m_width, m_height);
@@ -138,7 +141,8 @@ TEST_F(BoardOnX11, WindowDestroyedByAnotherProgramEndsTheBoardWithZero)
 TEST_F(BoardOnX11, SoundsWithoutADeviceGiveAtMostOneLineOnStderr)
 {
     StartBoard("demo/scan");
-    std::this_thread::sleep_for(std::chrono::milliseconds(4000));  // a few scan steps, each with its sound
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(4000));  // a few scan steps, each with its sound
     AskBoardToClose();
     EXPECT_EQ(WaitForExit(5000), 0);
     std::ifstream err(m_workingDirectory / BoardProcess::kStderr);
@@ -161,7 +165,8 @@ TEST_F(BoardOnX11, ClickOpensTheSubPageAndTillbakaBringsTheFirstPageBack)
     // "Mat" leads to a page of four pictures: the place of picture 5 is empty there.
     Click(page.CentreX(0), page.CentreY(0));
     EXPECT_TRUE(PixelBecomes(page.InsideX(4), page.InsideY(4), kBackground, 0, 10000));
-    EXPECT_TRUE(Near(Pixel(page.InsideX(3), page.InsideY(3)), 0xFFE7C2, 16)) << "the sub-page's fourth picture";
+    EXPECT_TRUE(Near(Pixel(page.InsideX(3), page.InsideY(3)), 0xFFE7C2, 16))
+        << "the sub-page's fourth picture";
 
     // A click right after a choice ends is dropped as an extra click; a person waits too.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -194,7 +199,8 @@ TEST_F(BoardOnX11, ScanKeysReachTheBoardAndTheFocusedClient)
                     return true;
         return false;
     };
-    ASSERT_TRUE(WaitFor(highlightOnFirstPictures, 10000)) << "the scan highlight did not reach the first pictures";
+    ASSERT_TRUE(WaitFor(highlightOnFirstPictures, 10000))
+        << "the scan highlight did not reach the first pictures";
     TapKey(XK_Return);
     EXPECT_TRUE(PixelBecomes(page.InsideX(4), page.InsideY(4), kBackground, 0, 10000))
         << "Enter did not choose the highlighted picture";
@@ -238,16 +244,19 @@ TEST_F(BoardOnX11, SwitchHoldTimeTakesOnlyAHeldPressAndWhileItIsHeld)
     const auto pressed = std::chrono::steady_clock::now();
     XTestFakeKeyEvent(m_display, enter, True, CurrentTime);
     XSync(m_display, False);
-    const bool chosenWhileHeld = PixelBecomes(page.InsideX(4), page.InsideY(4), kBackground, 0, 3000);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - pressed);
+    const bool chosenWhileHeld =
+        PixelBecomes(page.InsideX(4), page.InsideY(4), kBackground, 0, 3000);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - pressed);
     XTestFakeKeyEvent(m_display, enter, False, CurrentTime);
     XSync(m_display, False);
     EXPECT_TRUE(chosenWhileHeld) << "the held press did not choose while held";
     EXPECT_GE(ms.count(), 150) << "chosen before the hold time";
-    std::printf("held Enter: the sub-page %lld ms after the press\n", static_cast<long long>(ms.count()));
+    std::printf("held Enter: the sub-page %lld ms after the press\n",
+                static_cast<long long>(ms.count()));
 
     AskBoardToClose();
     EXPECT_EQ(WaitForExit(15000), 0);
 }
 
-} // namespace
+}  // namespace

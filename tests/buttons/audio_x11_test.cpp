@@ -38,9 +38,9 @@ struct Player {
 };
 
 const Player kPlayers[] = {
-    {"SmallPath", {}, false},
-    {"SmallPathOnAlsaNull", {{"ORLIDO_SOUND_DEVICE", "null"}}, false},
-    {"Libmpv", {{"ORLIDO_SOUND", "mpv"}}, true},
+    { "SmallPath", {}, false },
+    { "SmallPathOnAlsaNull", { { "ORLIDO_SOUND_DEVICE", "null" } }, false },
+    { "Libmpv", { { "ORLIDO_SOUND", "mpv" } }, true },
 };
 
 void PrintTo(const Player& player, std::ostream* out)
@@ -62,8 +62,14 @@ std::string MakeWav(int milliseconds)
     const std::uint32_t rate = 16000;
     const std::uint32_t samples = rate * static_cast<std::uint32_t>(milliseconds) / 1000;
     std::string wav;
-    auto put32 = [&wav](std::uint32_t v) { for (int i = 0; i < 4; ++i) wav += static_cast<char>(v >> (8 * i)); };
-    auto put16 = [&wav](std::uint16_t v) { wav += static_cast<char>(v); wav += static_cast<char>(v >> 8); };
+    auto put32 = [&wav](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            wav += static_cast<char>(v >> (8 * i));
+    };
+    auto put16 = [&wav](std::uint16_t v) {
+        wav += static_cast<char>(v);
+        wav += static_cast<char>(v >> 8);
+    };
     wav += "RIFF";
     put32(36 + samples * 2);
     wav += "WAVEfmt ";
@@ -76,7 +82,8 @@ std::string MakeWav(int milliseconds)
     put16(16);
     wav += "data";
     put32(samples * 2);
-    for (std::uint32_t i = 0; i < samples; ++i) put16((i / 18) % 2 ? 0x0800 : 0xF800);
+    for (std::uint32_t i = 0; i < samples; ++i)
+        put16((i / 18) % 2 ? 0x0800 : 0xF800);
     return wav;
 }
 
@@ -99,12 +106,15 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(Players, RealSound, ::testing::ValuesIn(kPlayers),
-                         [](const ::testing::TestParamInfo<Player>& param) { return std::string(param.param.name); });
+                         [](const ::testing::TestParamInfo<Player>& param) {
+                             return std::string(param.param.name);
+                         });
 
 bool LibmpvIsLoaded()
 {
     void* library = ::dlopen("libmpv.so.2", RTLD_LAZY | RTLD_NOLOAD);
-    if (library) ::dlclose(library);
+    if (library)
+        ::dlclose(library);
     return library != nullptr;
 }
 
@@ -153,8 +163,9 @@ TEST_P(RealSound, PlaySyncLastsAsLongAsTheSound)
         std::wstring path;
         double length;
     };
-    for (const Case& c : {Case{m_folder.File(L"B00001.wav"), 0.8}, Case{fixtures + L"/short.mp3", 0.65},
-                          Case{fixtures + L"/short.wma", 0.6}, Case{fixtures + L"/short.wmv", 0.6}}) {
+    for (const Case& c :
+         { Case{ m_folder.File(L"B00001.wav"), 0.8 }, Case{ fixtures + L"/short.mp3", 0.65 },
+           Case{ fixtures + L"/short.wma", 0.6 }, Case{ fixtures + L"/short.wmv", 0.6 } }) {
         const double seconds = SecondsToPlaySync(c.path);
         EXPECT_GE(seconds, c.length - 0.08) << platform::ToUtf8(c.path);
         EXPECT_LT(seconds, c.length + 1.5 + kSlack) << platform::ToUtf8(c.path);
@@ -167,7 +178,8 @@ TEST_P(RealSound, ThePaintTimerKeepsTickingWhileASoundPlaysToItsEnd)
 {
     constexpr HWND kView = 0x5151;
     int ticks = 0;
-    platform::SetWindowProc(kView, [&ticks](const platform::Message& m) { ticks += m.message == WM_TIMER; });
+    platform::SetWindowProc(
+        kView, [&ticks](const platform::Message& m) { ticks += m.message == WM_TIMER; });
     platform::SetTimer(kView, 1, 20, nullptr);
     m_folder.Write(L"long.wav", MakeWav(600));
     const double seconds = SecondsToPlaySync(m_folder.File(L"long.wav"));
@@ -181,7 +193,7 @@ TEST_P(RealSound, FileThatCannotBePlayedGivesTheShortDefaultSoundPromptly)
 {
     m_folder.Write(L"empty.wav", "");
     m_folder.Write(L"broken.mp3", std::string(3000, '\x5A'));
-    for (const wchar_t* name : {L"missing.wav", L"empty.wav", L"broken.mp3"}) {
+    for (const wchar_t* name : { L"missing.wav", L"empty.wav", L"broken.mp3" }) {
         const double seconds = SecondsToPlaySync(m_folder.File(name));
         EXPECT_LT(seconds, 2.0 + kSlack) << platform::ToUtf8(name);
     }
@@ -234,8 +246,8 @@ TEST_P(RealSound, SoundsKeptReadyPlayWholeAndAFileWrittenAgainPlaysAsItIsNow)
     m_folder.Write(L"B00001.wav", MakeWav(300));
     m_folder.Write(L"empty.wav", "");
     m_folder.Write(L"broken.wav", std::string(3000, '\x5A'));
-    platform::KeepSoundsReady({m_folder.File(L"B00001.wav"), m_folder.File(L"missing.wav"),
-                               m_folder.File(L"empty.wav"), m_folder.File(L"broken.wav")});
+    platform::KeepSoundsReady({ m_folder.File(L"B00001.wav"), m_folder.File(L"missing.wav"),
+                                m_folder.File(L"empty.wav"), m_folder.File(L"broken.wav") });
     platform::PrepareSound();
     EXPECT_GE(SecondsToPlaySync(m_folder.File(L"B00001.wav")), 0.25);
     m_folder.Write(L"B00001.wav", MakeWav(1200));
@@ -249,7 +261,8 @@ TEST_P(RealSound, ASoundOnOnePathCutsOffTheSoundOfTheOther)
     double waited = 0;
     std::thread listener([&] { waited = SecondsToPlaySync(m_folder.File(L"long.wav")); });
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    const double wma = SecondsToPlaySync(platform::FromUtf8(ORLIDO_BUTTONS_FIXTURES) + L"/short.wma");
+    const double wma =
+        SecondsToPlaySync(platform::FromUtf8(ORLIDO_BUTTONS_FIXTURES) + L"/short.wma");
     listener.join();
     EXPECT_LT(waited, 2.0 + kSlack);
     EXPECT_GE(wma, 0.6 - 0.08);
@@ -270,4 +283,4 @@ TEST(SmallSoundPath, WithoutADeviceSoundsLastTheirLengthAndOneLineSaysSo)
     EXPECT_EQ(said, "orlido: no sound device; sounds play silently\n");
 }
 
-} // namespace
+}  // namespace

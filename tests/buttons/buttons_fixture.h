@@ -25,13 +25,15 @@ class ScratchFolder {
 public:
     ScratchFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orlido-buttons-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "orlido-buttons-XXXXXX").string();
         m_path = ::mkdtemp(pattern.data()) ? pattern : std::string();
     }
     ~ScratchFolder()
     {
         std::error_code ec;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
+        if (!m_path.empty())
+            std::filesystem::remove_all(m_path, ec);
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
@@ -47,7 +49,8 @@ public:
 
     // A solid picture of the given size, encoded as its extension says (".png" or ".bmp"
     // as PNG, ".jpg" as JPEG).
-    void WritePicture(const std::wstring& name, COLORREF colour, int width = 8, int height = 8) const
+    void WritePicture(const std::wstring& name, COLORREF colour, int width = 8,
+                      int height = 8) const
     {
         platform::Image image;
         image.Create(width, height);
@@ -111,4 +114,4 @@ private:
     std::unique_ptr<CTQSurface> m_display;
 };
 
-} // namespace buttons_test
+}  // namespace buttons_test

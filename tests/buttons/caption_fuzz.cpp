@@ -24,14 +24,15 @@ CTQSurface& Display()
     return *display;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     Display();
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::wstring text = CTQImageButton::TextFromBytes(bytes);
-    if (text.size() > CTQImageButton::kMaxTextBytes) __builtin_trap();
+    if (text.size() > CTQImageButton::kMaxTextBytes)
+        __builtin_trap();
     bool ok = false;
     CTQImageButton button(120, 60, 30, ok);
     button.DrawText(text);

@@ -28,49 +28,90 @@ struct CompanionCase {
     std::wstring sound;
     std::wstring text;
 };
-void PrintTo(const CompanionCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CompanionCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class CompanionFiles : public DisplayTest, public ::testing::WithParamInterface<CompanionCase> {};
+class CompanionFiles : public DisplayTest, public ::testing::WithParamInterface<CompanionCase> { };
 
 TEST_P(CompanionFiles, AreFoundBesideThePicture)
 {
     const CompanionCase& c = GetParam();
-    for (const auto& name : c.pictures) m_folder.WritePicture(name, kBlue);
-    for (const auto& name : c.others) m_folder.Write(name, "x");
+    for (const auto& name : c.pictures)
+        m_folder.WritePicture(name, kBlue);
+    for (const auto& name : c.others)
+        m_folder.Write(name, "x");
     bool ok = false;
     CTQImageButton button(m_folder.File(c.loaded), 0, ok, false);
     ASSERT_TRUE(ok);
-    auto expected = [&](const std::wstring& name) { return name.empty() ? name : m_folder.File(name); };
+    auto expected = [&](const std::wstring& name) {
+        return name.empty() ? name : m_folder.File(name);
+    };
     EXPECT_EQ(button.GetPicturePath(), expected(c.picture));
     EXPECT_EQ(button.GetSoundPath(), expected(c.sound));
     EXPECT_EQ(button.GetTextPath(), expected(c.text));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, CompanionFiles,
-    ::testing::Values(
-        CompanionCase{"SoundFromSixCharacters", {L"B00001Hund.jpg"}, {L"B00001.wav", L"B00001Hund.txt"},
-                      L"B00001Hund.jpg", L"B00001Hund.jpg", L"B00001.wav", L"B00001Hund.txt"},
-        CompanionCase{"Mp3BeforeWav", {L"B00001Hund.jpg"}, {L"B00001.wav", L"B00001.mp3"},
-                      L"B00001Hund.jpg", L"B00001Hund.jpg", L"B00001.mp3", L"B00001Hund.txt"},
-        CompanionCase{"JpgBeforePng", {L"B00001Hund.jpg", L"B00001Hund.png"}, {},
-                      L"B00001Hund.png", L"B00001Hund.jpg", L"", L"B00001Hund.txt"},
-        CompanionCase{"BmpAndFilmSound", {L"B00001Katt.bmp"}, {L"B00001.wmv"},
-                      L"B00001Katt.bmp", L"B00001Katt.bmp", L"B00001.wmv", L"B00001Katt.txt"},
-        CompanionCase{"NameOfSixCharacters", {L"B00001.jpg"}, {L"B00001.wma"},
-                      L"B00001.jpg", L"B00001.jpg", L"B00001.wma", L"B00001.txt"},
-        CompanionCase{"ShortNameTakesTheDot", {L"B001.jpg"}, {L"B001.wav", L"B001.txt"},
-                      L"B001.jpg", L"B001.jpg", L"", L"B001.txt"},
-        CompanionCase{"CaseIgnored", {L"B00001HUND.JPG"}, {L"b00001.WAV", L"B00001hund.TXT"},
-                      L"B00001Hund.jpg", L"B00001Hund.jpg", L"B00001.wav", L"B00001Hund.txt"}),
-    [](const auto& tested) { return std::string(tested.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, CompanionFiles,
+                         ::testing::Values(CompanionCase{ "SoundFromSixCharacters",
+                                                          { L"B00001Hund.jpg" },
+                                                          { L"B00001.wav", L"B00001Hund.txt" },
+                                                          L"B00001Hund.jpg",
+                                                          L"B00001Hund.jpg",
+                                                          L"B00001.wav",
+                                                          L"B00001Hund.txt" },
+                                           CompanionCase{ "Mp3BeforeWav",
+                                                          { L"B00001Hund.jpg" },
+                                                          { L"B00001.wav", L"B00001.mp3" },
+                                                          L"B00001Hund.jpg",
+                                                          L"B00001Hund.jpg",
+                                                          L"B00001.mp3",
+                                                          L"B00001Hund.txt" },
+                                           CompanionCase{ "JpgBeforePng",
+                                                          { L"B00001Hund.jpg", L"B00001Hund.png" },
+                                                          {},
+                                                          L"B00001Hund.png",
+                                                          L"B00001Hund.jpg",
+                                                          L"",
+                                                          L"B00001Hund.txt" },
+                                           CompanionCase{ "BmpAndFilmSound",
+                                                          { L"B00001Katt.bmp" },
+                                                          { L"B00001.wmv" },
+                                                          L"B00001Katt.bmp",
+                                                          L"B00001Katt.bmp",
+                                                          L"B00001.wmv",
+                                                          L"B00001Katt.txt" },
+                                           CompanionCase{ "NameOfSixCharacters",
+                                                          { L"B00001.jpg" },
+                                                          { L"B00001.wma" },
+                                                          L"B00001.jpg",
+                                                          L"B00001.jpg",
+                                                          L"B00001.wma",
+                                                          L"B00001.txt" },
+                                           CompanionCase{ "ShortNameTakesTheDot",
+                                                          { L"B001.jpg" },
+                                                          { L"B001.wav", L"B001.txt" },
+                                                          L"B001.jpg",
+                                                          L"B001.jpg",
+                                                          L"",
+                                                          L"B001.txt" },
+                                           CompanionCase{ "CaseIgnored",
+                                                          { L"B00001HUND.JPG" },
+                                                          { L"b00001.WAV", L"B00001hund.TXT" },
+                                                          L"B00001Hund.jpg",
+                                                          L"B00001Hund.jpg",
+                                                          L"B00001.wav",
+                                                          L"B00001Hund.txt" }),
+                         [](const auto& tested) { return std::string(tested.param.name); });
 
 // ---- construction ----------------------------------------------------------------------
 
 TEST_F(DisplayTest, FontHeightAboveZeroIsKeptOtherwise82)
 {
     m_folder.WritePicture(L"B00001.png", kBlue);
-    for (const auto& [given, expected] : std::vector<std::pair<int, int>>{{0, 82}, {-3, 82}, {64, 64}}) {
+    for (const auto& [given, expected] :
+         std::vector<std::pair<int, int>>{ { 0, 82 }, { -3, 82 }, { 64, 64 } }) {
         bool ok = false;
         CTQImageButton picture(m_folder.File(L"B00001.png"), given, ok, true);
         CTQImageButton blank(10, 10, given, ok);
@@ -83,8 +124,8 @@ TEST_F(DisplayTest, FontHeightAboveZeroIsKeptOtherwise82)
 
 TEST_F(DisplayTest, BlankButtonWithAZeroSideHasNoSurfaceAndLeavesOk)
 {
-    for (const auto& [width, height] : std::vector<std::pair<int, int>>{{0, 40}, {40, 0}}) {
-        for (const bool before : {true, false}) {
+    for (const auto& [width, height] : std::vector<std::pair<int, int>>{ { 0, 40 }, { 40, 0 } }) {
+        for (const bool before : { true, false }) {
             bool ok = before;
             CTQImageButton blank(width, height, 0, ok);
             EXPECT_EQ(ok, before);
@@ -94,7 +135,7 @@ TEST_F(DisplayTest, BlankButtonWithAZeroSideHasNoSurfaceAndLeavesOk)
     bool ok = false;
     CTQImageButton blank(30, 20, 0, ok);
     EXPECT_TRUE(ok);
-    EXPECT_EQ(blank.GetSurfaceSize(), (SIZE{30, 20}));
+    EXPECT_EQ(blank.GetSurfaceSize(), (SIZE{ 30, 20 }));
 }
 
 TEST_F(DisplayTest, UndecodablePictureReportsNotOkButKeepsItsCompanions)
@@ -115,9 +156,12 @@ struct CaptionCase {
     std::string bytes;
     std::wstring text;
 };
-void PrintTo(const CaptionCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CaptionCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
-class CaptionBytes : public ::testing::TestWithParam<CaptionCase> {};
+class CaptionBytes : public ::testing::TestWithParam<CaptionCase> { };
 
 TEST_P(CaptionBytes, DecodeTheFirstHundredBytes)
 {
@@ -127,23 +171,25 @@ TEST_P(CaptionBytes, DecodeTheFirstHundredBytes)
 INSTANTIATE_TEST_SUITE_P(
     Table, CaptionBytes,
     ::testing::Values(
-        CaptionCase{"Empty", "", L""},
-        CaptionCase{"Utf8", "Gr\xC3\xA4s\r\nGr\xC3\xB6n", L"Gr\u00E4s\r\nGr\u00F6n"},
-        CaptionCase{"Windows1252", "Gr\xE4s \x80", L"Gr\u00E4s \u20AC"},
-        CaptionCase{"CutAtHundred", std::string(100, 'a') + "bcd", std::wstring(100, L'a')},
+        CaptionCase{ "Empty", "", L"" },
+        CaptionCase{ "Utf8", "Gr\xC3\xA4s\r\nGr\xC3\xB6n", L"Gr\u00E4s\r\nGr\u00F6n" },
+        CaptionCase{ "Windows1252", "Gr\xE4s \x80", L"Gr\u00E4s \u20AC" },
+        CaptionCase{ "CutAtHundred", std::string(100, 'a') + "bcd", std::wstring(100, L'a') },
         // A two-byte character on bytes 100 and 101 is left out, not turned into
         // Windows-1252 garbage for the whole caption.
-        CaptionCase{"Utf8CharacterCutAtHundred", "\xC3\xA5" + std::string(97, 'a') + "\xC3\xA5xy",
-                    L"\u00E5" + std::wstring(97, L'a')},
+        CaptionCase{ "Utf8CharacterCutAtHundred", "\xC3\xA5" + std::string(97, 'a') + "\xC3\xA5xy",
+                     L"\u00E5" + std::wstring(97, L'a') },
         // The same lead byte followed by another Windows-1252 letter is a letter itself.
-        CaptionCase{"Windows1252LetterAtHundred", std::string(99, 'a') + "\xE5\xE4", std::wstring(99, L'a') + L"\u00E5"}),
+        CaptionCase{ "Windows1252LetterAtHundred", std::string(99, 'a') + "\xE5\xE4",
+                     std::wstring(99, L'a') + L"\u00E5" }),
     [](const auto& tested) { return std::string(tested.param.name); });
 
 TEST(CaptionFile, OnlyTheFirstHundredBytesOfALongFileAreRead)
 {
     ScratchFolder folder;
     std::string bytes;
-    for (int i = 0; i < 250; ++i) bytes += static_cast<char>('A' + i % 26);
+    for (int i = 0; i < 250; ++i)
+        bytes += static_cast<char>('A' + i % 26);
     folder.Write(L"B00001Hund.txt", bytes);
     const std::wstring text = CTQImageButton::ReadText(folder.File(L"B00001Hund.txt"));
     EXPECT_EQ(text, platform::FromUtf8(bytes.substr(0, 100)));
@@ -153,10 +199,11 @@ TEST(CaptionFile, OnlyTheFirstHundredBytesOfALongFileAreRead)
 // The rectangle of pixels that have the given colour, or an empty one.
 RECT BoundsOf(const platform::Image& image, COLORREF colour)
 {
-    RECT r{image.Width(), image.Height(), 0, 0};
+    RECT r{ image.Width(), image.Height(), 0, 0 };
     for (int y = 0; y < image.Height(); ++y) {
         for (int x = 0; x < image.Width(); ++x) {
-            if (image.PixelColor(x, y) != colour) continue;
+            if (image.PixelColor(x, y) != colour)
+                continue;
             r.left = std::min(r.left, x);
             r.top = std::min(r.top, y);
             r.right = std::max(r.right, x + 1);
@@ -169,11 +216,12 @@ RECT BoundsOf(const platform::Image& image, COLORREF colour)
 // Text pixels: anything darker than mid-grey (the glyphs are near-black, edges blended).
 RECT BoundsOfText(const platform::Image& image)
 {
-    RECT r{image.Width(), image.Height(), 0, 0};
+    RECT r{ image.Width(), image.Height(), 0, 0 };
     for (int y = 0; y < image.Height(); ++y) {
         for (int x = 0; x < image.Width(); ++x) {
             const COLORREF c = image.PixelColor(x, y);
-            if (GetRValue(c) + GetGValue(c) + GetBValue(c) > 3 * 100) continue;
+            if (GetRValue(c) + GetGValue(c) + GetBValue(c) > 3 * 100)
+                continue;
             r.left = std::min(r.left, x);
             r.top = std::min(r.top, y);
             r.right = std::max(r.right, x + 1);
@@ -187,7 +235,7 @@ TEST_F(DisplayTest, CaptionIsWrittenCentredOnThePictureOnlyWhenAsked)
 {
     m_folder.WritePicture(L"B00001Hund.png", RGB(255, 255, 255), 300, 160);
     m_folder.Write(L"B00001Hund.txt", "Hund");
-    for (const bool drawText : {true, false}) {
+    for (const bool drawText : { true, false }) {
         bool ok = false;
         CTQImageButton button(m_folder.File(L"B00001Hund.png"), 40, ok, drawText);
         ASSERT_TRUE(ok);
@@ -208,7 +256,7 @@ TEST_F(DisplayTest, LineBreaksAtTheEndOfACaptionDoNotMoveIt)
 {
     m_folder.WritePicture(L"B00001Hund.png", RGB(255, 255, 255), 300, 160);
     RECT plain{};
-    for (const char* caption : {"Hund", "Hund\n", "Hund\r\n", "Hund\r\n\r\n"}) {
+    for (const char* caption : { "Hund", "Hund\n", "Hund\r\n", "Hund\r\n\r\n" }) {
         SCOPED_TRACE(caption);
         m_folder.Write(L"B00001Hund.txt", caption);
         bool ok = false;
@@ -226,12 +274,12 @@ TEST_F(DisplayTest, EmptyOrMissingCaptionLeavesThePictureUnchanged)
     m_folder.WritePicture(L"B00001a.png", kBlue, 40, 40);
     m_folder.WritePicture(L"B00002b.png", kBlue, 40, 40);
     m_folder.Write(L"B00001a.txt", "");
-    for (const wchar_t* name : {L"B00001a.png", L"B00002b.png"}) {
+    for (const wchar_t* name : { L"B00001a.png", L"B00002b.png" }) {
         bool ok = false;
         CTQImageButton button(m_folder.File(name), 0, ok, true);
         ASSERT_TRUE(ok);
         EXPECT_EQ(button.GetText(), L"");
-        EXPECT_EQ(BoundsOf(*button.GetImage(), kBlue), (RECT{0, 0, 40, 40})) << name;
+        EXPECT_EQ(BoundsOf(*button.GetImage(), kBlue), (RECT{ 0, 0, 40, 40 })) << name;
     }
 }
 
@@ -267,7 +315,7 @@ TEST_F(ButtonDrawing, ZeroWidthOrHeightDrawsNothingNotEvenTheFrame)
 {
     m_button->Draw(100, 60, 0, 60);
     m_button->Draw(100, 60, 80, 0);
-    EXPECT_EQ(BoundsOf(*Back()->GetImage(), kWhite), (RECT{0, 0, kWidth, kHeight}));
+    EXPECT_EQ(BoundsOf(*Back()->GetImage(), kWhite), (RECT{ 0, 0, kWidth, kHeight }));
 }
 
 TEST_F(ButtonDrawing, BlinkShowsTheNormalFrameFirstThenTheHighlightFrame)
@@ -315,4 +363,4 @@ TEST_F(DisplayTest, BlankButtonTextIsCentredOnItsSurface)
     EXPECT_NEAR(text.top, 100 - text.bottom, 14);
 }
 
-} // namespace
+}  // namespace

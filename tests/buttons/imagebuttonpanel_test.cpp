@@ -34,7 +34,8 @@ protected:
     std::vector<std::wstring> PicturePaths(const CTQImageButtonPanel& panel) const
     {
         std::vector<std::wstring> paths;
-        for (const CTQImageButton* button : panel.m_Buttons) paths.push_back(button->GetPicturePath());
+        for (const CTQImageButton* button : panel.m_Buttons)
+            paths.push_back(button->GetPicturePath());
         return paths;
     }
 };
@@ -43,13 +44,14 @@ protected:
 
 TEST_F(PanelTest, NumbersRunWithoutAGap)
 {
-    for (const wchar_t* name : {L"B00001a.jpg", L"B00002b.png", L"B00003c.jpg", L"B00005d.jpg"})
+    for (const wchar_t* name : { L"B00001a.jpg", L"B00002b.png", L"B00003c.jpg", L"B00005d.jpg" })
         m_folder.WritePicture(name, kBlue);
     auto panel = MakePanel();
     EXPECT_EQ(panel->AddButtonsFromFolder(Prefix(), 0, 0, 50, 50, L"Prune", false), 3);
-    EXPECT_EQ(PicturePaths(*panel), (std::vector<std::wstring>{m_folder.File(L"B00001a.jpg"),
-                                                               m_folder.File(L"B00002b.png"),
-                                                               m_folder.File(L"B00003c.jpg")}));
+    EXPECT_EQ(
+        PicturePaths(*panel),
+        (std::vector<std::wstring>{ m_folder.File(L"B00001a.jpg"), m_folder.File(L"B00002b.png"),
+                                    m_folder.File(L"B00003c.jpg") }));
     EXPECT_EQ(panel->m_Buttons[0]->GetFitMode(), L"Prune");
     EXPECT_EQ(panel->m_Buttons[0]->GetNormalColor(), kGrey);
     EXPECT_EQ(panel->m_Buttons[0]->GetNormalWidth(), 6);
@@ -63,7 +65,7 @@ TEST_F(PanelTest, JpgIsTakenBeforePngOfTheSameNumber)
     m_folder.WritePicture(L"B00001x.jpg", kBlue);
     auto panel = MakePanel();
     EXPECT_EQ(panel->AddButtonsFromFolder(Prefix(), 0, 0, 50, 50, L"", false), 1);
-    EXPECT_EQ(PicturePaths(*panel), std::vector<std::wstring>{m_folder.File(L"B00001x.jpg")});
+    EXPECT_EQ(PicturePaths(*panel), std::vector<std::wstring>{ m_folder.File(L"B00001x.jpg") });
 }
 
 TEST_F(PanelTest, HasPicturesLooksForNumberOneOnly)
@@ -90,10 +92,12 @@ TEST_F(PanelTest, UnloadablePictureKeepsItsIndexSoTheAnswerBarStartsAtTheCount)
     const int found = page->AddButtonsFromFolder(Prefix(), 0, 0, 50, 50, L"", false);
     ASSERT_EQ(found, 3);
     ASSERT_EQ(page->GetCount(), found);
-    for (int b = 0; b < 3; ++b) page->AddBlankButton(10 + 100 * b, 180, 90, 50, kYellow, false);
+    for (int b = 0; b < 3; ++b)
+        page->AddBlankButton(10 + 100 * b, 180, 90, 50, kYellow, false);
     page->SetSoundPath(found, L"Tillbaka.wav");
     EXPECT_EQ(page->GetSoundPath(found), L"Tillbaka.wav");
-    EXPECT_EQ(page->GetSoundPath(1), m_folder.File(L"B00002.wav")) << "the placeholder keeps its sound";
+    EXPECT_EQ(page->GetSoundPath(1), m_folder.File(L"B00002.wav"))
+        << "the placeholder keeps its sound";
     EXPECT_EQ(page->GetSoundPath(2), m_folder.File(L"B00003.wav"));
     EXPECT_EQ(page->HitTest(20, 190), found);
 
@@ -113,10 +117,10 @@ TEST_F(PanelTest, CentredButtonsTakeHalfTheSizeOffTruncating)
     panel->AddBlankButton(200, 100, 101, 51, kYellow, true);
     panel->AddBlankButton(200, 100, -1, 51, kYellow, false);
     for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(panel->m_Buttons[i]->GetPosition(), (POINT{150, 75}));
-        EXPECT_EQ(panel->m_Buttons[i]->GetSize(), (SIZE{101, 51}));
+        EXPECT_EQ(panel->m_Buttons[i]->GetPosition(), (POINT{ 150, 75 }));
+        EXPECT_EQ(panel->m_Buttons[i]->GetSize(), (SIZE{ 101, 51 }));
     }
-    EXPECT_EQ(panel->m_Buttons[2]->GetSize(), (SIZE{0, 0})) << "a negative width keeps no size";
+    EXPECT_EQ(panel->m_Buttons[2]->GetSize(), (SIZE{ 0, 0 })) << "a negative width keeps no size";
 }
 
 TEST_F(PanelTest, HitTestCountsRightAndBottomEdgesOutside)
@@ -128,8 +132,9 @@ TEST_F(PanelTest, HitTestCountsRightAndBottomEdgesOutside)
     struct Case {
         int x, y, index;
     };
-    for (const Case& c : {Case{0, 0, 0}, Case{99, 99, 0}, Case{100, 50, 1}, Case{50, 100, 2},
-                          Case{199, 99, 1}, Case{200, 50, -1}, Case{150, 150, -1}, Case{-1, 0, -1}}) {
+    for (const Case& c :
+         { Case{ 0, 0, 0 }, Case{ 99, 99, 0 }, Case{ 100, 50, 1 }, Case{ 50, 100, 2 },
+           Case{ 199, 99, 1 }, Case{ 200, 50, -1 }, Case{ 150, 150, -1 }, Case{ -1, 0, -1 } }) {
         EXPECT_EQ(panel->HitTest(c.x, c.y), c.index) << c.x << "," << c.y;
     }
     EXPECT_EQ(panel->HitTestAndSelect(150, 50), 1);
@@ -155,7 +160,7 @@ TEST_F(PanelTest, IndicesOutsideTheArrayAreIgnored)
     auto panel = MakePanel();
     panel->DrawButtons(-1, -1);  // no buttons: nothing
     panel->AddBlankButton(0, 0, 50, 50, kYellow, false);
-    for (const int index : {-1, 1, 7}) {
+    for (const int index : { -1, 1, 7 }) {
         EXPECT_EQ(panel->GetSoundPath(index), L"");
         panel->SetSoundPath(index, L"x.wav");
         panel->SetButtonText(index, L"x");
@@ -164,7 +169,7 @@ TEST_F(PanelTest, IndicesOutsideTheArrayAreIgnored)
     }
     panel->DrawButtons(0, 9);  // a last index past the end stops at the last button
     EXPECT_EQ(BackPixel(25, 25), kYellow);
-    EXPECT_EQ(panel->m_Buttons[0]->GetPosition(), (POINT{0, 0}));
+    EXPECT_EQ(panel->m_Buttons[0]->GetPosition(), (POINT{ 0, 0 }));
 }
 
 // ---- highlight and blink ---------------------------------------------------------------
@@ -172,7 +177,8 @@ TEST_F(PanelTest, IndicesOutsideTheArrayAreIgnored)
 TEST_F(PanelTest, HighlightMakesOneButtonTheHighlightedOneAndMinusOneClearsAll)
 {
     auto panel = MakePanel();
-    for (int b = 0; b < 3; ++b) panel->AddBlankButton(100 * b, 0, 90, 90, kYellow, false);
+    for (int b = 0; b < 3; ++b)
+        panel->AddBlankButton(100 * b, 0, 90, 90, kYellow, false);
     panel->SetBlinkPeriod(1000);
     panel->Highlight(1);
     EXPECT_EQ(fake::ActiveTimerCount(), 1);
@@ -182,10 +188,12 @@ TEST_F(PanelTest, HighlightMakesOneButtonTheHighlightedOneAndMinusOneClearsAll)
     panel->SetFrameColor(RGB(255, 0, 0));
     panel->Highlight(2);
     EXPECT_FALSE(panel->m_Buttons[1]->IsHighlighted());
-    EXPECT_EQ(panel->m_Buttons[1]->GetCurrentColor(), RGB(255, 0, 0)) << "frame colour given to every button";
+    EXPECT_EQ(panel->m_Buttons[1]->GetCurrentColor(), RGB(255, 0, 0))
+        << "frame colour given to every button";
 
     panel->Highlight(-1);
-    for (const CTQImageButton* button : panel->m_Buttons) EXPECT_FALSE(button->IsHighlighted());
+    for (const CTQImageButton* button : panel->m_Buttons)
+        EXPECT_FALSE(button->IsHighlighted());
     EXPECT_EQ(fake::ActiveTimerCount(), 0) << "the blink timer stays stopped";
 }
 
@@ -193,9 +201,12 @@ struct BlinkCase {
     int periodMs;
     unsigned tickMs;
 };
-void PrintTo(const BlinkCase& c, std::ostream* os) { *os << c.periodMs << " ms"; }
+void PrintTo(const BlinkCase& c, std::ostream* os)
+{
+    *os << c.periodMs << " ms";
+}
 
-class BlinkPeriod : public PanelTest, public ::testing::WithParamInterface<BlinkCase> {};
+class BlinkPeriod : public PanelTest, public ::testing::WithParamInterface<BlinkCase> { };
 
 TEST_P(BlinkPeriod, TicksEveryHalfPeriodAlternatingTheFrame)
 {
@@ -228,7 +239,8 @@ TEST_P(BlinkPeriod, TicksEveryHalfPeriodAlternatingTheFrame)
     EXPECT_EQ(button->GetCurrentColor(), kGrey) << "a negative period stops the timer";
 }
 
-INSTANTIATE_TEST_SUITE_P(Periods, BlinkPeriod, ::testing::Values(BlinkCase{1000, 500}, BlinkCase{999, 499}),
+INSTANTIATE_TEST_SUITE_P(Periods, BlinkPeriod,
+                         ::testing::Values(BlinkCase{ 1000, 500 }, BlinkCase{ 999, 499 }),
                          [](const auto& tested) { return std::to_string(tested.param.periodMs); });
 
 TEST_F(PanelTest, TicksWithoutACurrentButtonDoNothing)
@@ -237,7 +249,7 @@ TEST_F(PanelTest, TicksWithoutACurrentButtonDoNothing)
     panel->AddBlankButton(20, 20, 80, 80, kYellow, false);
     panel->SetBlinkPeriod(200);
     const int presents = fake::PresentCount();
-    for (const int index : {-1, 1, 5}) {
+    for (const int index : { -1, 1, 5 }) {
         panel->m_nCurrentIndex = index;
         fake::Advance(500);
     }
@@ -276,4 +288,4 @@ TEST_F(PanelTest, OlderPanelDestroyedLateLeavesTheNewPanelBlinking)
     EXPECT_EQ(newPanel->m_Buttons[0]->GetCurrentColor(), kGrey);
 }
 
-} // namespace
+}  // namespace

@@ -9,7 +9,8 @@
 
 namespace {
 
-void ExpectRecord(const fake::SoundRecord& record, const std::wstring& path, bool sync, unsigned atMs)
+void ExpectRecord(const fake::SoundRecord& record, const std::wstring& path, bool sync,
+                  unsigned atMs)
 {
     EXPECT_EQ(record.path, path);
     EXPECT_EQ(record.sync, sync) << platform::ToUtf8(path);
@@ -22,10 +23,10 @@ TEST(FakeSoundPlayer, RecordsEveryCallAndPlaysToTheEndOnTheVirtualClock)
     fake::ResetAudio();
     fake::SetSoundLength(L"/c/B00001.wav", 2500);
     CTQSoundPlayer player;
-    player.PlayAsync(L"/c/JagValde.wav");     // at 0, returns at once
-    player.PlaySync(L"/c/B00001.wav");        // at 0, lasts 2500 ms
-    player.PlaySync(L"/c/B00002.wav");        // at 2500, the default 1000 ms
-    player.PlayAsync(L"/c/missing.wav");      // at 3500
+    player.PlayAsync(L"/c/JagValde.wav");  // at 0, returns at once
+    player.PlaySync(L"/c/B00001.wav");     // at 0, lasts 2500 ms
+    player.PlaySync(L"/c/B00002.wav");     // at 2500, the default 1000 ms
+    player.PlayAsync(L"/c/missing.wav");   // at 3500
     const auto& played = fake::PlayedSounds();
     ASSERT_EQ(played.size(), 4u);
     ExpectRecord(played[0], L"/c/JagValde.wav", false, 0);
@@ -41,4 +42,4 @@ TEST(FakeSoundPlayer, RecordsEveryCallAndPlaysToTheEndOnTheVirtualClock)
     EXPECT_EQ(platform::GetTickCount(), 3800u) << "lengths are forgotten by the reset";
 }
 
-} // namespace
+}  // namespace

@@ -47,8 +47,9 @@ std::string PngHeader(std::uint32_t width, std::uint32_t height)
 {
     std::string bytes = "\x89PNG\r\n\x1A\n";
     bytes += std::string("\0\0\0\x0D", 4) + "IHDR";
-    for (const std::uint32_t side : {width, height}) {
-        for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>(side >> shift);
+    for (const std::uint32_t side : { width, height }) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes += static_cast<char>(side >> shift);
     }
     return bytes + std::string("\x08\x06\0\0\0", 5) + "crc!";
 }
@@ -72,26 +73,35 @@ public:
         Put("UserData/L00001/B00002.wav", kSound);
         Put("UserData/L00001/L00001/B00001 Smörgås.jpg", Picture());
         Put("UserData/L00001/L00001/B00001.wav", kSound);
-        for (const char* sound : {"Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav"}) Put(sound, kSound);
+        for (const char* sound : { "Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav" })
+            Put(sound, kSound);
         Put("WebBrowser.lnk", kRunnable);
     }
 
-    void Put(const std::string& relative, const std::string& bytes) { m_folder.Write("content/" + relative, bytes); }
-    void Remove(const std::string& relative) { std::filesystem::remove_all(m_folder.Root / "content" / relative); }
+    void Put(const std::string& relative, const std::string& bytes)
+    {
+        m_folder.Write("content/" + relative, bytes);
+    }
+    void Remove(const std::string& relative)
+    {
+        std::filesystem::remove_all(m_folder.Root / "content" / relative);
+    }
     std::filesystem::path Root() const { return m_folder.Root / "content"; }
 
     // Runs the checker with the given settings file (none when empty); the report lands in
     // m_report.
     int Check(const std::string& setup = "", bool swedish = false)
     {
-        if (!setup.empty()) m_folder.Write("Setup.txt", setup);
+        if (!setup.empty())
+            m_folder.Write("Setup.txt", setup);
         COrlidoCheck check(m_folder.Path("content") + L"/", m_folder.Path("Setup.txt"), swedish);
         std::FILE* out = std::tmpfile();
         const int exitCode = check.Run(out);
         std::rewind(out);
         m_report.clear();
         char chunk[4096];
-        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, out)) > 0;) m_report.append(chunk, n);
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, out)) > 0;)
+            m_report.append(chunk, n);
         std::fclose(out);
         m_nProblems = check.GetProblemCount();
         m_nPages = check.GetPageCount();
@@ -111,7 +121,8 @@ TEST_F(ContentCheck, CleanContentPasses)
     WriteCleanContent();
     EXPECT_EQ(Check("#MAINMODE Scan\n#SCANPERIOD 2000\n"), 0) << m_report;
     EXPECT_EQ(m_nProblems, 0);
-    EXPECT_NE(m_report.find("2 pages, 3 pictures, 0 problems, 0 notes."), std::string::npos) << m_report;
+    EXPECT_NE(m_report.find("2 pages, 3 pictures, 0 problems, 0 notes."), std::string::npos)
+        << m_report;
 }
 
 struct BrokenCase {
@@ -123,7 +134,7 @@ struct BrokenCase {
     int exitCode;
 };
 
-class BrokenContent : public ContentCheck {};
+class BrokenContent : public ContentCheck { };
 
 // Fifteen pictures with sounds on the first page.
 void FifteenPictures(ContentCheck& c);
@@ -131,101 +142,138 @@ void FifteenPictures(ContentCheck& c);
 TEST_F(BrokenContent, EachProblemIsNamedWithItsFileAndWhatToDo)
 {
     const BrokenCase cases[] = {
-        {"picture without a sound", [](ContentCheck& c) { c.Remove("UserData/L00001/B00002.wav"); },
-         "", "UserData/L00001/B00002 Dryck.jpg", "has no sound: choosing it only shows the box \"Fel: Ljudfilen till denna bild saknas.\". Put B00002.wav", 1},
-        {"gap in the numbering",
-         [](ContentCheck& c) {
-             ContentCheck& b = c;
-             b.Put("UserData/L00001/B00004 Ute.jpg", Picture());
-             b.Put("UserData/L00001/B00004.wav", kSound);
-         },
-         "", "UserData/L00001", "there is no picture B00003, so the page ends before it and B00004 Ute.jpg is never shown", 1},
-        {"more than twelve pictures", FifteenPictures, "", "UserData/L00001",
-         "15 pictures: a page shows twelve, so pictures 13 to 15 are never shown", 1},
-        {"empty sub-page folder",
-         [](ContentCheck& c) { std::filesystem::create_directories(c.Root() / "UserData/L00001/L00002"); },
-         "", "UserData/L00001/L00002", "is empty, so choosing picture 2 opens no page", 1},
-        {"sub-page without picture 1",
-         [](ContentCheck& c) { c.Put("UserData/L00001/L00002/B00002 Saft.jpg", Picture()); },
-         "", "UserData/L00001/L00002", "holds no picture B00001, so choosing picture 2 opens no page", 1},
-        {"sub-page of a picture that is not there",
-         [](ContentCheck& c) { c.Put("UserData/L00001/L00007/B00001 Saft.jpg", Picture()); },
-         "", "UserData/L00001/L00007", "belongs to no picture on its page", 1},
-        {"picture that cannot be decoded",
-         [](ContentCheck& c) { c.Put("UserData/L00001/B00002 Dryck.jpg", "\xFF\xD8\xFF not a jpeg"); },
-         "", "UserData/L00001/B00002 Dryck.jpg", "cannot be read as a picture: it shows as an empty frame", 1},
-        {"picture too large to decode",
-         [](ContentCheck& c) { c.Put("UserData/L00001/B00002 Dryck.jpg", PngHeader(12000, 9000)); },
-         "", "UserData/L00001/B00002 Dryck.jpg", "is too large to show (12000×9000 pixels)", 1},
-        {"two files with one picture number",
-         [](ContentCheck& c) { c.Put("UserData/L00001/B00002 Saft.jpg", Picture()); },
-         "", "UserData/L00001/B00002 Dryck.jpg", "B00002 Saft.jpg has the same picture number; the board shows B00002 Dryck.jpg", 1},
-        {"missing common sound", [](ContentCheck& c) { c.Remove("Tillbaka.wav"); },
-         "", "Tillbaka.wav", "is missing: the answer bar's \"Tillbaka\" plays a short beep instead", 1},
-        {"scan-mode sound missing in scan mode", [](ContentCheck& c) { c.Remove("JagValde.wav"); },
-         "#MAINMODE Scan\n", "JagValde.wav", "is missing: a choice in scan mode plays a short beep", 1},
-        {"scan-mode sound missing in standard mode is a note",
-         [](ContentCheck& c) { c.Remove("JagValde.wav"); }, "", "JagValde.wav",
-         "is missing", 0},
-        {"missing web-browser shortcut", [](ContentCheck& c) { c.Remove("WebBrowser.lnk"); },
-         "", "WebBrowser.lnk", "choosing any of the 3 pictures without a shortcut or a film first shows the box \"Fel: Filen WebBrowser.lnk saknas.\"", 1},
-        {"shortcut whose program is not installed",
-         [](ContentCheck& c) {
-             c.Put("UserData/L00001/B00002.lnk", "[Desktop Entry]\nExec=/no/such/program --full\n");
-         },
-         "", "UserData/L00001/B00002.lnk", "starts /no/such/program, which is not installed here", 1},
-        {"shortcut that names no program",
-         [](ContentCheck& c) { c.Put("UserData/L00001/B00002.lnk", "garbage"); }, "",
-         "UserData/L00001/B00002.lnk", "names no program: it is no shortcut the board can read", 1},
-        {"sub-page hidden by a shortcut",
-         [](ContentCheck& c) { c.Put("UserData/L00001/B00001.lnk", kRunnable); }, "",
-         "UserData/L00001/L00001", "is never opened: choosing picture 1 starts B00001.lnk instead", 1},
-        {"media file the player cannot play",
-         [](ContentCheck& c) { c.Put("UserData/L00001/M00002.mp3", ""); }, "",
-         "UserData/L00001/M00002.mp3", "cannot be played by the board's player", 1},
-        {"empty web-address file",
-         [](ContentCheck& c) { c.Put("UserData/L00001/W00002.txt", " \r\n"); }, "",
-         "UserData/L00001/W00002.txt", "is empty: the web browser opens without an address", 1},
-        {"web address the browser would take for an option",
-         [](ContentCheck& c) { c.Put("UserData/L00001/W00002.txt", " --help\r\n"); }, "",
-         "UserData/L00001/W00002.txt", "begins with \"-\": the browser would take it for an option", 1},
-        {"web address longer than the board reads",
-         [](ContentCheck& c) { c.Put("UserData/L00001/W00002.txt", "https://example.org/" + std::string(90, 'a') + "\n"); },
-         "", "UserData/L00001/W00002.txt", "holds an address longer than the 100 bytes the board reads", 1},
-        {"web address with a browser that is not installed",
-         [](ContentCheck& c) {
-             ContentCheck& b = c;
-             b.Put("UserData/L00001/W00002.txt", "https://example.org\n");
-             b.Put("WebBrowser.lnk", "[Desktop Entry]\nExec=no-such-browser\n");
-         },
-         "", "WebBrowser.lnk", "starts no-such-browser, which is not installed here", 1},
-        {"browser that is not installed, with no web address, is a note",
-         [](ContentCheck& c) { c.Put("WebBrowser.lnk", "[Desktop Entry]\nExec=no-such-browser\n"); },
-         "", "WebBrowser.lnk", "starts no-such-browser", 0},
-        {"empty sound is a note", [](ContentCheck& c) { c.Put("UserData/L00001/B00002.wav", ""); },
-         "", "UserData/L00001/B00002.wav", "is empty: the board plays a short beep for it", 0},
-        {"sound that is only a WAV header is a note",
-         [](ContentCheck& c) { c.Put("UserData/L00001/B00002.wav", WavHeaderOnly()); }, "",
-         "UserData/L00001/B00002.wav", "holds no sound, only a WAV header", 0},
-        {"web page on this computer that does not exist",
-         [](ContentCheck& c) { c.Put("UserData/L00001/W00002.txt", "file:sidor/saknas.html\r\n"); }, "",
-         "UserData/L00001/W00002.txt", "/sidor/saknas.html, which does not exist", 1},
-        {"folder loop",
-         [](ContentCheck& c) {
-             ContentCheck& b = c;
-             b.Put("UserData/L00001/L00001/B00002 Igen.jpg", Picture());
-             b.Put("UserData/L00001/L00001/B00002.wav", kSound);
-             std::filesystem::create_symlink(b.Root() / "UserData/L00001", b.Root() / "UserData/L00001/L00001/L00002");
-         },
-         "", "UserData/L00001/L00001/L00002", "leads back to the page UserData/L00001 above it: a folder loop", 1},
-        {"no first page", [](ContentCheck& c) { c.Remove("UserData/L00001"); }, "",
-         "UserData/L00001", "holds no picture B00001: the board has no first page", 1},
-        {"no UserData", [](ContentCheck& c) { c.Remove("UserData"); }, "", "UserData",
-         "is missing: the board has no pages", 1},
-        {"settings value lost at the end of the file", [](ContentCheck&) {}, "#MAINMODE Scan", "Setup.txt",
-         "\"#MAINMODE Scan\" is not read: the last word of the file needs a line end after it", 1},
-        {"settings key misspelt", [](ContentCheck&) {}, "#SCANPERIODE 2000\n", "Setup.txt",
-         "\"#SCANPERIODE\" is not read: the key is written #SCANPERIOD", 1},
+        { "picture without a sound",
+          [](ContentCheck& c) { c.Remove("UserData/L00001/B00002.wav"); }, "",
+          "UserData/L00001/B00002 Dryck.jpg",
+          "has no sound: choosing it only shows the box \"Fel: Ljudfilen till denna bild "
+          "saknas.\". Put B00002.wav",
+          1 },
+        { "gap in the numbering",
+          [](ContentCheck& c) {
+              ContentCheck& b = c;
+              b.Put("UserData/L00001/B00004 Ute.jpg", Picture());
+              b.Put("UserData/L00001/B00004.wav", kSound);
+          },
+          "", "UserData/L00001",
+          "there is no picture B00003, so the page ends before it and B00004 Ute.jpg is never "
+          "shown",
+          1 },
+        { "more than twelve pictures", FifteenPictures, "", "UserData/L00001",
+          "15 pictures: a page shows twelve, so pictures 13 to 15 are never shown", 1 },
+        { "empty sub-page folder",
+          [](ContentCheck& c) {
+              std::filesystem::create_directories(c.Root() / "UserData/L00001/L00002");
+          },
+          "", "UserData/L00001/L00002", "is empty, so choosing picture 2 opens no page", 1 },
+        { "sub-page without picture 1",
+          [](ContentCheck& c) { c.Put("UserData/L00001/L00002/B00002 Saft.jpg", Picture()); }, "",
+          "UserData/L00001/L00002", "holds no picture B00001, so choosing picture 2 opens no page",
+          1 },
+        { "sub-page of a picture that is not there",
+          [](ContentCheck& c) { c.Put("UserData/L00001/L00007/B00001 Saft.jpg", Picture()); }, "",
+          "UserData/L00001/L00007", "belongs to no picture on its page", 1 },
+        { "picture that cannot be decoded",
+          [](ContentCheck& c) {
+              c.Put("UserData/L00001/B00002 Dryck.jpg", "\xFF\xD8\xFF not a jpeg");
+          },
+          "", "UserData/L00001/B00002 Dryck.jpg",
+          "cannot be read as a picture: it shows as an empty frame", 1 },
+        { "picture too large to decode",
+          [](ContentCheck& c) {
+              c.Put("UserData/L00001/B00002 Dryck.jpg", PngHeader(12000, 9000));
+          },
+          "", "UserData/L00001/B00002 Dryck.jpg", "is too large to show (12000×9000 pixels)", 1 },
+        { "two files with one picture number",
+          [](ContentCheck& c) { c.Put("UserData/L00001/B00002 Saft.jpg", Picture()); }, "",
+          "UserData/L00001/B00002 Dryck.jpg",
+          "B00002 Saft.jpg has the same picture number; the board shows B00002 Dryck.jpg", 1 },
+        { "missing common sound", [](ContentCheck& c) { c.Remove("Tillbaka.wav"); }, "",
+          "Tillbaka.wav", "is missing: the answer bar's \"Tillbaka\" plays a short beep instead",
+          1 },
+        { "scan-mode sound missing in scan mode", [](ContentCheck& c) { c.Remove("JagValde.wav"); },
+          "#MAINMODE Scan\n", "JagValde.wav",
+          "is missing: a choice in scan mode plays a short beep", 1 },
+        { "scan-mode sound missing in standard mode is a note",
+          [](ContentCheck& c) { c.Remove("JagValde.wav"); }, "", "JagValde.wav", "is missing", 0 },
+        { "missing web-browser shortcut", [](ContentCheck& c) { c.Remove("WebBrowser.lnk"); }, "",
+          "WebBrowser.lnk",
+          "choosing any of the 3 pictures without a shortcut or a film first shows the box \"Fel: "
+          "Filen WebBrowser.lnk saknas.\"",
+          1 },
+        { "shortcut whose program is not installed",
+          [](ContentCheck& c) {
+              c.Put("UserData/L00001/B00002.lnk",
+                    "[Desktop Entry]\nExec=/no/such/program --full\n");
+          },
+          "", "UserData/L00001/B00002.lnk", "starts /no/such/program, which is not installed here",
+          1 },
+        { "shortcut that names no program",
+          [](ContentCheck& c) { c.Put("UserData/L00001/B00002.lnk", "garbage"); }, "",
+          "UserData/L00001/B00002.lnk", "names no program: it is no shortcut the board can read",
+          1 },
+        { "sub-page hidden by a shortcut",
+          [](ContentCheck& c) { c.Put("UserData/L00001/B00001.lnk", kRunnable); }, "",
+          "UserData/L00001/L00001", "is never opened: choosing picture 1 starts B00001.lnk instead",
+          1 },
+        { "media file the player cannot play",
+          [](ContentCheck& c) { c.Put("UserData/L00001/M00002.mp3", ""); }, "",
+          "UserData/L00001/M00002.mp3", "cannot be played by the board's player", 1 },
+        { "empty web-address file",
+          [](ContentCheck& c) { c.Put("UserData/L00001/W00002.txt", " \r\n"); }, "",
+          "UserData/L00001/W00002.txt", "is empty: the web browser opens without an address", 1 },
+        { "web address the browser would take for an option",
+          [](ContentCheck& c) { c.Put("UserData/L00001/W00002.txt", " --help\r\n"); }, "",
+          "UserData/L00001/W00002.txt",
+          "begins with \"-\": the browser would take it for an option", 1 },
+        { "web address longer than the board reads",
+          [](ContentCheck& c) {
+              c.Put("UserData/L00001/W00002.txt",
+                    "https://example.org/" + std::string(90, 'a') + "\n");
+          },
+          "", "UserData/L00001/W00002.txt",
+          "holds an address longer than the 100 bytes the board reads", 1 },
+        { "web address with a browser that is not installed",
+          [](ContentCheck& c) {
+              ContentCheck& b = c;
+              b.Put("UserData/L00001/W00002.txt", "https://example.org\n");
+              b.Put("WebBrowser.lnk", "[Desktop Entry]\nExec=no-such-browser\n");
+          },
+          "", "WebBrowser.lnk", "starts no-such-browser, which is not installed here", 1 },
+        { "browser that is not installed, with no web address, is a note",
+          [](ContentCheck& c) {
+              c.Put("WebBrowser.lnk", "[Desktop Entry]\nExec=no-such-browser\n");
+          },
+          "", "WebBrowser.lnk", "starts no-such-browser", 0 },
+        { "empty sound is a note", [](ContentCheck& c) { c.Put("UserData/L00001/B00002.wav", ""); },
+          "", "UserData/L00001/B00002.wav", "is empty: the board plays a short beep for it", 0 },
+        { "sound that is only a WAV header is a note",
+          [](ContentCheck& c) { c.Put("UserData/L00001/B00002.wav", WavHeaderOnly()); }, "",
+          "UserData/L00001/B00002.wav", "holds no sound, only a WAV header", 0 },
+        { "web page on this computer that does not exist",
+          [](ContentCheck& c) {
+              c.Put("UserData/L00001/W00002.txt", "file:sidor/saknas.html\r\n");
+          },
+          "", "UserData/L00001/W00002.txt", "/sidor/saknas.html, which does not exist", 1 },
+        { "folder loop",
+          [](ContentCheck& c) {
+              ContentCheck& b = c;
+              b.Put("UserData/L00001/L00001/B00002 Igen.jpg", Picture());
+              b.Put("UserData/L00001/L00001/B00002.wav", kSound);
+              std::filesystem::create_symlink(b.Root() / "UserData/L00001",
+                                              b.Root() / "UserData/L00001/L00001/L00002");
+          },
+          "", "UserData/L00001/L00001/L00002",
+          "leads back to the page UserData/L00001 above it: a folder loop", 1 },
+        { "no first page", [](ContentCheck& c) { c.Remove("UserData/L00001"); }, "",
+          "UserData/L00001", "holds no picture B00001: the board has no first page", 1 },
+        { "no UserData", [](ContentCheck& c) { c.Remove("UserData"); }, "", "UserData",
+          "is missing: the board has no pages", 1 },
+        { "settings value lost at the end of the file", [](ContentCheck&) {}, "#MAINMODE Scan",
+          "Setup.txt",
+          "\"#MAINMODE Scan\" is not read: the last word of the file needs a line end after it",
+          1 },
+        { "settings key misspelt", [](ContentCheck&) {}, "#SCANPERIODE 2000\n", "Setup.txt",
+          "\"#SCANPERIODE\" is not read: the key is written #SCANPERIOD", 1 },
     };
     for (const BrokenCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -237,7 +285,8 @@ TEST_F(BrokenContent, EachProblemIsNamedWithItsFileAndWhatToDo)
         EXPECT_EQ(exitCode, c.exitCode) << m_report;
         EXPECT_EQ(m_nProblems, c.exitCode) << m_report;
         const std::string label = c.exitCode ? "problem: " : "note: ";
-        const std::string file = std::string(c.file) == "Setup.txt" ? (m_folder.Root / "Setup.txt").string() : c.file;
+        const std::string file =
+            std::string(c.file) == "Setup.txt" ? (m_folder.Root / "Setup.txt").string() : c.file;
         EXPECT_NE(m_report.find(label + file + ": "), std::string::npos) << m_report;
         EXPECT_NE(m_report.find(c.expected), std::string::npos) << m_report;
         std::swap(m_folder.Root, fresh.Root);
@@ -269,7 +318,8 @@ TEST_F(ContentCheck, PagesDeeperThanTheBoardGoesAreNamed)
     EXPECT_EQ(m_nProblems, 1) << m_report;
     // The first page, picture 1's sub-page, and levels 2 to 100 of the chain.
     EXPECT_EQ(m_nPages, CTQContentRules::MaxLevels + 1);
-    EXPECT_NE(m_report.find("lies deeper than the board goes (100 pages down from the first)"), std::string::npos);
+    EXPECT_NE(m_report.find("lies deeper than the board goes (100 pages down from the first)"),
+              std::string::npos);
 }
 
 TEST_F(ContentCheck, ContentCopiedFromWindowsIsFine)
@@ -282,7 +332,8 @@ TEST_F(ContentCheck, ContentCopiedFromWindowsIsFine)
     Put("UserData/l00001/l00002/B00001 \xC4pple.JPG", Picture());
     Put("UserData/l00001/l00002/B00001.wav", kSound);
     Put("UserData/l00001/b00001.LNK", kRunnable);
-    for (const char* sound : {"TILLBAKA.WAV", "nej.wav", "Ja.WAV", "jagvalde.wav"}) Put(sound, kSound);
+    for (const char* sound : { "TILLBAKA.WAV", "nej.wav", "Ja.WAV", "jagvalde.wav" })
+        Put(sound, kSound);
     // Saved by a Windows editor: a byte-order mark and CR LF line ends.
     Put("webbrowser.LNK", std::string("\xEF\xBB\xBF[Desktop Entry]\r\nExec=sh -c 'exit 0' %u\r\n"));
     EXPECT_EQ(Check("#MAINMODE Scan\r\n"), 0) << m_report;
@@ -301,12 +352,14 @@ TEST_F(ContentCheck, EachFileIsOpenedByThePlayerOncePerRun)
         std::filesystem::create_directories((Root() / name).parent_path());
         std::filesystem::create_symlink(Root() / target, Root() / name);
     };
-    for (const char* sound : {"Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav"}) link("shared/Hej.wav", sound);
-    for (const std::string page : {"UserData/L00001", "UserData/L00001/L00001"}) {
-        for (const std::string number : {"1", "2", "3"}) {
+    for (const char* sound : { "Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav" })
+        link("shared/Hej.wav", sound);
+    for (const std::string page : { "UserData/L00001", "UserData/L00001/L00001" }) {
+        for (const std::string number : { "1", "2", "3" }) {
             Put(page + "/B0000" + number + " Bild.jpg", Picture());
             link("shared/Hej.wav", page + "/B0000" + number + ".wav");
-            if (number != "1") link("shared/Film.wmv", page + "/M0000" + number + ".wmv");
+            if (number != "1")
+                link("shared/Film.wmv", page + "/M0000" + number + ".wmv");
         }
     }
     fake::ResetAudio();
@@ -321,8 +374,10 @@ TEST_F(ContentCheck, WebPagesOnThisComputerThatExistPass)
 {
     Put("sidor/min sida.html", "<p>Hej</p>");
     const std::string page = (Root() / "sidor").string();
-    for (const std::string& address : {"file://" + page + "/min%20sida.html", "file://localhost" + page + "/min%20sida.html#b",
-                                      "FILE://" + page + "/min%20sida.html?x=1\r\n", std::string("https://example.org/saknas.html")}) {
+    for (const std::string& address :
+         { "file://" + page + "/min%20sida.html", "file://localhost" + page + "/min%20sida.html#b",
+           "FILE://" + page + "/min%20sida.html?x=1\r\n",
+           std::string("https://example.org/saknas.html") }) {
         SCOPED_TRACE(address);
         WriteCleanContent();
         Put("UserData/L00001/W00002.txt", address);
@@ -335,8 +390,11 @@ TEST_F(ContentCheck, SpeaksSwedishWhenAsked)
     WriteCleanContent();
     Remove("UserData/L00001/B00002.wav");
     EXPECT_EQ(Check("#MAINMODE Standard\n", true), 1);
-    EXPECT_NE(m_report.find("problem: UserData/L00001/B00002 Dryck.jpg: har inget ljud"), std::string::npos) << m_report;
-    EXPECT_NE(m_report.find("2 sidor, 3 bilder, 1 problem, 0 anmärkningar."), std::string::npos) << m_report;
+    EXPECT_NE(m_report.find("problem: UserData/L00001/B00002 Dryck.jpg: har inget ljud"),
+              std::string::npos)
+        << m_report;
+    EXPECT_NE(m_report.find("2 sidor, 3 bilder, 1 problem, 0 anmärkningar."), std::string::npos)
+        << m_report;
 }
 
 TEST(CheckLocale, SwedishOnlyForASwedishLocale)
@@ -348,8 +406,12 @@ TEST(CheckLocale, SwedishOnlyForASwedishLocale)
         bool swedish;
     };
     const Case cases[] = {
-        {"", "", "sv_SE.UTF-8", true},       {"", "", "en_GB.UTF-8", false}, {"C", "", "sv_SE.UTF-8", false},
-        {"", "sv_FI.UTF-8", "en_US", true}, {"", "", "", false},             {"sv_SE", "en_US", "", true},
+        { "", "", "sv_SE.UTF-8", true },
+        { "", "", "en_GB.UTF-8", false },
+        { "C", "", "sv_SE.UTF-8", false },
+        { "", "sv_FI.UTF-8", "en_US", true },
+        { "", "", "", false },
+        { "sv_SE", "en_US", "", true },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.all) + "|" + c.messages + "|" + c.lang);
@@ -363,4 +425,4 @@ TEST(CheckLocale, SwedishOnlyForASwedishLocale)
     ::unsetenv("LANG");
 }
 
-} // namespace
+}  // namespace

@@ -22,11 +22,11 @@ TEST(NumberedNames, NumberOfReadsTheLetterAndFiveDigits)
         int number;
     } cases[] = {
         { L"B00001 Mat.jpg", L'B', 1 },
-        { L"b00012.wav", L'B', 12 },   // names from Windows match in either case
+        { L"b00012.wav", L'B', 12 },  // names from Windows match in either case
         { L"L99999", L'L', 99999 },
-        { L"B00001", L'M', -1 },       // another letter
-        { L"B0001", L'B', -1 },        // too short
-        { L"B0001x.jpg", L'B', -1 },   // not five digits
+        { L"B00001", L'M', -1 },      // another letter
+        { L"B0001", L'B', -1 },       // too short
+        { L"B0001x.jpg", L'B', -1 },  // not five digits
         { L"B 0001.jpg", L'B', -1 },
         { L"", L'B', -1 },
     };
@@ -36,7 +36,8 @@ TEST(NumberedNames, NumberOfReadsTheLetterAndFiveDigits)
     }
     // A name made by the rules is read back to its number.
     for (const int n : { 1, 12, 100, 99999 })
-        EXPECT_EQ(Rules::NumberOf(Rules::NumberedName(Rules::PictureLetter, n), Rules::PictureLetter), n);
+        EXPECT_EQ(
+            Rules::NumberOf(Rules::NumberedName(Rules::PictureLetter, n), Rules::PictureLetter), n);
 }
 
 // Every key of the table is read by the parser, and the analysis neither calls it unknown
@@ -50,12 +51,12 @@ TEST(SettingsKeys, EveryKeyIsReadByTheParserAndKnownToTheAnalysis)
         bool success = false;
         const CTQSetupFileParser parser(folder.Write("Setup.txt", line), success);
         ASSERT_TRUE(success);
-        const std::size_t read = parser.Appearance.size() + parser.MainMode.size() + parser.BlinkPeriod.size() +
-                                 parser.ScanPeriod.size() + parser.AvoidExtraClicksTime.size() +
-                                 parser.SwitchHoldTime.size() + parser.SwitchRepeatIgnoreTime.size() +
-                                 parser.ScanFirstDelay.size() + parser.ScanWaitForSound.size() +
-                                 parser.ScanRounds.size() + parser.ScanPattern.size() + parser.Highlight.size() +
-                                 parser.CueSoundDevice.size();
+        const std::size_t read = parser.Appearance.size() + parser.MainMode.size() +
+            parser.BlinkPeriod.size() + parser.ScanPeriod.size() +
+            parser.AvoidExtraClicksTime.size() + parser.SwitchHoldTime.size() +
+            parser.SwitchRepeatIgnoreTime.size() + parser.ScanFirstDelay.size() +
+            parser.ScanWaitForSound.size() + parser.ScanRounds.size() + parser.ScanPattern.size() +
+            parser.Highlight.size() + parser.CueSoundDevice.size();
         EXPECT_EQ(read, 1u);
         for (const TSetupFinding& finding : CTQSetupFileLint::Analyse(line)) {
             EXPECT_NE(finding.Kind, TSetupFindingKind::UnknownWord);
@@ -64,4 +65,4 @@ TEST(SettingsKeys, EveryKeyIsReadByTheParserAndKnownToTheAnalysis)
     }
 }
 
-} // namespace
+}  // namespace

@@ -21,13 +21,14 @@ namespace {
 
 void Put(std::string& out, std::uint32_t value, int bytes)
 {
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
 // A WAV file's bytes with the given format chunk fields; frames hold one value from -1 to 1
 // per frame, written to every channel.
-std::string Wave(std::uint16_t tag, int channels, int rate, int bits, const std::vector<double>& frames,
-                 std::uint32_t dataSizeField = 0)
+std::string Wave(std::uint16_t tag, int channels, int rate, int bits,
+                 const std::vector<double>& frames, std::uint32_t dataSizeField = 0)
 {
     std::string data;
     for (const double value : frames) {
@@ -41,7 +42,10 @@ std::string Wave(std::uint16_t tag, int channels, int rate, int bits, const std:
                 Put(data, static_cast<std::uint32_t>(std::lround(value * 127) + 128), 1);
             } else {
                 const double scale = std::ldexp(1.0, bits - 1) - 1;
-                Put(data, static_cast<std::uint32_t>(static_cast<std::int64_t>(std::lround(value * scale))), bits / 8);
+                Put(data,
+                    static_cast<std::uint32_t>(
+                        static_cast<std::int64_t>(std::lround(value * scale))),
+                    bits / 8);
             }
         }
     }
@@ -65,7 +69,8 @@ std::string Wave(std::uint16_t tag, int channels, int rate, int bits, const std:
 std::vector<double> ToneBetweenSilences(int rate, int silenceMs, int toneMs)
 {
     std::vector<double> frames(static_cast<std::size_t>(rate * silenceMs / 1000), 0.0);
-    for (int i = 0; i < rate * toneMs / 1000; ++i) frames.push_back(0.5 * std::sin(2 * M_PI * 440 * i / rate + 0.3));
+    for (int i = 0; i < rate * toneMs / 1000; ++i)
+        frames.push_back(0.5 * std::sin(2 * M_PI * 440 * i / rate + 0.3));
     frames.resize(frames.size() + static_cast<std::size_t>(rate * silenceMs / 1000), 0.0);
     return frames;
 }
@@ -73,17 +78,21 @@ std::vector<double> ToneBetweenSilences(int rate, int silenceMs, int toneMs)
 std::uint32_t Field(const std::string& bytes, std::size_t at, int size)
 {
     std::uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    for (int i = size - 1; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
     return value;
 }
 
 // Where the first and the last sample louder than level stand, in samples from each end.
-void LoudEnds(const std::vector<std::int16_t>& samples, int level, std::size_t& lead, std::size_t& tail)
+void LoudEnds(const std::vector<std::int16_t>& samples, int level, std::size_t& lead,
+              std::size_t& tail)
 {
     lead = 0;
-    while (lead < samples.size() && std::abs(samples[lead]) <= level) ++lead;
+    while (lead < samples.size() && std::abs(samples[lead]) <= level)
+        ++lead;
     tail = 0;
-    while (tail < samples.size() && std::abs(samples[samples.size() - 1 - tail]) <= level) ++tail;
+    while (tail < samples.size() && std::abs(samples[samples.size() - 1 - tail]) <= level)
+        ++tail;
 }
 
 void WriteScript(const TempFolder& folder, const std::string& name, const std::string& body)
@@ -95,16 +104,17 @@ void WriteScript(const TempFolder& folder, const std::string& name, const std::s
 std::vector<std::string> FilesIn(const std::filesystem::path& folder)
 {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
 
-} // namespace
+}  // namespace
 
 TEST(WaveSound, ReadsWhatSpeechProgramsWriteAsMonoSixteenBit)
 {
-    const std::vector<double> frames = {0.0, 0.5, -0.5, 0.25};
+    const std::vector<double> frames = { 0.0, 0.5, -0.5, 0.25 };
     struct TCase {
         const char* Name;
         std::string Bytes;
@@ -116,19 +126,21 @@ TEST(WaveSound, ReadsWhatSpeechProgramsWriteAsMonoSixteenBit)
         std::string fmt = extensible.substr(20, 16);
         fmt[0] = '\xFE';
         fmt[1] = '\xFF';
-        fmt += std::string("\x16\0\x10\0\x03\0\0\0\x01\0\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 24);
-        extensible = extensible.substr(0, 16) + std::string("\x28\0\0\0", 4) + fmt + extensible.substr(36);
+        fmt +=
+            std::string("\x16\0\x10\0\x03\0\0\0\x01\0\0\0\0\0\x10\0\x80\0\0\xAA\0\x38\x9B\x71", 24);
+        extensible =
+            extensible.substr(0, 16) + std::string("\x28\0\0\0", 4) + fmt + extensible.substr(36);
     }
     const TCase cases[] = {
-        {"16-bit mono", Wave(1, 1, 22050, 16, frames), 22050},
-        {"16-bit stereo", Wave(1, 2, 44100, 16, frames), 44100},
-        {"8-bit", Wave(1, 1, 16000, 8, frames), 16000},
-        {"24-bit", Wave(1, 1, 48000, 24, frames), 48000},
-        {"32-bit", Wave(1, 1, 48000, 32, frames), 48000},
-        {"float", Wave(3, 1, 24000, 32, frames), 24000},
-        {"extensible", extensible, 48000},
+        { "16-bit mono", Wave(1, 1, 22050, 16, frames), 22050 },
+        { "16-bit stereo", Wave(1, 2, 44100, 16, frames), 44100 },
+        { "8-bit", Wave(1, 1, 16000, 8, frames), 16000 },
+        { "24-bit", Wave(1, 1, 48000, 24, frames), 48000 },
+        { "32-bit", Wave(1, 1, 48000, 32, frames), 48000 },
+        { "float", Wave(3, 1, 24000, 32, frames), 24000 },
+        { "extensible", extensible, 48000 },
         // Written to a pipe: the data size is unknown and left at its largest.
-        {"streamed", Wave(1, 1, 22050, 16, frames, 0xFFFFFFFF), 22050},
+        { "streamed", Wave(1, 1, 22050, 16, frames, 0xFFFFFFFF), 22050 },
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -144,7 +156,7 @@ TEST(WaveSound, ReadsWhatSpeechProgramsWriteAsMonoSixteenBit)
 
 TEST(WaveSound, RefusesWhatIsNoSoundItCanRead)
 {
-    const std::vector<double> frames = {0.0, 0.5};
+    const std::vector<double> frames = { 0.0, 0.5 };
     const std::string good = Wave(1, 1, 22050, 16, frames);
     struct TCase {
         const char* Name;
@@ -152,15 +164,17 @@ TEST(WaveSound, RefusesWhatIsNoSoundItCanRead)
         const char* Reason;
     };
     const TCase cases[] = {
-        {"empty", "", "empty"},
-        {"text", "Hello, this is not a sound at all.", "not a WAV file"},
-        {"ADPCM", Wave(2, 1, 22050, 4, {}), "not PCM"},
-        {"no channels", Wave(1, 0, 22050, 16, {}), "0 channels"},
-        {"rate zero", Wave(1, 1, 0, 16, frames), "sample rate"},
-        {"no data chunk", good.substr(0, 36), "no sound data"},
-        {"no samples", Wave(1, 1, 22050, 16, {}), "no samples"},
-        {"ten minutes", Wave(1, 1, 4000, 8, std::vector<double>(4000 * 600, 0.1)), "longer than 5 minutes"},
-        {"short format chunk", good.substr(0, 16) + std::string("\x04\0\0\0\x01\0\x01\0", 8), "too short"},
+        { "empty", "", "empty" },
+        { "text", "Hello, this is not a sound at all.", "not a WAV file" },
+        { "ADPCM", Wave(2, 1, 22050, 4, {}), "not PCM" },
+        { "no channels", Wave(1, 0, 22050, 16, {}), "0 channels" },
+        { "rate zero", Wave(1, 1, 0, 16, frames), "sample rate" },
+        { "no data chunk", good.substr(0, 36), "no sound data" },
+        { "no samples", Wave(1, 1, 22050, 16, {}), "no samples" },
+        { "ten minutes", Wave(1, 1, 4000, 8, std::vector<double>(4000 * 600, 0.1)),
+          "longer than 5 minutes" },
+        { "short format chunk", good.substr(0, 16) + std::string("\x04\0\0\0\x01\0\x01\0", 8),
+          "too short" },
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -178,7 +192,8 @@ TEST(WaveSound, SilentEndsAreCutToAFewMsAndLowRatesRaised)
     // program might write it.
     CTQWaveSound sound;
     std::string error;
-    ASSERT_TRUE(sound.Parse(Wave(1, 2, 16000, 16, ToneBetweenSilences(16000, 200, 100)), error)) << error;
+    ASSERT_TRUE(sound.Parse(Wave(1, 2, 16000, 16, ToneBetweenSilences(16000, 200, 100)), error))
+        << error;
     sound.RaiseToMinSampleRate();
     EXPECT_EQ(sound.GetSampleRate(), 22050);
     sound.TrimSilence(5);
@@ -208,10 +223,11 @@ TEST(WaveSound, WritesOnlyWhereNoFileIsAndLeavesNothingHalfWritten)
     EXPECT_EQ(folder.Read("Page/b00001.WAV"), "the carer's own recording");
 
     ASSERT_TRUE(sound.WriteNew(folder.Path("page/B00002.wav"), error)) << error;
-    EXPECT_EQ(FilesIn(folder.Root / "Page"), (std::vector<std::string>{"B00002.wav", "b00001.WAV"}));
+    EXPECT_EQ(FilesIn(folder.Root / "Page"),
+              (std::vector<std::string>{ "B00002.wav", "b00001.WAV" }));
     const std::string bytes = folder.Read("Page/B00002.wav");
     EXPECT_EQ(bytes, sound.ToBytes());
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(::stat((folder.Root / "Page/B00002.wav").c_str(), &info), 0);
     EXPECT_NE(info.st_mode & S_IROTH, 0u) << "a made sound is readable like any new file";
 
@@ -245,7 +261,8 @@ TEST(Speech, EspeakSpeaksSwedishIntoATrimmedSixteenBitMonoFile)
     std::size_t lead = 0;
     std::size_t tail = 0;
     int peak = 0;
-    for (const std::int16_t s : sound.GetSamples()) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    for (const std::int16_t s : sound.GetSamples())
+        peak = std::max(peak, std::abs(static_cast<int>(s)));
     LoudEnds(sound.GetSamples(), peak / 100, lead, tail);
     const std::size_t fiveMs = static_cast<std::size_t>(sound.GetSampleRate()) * 5 / 1000;
     EXPECT_LE(lead, fiveMs);
@@ -270,10 +287,11 @@ TEST(Speech, AnotherVoiceIsTakenAndAnUnknownOneRefused)
 TEST(Speech, VoiceForALocale)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"sv_SE.UTF-8", "sv"}, {"en-US", "en-us"}, {"pt_BR", "pt-br"}, {"de", "de"},
-        {"xx-YY", ""},         {"", ""},           {"C", ""},
+        { "sv_SE.UTF-8", "sv" }, { "en-US", "en-us" }, { "pt_BR", "pt-br" }, { "de", "de" },
+        { "xx-YY", "" },         { "", "" },           { "C", "" },
     };
-    for (const auto& [locale, voice] : cases) EXPECT_EQ(CTQSpeech::VoiceForLocale(locale), voice) << locale;
+    for (const auto& [locale, voice] : cases)
+        EXPECT_EQ(CTQSpeech::VoiceForLocale(locale), voice) << locale;
 }
 
 TEST(Speech, NothingToSayIsRefused)
@@ -296,21 +314,24 @@ TEST(Speech, VoiceCommandGetsTheTextAndItsFileIsCheckedAndTrimmed)
     folder.Write("voice.wav", Wave(1, 2, 16000, 16, ToneBetweenSilences(16000, 300, 150)));
     WriteScript(folder, "voice",
                 "cat > '" + (folder.Root / "heard.txt").string() + "'\necho \"$1\" > '" +
-                    (folder.Root / "path.txt").string() + "'\ncat '" + (folder.Root / "voice.wav").string() +
-                    "' > \"$1\"\n");
+                    (folder.Root / "path.txt").string() + "'\ncat '" +
+                    (folder.Root / "voice.wav").string() + "' > \"$1\"\n");
     bool ok = false;
     std::string error;
     // Quoted as on a shortcut; the path has no shell between it and the program.
-    const CTQSpeech speech = CTQSpeech::FromCommand("\"" + (folder.Root / "voice").string() + "\"", ok, error);
+    const CTQSpeech speech =
+        CTQSpeech::FromCommand("\"" + (folder.Root / "voice").string() + "\"", ok, error);
     ASSERT_TRUE(ok) << error;
-    ASSERT_TRUE(speech.MakeSoundFile(L"Glass och\nsaft; $(rm -rf /)", folder.Path("Page/B00001.wav"), error)) << error;
+    ASSERT_TRUE(speech.MakeSoundFile(L"Glass och\nsaft; $(rm -rf /)",
+                                     folder.Path("Page/B00001.wav"), error))
+        << error;
     EXPECT_EQ(folder.Read("heard.txt"), "Glass och saft; $(rm -rf /)\n");
 
     CTQWaveSound sound;
     ASSERT_TRUE(sound.Parse(folder.Read("Page/B00001.wav"), error)) << error;
     EXPECT_EQ(sound.GetSampleRate(), 22050);
     EXPECT_NEAR(sound.GetDurationMs(), 160, 3);
-    EXPECT_EQ(FilesIn(folder.Root / "Page"), std::vector<std::string>{"B00001.wav"});
+    EXPECT_EQ(FilesIn(folder.Root / "Page"), std::vector<std::string>{ "B00001.wav" });
     std::string commandsFile = folder.Read("path.txt");
     ASSERT_FALSE(commandsFile.empty());
     commandsFile.pop_back();
@@ -326,22 +347,23 @@ TEST(Speech, AVoiceCommandThatFailsMakesNoFile)
         const char* Reason;
     };
     const TCase cases[] = {
-        {"exit code", "exit 3\n", "exit code 3"},
-        {"garbage", "echo 'no sound here' > \"$1\"\n", "not a WAV file"},
-        {"nothing written", "exit 0\n", "empty"},
-        {"silence", "", "no sound"},  // filled in below: a WAV of zeros
-        {"killed", "kill -9 $$\n", "signal 9"},
+        { "exit code", "exit 3\n", "exit code 3" },
+        { "garbage", "echo 'no sound here' > \"$1\"\n", "not a WAV file" },
+        { "nothing written", "exit 0\n", "empty" },
+        { "silence", "", "no sound" },  // filled in below: a WAV of zeros
+        { "killed", "kill -9 $$\n", "signal 9" },
     };
     folder.Write("silence.wav", Wave(1, 1, 22050, 16, std::vector<double>(2205, 0.0)));
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         const std::string body = std::string(c.Name) == "silence"
-                                     ? "cat '" + (folder.Root / "silence.wav").string() + "' > \"$1\"\n"
-                                     : std::string(c.Script);
+            ? "cat '" + (folder.Root / "silence.wav").string() + "' > \"$1\"\n"
+            : std::string(c.Script);
         WriteScript(folder, "voice", body);
         bool ok = false;
         std::string error;
-        const CTQSpeech speech = CTQSpeech::FromCommand((folder.Root / "voice").string(), ok, error);
+        const CTQSpeech speech =
+            CTQSpeech::FromCommand((folder.Root / "voice").string(), ok, error);
         ASSERT_TRUE(ok) << error;
         EXPECT_FALSE(speech.MakeSoundFile(L"Mat", folder.Path("Page/B00001.wav"), error));
         EXPECT_NE(error.find(c.Reason), std::string::npos) << error;

@@ -13,13 +13,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CTQWaveSound sound;
     std::string error;
     if (!sound.Parse(std::string_view(reinterpret_cast<const char*>(data), size), error)) {
-        if (error.empty()) __builtin_trap();
+        if (error.empty())
+            __builtin_trap();
         return 0;
     }
-    if (sound.GetSamples().empty() || sound.GetSampleRate() <= 0) __builtin_trap();
+    if (sound.GetSamples().empty() || sound.GetSampleRate() <= 0)
+        __builtin_trap();
     sound.RaiseToMinSampleRate();
     sound.TrimSilence(5);
     CTQWaveSound again;
-    if (!again.Parse(sound.ToBytes(), error) || again.GetSamples() != sound.GetSamples()) __builtin_trap();
+    if (!again.Parse(sound.ToBytes(), error) || again.GetSamples() != sound.GetSamples())
+        __builtin_trap();
     return 0;
 }

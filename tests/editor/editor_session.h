@@ -14,8 +14,9 @@ public:
     // colour (0xRRGGBB) with a caption and sound to the first page, then presses F9 ("Try it")
     // for the board program. Returns the started board's process id, 0 on failure (why in
     // failure).
-    long long MakePageAndTryIt(const std::string& content, const std::string& setupFile, const std::string& board,
-                               unsigned colour, const std::string& soundFile, std::string& failure);
+    long long MakePageAndTryIt(const std::string& content, const std::string& setupFile,
+                               const std::string& board, unsigned colour,
+                               const std::string& soundFile, std::string& failure);
 
 private:
     struct Qt;

@@ -64,10 +64,11 @@ public:
 private:
     int m_nArgc = 1;
     char m_Name[13] = "editor_tests";
-    char* m_Argv[2] = {m_Name, nullptr};
+    char* m_Argv[2] = { m_Name, nullptr };
     std::unique_ptr<QApplication> m_pApplication;
 };
-[[maybe_unused]] ::testing::Environment* const g_pQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+[[maybe_unused]] ::testing::Environment* const g_pQt =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 class Editor : public ::testing::Test {
 public:
@@ -76,8 +77,10 @@ public:
         fake::ResetPrograms();
         fake::AddProgram(L"sh", fake::ProgramScript{});
         ::setenv("XDG_DATA_HOME", (m_folder.Root / "home").c_str(), 1);
-        for (const char* sound : {"Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav"}) m_folder.Write("content/" + std::string(sound), "RIFF");
-        m_folder.Write("content/WebBrowser.lnk", "[Desktop Entry]\nType=Application\nName=Sh\nExec=sh -c true\n");
+        for (const char* sound : { "Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav" })
+            m_folder.Write("content/" + std::string(sound), "RIFF");
+        m_folder.Write("content/WebBrowser.lnk",
+                       "[Desktop Entry]\nType=Application\nName=Sh\nExec=sh -c true\n");
         for (int n = 1; n <= 2; ++n) {
             const std::string stem = "content/UserData/L00001/B0000" + std::to_string(n);
             SavePicture(stem + " Bild.jpg", 400, 300);
@@ -86,7 +89,8 @@ public:
         }
         m_folder.Write("sound.wav", "RIFF new sound");
         SavePicture("large.png", 2000, 1500);
-        m_window = std::make_unique<COrlidoEditWindow>(m_folder.Path("content"), m_folder.Path("config/Setup.txt"));
+        m_window = std::make_unique<COrlidoEditWindow>(m_folder.Path("content"),
+                                                       m_folder.Path("config/Setup.txt"));
         m_window->show();
         QApplication::setActiveWindow(m_window.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
@@ -104,7 +108,10 @@ public:
         const std::wstring path = m_folder.Write(relative, "");
         ASSERT_TRUE(image.save(QString::fromStdWString(path)));
     }
-    QString File(const std::string& relative) const { return QString::fromStdWString(m_folder.Path(relative)); }
+    QString File(const std::string& relative) const
+    {
+        return QString::fromStdWString(m_folder.Path(relative));
+    }
 
     std::string Captions(const std::wstring& page)
     {
@@ -117,12 +124,14 @@ public:
 
     int Problems(std::string& report)
     {
-        COrlidoCheck check(m_folder.Path("content") + L"/", m_folder.Path("config/Setup.txt"), false);
+        COrlidoCheck check(m_folder.Path("content") + L"/", m_folder.Path("config/Setup.txt"),
+                           false);
         std::FILE* out = std::tmpfile();
         check.Run(out);
         std::rewind(out);
         char chunk[4096];
-        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, out)) > 0;) report.append(chunk, n);
+        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, out)) > 0;)
+            report.append(chunk, n);
         std::fclose(out);
         return check.GetProblemCount();
     }
@@ -130,7 +139,8 @@ public:
     QPushButton* Button(const char* english)
     {
         for (QPushButton* button : m_window->findChildren<QPushButton*>()) {
-            if (button->text().remove(QLatin1Char('&')) == QString::fromUtf8(english)) return button;
+            if (button->text().remove(QLatin1Char('&')) == QString::fromUtf8(english))
+                return button;
         }
         return nullptr;
     }
@@ -141,8 +151,10 @@ public:
     {
         auto* timer = new QTimer(m_window.get());
         QObject::connect(timer, &QTimer::timeout, [timer, fill] {
-            auto* dialog = qobject_cast<COrlidoNewPictureDialog*>(QApplication::activeModalWidget());
-            if (dialog == nullptr) return;
+            auto* dialog =
+                qobject_cast<COrlidoNewPictureDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr)
+                return;
             timer->stop();
             timer->deleteLater();
             fill(dialog);
@@ -180,23 +192,37 @@ TEST_F(Editor, WhatADropOrPasteHoldsIsReadInOrder)
         TKind kind;
         QString caption;
     } const cases[] = {
-        {"image data before an address", {web}, true, TKind::Image, {}},
-        {"a local file", {picture}, false, TKind::File, QStringLiteral("large")},
-        {"a file that is no picture", {text}, false, TKind::None, {}},
-        {"a picture after one that is none", {text, picture}, false, TKind::File, QStringLiteral("large")},
-        {"a local file before an address", {web, picture}, false, TKind::File, QStringLiteral("large")},
-        {"only an address", {web}, false, TKind::WebAddress, {}},
-        {"nothing usable", {QUrl(QStringLiteral("ftp://example.org/a.png"))}, false, TKind::None, {}},
+        { "image data before an address", { web }, true, TKind::Image, {} },
+        { "a local file", { picture }, false, TKind::File, QStringLiteral("large") },
+        { "a file that is no picture", { text }, false, TKind::None, {} },
+        { "a picture after one that is none",
+          { text, picture },
+          false,
+          TKind::File,
+          QStringLiteral("large") },
+        { "a local file before an address",
+          { web, picture },
+          false,
+          TKind::File,
+          QStringLiteral("large") },
+        { "only an address", { web }, false, TKind::WebAddress, {} },
+        { "nothing usable",
+          { QUrl(QStringLiteral("ftp://example.org/a.png")) },
+          false,
+          TKind::None,
+          {} },
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);
         QMimeData data;
         data.setUrls(test.urls);
-        if (test.image) data.setImageData(red);
+        if (test.image)
+            data.setImageData(red);
         const COrlidoPictureSource source = COrlidoPictureSource::FromMimeData(&data);
         EXPECT_EQ(source.GetKind(), test.kind);
         EXPECT_EQ(source.GetSuggestedCaption(), test.caption);
-        EXPECT_EQ(source.GetImage().isNull(), test.kind == TKind::None || test.kind == TKind::WebAddress);
+        EXPECT_EQ(source.GetImage().isNull(),
+                  test.kind == TKind::None || test.kind == TKind::WebAddress);
     }
 }
 
@@ -204,7 +230,7 @@ TEST_F(Editor, APictureDroppedFromTheFileManagerOrPastedIsAdded)
 {
     // The file manager's drag: a local file's address.
     QMimeData dragged;
-    dragged.setUrls({QUrl::fromLocalFile(File("large.png"))});
+    dragged.setUrls({ QUrl::fromLocalFile(File("large.png")) });
     QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(m_window.get(), &enter);
     EXPECT_TRUE(enter.isAccepted());
@@ -219,8 +245,9 @@ TEST_F(Editor, APictureDroppedFromTheFileManagerOrPastedIsAdded)
     const CTQContentTree::TPicture dropped = CTQContentTree::ReadPage(FirstPage()).Pictures.at(2);
     EXPECT_EQ(dropped.Caption, L"Katt");
     EXPECT_EQ(dropped.SoundName, L"B00003.wav");
-    EXPECT_EQ(QImage(File("content/UserData/L00001/" + platform::ToUtf8(dropped.PictureName))).size(),
-              QSize(COrlidoEditWindow::StoredWidth, COrlidoEditWindow::StoredHeight));
+    EXPECT_EQ(
+        QImage(File("content/UserData/L00001/" + platform::ToUtf8(dropped.PictureName))).size(),
+        QSize(COrlidoEditWindow::StoredWidth, COrlidoEditWindow::StoredHeight));
 
     // A copied picture (opaque, though its format has an alpha channel), pasted with Ctrl+V
     // where no text field has the focus; its sound spoken from the caption when speech is there.
@@ -230,12 +257,16 @@ TEST_F(Editor, APictureDroppedFromTheFileManagerOrPastedIsAdded)
     const bool speaks = m_window->CanSpeak();
     AnswerNewPicture([&](COrlidoNewPictureDialog* dialog) {
         EXPECT_TRUE(dialog->GetCaption().isEmpty());
-        EXPECT_EQ(dialog->GetSound(), speaks ? COrlidoNewPictureDialog::TSound::Spoken : COrlidoNewPictureDialog::TSound::File);
+        EXPECT_EQ(dialog->GetSound(),
+                  speaks ? COrlidoNewPictureDialog::TSound::Spoken
+                         : COrlidoNewPictureDialog::TSound::File);
         EXPECT_FALSE(dialog->CanAccept()) << "nothing to speak, or no file chosen yet";
         dialog->SetCaption(QStringLiteral("Hund"));
-        if (!speaks) dialog->SetNoSound();
+        if (!speaks)
+            dialog->SetNoSound();
     });
-    QApplication::setActiveWindow(m_window.get());  // as the window manager does when the dialog closes
+    QApplication::setActiveWindow(
+        m_window.get());  // as the window manager does when the dialog closes
     ASSERT_TRUE(QTest::qWaitForWindowActive(m_window.get()));
     m_window->GetPreview()->setFocus();
     QTest::keyClick(m_window->GetPreview(), Qt::Key_V, Qt::ControlModifier);
@@ -266,8 +297,10 @@ TEST_F(Editor, APictureFromTheWebIsFetchedOrSaidToBeOutOfReach)
     QObject::connect(&server, &QTcpServer::newConnection, [&] {
         QTcpSocket* socket = server.nextPendingConnection();
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, png] {
-            if (!socket->readAll().contains("\r\n\r\n")) return;
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: close\r\nContent-Length: " +
+            if (!socket->readAll().contains("\r\n\r\n"))
+                return;
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: "
+                          "close\r\nContent-Length: " +
                           QByteArray::number(png.size()) + "\r\n\r\n" + png);
             socket->disconnectFromHost();
         });
@@ -279,16 +312,18 @@ TEST_F(Editor, APictureFromTheWebIsFetchedOrSaidToBeOutOfReach)
         dialog->SetNoSound();
     });
     QMimeData reachable;
-    reachable.setUrls({QUrl(here + QStringLiteral("boll.png"))});
+    reachable.setUrls({ QUrl(here + QStringLiteral("boll.png")) });
     ASSERT_TRUE(m_window->TakePicture(&reachable));
     ASSERT_TRUE(WaitForPictures(3));
 
     server.close();  // nothing answers there any more, as without a network
     QMimeData unreachable;
-    unreachable.setUrls({QUrl(here + QStringLiteral("katt.png"))});
+    unreachable.setUrls({ QUrl(here + QStringLiteral("katt.png")) });
     ASSERT_TRUE(m_window->TakePicture(&unreachable));
-    ASSERT_TRUE(QTest::qWaitFor([this] { return m_window->findChild<QMessageBox*>() != nullptr; }, 10000));
-    EXPECT_TRUE(m_window->findChild<QMessageBox*>()->text().contains(QStringLiteral("Nothing was added")));
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return m_window->findChild<QMessageBox*>() != nullptr; }, 10000));
+    EXPECT_TRUE(
+        m_window->findChild<QMessageBox*>()->text().contains(QStringLiteral("Nothing was added")));
     EXPECT_EQ(PictureCount(), 3u);
 }
 
@@ -302,7 +337,8 @@ TEST_F(Editor, ACarersSessionByKeyboardAndMouse)
     EXPECT_EQ(Captions(FirstPage()), "Bild 1|Bild 2|Leka");
     const CTQContentTree::TPicture added = CTQContentTree::ReadPage(FirstPage()).Pictures.at(2);
     const QImage stored(File("content/UserData/L00001/" + platform::ToUtf8(added.PictureName)));
-    EXPECT_EQ(stored.size(), QSize(COrlidoEditWindow::StoredWidth, COrlidoEditWindow::StoredHeight));
+    EXPECT_EQ(stored.size(),
+              QSize(COrlidoEditWindow::StoredWidth, COrlidoEditWindow::StoredHeight));
     EXPECT_EQ(added.SoundName, L"B00003.wav");
     EXPECT_EQ(preview->GetSelected(), 3);
 
@@ -329,7 +365,8 @@ TEST_F(Editor, ACarersSessionByKeyboardAndMouse)
     QTest::keyClick(m_window.get(), Qt::Key_Left, Qt::AltModifier);
     EXPECT_EQ(m_window->GetPage(), FirstPage());
     preview->setFocus();
-    for (int i = 0; i < 3; ++i) QTest::keyClick(preview, Qt::Key_Right);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(preview, Qt::Key_Right);
     EXPECT_EQ(preview->GetSelected(), 3);
     QTest::keyClick(preview, Qt::Key_Left, Qt::ControlModifier);
     QTest::keyClick(preview, Qt::Key_Left, Qt::ControlModifier);
@@ -373,7 +410,7 @@ TEST_F(Editor, AChangeOutsideIsShownAndNothingIsOverwritten)
     EXPECT_TRUE(m_window->SetCaption(QStringLiteral("Min")));
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -387,14 +424,17 @@ TEST_F(Editor, AProgramIsChosenFromTheInstalledOnes)
     entry("home/applications/klocka.desktop", "Name=Klocka\nExec=sh -c true\n");
     entry("home/applications/masked.desktop", "Name=Masked\nExec=masked\nHidden=true\n");
     entry("a/applications/klocka.desktop", "Name=Shadowed by the data home\nExec=old\n");
-    entry("a/applications/kde/rita.desktop", "Name=Rita\nExec=rita %F\n[Desktop Action New]\nName=Ny\nExec=rita --new\n");
+    entry("a/applications/kde/rita.desktop",
+          "Name=Rita\nExec=rita %F\n[Desktop Action New]\nName=Ny\nExec=rita --new\n");
     entry("a/applications/menuless.desktop", "Name=Menuless\nExec=menuless\nNoDisplay=true\n");
     entry("a/applications/terminal.desktop", "Name=Top\nExec=top\nTerminal=true\n");
     entry("a/applications/noexec.desktop", "Name=Nothing to run\n");
-    m_folder.Write("a/applications/link.desktop", "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.org\n");
+    m_folder.Write("a/applications/link.desktop",
+                   "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.org\n");
     entry("b/applications/kde-rita.desktop", "Name=Shadowed by its ID\nExec=other\n");
     entry("b/applications/masked.desktop", "Name=Masked\nExec=masked\n");
-    ::setenv("XDG_DATA_DIRS", (m_folder.Root.string() + "/a:" + m_folder.Root.string() + "/b").c_str(), 1);
+    ::setenv("XDG_DATA_DIRS",
+             (m_folder.Root.string() + "/a:" + m_folder.Root.string() + "/b").c_str(), 1);
 
     std::string listed;
     for (const auto& program : COrlidoInstalledPrograms::Read())
@@ -408,7 +448,8 @@ TEST_F(Editor, AProgramIsChosenFromTheInstalledOnes)
     auto* timer = new QTimer(m_window.get());
     QObject::connect(timer, &QTimer::timeout, [timer] {
         auto* dialog = qobject_cast<COrlidoProgramDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr) return;
+        if (dialog == nullptr)
+            return;
         timer->stop();
         EXPECT_EQ(dialog->GetList()->count(), 2);
         QTest::keyClicks(dialog->GetFilter(), QStringLiteral("klo"));
@@ -427,7 +468,7 @@ TEST_F(Editor, AProgramIsChosenFromTheInstalledOnes)
     EXPECT_EQ(Problems(report), 0) << report;
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -436,12 +477,19 @@ std::string PlayableWave()
 {
     std::string wav = "RIFF";
     const auto put = [&wav](std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) wav += static_cast<char>(value >> (8 * i));
+        for (int i = 0; i < bytes; ++i)
+            wav += static_cast<char>(value >> (8 * i));
     };
     constexpr std::uint32_t samples = 800;
     put(36 + samples, 4);
     wav += "WAVEfmt ";
-    for (const auto& [value, bytes] : {std::pair{16u, 4}, {1u, 2}, {1u, 2}, {8000u, 4}, {8000u, 4}, {1u, 2}, {8u, 2}})
+    for (const auto& [value, bytes] : { std::pair{ 16u, 4 },
+                                        { 1u, 2 },
+                                        { 1u, 2 },
+                                        { 8000u, 4 },
+                                        { 8000u, 4 },
+                                        { 1u, 2 },
+                                        { 8u, 2 } })
         put(value, bytes);
     wav += "data";
     put(samples, 4);
@@ -461,7 +509,7 @@ TEST_F(Editor, TheChecksProblemsAreSortedToTheirFolder)
         "1 page, 3 problems, 1 note.\n");
     const std::map<QString, QStringList> sorted = COrlidoPageProblems::Sort(report, content);
     ASSERT_EQ(sorted.size(), 2u);
-    EXPECT_EQ(sorted.at(content), QStringList{QStringLiteral("Tillbaka.wav: cannot be played")});
+    EXPECT_EQ(sorted.at(content), QStringList{ QStringLiteral("Tillbaka.wav: cannot be played") });
     EXPECT_EQ(sorted.at(content + QStringLiteral("/UserData/L00001")).size(), 2);
 }
 
@@ -469,8 +517,8 @@ TEST_F(Editor, TheChecksProblemsAreSortedToTheirFolder)
 // without a sound, marks that page in the tree and is shown with it, until it is mended.
 TEST_F(Editor, TheChecksProblemsAreShownBesideTheirPage)
 {
-    for (const char* sound : {"Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav", "UserData/L00001/B00001.wav",
-                              "UserData/L00001/B00002.wav"})
+    for (const char* sound : { "Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav",
+                               "UserData/L00001/B00001.wav", "UserData/L00001/B00002.wav" })
         m_folder.Write("content/" + std::string(sound), PlayableWave());
     m_folder.Write("good.wav", PlayableWave());
     SavePicture("content/UserData/L00001/L00001/B00001 Boll.jpg", 200, 150);
@@ -479,9 +527,12 @@ TEST_F(Editor, TheChecksProblemsAreShownBesideTheirPage)
 
     QTreeWidgetItem* first = m_window->GetTree()->topLevelItem(0);
     ASSERT_EQ(first->childCount(), 1);
-    const auto marked = [this] { return !m_window->GetTree()->topLevelItem(0)->child(0)->toolTip(0).isEmpty(); };
+    const auto marked = [this] {
+        return !m_window->GetTree()->topLevelItem(0)->child(0)->toolTip(0).isEmpty();
+    };
     ASSERT_TRUE(QTest::qWaitFor(marked, 15000));
-    EXPECT_TRUE(first->child(0)->toolTip(0).contains(QStringLiteral("B00001 Boll.jpg"))) << first->child(0)->toolTip(0).toStdString();
+    EXPECT_TRUE(first->child(0)->toolTip(0).contains(QStringLiteral("B00001 Boll.jpg")))
+        << first->child(0)->toolTip(0).toStdString();
     EXPECT_TRUE(first->toolTip(0).isEmpty()) << first->toolTip(0).toStdString();
     EXPECT_FALSE(m_window->GetProblemText()->isVisible());
 
@@ -495,7 +546,7 @@ TEST_F(Editor, TheChecksProblemsAreShownBesideTheirPage)
     EXPECT_FALSE(m_window->GetProblemText()->isVisible());
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -504,9 +555,12 @@ namespace {
 // an installed web browser.
 TEST_F(Editor, AnEmptyBoardHasTheCommonFilesEveryPageNeeds)
 {
-    m_folder.Write("a/applications/editor.desktop", "[Desktop Entry]\nType=Application\nName=Editor\nExec=ed\nCategories=Utility;\n");
+    m_folder.Write(
+        "a/applications/editor.desktop",
+        "[Desktop Entry]\nType=Application\nName=Editor\nExec=ed\nCategories=Utility;\n");
     m_folder.Write("a/applications/browser.desktop",
-                   "[Desktop Entry]\nType=Application\nName=Browser\nExec=sh -c true %u\nCategories=Network;WebBrowser;\n");
+                   "[Desktop Entry]\nType=Application\nName=Browser\nExec=sh -c true "
+                   "%u\nCategories=Network;WebBrowser;\n");
     ::setenv("XDG_DATA_DIRS", (m_folder.Root / "a").c_str(), 1);
     m_folder.Write("demo/Tillbaka.wav", PlayableWave());
     const QString board = File("board");
@@ -518,8 +572,9 @@ TEST_F(Editor, AnEmptyBoardHasTheCommonFilesEveryPageNeeds)
     ASSERT_TRUE(platform::ParseShortcut(shortcut, read)) << shortcut;
     EXPECT_EQ(read.target, L"sh");
     EXPECT_TRUE(read.hasAddressField);
-    if (!m_window->CanSpeak()) GTEST_SKIP() << "no speech here for the other sounds";
-    for (const char* sound : {"board/Nej.wav", "board/Ja.wav", "board/JagValde.wav"})
+    if (!m_window->CanSpeak())
+        GTEST_SKIP() << "no speech here for the other sounds";
+    for (const char* sound : { "board/Nej.wav", "board/Ja.wav", "board/JagValde.wav" })
         EXPECT_EQ(m_folder.Read(sound).substr(0, 4), "RIFF") << sound;
 
     // Its first picture, with a spoken sound, leaves nothing for the checker to find.
@@ -533,4 +588,4 @@ TEST_F(Editor, AnEmptyBoardHasTheCommonFilesEveryPageNeeds)
     std::fclose(out);
 }
 
-} // namespace
+}  // namespace

@@ -137,8 +137,8 @@ public:
         bool ok = false;
         m_display = std::make_unique<CTQSurface>(TQSURFACE_DISPLAY, 1024, 768, ok, m_view);
         ASSERT_TRUE(ok);
-        m_engine = std::make_unique<CTQOrlidoModule>(mode, m_view, m_display.get(), m_exe, 1000,
-                                                     3000, 50);
+        m_engine =
+            std::make_unique<CTQOrlidoModule>(mode, m_view, m_display.get(), m_exe, 1000, 3000, 50);
         m_engine->Redraw();
     }
 
@@ -175,12 +175,16 @@ public:
             names.push_back((record.sync ? L"+" : L"") + GetName(record.path));
         return names;
     }
-    static std::wstring GetName(const std::wstring& path) { return path.substr(path.find_last_of(L'/') + 1); }
+    static std::wstring GetName(const std::wstring& path)
+    {
+        return path.substr(path.find_last_of(L'/') + 1);
+    }
 
     bool PageCovered() const { return Panel()->m_bPresentSuspended; }
     bool AnyActivity() const
     {
-        return m_engine->IsFilmActive() || m_engine->IsPictureActive() || m_engine->IsProgramActive();
+        return m_engine->IsFilmActive() || m_engine->IsPictureActive() ||
+            m_engine->IsProgramActive();
     }
 
     fs::path m_root;
@@ -202,9 +206,10 @@ TEST_F(ActivitiesTest, FilmPlaysInTheUserAreaTwoSecondsAfterTheChoice)
     const std::wstring film = fake::Media(L"myFile").path;
 
     EXPECT_EQ(Sounds(), std::vector<std::wstring>{ L"B00002.wav" });  // heard meanwhile
-    EXPECT_EQ(Commands(), (std::vector<std::wstring>{
-                              L"close myFile", L"close myFile",
-                              L"open \"F/M00002.wmv\" type mpegvideo alias myFile", L"play myFile" }));
+    EXPECT_EQ(Commands(),
+              (std::vector<std::wstring>{ L"close myFile", L"close myFile",
+                                          L"open \"F/M00002.wmv\" type mpegvideo alias myFile",
+                                          L"play myFile" }));
     EXPECT_EQ(fake::MediaCommands()[0].atMs, 0u);
     EXPECT_EQ(fake::MediaCommands()[2].atMs, 2000u);
     EXPECT_TRUE(m_engine->IsFilmActive());
@@ -284,7 +289,7 @@ TEST_F(ActivitiesTest, MusicShowsItsPictureLargeAboveTheAnswerBar)
     EXPECT_EQ(fake::ScreenPixel(180, 25), PictureColour(2));
     EXPECT_EQ(fake::ScreenPixel(100, 100), ScreenColour(kPageBackground));  // picture 1 gone
     EXPECT_EQ(fake::ScreenPixel(900, 100), ScreenColour(kPageBackground));  // picture 4 gone
-    EXPECT_EQ(fake::ScreenPixel(20, 745), ScreenColour(0x0000FFFF));         // "Tillbaka"
+    EXPECT_EQ(fake::ScreenPixel(20, 745), ScreenColour(0x0000FFFF));        // "Tillbaka"
 
     m_engine->ChooseBack();
     EXPECT_FALSE(AnyActivity());
@@ -311,7 +316,7 @@ TEST_F(ActivitiesTest, MediaThatCannotBePlayedEndsTheActivityAtOnce)
         EXPECT_FALSE(PageCovered());
         EXPECT_EQ(m_engine->GetSelected(), -1);
         EXPECT_EQ(Sounds(), std::vector<std::wstring>{ L"B00002.wav" });  // no "Tillbaka"
-        EXPECT_EQ(fake::ScreenPixel(100, 100), PictureColour(1));        // the page is back
+        EXPECT_EQ(fake::ScreenPixel(100, 100), PictureColour(1));         // the page is back
 
         m_engine->Choose(0);  // and answers
         EXPECT_EQ(m_engine->GetSelected(), 0);
@@ -350,7 +355,8 @@ TEST_F(ActivitiesTest, ShortcutStartsItsProgramInTheUserAreaInsteadOfTheSubPage)
     EXPECT_TRUE(m_engine->IsProgramActive());
     EXPECT_TRUE(PageCovered());
     ASSERT_EQ(fake::StartedProcesses().size(), 1u);
-    EXPECT_EQ(fake::StartedProcesses()[0].argv, (std::vector<std::wstring>{ kProgram, L"-fg", L"red" }));
+    EXPECT_EQ(fake::StartedProcesses()[0].argv,
+              (std::vector<std::wstring>{ kProgram, L"-fg", L"red" }));
     EXPECT_GE(platform::GetTickCount(), 2000u);
 
     const HWND window = m_engine->GetProgramWindow();
@@ -381,7 +387,14 @@ TEST_F(ActivitiesTest, ProgramThatDoesNotStartLeavesThePageWorking)
         std::size_t messages;
     } cases[] = {
         { "missing program", L"/usr/bin/nothing-here", {}, 1 },
-        { "no window", L"/usr/bin/quiet", [] { fake::ProgramScript s; s.opensWindow = false; s.exitsAtOnce = true; return s; }(), 0 },
+        { "no window", L"/usr/bin/quiet",
+          [] {
+              fake::ProgramScript s;
+              s.opensWindow = false;
+              s.exitsAtOnce = true;
+              return s;
+          }(),
+          0 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -540,7 +553,8 @@ TEST_F(ActivitiesTest, ProgramStartsInTheShortcutsFolder)
     } cases[] = { { folder, folder }, { m_exe + L"Missing", L"" } };
     for (const auto& c : cases) {
         SCOPED_TRACE(platform::ToUtf8(c.path));
-        Companion(L'B', 3, L".lnk", DesktopEntry(kProgram) + "Path=" + platform::ToUtf8(c.path) + "\n");
+        Companion(L'B', 3, L".lnk",
+                  DesktopEntry(kProgram) + "Path=" + platform::ToUtf8(c.path) + "\n");
         Start();
         m_engine->Choose(2);
         EXPECT_EQ(fake::StartedProcesses().back().startFolder, c.startFolder);
@@ -561,14 +575,26 @@ TEST_F(ActivitiesTest, WebAddressIsOneArgumentOfTheBrowser)
         std::string written;
         std::vector<std::wstring> argv;
     } cases[] = {
-        { "line end", "", "https://example.org/sagor\r\n", { kBrowser, L"https://example.org/sagor" } },
+        { "line end",
+          "",
+          "https://example.org/sagor\r\n",
+          { kBrowser, L"https://example.org/sagor" } },
         { "space", "", "https://sv.wikipedia.org/wiki/Lilla katten\n", { kBrowser, lilla } },
-        { "quotes and blanks", "", "  https://example.org/\"a b\" \\\" \t\r\nsecond line",
+        { "quotes and blanks",
+          "",
+          "  https://example.org/\"a b\" \\\" \t\r\nsecond line",
           { kBrowser, L"https://example.org/\"a b\" \\\"" } },
-        { "byte-order mark", "", "\xEF\xBB\xBFhttps://example.org/", { kBrowser, L"https://example.org/" } },
-        { "options kept, %u replaced", DesktopEntry(kBrowser + L" --kiosk %u --private-window"),
-          "https://example.org/x y", { kBrowser, L"--kiosk", L"https://example.org/x y", L"--private-window" } },
-        { "no %u: after the options", DesktopEntry(kBrowser + L" -kiosk -private"), "https://example.org/",
+        { "byte-order mark",
+          "",
+          "\xEF\xBB\xBFhttps://example.org/",
+          { kBrowser, L"https://example.org/" } },
+        { "options kept, %u replaced",
+          DesktopEntry(kBrowser + L" --kiosk %u --private-window"),
+          "https://example.org/x y",
+          { kBrowser, L"--kiosk", L"https://example.org/x y", L"--private-window" } },
+        { "no %u: after the options",
+          DesktopEntry(kBrowser + L" -kiosk -private"),
+          "https://example.org/",
           { kBrowser, L"-kiosk", L"-private", L"https://example.org/" } },
     };
     for (const auto& c : cases) {
@@ -596,7 +622,8 @@ TEST_F(ActivitiesTest, WebAddressIsOneArgumentOfTheBrowser)
 // the choice goes on to the sub-page.
 TEST_F(ActivitiesTest, WebAddressThatBeginsWithADashIsNotPassed)
 {
-    for (const std::string written : { "--help", "-geometry 1x1+0+0 https://example.org", " -f file:///etc/passwd\n" }) {
+    for (const std::string written :
+         { "--help", "-geometry 1x1+0+0 https://example.org", " -f file:///etc/passwd\n" }) {
         SCOPED_TRACE(written);
         TearDown();
         SetUp();
@@ -608,7 +635,9 @@ TEST_F(ActivitiesTest, WebAddressThatBeginsWithADashIsNotPassed)
 
         EXPECT_TRUE(fake::StartedProcesses().empty());
         ASSERT_EQ(Messages().size(), 1u);
-        EXPECT_EQ(Messages()[0].rfind(L"Fel: Kan inte starta programmet: '" + kBrowser + L" -", 0), 0u) << platform::ToUtf8(Messages()[0]);
+        EXPECT_EQ(Messages()[0].rfind(L"Fel: Kan inte starta programmet: '" + kBrowser + L" -", 0),
+                  0u)
+            << platform::ToUtf8(Messages()[0]);
         EXPECT_FALSE(AnyActivity());
         EXPECT_FALSE(PageCovered());
         EXPECT_EQ(m_engine->GetTop(), 1);
@@ -619,7 +648,8 @@ TEST_F(ActivitiesTest, WebAddressThatBeginsWithADashIsNotPassed)
 // browser does not resolve it there; full paths and other addresses reach it as written.
 TEST_F(ActivitiesTest, ShortFileAddressIsCompletedWithTheWorkingDirectory)
 {
-    const fs::path folder = fs::temp_directory_path() / ("orlido web " + std::to_string(::getpid()) + " \xc3\xa4");
+    const fs::path folder =
+        fs::temp_directory_path() / ("orlido web " + std::to_string(::getpid()) + " \xc3\xa4");
     fs::create_directories(folder);
     // The working directory comes back, and the folder goes, however the test ends.
     struct InFolder {
@@ -632,8 +662,8 @@ TEST_F(ActivitiesTest, ShortFileAddressIsCompletedWithTheWorkingDirectory)
             fs::remove_all(folder);
         }
     } inFolder(folder);
-    const std::wstring encoded = platform::FromUtf8(fs::temp_directory_path().string()) + L"/orlido%20web%20" +
-                                 std::to_wstring(::getpid()) + L"%20%C3%A4";
+    const std::wstring encoded = platform::FromUtf8(fs::temp_directory_path().string()) +
+        L"/orlido%20web%20" + std::to_wstring(::getpid()) + L"%20%C3%A4";
     const struct {
         std::string written;
         std::wstring given;
@@ -824,13 +854,14 @@ TEST_F(ActivitiesTest, CheckerNamesTheCompanionTheBoardStarts)
         SetUp();
         for (const auto& [letter, extension] : c.companions)
             Companion(letter, 2, extension,
-                      std::wstring(extension) == L".lnk" ? DesktopEntry(kProgram) : std::string("media"));
+                      std::wstring(extension) == L".lnk" ? DesktopEntry(kProgram)
+                                                         : std::string("media"));
         Start();
         m_engine->Choose(1);
-        const std::wstring started = m_engine->IsProgramActive() && !fake::StartedProcesses().empty() &&
-                                             fake::StartedProcesses()[0].argv[0] == kProgram
-                                         ? L"B00002.lnk"
-                                         : GetName(fake::Media(L"myFile").path);
+        const std::wstring started = m_engine->IsProgramActive() &&
+                !fake::StartedProcesses().empty() && fake::StartedProcesses()[0].argv[0] == kProgram
+            ? L"B00002.lnk"
+            : GetName(fake::Media(L"myFile").path);
         EXPECT_EQ(started, c.started);
 
         COrlidoCheck check(m_exe, m_exe + L"Setup.txt", false);
@@ -844,10 +875,11 @@ TEST_F(ActivitiesTest, CheckerNamesTheCompanionTheBoardStarts)
         std::fclose(out);
         const std::string firstNote = "picture 2 starts " + platform::ToUtf8(c.started) + " first";
         std::size_t notes = 0;
-        for (std::size_t at = report.find(firstNote); at != std::string::npos; at = report.find(firstNote, at + 1))
+        for (std::size_t at = report.find(firstNote); at != std::string::npos;
+             at = report.find(firstNote, at + 1))
             ++notes;
         EXPECT_EQ(notes, c.companions.size() - 1) << report;
     }
 }
 
-} // namespace
+}  // namespace

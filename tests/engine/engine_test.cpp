@@ -49,8 +49,8 @@ public:
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         m_root = fs::temp_directory_path() /
-                 (std::string("orlido-engine-") + info->test_suite_name() + "-" + info->name() + "-" +
-                  std::to_string(::getpid()));
+            (std::string("orlido-engine-") + info->test_suite_name() + "-" + info->name() + "-" +
+             std::to_string(::getpid()));
         m_exe = m_root.wstring() + L"/";
         platform::SetTraceCapture([this](const std::wstring& line) { m_trace += line; });
         Reset();
@@ -134,7 +134,8 @@ public:
         bool ok = false;
         m_display = std::make_unique<CTQSurface>(TQSURFACE_DISPLAY, width, height, ok, m_view);
         ASSERT_TRUE(ok);
-        m_engine = std::make_unique<CTQOrlidoModule>(L"Scan", m_view, m_display.get(), m_exe, 1000, 3000, 50, scan);
+        m_engine = std::make_unique<CTQOrlidoModule>(L"Scan", m_view, m_display.get(), m_exe, 1000,
+                                                     3000, 50, scan);
         ASSERT_TRUE(m_engine->HasPage());
     }
 
@@ -323,20 +324,24 @@ TEST_F(EngineTest, ThePlayerIsGivenTheSoundsOfThePageOnTheScreen)
     const auto keptReady = [] {
         std::vector<std::wstring> names;
         for (const std::wstring& path : fake::SoundsKeptReady())
-            names.push_back(path.substr(path.find(L"UserData/") == std::wstring::npos ? path.find_last_of(L'/') + 1
-                                                                                      : path.find(L"UserData/") + 9));
+            names.push_back(path.substr(path.find(L"UserData/") == std::wstring::npos
+                                            ? path.find_last_of(L'/') + 1
+                                            : path.find(L"UserData/") + 9));
         return names;
     };
-    const std::vector<std::wstring> firstPage{L"L00001/B00001.wav", L"L00001/B00002.wav", L"L00001/B00003.wav",
-                                              L"Tillbaka.wav",      L"Nej.wav",           L"Ja.wav",
-                                              L"JagValde.wav"};
+    const std::vector<std::wstring> firstPage{ L"L00001/B00001.wav", L"L00001/B00002.wav",
+                                               L"L00001/B00003.wav", L"Tillbaka.wav",
+                                               L"Nej.wav",           L"Ja.wav",
+                                               L"JagValde.wav" };
     EXPECT_EQ(keptReady(), firstPage);
 
     ClickAt(0, 2);
     fake::Advance(10);
     ASSERT_EQ(m_engine->GetTop(), 1);
-    EXPECT_EQ(keptReady(), (std::vector<std::wstring>{L"L00001/L00003/B00001.wav", L"L00001/L00003/B00002.wav",
-                                                      L"Tillbaka.wav", L"Nej.wav", L"Ja.wav", L"JagValde.wav"}));
+    EXPECT_EQ(
+        keptReady(),
+        (std::vector<std::wstring>{ L"L00001/L00003/B00001.wav", L"L00001/L00003/B00002.wav",
+                                    L"Tillbaka.wav", L"Nej.wav", L"Ja.wav", L"JagValde.wav" }));
 
     m_engine->ChooseBack();
     EXPECT_EQ(keptReady(), firstPage);
@@ -490,13 +495,14 @@ TEST(PageGeometry, RowsFitAboveTheAnswerBar)
         int pictureHeight;  // the rows stand at 5, h + 13, 2h + 21
     };
     const Case cases[] = {
-        { 1024, 768, 1024, 768, 1, 346 },  { 1024, 768, 1024, 768, 8, 346 },
-        { 1024, 768, 1024, 768, 9, 228 },  { 1024, 768, 1024, 768, 12, 228 },
-        { 1366, 740, 1366, 768, 8, 315 },  { 1366, 740, 1366, 768, 10, 207 },
+        { 1024, 768, 1024, 768, 1, 346 },    { 1024, 768, 1024, 768, 8, 346 },
+        { 1024, 768, 1024, 768, 9, 228 },    { 1024, 768, 1024, 768, 12, 228 },
+        { 1366, 740, 1366, 768, 8, 315 },    { 1366, 740, 1366, 768, 10, 207 },
         { 1920, 1080, 1920, 1080, 11, 321 }, { 640, 480, 640, 480, 12, 141 },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + ", " + std::to_string(c.count));
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + ", " +
+                     std::to_string(c.count));
         const auto g = ComputeGeometry(c.width, c.height, c.screenWidth, c.screenHeight, c.count);
         const auto twoRows = ComputeGeometry(c.width, c.height, c.screenWidth, c.screenHeight, 8);
         EXPECT_EQ(g.pictureHeight, c.pictureHeight);
@@ -509,8 +515,10 @@ TEST(PageGeometry, RowsFitAboveTheAnswerBar)
         const int lastRow = c.count > 8 ? 2 : 1;  // the last row of the grid
         for (int row = 1; row <= lastRow; ++row)
             EXPECT_EQ(g.RowY(row), g.RowY(row - 1) + g.pictureHeight + 8);
-        EXPECT_LE(g.RowY(lastRow) + g.pictureHeight + 8, g.barY) << "the last row stays clear of the bar";
-        EXPECT_GT(g.RowY(lastRow) + g.pictureHeight + 8 + 3, g.barY) << "and uses the room there is";
+        EXPECT_LE(g.RowY(lastRow) + g.pictureHeight + 8, g.barY)
+            << "the last row stays clear of the bar";
+        EXPECT_GT(g.RowY(lastRow) + g.pictureHeight + 8 + 3, g.barY)
+            << "and uses the room there is";
     }
 }
 
@@ -627,7 +635,8 @@ TEST_F(EngineTest, ScanAndBlinkStepsPresentOnlyWhatChangedYetTheScreenIsTheWhole
     auto screenIsThePage = [&] {
         for (int y = 0; y < back.Height(); ++y)
             for (int x = 0; x < back.Width(); ++x)
-                if ((back.Pixel(x, y) & 0xFFFFFFu) != fake::ScreenPixel(x, y)) return false;
+                if ((back.Pixel(x, y) & 0xFFFFFFu) != fake::ScreenPixel(x, y))
+                    return false;
         return true;
     };
     for (int step = 0; step < 10; ++step) {
@@ -773,7 +782,8 @@ TEST_F(EngineTest, ScanStopsAfterItsRoundsAndThePressOnlyRestartsIt)
 TEST_F(EngineTest, BoldHighlightStandsOutOnEveryTile)
 {
     Reset(1920, 1080);
-    const std::uint32_t tiles[] = { 0xFFFFFF, 0x000000, 0xFF0000, 0x0000FF, 0xFFFF00, 0xFFD1DC, 0xC1E1C1, 0x808080 };
+    const std::uint32_t tiles[] = { 0xFFFFFF, 0x000000, 0xFF0000, 0x0000FF,
+                                    0xFFFF00, 0xFFD1DC, 0xC1E1C1, 0x808080 };
     const std::wstring page = m_exe + L"UserData/L00001";
     fs::create_directories(fs::path(page));
     for (int n = 1; n <= 8; ++n) {
@@ -792,7 +802,8 @@ TEST_F(EngineTest, BoldHighlightStandsOutOnEveryTile)
             const double c = c8 / 255.0;
             return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
         };
-        return 0.2126 * channel(rgb >> 16 & 0xFF) + 0.7152 * channel(rgb >> 8 & 0xFF) + 0.0722 * channel(rgb & 0xFF);
+        return 0.2126 * channel(rgb >> 16 & 0xFF) + 0.7152 * channel(rgb >> 8 & 0xFF) +
+            0.0722 * channel(rgb & 0xFF);
     };
     const auto contrast = [&](std::uint32_t a, std::uint32_t b) {
         const double la = luminance(a), lb = luminance(b);
@@ -820,8 +831,10 @@ TEST_F(EngineTest, BoldHighlightStandsOutOnEveryTile)
             EXPECT_EQ(bands[2].first, tiles[n]);
         }
         EXPECT_GE(contrast(bands[0].first, bands[1].first), 3.0);
-        EXPECT_GE(std::max(contrast(bands[0].first, tiles[n]), contrast(bands[1].first, tiles[n])), 3.0);
-        EXPECT_LT(luminance(bands[0].first), luminance(bands[1].first)) << "dark outside, light inside";
+        EXPECT_GE(std::max(contrast(bands[0].first, tiles[n]), contrast(bands[1].first, tiles[n])),
+                  3.0);
+        EXPECT_LT(luminance(bands[0].first), luminance(bands[1].first))
+            << "dark outside, light inside";
     }
 }
 
@@ -846,7 +859,9 @@ TEST_F(EngineTest, RowColumnScanStepsRowsAndTheButtonsOfTheRowEntered)
         EXPECT_FALSE(m_engine->IsScanInRow());
         fake::Advance(3000);
     }
-    EXPECT_EQ(Sounds(), (Names{ L"B00001.wav", L"B00005.wav", L"Tillbaka.wav", L"B00001.wav", L"B00005.wav" }));
+    EXPECT_EQ(
+        Sounds(),
+        (Names{ L"B00001.wav", L"B00005.wav", L"Tillbaka.wav", L"B00001.wav", L"B00005.wav" }));
     EXPECT_EQ(HighlightedButtons(), (Ints{ 4, 5 }));
 
     // Entering a row highlights its first picture at once, then the next a period later.
@@ -910,10 +925,12 @@ TEST_F(EngineTest, RowColumnScanEntersTheAnswerBar)
     fake::Advance(2 * 3000);
     EXPECT_EQ(HighlightedButtons(), (std::vector<int>{ 5 }));
     m_engine->ChooseHighlighted();
-    EXPECT_EQ(Sounds(), (std::vector<std::wstring>{ L"Tillbaka.wav", L"Nej.wav", L"Ja.wav", L"+Ja.wav" }));
+    EXPECT_EQ(Sounds(),
+              (std::vector<std::wstring>{ L"Tillbaka.wav", L"Nej.wav", L"Ja.wav", L"+Ja.wav" }));
     EXPECT_FALSE(m_engine->IsScanInRow());
     fake::Advance(3000);
-    EXPECT_EQ(HighlightedButtons(), (std::vector<int>{ 0, 1, 2 })) << "the rows go on after the bar";
+    EXPECT_EQ(HighlightedButtons(), (std::vector<int>{ 0, 1, 2 }))
+        << "the rows go on after the bar";
 }
 
 // A row entered and left alone returns to the rows after the scan's rounds, two when unset;
@@ -1052,15 +1069,17 @@ public:
         ASSERT_TRUE(image.Create(60, 40));
         for (int y = 0; y < 40; ++y)
             for (int x = 0; x < 60; ++x)
-                image.Pixels()[y * 60 + x] =
-                    0xFF000000u | static_cast<std::uint32_t>((x * 4 + n * 40 + variant * 90) & 0xFF) << 16 |
-                    static_cast<std::uint32_t>((y * 6 + variant * 50) & 0xFF) << 8 | static_cast<std::uint32_t>(n * 30);
+                image.Pixels()[y * 60 + x] = 0xFF000000u |
+                    static_cast<std::uint32_t>((x * 4 + n * 40 + variant * 90) & 0xFF) << 16 |
+                    static_cast<std::uint32_t>((y * 6 + variant * 50) & 0xFF) << 8 |
+                    static_cast<std::uint32_t>(n * 30);
         ASSERT_TRUE(platform::WritePng(image, folder + L"/B" + Number(n) + L" bild.png"));
         std::ofstream(fs::path(folder + L"/B" + Number(n) + L".wav"));
     }
     void Caption(const std::wstring& relative, int n, const std::string& text)
     {
-        std::ofstream(fs::path(m_exe + L"UserData/" + relative + L"/B" + Number(n) + L" bild.txt")) << text;
+        std::ofstream(fs::path(m_exe + L"UserData/" + relative + L"/B" + Number(n) + L" bild.txt"))
+            << text;
     }
 
     // A first page of three pictures; picture 1 leads to a sub-page of two, one with a caption.
@@ -1092,11 +1111,14 @@ public:
             const POINT p = button->GetPosition();
             const SIZE size = button->GetSize();
             page.buttons.push_back(button->GetPicturePath() + L"|" + button->GetSoundPath() + L"|" +
-                                   button->GetText() + L"|" + std::to_wstring(p.x) + L"," + std::to_wstring(p.y) +
-                                   L"," + std::to_wstring(size.cx) + L"," + std::to_wstring(size.cy));
+                                   button->GetText() + L"|" + std::to_wstring(p.x) + L"," +
+                                   std::to_wstring(p.y) + L"," + std::to_wstring(size.cx) + L"," +
+                                   std::to_wstring(size.cy));
         }
         const platform::Image* back = CTQSurface::GetBack()->GetImage();
-        page.pixels.assign(back->Pixels(), back->Pixels() + std::size_t(back->Width()) * std::size_t(back->Height()));
+        page.pixels.assign(back->Pixels(),
+                           back->Pixels() +
+                               std::size_t(back->Width()) * std::size_t(back->Height()));
         return page;
     }
 
@@ -1157,7 +1179,8 @@ TEST_F(PageAheadTest, PageMadeDuringTheSoundIsTheFreshlyBuiltPage)
         EXPECT_EQ(shown.buttons, fresh.buttons);
         EXPECT_TRUE(shown.pixels == fresh.pixels);
         EXPECT_EQ(m_trace.find(L"changed while it was made") != std::wstring::npos, c.changed);
-        EXPECT_EQ(m_trace.find(L"was made while the sound played") != std::wstring::npos, !c.changed);
+        EXPECT_EQ(m_trace.find(L"was made while the sound played") != std::wstring::npos,
+                  !c.changed);
         if (c.changed) {
             EXPECT_EQ(Button(0)->GetText(), L"Hund");
         }
@@ -1183,13 +1206,18 @@ TEST_F(PageAheadTest, APageMadeAheadThatIsNotShownIsDroppedCleanly)
           },
           1, 2 },
         { "the board closes",
-          [](PageAheadTest& t) { fake::ScheduleInput(platform::GetTickCount() + 100, { t.m_view, WM_CLOSE, 0, 0 }); },
+          [](PageAheadTest& t) {
+              fake::ScheduleInput(platform::GetTickCount() + 100, { t.m_view, WM_CLOSE, 0, 0 });
+          },
           0, 3 },
         { "the picture plays music instead",
-          [](PageAheadTest& t) { std::ofstream(fs::path(t.m_exe + L"UserData/L00001/M00001.mp3")) << "x"; },
+          [](PageAheadTest& t) {
+              std::ofstream(fs::path(t.m_exe + L"UserData/L00001/M00001.mp3")) << "x";
+          },
           0, 3 },
         { "the sub-page is removed",
-          [](PageAheadTest& t) { fs::remove_all(fs::path(t.m_exe + L"UserData/L00001/L00001")); }, 0, 3 },
+          [](PageAheadTest& t) { fs::remove_all(fs::path(t.m_exe + L"UserData/L00001/L00001")); },
+          0, 3 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -1219,4 +1247,4 @@ TEST_F(PageAheadTest, APageMadeAheadThatIsNotShownIsDroppedCleanly)
     }
 }
 
-} // namespace
+}  // namespace

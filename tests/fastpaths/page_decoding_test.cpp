@@ -21,7 +21,10 @@ using buttons_test::DisplayTest;
 using buttons_test::ScratchFolder;
 
 // A colour of its own for every picture number.
-COLORREF ColourOf(int n) { return RGB(20 * n, 255 - 20 * n, (n * 97) & 0xFF); }
+COLORREF ColourOf(int n)
+{
+    return RGB(20 * n, 255 - 20 * n, (n * 97) & 0xFF);
+}
 
 TEST(DecodePictures, EachPictureLandsAtItsOwnIndex)
 {
@@ -42,7 +45,8 @@ TEST(DecodePictures, EachPictureLandsAtItsOwnIndex)
     EXPECT_FALSE(images[4].IsValid());
     EXPECT_FALSE(images.back().IsValid());
     for (std::size_t i = 0; i + 1 < paths.size(); ++i) {
-        if (i == 4) continue;
+        if (i == 4)
+            continue;
         const int n = static_cast<int>(i < 4 ? i + 1 : i);
         ASSERT_TRUE(images[i].IsValid()) << i;
         EXPECT_EQ(images[i].Width(), 4 + n) << i;
@@ -85,7 +89,8 @@ TEST_F(DisplayTest, PageDecodedTogetherKeepsOrderPlaceholdersAndCaptions)
         const platform::Image& pixels = *button.GetImage();
         int written = 0;
         for (int y = 0; y < pixels.Height(); ++y)
-            for (int x = 0; x < pixels.Width(); ++x) written += pixels.PixelColor(x, y) != ColourOf(n);
+            for (int x = 0; x < pixels.Width(); ++x)
+                written += pixels.PixelColor(x, y) != ColourOf(n);
         EXPECT_EQ(written > 0, n == 5) << n;
     }
     EXPECT_EQ(panel.m_Buttons[4]->GetText(), L"Katt");
@@ -110,14 +115,16 @@ TEST_F(DisplayTest, PictureWithoutMemoryIsAPlaceholderAndThePageStands)
     EXPECT_TRUE(panel.m_Buttons[0]->HasPicture());
     EXPECT_FALSE(panel.m_Buttons[1]->HasPicture());
     EXPECT_TRUE(panel.m_Buttons[2]->HasPicture());
-    EXPECT_NE(trace.find(m_folder.File(L"B00002Stor.png") + L"' cannot be shown: out of memory"), std::wstring::npos)
+    EXPECT_NE(trace.find(m_folder.File(L"B00002Stor.png") + L"' cannot be shown: out of memory"),
+              std::wstring::npos)
         << platform::ToUtf8(trace);
 }
 
 TEST_F(DisplayTest, PicturesPastTwelveAreCountedButNeverDecoded)
 {
     // Broken files say so in the trace when they are decoded: pictures 13 to 40 must not.
-    for (int n = 1; n <= 40; ++n) m_folder.Write(L"B" + IntToText5(n) + L"Trasig.png", "not a picture at all");
+    for (int n = 1; n <= 40; ++n)
+        m_folder.Write(L"B" + IntToText5(n) + L"Trasig.png", "not a picture at all");
     std::wstring trace;
     platform::SetTraceCapture([&](const std::wstring& line) { trace += line; });
     CTQImageButtonPanel panel(Display());
@@ -144,7 +151,8 @@ std::vector<BuiltButton> Describe(const CTQImageButtonPanel& panel)
     for (const CTQImageButton* button : panel.m_Buttons) {
         BuiltButton b{ button->GetPicturePath(), button->GetSoundPath(), button->GetText(), {} };
         if (const platform::Image* image = button->GetImage())
-            b.pixels.assign(image->Pixels(), image->Pixels() + std::size_t(image->Width()) * image->Height());
+            b.pixels.assign(image->Pixels(),
+                            image->Pixels() + std::size_t(image->Width()) * image->Height());
         built.push_back(std::move(b));
     }
     return built;
@@ -180,7 +188,8 @@ TEST_F(DisplayTest, PictureButtonsMadeOnAnotherThreadAreThoseOfAPageBuiltHere)
 
     std::vector<std::unique_ptr<CTQImageButton>> made;
     std::thread worker([&] { made = CTQImageButtonPanel::MakePictureButtons(prefix, 20, true); });
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(BuildAndDescribe(Display(), prefix) == here);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(BuildAndDescribe(Display(), prefix) == here);
     worker.join();
 
     CTQImageButtonPanel panel(Display());
@@ -196,9 +205,11 @@ TEST_F(DisplayTest, ACancelledMakeDecodesNothingMore)
 {
     WriteFivePictures(m_folder);
     const std::atomic<bool> cancelled{ true };
-    const auto made = CTQImageButtonPanel::MakePictureButtons(m_folder.File(L"B"), 20, true, -1, &cancelled);
+    const auto made =
+        CTQImageButtonPanel::MakePictureButtons(m_folder.File(L"B"), 20, true, -1, &cancelled);
     ASSERT_EQ(made.size(), 5u);
-    for (const auto& button : made) EXPECT_FALSE(button->HasPicture());
+    for (const auto& button : made)
+        EXPECT_FALSE(button->HasPicture());
 }
 
-} // namespace
+}  // namespace

@@ -39,7 +39,8 @@ protected:
     platform::Image Reference(const CTQSurface& picture, RECT to, const std::wstring& fitMode) const
     {
         platform::Image expected = *Back()->GetImage();
-        platform::StretchCopy(*picture.GetImage(), CTQSurface::SourceRectForFit(picture.GetSurfaceSize(), fitMode),
+        platform::StretchCopy(*picture.GetImage(),
+                              CTQSurface::SourceRectForFit(picture.GetSurfaceSize(), fitMode),
                               expected, to);
         return expected;
     }
@@ -47,7 +48,8 @@ protected:
     void DrawAndCompare(CTQSurface& picture, RECT to, const std::wstring& fitMode, const char* what)
     {
         const platform::Image expected = Reference(picture, to, fitMode);
-        Back()->DrawSurface(&picture, to.left, to.top, fitMode, to.right - to.left, to.bottom - to.top);
+        Back()->DrawSurface(&picture, to.left, to.top, fitMode, to.right - to.left,
+                            to.bottom - to.top);
         const platform::Image& back = *Back()->GetImage();
         int wrong = 0;
         for (int y = 0; y < back.Height(); ++y)
@@ -63,7 +65,8 @@ TEST_F(ScaledCopyTest, RedrawsMatchAFreshStretchWhateverChanges)
     auto picture = NumberedPicture(97, 61);
     DrawAndCompare(*picture, RECT{ 10, 20, 83, 93 }, L"Prune", "first draw");
     ClearBack();
-    DrawAndCompare(*picture, RECT{ 10, 20, 83, 93 }, L"Prune", "the same again, from the kept copy");
+    DrawAndCompare(*picture, RECT{ 10, 20, 83, 93 }, L"Prune",
+                   "the same again, from the kept copy");
     DrawAndCompare(*picture, RECT{ 150, 30, 223, 103 }, L"Prune", "elsewhere, same size");
     DrawAndCompare(*picture, RECT{ 150, 30, 223, 103 }, L"", "the whole picture, not its square");
     DrawAndCompare(*picture, RECT{ 0, 100, 131, 231 }, L"", "another size");
@@ -123,7 +126,8 @@ TEST_F(ScaledCopyTest, ButtonLetsItsPictureGoAndReadsItAgainForAnotherSize)
     for (const auto& d : draws) {
         ClearBack();
         const platform::Image expected = Reference(reference, d.to, d.fitMode);
-        button.DrawPicture(d.to.left, d.to.top, d.fitMode, d.to.right - d.to.left, d.to.bottom - d.to.top);
+        button.DrawPicture(d.to.left, d.to.top, d.fitMode, d.to.right - d.to.left,
+                           d.to.bottom - d.to.top);
         const platform::Image& back = *Back()->GetImage();
         int wrong = 0;
         for (int y = 0; y < back.Height(); ++y)
@@ -147,14 +151,15 @@ TEST(CopyPixels, CutsToBothImages)
 {
     platform::Image source;
     source.Create(6, 5);
-    for (int i = 0; i < 30; ++i) source.Pixels()[i] = 0xFF000000u | std::uint32_t(i + 1);
+    for (int i = 0; i < 30; ++i)
+        source.Pixels()[i] = 0xFF000000u | std::uint32_t(i + 1);
     const struct {
         RECT from;
         int x, y;
     } cases[] = {
-        { { 0, 0, 6, 5 }, 1, 1 },    { { 1, 1, 4, 3 }, 0, 0 },  { { 0, 0, 6, 5 }, -2, -3 },
-        { { 0, 0, 6, 5 }, 5, 4 },    { { -2, -1, 8, 7 }, 1, 1 }, { { 0, 0, 6, 5 }, 9, 0 },
-        { { 2, 2, 2, 4 }, 0, 0 },    { { 0, 0, 6, 5 }, -6, 0 },
+        { { 0, 0, 6, 5 }, 1, 1 }, { { 1, 1, 4, 3 }, 0, 0 },   { { 0, 0, 6, 5 }, -2, -3 },
+        { { 0, 0, 6, 5 }, 5, 4 }, { { -2, -1, 8, 7 }, 1, 1 }, { { 0, 0, 6, 5 }, 9, 0 },
+        { { 2, 2, 2, 4 }, 0, 0 }, { { 0, 0, 6, 5 }, -6, 0 },
     };
     for (const auto& c : cases) {
         platform::Image dest;
@@ -164,12 +169,13 @@ TEST(CopyPixels, CutsToBothImages)
             for (int x = 0; x < 8; ++x) {
                 const int sx = c.from.left + x - c.x;
                 const int sy = c.from.top + y - c.y;
-                const bool inside = sx >= std::max(c.from.left, 0) && sx < std::min(c.from.right, 6) &&
-                                    sy >= std::max(c.from.top, 0) && sy < std::min(c.from.bottom, 5);
+                const bool inside = sx >= std::max(c.from.left, 0) &&
+                    sx < std::min(c.from.right, 6) && sy >= std::max(c.from.top, 0) &&
+                    sy < std::min(c.from.bottom, 5);
                 EXPECT_EQ(dest.Pixel(x, y), inside ? source.Pixel(sx, sy) : 0u)
                     << "copy to (" << c.x << ", " << c.y << "), pixel (" << x << ", " << y << ")";
             }
     }
 }
 
-} // namespace
+}  // namespace

@@ -18,17 +18,17 @@ TEST(DecodeText8, Utf8WhenValidOtherwiseWindows1252)
         std::string bytes;
         std::wstring text;
     } cases[] = {
-        {"abc", L"abc"},
-        {"Sk\xC3\xA5ne \xE2\x82\xAC", L"Sk\u00E5ne \u20AC"},   // valid UTF-8
-        {"\xF0\x9F\x98\x80", L"\U0001F600"},                   // four-byte sequence
-        {"Sk\xE5ne \x80", L"Sk\u00E5ne \u20AC"},               // Windows-1252
-        {"\x81\x8D\x8F\x90\x9D", L"\u0081\u008D\u008F\u0090\u009D"}, // unused bytes: C1 controls
-        {"\x9F\xFF", L"\u0178\u00FF"},
-        {"\xC3", L"\u00C3"},                                   // cut sequence
-        {"\xC3\xA5\xE5", L"\u00C3\u00A5\u00E5"},               // one bad byte: all Windows-1252
-        {"\xC0\xAF", L"\u00C0\u00AF"},                         // overlong form is not UTF-8
-        {"\xED\xA0\x80", L"\u00ED\u00A0\u20AC"},               // encoded surrogate is not UTF-8
-        {"\xEF\xBB\xBF#", L"\uFEFF#"},                         // a byte-order mark is kept
+        { "abc", L"abc" },
+        { "Sk\xC3\xA5ne \xE2\x82\xAC", L"Sk\u00E5ne \u20AC" },          // valid UTF-8
+        { "\xF0\x9F\x98\x80", L"\U0001F600" },                          // four-byte sequence
+        { "Sk\xE5ne \x80", L"Sk\u00E5ne \u20AC" },                      // Windows-1252
+        { "\x81\x8D\x8F\x90\x9D", L"\u0081\u008D\u008F\u0090\u009D" },  // unused bytes: C1 controls
+        { "\x9F\xFF", L"\u0178\u00FF" },
+        { "\xC3", L"\u00C3" },                      // cut sequence
+        { "\xC3\xA5\xE5", L"\u00C3\u00A5\u00E5" },  // one bad byte: all Windows-1252
+        { "\xC0\xAF", L"\u00C0\u00AF" },            // overlong form is not UTF-8
+        { "\xED\xA0\x80", L"\u00ED\u00A0\u20AC" },  // encoded surrogate is not UTF-8
+        { "\xEF\xBB\xBF#", L"\uFEFF#" },            // a byte-order mark is kept
     };
     for (const auto& c : cases) {
         EXPECT_EQ(platform::DecodeText8(c.bytes), c.text) << testing::PrintToString(c.bytes);
@@ -37,8 +37,10 @@ TEST(DecodeText8, Utf8WhenValidOtherwiseWindows1252)
 
 TEST(Utf8, NamesWithInvalidBytesConvertBackUnchanged)
 {
-    for (const std::string& bytes : {"plain"s, "\xC3\xA5ngest"s, "bad\xE5name\xFF"s, "\xF0\x9F\x98"s}) {
-        EXPECT_EQ(platform::ToUtf8(platform::FromUtf8(bytes)), bytes) << testing::PrintToString(bytes);
+    for (const std::string& bytes :
+         { "plain"s, "\xC3\xA5ngest"s, "bad\xE5name\xFF"s, "\xF0\x9F\x98"s }) {
+        EXPECT_EQ(platform::ToUtf8(platform::FromUtf8(bytes)), bytes)
+            << testing::PrintToString(bytes);
     }
     EXPECT_EQ(platform::ToUtf8(L"\u00E5\U0001F600"), "\xC3\xA5\xF0\x9F\x98\x80");
     EXPECT_EQ(platform::ToUtf8(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xEF\xBF\xBD");
@@ -63,8 +65,10 @@ TEST(ResolvePath, FindsEachComponentAndKeepsUnmatchedRestAsGiven)
     TempFolder folder;
     folder.Write("UserData/Sida00001/Bild.JPG", "x");
     const std::wstring root = folder.Path();
-    EXPECT_EQ(platform::ResolvePath(root + L"/userdata//SIDA00001/bild.jpg"), root + L"/UserData/Sida00001/Bild.JPG");
-    EXPECT_EQ(platform::ResolvePath(root + L"/userdata/new/File.txt"), root + L"/UserData/new/File.txt");
+    EXPECT_EQ(platform::ResolvePath(root + L"/userdata//SIDA00001/bild.jpg"),
+              root + L"/UserData/Sida00001/Bild.JPG");
+    EXPECT_EQ(platform::ResolvePath(root + L"/userdata/new/File.txt"),
+              root + L"/UserData/new/File.txt");
     EXPECT_EQ(platform::ResolvePath(L""), L"");
 
     // A file created through an unresolved folder name lands in the existing folder.
@@ -89,7 +93,7 @@ TEST(Trace, CaptureReceivesFormattedTextUntilRemoved)
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], L"========> Stopping 2 Thread(s): '\u00C5' \n");
     EXPECT_EQ(lines[1], L"plain\n");
-    EXPECT_EQ(lines[2].size(), 5000u); // trace lines are not cut
+    EXPECT_EQ(lines[2].size(), 5000u);  // trace lines are not cut
 }
 
 // Work done ahead on a folder's files is used only while the watch saw nothing: every kind
@@ -102,16 +106,23 @@ TEST(FolderWatch, EveryChangeToTheFolderCountsAndReadingItDoesNot)
         const char* name;
         void (*change)(const TempFolder& folder);
     } cases[] = {
-        {"nothing but reading", [](const TempFolder& f) { f.Read("Page/B00001.jpg"); }},
-        {"a file rewritten with the same size", [](const TempFolder& f) { f.Write("Page/B00001.jpg", "PICTURE2"); }},
-        {"a file added", [](const TempFolder& f) { f.Write("Page/B00002.jpg", "x"); }},
-        {"a file removed", [](const TempFolder& f) { fs::remove(f.Root / "Page/B00001.txt"); }},
-        {"a file renamed", [](const TempFolder& f) { fs::rename(f.Root / "Page/B00001.txt", f.Root / "Page/B00002.txt"); }},
-        {"a file's time set back", [](const TempFolder& f) {
-             fs::last_write_time(f.Root / "Page/B00001.jpg", fs::file_time_type::clock::now() - std::chrono::hours(24));
-         }},
-        {"the folder renamed", [](const TempFolder& f) { fs::rename(f.Root / "Page", f.Root / "Other"); }},
-        {"the folder removed", [](const TempFolder& f) { fs::remove_all(f.Root / "Page"); }},
+        { "nothing but reading", [](const TempFolder& f) { f.Read("Page/B00001.jpg"); } },
+        { "a file rewritten with the same size",
+          [](const TempFolder& f) { f.Write("Page/B00001.jpg", "PICTURE2"); } },
+        { "a file added", [](const TempFolder& f) { f.Write("Page/B00002.jpg", "x"); } },
+        { "a file removed", [](const TempFolder& f) { fs::remove(f.Root / "Page/B00001.txt"); } },
+        { "a file renamed",
+          [](const TempFolder& f) {
+              fs::rename(f.Root / "Page/B00001.txt", f.Root / "Page/B00002.txt");
+          } },
+        { "a file's time set back",
+          [](const TempFolder& f) {
+              fs::last_write_time(f.Root / "Page/B00001.jpg",
+                                  fs::file_time_type::clock::now() - std::chrono::hours(24));
+          } },
+        { "the folder renamed",
+          [](const TempFolder& f) { fs::rename(f.Root / "Page", f.Root / "Other"); } },
+        { "the folder removed", [](const TempFolder& f) { fs::remove_all(f.Root / "Page"); } },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -130,4 +141,4 @@ TEST(FolderWatch, EveryChangeToTheFolderCountsAndReadingItDoesNot)
     EXPECT_TRUE(platform::FolderWatch(folder.Path("missing")).Changed());
 }
 
-} // namespace
+}  // namespace

@@ -19,14 +19,18 @@ TEST(NumberToText, PadsWithZerosWithinTheWidthOnly)
     const struct {
         int n;
         const wchar_t* text;
-    } decimal[] = {{42, L"00042"}, {0, L"00000"}, {99999, L"99999"}, {123456, L"123456"}, {-42, L"00-42"}};
+    } decimal[] = { { 42, L"00042" },
+                    { 0, L"00000" },
+                    { 99999, L"99999" },
+                    { 123456, L"123456" },
+                    { -42, L"00-42" } };
     for (const auto& c : decimal) {
         EXPECT_EQ(IntToText5(c.n), c.text) << c.n;
     }
     const struct {
         unsigned int n;
         const wchar_t* text;
-    } hex[] = {{0x1A2B, L"00001a2b"}, {0, L"00000000"}, {0xFFFFFFFFu, L"ffffffff"}};
+    } hex[] = { { 0x1A2B, L"00001a2b" }, { 0, L"00000000" }, { 0xFFFFFFFFu, L"ffffffff" } };
     for (const auto& c : hex) {
         EXPECT_EQ(HexToText8(c.n), c.text) << c.n;
     }
@@ -41,15 +45,15 @@ TEST(PathParts, SplitAtLastDotAndLastSlashOfEitherKind)
         const wchar_t* name;
         const wchar_t* folder;
     } cases[] = {
-        {L"c:\\a\\b.wav", L"wav", L"c:\\a\\b", L"b.wav", L"c:\\a"},
-        {L"c:\\a\\b", L"c:\\a\\b", L"", L"b", L"c:\\a"},
-        {L"c:/a\\b.txt", L"txt", L"c:/a\\b", L"b.txt", L"c:/a"},
-        {L"b.txt", L"txt", L"b", L"b.txt", L""},
-        {L"UserData/00001.", L"", L"UserData/00001", L"00001.", L"UserData"},
+        { L"c:\\a\\b.wav", L"wav", L"c:\\a\\b", L"b.wav", L"c:\\a" },
+        { L"c:\\a\\b", L"c:\\a\\b", L"", L"b", L"c:\\a" },
+        { L"c:/a\\b.txt", L"txt", L"c:/a\\b", L"b.txt", L"c:/a" },
+        { L"b.txt", L"txt", L"b", L"b.txt", L"" },
+        { L"UserData/00001.", L"", L"UserData/00001", L"00001.", L"UserData" },
         // The last dot is searched in the whole path, folder included.
-        {L"Sida.1/bild", L"1/bild", L"Sida", L"bild", L"Sida.1"},
-        {L"/a/b/", L"/a/b/", L"", L"", L"/a/b"},
-        {L"", L"", L"", L"", L""},
+        { L"Sida.1/bild", L"1/bild", L"Sida", L"bild", L"Sida.1" },
+        { L"/a/b/", L"/a/b/", L"", L"", L"/a/b" },
+        { L"", L"", L"", L"", L"" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "path " << testing::PrintToString(std::wstring(c.path)));
@@ -65,7 +69,7 @@ TEST(FileTests, MatchNamesWithoutRegardToCase)
     TempFolder folder;
     folder.Write("UserData/Sida00001/00001.JPG", "x");
     folder.Write("UserData/Sida00001/00002.Wav", "x");
-    folder.Write("UserData/\xC3\x85ka.txt", "x"); // "Åka.txt"
+    folder.Write("UserData/\xC3\x85ka.txt", "x");  // "Åka.txt"
     folder.MakeFolder("UserData/Sida00001/00001.dir");
     const std::wstring root = folder.Path();
 
@@ -76,7 +80,7 @@ TEST(FileTests, MatchNamesWithoutRegardToCase)
 
     EXPECT_TRUE(CanOpenFile(root + L"/userdata/sida00001/00001.jpg"));
     EXPECT_TRUE(CanOpenFile(root + L"/USERDATA/\u00E5KA.TXT"));
-    EXPECT_FALSE(CanOpenFile(root + L"/userdata/sida00001")); // a folder is no file
+    EXPECT_FALSE(CanOpenFile(root + L"/userdata/sida00001"));  // a folder is no file
     EXPECT_FALSE(CanOpenFile(root + L"/userdata/sida00001/00003.jpg"));
     EXPECT_FALSE(CanOpenFile(L""));
 }
@@ -150,7 +154,7 @@ TEST(FileTests, FindFirstMatchGivesTheFirstFileByNameAndSkipsFolders)
 class DebugLogTest : public testing::Test {
 protected:
     TempFolder Folder;
-    WorkingDirectory Here{Folder.Root};
+    WorkingDirectory Here{ Folder.Root };
 };
 
 TEST_F(DebugLogTest, StartsWithTwoFixedLinesAndWritesLineEndsAsCrLf)
@@ -164,7 +168,9 @@ TEST_F(DebugLogTest, StartsWithTwoFixedLinesAndWritesLineEndsAsCrLf)
     EXPECT_FALSE(std::filesystem::exists(Folder.Root / "ignored.txt"));
 
     // The next run starts the log again.
-    { CTQDebugLog log(L""); }
+    {
+        CTQDebugLog log(L"");
+    }
     EXPECT_EQ(Folder.Read("TQDebug.txt"), "Heja = Grisen 1234.57\r\nHeja = Soen 1234.57\r\n");
 }
 
@@ -183,9 +189,9 @@ TEST_F(DebugLogTest, LongMessageIsCutAtTheBuffer)
 
 TEST_F(DebugLogTest, WithoutALogFilePrintDoesNothing)
 {
-    std::filesystem::create_directory(Folder.Root / "TQDebug.txt"); // cannot be opened as a file
+    std::filesystem::create_directory(Folder.Root / "TQDebug.txt");  // cannot be opened as a file
     CTQDebugLog log(L"");
     EXPECT_EQ(log.Print(L"%d\n", 5), -1);
 }
 
-} // namespace
+}  // namespace

@@ -13,7 +13,8 @@ class TempFolder {
 public:
     TempFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orlido-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "orlido-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) != nullptr) {
             Root = pattern;
         }
@@ -31,7 +32,8 @@ public:
     {
         const std::filesystem::path path = Root / relative;
         std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return platform::FromUtf8(path.string());
     }
     std::wstring MakeFolder(const std::string& relative) const
@@ -46,7 +48,8 @@ public:
     std::string Read(const std::string& relative) const
     {
         std::ifstream stream(Root / relative, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+        return std::string(std::istreambuf_iterator<char>(stream),
+                           std::istreambuf_iterator<char>());
     }
 
     std::filesystem::path Root;
@@ -55,7 +58,8 @@ public:
 // Makes the folder the working directory for the life of the object.
 class WorkingDirectory {
 public:
-    explicit WorkingDirectory(const std::filesystem::path& folder) : Saved(std::filesystem::current_path())
+    explicit WorkingDirectory(const std::filesystem::path& folder)
+        : Saved(std::filesystem::current_path())
     {
         std::filesystem::current_path(folder);
     }

@@ -54,8 +54,8 @@ struct PollingWorker {
     std::chrono::milliseconds Period;
     bool SleepFirst;
     std::wstring FinishLine;
-    std::atomic<int> Cycles{0};
-    std::atomic<int> Finishes{0};
+    std::atomic<int> Cycles{ 0 };
+    std::atomic<int> Finishes{ 0 };
 
     static unsigned Run(void* argument)
     {
@@ -92,7 +92,7 @@ unsigned AskAgainAfterStop(void* argument)
     while (manager->KeepRunning(false)) {
         std::this_thread::sleep_for(10ms);
     }
-    manager->KeepRunning(false); // a second call must not count this worker out again
+    manager->KeepRunning(false);  // a second call must not count this worker out again
     return 1;
 }
 
@@ -128,7 +128,8 @@ TEST(ThreadManager, KeepRunningTrueCountsOutWithoutTheStopFlag)
     EXPECT_EQ(trace.Count(L"========> Thread is stopped.\n"), 2);
 
     manager.StopAllThreads();
-    EXPECT_NE(trace.All().find(L"========> Stopping 0 Thread(s): 'First' 'Second' \n"), std::wstring::npos);
+    EXPECT_NE(trace.All().find(L"========> Stopping 0 Thread(s): 'First' 'Second' \n"),
+              std::wstring::npos);
     ASSERT_EQ(manager.Threads.size(), 2u);
     EXPECT_EQ(manager.Threads[0].Name, L"First");
     EXPECT_FALSE(manager.Threads[0].StopRequested);
@@ -140,9 +141,11 @@ TEST(ThreadManager, ThreeWorkersOnTwoManagersStopPromptlyEachFinishingOnce)
     TraceRecorder trace;
     CTQThreadManager view;
     CTQThreadManager joystick;
-    PollingWorker viewWorker{&view, 40ms, false, L"COrlidoView::JoystickThread is finished.\n"};
-    PollingWorker stickWorker{&joystick, 50ms, false, L"CTQDirectInput::JoystickThread is finished!\n"};
-    PollingWorker clockWorker{&joystick, 100ms, true, L"CTQDirectInput::ClockThread is finished!\n"};
+    PollingWorker viewWorker{ &view, 40ms, false, L"COrlidoView::JoystickThread is finished.\n" };
+    PollingWorker stickWorker{ &joystick, 50ms, false,
+                               L"CTQDirectInput::JoystickThread is finished!\n" };
+    PollingWorker clockWorker{ &joystick, 100ms, true,
+                               L"CTQDirectInput::ClockThread is finished!\n" };
     view.StartThread(PollingWorker::Run, &viewWorker, L"COrlidoView::JoystickThread", 0);
     joystick.StartThread(PollingWorker::Run, &stickWorker, L"CTQDirectInput::JoystickThread", 0);
     joystick.StartThread(PollingWorker::Run, &clockWorker, L"CTQDirectInput::ClockThread", 0);
@@ -153,16 +156,17 @@ TEST(ThreadManager, ThreeWorkersOnTwoManagersStopPromptlyEachFinishingOnce)
     const auto start = Clock::now();
     view.StopAllThreads();
     joystick.StopAllThreads();
-    EXPECT_LT(Clock::now() - start, 800ms); // about 300 ms expected; slack for a loaded machine
+    EXPECT_LT(Clock::now() - start, 800ms);  // about 300 ms expected; slack for a loaded machine
 
-    for (const PollingWorker* worker : {&viewWorker, &stickWorker, &clockWorker}) {
+    for (const PollingWorker* worker : { &viewWorker, &stickWorker, &clockWorker }) {
         EXPECT_GT(worker->Cycles, 0);
         EXPECT_EQ(worker->Finishes, 1);
         EXPECT_EQ(trace.Count(worker->FinishLine), 1);
     }
     EXPECT_EQ(trace.Count(L"========> Thread is stopped.\n"), 3);
     const std::wstring all = trace.All();
-    EXPECT_NE(all.find(L"========> Stopping 1 Thread(s): 'COrlidoView::JoystickThread' \n"), std::wstring::npos);
+    EXPECT_NE(all.find(L"========> Stopping 1 Thread(s): 'COrlidoView::JoystickThread' \n"),
+              std::wstring::npos);
     EXPECT_NE(all.find(L"========> Stopping 2 Thread(s): 'CTQDirectInput::JoystickThread' "
                        L"'CTQDirectInput::ClockThread' \n"),
               std::wstring::npos);
@@ -175,21 +179,22 @@ TEST(ThreadManager, AcceptsNewWorkersAfterAStopAndKeepsOldRecords)
 {
     TraceRecorder trace;
     CTQThreadManager manager;
-    PollingWorker first{&manager, 10ms, false, L"first done\n"};
+    PollingWorker first{ &manager, 10ms, false, L"first done\n" };
     manager.StartThread(PollingWorker::Run, &first, L"Old", 0);
     manager.StopAllThreads();
 
-    PollingWorker second{&manager, 10ms, false, L"second done\n"};
+    PollingWorker second{ &manager, 10ms, false, L"second done\n" };
     manager.StartThread(PollingWorker::Run, &second, L"New", 0);
     EXPECT_EQ(manager.RunningCount, 1);
     std::this_thread::sleep_for(50ms);
-    EXPECT_GT(second.Cycles, 0); // not stopped by a leftover flag
+    EXPECT_GT(second.Cycles, 0);  // not stopped by a leftover flag
     manager.StopAllThreads();
 
     EXPECT_EQ(second.Finishes, 1);
     EXPECT_EQ(first.Finishes, 1);
     ASSERT_EQ(manager.Threads.size(), 2u);
-    EXPECT_NE(trace.All().find(L"========> Stopping 1 Thread(s): 'Old' 'New' \n"), std::wstring::npos);
+    EXPECT_NE(trace.All().find(L"========> Stopping 1 Thread(s): 'Old' 'New' \n"),
+              std::wstring::npos);
 }
 
 TEST(ThreadManager, WorkersThatMisuseTheLoopCannotHangOrSkewTheCount)
@@ -210,8 +215,8 @@ TEST(ThreadManager, StopReturnsWithinItsLimitWhenAWorkerIsStuck)
 {
     struct Stuck {
         CTQThreadManager* Manager;
-        std::atomic<bool> Release{false};
-        std::atomic<int> Finishes{0};
+        std::atomic<bool> Release{ false };
+        std::atomic<int> Finishes{ 0 };
         static unsigned Run(void* argument)
         {
             auto* self = static_cast<Stuck*>(argument);
@@ -226,8 +231,8 @@ TEST(ThreadManager, StopReturnsWithinItsLimitWhenAWorkerIsStuck)
     TraceRecorder trace;
     CTQThreadManager manager;
     manager.StopWaitLimit = 300ms;
-    Stuck stuck{&manager};
-    PollingWorker healthy{&manager, 10ms, false, L"healthy done\n"};
+    Stuck stuck{ &manager };
+    PollingWorker healthy{ &manager, 10ms, false, L"healthy done\n" };
     manager.StartThread(Stuck::Run, &stuck, L"Stuck", 0);
     manager.StartThread(PollingWorker::Run, &healthy, L"Healthy", 0);
     std::this_thread::sleep_for(30ms);
@@ -240,7 +245,9 @@ TEST(ThreadManager, StopReturnsWithinItsLimitWhenAWorkerIsStuck)
     EXPECT_EQ(manager.RunningCount, 0);
     EXPECT_FALSE(manager.StopAll);
     EXPECT_EQ(healthy.Finishes, 1);
-    EXPECT_EQ(trace.Count(L"========> Thread 'Stuck' did not stop within 300 ms; it is left behind.\n"), 1);
+    EXPECT_EQ(
+        trace.Count(L"========> Thread 'Stuck' did not stop within 300 ms; it is left behind.\n"),
+        1);
     EXPECT_EQ(trace.All().find(L"'Healthy' did not stop"), std::wstring::npos);
 
     // Released after the stop: it is told to leave although the flag is down again.
@@ -252,4 +259,4 @@ TEST(ThreadManager, StopReturnsWithinItsLimitWhenAWorkerIsStuck)
     EXPECT_EQ(manager.RunningCount, 0);
 }
 
-} // namespace
+}  // namespace

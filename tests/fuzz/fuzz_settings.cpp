@@ -20,7 +20,8 @@ const std::string& ScratchFile()
 {
     static const std::string path = [] {
         const char* folder = std::getenv("TMPDIR");
-        std::string pattern = std::string(folder != nullptr ? folder : "/tmp") + "/orlido-fuzz-setup-XXXXXX";
+        std::string pattern =
+            std::string(folder != nullptr ? folder : "/tmp") + "/orlido-fuzz-setup-XXXXXX";
         const int fd = ::mkstemp(pattern.data());
         if (fd < 0) {
             std::abort();
@@ -45,7 +46,7 @@ void CheckConversions(std::string_view bytes)
     (void)platform::ToUtf8(text);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -68,11 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The lint reads the same bytes more tolerantly: every finding can be described, and it
     // never claims a key was lost when the parser read that key's first value.
     for (const TSetupFinding& finding : CTQSetupFileLint::Analyse(std::string(bytes))) {
-        if (CTQSetupFileLint::Describe(finding, true).empty() || CTQSetupFileLint::Describe(finding, false).empty()) {
+        if (CTQSetupFileLint::Describe(finding, true).empty() ||
+            CTQSetupFileLint::Describe(finding, false).empty()) {
             std::abort();
         }
         if (finding.Kind == TSetupFindingKind::ByteOrderMark && finding.Key == L"#MAINMODE" &&
-            !finding.Value.empty() && !parser.MainMode.empty() && parser.MainMode.front() == finding.Value) {
+            !finding.Value.empty() && !parser.MainMode.empty() &&
+            parser.MainMode.front() == finding.Value) {
             std::abort();
         }
     }

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         __builtin_trap();
     platform::Image page;
     page.Create(64, 48);
-    platform::StretchCopy(image, RECT{ 0, 0, image.Width(), image.Height() }, page, RECT{ 0, 0, 64, 48 });
+    platform::StretchCopy(image, RECT{ 0, 0, image.Width(), image.Height() }, page,
+                          RECT{ 0, 0, 64, 48 });
     volatile std::uint32_t last = image.Pixel(image.Width() - 1, image.Height() - 1);
     (void)last;
     return 0;

@@ -59,20 +59,24 @@ platform::Image RedThenBlue(int width, int height)
 
 bool Near(COLORREF a, COLORREF b, int tolerance)
 {
-    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
-           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
+        std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+        std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 
 bool Decode(const std::string& bytes, platform::Image& image, SIZE cover)
 {
-    return platform::DecodePictureBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                                        image, cover);
+    return platform::DecodePictureBytes(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                        bytes.size(), image, cover);
 }
 
 // Trace lines written while it lives.
 class TraceLines {
 public:
-    TraceLines() { platform::SetTraceCapture([this](const std::wstring& line) { text += line; }); }
+    TraceLines()
+    {
+        platform::SetTraceCapture([this](const std::wstring& line) { text += line; });
+    }
     ~TraceLines() { platform::SetTraceCapture(nullptr); }
     std::wstring text;
 };
@@ -86,19 +90,21 @@ TEST(LargePictures, ReducedAsFarAsTheyStillCoverTheScreen)
         int reduction;  // other formats: 1 / reduction
     };
     const Case cases[] = {
-        { 8000, 6000, kFullHd, 2, 4 },      // 48 Mpx: 2000 x 1500 either way
-        { 12000, 9000, kFullHd, 2, 6 },     // 108 Mpx: 3000 x 2250 / 2000 x 1500
-        { 6000, 8000, kFullHd, 3, 3 },      // portrait: the width decides
-        { 3840, 2160, kFullHd, 4, 2 },      // exactly twice the screen
-        { 2000, 1200, kFullHd, 8, 1 },      // larger, but no smaller scale covers
-        { 1920, 1080, kFullHd, 8, 1 },      // the screen's own size
-        { 1024, 768, kFullHd, 8, 1 },       // smaller than the screen
-        { 16000, 800, kFullHd, 8, 1 },      // a panorama lower than the screen
-        { 8000, 6000, SIZE{}, 8, 1 },       // no screen known: full size
+        { 8000, 6000, kFullHd, 2, 4 },   // 48 Mpx: 2000 x 1500 either way
+        { 12000, 9000, kFullHd, 2, 6 },  // 108 Mpx: 3000 x 2250 / 2000 x 1500
+        { 6000, 8000, kFullHd, 3, 3 },   // portrait: the width decides
+        { 3840, 2160, kFullHd, 4, 2 },   // exactly twice the screen
+        { 2000, 1200, kFullHd, 8, 1 },   // larger, but no smaller scale covers
+        { 1920, 1080, kFullHd, 8, 1 },   // the screen's own size
+        { 1024, 768, kFullHd, 8, 1 },    // smaller than the screen
+        { 16000, 800, kFullHd, 8, 1 },   // a panorama lower than the screen
+        { 8000, 6000, SIZE{}, 8, 1 },    // no screen known: full size
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(platform::JpegScaleToCover(c.width, c.height, c.cover), c.jpegScale) << c.width << "x" << c.height;
-        EXPECT_EQ(platform::ReductionToCover(c.width, c.height, c.cover), c.reduction) << c.width << "x" << c.height;
+        EXPECT_EQ(platform::JpegScaleToCover(c.width, c.height, c.cover), c.jpegScale)
+            << c.width << "x" << c.height;
+        EXPECT_EQ(platform::ReductionToCover(c.width, c.height, c.cover), c.reduction)
+            << c.width << "x" << c.height;
     }
 }
 
@@ -159,12 +165,14 @@ TEST(LargePictures, PictureWithoutMemoryFailsAloneWithATraceLine)
     platform::Image image;
     const bool decoded = platform::DecodePicture(folder.Path("big.png"), image);
     platform::Image small;
-    const bool smallDecoded = platform::DecodePicture(folder.Path("big.png"), small, SIZE{ 100, 75 });
+    const bool smallDecoded =
+        platform::DecodePicture(folder.Path("big.png"), small, SIZE{ 100, 75 });
     platform::SetPixelMemoryLimit(0);
 
     EXPECT_FALSE(decoded);
     EXPECT_FALSE(image.IsValid());
-    EXPECT_NE(trace.text.find(folder.Path("big.png") + L"' cannot be shown: out of memory"), std::wstring::npos)
+    EXPECT_NE(trace.text.find(folder.Path("big.png") + L"' cannot be shown: out of memory"),
+              std::wstring::npos)
         << platform::ToUtf8(trace.text);
     // The limit was for the full size (480 KB); the reduced copy is made after it, so the
     // PNG fails too. A JPEG reduced while decoding needs only the reduced size.
@@ -175,7 +183,8 @@ TEST(LargePictures, PictureWithoutMemoryFailsAloneWithATraceLine)
     trace.text.clear();
     folder.Write("broken.jpg", std::string("\xFF\xD8\xFF\xE0 no more", 11));
     EXPECT_FALSE(platform::DecodePicture(folder.Path("broken.jpg"), image));
-    EXPECT_NE(trace.text.find(L"broken.jpg' cannot be shown: the picture is damaged"), std::wstring::npos);
+    EXPECT_NE(trace.text.find(L"broken.jpg' cannot be shown: the picture is damaged"),
+              std::wstring::npos);
 }
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
@@ -190,7 +199,8 @@ TEST(LargePictures, RunningOutOfAddressSpaceIsNotTheEnd)
             getrlimit(RLIMIT_AS, &limit);
             std::FILE* status = std::fopen("/proc/self/statm", "r");
             unsigned long pages = 0;
-            if (!status || std::fscanf(status, "%lu", &pages) != 1) std::exit(2);
+            if (!status || std::fscanf(status, "%lu", &pages) != 1)
+                std::exit(2);
             std::fclose(status);
             limit.rlim_cur = pages * 4096 + 64ul * 1024 * 1024;
             setrlimit(RLIMIT_AS, &limit);
@@ -257,4 +267,4 @@ TEST(PixelBuffers, GivingThePoolBackLeavesImagesInUseWhole)
     EXPECT_GE(platform::PooledPixelBytes(), std::size_t(600 * 400 * 4));
 }
 
-} // namespace
+}  // namespace

@@ -43,8 +43,8 @@ std::string FourColourBmp(std::int32_t width = 2, std::int32_t height = 2)
 {
     std::string pixels;
     // Rows bottom-up, BGR, padded to 4 bytes.
-    pixels += std::string("\xFF\x00\x00\xFF\xFF\xFF", 6) + std::string(2, '\0'); // blue, white
-    pixels += std::string("\x00\x00\xFF\x00\xFF\x00", 6) + std::string(2, '\0'); // red, green
+    pixels += std::string("\xFF\x00\x00\xFF\xFF\xFF", 6) + std::string(2, '\0');  // blue, white
+    pixels += std::string("\x00\x00\xFF\x00\xFF\x00", 6) + std::string(2, '\0');  // red, green
     std::string s = "BM";
     Put32(s, 54 + std::uint32_t(pixels.size()));
     Put32(s, 0);
@@ -72,8 +72,8 @@ bool Decode(const std::string& bytes, platform::Image& image)
 bool Near(COLORREF a, COLORREF b, int tolerance)
 {
     return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance &&
-           std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
-           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+        std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+        std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 
 TEST(PictureDecoding, EachFormatByItsContentWhateverTheName)
@@ -103,7 +103,7 @@ TEST(PictureDecoding, EachFormatByItsContentWhateverTheName)
     EXPECT_EQ(image.Pixel(10, 10) >> 24, 0xFFu);
 
     ASSERT_TRUE(platform::DecodePicture(folder.Path("bmp-named.png"), image));
-    EXPECT_EQ(image.PixelColor(0, 0), kRed); // bottom-up rows come out top-down
+    EXPECT_EQ(image.PixelColor(0, 0), kRed);  // bottom-up rows come out top-down
     EXPECT_EQ(image.PixelColor(1, 0), kGreen);
     EXPECT_EQ(image.PixelColor(0, 1), kBlue);
     EXPECT_EQ(image.PixelColor(1, 1), kWhite);
@@ -119,7 +119,7 @@ TEST(PictureDecoding, PngAlphaIsPremultipliedAndWrittenBackStraight)
     TempFolder folder;
     platform::Image half;
     half.Create(1, 1);
-    half.Pixels()[0] = 0x80800000; // red at half alpha, premultiplied
+    half.Pixels()[0] = 0x80800000;  // red at half alpha, premultiplied
     ASSERT_TRUE(platform::WritePng(half, folder.Path("half.png")));
     platform::Image back;
     ASSERT_TRUE(platform::DecodePicture(folder.Path("half.png"), back));
@@ -216,7 +216,7 @@ TEST(PictureSurface, LoadsAtFullSizeOrReportsFailure)
     folder.Write("00002.jpg", "not a picture");
 
     bool ok = false;
-    CTQSurface picture(folder.Path("00001.PNG"), ok); // names match without regard to case
+    CTQSurface picture(folder.Path("00001.PNG"), ok);  // names match without regard to case
     EXPECT_TRUE(ok);
     EXPECT_EQ(picture.GetSurfaceSize(), (SIZE{ 300, 401 }));
     EXPECT_EQ(picture.GetKind(), TQSURFACE_PICTURE);
@@ -230,4 +230,4 @@ TEST(PictureSurface, LoadsAtFullSizeOrReportsFailure)
     }
 }
 
-} // namespace
+}  // namespace

@@ -32,9 +32,11 @@ TEST(Nearest, RoundsHalvesAwayFromZeroAndHoldsAtTheEnds)
         double in;
         int out;
     } cases[] = {
-        { 2.5, 3 },   { -2.5, -3 }, { -2.4, -2 }, { 2.4999, 2 }, { 0.0, 0 }, { -0.5, -1 },
-        { 314.5, 315 }, { 1e300, INT_MAX }, { -1e300, INT_MIN },
-        { std::numeric_limits<double>::quiet_NaN(), 0 },
+        { 2.5, 3 },          { -2.5, -3 },
+        { -2.4, -2 },        { 2.4999, 2 },
+        { 0.0, 0 },          { -0.5, -1 },
+        { 314.5, 315 },      { 1e300, INT_MAX },
+        { -1e300, INT_MIN }, { std::numeric_limits<double>::quiet_NaN(), 0 },
     };
     for (const auto& c : cases)
         EXPECT_EQ(Nearest(c.in), c.out) << c.in;
@@ -95,11 +97,11 @@ TEST(PigsGeometry, OutlinedBoxIsFourLinesEndingAtTheFarCorner)
     EXPECT_EQ(p.pigs.GetCurrentPoint(), (POINT{ 110, 60 }));
     EXPECT_EQ(p.dc.CurrentPosition(), (POINT{ 110, 60 }));
     EXPECT_EQ(p.At(10, 10), kRed);
-    EXPECT_EQ(p.At(60, 10), kRed);  // top
-    EXPECT_EQ(p.At(60, 60), kRed);  // bottom
-    EXPECT_EQ(p.At(10, 35), kRed);  // left
-    EXPECT_EQ(p.At(110, 35), kRed); // right
-    EXPECT_EQ(p.At(60, 35), kWhite); // inside untouched
+    EXPECT_EQ(p.At(60, 10), kRed);    // top
+    EXPECT_EQ(p.At(60, 60), kRed);    // bottom
+    EXPECT_EQ(p.At(10, 35), kRed);    // left
+    EXPECT_EQ(p.At(110, 35), kRed);   // right
+    EXPECT_EQ(p.At(60, 35), kWhite);  // inside untouched
     EXPECT_EQ(p.At(111, 35), kWhite);
 
     RECT r{ 120, 120, 150, 140 };
@@ -115,7 +117,7 @@ TEST(PigsGeometry, FilledBoxUsesTheBrush)
     EXPECT_EQ(p.At(20, 20), kBlue);
     EXPECT_EQ(p.At(10, 10), kBlue);
     EXPECT_EQ(p.At(29, 29), kBlue);
-    EXPECT_EQ(p.At(30, 30), kWhite); // right and bottom lie outside
+    EXPECT_EQ(p.At(30, 30), kWhite);  // right and bottom lie outside
 }
 
 TEST(PigsGeometry, ThinLinesLeaveOutTheirLastPixelInEitherDirection)
@@ -150,10 +152,10 @@ TEST(PigsGeometry, TriangleTurnsClockwiseAboutItsFirstCorner)
     Pass p;
     p.pigs.SetColor(kRed);
     p.pigs.Triangle(50, 50, 60, 50, 50, 60, kPi / 2, false);
-    EXPECT_EQ(p.At(45, 52), kRed);   // inside the turned triangle
-    EXPECT_EQ(p.At(50, 59), kRed);   // along its edge to (50, 60)
-    EXPECT_EQ(p.At(41, 50), kRed);   // along its edge to (40, 50)
-    EXPECT_EQ(p.At(55, 52), kWhite); // where the unturned one would be
+    EXPECT_EQ(p.At(45, 52), kRed);    // inside the turned triangle
+    EXPECT_EQ(p.At(50, 59), kRed);    // along its edge to (50, 60)
+    EXPECT_EQ(p.At(41, 50), kRed);    // along its edge to (40, 50)
+    EXPECT_EQ(p.At(55, 52), kWhite);  // where the unturned one would be
     EXPECT_EQ(InkBounds(p.image, kWhite), (RECT{ 40, 50, 51, 61 }));
 }
 
@@ -172,14 +174,14 @@ TEST(PigsGeometry, ArrowShaftOvershootsTheTipByItsWidth)
     EXPECT_EQ(p.At(135, 99), kBlack);  // and its right corner
     EXPECT_EQ(p.At(60, 99), kWhite);
     EXPECT_EQ(p.At(140, 99), kWhite);
-    EXPECT_EQ(p.At(75, 60), kWhite);   // outside the head's sloping side
+    EXPECT_EQ(p.At(75, 60), kWhite);  // outside the head's sloping side
 }
 
 TEST(PigsGeometry, ArrowTurnsClockwiseWithItsAngle)
 {
     Pass p;
     p.pigs.Arrow(POINT{ 50, 100 }, 15, 50, 90);
-    EXPECT_EQ(p.pigs.GetCurrentPoint(), (POINT{ 100, 85 })); // width taken off y unturned
+    EXPECT_EQ(p.pigs.GetCurrentPoint(), (POINT{ 100, 85 }));  // width taken off y unturned
     EXPECT_EQ(p.At(95, 100), kBlack);  // the head points right, its tip at (100, 100)
     EXPECT_EQ(p.At(50, 63), kBlack);   // a head corner, turned from (63, 150) about the tip
     EXPECT_EQ(p.At(50, 40), kWhite);   // nothing points up
@@ -211,7 +213,7 @@ TEST(PigsGeometry, HollowCircleLeavesTheHollowBrushSelected)
     EXPECT_EQ(p.At(30, 50), kRed);
 
     p.pigs.Box(120, 120, 30, 30, 1);
-    EXPECT_EQ(p.At(135, 135), kWhite); // still hollow
+    EXPECT_EQ(p.At(135, 135), kWhite);  // still hollow
     EXPECT_EQ(p.At(120, 135), kRed);
 
     p.pigs.SetColor(kBlue);
@@ -246,10 +248,10 @@ TEST(PigsGeometry, PolygonAtAnOriginAndSinglePixels)
     EXPECT_EQ(p.At(110, 110), kGreen);
     EXPECT_EQ(InkBounds(p.image, kWhite), (RECT{ 100, 100, 121, 121 }));
 
-    p.pigs.Polygon(POINT{ 0, 0 }, nullptr, 4, true); // nothing, no crash
+    p.pigs.Polygon(POINT{ 0, 0 }, nullptr, 4, true);  // nothing, no crash
     p.pigs.SetPixel(5, 6);
     EXPECT_EQ(p.At(5, 6), kGreen);
-    p.pigs.SetPixel(-1, 500); // outside: nothing
+    p.pigs.SetPixel(-1, 500);  // outside: nothing
 }
 
 TEST(PigsText, MeasuresWithoutWrappingAndDrawsNothingForEmptyText)
@@ -263,11 +265,11 @@ TEST(PigsText, MeasuresWithoutWrappingAndDrawsNothingForEmptyText)
     p.pigs.Text(one, L"A long line of text", DT_CALCRECT);
     RECT two{ 0, 0, 10, 10 };
     p.pigs.Text(two, L"A long line of text\nshort", DT_CALCRECT);
-    EXPECT_GT(one.right, 100); // not wrapped to the 10-pixel rectangle
+    EXPECT_GT(one.right, 100);  // not wrapped to the 10-pixel rectangle
     EXPECT_EQ(two.right, one.right);
-    EXPECT_NEAR(one.bottom, 20, 3); // a positive height is the line's cell height
+    EXPECT_NEAR(one.bottom, 20, 3);  // a positive height is the line's cell height
     EXPECT_NEAR(two.bottom, 2 * one.bottom, 2);
-    EXPECT_EQ(InkBounds(p.image, kWhite), RECT{}); // measuring draws nothing
+    EXPECT_EQ(InkBounds(p.image, kWhite), RECT{});  // measuring draws nothing
 
     p.pigs.Text(10, 10, L"");
     EXPECT_EQ(InkBounds(p.image, kWhite), RECT{});
@@ -333,4 +335,4 @@ TEST(PigsState, DrawingWithoutAContextOnlyMovesTheCurrentPoint)
     EXPECT_EQ(pigs.GetCurrentPoint(), (POINT{ 15, 15 }));
 }
 
-} // namespace
+}  // namespace

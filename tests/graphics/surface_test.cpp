@@ -34,13 +34,17 @@ protected:
     {
         fake::SetClientPlacement(window, client);
         bool ok = false;
-        display = std::make_unique<CTQSurface>(TQSURFACE_DISPLAY, backWidth, backHeight, ok, window);
+        display =
+            std::make_unique<CTQSurface>(TQSURFACE_DISPLAY, backWidth, backHeight, ok, window);
         ASSERT_TRUE(ok);
         ASSERT_NE(CTQSurface::GetBack(), nullptr);
     }
     static CTQSurface* Back() { return CTQSurface::GetBack(); }
     static COLORREF BackAt(int x, int y) { return Back()->GetImage()->PixelColor(x, y); }
-    static COLORREF ScreenAt(int x, int y) { return platform::ColorFromArgb(fake::ScreenPixel(x, y)); }
+    static COLORREF ScreenAt(int x, int y)
+    {
+        return platform::ColorFromArgb(fake::ScreenPixel(x, y));
+    }
 
     HWND window = 0;
     std::unique_ptr<CTQSurface> display;
@@ -54,12 +58,13 @@ TEST_F(SurfaceTest, DisplayMakesTheBackBufferAndTheProcessWideSurfaces)
     platform::SetTraceCapture(nullptr);
 
     EXPECT_EQ(CTQSurface::GetFront(), display.get());
-    EXPECT_EQ(display->GetSurfaceSize(), (SIZE{ 1366, 768 })); // the screen
-    EXPECT_EQ(Back()->GetSurfaceSize(), (SIZE{ 1366, 740 }));  // the client area
+    EXPECT_EQ(display->GetSurfaceSize(), (SIZE{ 1366, 768 }));  // the screen
+    EXPECT_EQ(Back()->GetSurfaceSize(), (SIZE{ 1366, 740 }));   // the client area
     EXPECT_EQ(Back()->GetKind(), TQSURFACE_BACKBUFFER);
     EXPECT_EQ(CTQDirectDraw::GetInstanceCount(), 2);
-    EXPECT_EQ(trace, (std::vector<std::wstring>{ L"Front Surface: Pixel Depth = 32\n",
-                                                 L"Back Surface: Pixel Depth = 32\n" }));
+    EXPECT_EQ(trace,
+              (std::vector<std::wstring>{ L"Front Surface: Pixel Depth = 32\n",
+                                          L"Back Surface: Pixel Depth = 32\n" }));
 
     // The display owns the back buffer; neither pointer outlives them.
     display.reset();
@@ -138,15 +143,15 @@ TEST_F(SurfaceTest, ClearOpensItsOwnPassOnlyWhenNoneIsOpen)
     Back()->Clear(kRed);
     EXPECT_EQ(BackAt(0, 0), kRed);
     EXPECT_EQ(BackAt(39, 29), kRed);
-    EXPECT_EQ(Back()->GetDC(), nullptr); // its own pass was closed
+    EXPECT_EQ(Back()->GetDC(), nullptr);  // its own pass was closed
 
     ASSERT_TRUE(Back()->BeginDraw());
     HDC open = Back()->GetDC();
     Back()->Clear(static_cast<COLORREF>(-1));
     EXPECT_EQ(BackAt(5, 5), platform::GetSysColorWindow());
-    EXPECT_EQ(Back()->GetDC(), open); // still open
+    EXPECT_EQ(Back()->GetDC(), open);  // still open
     EXPECT_EQ(open->BkColor(), platform::GetSysColorWindow());
-    EXPECT_FALSE(Back()->BeginDraw()); // one context at a time
+    EXPECT_FALSE(Back()->BeginDraw());  // one context at a time
     Back()->EndDraw();
     EXPECT_EQ(Back()->GetDC(), nullptr);
 }
@@ -189,9 +194,9 @@ TEST_F(SurfaceTest, FramesOfTheButtonWidthsOnTheBackBuffer)
             EXPECT_EQ(BackAt(x, 45), f.colour) << f.width << " at x " << x;
         EXPECT_EQ(BackAt(20 - half - 1, 45), kWhite) << f.width;
         EXPECT_EQ(BackAt(20 + half, 45), kWhite) << f.width;
-        EXPECT_EQ(BackAt(50, 20 - half), f.colour) << f.width; // top edge
-        EXPECT_EQ(BackAt(50, 70 + half - 1), f.colour) << f.width; // bottom edge
-        EXPECT_EQ(BackAt(50, 45), kWhite) << f.width;           // inside untouched
+        EXPECT_EQ(BackAt(50, 20 - half), f.colour) << f.width;      // top edge
+        EXPECT_EQ(BackAt(50, 70 + half - 1), f.colour) << f.width;  // bottom edge
+        EXPECT_EQ(BackAt(50, 45), kWhite) << f.width;               // inside untouched
     }
 }
 
@@ -203,7 +208,7 @@ TEST_F(SurfaceTest, PresentCopiesTheCentredWindowSizedRectangle)
         RECT source;
     } cases[] = {
         { { 1366, 768 }, { 1366, 768 }, { 0, 0, 1366, 768 } },
-        { { 1365, 767 }, { 1365, 767 }, { 0, 0, 1364, 766 } }, // odd sizes lose a column and row
+        { { 1365, 767 }, { 1365, 767 }, { 0, 0, 1364, 766 } },  // odd sizes lose a column and row
         { { 200, 100 }, { 100, 50 }, { 50, 25, 150, 75 } },
     };
     for (const auto& c : cases)
@@ -217,7 +222,7 @@ TEST_F(SurfaceTest, PresentOfAnOddSizedBackBufferStretchesOverTheWindow)
     Back()->Clear(kRed);
     ASSERT_TRUE(Back()->BeginDraw());
     Back()->SetColor(kBlue);
-    Back()->Box(1364, 0, 1, 767, 1); // the last column, which is not copied
+    Back()->Box(1364, 0, 1, 767, 1);  // the last column, which is not copied
     Back()->EndDraw();
     ASSERT_EQ(BackAt(1364, 10), kBlue);
     EXPECT_TRUE(display->Present());
@@ -253,7 +258,7 @@ TEST_F(SurfaceTest, PresentRectCopiesOnlyThatRectangleEvenOffScreen)
 
 TEST_F(SurfaceTest, PresentAfterTheWindowLeftTheScreenCopiesNothing)
 {
-    MakeDisplay(RECT{ 100, 0, 1467, 768 }); // reaches past the right edge
+    MakeDisplay(RECT{ 100, 0, 1467, 768 });  // reaches past the right edge
     Back()->Clear(kGreen);
     EXPECT_FALSE(display->Present());
     EXPECT_EQ(fake::PresentCount(), 0);
@@ -284,10 +289,10 @@ TEST_F(SurfaceTest, FitModesCutTheSourceRectangle)
         RECT source;
     } cases[] = {
         { { 400, 300 }, L"Prune", { 50, 0, 350, 300 } },
-        { { 300, 401 }, L"Prune", { 0, 50, 300, 351 } }, // odd difference: 301 rows
+        { { 300, 401 }, L"Prune", { 0, 50, 300, 351 } },  // odd difference: 301 rows
         { { 300, 300 }, L"Prune", { 0, 0, 300, 300 } },
         { { 400, 300 }, L"", { 0, 0, 400, 300 } },
-        { { 400, 300 }, L"prune", { 0, 0, 400, 300 } }, // exact comparison
+        { { 400, 300 }, L"prune", { 0, 0, 400, 300 } },  // exact comparison
         { { 400, 300 }, L"Stretch", { 0, 0, 400, 300 } },
     };
     for (const auto& c : cases)
@@ -303,7 +308,7 @@ TEST_F(SurfaceTest, DrawSurfacePrunesOrSqueezesWithoutSmoothing)
     Back()->DrawSurface(picture.get(), 0, 0, L"Prune", 100, 100);
     EXPECT_EQ(InkBounds(*Back()->GetImage(), kWhite), (RECT{ 0, 0, 100, 100 }));
     for (int x : { 0, 50, 99 })
-        EXPECT_EQ(BackAt(x, 50), kGreen) << x; // only the centred square's middle band
+        EXPECT_EQ(BackAt(x, 50), kGreen) << x;  // only the centred square's middle band
 
     Back()->DrawSurface(picture.get(), 150, 0, L"", 100, 100);
     EXPECT_EQ(BackAt(150, 50), kRed);  // the whole picture squeezed in
@@ -334,7 +339,7 @@ TEST_F(SurfaceTest, BlankConstructorCreatesOnlyForNonZeroSizes)
 {
     bool ok = true;
     CTQSurface none(TQSURFACE_PICTURE, 0, 10, ok);
-    EXPECT_TRUE(ok); // not written
+    EXPECT_TRUE(ok);  // not written
     EXPECT_EQ(none.GetImage(), nullptr);
 
     ok = true;
@@ -347,4 +352,4 @@ TEST_F(SurfaceTest, BlankConstructorCreatesOnlyForNonZeroSizes)
     EXPECT_EQ(blank.GetSurfaceSize(), (SIZE{ 16, 9 }));
 }
 
-} // namespace
+}  // namespace

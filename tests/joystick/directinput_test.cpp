@@ -94,17 +94,47 @@ TEST_F(DirectInput, EdgeDetectorsFireOncePerPushAndKeepTheirLatchOnAFailedRead)
         std::string fires;  // one character per step: '1' fires
     };
     const Case cases[] = {
-        {"stick held left fires once", left, false, false, {-1000, -1000, -1000, 0, -600}, "10001"},
-        {"exactly -500 neither fires nor re-arms", left, false, false, {-500, -1000, -500, -1000, -499, -501}, "010001"},
-        {"right at 500 and past it", right, false, false, {500, 501, 500, 900, 499, 1000}, "010001"},
-        {"up", up, false, true, {-501, -1000, -500, 0, -501}, "10001"},
-        {"down", down, false, true, {500, 1000, 500, 499, 501}, "01001"},
-        {"button held fires once per press", press, true, false, {1, 1, 1, 0, 1}, "10001"},
-        {"inverted fires at its first call while up", release, true, false, {0, 0, 1, 1, 0}, "10001"},
-        {"button 11", press11, true, false, {0, 1, 0, 1}, "0101"},
-        {"unplugged while held: no edge, latch kept", left, false, false, {-1000, kGone, -1000, 0, -1000}, "10001"},
-        {"a release missed while unplugged is not seen", left, false, false, {-1000, kGone, kGone, -800}, "1000"},
-        {"button unplugged while held", press, true, false, {1, kGone, 1, 0, 1}, "10001"},
+        { "stick held left fires once",
+          left,
+          false,
+          false,
+          { -1000, -1000, -1000, 0, -600 },
+          "10001" },
+        { "exactly -500 neither fires nor re-arms",
+          left,
+          false,
+          false,
+          { -500, -1000, -500, -1000, -499, -501 },
+          "010001" },
+        { "right at 500 and past it",
+          right,
+          false,
+          false,
+          { 500, 501, 500, 900, 499, 1000 },
+          "010001" },
+        { "up", up, false, true, { -501, -1000, -500, 0, -501 }, "10001" },
+        { "down", down, false, true, { 500, 1000, 500, 499, 501 }, "01001" },
+        { "button held fires once per press", press, true, false, { 1, 1, 1, 0, 1 }, "10001" },
+        { "inverted fires at its first call while up",
+          release,
+          true,
+          false,
+          { 0, 0, 1, 1, 0 },
+          "10001" },
+        { "button 11", press11, true, false, { 0, 1, 0, 1 }, "0101" },
+        { "unplugged while held: no edge, latch kept",
+          left,
+          false,
+          false,
+          { -1000, kGone, -1000, 0, -1000 },
+          "10001" },
+        { "a release missed while unplugged is not seen",
+          left,
+          false,
+          false,
+          { -1000, kGone, kGone, -800 },
+          "1000" },
+        { "button unplugged while held", press, true, false, { 1, kGone, 1, 0, 1 }, "10001" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -118,10 +148,11 @@ TEST_F(DirectInput, EdgeDetectorsFireOncePerPushAndKeepTheirLatchOnAFailedRead)
                 continue;
             const bool pressed = value != 0;
             fake::SetJoystickReading(index, at,
-                                     c.buttons ? Buttons(pressed ? std::initializer_list<int>{0, 11}
-                                                                 : std::initializer_list<int>{})
-                                     : c.yAxis ? Stick(0, value)
-                                               : Stick(value));
+                                     c.buttons
+                                         ? Buttons(pressed ? std::initializer_list<int>{ 0, 11 }
+                                                           : std::initializer_list<int>{})
+                                         : c.yAxis ? Stick(0, value)
+                                                   : Stick(value));
         }
         CTQDirectInput& object = Open();
         std::string fired;
@@ -137,7 +168,7 @@ TEST_F(DirectInput, EdgeDetectorsFireOncePerPushAndKeepTheirLatchOnAFailedRead)
 TEST_F(DirectInput, ReadStateScalesNothingAndGivesTheTwistSinceTheLastRead)
 {
     const int index = fake::AddJoystick(L"Stick");
-    platform::JoystickReading first = Buttons({0, 5, 11});
+    platform::JoystickReading first = Buttons({ 0, 5, 11 });
     first.x = -1000;
     first.y = 1000;
     first.rz = 100;
@@ -147,7 +178,7 @@ TEST_F(DirectInput, ReadStateScalesNothingAndGivesTheTwistSinceTheLastRead)
     fake::SetJoystickReading(index, 10, second);
     CTQDirectInput& object = Open();
     object.ThreadManager.StopAllThreads();  // no other reader of the twist
-    object.LastZ = 40;                     // as left by an earlier read
+    object.LastZ = 40;                      // as left by an earlier read
 
     int x = 1, y = 1, z = 1;
     bool b[12] = {};
@@ -156,7 +187,8 @@ TEST_F(DirectInput, ReadStateScalesNothingAndGivesTheTwistSinceTheLastRead)
     EXPECT_EQ(y, 1000);
     EXPECT_EQ(z, 60);
     EXPECT_EQ(std::vector<bool>(b, b + 12),
-              (std::vector<bool>{true, false, false, false, false, true, false, false, false, false, false, true}));
+              (std::vector<bool>{ true, false, false, false, false, true, false, false, false,
+                                  false, false, true }));
     fake::Advance(10);
     ASSERT_TRUE(object.ReadState(x, y, z, b));
     EXPECT_EQ(z, 150);
@@ -181,8 +213,12 @@ TEST_F(DirectInput, OpensOnlyTheFirstControllerAndTracesEachOneFound)
     EXPECT_EQ(count, 2);
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].Name, L"Första");
-    EXPECT_EQ(trace.Count(L"======================================================> Joystick found: 'Första'\n"), 1);
-    EXPECT_EQ(std::wstring(L"======================================================>").find(L'>'), 54u);
+    EXPECT_EQ(
+        trace.Count(
+            L"======================================================> Joystick found: 'Första'\n"),
+        1);
+    EXPECT_EQ(std::wstring(L"======================================================>").find(L'>'),
+              54u);
     EXPECT_EQ(fake::JoystickOpenCount(0), 0) << "listing opens nothing";
 
     CTQDirectInput& object = Open();
@@ -203,7 +239,7 @@ TEST_F(DirectInput, OpensOnlyTheFirstControllerAndTracesEachOneFound)
 
 TEST_F(DirectInput, ForceFeedbackControllerHasAutoCentringSwitchedOff)
 {
-    for (bool forceFeedback : {true, false}) {
+    for (bool forceFeedback : { true, false }) {
         SetUp();
         fake::AddJoystick(L"Wheel", forceFeedback);
         CTQDirectInput& object = Open();
@@ -216,7 +252,7 @@ TEST_F(DirectInput, ForceFeedbackControllerHasAutoCentringSwitchedOff)
 
 TEST_F(DirectInput, WithoutControllerOrSubsystemNothingIsOpenedAndNoWorkerRuns)
 {
-    for (bool available : {true, false}) {
+    for (bool available : { true, false }) {
         SetUp();
         fake::SetJoystickSystemAvailable(available);
         if (!available)
@@ -236,9 +272,9 @@ TEST_F(DirectInput, WorkersMeasureHowLongButtonZeroIsHeldAndCountTicks)
     const int index = fake::AddJoystick(L"Switch");
     // Held for 4 samples (short), then for 22 samples (1.1 s, long); a failed read in the
     // middle of the long press is skipped, not taken as a release.
-    fake::SetJoystickReading(index, 100, Buttons({0}));
+    fake::SetJoystickReading(index, 100, Buttons({ 0 }));
     fake::SetJoystickReading(index, 300, Buttons({}));
-    fake::SetJoystickReading(index, 1000, Buttons({0}));
+    fake::SetJoystickReading(index, 1000, Buttons({ 0 }));
     fake::SetJoystickAttached(index, 1400, false);
     fake::SetJoystickAttached(index, 1450, true);
     fake::SetJoystickReading(index, 2150, Buttons({}));
@@ -258,4 +294,4 @@ TEST_F(DirectInput, WorkersMeasureHowLongButtonZeroIsHeldAndCountTicks)
     EXPECT_EQ(object.Clock, 23);  // one tick per 100 ms of the 2320 ms
 }
 
-} // namespace
+}  // namespace

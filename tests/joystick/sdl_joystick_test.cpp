@@ -61,8 +61,9 @@ TEST_F(SdlJoystick, EnumerationFindsTheControllerByName)
     ASSERT_GE(count, 1);
     bool found = false;
     for (const TJoystick& joystick : list)
-        found = found || (joystick.Name == platform::FromUtf8(kName) && !joystick.InstanceGuid.empty()
-                          && !joystick.ForceFeedback);
+        found = found ||
+            (joystick.Name == platform::FromUtf8(kName) && !joystick.InstanceGuid.empty() &&
+             !joystick.ForceFeedback);
     EXPECT_TRUE(found);
 }
 
@@ -76,10 +77,10 @@ TEST_F(SdlJoystick, AxisAndButtonValuesReachReadStateScaled)
         int x, y;
     };
     const Case cases[] = {
-        {-32768, 32767, 0, -1000, 1000},
-        {0, 0, 0, 0, 0},
-        {16384, -16384, 0, 500, -500},
-        {-16500, 16500, 0, -504, 504},
+        { -32768, 32767, 0, -1000, 1000 },
+        { 0, 0, 0, 0, 0 },
+        { 16384, -16384, 0, 500, -500 },
+        { -16500, 16500, 0, -504, 504 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rawX);
@@ -181,4 +182,4 @@ TEST(SdlJoystickSystem, AnEarlyStartServesTheEnumerationAndEndsWithItsRelease)
     EXPECT_TRUE(again.IsUp());
 }
 
-} // namespace
+}  // namespace

@@ -50,7 +50,8 @@ protected:
         bool operator==(const KeyMessage&) const = default;
         friend void PrintTo(const KeyMessage& m, std::ostream* os)
         {
-            *os << "{" << m.key << " at " << m.atMs << (m.onLoopThread ? "" : " off the loop thread") << "}";
+            *os << "{" << m.key << " at " << m.atMs
+                << (m.onLoopThread ? "" : " off the loop thread") << "}";
         }
     };
 
@@ -65,14 +66,16 @@ protected:
             std::lock_guard lock(m_traceMutex);
             m_trace.push_back(text);
         });
-        std::ifstream stream(std::string(ORLIDO_SOURCE_DIR) + "/demo/UserData/L00001/B00001 Mat.jpg", std::ios::binary);
+        std::ifstream stream(std::string(ORLIDO_SOURCE_DIR) +
+                                 "/demo/UserData/L00001/B00001 Mat.jpg",
+                             std::ios::binary);
         const std::string picture(std::istreambuf_iterator<char>(stream), {});
         ASSERT_FALSE(picture.empty());
-        for (const char* name : {"B00001 Ett.jpg", "B00002 Tva.jpg"})
+        for (const char* name : { "B00001 Ett.jpg", "B00002 Tva.jpg" })
             m_folder.Write(std::string("app/UserData/L00001/") + name, picture);
         m_folder.Write("app/UserData/L00001/B00001.wav", "");
         m_folder.Write("app/UserData/L00001/B00002.wav", "");
-        for (const char* sound : {"Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav"})
+        for (const char* sound : { "Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav" })
             m_folder.Write(std::string("app/") + sound, "");
         std::filesystem::create_directories(m_folder.Root / "work");
     }
@@ -100,7 +103,8 @@ protected:
         const std::thread::id loop = std::this_thread::get_id();
         platform::SetWindowProc(Window(), [this, loop](const platform::Message& message) {
             if (message.message == WM_TQ_KEYDOWN)
-                m_keys.push_back({message.wParam, platform::GetTickCount(), std::this_thread::get_id() == loop});
+                m_keys.push_back({ message.wParam, platform::GetTickCount(),
+                                   std::this_thread::get_id() == loop });
             View().WindowProc(message);
         });
         fake::Advance(10);  // the first paint and its redraw
@@ -136,14 +140,14 @@ protected:
 TEST_F(JoystickWorker, BackThenChooseInOneCycleArriveAsTwoKeyMessagesInThatOrder)
 {
     const int pad = fake::AddJoystick(L"Pad");
-    fake::SetJoystickReading(pad, 100, Reading(-1000, {1}));
+    fake::SetJoystickReading(pad, 100, Reading(-1000, { 1 }));
     fake::SetJoystickReading(pad, 300, Reading(0));
     Start("#MAINMODE Scan\n#SCANPERIOD 5000\n", 3);
 
     fake::Advance(500);
     // The worker's cycles fall at 40 ms steps: the first after 100 ms is at 120 ms. The
     // choose message waits its turn until the back choice's sound has been played.
-    EXPECT_EQ(m_keys, (std::vector<KeyMessage>{{32, 120, true}, {13, 130, true}}));
+    EXPECT_EQ(m_keys, (std::vector<KeyMessage>{ { 32, 120, true }, { 13, 130, true } }));
     // Back on the first page plays its sound; then picture 1, highlighted, is chosen.
     const std::vector<std::wstring> sounds = SoundNames();
     ASSERT_GE(sounds.size(), 2u);
@@ -154,13 +158,13 @@ TEST_F(JoystickWorker, BackThenChooseInOneCycleArriveAsTwoKeyMessagesInThatOrder
 TEST_F(JoystickWorker, StickAndButtonZeroTogetherGiveTwoBackChoicesOverTwoCycles)
 {
     const int pad = fake::AddJoystick(L"Pad");
-    fake::SetJoystickReading(pad, 100, Reading(-1000, {0}));
+    fake::SetJoystickReading(pad, 100, Reading(-1000, { 0 }));
     fake::SetJoystickReading(pad, 400, Reading(0));
     Start("#MAINMODE Scan\n#SCANPERIOD 5000\n", 3);
 
     fake::Advance(1000);
-    EXPECT_EQ(m_keys, (std::vector<KeyMessage>{{32, 120, true}, {32, 160, true}}));
-    EXPECT_EQ(SoundNames(), (std::vector<std::wstring>{L"Tillbaka.wav", L"Tillbaka.wav"}));
+    EXPECT_EQ(m_keys, (std::vector<KeyMessage>{ { 32, 120, true }, { 32, 160, true } }));
+    EXPECT_EQ(SoundNames(), (std::vector<std::wstring>{ L"Tillbaka.wav", L"Tillbaka.wav" }));
 }
 
 // The filters apply to the controller's switches too, on the times of its readings: a short
@@ -171,14 +175,16 @@ TEST_F(JoystickWorker, SwitchFiltersApplyToTheControllerOnItsReadings)
     const int pad = fake::AddJoystick(L"Pad");
     fake::SetJoystickReading(pad, 100, Reading(-1000));  // 100 ms: too short
     fake::SetJoystickReading(pad, 200, Reading(0));
-    fake::SetJoystickReading(pad, 1000, Reading(0, {0}));  // held 600 ms
+    fake::SetJoystickReading(pad, 1000, Reading(0, { 0 }));  // held 600 ms
     fake::SetJoystickReading(pad, 1600, Reading(0));
     fake::SetJoystickReading(pad, 1700, Reading(-1000));  // begins within the ignore time
     fake::SetJoystickReading(pad, 2100, Reading(0));
-    Start("#MAINMODE Scan\n#SCANPERIOD 50000\n#SWITCH_HOLD_TIME 200\n#SWITCH_REPEAT_IGNORE_TIME 1000\n", 3);
+    Start("#MAINMODE Scan\n#SCANPERIOD 50000\n#SWITCH_HOLD_TIME 200\n#SWITCH_REPEAT_IGNORE_TIME "
+          "1000\n",
+          3);
 
     fake::Advance(3000);
-    EXPECT_EQ(SoundNames(), std::vector<std::wstring>{L"Tillbaka.wav"});
+    EXPECT_EQ(SoundNames(), std::vector<std::wstring>{ L"Tillbaka.wav" });
     ASSERT_EQ(fake::PlayedSounds().size(), 1u);
     // Seen at the cycle at 1000 ms; counts 200 ms after that reading.
     EXPECT_EQ(fake::PlayedSounds()[0].atMs, 1200u);
@@ -191,8 +197,8 @@ TEST_F(JoystickWorker, StandardModeStickRightChoosesTheBackButton)
     Start("#MAINMODE Standard\n", 3);
 
     fake::Advance(1000);  // held right all the time: one choice
-    EXPECT_EQ(m_keys, (std::vector<KeyMessage>{{13, 120, true}}));
-    EXPECT_EQ(SoundNames(), std::vector<std::wstring>{L"Tillbaka.wav"});
+    EXPECT_EQ(m_keys, (std::vector<KeyMessage>{ { 13, 120, true } }));
+    EXPECT_EQ(SoundNames(), std::vector<std::wstring>{ L"Tillbaka.wav" });
     EXPECT_EQ(View().GetModule()->GetTop(), 0);
 }
 
@@ -207,7 +213,7 @@ TEST_F(JoystickWorker, UnpluggedControllerStopsFiringAndWorksAgainWhenPluggedBac
     Start("#MAINMODE Scan\n#SCANPERIOD 5000\n", 3);
 
     fake::Advance(1000);
-    EXPECT_EQ(m_keys, (std::vector<KeyMessage>{{32, 600, true}}));
+    EXPECT_EQ(m_keys, (std::vector<KeyMessage>{ { 32, 600, true } }));
 }
 
 TEST_F(JoystickWorker, OnlyTheFirstControllerIsOpenedAndEveryNameIsTraced)
@@ -228,7 +234,7 @@ TEST_F(JoystickWorker, ShutdownStopsEveryWorkerPromptlyEachFinishingOnce)
         const char* what;
         bool controller;
     };
-    for (const Case& c : {Case{"no controller", false}, Case{"a controller", true}}) {
+    for (const Case& c : { Case{ "no controller", false }, Case{ "a controller", true } }) {
         SCOPED_TRACE(c.what);
         SetUp();
         if (c.controller)
@@ -236,18 +242,21 @@ TEST_F(JoystickWorker, ShutdownStopsEveryWorkerPromptlyEachFinishingOnce)
         // Without a controller the view's worker waits for the stop, not on the clock.
         Start("", c.controller ? 3 : 0);
         EXPECT_EQ(View().GetDirectInput() != nullptr, c.controller);
-        EXPECT_EQ(View().GetThreadManager().RunningCount, 1) << "the worker runs with or without a controller";
+        EXPECT_EQ(View().GetThreadManager().RunningCount, 1)
+            << "the worker runs with or without a controller";
         fake::Advance(200);
         fake::SetWorkersOnVirtualClock(false);
 
         const auto start = Clock::now();
         m_app->OnCloseMainFrame();
         const auto elapsed = Clock::now() - start;
-        EXPECT_LT(elapsed, std::chrono::milliseconds(800));  // about 300 ms; slack for a loaded machine
+        EXPECT_LT(elapsed,
+                  std::chrono::milliseconds(800));  // about 300 ms; slack for a loaded machine
         EXPECT_EQ(View().GetDirectInput(), nullptr);
         EXPECT_EQ(View().GetThreadManager().RunningCount, 0);
         EXPECT_EQ(TraceCount(L"COrlidoView::JoystickThread is finished.\n"), 1);
-        EXPECT_EQ(TraceCount(L"CTQDirectInput::JoystickThread is finished!\n"), c.controller ? 1 : 0);
+        EXPECT_EQ(TraceCount(L"CTQDirectInput::JoystickThread is finished!\n"),
+                  c.controller ? 1 : 0);
         EXPECT_EQ(TraceCount(L"CTQDirectInput::ClockThread is finished!\n"), c.controller ? 1 : 0);
         TearDown();
         std::lock_guard lock(m_traceMutex);
@@ -256,4 +265,4 @@ TEST_F(JoystickWorker, ShutdownStopsEveryWorkerPromptlyEachFinishingOnce)
     }
 }
 
-} // namespace
+}  // namespace

@@ -44,8 +44,14 @@ protected:
     std::wstring m_trace;
 };
 
-TProcessData P(DWORD id, const wchar_t* name = L"x") { return TProcessData{id, L"/bin", name}; }
-TWindowData W(HWND hWnd, const wchar_t* title = L"t") { return TWindowData{1, 1, hWnd, title, L"c"}; }
+TProcessData P(DWORD id, const wchar_t* name = L"x")
+{
+    return TProcessData{ id, L"/bin", name };
+}
+TWindowData W(HWND hWnd, const wchar_t* title = L"t")
+{
+    return TWindowData{ 1, 1, hWnd, title, L"c" };
+}
 
 TEST(ListDifference, HoldsOnlyTheAdditionsInTheNewListsOrder)
 {
@@ -54,12 +60,12 @@ TEST(ListDifference, HoldsOnlyTheAdditionsInTheNewListsOrder)
         std::vector<DWORD> newer, older, difference;
     };
     const Case cases[] = {
-        {"same content", {3, 1, 2}, {1, 2, 3}, {}},
-        {"against an empty list: a copy", {5, 3, 9}, {}, {5, 3, 9}},
-        {"an empty list", {}, {1, 2}, {}},
-        {"one ended, one started", {1, 7}, {1, 2}, {7}},
-        {"a reused id counts as old", {4}, {4}, {}},
-        {"duplicates judged each", {8, 8, 1}, {1}, {8, 8}},
+        { "same content", { 3, 1, 2 }, { 1, 2, 3 }, {} },
+        { "against an empty list: a copy", { 5, 3, 9 }, {}, { 5, 3, 9 } },
+        { "an empty list", {}, { 1, 2 }, {} },
+        { "one ended, one started", { 1, 7 }, { 1, 2 }, { 7 } },
+        { "a reused id counts as old", { 4 }, { 4 }, {} },
+        { "duplicates judged each", { 8, 8, 1 }, { 1 }, { 8, 8 } },
     };
     for (const Case& c : cases) {
         std::vector<TProcessData> newer, older, expected;
@@ -77,7 +83,9 @@ TEST(ListDifference, HoldsOnlyTheAdditionsInTheNewListsOrder)
             expectedWindows.push_back(W(id));
         }
         EXPECT_EQ(CTQProcessCreationBase::ProcessListDifference(newer, older), expected) << c.what;
-        EXPECT_EQ(CTQProcessCreationBase::WindowListDifference(newerWindows, olderWindows), expectedWindows) << c.what;
+        EXPECT_EQ(CTQProcessCreationBase::WindowListDifference(newerWindows, olderWindows),
+                  expectedWindows)
+            << c.what;
     }
 }
 
@@ -86,7 +94,7 @@ TEST_F(Launcher, ProcessListSplitsImagePathsAndLogsEachId)
     fake::AddProcess(L"/usr/bin/xlogo", 1000);
     fake::AddProcess(L"", 1001);  // its image cannot be read
     fake::AddProcess(L"init", 1002);
-    fake::AddHiddenProcess();     // 1003: cannot be opened
+    fake::AddHiddenProcess();  // 1003: cannot be opened
     std::vector<TProcessData> list;
     {
         CTQProcessCreation launcher;
@@ -94,15 +102,17 @@ TEST_F(Launcher, ProcessListSplitsImagePathsAndLogsEachId)
         launcher.DumpProcessList(L"All:", list, L"");
         launcher.DumpProcessList(L"Only xlogo:", list, L"xlogo");
     }
-    const std::vector<TProcessData> expected = {
-        {1000, L"/usr/bin", L"xlogo"}, {1001, L"", L"<unknown>"}, {1002, L"", L"init"}};
+    const std::vector<TProcessData> expected = { { 1000, L"/usr/bin", L"xlogo" },
+                                                 { 1001, L"", L"<unknown>" },
+                                                 { 1002, L"", L"init" } };
     EXPECT_EQ(list, expected);
     EXPECT_NE(ReadDebugLog().find("\r\nEnumProcesses: 1000 ProcessImageName = '/usr/bin/xlogo'"
                                   "\r\nEnumProcesses: 1001 ProcessImageName = '<unknown>'"
                                   "\r\nEnumProcesses: 1002 ProcessImageName = 'init'"
                                   "\r\nEnumProcesses: 1003 \r\n"),
               std::string::npos);
-    EXPECT_NE(m_trace.find(L"\nAll:\nPID=1000 'xlogo' '/usr/bin'\nPID=1001 '<unknown>' ''\nPID=1002 'init' ''\n\n"),
+    EXPECT_NE(m_trace.find(L"\nAll:\nPID=1000 'xlogo' '/usr/bin'\nPID=1001 '<unknown>' "
+                           L"''\nPID=1002 'init' ''\n\n"),
               std::wstring::npos);
     EXPECT_NE(m_trace.find(L"\nOnly xlogo:\nPID=1000 'xlogo' '/usr/bin'\n\n"), std::wstring::npos);
 }
@@ -118,8 +128,9 @@ TEST_F(Launcher, AnUnreadableProcessListIsEmptyAndSaysSo)
 
 TEST_F(Launcher, WindowListIsInStackingOrderWithTitlesCutAndTheFilter)
 {
-    const HWND below = fake::AddWindow({.processId = 7, .title = L"Under", .className = L"A"});
-    const HWND above = fake::AddWindow({.processId = 8, .title = std::wstring(300, L'x'), .className = L"B"});
+    const HWND below = fake::AddWindow({ .processId = 7, .title = L"Under", .className = L"A" });
+    const HWND above =
+        fake::AddWindow({ .processId = 8, .title = std::wstring(300, L'x'), .className = L"B" });
     std::vector<TWindowData> all;
     std::vector<TWindowData> filtered;
     {
@@ -136,7 +147,8 @@ TEST_F(Launcher, WindowListIsInStackingOrderWithTitlesCutAndTheFilter)
     EXPECT_EQ(all[1].ClassName, L"A");
     ASSERT_EQ(filtered.size(), 1u);
     EXPECT_EQ(filtered[0].hWnd, below);
-    EXPECT_NE(ReadDebugLog().find("Length1 = 2\r\nLength2 = 2\r\nLength1 = 2\r\nLength2 = 1\r\n"), std::string::npos);
+    EXPECT_NE(ReadDebugLog().find("Length1 = 2\r\nLength2 = 2\r\nLength1 = 2\r\nLength2 = 1\r\n"),
+              std::string::npos);
     wchar_t line[64];
     std::swprintf(line, 64, L"PID=   7 HWND=0x%4x'Under' 'A'\n", static_cast<unsigned>(below));
     EXPECT_NE(m_trace.find(std::wstring(L"\nWindows:\n") + line + L"\n"), std::wstring::npos);
@@ -145,15 +157,16 @@ TEST_F(Launcher, WindowListIsInStackingOrderWithTitlesCutAndTheFilter)
 TEST_F(Launcher, StartsAProgramAndTakesItsActiveWindow)
 {
     fake::AddProcess(L"/usr/bin/bash", 500);
-    fake::AddWindow({.processId = 500, .title = L"Terminal"});
-    fake::AddProgram(L"/usr/bin/xlogo", {.title = L"xlogo"});
+    fake::AddWindow({ .processId = 500, .title = L"Terminal" });
+    fake::AddProgram(L"/usr/bin/xlogo", { .title = L"xlogo" });
     CTQProcessCreation launcher;
     HWND window = 0;
     ASSERT_TRUE(launcher.StartProgram(L"/usr/bin/xlogo -geometry 100x100 ", L"", L"", window));
 
     ASSERT_EQ(fake::StartedProcesses().size(), 1u);
     EXPECT_EQ(fake::StartedProcesses()[0].commandLine, L"/usr/bin/xlogo -geometry 100x100  ");
-    EXPECT_EQ(fake::StartedProcesses()[0].argv, (std::vector<std::wstring>{L"/usr/bin/xlogo", L"-geometry", L"100x100"}));
+    EXPECT_EQ(fake::StartedProcesses()[0].argv,
+              (std::vector<std::wstring>{ L"/usr/bin/xlogo", L"-geometry", L"100x100" }));
     const DWORD pid = fake::StartedProcesses()[0].processId;
     EXPECT_EQ(launcher.LastProcessID, pid);
     EXPECT_EQ(fake::GetWindowState(window).title, L"xlogo");
@@ -176,7 +189,8 @@ TEST_F(Launcher, StartsAProgramAndTakesItsActiveWindow)
     const std::size_t processDiff = m_trace.find(L"\nProcess Diff List:\nPID=", start);
     const std::size_t windowDiff = m_trace.find(L"\nWindow Diff List:\nPID=", processDiff);
     const std::size_t size = m_trace.find(L"\n\nProcessDiffList Size = 1\n", windowDiff);
-    const std::size_t candidate = m_trace.find(L"Candidate: " + std::to_wstring(window) + L" 'xlogo'\n", size);
+    const std::size_t candidate =
+        m_trace.find(L"Candidate: " + std::to_wstring(window) + L" 'xlogo'\n", size);
     const std::size_t result = m_trace.find(L"  Result=1 Info = 00000000 0 10cf0000\n", candidate);
     EXPECT_NE(result, std::wstring::npos) << m_trace;
     EXPECT_TRUE(fake::MessageBoxes().empty());
@@ -184,19 +198,21 @@ TEST_F(Launcher, StartsAProgramAndTakesItsActiveWindow)
 
 TEST_F(Launcher, WithoutAnActiveWindowTheFirstMainWindowCandidateIsTaken)
 {
-    fake::AddProgram(L"/usr/bin/app", {.becomesActive = false, .title = L"App"});
+    fake::AddProgram(L"/usr/bin/app", { .becomesActive = false, .title = L"App" });
     CTQProcessCreation launcher;
     HWND window = 0;
     ASSERT_TRUE(launcher.StartProgram(L"/usr/bin/app ", L"", L"", window));
     EXPECT_EQ(fake::GetWindowState(window).title, L"App");
 
     // Passed over: an owned window, one without a system menu, a popup; then the next one.
-    const HWND main = fake::AddWindow({.title = L"Main", .style = WS_CAPTION | WS_SYSMENU});
-    const HWND owned = fake::AddWindow({.title = L"Owned", .owner = main});
-    const HWND noMenu = fake::AddWindow({.title = L"NoMenu", .style = WS_CAPTION | WS_VISIBLE});
-    const HWND popup = fake::AddWindow({.title = L"Popup", .style = WS_POPUP | WS_OVERLAPPEDWINDOW});
-    const HWND second = fake::AddWindow({.title = L"Second main", .style = WS_CAPTION | WS_SYSMENU});
-    launcher.WindowDiffList = {W(owned), W(noMenu), W(popup), W(main), W(second)};
+    const HWND main = fake::AddWindow({ .title = L"Main", .style = WS_CAPTION | WS_SYSMENU });
+    const HWND owned = fake::AddWindow({ .title = L"Owned", .owner = main });
+    const HWND noMenu = fake::AddWindow({ .title = L"NoMenu", .style = WS_CAPTION | WS_VISIBLE });
+    const HWND popup =
+        fake::AddWindow({ .title = L"Popup", .style = WS_POPUP | WS_OVERLAPPEDWINDOW });
+    const HWND second =
+        fake::AddWindow({ .title = L"Second main", .style = WS_CAPTION | WS_SYSMENU });
+    launcher.WindowDiffList = { W(owned), W(noMenu), W(popup), W(main), W(second) };
     EXPECT_EQ(launcher.FindCandidateWindow(L""), main);
     // A title filter: a case-sensitive part of the current title, no style test.
     EXPECT_EQ(launcher.FindCandidateWindow(L"Menu"), noMenu);
@@ -208,10 +224,10 @@ TEST_F(Launcher, WithoutAnActiveWindowTheFirstMainWindowCandidateIsTaken)
 
 TEST_F(Launcher, AProgramThatShowsNoWindowGivesFalseWithoutAMessage)
 {
-    fake::AddProgram(L"/usr/bin/handover", {.exitsAtOnce = true});
-    fake::AddProgram(L"/usr/bin/daemon", {.opensWindow = false});
+    fake::AddProgram(L"/usr/bin/handover", { .exitsAtOnce = true });
+    fake::AddProgram(L"/usr/bin/daemon", { .opensWindow = false });
     CTQProcessCreation launcher;
-    for (const wchar_t* command : {L"/usr/bin/handover ", L"/usr/bin/daemon "}) {
+    for (const wchar_t* command : { L"/usr/bin/handover ", L"/usr/bin/daemon " }) {
         HWND window = 0x1234;
         EXPECT_FALSE(launcher.StartProgram(command, L"", L"", window)) << command;
         EXPECT_EQ(window, 0u) << command;
@@ -223,8 +239,8 @@ TEST_F(Launcher, AProgramThatShowsNoWindowGivesFalseWithoutAMessage)
 
 TEST_F(Launcher, TheReadyWaitEndsWithTheWindowOrAfterTenSeconds)
 {
-    fake::AddProgram(L"/usr/bin/slow", {.windowAfterMs = 3000, .title = L"Slow"});
-    fake::AddProgram(L"/usr/bin/stuck", {.windowAfterMs = 60000, .title = L"Stuck"});
+    fake::AddProgram(L"/usr/bin/slow", { .windowAfterMs = 3000, .title = L"Slow" });
+    fake::AddProgram(L"/usr/bin/stuck", { .windowAfterMs = 60000, .title = L"Stuck" });
     CTQProcessCreation launcher;
     HWND window = 0;
     EXPECT_TRUE(launcher.StartProgram(L"/usr/bin/slow ", L"", L"", window));
@@ -246,12 +262,13 @@ TEST_F(Launcher, AFailedStartShowsTheMessageAndStartsNothing)
     const std::vector<TProcessData> afterFirst = launcher.ProcessListAfter;
     fake::AddProcess(L"/usr/bin/late", 600);
 
-    for (const wchar_t* command : {L"cmd.exe /c start x & del y", L"/usr/bin/missing"}) {
+    for (const wchar_t* command : { L"cmd.exe /c start x & del y", L"/usr/bin/missing" }) {
         HWND untouched = 0x1234;
         EXPECT_FALSE(launcher.StartProgram(command, L"$(reboot)", L"", untouched)) << command;
         EXPECT_EQ(untouched, 0x1234u);
         ASSERT_FALSE(fake::MessageBoxes().empty());
-        EXPECT_EQ(fake::MessageBoxes().back().text, std::wstring(L"Fel: Kan inte starta programmet: '") + command + L"'");
+        EXPECT_EQ(fake::MessageBoxes().back().text,
+                  std::wstring(L"Fel: Kan inte starta programmet: '") + command + L"'");
     }
     EXPECT_EQ(fake::StartedProcesses().size(), 1u);
     EXPECT_EQ(fake::FailedStarts().back(), L"/usr/bin/missing $(reboot)");
@@ -263,14 +280,14 @@ TEST_F(Launcher, AFailedStartShowsTheMessageAndStartsNothing)
 TEST_F(Launcher, ClosingAsksTheWindowAndNeverFails)
 {
     fake::AddProgram(L"/usr/bin/xlogo", {});
-    fake::AddProgram(L"/usr/bin/stubborn", {.closesOnRequest = false, .title = L"Stubborn"});
+    fake::AddProgram(L"/usr/bin/stubborn", { .closesOnRequest = false, .title = L"Stubborn" });
     CTQProcessCreation launcher;
     HWND window = 0;
     ASSERT_TRUE(launcher.StartProgram(L"/usr/bin/xlogo ", L"", L"", window));
     const DWORD pid = launcher.LastProcessID;
     EXPECT_TRUE(launcher.CloseProgramWindow(window));
     EXPECT_FALSE(fake::ProcessRuns(pid));
-    EXPECT_EQ(fake::CloseRequests(), std::vector<HWND>{window});
+    EXPECT_EQ(fake::CloseRequests(), std::vector<HWND>{ window });
     EXPECT_TRUE(launcher.CloseProgramWindow(window));  // already gone
     EXPECT_TRUE(launcher.CloseProgramWindow(0));
 
@@ -299,18 +316,23 @@ TEST_F(Launcher, ResolveShortcutFallsBackToTheWorkingDirectory)
     };
     const std::wstring wwork = platform::FromUtf8(work);
     const Case cases[] = {
-        {"target exists: taken whatever the working directory", "[Desktop Entry]\nExec=" + bin + "/Program.sh a\nPath=" + work + "\n",
-         program, wwork, L"a"},
-        {"target missing, the working directory holds its name",
-         "[Desktop Entry]\nExec=/nowhere/OTHER.sh\nPath=" + work + "\n", wwork + L"/OTHER.sh", wwork, L""},
-        {"target missing, no working directory", "[Desktop Entry]\nExec=/nowhere/x\n", L"/nowhere/x", L"", L""},
-        {"a Windows link made elsewhere",
-         linkwriter::Write({.localBasePath = "C:\\Apps\\", .commonPathSuffix = "Other.sh",
-                            .workingDir = std::u16string(work.begin(), work.end()), .arguments = u"-x"}),
-         wwork + L"/Other.sh", wwork, L"-x"},
-        {"a bare program name is found in PATH", "[Desktop Entry]\nExec=xlogo %U\nPath=" + work + "\n", L"/usr/bin/xlogo",
-         wwork, L""},
-        {"not a shortcut", "garbage", L"", L"", L""},
+        { "target exists: taken whatever the working directory",
+          "[Desktop Entry]\nExec=" + bin + "/Program.sh a\nPath=" + work + "\n", program, wwork,
+          L"a" },
+        { "target missing, the working directory holds its name",
+          "[Desktop Entry]\nExec=/nowhere/OTHER.sh\nPath=" + work + "\n", wwork + L"/OTHER.sh",
+          wwork, L"" },
+        { "target missing, no working directory", "[Desktop Entry]\nExec=/nowhere/x\n",
+          L"/nowhere/x", L"", L"" },
+        { "a Windows link made elsewhere",
+          linkwriter::Write({ .localBasePath = "C:\\Apps\\",
+                              .commonPathSuffix = "Other.sh",
+                              .workingDir = std::u16string(work.begin(), work.end()),
+                              .arguments = u"-x" }),
+          wwork + L"/Other.sh", wwork, L"-x" },
+        { "a bare program name is found in PATH",
+          "[Desktop Entry]\nExec=xlogo %U\nPath=" + work + "\n", L"/usr/bin/xlogo", wwork, L"" },
+        { "not a shortcut", "garbage", L"", L"", L"" },
     };
     CTQProcessCreation launcher;
     for (const Case& c : cases) {
@@ -322,8 +344,9 @@ TEST_F(Launcher, ResolveShortcutFallsBackToTheWorkingDirectory)
         EXPECT_EQ(arguments, c.arguments) << c.what;
     }
     std::wstring exePath, workingDirectory, arguments;
-    EXPECT_TRUE(launcher.ResolveShortcut(root + L"/missing.lnk", exePath, workingDirectory, arguments));
+    EXPECT_TRUE(
+        launcher.ResolveShortcut(root + L"/missing.lnk", exePath, workingDirectory, arguments));
     EXPECT_EQ(exePath, L"");
 }
 
-} // namespace
+}  // namespace

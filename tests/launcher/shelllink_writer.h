@@ -11,12 +11,12 @@
 namespace linkwriter {
 
 struct Link {
-    bool unicode = true;  // the string data in UTF-16, else 8-bit
-    std::optional<std::string> idList = {};          // raw bytes of an ID list
-    std::optional<std::string> localBasePath = {};   // 8-bit bytes (Windows-1252)
-    std::string commonPathSuffix = {};               // 8-bit bytes
+    bool unicode = true;                            // the string data in UTF-16, else 8-bit
+    std::optional<std::string> idList = {};         // raw bytes of an ID list
+    std::optional<std::string> localBasePath = {};  // 8-bit bytes (Windows-1252)
+    std::string commonPathSuffix = {};              // 8-bit bytes
     std::optional<std::u16string> localBasePathUnicode = {};  // makes the 0x24-byte header
-    std::optional<std::string> networkShare = {};    // 8-bit; a network link instead of a local one
+    std::optional<std::string> networkShare = {};  // 8-bit; a network link instead of a local one
     std::optional<std::u16string> name = {};
     std::optional<std::u16string> relativePath = {};
     std::optional<std::u16string> workingDir = {};
@@ -71,11 +71,11 @@ inline std::string LinkInfo(const Link& link)
         SetU32(info, 8, 0x2);
         SetU32(info, 20, static_cast<std::uint32_t>(info.size()));
         std::string network;
-        PutU32(network, 0);       // size, set below
-        PutU32(network, 0x2);     // ValidNetType
-        PutU32(network, 0x14);    // NetNameOffset
-        PutU32(network, 0);       // DeviceNameOffset
-        PutU32(network, 0x20000); // provider
+        PutU32(network, 0);        // size, set below
+        PutU32(network, 0x2);      // ValidNetType
+        PutU32(network, 0x14);     // NetNameOffset
+        PutU32(network, 0);        // DeviceNameOffset
+        PutU32(network, 0x20000);  // provider
         network += *link.networkShare + '\0';
         SetU32(network, 0, static_cast<std::uint32_t>(network.size()));
         info += network;
@@ -108,26 +108,34 @@ inline std::string Write(const Link& link)
 {
     std::uint32_t flags = 0;
     const bool hasLinkInfo = link.localBasePath || link.localBasePathUnicode || link.networkShare;
-    if (link.idList) flags |= 0x1;
-    if (hasLinkInfo) flags |= 0x2;
-    if (link.name) flags |= 0x4;
-    if (link.relativePath) flags |= 0x8;
-    if (link.workingDir) flags |= 0x10;
-    if (link.arguments) flags |= 0x20;
-    if (link.iconLocation) flags |= 0x40;
-    if (link.unicode) flags |= 0x80;
+    if (link.idList)
+        flags |= 0x1;
+    if (hasLinkInfo)
+        flags |= 0x2;
+    if (link.name)
+        flags |= 0x4;
+    if (link.relativePath)
+        flags |= 0x8;
+    if (link.workingDir)
+        flags |= 0x10;
+    if (link.arguments)
+        flags |= 0x20;
+    if (link.iconLocation)
+        flags |= 0x40;
+    if (link.unicode)
+        flags |= 0x80;
 
     std::string out;
     PutU32(out, 0x4C);
     out += std::string("\x01\x14\x02\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16);
     PutU32(out, flags);
-    PutU32(out, 0x20);                // file attributes: archive
-    out += std::string(24, '\0');     // three file times
-    PutU32(out, 0);                   // file size
-    PutU32(out, 0);                   // icon index
-    PutU32(out, 1);                   // show normal
-    PutU16(out, 0);                   // hot key
-    out += std::string(10, '\0');     // reserved
+    PutU32(out, 0x20);             // file attributes: archive
+    out += std::string(24, '\0');  // three file times
+    PutU32(out, 0);                // file size
+    PutU32(out, 0);                // icon index
+    PutU32(out, 1);                // show normal
+    PutU16(out, 0);                // hot key
+    out += std::string(10, '\0');  // reserved
 
     if (link.idList) {
         PutU16(out, static_cast<std::uint32_t>(link.idList->size()));
@@ -135,7 +143,8 @@ inline std::string Write(const Link& link)
     }
     if (hasLinkInfo)
         out += LinkInfo(link);
-    for (const auto* text : {&link.name, &link.relativePath, &link.workingDir, &link.arguments, &link.iconLocation}) {
+    for (const auto* text : { &link.name, &link.relativePath, &link.workingDir, &link.arguments,
+                              &link.iconLocation }) {
         if (!*text)
             continue;
         PutU16(out, static_cast<std::uint32_t>((*text)->size()));
@@ -155,4 +164,4 @@ inline std::string Write(const Link& link)
     return out;
 }
 
-} // namespace linkwriter
+}  // namespace linkwriter

@@ -19,13 +19,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     const auto arguments = platform::SplitWindowsArguments(shortcut.arguments);
     std::vector<std::wstring> argv;
-    platform::ResolveCommandLine(shortcut.target + L" " + shortcut.arguments,
-                                 [](const std::wstring& candidate) { return candidate; }, argv);
+    platform::ResolveCommandLine(
+        shortcut.target + L" " + shortcut.arguments,
+        [](const std::wstring& candidate) { return candidate; }, argv);
     (void)arguments;
     // The address given to a browser shortcut comes back as one argument, the last or in
     // place of its field code.
     const std::wstring address = L"https://x.se/\"a b\" \\";
-    const auto withAddress = platform::SplitWindowsArguments(platform::ArgumentsWithAddress(shortcut, address));
+    const auto withAddress =
+        platform::SplitWindowsArguments(platform::ArgumentsWithAddress(shortcut, address));
     if (std::count(withAddress.begin(), withAddress.end(), address) < 1)
         std::abort();
     return 0;

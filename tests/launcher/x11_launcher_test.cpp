@@ -42,8 +42,9 @@ bool WindowManagerRuns(Display* display)
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False),
-                       0, 1, False, XA_WINDOW, &type, &format, &count, &after, &data);
+    XGetWindowProperty(display, DefaultRootWindow(display),
+                       XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False), 0, 1, False,
+                       XA_WINDOW, &type, &format, &count, &after, &data);
     Window check = 0;
     if (data && count == 1)
         check = *reinterpret_cast<Window*>(data);
@@ -68,7 +69,8 @@ protected:
         ASSERT_NE(board, 0u);
         platform::ShowFullScreen(board);
         userAreaHeight = platform::GetScreenHeight() * 3 / 4;
-        area = std::make_unique<CTQUserDisplayWindow>(board, platform::GetScreenWidth(), userAreaHeight, RGB(225, 225, 255));
+        area = std::make_unique<CTQUserDisplayWindow>(board, platform::GetScreenWidth(),
+                                                      userAreaHeight, RGB(225, 225, 255));
     }
 
     void TearDown() override
@@ -88,10 +90,11 @@ protected:
     {
         char program[] = "openbox";
         char option[] = "--sm-disable";
-        char* argv[] = {program, option, nullptr};
+        char* argv[] = { program, option, nullptr };
         if (posix_spawnp(&windowManager, "openbox", nullptr, nullptr, argv, environ) != 0)
             FAIL() << "openbox cannot be started (scripts/bootstrap installs it)";
-        ASSERT_TRUE(WaitFor([this] { return WindowManagerRuns(display); }, 5000ms)) << "openbox did not start";
+        ASSERT_TRUE(WaitFor([this] { return WindowManagerRuns(display); }, 5000ms))
+            << "openbox did not start";
     }
 
     // A desktop-entry shortcut to a small X client.
@@ -113,19 +116,22 @@ TEST_P(X11Launcher, AShortcutStartsAClientThatIsAdoptedAndClosedOnRequest)
 {
     CTQProcessCreation launcher;
     std::wstring exePath, workingDirectory, arguments;
-    launcher.ResolveShortcut(WriteShortcut("xlogo -geometry 300x200 %U"), exePath, workingDirectory, arguments);
+    launcher.ResolveShortcut(WriteShortcut("xlogo -geometry 300x200 %U"), exePath, workingDirectory,
+                             arguments);
     EXPECT_EQ(exePath, L"/usr/bin/xlogo");
 
     HWND window = 0;
     const auto start = Clock::now();
-    ASSERT_TRUE(launcher.StartProgram(exePath + L" " + arguments, L"", L"", window)) << platform::ToUtf8(trace);
+    ASSERT_TRUE(launcher.StartProgram(exePath + L" " + arguments, L"", L"", window))
+        << platform::ToUtf8(trace);
     const auto waited = Clock::now() - start;
     ASSERT_NE(window, 0u);
     const pid_t pid = static_cast<pid_t>(launcher.LastProcessID);
     EXPECT_EQ(platform::GetWindowProcessId(window), launcher.LastProcessID);
     EXPECT_LT(waited, 9s) << "the ready wait should end when the window maps, not at its bound";
-    RecordProperty("start_to_window_ms",
-                   static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()));
+    RecordProperty(
+        "start_to_window_ms",
+        static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()));
 
     ASSERT_TRUE(area->ShowInUserArea(window, L""));
     XSync(display, False);
@@ -142,8 +148,8 @@ TEST_P(X11Launcher, AShortcutStartsAClientThatIsAdoptedAndClosedOnRequest)
     EXPECT_LE(placed.bottom, userAreaHeight);
     // It is seen there: xlogo's white background shows on the screen inside that rectangle.
     const auto showsWhite = [&] {
-        XImage* image = XGetImage(display, DefaultRootWindow(display), placed.left + 4, placed.top + 4, 8, 8,
-                                  AllPlanes, ZPixmap);
+        XImage* image = XGetImage(display, DefaultRootWindow(display), placed.left + 4,
+                                  placed.top + 4, 8, 8, AllPlanes, ZPixmap);
         if (!image)
             return false;
         bool white = false;
@@ -156,7 +162,8 @@ TEST_P(X11Launcher, AShortcutStartsAClientThatIsAdoptedAndClosedOnRequest)
     EXPECT_TRUE(WaitFor(showsWhite, 3000ms));
 
     EXPECT_TRUE(launcher.CloseProgramWindow(window));
-    EXPECT_TRUE(WaitFor([pid] { return platform::posix::ProcessHasEnded(static_cast<DWORD>(pid)); }, 5000ms))
+    EXPECT_TRUE(WaitFor([pid] { return platform::posix::ProcessHasEnded(static_cast<DWORD>(pid)); },
+                        5000ms))
         << "the client should exit on WM_DELETE_WINDOW";
     EXPECT_TRUE(launcher.CloseProgramWindow(window));  // gone: still true
 
@@ -191,17 +198,21 @@ TEST(Processes, CommandLinesNeverGoThroughAShell)
     const std::string script = platform::ToUtf8(root) + "/make file";
     folder.Write("My Apps/make file", "#!/bin/sh\nfor f in \"$@\"; do : > \"$f\"; done\n");
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-    const std::wstring dir = platform::FromUtf8(std::filesystem::path(script).parent_path().string());
+    const std::wstring dir =
+        platform::FromUtf8(std::filesystem::path(script).parent_path().string());
 
     // An unquoted program path with a space, and shell characters in the arguments.
-    const auto quoted = [&dir](const wchar_t* name) { return platform::QuoteWindowsArgument(dir + L"/" + name); };
+    const auto quoted = [&dir](const wchar_t* name) {
+        return platform::QuoteWindowsArgument(dir + L"/" + name);
+    };
     DWORD pid = 0;
-    ASSERT_TRUE(platform::StartProcess(dir + L"/make file " + quoted(L"a&touch") + L" " + quoted(L"$(id)") + L" " +
-                                           quoted(L"`id`;x") + L"  ",
+    ASSERT_TRUE(platform::StartProcess(dir + L"/make file " + quoted(L"a&touch") + L" " +
+                                           quoted(L"$(id)") + L" " + quoted(L"`id`;x") + L"  ",
                                        pid));
     EXPECT_TRUE(WaitFor([pid] { return platform::posix::ProcessHasEnded(pid); }, 5000ms));
-    for (const char* name : {"a&touch", "$(id)", "`id`;x"})
-        EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(platform::ToUtf8(dir)) / name)) << name;
+    for (const char* name : { "a&touch", "$(id)", "`id`;x" })
+        EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(platform::ToUtf8(dir)) / name))
+            << name;
     EXPECT_FALSE(std::filesystem::exists("touch"));
 
     EXPECT_FALSE(platform::StartProcess(L"cmd.exe /c start x & del y", pid));
@@ -219,4 +230,4 @@ TEST(Processes, ListHoldsThisProgramWithItsImage)
     EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
 }
 
-} // namespace
+}  // namespace

@@ -36,14 +36,22 @@ std::string At(const std::string& what)
 std::string MessageName(const Message& m)
 {
     switch (m.message) {
-    case WM_PAINT: return "paint";
-    case WM_TIMER: return "timer" + std::to_string(m.wParam);
-    case WM_LBUTTONDOWN: return "down";
-    case WM_LBUTTONUP: return "up";
-    case WM_DESTROY: return "destroy";
-    case kPing: return "ping";
-    case kPong: return "pong";
-    default: return "msg" + std::to_string(m.message);
+    case WM_PAINT:
+        return "paint";
+    case WM_TIMER:
+        return "timer" + std::to_string(m.wParam);
+    case WM_LBUTTONDOWN:
+        return "down";
+    case WM_LBUTTONUP:
+        return "up";
+    case WM_DESTROY:
+        return "destroy";
+    case kPing:
+        return "ping";
+    case kPong:
+        return "pong";
+    default:
+        return "msg" + std::to_string(m.message);
     }
 }
 
@@ -85,9 +93,12 @@ TEST_F(FakeLoop, TimersTickInDeadlineOrderWithCreationOrderBreakingTies)
     g_log.clear();
     fake::Advance(600);
 
-    auto tick = [](UINT_PTR id, int ms) { return "tick" + std::to_string(id) + "@" + std::to_string(ms); };
-    EXPECT_THAT(g_log, ElementsAre(tick(b, 100), tick(b, 200), tick(c, 250), tick(a, 300), tick(b, 300),
-                                   tick(b, 400), tick(b, 500), tick(c, 500), tick(a, 600), tick(b, 600)));
+    auto tick = [](UINT_PTR id, int ms) {
+        return "tick" + std::to_string(id) + "@" + std::to_string(ms);
+    };
+    EXPECT_THAT(g_log,
+                ElementsAre(tick(b, 100), tick(b, 200), tick(c, 250), tick(a, 300), tick(b, 300),
+                            tick(b, 400), tick(b, 500), tick(c, 500), tick(a, 600), tick(b, 600)));
     EXPECT_EQ(platform::GetTickCount(), 600u);
 }
 
@@ -106,7 +117,8 @@ TEST_F(FakeLoop, PostedMessagesInputAndPaintComeBeforeADueTimer)
     platform::KillTimer(kView, 99);  // an unknown timer changes nothing
 
     fake::RunPending();
-    EXPECT_THAT(g_log, ElementsAre("ping@10", "down@10", "up@10", "pong@10", "paint@10", "timer7@10"));
+    EXPECT_THAT(g_log,
+                ElementsAre("ping@10", "down@10", "up@10", "pong@10", "paint@10", "timer7@10"));
 }
 
 TEST_F(FakeLoop, KillTimerOfZeroOrUnknownIsHarmless)
@@ -164,7 +176,7 @@ TEST_F(FakeLoop, ShortPeriodsAreRaisedToTenMilliseconds)
     fake::Advance(20);
     EXPECT_THAT(g_log, ElementsAre("paint@0", "timer1@10"));
 
-    for (UINT period : {0u, 1u, 9u}) {
+    for (UINT period : { 0u, 1u, 9u }) {
         SCOPED_TRACE(period);
         g_log.clear();
         onMessage = [](const Message& m) {
@@ -174,9 +186,12 @@ TEST_F(FakeLoop, ShortPeriodsAreRaisedToTenMilliseconds)
         const DWORD start = platform::GetTickCount();
         platform::SetTimer(kView, 2, period, nullptr);
         fake::Advance(30);
-        const auto at = [start](const char* what, DWORD ms) { return what + std::string("@") + std::to_string(start + ms); };
-        EXPECT_THAT(g_log, ElementsAre(at("timer2", 10), at("ping", 10), at("timer2", 20), at("ping", 20),
-                                       at("timer2", 30), at("ping", 30)));
+        const auto at = [start](const char* what, DWORD ms) {
+            return what + std::string("@") + std::to_string(start + ms);
+        };
+        EXPECT_THAT(g_log,
+                    ElementsAre(at("timer2", 10), at("ping", 10), at("timer2", 20), at("ping", 20),
+                                at("timer2", 30), at("ping", 30)));
         platform::KillTimer(kView, 2);
     }
 }
@@ -204,7 +219,8 @@ TEST_F(FakeLoop, NestedLoopsKeepServingTimers)
 {
     const UINT_PTR scan = platform::SetTimer(0, 0, 300, LogTick);
     fake::SetMessageBoxHandler([](const fake::MessageBoxRecord& box) {
-        g_log.push_back("box:" + std::string(box.text.begin(), box.text.end()) + "@" + std::to_string(box.openedAtMs));
+        g_log.push_back("box:" + std::string(box.text.begin(), box.text.end()) + "@" +
+                        std::to_string(box.openedAtMs));
         fake::Advance(700);
     });
     g_onTick = [](UINT_PTR) {
@@ -215,8 +231,9 @@ TEST_F(FakeLoop, NestedLoopsKeepServingTimers)
     };
     fake::Advance(1200);
     const std::string t = "tick" + std::to_string(scan);
-    EXPECT_THAT(g_log, ElementsAre(t + "@300", "box:Fel@300", t + "@600", t + "@900", t + "@1200",
-                                   t + "@1500", t + "@1800"));
+    EXPECT_THAT(g_log,
+                ElementsAre(t + "@300", "box:Fel@300", t + "@600", t + "@900", t + "@1200",
+                            t + "@1500", t + "@1800"));
     EXPECT_EQ(platform::GetTickCount(), 1800u);  // the modal loop ran the clock on
     ASSERT_EQ(fake::MessageBoxes().size(), 1u);
     EXPECT_EQ(fake::MessageBoxes()[0].caption, L"Orlido");
@@ -274,7 +291,8 @@ TEST_F(FakeLoop, RunMessageLoopReturnsTheQuitCode)
 TEST_F(FakeLoop, DestroyWindowSendsDestroyAndStopsItsTimers)
 {
     const HWND main = platform::CreateMainWindow(L"Orlido");
-    platform::SetWindowProc(main, [](const Message& m) { g_log.push_back(At("main-" + MessageName(m))); });
+    platform::SetWindowProc(
+        main, [](const Message& m) { g_log.push_back(At("main-" + MessageName(m))); });
     platform::SetTimer(main, 1, 100, nullptr);
     platform::InvalidateWindow(main);
     platform::DestroyWindow(main);
@@ -283,7 +301,7 @@ TEST_F(FakeLoop, DestroyWindowSendsDestroyAndStopsItsTimers)
     EXPECT_EQ(fake::ActiveTimerCount(), 0);
 }
 
-} // namespace
+}  // namespace
 
 // A wait inside a choice (a sound played to its end) serves paints and the view's paint
 // timer; posted messages, input and window-less timers (the scan) wait their turn and come,
@@ -299,9 +317,10 @@ TEST_F(FakeLoop, PaintsOnlyWaitLetsInputWaitAndEndsAtAClose)
     };
     const UINT_PTR scan = platform::SetTimer(0, 0, 100, LogTick);
     fake::ScheduleClick(50, kView, 1, 1);
-    fake::ScheduleInput(60, Message{kView, kPing, 0, 0});
+    fake::ScheduleInput(60, Message{ kView, kPing, 0, 0 });
     platform::InvalidateWindow(kView);
-    EXPECT_FALSE(platform::RunModalLoop([] { return false; }, platform::ModalServe::PaintsOnly, 300));
+    EXPECT_FALSE(
+        platform::RunModalLoop([] { return false; }, platform::ModalServe::PaintsOnly, 300));
     EXPECT_EQ(platform::GetTickCount(), 300u);
     EXPECT_THAT(g_log, ElementsAre("paint@0", "timer1@10"));
 
@@ -312,12 +331,14 @@ TEST_F(FakeLoop, PaintsOnlyWaitLetsInputWaitAndEndsAtAClose)
 
     g_log.clear();
     platform::KillTimer(0, scan);
-    fake::ScheduleInput(400, Message{kView, WM_CLOSE, 0, 0});
+    fake::ScheduleInput(400, Message{ kView, WM_CLOSE, 0, 0 });
     EXPECT_FALSE(platform::IsClosing());
-    EXPECT_FALSE(platform::RunModalLoop([] { return false; }, platform::ModalServe::PaintsOnly, 10000));
+    EXPECT_FALSE(
+        platform::RunModalLoop([] { return false; }, platform::ModalServe::PaintsOnly, 10000));
     EXPECT_EQ(platform::GetTickCount(), 400u) << "the close ends the wait at once";
     EXPECT_TRUE(platform::IsClosing());
-    EXPECT_FALSE(platform::RunModalLoop([] { return false; })) << "every nested loop returns while closing";
+    EXPECT_FALSE(platform::RunModalLoop([] { return false; }))
+        << "every nested loop returns while closing";
     platform::MessageBox(kView, L"Fel", L"");
     EXPECT_TRUE(fake::MessageBoxes().empty()) << "no box opens while closing";
     EXPECT_THAT(g_log, ElementsAre());
@@ -357,7 +378,7 @@ TEST_F(FakeLoop, WatchedDescriptorsAndSignalsArriveThroughTheLoop)
 
     g_log.clear();
     platform::PostCloseOnSignals(kView);
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    for (int signal : { SIGTERM, SIGINT, SIGHUP }) {
         SCOPED_TRACE(signal);
         g_log.clear();
         ASSERT_EQ(raise(signal), 0);

@@ -147,10 +147,13 @@ TEST(X11Loop, MessageBoxesKeepTimersStackAndCloseOnEnter)
     g_boxLog.clear();
     const UINT_PTR timer = platform::SetTimer(0, 0, 50, BoxTimer);
     const auto start = Clock::now();
-    platform::MessageBox(board, L"Fel: Ljudfilen till denna bild saknas. Alla bilder måste ha en ljudfil.", L"Orlido");
+    platform::MessageBox(board,
+                         L"Fel: Ljudfilen till denna bild saknas. Alla bilder måste ha en ljudfil.",
+                         L"Orlido");
     g_boxLog.push_back("first closed");
     EXPECT_LT(MsSince(start), 3000);
-    EXPECT_THAT(g_boxLog, ElementsAre("open second", "second closed", "enter for first", "first closed"));
+    EXPECT_THAT(g_boxLog,
+                ElementsAre("open second", "second closed", "enter for first", "first closed"));
     EXPECT_TRUE(boardMessages.empty());
     platform::KillTimer(0, timer);
 
@@ -162,4 +165,4 @@ TEST(X11Loop, MessageBoxesKeepTimersStackAndCloseOnEnter)
     platform::DestroyWindow(board);
 }
 
-} // namespace
+}  // namespace

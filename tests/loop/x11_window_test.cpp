@@ -54,7 +54,8 @@ protected:
                     return true;
             return false;
         };
-        platform::RunModalLoop([&] { return seen() || Clock::now() - start > std::chrono::seconds(2); });
+        platform::RunModalLoop(
+            [&] { return seen() || Clock::now() - start > std::chrono::seconds(2); });
         return seen();
     }
 
@@ -76,14 +77,15 @@ protected:
 TEST_F(X11Window, CoversTheScreenAndPaintsOnceAfterMapping)
 {
     EXPECT_EQ(platform::GetClientRect(window),
-              (RECT{0, 0, platform::GetScreenWidth(), platform::GetScreenHeight()}));
-    EXPECT_EQ(platform::ClientToScreen(window, POINT{10, 20}), (POINT{10, 20}));
+              (RECT{ 0, 0, platform::GetScreenWidth(), platform::GetScreenHeight() }));
+    EXPECT_EQ(platform::ClientToScreen(window, POINT{ 10, 20 }), (POINT{ 10, 20 }));
     ASSERT_TRUE(WaitFor(WM_PAINT));
     messages.clear();
     platform::InvalidateWindow(window);
     platform::InvalidateWindow(window);
     const auto start = Clock::now();
-    platform::RunModalLoop([start] { return Clock::now() - start > std::chrono::milliseconds(200); });
+    platform::RunModalLoop(
+        [start] { return Clock::now() - start > std::chrono::milliseconds(200); });
     int paints = 0;
     for (const Message& m : messages)
         paints += m.message == WM_PAINT;
@@ -92,11 +94,12 @@ TEST_F(X11Window, CoversTheScreenAndPaintsOnceAfterMapping)
 
 TEST_F(X11Window, PresentedPixelsReachTheWindowStretchedWithoutSmoothing)
 {
-    const std::vector<std::uint32_t> pixels = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF,
-                                               0xFF123456, 0xFF000000, 0xFFFFFF00, 0xFF00FFFF};
-    const platform::PixelView view{pixels.data(), 4, 2, 16};
-    platform::PresentToWindow(window, view, RECT{0, 0, 4, 2}, RECT{100, 50, 104, 52});
-    platform::PresentToWindow(window, view, RECT{0, 0, 2, 2}, RECT{200, 60, 220, 80});  // 10x stretch
+    const std::vector<std::uint32_t> pixels = { 0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF,
+                                                0xFF123456, 0xFF000000, 0xFFFFFF00, 0xFF00FFFF };
+    const platform::PixelView view{ pixels.data(), 4, 2, 16 };
+    platform::PresentToWindow(window, view, RECT{ 0, 0, 4, 2 }, RECT{ 100, 50, 104, 52 });
+    platform::PresentToWindow(window, view, RECT{ 0, 0, 2, 2 },
+                              RECT{ 200, 60, 220, 80 });  // 10x stretch
     XSync(display, False);
 
     EXPECT_EQ(PixelAt(100, 50), 0xFF0000u);
@@ -110,7 +113,7 @@ TEST_F(X11Window, PresentedPixelsReachTheWindowStretchedWithoutSmoothing)
     EXPECT_EQ(PixelAt(200, 79), 0x123456u);
 
     // A destination partly outside the client area is clipped, not refused.
-    platform::PresentToWindow(window, view, RECT{0, 0, 4, 2}, RECT{-2, -1, 2, 1});
+    platform::PresentToWindow(window, view, RECT{ 0, 0, 4, 2 }, RECT{ -2, -1, 2, 1 });
     XSync(display, False);
     EXPECT_EQ(PixelAt(0, 0), 0xFFFF00u);  // source pixel (2, 1)
     EXPECT_EQ(PixelAt(1, 0), 0x00FFFFu);
@@ -132,12 +135,19 @@ TEST_F(X11Window, PresentableBackBufferStartsBlackAndReachesTheWindowAsDrawn)
         POINT probe;
         std::uint32_t expected;
     };
-    for (const Case& c : {Case{{0, 0, 64, 32}, {0, 0, 64, 32}, {7, 5}, 0xFF0000u},          // whole, as it stands
-                          Case{{0, 0, 64, 32}, {0, 0, 64, 32}, {8, 5}, 0x102030u},
-                          Case{{4, 2, 12, 10}, {300, 200, 308, 208}, {303, 203}, 0xFF0000u},  // a part, elsewhere
-                          Case{{4, 2, 12, 10}, {300, 200, 308, 208}, {307, 207}, 0x102030u},
-                          Case{{6, 4, 8, 6}, {400, 200, 420, 220}, {419, 219}, 0xFF0000u},    // stretched: copied
-                          Case{{6, 4, 8, 6}, {400, 200, 420, 220}, {400, 200}, 0x102030u}}) {
+    for (const Case& c :
+         { Case{ { 0, 0, 64, 32 }, { 0, 0, 64, 32 }, { 7, 5 }, 0xFF0000u },  // whole, as it stands
+           Case{ { 0, 0, 64, 32 }, { 0, 0, 64, 32 }, { 8, 5 }, 0x102030u },
+           Case{ { 4, 2, 12, 10 },
+                 { 300, 200, 308, 208 },
+                 { 303, 203 },
+                 0xFF0000u },  // a part, elsewhere
+           Case{ { 4, 2, 12, 10 }, { 300, 200, 308, 208 }, { 307, 207 }, 0x102030u },
+           Case{ { 6, 4, 8, 6 },
+                 { 400, 200, 420, 220 },
+                 { 419, 219 },
+                 0xFF0000u },  // stretched: copied
+           Case{ { 6, 4, 8, 6 }, { 400, 200, 420, 220 }, { 400, 200 }, 0x102030u } }) {
         platform::PresentToWindow(window, back.View(), c.from, c.to);
         XSync(display, False);
         EXPECT_EQ(PixelAt(c.probe.x, c.probe.y), c.expected) << c.probe.x << "," << c.probe.y;
@@ -145,7 +155,7 @@ TEST_F(X11Window, PresentableBackBufferStartsBlackAndReachesTheWindowAsDrawn)
 
     // Drawn again after a present: the next present shows the new pixels.
     back.Pixels()[0] = 0xFF00FF00;
-    platform::PresentToWindow(window, back.View(), RECT{0, 0, 1, 1}, RECT{0, 0, 1, 1});
+    platform::PresentToWindow(window, back.View(), RECT{ 0, 0, 1, 1 }, RECT{ 0, 0, 1, 1 });
     XSync(display, False);
     EXPECT_EQ(PixelAt(0, 0), 0x00FF00u);
 
@@ -157,7 +167,8 @@ TEST_F(X11Window, PresentableBackBufferStartsBlackAndReachesTheWindowAsDrawn)
     platform::Image again;
     ASSERT_TRUE(platform::CreatePresentableImage(window, 16, 8, again));
     again.Fill(0xFF0000FF);
-    platform::PresentToWindow(window, again.View(), RECT{0, 0, 16, 8}, RECT{500, 300, 516, 308});
+    platform::PresentToWindow(window, again.View(), RECT{ 0, 0, 16, 8 },
+                              RECT{ 500, 300, 516, 308 });
     XSync(display, False);
     EXPECT_EQ(PixelAt(515, 307), 0x0000FFu);
 }
@@ -182,7 +193,8 @@ TEST_F(X11Window, MouseButtonsAndWindowManagerCloseArriveAsMessages)
     std::vector<UINT> kinds;
     for (const Message& m : messages)
         kinds.push_back(m.message);
-    EXPECT_THAT(kinds, ElementsAre(WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CLOSE));
+    EXPECT_THAT(kinds,
+                ElementsAre(WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CLOSE));
     EXPECT_EQ(GET_X_LPARAM(messages[0].lParam), 300);
     EXPECT_EQ(GET_Y_LPARAM(messages[0].lParam), 200);
 }
@@ -194,8 +206,9 @@ TEST_F(X11Window, TitleIsSetAsUtf8AndLatin1)
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    ASSERT_EQ(XGetWindowProperty(display, window, platform::x11::GetAtom("_NET_WM_NAME"), 0, 256, False,
-                                 platform::x11::GetAtom("UTF8_STRING"), &type, &format, &count, &after, &data),
+    ASSERT_EQ(XGetWindowProperty(display, window, platform::x11::GetAtom("_NET_WM_NAME"), 0, 256,
+                                 False, platform::x11::GetAtom("UTF8_STRING"), &type, &format,
+                                 &count, &after, &data),
               Success);
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(data), count), "Orlido – bilder åäö");
@@ -208,7 +221,7 @@ TEST_F(X11Window, TitleIsSetAsUtf8AndLatin1)
     EXPECT_EQ(platform::GetWindowTitle(window), L"Orlido – bilder åäö");
 }
 
-} // namespace
+}  // namespace
 
 // With two monitors the board's screen is the primary one, not the X screen over both.
 TEST(X11Screen, IsThePrimaryMonitor)
@@ -224,7 +237,8 @@ TEST(X11Screen, IsThePrimaryMonitor)
     const Window root = DefaultRootWindow(display);
     const Atom left = XInternAtom(display, "ORLIDO-LEFT", False);
     const Atom right = XInternAtom(display, "ORLIDO-RIGHT", False);
-    for (const auto& [name, x, primary] : {std::tuple{left, 0, false}, std::tuple{right, width / 2, true}}) {
+    for (const auto& [name, x, primary] :
+         { std::tuple{ left, 0, false }, std::tuple{ right, width / 2, true } }) {
         XRRMonitorInfo* monitor = XRRAllocateMonitor(display, 0);
         monitor->name = name;
         monitor->primary = primary;

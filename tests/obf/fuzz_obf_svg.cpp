@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform::Image image;
     std::string why;
     platform::RenderSvg(text, 64, image, why);
-    platform::RenderSvg("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"8\" height=\"8\">" + text + "</svg>", 64,
-                        image, why);
+    platform::RenderSvg("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"8\" height=\"8\">" +
+                            text + "</svg>",
+                        64, image, why);
     return 0;
 }

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CTQObfSource source;
     if (source.OpenBytes(bytes, error)) {
         for (const TObfButton& button : source.Root().Buttons) {
-            if (button.LoadBoard) source.Follow(*button.LoadBoard, error);
+            if (button.LoadBoard)
+                source.Follow(*button.LoadBoard, error);
         }
     }
     return 0;

@@ -27,7 +27,8 @@ inline std::string Png(int width, int height, int seed)
     image.Create(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            image.Pixels()[y * width + x] = 0xFF000000u | std::uint32_t(x * 40) << 16 | std::uint32_t(y * 40) << 8 | std::uint32_t(seed);
+            image.Pixels()[y * width + x] = 0xFF000000u | std::uint32_t(x * 40) << 16 |
+                std::uint32_t(y * 40) << 8 | std::uint32_t(seed);
     TempFolder folder;
     const std::wstring path = folder.Path("picture.png");
     platform::WritePng(image, path);
@@ -52,12 +53,15 @@ inline std::string Wav(const std::string& tag)
 
 inline std::string Base64(const std::string& bytes)
 {
-    static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static const char* alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string text;
     for (std::size_t i = 0; i < bytes.size(); i += 3) {
         std::uint32_t n = std::uint32_t(static_cast<unsigned char>(bytes[i])) << 16;
-        if (i + 1 < bytes.size()) n |= std::uint32_t(static_cast<unsigned char>(bytes[i + 1])) << 8;
-        if (i + 2 < bytes.size()) n |= std::uint32_t(static_cast<unsigned char>(bytes[i + 2]));
+        if (i + 1 < bytes.size())
+            n |= std::uint32_t(static_cast<unsigned char>(bytes[i + 1])) << 8;
+        if (i + 2 < bytes.size())
+            n |= std::uint32_t(static_cast<unsigned char>(bytes[i + 2]));
         text += alphabet[(n >> 18) & 63];
         text += alphabet[(n >> 12) & 63];
         text += i + 1 < bytes.size() ? alphabet[(n >> 6) & 63] : '=';
@@ -81,20 +85,24 @@ class FakeSpeech {
 public:
     TObfSpeechMaker Maker()
     {
-        return [this](const std::wstring& text, const std::string& locale, const std::wstring& path) {
-            Said.push_back({platform::ToUtf8(text), locale});
-            if (OnSpeak) OnSpeak();
-            std::FILE* file = std::fopen(platform::ToUtf8(path).c_str(), "wb");
-            if (!file) return false;
-            const std::string bytes = Wav(platform::ToUtf8(text));
-            std::fwrite(bytes.data(), 1, bytes.size(), file);
-            return std::fclose(file) == 0;
-        };
+        return
+            [this](const std::wstring& text, const std::string& locale, const std::wstring& path) {
+                Said.push_back({ platform::ToUtf8(text), locale });
+                if (OnSpeak)
+                    OnSpeak();
+                std::FILE* file = std::fopen(platform::ToUtf8(path).c_str(), "wb");
+                if (!file)
+                    return false;
+                const std::string bytes = Wav(platform::ToUtf8(text));
+                std::fwrite(bytes.data(), 1, bytes.size(), file);
+                return std::fclose(file) == 0;
+            };
     }
     bool Says(const std::string& text, const std::string& locale) const
     {
         for (const TSaid& said : Said)
-            if (said.Text == text && said.Locale == locale) return true;
+            if (said.Text == text && said.Locale == locale)
+                return true;
         return false;
     }
     std::vector<TSaid> Said;
@@ -104,19 +112,25 @@ public:
 class Fixture {
 public:
     // Writes a package of the given entries; returns its path.
-    std::wstring Package(const std::map<std::string, std::string>& entries, const std::string& name = "board.obz")
+    std::wstring Package(const std::map<std::string, std::string>& entries,
+                         const std::string& name = "board.obz")
     {
         const std::wstring path = Folder.Path(name);
         CTQObfZipWriter zip;
         std::string error;
         zip.Create(path, error);
-        for (const auto& [entry, bytes] : entries) zip.AddBytes(entry, bytes, true, error);
+        for (const auto& [entry, bytes] : entries)
+            zip.AddBytes(entry, bytes, true, error);
         zip.Finish(error);
         return path;
     }
-    std::wstring File(const std::string& name, const std::string& bytes) { return Folder.Write(name, bytes); }
+    std::wstring File(const std::string& name, const std::string& bytes)
+    {
+        return Folder.Write(name, bytes);
+    }
 
-    TObfImportResult Import(const std::wstring& file, const std::string& language = "", bool replace = false)
+    TObfImportResult Import(const std::wstring& file, const std::string& language = "",
+                            bool replace = false)
     {
         TObfImportOptions options;
         options.File = file;
@@ -133,7 +147,10 @@ public:
 
     std::wstring Out() const { return Folder.Path("out"); }
     std::filesystem::path OutPath() const { return Folder.Root / "out"; }
-    bool Exists(const std::string& relative) const { return std::filesystem::exists(OutPath() / relative); }
+    bool Exists(const std::string& relative) const
+    {
+        return std::filesystem::exists(OutPath() / relative);
+    }
     std::string Read(const std::string& relative) const { return Folder.Read("out/" + relative); }
     // The names in one of the imported folder's folders, sorted.
     std::vector<std::string> Names(const std::string& relative) const
@@ -151,7 +168,8 @@ public:
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(Folder.Root)) {
             const std::string name = entry.path().filename().string();
-            if (std::find(expected.begin(), expected.end(), name) == expected.end()) names.push_back(name);
+            if (std::find(expected.begin(), expected.end(), name) == expected.end())
+                names.push_back(name);
         }
         return names;
     }
@@ -168,7 +186,8 @@ inline std::map<std::string, std::string> Tree(const std::filesystem::path& root
 {
     std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-        if (!entry.is_regular_file()) continue;
+        if (!entry.is_regular_file())
+            continue;
         std::ifstream stream(entry.path(), std::ios::binary);
         files[std::filesystem::relative(entry.path(), root).string()] =
             std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
@@ -176,4 +195,4 @@ inline std::map<std::string, std::string> Tree(const std::filesystem::path& root
     return files;
 }
 
-} // namespace obftest
+}  // namespace obftest

@@ -19,13 +19,16 @@ struct TRun {
 
 TRun RunOrlido(const std::string& arguments, const std::string& workingDirectory = ".")
 {
-    const std::string command = "cd '" + workingDirectory + "' && env -u DISPLAY -u ORLIDO_CONTENT LC_ALL= LC_MESSAGES= LANG=C.UTF-8 '" +
-                                std::string(ORLIDO_BINARY) + "' " + arguments + " 2>&1";
+    const std::string command = "cd '" + workingDirectory +
+        "' && env -u DISPLAY -u ORLIDO_CONTENT LC_ALL= LC_MESSAGES= LANG=C.UTF-8 '" +
+        std::string(ORLIDO_BINARY) + "' " + arguments + " 2>&1";
     TRun run;
     std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return run;
+    if (!pipe)
+        return run;
     char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) run.Output.append(chunk, n);
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+        run.Output.append(chunk, n);
     const int status = ::pclose(pipe);
     run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
@@ -40,10 +43,11 @@ TEST(ObfProgram, TheDemoExportedAndImportedIsTheDemoAndPassesTheChecker)
 {
     TempFolder folder;
     const std::filesystem::path demo = std::filesystem::path(ORLIDO_SOURCE_DIR) / "demo";
-    const TRun exported = RunOrlido("--export " + Quoted(demo) + " " + Quoted(folder.Root / "demo.obz"));
+    const TRun exported =
+        RunOrlido("--export " + Quoted(demo) + " " + Quoted(folder.Root / "demo.obz"));
     ASSERT_EQ(exported.ExitCode, 0) << exported.Output;
-    const TRun imported =
-        RunOrlido("--import --keep-programs " + Quoted(folder.Root / "demo.obz") + " " + Quoted(folder.Root / "board"));
+    const TRun imported = RunOrlido("--import --keep-programs " + Quoted(folder.Root / "demo.obz") +
+                                    " " + Quoted(folder.Root / "board"));
     ASSERT_EQ(imported.ExitCode, 0) << imported.Output;
     EXPECT_NE(imported.Output.find("5 pages, 24 pictures"), std::string::npos) << imported.Output;
     EXPECT_EQ(obftest::Tree(folder.Root / "board" / "UserData"), obftest::Tree(demo / "UserData"));
@@ -51,33 +55,43 @@ TEST(ObfProgram, TheDemoExportedAndImportedIsTheDemoAndPassesTheChecker)
     // named from there and stays behind.
     const TRun check = RunOrlido("--check " + Quoted(folder.Root / "board"), demo.string());
     EXPECT_EQ(check.ExitCode, 0) << check.Output;
-    EXPECT_NE(check.Output.find("5 pages, 24 pictures, 0 problems"), std::string::npos) << check.Output;
+    EXPECT_NE(check.Output.find("5 pages, 24 pictures, 0 problems"), std::string::npos)
+        << check.Output;
 }
 
 TEST(ObfProgram, AnotherProgramsBoardIsSpokenAndPassesTheChecker)
 {
     TempFolder folder;
-    folder.Write("board.obf",
-                 R"({"format":"open-board-0.1","id":"b","locale":"en-US","buttons":[{"id":"1","label":"Apple"},)"
-                 R"({"id":"2","label":"Go","url":"https://example.org"},{"id":"3","label":"Clear","action":":clear"}],)"
-                 R"("grid":{"rows":1,"columns":3,"order":[["1","2","3"]]}})");
-    const TRun imported = RunOrlido("--import " + Quoted(folder.Root / "board.obf") + " " + Quoted(folder.Root / "board"));
+    folder.Write(
+        "board.obf",
+        R"({"format":"open-board-0.1","id":"b","locale":"en-US","buttons":[{"id":"1","label":"Apple"},)"
+        R"({"id":"2","label":"Go","url":"https://example.org"},{"id":"3","label":"Clear","action":":clear"}],)"
+        R"("grid":{"rows":1,"columns":3,"order":[["1","2","3"]]}})");
+    const TRun imported = RunOrlido("--import " + Quoted(folder.Root / "board.obf") + " " +
+                                    Quoted(folder.Root / "board"));
     ASSERT_EQ(imported.ExitCode, 0) << imported.Output;
-    EXPECT_NE(imported.Output.find("1 pages, 3 pictures, 7 sounds made by speech"), std::string::npos) << imported.Output;
+    EXPECT_NE(imported.Output.find("1 pages, 3 pictures, 7 sounds made by speech"),
+              std::string::npos)
+        << imported.Output;
     const TRun check = RunOrlido("--check " + Quoted(folder.Root / "board"), folder.Root.string());
     EXPECT_EQ(check.ExitCode, 0) << check.Output;
-    EXPECT_NE(check.Output.find("1 page, 3 pictures, 0 problems"), std::string::npos) << check.Output;
+    EXPECT_NE(check.Output.find("1 page, 3 pictures, 0 problems"), std::string::npos)
+        << check.Output;
 }
 
 TEST(ObfProgram, ABrokenFileGivesOneLineAndWritesNothing)
 {
     TempFolder folder;
     folder.Write("broken.obf", "{\"id\": ");
-    const TRun run = RunOrlido("--import " + Quoted(folder.Root / "broken.obf") + " " + Quoted(folder.Root / "board"));
+    const TRun run = RunOrlido("--import " + Quoted(folder.Root / "broken.obf") + " " +
+                               Quoted(folder.Root / "board"));
     EXPECT_EQ(run.ExitCode, 2);
-    EXPECT_EQ(run.Output.rfind("orlido: " + (folder.Root / "broken.obf").string() + ": not JSON: ", 0), 0u) << run.Output;
+    EXPECT_EQ(
+        run.Output.rfind("orlido: " + (folder.Root / "broken.obf").string() + ": not JSON: ", 0),
+        0u)
+        << run.Output;
     EXPECT_EQ(std::count(run.Output.begin(), run.Output.end(), '\n'), 1) << run.Output;
     EXPECT_FALSE(std::filesystem::exists(folder.Root / "board"));
 }
 
-} // namespace
+}  // namespace

@@ -24,7 +24,9 @@ const std::string kRunnable = "[Desktop Entry]\nType=Application\nName=Sh\nExec=
 // A content folder with one of everything a picture can have.
 void WriteContent(TempFolder& folder)
 {
-    const auto put = [&](const std::string& relative, const std::string& bytes) { folder.Write("content/" + relative, bytes); };
+    const auto put = [&](const std::string& relative, const std::string& bytes) {
+        folder.Write("content/" + relative, bytes);
+    };
     put("UserData/L00001/B00001 Mat.jpg", Jpeg(1));
     put("UserData/L00001/B00001.wav", Wav("mat"));
     put("UserData/L00001/B00001 Mat.txt", "Mat och dryck\r\n");
@@ -46,7 +48,8 @@ void WriteContent(TempFolder& folder)
         put("UserData/L00001/B0000" + std::to_string(i) + ".png", Png(2, 3, i));
         put("UserData/L00001/B0000" + std::to_string(i) + ".wav", Wav(std::to_string(i)));
     }
-    for (const char* common : {"Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav"}) put(common, Wav(common));
+    for (const char* common : { "Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav" })
+        put(common, Wav(common));
     put("WebBrowser.lnk", kRunnable);
 }
 
@@ -57,7 +60,8 @@ int Check(const std::wstring& content, std::string& report)
     const int exitCode = check.Run(out);
     std::rewind(out);
     char line[4096];
-    while (std::fgets(line, sizeof line, out)) report += line;
+    while (std::fgets(line, sizeof line, out))
+        report += line;
     std::fclose(out);
     return exitCode;
 }
@@ -108,7 +112,8 @@ std::string ReadAll(std::FILE* file)
     std::string text;
     std::rewind(file);
     char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+        text.append(chunk, n);
     return text;
 }
 
@@ -126,27 +131,35 @@ TEST_F(ObfRoundTrip, APackagesShortcutsAreWrittenOnlyWithKeepPrograms)
     };
     const std::string made = "[Desktop Entry]\nType=Application\nName=Webbläsare\nExec=sh %u\n";
     const TCase cases[] = {
-        {false, false, "", made.c_str(),
-         "left out: UserData/L00001/B00002.lnk, which would start \"sh -c true\" when its picture is chosen (board \"Orlido\", button \"Klocka\")\n"
-         "left out: WebBrowser.lnk, which would start \"sh -c true\" for web addresses\n"
-         "2 shortcuts to programs were left out; import again with --keep-programs to keep them"},
-        {true, false, kRunnable.c_str(), kRunnable.c_str(),
-         "program: UserData/L00001/B00002.lnk starts \"sh -c true\" when its picture is chosen (board \"Orlido\", button \"Klocka\"): make sure you want that\n"
-         "program: WebBrowser.lnk starts \"sh -c true\" for web addresses: make sure you want that"},
-        {false, true, "", made.c_str(),
-         "utelämnad: UserData/L00001/B00002.lnk, som skulle starta \"sh -c true\" när dess bild väljs (tavlan \"Orlido\", knappen \"Klocka\")\n"
-         "utelämnad: WebBrowser.lnk, som skulle starta \"sh -c true\" för webbadresser\n"
-         "2 genvägar till program utelämnades; importera igen med --keep-programs för att behålla dem"},
+        { false, false, "", made.c_str(),
+          "left out: UserData/L00001/B00002.lnk, which would start \"sh -c true\" when its picture "
+          "is chosen (board \"Orlido\", button \"Klocka\")\n"
+          "left out: WebBrowser.lnk, which would start \"sh -c true\" for web addresses\n"
+          "2 shortcuts to programs were left out; import again with --keep-programs to keep them" },
+        { true, false, kRunnable.c_str(), kRunnable.c_str(),
+          "program: UserData/L00001/B00002.lnk starts \"sh -c true\" when its picture is chosen "
+          "(board \"Orlido\", button \"Klocka\"): make sure you want that\n"
+          "program: WebBrowser.lnk starts \"sh -c true\" for web addresses: make sure you want "
+          "that" },
+        { false, true, "", made.c_str(),
+          "utelämnad: UserData/L00001/B00002.lnk, som skulle starta \"sh -c true\" när dess bild "
+          "väljs (tavlan \"Orlido\", knappen \"Klocka\")\n"
+          "utelämnad: WebBrowser.lnk, som skulle starta \"sh -c true\" för webbadresser\n"
+          "2 genvägar till program utelämnades; importera igen med --keep-programs för att behålla "
+          "dem" },
     };
     for (const TCase& c : cases) {
         Fixture f;
         WriteContent(f.Folder);
         const std::wstring package = f.Folder.Path("content.obz");
         ASSERT_EQ(CTQObfExport::Run(f.Folder.Path("content"), package).ExitCode, 0);
-        std::vector<std::string> arguments{"--import", platform::ToUtf8(package), platform::ToUtf8(f.Out())};
-        if (c.Keep) arguments.push_back("--keep-programs");
+        std::vector<std::string> arguments{ "--import", platform::ToUtf8(package),
+                                            platform::ToUtf8(f.Out()) };
+        if (c.Keep)
+            arguments.push_back("--keep-programs");
         std::FILE* out = std::tmpfile();
-        ASSERT_EQ(COrlidoObfCommand::Run(arguments, f.Speech.Maker(), "sh", out, out, c.Swedish), 0) << c.Keep;
+        ASSERT_EQ(COrlidoObfCommand::Run(arguments, f.Speech.Maker(), "sh", out, out, c.Swedish), 0)
+            << c.Keep;
         const std::string report = ReadAll(out);
         std::fclose(out);
         EXPECT_NE(report.find(c.ReportLines), std::string::npos) << report;
@@ -156,7 +169,8 @@ TEST_F(ObfRoundTrip, APackagesShortcutsAreWrittenOnlyWithKeepPrograms)
         }
         EXPECT_EQ(f.Read("WebBrowser.lnk"), c.Browser) << c.Keep;
         // The picture stays with its sound either way.
-        EXPECT_EQ(f.Read("UserData/L00001/B00002 Klocka.png"), f.Folder.Read("content/UserData/L00001/B00002 Klocka.png"));
+        EXPECT_EQ(f.Read("UserData/L00001/B00002 Klocka.png"),
+                  f.Folder.Read("content/UserData/L00001/B00002 Klocka.png"));
         EXPECT_EQ(f.Read("UserData/L00001/B00002.wav"), Wav("klocka"));
     }
 }
@@ -167,12 +181,16 @@ TEST_F(ObfRoundTrip, AnImportedBoardPassesTheChecker)
     const std::string board =
         R"({"id":"b","locale":"en","buttons":[{"id":"1","label":"Food","load_board":{"path":"food.obf"},"image_id":"i"},)"
         R"({"id":"2","label":"Go","url":"https://example.org"},{"id":"3","label":"Clear","action":":clear"}],)"
-        R"("images":[{"id":"i","data":")" + DataUrl("image/png", Png(3, 3, 1)) + R"("}]})";
-    const std::string food = R"({"id":"f","buttons":[{"id":"1","label":"Apple"},{"id":"2","label":"Home","load_board":{"path":"b.obf"}}]})";
-    const std::wstring package = f.Package({{"manifest.json", R"({"root":"b.obf"})"}, {"b.obf", board}, {"food.obf", food}});
+        R"("images":[{"id":"i","data":")" +
+        DataUrl("image/png", Png(3, 3, 1)) + R"("}]})";
+    const std::string food =
+        R"({"id":"f","buttons":[{"id":"1","label":"Apple"},{"id":"2","label":"Home","load_board":{"path":"b.obf"}}]})";
+    const std::wstring package = f.Package(
+        { { "manifest.json", R"({"root":"b.obf"})" }, { "b.obf", board }, { "food.obf", food } });
     std::FILE* out = std::tmpfile();
-    const int exitCode = COrlidoObfCommand::Run({"--import", platform::ToUtf8(package), platform::ToUtf8(f.Out())},
-                                                f.Speech.Maker(), "sh", out, out);
+    const int exitCode =
+        COrlidoObfCommand::Run({ "--import", platform::ToUtf8(package), platform::ToUtf8(f.Out()) },
+                               f.Speech.Maker(), "sh", out, out);
     std::fclose(out);
     ASSERT_EQ(exitCode, 0);
     std::string report;
@@ -184,14 +202,19 @@ TEST(ObfCommand, AWrongCommandLineWritesNothing)
 {
     Fixture f;
     for (const std::vector<std::string>& arguments :
-         std::vector<std::vector<std::string>>{{"--import"}, {"--import", "a.obf"}, {"--import", "a", "b", "c"},
-                                               {"--export"}, {"--export", "a", "b", "c"}, {"--export", "x.obz", "--replace"},
-                                               {"--export", "x.obz", "--keep-programs"}}) {
+         std::vector<std::vector<std::string>>{ { "--import" },
+                                                { "--import", "a.obf" },
+                                                { "--import", "a", "b", "c" },
+                                                { "--export" },
+                                                { "--export", "a", "b", "c" },
+                                                { "--export", "x.obz", "--replace" },
+                                                { "--export", "x.obz", "--keep-programs" } }) {
         std::FILE* out = std::tmpfile();
-        EXPECT_EQ(COrlidoObfCommand::Run(arguments, f.Speech.Maker(), "sh", out, out), 2) << arguments.size();
+        EXPECT_EQ(COrlidoObfCommand::Run(arguments, f.Speech.Maker(), "sh", out, out), 2)
+            << arguments.size();
         std::fclose(out);
     }
     EXPECT_TRUE(f.Leftovers({}).empty());
 }
 
-} // namespace
+}  // namespace

@@ -22,13 +22,15 @@ struct TRun {
 // Runs orlido with the arguments (already quoted for sh) and no display; stdout and stderr.
 TRun RunOrlido(const std::string& arguments)
 {
-    const std::string command = "env -u DISPLAY -u ORLIDO_CONTENT LC_ALL=C.UTF-8 '" + std::string(ORLIDO_BINARY) +
-                                "' " + arguments + " 2>&1";
+    const std::string command = "env -u DISPLAY -u ORLIDO_CONTENT LC_ALL=C.UTF-8 '" +
+        std::string(ORLIDO_BINARY) + "' " + arguments + " 2>&1";
     TRun run;
     std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return run;
+    if (!pipe)
+        return run;
     char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) run.Output.append(chunk, n);
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+        run.Output.append(chunk, n);
     const int status = ::pclose(pipe);
     run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
@@ -39,7 +41,7 @@ std::size_t Lines(const std::string& text)
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
-} // namespace
+}  // namespace
 
 TEST(SpeakProgram, EspeakMakesPlayableSoundsWithoutADisplay)
 {
@@ -48,9 +50,11 @@ TEST(SpeakProgram, EspeakMakesPlayableSoundsWithoutADisplay)
     folder.Write("UserData/L00001/B00002 Dryck.jpg", "jpeg");
     const TRun run = RunOrlido("--speak '" + folder.Root.string() + "'");
     EXPECT_EQ(run.ExitCode, 0) << run.Output;
-    EXPECT_NE(run.Output.find("made: UserData/L00001/B00002.wav: \"Dryck\"\n"), std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find("made: UserData/L00001/B00002.wav: \"Dryck\"\n"), std::string::npos)
+        << run.Output;
     EXPECT_NE(run.Output.find("6 made, 0 not made.\n"), std::string::npos) << run.Output;
-    for (const char* made : {"Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav", "UserData/L00001/B00001.wav"}) {
+    for (const char* made :
+         { "Tillbaka.wav", "Nej.wav", "Ja.wav", "JagValde.wav", "UserData/L00001/B00001.wav" }) {
         const std::string bytes = folder.Read(made);
         EXPECT_GT(bytes.size(), 44u + 22050u / 10) << made << ": a tenth of a second at least";
         EXPECT_EQ(bytes.substr(0, 4), "RIFF") << made;
@@ -74,10 +78,12 @@ TEST(SpeakProgram, FailuresAreToldInOneLineAndLeaveTheContentAlone)
         const char* Told;
     };
     const TCase cases[] = {
-        {"--speak " + content + " --voice xx-no-such", 1, "has no voice or language 'xx-no-such'"},
-        {"--speak " + content + " --speak-command no-such-voice-program", 1, "'no-such-voice-program' is not installed"},
-        {"--speak " + content + " --voice", 2, "--voice needs a value"},
-        {"--voice sv", 2, "go with --speak"},
+        { "--speak " + content + " --voice xx-no-such", 1,
+          "has no voice or language 'xx-no-such'" },
+        { "--speak " + content + " --speak-command no-such-voice-program", 1,
+          "'no-such-voice-program' is not installed" },
+        { "--speak " + content + " --voice", 2, "--voice needs a value" },
+        { "--voice sv", 2, "go with --speak" },
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Arguments);
@@ -90,12 +96,16 @@ TEST(SpeakProgram, FailuresAreToldInOneLineAndLeaveTheContentAlone)
     }
 
     // A command that fails: every sound is told as not made, and the exit code is 1.
-    const TRun run = RunOrlido("--speak " + content + " --speak-command '" + (folder.Root / "fails").string() + "'");
+    const TRun run = RunOrlido("--speak " + content + " --speak-command '" +
+                               (folder.Root / "fails").string() + "'");
     EXPECT_EQ(run.ExitCode, 1) << run.Output;
-    EXPECT_NE(run.Output.find("not made: UserData/L00001/B00001.wav: the voice command "), std::string::npos)
+    EXPECT_NE(run.Output.find("not made: UserData/L00001/B00001.wav: the voice command "),
+              std::string::npos)
         << run.Output;
     EXPECT_NE(run.Output.find("ended with exit code 7"), std::string::npos) << run.Output;
     EXPECT_NE(run.Output.find("0 made, 5 not made."), std::string::npos) << run.Output;
-    EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(folder.Root / "content"), {}), 3)
+    EXPECT_EQ(
+        std::distance(std::filesystem::recursive_directory_iterator(folder.Root / "content"), {}),
+        3)
         << "UserData, L00001 and the picture: nothing was added";
 }

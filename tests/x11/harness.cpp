@@ -34,7 +34,8 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 bool Near(std::uint32_t a, std::uint32_t b, int tolerance)
 {
     for (int shift = 0; shift < 24; shift += 8) {
-        const int difference = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        const int difference =
+            static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
         if (std::abs(difference) > tolerance)
             return false;
     }
@@ -76,7 +77,7 @@ std::string ReadFile(const fs::path& path)
     return text.str();
 }
 
-} // namespace
+}  // namespace
 
 void HandleXErrors(XErrors mode)
 {
@@ -99,8 +100,9 @@ PageGeometry::PageGeometry(int screenWidth, int screenHeight)
 std::vector<std::uint32_t> Grab(Display* display, int x, int y, int width, int height)
 {
     std::vector<std::uint32_t> pixels;
-    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, static_cast<unsigned>(width),
-                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    XImage* image =
+        XGetImage(display, DefaultRootWindow(display), x, y, static_cast<unsigned>(width),
+                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (!image)
         return pixels;
     pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
@@ -117,7 +119,8 @@ std::uint32_t Pixel(Display* display, int x, int y)
     return pixels.empty() ? 0xFFFFFFFF : pixels[0];
 }
 
-bool PixelBecomes(Display* display, int x, int y, std::uint32_t colour, int tolerance, int timeoutMs)
+bool PixelBecomes(Display* display, int x, int y, std::uint32_t colour, int tolerance,
+                  int timeoutMs)
 {
     return WaitFor([&] { return Near(Pixel(display, x, y), colour, tolerance); }, timeoutMs);
 }
@@ -186,8 +189,8 @@ Window FindFullScreenWindow(Display* display)
     // Children come bottom to top: the last match is the one in front.
     for (const Window window : Children(display, DefaultRootWindow(display))) {
         XWindowAttributes a;
-        if (XGetWindowAttributes(display, window, &a) && a.map_state == IsViewable && a.width == width
-            && a.height == height && a.x == 0 && a.y == 0)
+        if (XGetWindowAttributes(display, window, &a) && a.map_state == IsViewable &&
+            a.width == width && a.height == height && a.x == 0 && a.y == 0)
             found = window;
     }
     return found != 0 ? ClientWindow(display, found) : 0;
@@ -196,14 +199,14 @@ Window FindFullScreenWindow(Display* display)
 Window ClientWindow(Display* display, Window window)
 {
     const Atom state = XInternAtom(display, "WM_STATE", False);
-    std::vector<Window> queue{window};
+    std::vector<Window> queue{ window };
     for (std::size_t i = 0; i < queue.size() && i < 1000; ++i) {
         Atom type = 0;
         int format = 0;
         unsigned long items = 0, after = 0;
         unsigned char* data = nullptr;
-        XGetWindowProperty(display, queue[i], state, 0, 0, False, AnyPropertyType, &type, &format, &items, &after,
-                           &data);
+        XGetWindowProperty(display, queue[i], state, 0, 0, False, AnyPropertyType, &type, &format,
+                           &items, &after, &data);
         if (data)
             XFree(data);
         if (type != 0)
@@ -221,8 +224,10 @@ std::string Title(Display* display, Window window)
     unsigned long items = 0, after = 0;
     unsigned char* data = nullptr;
     std::string title;
-    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), 0, 4096, False,
-                           AnyPropertyType, &type, &format, &items, &after, &data) == Success && data) {
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), 0, 4096,
+                           False, AnyPropertyType, &type, &format, &items, &after,
+                           &data) == Success &&
+        data) {
         title.assign(reinterpret_cast<char*>(data), items);
         XFree(data);
     }
@@ -261,8 +266,9 @@ XRectangle ScreenRect(Display* display, Window window)
     int x = 0, y = 0;
     Window child = 0;
     XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
-    return XRectangle{static_cast<short>(x), static_cast<short>(y), static_cast<unsigned short>(a.width),
-                      static_cast<unsigned short>(a.height)};
+    return XRectangle{ static_cast<short>(x), static_cast<short>(y),
+                       static_cast<unsigned short>(a.width),
+                       static_cast<unsigned short>(a.height) };
 }
 
 void AskToClose(Display* display, Window window)
@@ -304,7 +310,8 @@ bool BoardProcess::Start(const fs::path& workingDirectory, const std::string& co
         };
         redirect(kStdout, STDOUT_FILENO);
         redirect(kStderr, STDERR_FILENO);
-        ::execl(BoardBinary(), BoardBinary(), "--content", content.c_str(), static_cast<char*>(nullptr));
+        ::execl(BoardBinary(), BoardBinary(), "--content", content.c_str(),
+                static_cast<char*>(nullptr));
         ::_exit(127);
     }
     return true;
@@ -339,7 +346,7 @@ void BoardFixture::SetUp()
     m_height = DisplayHeight(m_display, DefaultScreen(m_display));
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     m_workingDirectory = fs::temp_directory_path() /
-                         ("orlido-" + std::string(test->test_suite_name()) + "-" + std::to_string(::getpid()));
+        ("orlido-" + std::string(test->test_suite_name()) + "-" + std::to_string(::getpid()));
     fs::create_directories(m_workingDirectory);
 }
 
@@ -355,9 +362,11 @@ void BoardFixture::TearDown()
 
 void BoardFixture::StartBoard(const std::string& settingsFolder, const std::string& content)
 {
-    const fs::path settings = fs::path(settingsFolder).is_absolute() ? fs::path(settingsFolder)
-                                                                      : fs::path(SourceDir()) / settingsFolder;
-    fs::copy_file(settings / "Setup.txt", m_workingDirectory / "Setup.txt", fs::copy_options::overwrite_existing);
+    const fs::path settings = fs::path(settingsFolder).is_absolute()
+        ? fs::path(settingsFolder)
+        : fs::path(SourceDir()) / settingsFolder;
+    fs::copy_file(settings / "Setup.txt", m_workingDirectory / "Setup.txt",
+                  fs::copy_options::overwrite_existing);
     ASSERT_TRUE(m_process.Start(m_workingDirectory, content)) << "fork failed";
     ASSERT_TRUE(WaitFor([&] { return (m_board = FindFullScreenWindow(m_display)) != 0; }, 10000))
         << "the board's window did not appear";
@@ -365,7 +374,8 @@ void BoardFixture::StartBoard(const std::string& settingsFolder, const std::stri
 
 std::string BoardFixture::BoardOutput() const
 {
-    return ReadFile(m_workingDirectory / BoardProcess::kStdout) + ReadFile(m_workingDirectory / BoardProcess::kStderr);
+    return ReadFile(m_workingDirectory / BoardProcess::kStdout) +
+        ReadFile(m_workingDirectory / BoardProcess::kStderr);
 }
 
-} // namespace x11test
+}  // namespace x11test

@@ -21,7 +21,7 @@ namespace x11test {
 using Clock = std::chrono::steady_clock;
 
 // How often a condition is looked at while a test waits for it.
-constexpr std::chrono::milliseconds kPollInterval{20};
+constexpr std::chrono::milliseconds kPollInterval{ 20 };
 
 // True as soon as condition holds, false when it still does not after timeout.
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
@@ -34,7 +34,8 @@ inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
 bool Near(std::uint32_t a, std::uint32_t b, int tolerance);
 
 // The message of a test that finds no X server to talk to.
-constexpr const char* kNeedsDisplay = "these tests need $DISPLAY (run them through scripts/run-tests)";
+constexpr const char* kNeedsDisplay =
+    "these tests need $DISPLAY (run them through scripts/run-tests)";
 
 // The source tree and the board program the tests were built with.
 const std::string& SourceDir();
@@ -50,8 +51,8 @@ void HandleXErrors(XErrors mode);
 struct PageGeometry {
     PageGeometry(int screenWidth, int screenHeight);
 
-    int q;               // the width of a picture's column
-    int h;               // the height of a picture's row
+    int q;  // the width of a picture's column
+    int h;  // the height of a picture's row
     int barWidth;
     int barHeight;
     int barY;            // the answer bar's top edge
@@ -72,7 +73,8 @@ struct PageGeometry {
 // The screen's pixels as 0xRRGGBB, read from the root window; 0xFFFFFFFF off the screen.
 std::uint32_t Pixel(Display* display, int x, int y);
 std::vector<std::uint32_t> Grab(Display* display, int x, int y, int width, int height);
-bool PixelBecomes(Display* display, int x, int y, std::uint32_t colour, int tolerance, int timeoutMs);
+bool PixelBecomes(Display* display, int x, int y, std::uint32_t colour, int tolerance,
+                  int timeoutMs);
 
 // Input as a person gives it, through XTest (button 1 is the left one, 3 the right).
 void Click(Display* display, int x, int y, unsigned button = 1);
@@ -128,7 +130,7 @@ private:
 // a scratch working directory, and the board started there on a copy of a settings file.
 class BoardFixture : public ::testing::Test {
 protected:
-    explicit BoardFixture(XErrors errors) : m_errors(errors) {}
+    explicit BoardFixture(XErrors errors) : m_errors(errors) { }
 
     void SetUp() override;
     void TearDown() override;
@@ -147,7 +149,10 @@ protected:
     void Click(int x, int y) { x11test::Click(m_display, x, y); }
     void TapKey(unsigned long keysym) { x11test::TapKey(m_display, keysym); }
     void AskBoardToClose() { AskToClose(m_display, m_board); }
-    int WaitForExit(int timeoutMs) { return m_process.WaitForExit(std::chrono::milliseconds(timeoutMs)); }
+    int WaitForExit(int timeoutMs)
+    {
+        return m_process.WaitForExit(std::chrono::milliseconds(timeoutMs));
+    }
 
     Display* m_display = nullptr;
     int m_width = 0;
@@ -160,4 +165,4 @@ private:
     XErrors m_errors;
 };
 
-} // namespace x11test
+}  // namespace x11test

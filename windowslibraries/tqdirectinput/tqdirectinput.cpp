@@ -32,21 +32,23 @@ void ListInto(platform::JoystickSystem& system)
 {
     JoystickList.clear();
     for (const platform::JoystickInfo& info : system.List()) {
-        platform::TraceF(L"======================================================> Joystick found: '%ls'\n",
-                         info.name.c_str());
-        JoystickList.push_back(TJoystick{info.name, info.forceFeedback, info.id});
+        platform::TraceF(
+            L"======================================================> Joystick found: '%ls'\n",
+            info.name.c_str());
+        JoystickList.push_back(TJoystick{ info.name, info.forceFeedback, info.id });
     }
 }
 
 // The reference taken by StartSubsystemEarly, until ReleaseEarlyStart.
 std::future<std::unique_ptr<platform::JoystickSystem>> g_EarlyStart;
 
-} // namespace
+}  // namespace
 
 void CTQDirectInput::StartSubsystemEarly()
 {
     if (!g_EarlyStart.valid())
-        g_EarlyStart = std::async(std::launch::async, [] { return std::make_unique<platform::JoystickSystem>(); });
+        g_EarlyStart = std::async(std::launch::async,
+                                  [] { return std::make_unique<platform::JoystickSystem>(); });
 }
 
 void CTQDirectInput::ReleaseEarlyStart()
@@ -139,7 +141,7 @@ bool CTQDirectInput::ReadAxes(int& x, int& y)
 bool CTQDirectInput::XLeftEdge()
 {
     int x = 0, y = 0;
-    return ReadAxes(x, y) && Edge(XLeftState, x < -kEdgeThreshold, x > -kEdgeThreshold);
+    return ReadAxes(x, y) && Edge(XLeftState, x<-kEdgeThreshold, x> - kEdgeThreshold);
 }
 
 bool CTQDirectInput::XRightEdge()
@@ -151,7 +153,7 @@ bool CTQDirectInput::XRightEdge()
 bool CTQDirectInput::YUpEdge()
 {
     int x = 0, y = 0;
-    return ReadAxes(x, y) && Edge(YUpState, y < -kEdgeThreshold, y > -kEdgeThreshold);
+    return ReadAxes(x, y) && Edge(YUpState, y<-kEdgeThreshold, y> - kEdgeThreshold);
 }
 
 bool CTQDirectInput::YDownEdge()

@@ -70,13 +70,13 @@ public:
     int YUpState = 0;
     int YDownState = 0;
     int ButtonState[12] = {};
-    std::atomic<int> HoldCount{0};
-    std::atomic<bool> ShortPress{false};
-    std::atomic<bool> LongPress{false};
+    std::atomic<int> HoldCount{ 0 };
+    std::atomic<bool> ShortPress{ false };
+    std::atomic<bool> LongPress{ false };
     double LongPressTime = 1.0;
-    std::atomic<int> Clock{0};
-    std::atomic<int> PressStamp{0};
-    std::atomic<int> LastZ{0};
+    std::atomic<int> Clock{ 0 };
+    std::atomic<int> PressStamp{ 0 };
+    std::atomic<int> LastZ{ 0 };
     int JoystickCount = 0;
 
 private:

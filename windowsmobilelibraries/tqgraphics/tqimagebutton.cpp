@@ -21,11 +21,13 @@ constexpr std::size_t kSoundStemLength = 1 + CTQContentRules::NumberDigits;
 
 // The first candidate stem + extension that can be opened; empty when none can.
 template <std::size_t N>
-std::wstring FirstExisting(const std::wstring& stem, const std::array<const wchar_t*, N>& extensions)
+std::wstring FirstExisting(const std::wstring& stem,
+                           const std::array<const wchar_t*, N>& extensions)
 {
     for (const wchar_t* extension : extensions) {
         const std::wstring candidate = stem + extension;
-        if (CanOpenFile(candidate)) return candidate;
+        if (CanOpenFile(candidate))
+            return candidate;
     }
     return {};
 }
@@ -42,10 +44,14 @@ std::wstring SoundStem(const std::wstring& path)
 // Length of a UTF-8 sequence from its first byte; 0 for a byte that cannot start one.
 std::size_t Utf8SequenceLength(unsigned char lead)
 {
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) return 2;
-    if (lead >= 0xE0 && lead <= 0xEF) return 3;
-    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 2;
+    if (lead >= 0xE0 && lead <= 0xEF)
+        return 3;
+    if (lead >= 0xF0 && lead <= 0xF4)
+        return 4;
     return 0;
 }
 
@@ -55,10 +61,12 @@ std::size_t StartOfCutUtf8Character(std::string_view bytes)
 {
     std::size_t start = bytes.size();
     for (int back = 0; back < 3 && start > 0; ++back) {
-        if ((static_cast<unsigned char>(bytes[start - 1]) & 0xC0) != 0x80) break;
+        if ((static_cast<unsigned char>(bytes[start - 1]) & 0xC0) != 0x80)
+            break;
         --start;
     }
-    if (start == 0) return bytes.size();
+    if (start == 0)
+        return bytes.size();
     const std::size_t lead = start - 1;
     const std::size_t length = Utf8SequenceLength(static_cast<unsigned char>(bytes[lead]));
     return length > 1 && lead + length > bytes.size() ? lead : bytes.size();
@@ -70,7 +78,7 @@ bool IsUtf8(std::string_view bytes)
     return platform::DecodeText8(bytes) == platform::FromUtf8(bytes);
 }
 
-} // namespace
+}  // namespace
 
 CTQImageButton::CTQImageButton(std::wstring picturePath, int fontHeight, bool& ok, bool drawText)
     : CTQSurface(picturePath, ok, TQSURFACE_PICTURE)
@@ -78,21 +86,24 @@ CTQImageButton::CTQImageButton(std::wstring picturePath, int fontHeight, bool& o
     SetUpPicture(picturePath, fontHeight, ok, drawText);
 }
 
-CTQImageButton::CTQImageButton(std::wstring picturePath, platform::Image decoded, int fontHeight, bool& ok,
-                               bool drawText)
+CTQImageButton::CTQImageButton(std::wstring picturePath, platform::Image decoded, int fontHeight,
+                               bool& ok, bool drawText)
     : CTQSurface(std::move(decoded), ok, TQSURFACE_PICTURE)
 {
     SetUpPicture(picturePath, fontHeight, ok, drawText);
 }
 
-void CTQImageButton::SetUpPicture(const std::wstring& picturePath, int fontHeight, bool ok, bool drawText)
+void CTQImageButton::SetUpPicture(const std::wstring& picturePath, int fontHeight, bool ok,
+                                  bool drawText)
 {
     FindCompanionFiles(picturePath);
     SetDefaults(fontHeight);
-    if (!ok) return;  // no picture: nothing to write the caption on
+    if (!ok)
+        return;  // no picture: nothing to write the caption on
     m_strLoadedPath = picturePath;
     m_strText = ReadText(m_strTextPath);
-    if (drawText) DrawText(m_strText);
+    if (drawText)
+        DrawText(m_strText);
 }
 
 CTQImageButton::CTQImageButton(int width, int height, int fontHeight, bool& ok)
@@ -135,12 +146,15 @@ void CTQImageButton::SetHighlighted(bool highlighted)
 
 void CTQImageButton::Draw(int x, int y, int cx, int cy)
 {
-    if (cx == 0 || cy == 0) return;
+    if (cx == 0 || cy == 0)
+        return;
     CTQSurface* back = GetBack();
-    if (!back) return;
+    if (!back)
+        return;
     // A placeholder without a picture shows only its frame.
     DrawPicture(x, y, m_strFitMode, cx, cy);
-    if (!back->BeginDraw()) return;
+    if (!back->BeginDraw())
+        return;
     const bool wide = m_bHighlighted && m_CurrentColor == m_HighlightColor;
     if (wide && m_nBoldBand > 0) {
         DrawBoldFrame(*back);
@@ -160,8 +174,8 @@ void CTQImageButton::DrawBoldFrame(CTQSurface& back)
     const auto box = [&](COLORREF colour, int inset) {
         back.SetWidth(band);
         back.SetColor(colour);
-        back.Box(m_ButtonPosition.x + inset, m_ButtonPosition.y + inset, m_ButtonSize.cx - 2 * inset,
-                 m_ButtonSize.cy - 2 * inset, 0);
+        back.Box(m_ButtonPosition.x + inset, m_ButtonPosition.y + inset,
+                 m_ButtonSize.cx - 2 * inset, m_ButtonSize.cy - 2 * inset, 0);
     };
     box(kBoldDarkColor, band / 2);
     box(kBoldLightColor, band + band / 2);
@@ -170,25 +184,31 @@ void CTQImageButton::DrawBoldFrame(CTQSurface& back)
 void CTQImageButton::DrawPicture(int x, int y, const std::wstring& fitMode, int cx, int cy)
 {
     CTQSurface* back = GetBack();
-    if (!back) return;
+    if (!back)
+        return;
     std::lock_guard lock(m_PictureMutex);
-    if (!HasPicture()) return;
-    if (IsPictureReleased() && !KeepsCopyFor(fitMode, cx, cy)) ReloadPicture();
+    if (!HasPicture())
+        return;
+    if (IsPictureReleased() && !KeepsCopyFor(fitMode, cx, cy))
+        ReloadPicture();
     back->DrawSurface(this, x, y, fitMode, cx, cy);
     // Redraws at this size need only the copy just made; a blank button's pixels are the
     // only record of what was painted on it.
-    if (!m_strLoadedPath.empty()) ReleasePictureKeepingCopy(fitMode, cx, cy);
+    if (!m_strLoadedPath.empty())
+        ReleasePictureKeepingCopy(fitMode, cx, cy);
 }
 
 void CTQImageButton::ReloadPicture()
 {
     platform::Image image;
     // A picture whose file has gone meanwhile is drawn from its kept copy.
-    if (!platform::DecodePicture(m_strLoadedPath, image, GetScreenSize())) return;
+    if (!platform::DecodePicture(m_strLoadedPath, image, GetScreenSize()))
+        return;
     RestorePicture(std::move(image));
     const std::vector<std::wstring> texts = std::move(m_WrittenTexts);
     m_WrittenTexts.clear();
-    for (const std::wstring& text : texts) WriteText(text);
+    for (const std::wstring& text : texts)
+        WriteText(text);
 }
 
 void CTQImageButton::Blink()
@@ -201,7 +221,8 @@ void CTQImageButton::Blink()
 void CTQImageButton::DrawText(std::wstring text)
 {
     std::lock_guard lock(m_PictureMutex);
-    if (IsPictureReleased()) ReloadPicture();
+    if (IsPictureReleased())
+        ReloadPicture();
     WriteText(std::move(text));
 }
 
@@ -209,23 +230,27 @@ void CTQImageButton::WriteText(std::wstring text)
 {
     // A caption file saved with a line break at its end has no last line to show: counted,
     // the empty line would lift the text by half a line.
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
-    if (text.empty()) return;
-    if (!BeginDraw()) return;
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r'))
+        text.pop_back();
+    if (text.empty())
+        return;
+    if (!BeginDraw())
+        return;
     SetFont(CTQDeWindows::GetDefaultFontFace(), m_nFontHeight, kBoldWeight);
     SetColor(kTextColor);
     SetBkMode(TRANSPARENT);
     const SIZE surface = GetSurfaceSize();
-    RECT block{0, 0, surface.cx, surface.cy};
+    RECT block{ 0, 0, surface.cx, surface.cy };
     Text(block, text, DT_CALCRECT);
     const int w = block.right - block.left;
     const int h = block.bottom - block.top;
     const int dx = surface.cx / 2 - w / 2;
     const int dy = surface.cy / 2 - h / 2;
-    block = {block.left + dx, block.top + dy, block.right + dx, block.bottom + dy};
+    block = { block.left + dx, block.top + dy, block.right + dx, block.bottom + dy };
     Text(block, text, DT_NOCLIP);
     EndDraw();
-    if (!m_strLoadedPath.empty()) m_WrittenTexts.push_back(std::move(text));
+    if (!m_strLoadedPath.empty())
+        m_WrittenTexts.push_back(std::move(text));
 }
 
 std::wstring CTQImageButton::ReadText(const std::wstring& path)
@@ -233,7 +258,8 @@ std::wstring CTQImageButton::ReadText(const std::wstring& path)
     // A few bytes past the cut tell whether a character cut there is UTF-8; they are never
     // part of the text.
     std::string bytes;
-    if (path.empty() || !platform::ReadFileBytes(path, kMaxTextBytes + kLookAheadBytes, bytes)) return {};
+    if (path.empty() || !platform::ReadFileBytes(path, kMaxTextBytes + kLookAheadBytes, bytes))
+        return {};
     return TextFromBytes(bytes);
 }
 
@@ -246,7 +272,8 @@ std::wstring CTQImageButton::TextFromBytes(std::string_view bytes)
         // end is, and then the cut character is left out. Otherwise Windows-1252, where
         // every byte is a character of its own.
         const std::size_t end = cut + Utf8SequenceLength(static_cast<unsigned char>(head[cut]));
-        if (end <= bytes.size() && IsUtf8(bytes.substr(0, end))) return platform::FromUtf8(head.substr(0, cut));
+        if (end <= bytes.size() && IsUtf8(bytes.substr(0, end)))
+            return platform::FromUtf8(head.substr(0, cut));
     }
     return platform::DecodeText8(head);
 }

@@ -36,15 +36,16 @@ public:
     CTQImageButton(std::wstring picturePath, int fontHeight, bool& ok, bool drawText);
     // The same from the picture already decoded (empty when it could not be): a page
     // decodes all its pictures together before it makes their buttons.
-    CTQImageButton(std::wstring picturePath, platform::Image decoded, int fontHeight, bool& ok, bool drawText);
+    CTQImageButton(std::wstring picturePath, platform::Image decoded, int fontHeight, bool& ok,
+                   bool drawText);
     // An empty surface of width x height when both are non-zero; otherwise no surface and
     // ok is left as it was.
     CTQImageButton(int width, int height, int fontHeight, bool& ok);
     ~CTQImageButton();
 
-    void SetPosition(int x, int y) { m_ButtonPosition = {x, y}; }
+    void SetPosition(int x, int y) { m_ButtonPosition = { x, y }; }
     POINT GetPosition() const { return m_ButtonPosition; }
-    void SetSize(int cx, int cy) { m_ButtonSize = {cx, cy}; }
+    void SetSize(int cx, int cy) { m_ButtonSize = { cx, cy }; }
     SIZE GetSize() const { return m_ButtonSize; }
 
     // The current colour is not touched; SetHighlighted or Blink brings it in.

@@ -47,10 +47,9 @@ std::vector<std::wstring> NumberedPictures(const std::wstring& prefix, int maxCo
     return paths;
 }
 
-} // namespace
+}  // namespace
 
-CTQImageButtonPanel::CTQImageButtonPanel(CTQSurface* owner)
-    : m_pOwner(owner)
+CTQImageButtonPanel::CTQImageButtonPanel(CTQSurface* owner) : m_pOwner(owner)
 {
     std::lock_guard lock(g_PanelMutex);
     g_pCurrentPanel = this;
@@ -68,7 +67,8 @@ CTQImageButtonPanel::~CTQImageButtonPanel()
             g_pCurrentPanel = nullptr;
         }
     }
-    for (CTQImageButton* button : m_Buttons) delete button;
+    for (CTQImageButton* button : m_Buttons)
+        delete button;
     m_Buttons.clear();
 }
 
@@ -111,23 +111,28 @@ void CTQImageButtonPanel::StopBlinkTimer()
 void CTQImageButtonPanel::BlinkTimerProc(HWND, UINT, UINT_PTR id, DWORD)
 {
     std::lock_guard lock(g_PanelMutex);
-    if (id != g_nBlinkTimerId || !g_pCurrentPanel) return;
+    if (id != g_nBlinkTimerId || !g_pCurrentPanel)
+        return;
     g_pCurrentPanel->OnBlinkTick();
 }
 
 void CTQImageButtonPanel::OnBlinkTick()
 {
-    if (!IsIndex(m_nCurrentIndex)) return;
+    if (!IsIndex(m_nCurrentIndex))
+        return;
     CTQImageButton* first = m_Buttons[static_cast<std::size_t>(m_nCurrentIndex)];
     first->Blink();
-    const int last = IsIndex(m_nCurrentLast) ? std::max(m_nCurrentLast, m_nCurrentIndex) : m_nCurrentIndex;
+    const int last =
+        IsIndex(m_nCurrentLast) ? std::max(m_nCurrentLast, m_nCurrentIndex) : m_nCurrentIndex;
     for (int i = m_nCurrentIndex + 1; i <= last; ++i) {
         CTQImageButton* button = m_Buttons[static_cast<std::size_t>(i)];
         button->Blink();
         // Each button keeps its own blink phase: one that came out of step blinks once more.
-        if (button->GetCurrentColor() != first->GetCurrentColor()) button->Blink();
+        if (button->GetCurrentColor() != first->GetCurrentColor())
+            button->Blink();
     }
-    if (m_bPresentSuspended || !m_pOwner) return;
+    if (m_bPresentSuspended || !m_pOwner)
+        return;
     // Only the blinking buttons changed: only their areas go to the screen.
     for (int i = m_nCurrentIndex; i <= last; ++i) {
         const RECT area = GetButtonArea(i);
@@ -150,43 +155,48 @@ int CTQImageButtonPanel::CountPictures(const std::wstring& prefix, int limit)
 {
     int count = 0;
     std::wstring path;
-    while (count < limit && FindNumberedPicture(prefix, count + 1, path)) ++count;
+    while (count < limit && FindNumberedPicture(prefix, count + 1, path))
+        ++count;
     return count;
 }
 
-int CTQImageButtonPanel::AddButtonsFromFolder(const std::wstring& prefix, int x, int y, int cx, int cy,
-                                              const std::wstring& fitMode, bool centred, int maxCount)
+int CTQImageButtonPanel::AddButtonsFromFolder(const std::wstring& prefix, int x, int y, int cx,
+                                              int cy, const std::wstring& fitMode, bool centred,
+                                              int maxCount)
 {
-    return AddPictureButtons(MakePictureButtons(prefix, m_nFontHeight, m_bDrawText, maxCount), x, y, cx, cy, fitMode,
-                             centred);
+    return AddPictureButtons(MakePictureButtons(prefix, m_nFontHeight, m_bDrawText, maxCount), x, y,
+                             cx, cy, fitMode, centred);
 }
 
-std::vector<std::unique_ptr<CTQImageButton>> CTQImageButtonPanel::MakePictureButtons(const std::wstring& prefix,
-                                                                                   int fontHeight, bool drawText,
-                                                                                   int maxCount,
-                                                                                   const std::atomic<bool>* cancel)
+std::vector<std::unique_ptr<CTQImageButton>>
+CTQImageButtonPanel::MakePictureButtons(const std::wstring& prefix, int fontHeight, bool drawText,
+                                        int maxCount, const std::atomic<bool>* cancel)
 {
     // Decoding is most of building a page: find every numbered picture first, decode them
     // together, then make the buttons in order.
     const std::vector<std::wstring> paths = NumberedPictures(prefix, maxCount);
     // A page shows at most twelve pictures: the rest are not decoded at all, only counted
     // (their buttons stay placeholders for the page to drop).
-    const std::size_t decoded = std::min(paths.size(), static_cast<std::size_t>(kMaxDecodedPictures));
+    const std::size_t decoded =
+        std::min(paths.size(), static_cast<std::size_t>(kMaxDecodedPictures));
     std::vector<platform::Image> images = platform::DecodePictures(
-        std::vector<std::wstring>(paths.begin(), paths.begin() + static_cast<std::ptrdiff_t>(decoded)),
+        std::vector<std::wstring>(paths.begin(),
+                                  paths.begin() + static_cast<std::ptrdiff_t>(decoded)),
         CTQSurface::GetScreenSize(), cancel);
     images.resize(paths.size());
     std::vector<std::unique_ptr<CTQImageButton>> buttons;
     buttons.reserve(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         bool ok = false;
-        buttons.push_back(std::make_unique<CTQImageButton>(paths[i], std::move(images[i]), fontHeight, ok, drawText));
+        buttons.push_back(std::make_unique<CTQImageButton>(paths[i], std::move(images[i]),
+                                                           fontHeight, ok, drawText));
     }
     return buttons;
 }
 
-int CTQImageButtonPanel::AddPictureButtons(std::vector<std::unique_ptr<CTQImageButton>> buttons, int x, int y,
-                                           int cx, int cy, const std::wstring& fitMode, bool centred)
+int CTQImageButtonPanel::AddPictureButtons(std::vector<std::unique_ptr<CTQImageButton>> buttons,
+                                           int x, int y, int cx, int cy,
+                                           const std::wstring& fitMode, bool centred)
 {
     for (std::unique_ptr<CTQImageButton>& button : buttons)
         AppendPictureButton(button.release(), x, y, cx, cy, fitMode, centred);
@@ -216,14 +226,15 @@ void CTQImageButtonPanel::AppendPictureButton(CTQImageButton* button, int x, int
     m_Buttons.push_back(button);
 }
 
-bool CTQImageButtonPanel::AddBlankButton(int x, int y, int cx, int cy, COLORREF fillColor, bool centred)
+bool CTQImageButtonPanel::AddBlankButton(int x, int y, int cx, int cy, COLORREF fillColor,
+                                         bool centred)
 {
     AddMadeBlankButton(MakeBlankButton(cx, cy, fillColor, m_nFontHeight), x, y, cx, cy, centred);
     return true;
 }
 
-std::unique_ptr<CTQImageButton> CTQImageButtonPanel::MakeBlankButton(int cx, int cy, COLORREF fillColor,
-                                                                     int fontHeight)
+std::unique_ptr<CTQImageButton>
+CTQImageButtonPanel::MakeBlankButton(int cx, int cy, COLORREF fillColor, int fontHeight)
 {
     bool ok = false;
     auto button = std::make_unique<CTQImageButton>(cx, cy, fontHeight, ok);
@@ -234,8 +245,8 @@ std::unique_ptr<CTQImageButton> CTQImageButtonPanel::MakeBlankButton(int cx, int
     return button;
 }
 
-void CTQImageButtonPanel::AddMadeBlankButton(std::unique_ptr<CTQImageButton> button, int x, int y, int cx, int cy,
-                                             bool centred)
+void CTQImageButtonPanel::AddMadeBlankButton(std::unique_ptr<CTQImageButton> button, int x, int y,
+                                             int cx, int cy, bool centred)
 {
     Place(button.get(), x, y, cx, cy, centred);
     button->SetNormalColor(m_FrameColor);
@@ -250,18 +261,21 @@ void CTQImageButtonPanel::Place(CTQImageButton* button, int x, int y, int cx, in
         button->SetPosition(x - cx / 2, y - cy / 2);
     else
         button->SetPosition(x, y);
-    if (cx >= 0) button->SetSize(cx, cy);
+    if (cx >= 0)
+        button->SetSize(cx, cy);
 }
 
 void CTQImageButtonPanel::SetButtonPosition(int index, int x, int y)
 {
-    if (IsIndex(index)) m_Buttons[static_cast<std::size_t>(index)]->SetPosition(x, y);
+    if (IsIndex(index))
+        m_Buttons[static_cast<std::size_t>(index)]->SetPosition(x, y);
 }
 
 void CTQImageButtonPanel::HighlightRange(int first, int last)
 {
     Highlight(first);
-    if (!IsIndex(first)) return;
+    if (!IsIndex(first))
+        return;
     for (int i = first + 1; i <= last && IsIndex(i); ++i)
         m_Buttons[static_cast<std::size_t>(i)]->SetHighlighted(true);
     m_nCurrentIndex = first;
@@ -275,15 +289,19 @@ void CTQImageButtonPanel::Highlight(int index, COLORREF)
         button->SetNormalColor(m_FrameColor);
         button->SetHighlighted(false);
     }
-    if (m_nBlinkPeriod > 0) StopBlinkTimer();
-    if (!IsIndex(index)) return;
+    if (m_nBlinkPeriod > 0)
+        StopBlinkTimer();
+    if (!IsIndex(index))
+        return;
     m_Buttons[static_cast<std::size_t>(index)]->SetHighlighted(true);
-    if (m_nBlinkPeriod > 0) StartBlinkTimer();
+    if (m_nBlinkPeriod > 0)
+        StartBlinkTimer();
 }
 
 void CTQImageButtonPanel::DrawButtons(int first, int last)
 {
-    if (m_Buttons.empty()) return;
+    if (m_Buttons.empty())
+        return;
     const int from = first >= 0 ? first : 0;
     const int to = std::min(last >= 0 ? last : GetCount() - 1, GetCount() - 1);
     for (int i = from; i <= to; ++i) {
@@ -296,35 +314,40 @@ void CTQImageButtonPanel::DrawButtons(int first, int last)
 
 std::wstring CTQImageButtonPanel::GetSoundPath(int index) const
 {
-    return IsIndex(index) ? m_Buttons[static_cast<std::size_t>(index)]->GetSoundPath() : std::wstring();
+    return IsIndex(index) ? m_Buttons[static_cast<std::size_t>(index)]->GetSoundPath()
+                          : std::wstring();
 }
 
 void CTQImageButtonPanel::SetSoundPath(int index, const std::wstring& path)
 {
-    if (IsIndex(index)) m_Buttons[static_cast<std::size_t>(index)]->SetSoundPath(path);
+    if (IsIndex(index))
+        m_Buttons[static_cast<std::size_t>(index)]->SetSoundPath(path);
 }
 
 void CTQImageButtonPanel::SetButtonText(int index, const std::wstring& text)
 {
-    if (IsIndex(index)) m_Buttons[static_cast<std::size_t>(index)]->DrawText(text);
+    if (IsIndex(index))
+        m_Buttons[static_cast<std::size_t>(index)]->DrawText(text);
 }
 
 int CTQImageButtonPanel::GetHighlightedIndex() const
 {
     for (int i = 0; i < GetCount(); ++i)
-        if (m_Buttons[static_cast<std::size_t>(i)]->IsHighlighted()) return i;
+        if (m_Buttons[static_cast<std::size_t>(i)]->IsHighlighted())
+            return i;
     return -1;
 }
 
 RECT CTQImageButtonPanel::GetButtonArea(int index) const
 {
-    if (!IsIndex(index)) return {};
+    if (!IsIndex(index))
+        return {};
     const CTQImageButton* button = m_Buttons[static_cast<std::size_t>(index)];
     const POINT p = button->GetPosition();
     const SIZE s = button->GetSize();
     // Half the widest frame reaches outside the button, and a round line end one more.
     const int reach = (std::max(button->GetNormalWidth(), button->GetHighlightWidth()) + 1) / 2 + 1;
-    return {p.x - reach, p.y - reach, p.x + s.cx + reach, p.y + s.cy + reach};
+    return { p.x - reach, p.y - reach, p.x + s.cx + reach, p.y + s.cy + reach };
 }
 
 int CTQImageButtonPanel::HitTest(int x, int y) const
@@ -336,7 +359,8 @@ int CTQImageButtonPanel::HitTest(int x, int y) const
         // 64-bit edges: a far-off position plus a large size must not overflow.
         const std::int64_t right = std::int64_t(p.x) + s.cx;
         const std::int64_t bottom = std::int64_t(p.y) + s.cy;
-        if (x >= p.x && x < right && y >= p.y && y < bottom) return i;
+        if (x >= p.x && x < right && y >= p.y && y < bottom)
+            return i;
     }
     return -1;
 }
@@ -344,6 +368,7 @@ int CTQImageButtonPanel::HitTest(int x, int y) const
 int CTQImageButtonPanel::HitTestAndSelect(int x, int y)
 {
     const int index = HitTest(x, y);
-    if (IsIndex(index)) m_nCurrentIndex = index;
+    if (IsIndex(index))
+        m_nCurrentIndex = index;
     return index;
 }

@@ -67,14 +67,13 @@ public:
     // by side, companion files found and captions written, in number order, placeholders
     // included. Once *cancel is true no further picture is decoded; the result is then
     // incomplete and only fit to be thrown away.
-    static std::vector<std::unique_ptr<CTQImageButton>> MakePictureButtons(const std::wstring& prefix,
-                                                                         int fontHeight, bool drawText,
-                                                                         int maxCount = -1,
-                                                                         const std::atomic<bool>* cancel = nullptr);
+    static std::vector<std::unique_ptr<CTQImageButton>>
+    MakePictureButtons(const std::wstring& prefix, int fontHeight, bool drawText, int maxCount = -1,
+                       const std::atomic<bool>* cancel = nullptr);
     // Appends picture buttons made by MakePictureButtons as AddButtonsFromFolder appends its
     // own; returns their number.
-    int AddPictureButtons(std::vector<std::unique_ptr<CTQImageButton>> buttons, int x, int y, int cx, int cy,
-                          const std::wstring& fitMode, bool centred);
+    int AddPictureButtons(std::vector<std::unique_ptr<CTQImageButton>> buttons, int x, int y,
+                          int cx, int cy, const std::wstring& fitMode, bool centred);
     // False when the picture cannot be loaded; the placeholder is appended all the same.
     bool AddButton(const std::wstring& picturePath, int x, int y, int cx, int cy,
                    const std::wstring& fitMode, bool centred);
@@ -82,8 +81,10 @@ public:
     bool AddBlankButton(int x, int y, int cx, int cy, COLORREF fillColor, bool centred);
     // The blank button AddBlankButton makes, made apart from any panel (on any thread);
     // AddMadeBlankButton appends it as AddBlankButton appends its own.
-    static std::unique_ptr<CTQImageButton> MakeBlankButton(int cx, int cy, COLORREF fillColor, int fontHeight);
-    void AddMadeBlankButton(std::unique_ptr<CTQImageButton> button, int x, int y, int cx, int cy, bool centred);
+    static std::unique_ptr<CTQImageButton> MakeBlankButton(int cx, int cy, COLORREF fillColor,
+                                                           int fontHeight);
+    void AddMadeBlankButton(std::unique_ptr<CTQImageButton> button, int x, int y, int cx, int cy,
+                            bool centred);
 
     void SetButtonPosition(int index, int x, int y);
     // Makes button index the only highlighted one and restarts the blink timer; -1
@@ -129,8 +130,8 @@ public:
 private:
     bool IsIndex(int index) const { return index >= 0 && index < GetCount(); }
     // Places and styles a new picture button and appends it.
-    void AppendPictureButton(CTQImageButton* button, int x, int y, int cx, int cy, const std::wstring& fitMode,
-                             bool centred);
+    void AppendPictureButton(CTQImageButton* button, int x, int y, int cx, int cy,
+                             const std::wstring& fitMode, bool centred);
     void Place(CTQImageButton* button, int x, int y, int cx, int cy, bool centred);
     void StartBlinkTimer();
     void StopBlinkTimer();
