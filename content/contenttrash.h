@@ -1,4 +1,4 @@
-// The desktop's trash (the freedesktop.org trash specification): a file or folder moved
+// The desktop's trash, laid out as file managers keep it (files/ and info/): a file or folder moved
 // there can be brought back by the editor's undo, or by the carer from the file manager.
 // The home trash is $XDG_DATA_HOME/Trash (~/.local/share/Trash); a file on another file
 // system (a USB stick) goes to the trash at the top of that file system, $topdir/.Trash-$uid,
