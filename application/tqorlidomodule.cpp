@@ -185,8 +185,11 @@ CTQOrlidoModule::CTQOrlidoModule(const std::wstring& mode, HWND view, CTQSurface
 
     m_nScanPosition = m_nPictureCount;
 
-    if (m_nMode == 1)
+    if (m_nMode == 1) {
+        if (!m_ScanSettings.CueSoundDevice.empty())
+            platform::SetCueSoundDevice(m_ScanSettings.CueSoundDevice);
         StartScanning();
+    }
 }
 
 CTQOrlidoModule::~CTQOrlidoModule()
@@ -814,7 +817,7 @@ int CTQOrlidoModule::RowLast(int row) const
 // The whole row is highlighted; its first button's sound tells the user which row it is.
 void CTQOrlidoModule::ShowRow(int row)
 {
-    ShowScanned(RowFirst(row), RowLast(row));
+    ShowScanned(RowFirst(row), RowLast(row), true);
 }
 
 // Choose on a highlighted row: its first button at once, then its buttons one by one.
@@ -896,8 +899,8 @@ void CTQOrlidoModule::ScanTo(int index)
     ShowScanned(index, index);
 }
 
-// Highlights buttons first to last and plays the first one's sound.
-void CTQOrlidoModule::ShowScanned(int first, int last)
+// Highlights buttons first to last and plays the first one's sound as the scan's cue.
+void CTQOrlidoModule::ShowScanned(int first, int last, bool wholeRow)
 {
     std::vector<RECT> changed;
     for (int i = 0; i < m_pPanel->GetCount(); ++i) {
@@ -913,7 +916,20 @@ void CTQOrlidoModule::ShowScanned(int first, int last)
         m_PresentOnly = std::move(changed);
     Redraw();
     m_PresentOnly.clear();
-    PlayPictureSound(first, false, false);
+    PlayScanCue(first, wholeRow);
+}
+
+// A row whose first picture has no sound is still a row the user can enter: the short cue
+// tone stands for it. A single picture without a sound brings the missing-sound message.
+void CTQOrlidoModule::PlayScanCue(int index, bool wholeRow)
+{
+    const std::wstring sound = m_pPanel->GetSoundPath(index);
+    if (!sound.empty())
+        m_SoundPlayer.PlayCueAsync(sound);
+    else if (wholeRow)
+        m_SoundPlayer.PlayCueTone();
+    else
+        PlayPictureSound(index, false, false);
 }
 
 // ---------------------------------------------------------------------------------------

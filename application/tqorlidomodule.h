@@ -126,7 +126,8 @@ private:
     int RowCount() const;
     int RowFirst(int row) const;
     int RowLast(int row) const;
-    void ShowScanned(int first, int last);
+    void ShowScanned(int first, int last, bool wholeRow = false);
+    void PlayScanCue(int index, bool wholeRow);
     void ShowRow(int row);
     void EnterRow();
     void LeaveRow();

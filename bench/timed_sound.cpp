@@ -59,6 +59,18 @@ void PlaySoundAsync(const std::wstring&)
 {
 }
 
+void SetCueSoundDevice(const std::wstring&)
+{
+}
+
+void PlayCueSoundAsync(const std::wstring&)
+{
+}
+
+void PlayCueTone()
+{
+}
+
 void PlaySoundSync(const std::wstring&)
 {
     if (IsClosing())

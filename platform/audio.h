@@ -15,7 +15,8 @@ void PlaySoundAsync(const std::wstring& path);
 void PlaySoundSync(const std::wstring& path);
 // Stops whatever PlaySound* started.
 void StopSound();
-// Whether a sound PlaySound* started is still being heard. False before the first sound.
+// Whether a sound PlaySound* or PlayCue* started is still being heard. False before the
+// first sound.
 bool IsSoundPlaying();
 
 // Loads and starts the sound player on a worker thread and returns at once, so that the
@@ -27,6 +28,23 @@ void PrepareSound();
 // bounded amount), so that a choice starts its sound without reading the file. A newer list
 // replaces the last; before PrepareSound the list is only remembered.
 void KeepSoundsReady(const std::vector<std::wstring>& paths);
+
+// The scan's cues: the sound of a picture or a row the scan reaches. They go to the cue
+// device when one is set, so that the person who scans hears them in headphones while a
+// chosen picture's sound goes to the default device, where the listeners are. On separate
+// devices a cue never cuts off a sound of the default device; a sound there cuts off the
+// cue (it belongs to the scan before the choice).
+//
+// Sets the cue device by its ALSA name ("plughw:CARD=Headset,DEV=0"; libmpv's form
+// "alsa/<name>" is taken too); empty: the default device. Opened in the background; a device
+// that cannot be opened gives one line on stderr, and the cues go to the default device.
+// Once per process, before the first cue.
+void SetCueSoundDevice(const std::wstring& device);
+// Starts a cue and returns at once. A file only libmpv plays (WMA) goes to the default
+// device.
+void PlayCueSoundAsync(const std::wstring& path);
+// Starts the short built-in cue tone, as PlayCueSoundAsync.
+void PlayCueTone();
 
 // Whether the player can open the file and finds a sound or film track in it. Nothing is
 // heard or shown; for the content checker, so that its answer is the player's own.

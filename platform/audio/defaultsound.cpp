@@ -1,5 +1,7 @@
 #include "platform/audio/defaultsound.h"
 
+#include <cmath>
+
 namespace platform::audio {
 
 std::vector<std::int16_t> DefaultSoundSamples()
@@ -19,6 +21,25 @@ std::vector<std::int16_t> DefaultSoundSamples()
         const int phase = i % 25;
         const int tri = phase < 13 ? phase * 2 - 12 : 38 - phase * 2;  // -12 .. 12
         out.push_back(static_cast<std::int16_t>(tri * 1200 * envelope / 1000));
+    }
+    return out;
+}
+
+std::vector<std::int16_t> CueToneSamples()
+{
+    constexpr int samples = kDefaultSoundRate * 8 / 100;  // 80 ms
+    constexpr int fade = kDefaultSoundRate / 100;         // 10 ms in and out
+    constexpr double kTwoPi = 6.283185307179586;
+    std::vector<std::int16_t> out;
+    out.reserve(samples);
+    for (int i = 0; i < samples; ++i) {
+        double envelope = 1.0;
+        if (i < fade)
+            envelope = static_cast<double>(i) / fade;
+        if (samples - i < fade)
+            envelope = static_cast<double>(samples - i) / fade;
+        const double wave = std::sin(kTwoPi * 1000.0 * i / kDefaultSoundRate);
+        out.push_back(static_cast<std::int16_t>(wave * 9000.0 * envelope));
     }
     return out;
 }

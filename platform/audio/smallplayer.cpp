@@ -62,22 +62,43 @@ long MillisecondsUntil(SmallPlayer::Clock::time_point when)
     return static_cast<long>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
 }
 
+std::shared_ptr<const DecodedSound> MonoAtDefaultRate(std::vector<std::int16_t> samples)
+{
+    auto sound = std::make_shared<DecodedSound>();
+    sound->rate = kDefaultSoundRate;
+    sound->channels = 1;
+    sound->samples = std::move(samples);
+    return sound;
+}
+
 }  // namespace
 
 SmallPlayer& SmallPlayer::Instance()
 {
-    static SmallPlayer player;
+    static SmallPlayer player(std::string(),
+                              std::make_shared<SoundCache>(kCacheBytes, kMaxKeptSoundBytes));
     return player;
 }
 
-SmallPlayer::SmallPlayer()
-    : m_cache(kCacheBytes, kMaxKeptSoundBytes), m_wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+std::unique_ptr<SmallPlayer> SmallPlayer::OnDevice(const std::string& device)
 {
-    auto beep = std::make_shared<DecodedSound>();
-    beep->rate = kDefaultSoundRate;
-    beep->channels = 1;
-    beep->samples = DefaultSoundSamples();
-    m_defaultSound = std::move(beep);
+    std::shared_ptr<SoundCache> shared = Instance().m_cache;
+    std::unique_ptr<SmallPlayer> player(new SmallPlayer(device, std::move(shared)));
+    if (!player->m_opened)
+        return nullptr;
+    return player;
+}
+
+SmallPlayer::SmallPlayer(const std::string& device, std::shared_ptr<SoundCache> cache)
+    : m_output(device), m_cache(std::move(cache)),
+      m_defaultSound(MonoAtDefaultRate(DefaultSoundSamples())),
+      m_cueTone(MonoAtDefaultRate(CueToneSamples())),
+      m_wakeFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+{
+    // A named device is opened here, so that its owner knows at once whether it is there;
+    // the default one on the player's thread, before the first sound asks for it.
+    if (!device.empty())
+        m_opened = m_output.Ready(kDefaultSoundRate, 1);
     m_player = std::thread([this] { PlayerLoop(); });
     m_decoder = std::thread([this] { DecoderLoop(); });
 }
@@ -106,7 +127,7 @@ std::optional<SmallPlayer::Sound> SmallPlayer::Find(const std::wstring& path)
     const std::optional<SoundKey> key = real.empty() ? std::nullopt : KeyOf(file);
     if (!key || key->size == 0)
         return DefaultSound();
-    if (auto decoded = m_cache.Find(*key))
+    if (auto decoded = m_cache->Find(*key))
         return Sound{ std::move(decoded), nullptr, key, file };
     auto opened = std::make_shared<SoundFile>(file);
     if (!opened->IsOpen())
@@ -117,6 +138,11 @@ std::optional<SmallPlayer::Sound> SmallPlayer::Find(const std::wstring& path)
 SmallPlayer::Sound SmallPlayer::DefaultSound() const
 {
     return Sound{ m_defaultSound, nullptr, std::nullopt, "the default sound" };
+}
+
+SmallPlayer::Sound SmallPlayer::CueTone() const
+{
+    return Sound{ m_cueTone, nullptr, std::nullopt, "the cue tone" };
 }
 
 bool SmallPlayer::CanRead(const std::wstring& path)
@@ -239,7 +265,7 @@ void SmallPlayer::PlayJob(Job& job)
     // A sound read from its file is kept once read whole, if it is small enough.
     std::shared_ptr<DecodedSound> keep;
     if (sound.file && sound.key &&
-        m_cache.Fits(BytesOf(sound.file->Frames(), sound.file->Channels()))) {
+        m_cache->Fits(BytesOf(sound.file->Frames(), sound.file->Channels()))) {
         keep = std::make_shared<DecodedSound>();
         keep->rate = sound.file->Rate();
         keep->channels = sound.file->Channels();
@@ -248,7 +274,7 @@ void SmallPlayer::PlayJob(Job& job)
     std::size_t frames = 0;
     const bool written = WriteAll(job, device, firstSample, frames, keep);
     if (written && keep)
-        m_cache.Keep(*sound.key, std::move(keep));
+        m_cache->Keep(*sound.key, std::move(keep));
     if (written)
         WaitUntilHeard(job, device, firstSample + FramesToDuration(frames, RateOf(sound)));
     if (device)
@@ -280,7 +306,7 @@ bool SmallPlayer::WriteAll(Job& job, bool& device, Clock::time_point& firstSampl
                 chunk.clear();
                 left = sound.file->Read(chunk, kChunkFrames);
                 data = chunk.data();
-                if (keep && m_cache.Fits(keep->Bytes() + chunk.size() * sizeof(std::int16_t)))
+                if (keep && m_cache->Fits(keep->Bytes() + chunk.size() * sizeof(std::int16_t)))
                     keep->samples.insert(keep->samples.end(), chunk.begin(), chunk.end());
                 else
                     keep.reset();
@@ -356,19 +382,19 @@ void SmallPlayer::KeepDecoded(const std::wstring& path)
 {
     const std::string file = ToUtf8(ResolvePath(path));
     const std::optional<SoundKey> key = KeyOf(file);
-    if (!key || key->size == 0 || m_cache.Find(*key))
+    if (!key || key->size == 0 || m_cache->Find(*key))
         return;
     SoundFile opened(file);
-    if (!opened.IsOpen() || !m_cache.Fits(BytesOf(opened.Frames(), opened.Channels())))
+    if (!opened.IsOpen() || !m_cache->Fits(BytesOf(opened.Frames(), opened.Channels())))
         return;
     auto sound = std::make_shared<DecodedSound>();
     sound->rate = opened.Rate();
     sound->channels = opened.Channels();
     while (opened.Read(sound->samples, kChunkFrames) > 0) {
-        if (!m_cache.Fits(sound->Bytes()))
+        if (!m_cache->Fits(sound->Bytes()))
             return;
     }
-    m_cache.Keep(*key, std::move(sound));
+    m_cache->Keep(*key, std::move(sound));
 }
 
 }  // namespace platform::audio

@@ -7,6 +7,9 @@
 // close (which stops the sound at once); the player thread wakes that loop when the sound
 // ends. A newer sound, or Stop, cuts off the one playing. Without a sound device a sound
 // plays silently in real time, and one line on stderr says so.
+//
+// A second player may play on a named device (the scan's cues in the headphones of the
+// person who scans); it shares the first one's decoded sounds.
 #pragma once
 
 #include "platform/audio/soundcache.h"
@@ -39,6 +42,10 @@ public:
     };
 
     static SmallPlayer& Instance();
+    // A player on this ALSA device, sharing Instance()'s decoded sounds; nothing when the
+    // device cannot be opened.
+    static std::unique_ptr<SmallPlayer> OnDevice(const std::string& device);
+    ~SmallPlayer();
     SmallPlayer(const SmallPlayer&) = delete;
     SmallPlayer& operator=(const SmallPlayer&) = delete;
 
@@ -46,6 +53,8 @@ public:
     // file. Nothing when the file is there and libsndfile cannot read it: that is libmpv's.
     std::optional<Sound> Find(const std::wstring& path);
     Sound DefaultSound() const;
+    // The short tone that stands for a scanned row without a sound of its own.
+    Sound CueTone() const;
 
     // Cuts off the sound playing and starts this one; with waitForEnd returns when it has
     // been heard to its end or was cut off. askedAt: when the user asked for it, for the
@@ -69,8 +78,8 @@ private:
         Clock::time_point askedAt;
     };
 
-    SmallPlayer();
-    ~SmallPlayer();
+    // device: an ALSA device name; empty for the default device.
+    SmallPlayer(const std::string& device, std::shared_ptr<SoundCache> cache);
 
     void PlayerLoop();
     void DecoderLoop();
@@ -90,9 +99,11 @@ private:
     void WakePlayer() const;
 
     SoundOutput m_output;
-    SoundCache m_cache;
+    std::shared_ptr<SoundCache> m_cache;
     std::shared_ptr<const DecodedSound> m_defaultSound;
+    std::shared_ptr<const DecodedSound> m_cueTone;
     int m_wakeFd = -1;
+    bool m_opened = false;  // a named device, opened at construction
 
     mutable std::mutex m_mutex;
     std::condition_variable m_jobReady;

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
 namespace platform::audio {
 namespace {
@@ -21,7 +22,12 @@ std::string DeviceName()
 
 }  // namespace
 
-SoundOutput::SoundOutput() : m_device(DeviceName())
+SoundOutput::SoundOutput() : SoundOutput(std::string())
+{
+}
+
+SoundOutput::SoundOutput(std::string device)
+    : m_device(device.empty() ? DeviceName() : std::move(device))
 {
     QuietenSoundLibraries();
 }

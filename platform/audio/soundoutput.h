@@ -5,6 +5,7 @@
 // queued and no thread of the board runs for it.
 //
 // ORLIDO_SOUND_DEVICE names another ALSA device ("null" takes samples and plays nothing).
+// A second output on a named device carries the scan's cues (headphones, for instance).
 #pragma once
 
 #include <alsa/asoundlib.h>
@@ -19,7 +20,10 @@ namespace platform::audio {
 
 class SoundOutput {
 public:
+    // On the default device (or ORLIDO_SOUND_DEVICE).
     SoundOutput();
+    // On this ALSA device; empty: as the default constructor.
+    explicit SoundOutput(std::string device);
     ~SoundOutput();
     SoundOutput(const SoundOutput&) = delete;
     SoundOutput& operator=(const SoundOutput&) = delete;

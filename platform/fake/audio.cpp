@@ -25,6 +25,7 @@ struct FakeAudio {
     std::function<void(const std::wstring&)> whilePlaying;
     std::vector<std::wstring> keptReady;
     std::vector<std::wstring> probed;
+    std::wstring cueDevice;
 };
 
 FakeAudio& State()
@@ -33,12 +34,12 @@ FakeAudio& State()
     return state;
 }
 
-unsigned Record(const std::wstring& path, bool sync)
+unsigned Record(const std::wstring& path, bool sync, bool cue = false)
 {
     FakeAudio& state = State();
     std::lock_guard lock(state.mutex);
     const auto now = static_cast<unsigned>(platform::GetTickCount());
-    state.played.push_back({ path, sync, now });
+    state.played.push_back({ path, sync, now, cue });
     const auto found = state.lengths.find(path);
     const unsigned length = found != state.lengths.end() ? found->second : state.defaultLength;
     state.playingUntil = now + length;
@@ -69,6 +70,23 @@ void PlaySoundSync(const std::wstring& path)
         whilePlaying(path);
     if (!RunModalLoop([] { return false; }, ModalServe::PaintsOnly, length) && IsClosing())
         StopSound();
+}
+
+void SetCueSoundDevice(const std::wstring& device)
+{
+    FakeAudio& state = State();
+    std::lock_guard lock(state.mutex);
+    state.cueDevice = device;
+}
+
+void PlayCueSoundAsync(const std::wstring& path)
+{
+    Record(path, false, true);
+}
+
+void PlayCueTone()
+{
+    Record(fake::kCueTone, false, true);
 }
 
 void StopSound()
@@ -128,6 +146,14 @@ void ResetAudio()
     state.playingUntil = 0;
     state.whilePlaying = nullptr;
     state.keptReady.clear();
+    state.cueDevice.clear();
+}
+
+std::wstring CueSoundDevice()
+{
+    FakeAudio& state = State();
+    std::lock_guard lock(state.mutex);
+    return state.cueDevice;
 }
 
 const std::vector<SoundRecord>& PlayedSounds()

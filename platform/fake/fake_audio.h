@@ -9,10 +9,17 @@
 namespace fake {
 
 struct SoundRecord {
-    std::wstring path;
+    std::wstring path;  // kCueTone for the built-in cue tone
     bool sync = false;
     unsigned atMs = 0;  // virtual time of the call
+    bool cue = false;   // played as one of the scan's cues (PlayCue*)
 };
+
+// The path recorded for PlayCueTone.
+inline constexpr const wchar_t* kCueTone = L"<cue tone>";
+
+// The device last given to SetCueSoundDevice.
+std::wstring CueSoundDevice();
 
 void ResetAudio();
 const std::vector<SoundRecord>& PlayedSounds();

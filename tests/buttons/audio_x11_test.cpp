@@ -19,6 +19,9 @@
 #include <cstdlib>
 #include <ostream>
 #include <cstdint>
+#include <fstream>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -56,8 +59,9 @@ constexpr double kSlack = 8.0;
 constexpr double kSlack = 0.0;
 #endif
 
-// A mono 16-bit PCM ".wav" of the given length: a quiet 440 Hz square wave.
-std::string MakeWav(int milliseconds)
+// A mono 16-bit PCM ".wav" of the given length: a quiet 440 Hz square wave, or every sample
+// the given value (a sound whose samples are told apart from others' in a device's output).
+std::string MakeWav(int milliseconds, std::optional<std::uint16_t> constant = std::nullopt)
 {
     const std::uint32_t rate = 16000;
     const std::uint32_t samples = rate * static_cast<std::uint32_t>(milliseconds) / 1000;
@@ -83,7 +87,7 @@ std::string MakeWav(int milliseconds)
     wav += "data";
     put32(samples * 2);
     for (std::uint32_t i = 0; i < samples; ++i)
-        put16((i / 18) % 2 ? 0x0800 : 0xF800);
+        put16(constant ? *constant : (i / 18) % 2 ? 0x0800 : 0xF800);
     return wav;
 }
 
@@ -281,6 +285,127 @@ TEST(SmallSoundPath, WithoutADeviceSoundsLastTheirLengthAndOneLineSaysSo)
     EXPECT_GE(first, 0.35);
     EXPECT_GE(second, 0.35);
     EXPECT_EQ(said, "orlido: no sound device; sounds play silently\n");
+}
+
+// The scan's cues on a device of their own: two ALSA devices of type "file" (a temporary
+// HOME's .asoundrc, read when ALSA first starts in this process), told apart by the samples
+// they received. Each test runs in a process of its own.
+class CueSoundDevice : public ::testing::Test {
+protected:
+    static constexpr std::uint16_t kCueSample = 0x1234;
+    static constexpr std::uint16_t kOtherSample = 0x0567;
+
+    void SetUp() override
+    {
+        const std::string home = platform::ToUtf8(m_folder.Path());
+        ::setenv("HOME", home.c_str(), 1);
+        ::unsetenv("XDG_CONFIG_HOME");
+        ::unsetenv("ORLIDO_SOUND_DEVICE");
+        ::unsetenv("ORLIDO_SOUND");
+        std::string config;
+        for (const char* name : { "!default", "headset" }) {
+            config += std::string("pcm.") + name + " { type file slave.pcm \"null\" file \"" +
+                home + "/" + (name + (name[0] == '!')) + ".raw\" format \"raw\" }\n";
+        }
+        m_folder.Write(L".asoundrc", config);
+        m_folder.Write(L"cue.wav", MakeWav(300, kCueSample));
+        m_folder.Write(L"other.wav", MakeWav(600, kOtherSample));
+    }
+
+    // How many samples of each value the device's file got.
+    std::pair<std::size_t, std::size_t> Received(const std::wstring& device) const
+    {
+        std::ifstream in(platform::ToUtf8(m_folder.File(device + L".raw")), std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        const std::string raw = bytes.str();
+        std::size_t cue = 0;
+        std::size_t other = 0;
+        for (std::size_t i = 0; i + 1 < raw.size(); i += 2) {
+            const auto sample = static_cast<std::uint16_t>(
+                static_cast<unsigned char>(raw[i]) | static_cast<unsigned char>(raw[i + 1]) << 8);
+            cue += sample == kCueSample;
+            other += sample == kOtherSample;
+        }
+        return { cue, other };
+    }
+
+    static void WaitForSilence()
+    {
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        while (platform::IsSoundPlaying() && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    // A cue, the cue tone, and a longer sound on the default device with a cue started while
+    // it plays.
+    void PlayCuesAndASound()
+    {
+        platform::PlayCueSoundAsync(m_folder.File(L"cue.wav"));
+        WaitForSilence();
+        platform::PlayCueTone();
+        WaitForSilence();
+        platform::PlaySoundAsync(m_folder.File(L"other.wav"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        platform::PlayCueSoundAsync(m_folder.File(L"cue.wav"));
+        WaitForSilence();
+    }
+
+    static constexpr std::size_t kCueSamples = 300 * 16;
+    static constexpr std::size_t kOtherSamples = 600 * 16;
+    ScratchFolder m_folder;
+};
+
+TEST_F(CueSoundDevice, CuesGoToTheNamedDeviceAndNeitherCutsOffTheOther)
+{
+    ::testing::internal::CaptureStderr();
+    platform::SetCueSoundDevice(L"headset");
+    PlayCuesAndASound();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    const auto [headsetCue, headsetOther] = Received(L"headset");
+    const auto [defaultCue, defaultOther] = Received(L"default");
+    EXPECT_EQ(headsetCue, 2 * kCueSamples) << "both cues whole, the second beside the sound";
+    EXPECT_EQ(headsetOther, 0u);
+    EXPECT_EQ(defaultCue, 0u);
+    EXPECT_EQ(defaultOther, kOtherSamples) << "the sound of the default device played whole";
+    // The tone is there too: more than the cue files' samples reached the headset.
+    std::ifstream headset(platform::ToUtf8(m_folder.File(L"headset.raw")),
+                          std::ios::binary | std::ios::ate);
+    EXPECT_GT(static_cast<std::size_t>(headset.tellg()), 2 * kCueSamples * 2);
+}
+
+// libmpv's name for an ALSA device is taken as well; an unknown device is named once on
+// stderr, and the cues go to the default device as every sound did before.
+struct CueDeviceName {
+    const char* test;
+    const wchar_t* device;
+    const wchar_t* reached;  // the device that gets the cue
+    const char* said;
+};
+
+class CueSoundDeviceName : public CueSoundDevice,
+                           public ::testing::WithParamInterface<CueDeviceName> { };
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, CueSoundDeviceName,
+    ::testing::Values(CueDeviceName{ "LibmpvsForm", L"alsa/headset", L"headset", "" },
+                      CueDeviceName{ "Unknown", L"orlido-no-such-device", L"default",
+                                     "orlido: the cue sound device 'orlido-no-such-device' could "
+                                     "not be opened; cues go to the default device\n" }),
+    [](const ::testing::TestParamInfo<CueDeviceName>& param) {
+        return std::string(param.param.test);
+    });
+
+TEST_P(CueSoundDeviceName, TheCueReachesTheDeviceNamedOrTheDefault)
+{
+    ::testing::internal::CaptureStderr();
+    platform::SetCueSoundDevice(GetParam().device);
+    platform::PlayCueSoundAsync(m_folder.File(L"cue.wav"));
+    WaitForSilence();
+    platform::PlayCueSoundAsync(m_folder.File(L"cue.wav"));
+    WaitForSilence();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), GetParam().said) << "once, at the start";
+    EXPECT_EQ(Received(GetParam().reached).first, 2 * kCueSamples);
 }
 
 }  // namespace

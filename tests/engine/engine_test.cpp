@@ -968,6 +968,35 @@ TEST_F(EngineTest, RowColumnScanLeavesAnUntouchedRowAfterItsRounds)
     }
 }
 
+// The scan's own sounds are cues, sent to the cue device when one is set; a choice's sound is
+// not. A row whose first picture has no sound gets the short cue tone and no message; inside
+// the row that picture still brings the missing-sound message.
+TEST_F(EngineTest, ScanSoundsAreCuesAndARowWithoutASoundGetsTheCueTone)
+{
+    for (int n = 1; n <= 6; ++n)
+        Picture(L"L00001", n, n != 5);
+    TScanSettings scan;
+    scan.RowColumn = true;
+    scan.CueSoundDevice = L"plughw:CARD=Headset";
+    StartScan(scan);
+    EXPECT_EQ(fake::CueSoundDevice(), L"plughw:CARD=Headset");
+    fake::Advance(3000);
+    ASSERT_EQ(HighlightedButtons(), (std::vector<int>{ 4, 5 }));
+    EXPECT_EQ(Sounds(), (std::vector<std::wstring>{ L"B00001.wav", fake::kCueTone }));
+    EXPECT_TRUE(fake::MessageBoxes().empty());
+
+    m_engine->ChooseHighlighted();
+    EXPECT_EQ(fake::MessageBoxes().size(), 1u) << "picture 5 itself has no sound";
+    fake::Advance(3000);
+    ASSERT_EQ(HighlightedButtons(), (std::vector<int>{ 5 }));
+    m_engine->ChooseHighlighted();
+    for (const fake::SoundRecord& record : fake::PlayedSounds()) {
+        const bool chosen = record.path.ends_with(CTQContentRules::ChosenInScanSound);
+        EXPECT_EQ(record.cue, !chosen) << platform::ToUtf8(record.path);
+    }
+    EXPECT_TRUE(fake::PlayedSounds().back().path.ends_with(CTQContentRules::ChosenInScanSound));
+}
+
 TEST_F(EngineTest, ScanWaitsWhileThePageIsCovered)
 {
     Page(L"L00001", 3);

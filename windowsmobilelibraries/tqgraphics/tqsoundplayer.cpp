@@ -11,3 +11,13 @@ void CTQSoundPlayer::PlaySync(std::wstring path)
 {
     platform::PlaySoundSync(path);
 }
+
+void CTQSoundPlayer::PlayCueAsync(std::wstring path)
+{
+    platform::PlayCueSoundAsync(path);
+}
+
+void CTQSoundPlayer::PlayCueTone()
+{
+    platform::PlayCueTone();
+}

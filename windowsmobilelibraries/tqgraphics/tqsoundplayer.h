@@ -10,4 +10,7 @@ public:
     void PlayAsync(std::wstring path);
     // Returns when the sound has been heard to its end (or was cut off by another sound).
     void PlaySync(std::wstring path);
+    // The scan's cues, on the cue device when one is set (platform::SetCueSoundDevice).
+    void PlayCueAsync(std::wstring path);
+    void PlayCueTone();
 };
