@@ -1,6 +1,7 @@
 #include "application/orlido.h"
 
 #include "application/mainfrm.h"
+#include "application/orlidocalibrate.h"
 #include "application/orlidocheck.h"
 #include "application/orlidocontent.h"
 #include "application/orlidodoc.h"
@@ -24,6 +25,7 @@ constexpr const char* kUsage =
     "       orlido --speak [DIR] [--voice NAME | --speak-command 'CMD']\n"
     "       orlido --import FILE DIR [--replace] [--keep-programs]\n"
     "       orlido --export [DIR] FILE.obz\n"
+    "       orlido --calibrate\n"
     "  --content DIR  take UserData and the common sounds (Tillbaka.wav, Nej.wav, Ja.wav,\n"
     "                 JagValde.wav, WebBrowser.lnk) from DIR instead of the program's folder;\n"
     "                 the environment variable ORLIDO_CONTENT does the same.\n"
@@ -44,6 +46,10 @@ constexpr const char* kUsage =
     "                 when sounds are missing, 2 when nothing was written.\n"
     "  --export [DIR] FILE.obz  write the content (of DIR, or the one the board would use)\n"
     "                 as an Open Board Format package.\n"
+    "  --calibrate    measure how fast the choose switch (Enter) is pressed when a moving\n"
+    "                 highlight reaches a target, ten times, and print the reaction times\n"
+    "                 with a suggested #SCANPERIOD and #SWITCH_REPEAT_IGNORE_TIME for\n"
+    "                 Setup.txt; Escape or closing the window ends it at any time.\n"
     "Setup.txt is read from the working directory, else from ~/.config/orlido/.\n"
     "Without --content, the content is looked for beside the program, then in\n"
     "~/.local/share/orlido/ and /usr/share/orlido/.\n";
@@ -221,6 +227,11 @@ bool COrlidoApp::InitInstance(const std::vector<std::string>& arguments)
 
 int COrlidoApp::Run(const std::vector<std::string>& arguments)
 {
+    if (arguments.size() == 1 && arguments.front() == "--calibrate") {
+        // A window of its own; nothing of the board is made.
+        COrlidoCalibrate calibrate(stdout);
+        return calibrate.Run();
+    }
     if (!InitInstance(arguments)) {
         ExitInstance();
         return m_nInitExitCode;

@@ -291,7 +291,18 @@ BoardProcess::~BoardProcess()
 
 bool BoardProcess::Start(const fs::path& workingDirectory, const std::string& content)
 {
+    return Start(workingDirectory, std::vector<std::string>{ "--content", content });
+}
+
+bool BoardProcess::Start(const fs::path& workingDirectory,
+                         const std::vector<std::string>& arguments)
+{
     Kill();
+    // Made before the fork: the child only calls what is safe there.
+    std::vector<char*> argv{ const_cast<char*>(BoardBinary()) };
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
     m_pid = ::fork();
     if (m_pid < 0) {
         m_pid = 0;
@@ -310,8 +321,7 @@ bool BoardProcess::Start(const fs::path& workingDirectory, const std::string& co
         };
         redirect(kStdout, STDOUT_FILENO);
         redirect(kStderr, STDERR_FILENO);
-        ::execl(BoardBinary(), BoardBinary(), "--content", content.c_str(),
-                static_cast<char*>(nullptr));
+        ::execv(BoardBinary(), argv.data());
         ::_exit(127);
     }
     return true;

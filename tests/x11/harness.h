@@ -113,6 +113,9 @@ public:
 
     // Starts the board with --content content in workingDirectory; false when fork fails.
     bool Start(const std::filesystem::path& workingDirectory, const std::string& content);
+    // Starts the board with these arguments in workingDirectory.
+    bool Start(const std::filesystem::path& workingDirectory,
+               const std::vector<std::string>& arguments);
     pid_t Pid() const { return m_pid; }
     // The exit status (128 + the signal for one ended by a signal), or -1 when it has not
     // ended within the time.
