@@ -2,6 +2,7 @@
 // or film that the real player cannot open is named.
 #include "tests/foundation/program_run.h"
 #include "tests/foundation/temp_folder.h"
+#include "tests/foundation/wav_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -27,18 +28,10 @@ std::string ReadSource(const std::string& relative)
 // A mono 16-bit WAV file of the given length: a tone, or only the header when frames is 0.
 std::string Wav(std::uint32_t rate, std::uint32_t frames)
 {
-    const auto le = [](std::uint32_t value, int bytes) {
-        std::string out;
-        for (int i = 0; i < bytes; ++i)
-            out += static_cast<char>(value >> (8 * i));
-        return out;
-    };
     std::string data;
     for (std::uint32_t i = 0; i < frames; ++i)
-        data += le(static_cast<std::uint16_t>((i % 40) * 800), 2);
-    return "RIFF" + le(36 + static_cast<std::uint32_t>(data.size()), 4) + "WAVEfmt " + le(16, 4) +
-        le(1, 2) + le(1, 2) + le(rate, 4) + le(rate * 2, 4) + le(2, 2) + le(16, 2) + "data" +
-        le(static_cast<std::uint32_t>(data.size()), 4) + data;
+        data += LittleEndian(static_cast<std::uint16_t>((i % 40) * 800), 2);
+    return PcmWav(static_cast<int>(rate), 1, 16, data);
 }
 
 TEST(CheckProgram, DemoContentIsClean)
