@@ -757,6 +757,39 @@ TResult CTQContentEdit::SetCaption(const std::wstring& page, int number,
                     [=] { return write(!bytes.empty(), bytes); } });
 }
 
+// Replaces the files in one step: undo trashes what was added and brings back what was
+// removed, redo does it again, each keeping the trash entries the other needs.
+TResult
+CTQContentEdit::ReplaceRecorded(const std::wstring& folder, const std::vector<std::wstring>& remove,
+                                const std::vector<std::pair<std::wstring, std::wstring>>& add)
+{
+    auto oldTrashed = std::make_shared<std::vector<TTrashed>>();
+    auto newTrashed = std::make_shared<std::vector<TTrashed>>();
+    const TResult result = DoReplace(folder, remove, add, *oldTrashed);
+    if (result != TResult::Done)
+        RemoveHidden(folder, add);
+    std::vector<std::wstring> added;
+    for (const auto& [hidden, name] : add)
+        added.push_back(name);
+    return Record(result,
+                  { { folder },
+                    [=, this] {
+                        std::vector<TTrashed> back = *oldTrashed;
+                        const TResult r = DoReplace(folder, added, {}, back);
+                        *newTrashed = back;
+                        return r;
+                    },
+                    [=, this] {
+                        std::vector<TTrashed> back = *newTrashed;
+                        std::vector<std::wstring> restored;
+                        for (const TTrashed& file : *oldTrashed)
+                            restored.push_back(file.OriginalName);
+                        const TResult r = DoReplace(folder, restored, {}, back);
+                        *oldTrashed = back;
+                        return r;
+                    } });
+}
+
 TResult CTQContentEdit::SetSound(const std::wstring& page, int number,
                                  const std::wstring& soundFile)
 {
@@ -788,31 +821,7 @@ TResult CTQContentEdit::SetSound(const std::wstring& page, int number,
             return TResult::Failed;
         add.push_back({ hidden, name });
     }
-    auto oldTrashed = std::make_shared<std::vector<TTrashed>>();
-    auto newTrashed = std::make_shared<std::vector<TTrashed>>();
-    const TResult result = DoReplace(folder, old, add, *oldTrashed);
-    if (result != TResult::Done)
-        RemoveHidden(folder, add);
-    std::vector<std::wstring> added;
-    for (const auto& [hidden, name] : add)
-        added.push_back(name);
-    return Record(result,
-                  { { folder },
-                    [=, this] {
-                        std::vector<TTrashed> back = *oldTrashed;
-                        const TResult r = DoReplace(folder, added, {}, back);
-                        *newTrashed = back;
-                        return r;
-                    },
-                    [=, this] {
-                        std::vector<TTrashed> back = *newTrashed;
-                        std::vector<std::wstring> restored;
-                        for (const TTrashed& file : *oldTrashed)
-                            restored.push_back(file.OriginalName);
-                        const TResult r = DoReplace(folder, restored, {}, back);
-                        *oldTrashed = back;
-                        return r;
-                    } });
+    return ReplaceRecorded(folder, old, add);
 }
 
 TResult CTQContentEdit::SetLeadsTo(const std::wstring& page, int number, TLeadsTo leadsTo,
@@ -885,28 +894,5 @@ TResult CTQContentEdit::SetLeadsTo(const std::wstring& page, int number, TLeadsT
         if (shortcut || media || web || sub)
             remove.push_back(file);
     }
-    auto oldTrashed = std::make_shared<std::vector<TTrashed>>();
-    auto newTrashed = std::make_shared<std::vector<TTrashed>>();
-    const TResult result = DoReplace(folder, remove, add, *oldTrashed);
-    if (result != TResult::Done)
-        RemoveHidden(folder, add);
-    const std::vector<std::wstring> added =
-        name.empty() ? std::vector<std::wstring>{} : std::vector<std::wstring>{ name };
-    return Record(result,
-                  { { folder },
-                    [=, this] {
-                        std::vector<TTrashed> back = *oldTrashed;
-                        const TResult r = DoReplace(folder, added, {}, back);
-                        *newTrashed = back;
-                        return r;
-                    },
-                    [=, this] {
-                        std::vector<TTrashed> back = *newTrashed;
-                        std::vector<std::wstring> restored;
-                        for (const TTrashed& file : *oldTrashed)
-                            restored.push_back(file.OriginalName);
-                        const TResult r = DoReplace(folder, restored, {}, back);
-                        *oldTrashed = back;
-                        return r;
-                    } });
+    return ReplaceRecorded(folder, remove, add);
 }

@@ -97,6 +97,8 @@ private:
     TResult DoReplace(const std::wstring& page, const std::vector<std::wstring>& remove,
                       const std::vector<std::pair<std::wstring, std::wstring>>& add,
                       std::vector<TTrashed>& trashed);
+    TResult ReplaceRecorded(const std::wstring& folder, const std::vector<std::wstring>& remove,
+                            const std::vector<std::pair<std::wstring, std::wstring>>& add);
     TResult Finish(const std::wstring& folder, bool ran);
 
     std::wstring m_strContentFolder;

@@ -57,6 +57,9 @@ std::wstring DecodeText8(std::string_view bytes);
 std::wstring DecodeCp1252(std::string_view bytes);
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(std::string_view text);
+// The text with A to Z lowered and every other byte as it is: for names, extensions and
+// schemes compared without regard to case.
+std::string AsciiLower(std::string_view text);
 
 // Trace lines: to stderr when ORLIDO_TRACE is set, and to the capture function if one is
 // installed. The text is written as given (include the "\n").

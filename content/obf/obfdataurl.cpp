@@ -1,6 +1,7 @@
 #include "content/obf/obfdataurl.h"
 
 #include "content/obf/obfboard.h"
+#include "platform/files.h"
 
 #include <cctype>
 #include <cstdint>
@@ -86,14 +87,6 @@ bool DecodePercent(std::string_view text, std::string& bytes)
     return true;
 }
 
-std::string Lower(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
 std::string_view Trimmed(std::string_view text)
 {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
@@ -107,7 +100,7 @@ std::string_view Trimmed(std::string_view text)
 
 bool CTQObfDataUrl::IsDataUrl(std::string_view text)
 {
-    return Lower(text.substr(0, 5)) == "data:";
+    return platform::AsciiLower(text.substr(0, 5)) == "data:";
 }
 
 bool CTQObfDataUrl::Decode(std::string_view url, std::string& mediaType, std::string& bytes,
@@ -124,7 +117,7 @@ bool CTQObfDataUrl::Decode(std::string_view url, std::string& mediaType, std::st
         error = "a data: URL without its comma";
         return false;
     }
-    const std::string header = Lower(url.substr(5, comma - 5));
+    const std::string header = platform::AsciiLower(url.substr(5, comma - 5));
     const std::string_view payload = url.substr(comma + 1);
     // The decoded bytes are never more than the text they come from, which the JSON limit
     // bounds already; the media limit is checked on what comes out.

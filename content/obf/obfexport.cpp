@@ -23,18 +23,11 @@ std::wstring Numbered(wchar_t letter, int number)
     return Rules::NumberedName(letter, number);
 }
 
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 std::string ExtensionOf(const std::wstring& path)
 {
     const std::string utf8 = platform::ToUtf8(path);
     const std::size_t dot = utf8.rfind('.');
-    return dot == std::string::npos ? std::string() : Lower(utf8.substr(dot));
+    return dot == std::string::npos ? std::string() : platform::AsciiLower(utf8.substr(dot));
 }
 
 std::string ContentType(const std::string& extension)

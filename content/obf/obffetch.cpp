@@ -1,10 +1,10 @@
 #include "content/obf/obffetch.h"
 
 #include "platform/common/lazylibrary.h"
+#include "platform/files.h"
 
 #include <curl/curl.h>
 
-#include <cctype>
 #include <memory>
 
 namespace {
@@ -61,10 +61,7 @@ bool IsNetworkDown(CURLcode code)
 
 bool CTQObfFetch::IsHttps(const std::string& url)
 {
-    std::string scheme = url.substr(0, 8);
-    for (char& c : scheme)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return scheme == "https://";
+    return platform::AsciiLower(url.substr(0, 8)) == "https://";
 }
 
 TObfFetcher CTQObfFetch::Make()

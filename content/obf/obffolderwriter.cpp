@@ -20,18 +20,10 @@ constexpr const char* kMore = "Mer";
 constexpr const char* kHomeLocale = "sv";
 constexpr std::size_t kNameCharacters = 40;
 
-std::string Lower(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
 // "en_US" and "en-us" name the same locale.
 std::string LocaleKey(std::string_view locale)
 {
-    std::string key = Lower(locale);
+    std::string key = platform::AsciiLower(locale);
     std::replace(key.begin(), key.end(), '_', '-');
     return key.substr(0, key.find('.'));
 }
@@ -65,12 +57,12 @@ std::wstring Extension(const std::string& path)
     const std::size_t slash = path.find_last_of("/\\");
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return {};
-    return platform::FromUtf8(Lower(path.substr(dot)));
+    return platform::FromUtf8(platform::AsciiLower(path.substr(dot)));
 }
 
 bool IsWebAddress(const std::string& url)
 {
-    const std::string lower = Lower(url);
+    const std::string lower = platform::AsciiLower(url);
     return lower.rfind("https://", 0) == 0 || lower.rfind("http://", 0) == 0;
 }
 
@@ -342,7 +334,7 @@ bool CTQObfFolderWriter::WriteSound(const TObfBoard& board, const TObfButton* bu
         std::string why = "it is not on the board";
         if (media != board.Sounds.end() &&
             m_Source.MediaBytes(media->second, bytes, contentType, why)) {
-            const bool video = Lower(contentType).rfind("video/", 0) == 0 ||
+            const bool video = platform::AsciiLower(contentType).rfind("video/", 0) == 0 ||
                 Extension(media->second.Path) == Rules::FilmExtension;
             const std::wstring extension = SoundExtension(bytes, video);
             if (!extension.empty()) {
@@ -432,7 +424,8 @@ bool CTQObfFolderWriter::WriteActivities(const TObfBoard& board, const TObfButto
             continue;
         }
         // The browser gets the address as its argument: only a web page or a file: page.
-        const std::string address = Lower(platform::ToUtf8(platform::DecodeText8(bytes)));
+        const std::string address =
+            platform::AsciiLower(platform::ToUtf8(platform::DecodeText8(bytes)));
         const std::size_t start = address.find_first_not_of(" \t\r\n");
         if (file.To == webAddressFile &&
             (start == std::string::npos ||

@@ -5,20 +5,11 @@
 #include "platform/svg.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-std::string Lower(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
 
 bool WithinLimits(int width, int height)
 {
@@ -115,7 +106,7 @@ CTQObfPicture::TFormat CTQObfPicture::Sniff(std::string_view bytes)
         return TFormat::Gif;
     if (starts("RIFF") && bytes.size() >= 12 && bytes.substr(8, 4) == "WEBP")
         return TFormat::Webp;
-    const std::string head = Lower(bytes.substr(0, 4096));
+    const std::string head = platform::AsciiLower(bytes.substr(0, 4096));
     if (head.find("<svg") != std::string::npos)
         return TFormat::Svg;
     return TFormat::Unknown;
@@ -230,7 +221,7 @@ platform::Image CTQObfPicture::LabelPicture(const std::wstring& label, std::uint
 
 std::uint32_t CTQObfPicture::ParseColour(std::string_view text, std::uint32_t fallback)
 {
-    std::string colour = Lower(text);
+    std::string colour = platform::AsciiLower(text);
     colour.erase(std::remove(colour.begin(), colour.end(), ' '), colour.end());
     if (!colour.empty() && colour[0] == '#') {
         std::string hex = colour.substr(1);

@@ -22,14 +22,7 @@ void* Symbol(const char* name)
 
 // Each definition resolves its own symbol once; fallback is what the call gives without the
 // library (no archive, an error, nothing).
-#define ORLIDO_ZIP_FORWARD(ret, name, params, args, fallback)                                      \
-    extern "C" ret name params                                                                     \
-    {                                                                                              \
-        static const auto real = reinterpret_cast<decltype(&name)>(Symbol(#name));                 \
-        if (!real)                                                                                 \
-            return fallback;                                                                       \
-        return real args;                                                                          \
-    }
+#define ORLIDO_ZIP_FORWARD(...) ORLIDO_LAZY_FORWARD(Symbol, __VA_ARGS__)
 
 ORLIDO_ZIP_FORWARD(zip_t*, zip_open, (const char* path, int flags, int* errorp),
                    (path, flags, errorp), nullptr)

@@ -33,9 +33,13 @@ bool CTQObfZipWriter::Create(const std::wstring& target, std::string& error)
     return true;
 }
 
-bool CTQObfZipWriter::Added(std::int64_t index, bool compress, std::string& error)
+bool CTQObfZipWriter::Add(const std::string& name, zip_source* source, bool compress,
+                          std::string& error)
 {
+    const zip_int64_t index =
+        zip_file_add(m_pZip, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
     if (index < 0) {
+        zip_source_free(source);
         error = std::string("cannot add to the package: ") + zip_strerror(m_pZip);
         return false;
     }
@@ -54,11 +58,7 @@ bool CTQObfZipWriter::AddBytes(const std::string& name, std::string bytes, bool 
         error = std::string("cannot add to the package: ") + zip_strerror(m_pZip);
         return false;
     }
-    const zip_int64_t index =
-        zip_file_add(m_pZip, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
-    if (index < 0)
-        zip_source_free(source);
-    return Added(index, compress, error);
+    return Add(name, source, compress, error);
 }
 
 bool CTQObfZipWriter::AddFile(const std::string& name, const std::wstring& path, bool compress,
@@ -70,11 +70,7 @@ bool CTQObfZipWriter::AddFile(const std::string& name, const std::wstring& path,
         error = platform::ToUtf8(path) + ": cannot be read: " + zip_strerror(m_pZip);
         return false;
     }
-    const zip_int64_t index =
-        zip_file_add(m_pZip, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
-    if (index < 0)
-        zip_source_free(source);
-    return Added(index, compress, error);
+    return Add(name, source, compress, error);
 }
 
 bool CTQObfZipWriter::Finish(std::string& error)

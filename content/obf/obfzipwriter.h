@@ -4,11 +4,11 @@
 // leaves half a package under the target's name.
 #pragma once
 
-#include <cstdint>
 #include <list>
 #include <string>
 
 struct zip;
+struct zip_source;
 
 class CTQObfZipWriter {
 public:
@@ -24,7 +24,8 @@ public:
     bool Finish(std::string& error);
 
 private:
-    bool Added(std::int64_t index, bool compress, std::string& error);
+    // Adds the source under name (it is freed when it cannot be added), stored or deflated.
+    bool Add(const std::string& name, zip_source* source, bool compress, std::string& error);
 
     zip* m_pZip = nullptr;
     std::wstring m_strTarget;

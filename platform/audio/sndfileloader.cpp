@@ -23,14 +23,7 @@ void* Symbol(const char* name)
 
 // Each definition resolves its own symbol once; fallback is what the call gives without
 // the library (nothing opened, nothing read).
-#define ORLIDO_SNDFILE_FORWARD(ret, name, params, args, fallback)                                  \
-    extern "C" ret name params                                                                     \
-    {                                                                                              \
-        static const auto real = reinterpret_cast<decltype(&name)>(Symbol(#name));                 \
-        if (!real)                                                                                 \
-            return fallback;                                                                       \
-        return real args;                                                                          \
-    }
+#define ORLIDO_SNDFILE_FORWARD(...) ORLIDO_LAZY_FORWARD(Symbol, __VA_ARGS__)
 
 ORLIDO_SNDFILE_FORWARD(SNDFILE*, sf_open, (const char* path, int mode, SF_INFO* sfinfo),
                        (path, mode, sfinfo), nullptr)

@@ -515,6 +515,16 @@ std::string ToUtf8(const std::wstring& text)
     return out;
 }
 
+std::string AsciiLower(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
 std::wstring FromUtf8(std::string_view text)
 {
     std::wstring out;

@@ -29,3 +29,16 @@ private:
 };
 
 }  // namespace platform
+
+// Defines the C function `name`, as the library's own header declares it, to forward to the
+// same symbol of a lazily loaded library. symbolOf(#name) gives the symbol's address,
+// resolved once on the first call; without the library or the symbol the call gives
+// fallback (empty for a void function). ret may carry a calling convention.
+#define ORLIDO_LAZY_FORWARD(symbolOf, ret, name, params, args, fallback)                           \
+    extern "C" ret name params                                                                     \
+    {                                                                                              \
+        static const auto real = reinterpret_cast<decltype(&name)>(symbolOf(#name));               \
+        if (!real)                                                                                 \
+            return fallback;                                                                       \
+        return real args;                                                                          \
+    }

@@ -1,18 +1,15 @@
 #include "platform/common/runcommand.h"
 
+#include "platform/posix/spawn.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace platform {
 
@@ -47,38 +44,15 @@ private:
     int m_fd;
 };
 
+// The program's output goes to our standard error, so that its chatter does not mix with
+// our report; a process group of its own lets one that starts others be ended with them.
 bool Spawn(const std::vector<std::string>& argv, int inputFd, pid_t& pid)
 {
-    std::vector<char*> pointers;
-    for (const std::string& argument : argv)
-        pointers.push_back(const_cast<char*>(argument.c_str()));
-    pointers.push_back(nullptr);
-
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // Default signal handling, nothing blocked, and a process group of its own, so that a
-    // program that starts others can be ended with all of them.
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t all;
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(
-        &attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, inputFd, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-
-    const int error =
-        posix_spawnp(&pid, pointers.front(), &actions, &attributes, pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    return error == 0;
+    posix::SpawnOptions options;
+    options.standardInput = inputFd;
+    options.outputToStandardError = true;
+    options.searchPath = true;
+    return posix::Spawn(argv, options, pid);
 }
 
 // Writes the input until it is all written, the program closes its end, or the deadline.
@@ -139,13 +113,6 @@ bool WaitUntil(pid_t pid, Clock::time_point deadline, int& status)
     }
 }
 
-bool IsExecutableFile(const std::string& path)
-{
-    struct stat info { };
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        ::access(path.c_str(), X_OK) == 0;
-}
-
 }  // namespace
 
 bool CanRunCommand(const std::string& program)
@@ -153,20 +120,8 @@ bool CanRunCommand(const std::string& program)
     if (program.empty())
         return false;
     if (program.find('/') != std::string::npos)
-        return IsExecutableFile(program);
-    const char* variable = std::getenv("PATH");
-    const std::string folders = variable ? variable : "/usr/local/bin:/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= folders.size()) {
-        std::size_t end = folders.find(':', start);
-        if (end == std::string::npos)
-            end = folders.size();
-        const std::string folder = end > start ? folders.substr(start, end - start) : ".";
-        if (IsExecutableFile(folder + "/" + program))
-            return true;
-        start = end + 1;
-    }
-    return false;
+        return posix::IsExecutableFile(program);
+    return !posix::FindInPath(program).empty();
 }
 
 CommandResult RunCommand(const std::vector<std::string>& argv, const std::string& input,

@@ -1,6 +1,7 @@
 #include "platform/svg.h"
 
 #include "platform/common/lazylibrary.h"
+#include "platform/files.h"
 
 #include <cairo.h>
 #include <librsvg/rsvg.h>
@@ -13,14 +14,6 @@
 namespace platform {
 
 namespace {
-
-std::string Lower(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
 
 // The reference starting at text[at] (after any quotes and white space) points into the
 // document itself or is embedded data.
@@ -85,7 +78,7 @@ struct TGObject {
 
 bool SvgIsSelfContained(std::string_view svg, std::string& why)
 {
-    const std::string text = Lower(svg);
+    const std::string text = AsciiLower(svg);
     for (const char* forbidden : { "<!entity", "@import", "xi:include", "<include" }) {
         if (text.find(forbidden) != std::string::npos) {
             why = std::string("refers outside itself (") + forbidden + ")";

@@ -176,22 +176,7 @@ private:
     {
         if (file.empty())
             return std::nullopt;
-        const char* cmd[] = { "loadfile", file.c_str(), "replace", nullptr };
-        mpv_node result{};
-        if (mpv_command_ret(m_mpv, cmd, &result) < 0)
-            return std::nullopt;
-        std::optional<std::int64_t> entry;
-        if (result.format == MPV_FORMAT_NODE_MAP) {
-            for (int i = 0; i < result.u.list->num; ++i) {
-                const mpv_node& value = result.u.list->values[i];
-                if (std::string(result.u.list->keys[i]) == "playlist_entry_id" &&
-                    value.format == MPV_FORMAT_INT64) {
-                    entry = value.u.int64;
-                }
-            }
-        }
-        mpv_free_node_contents(&result);
-        return entry;
+        return m_handle.Load(file);
     }
 
     bool Finished(std::uint64_t seq) const

@@ -44,10 +44,11 @@ public:
     // "stop", then waits (bounded) until the handle is idle, so that the stopped file's
     // events are taken and the next load's wait sees only its own.
     void StopAndWait(std::chrono::milliseconds timeout);
+    // "loadfile <file> replace" without waiting: the playlist entry libmpv made, or nothing
+    // when it refused. Its end is told by the MPV_EVENT_END_FILE that carries this entry.
+    std::optional<std::int64_t> Load(const std::string& file);
 
 private:
-    // "loadfile <file> replace": the playlist entry libmpv made, or nothing when it refused.
-    std::optional<std::int64_t> Load(const std::string& file);
     bool HasTracks() const;
 
     enum class Outcome { Pending, Yes, No };

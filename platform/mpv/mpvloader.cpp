@@ -25,14 +25,7 @@ void* Symbol(const char* name)
 
 // Each definition resolves its own symbol once; fallback is what the call gives without
 // the library (no handle, an error code, nothing).
-#define ORLIDO_MPV_FORWARD(ret, name, params, args, fallback)                                      \
-    extern "C" ret name params                                                                     \
-    {                                                                                              \
-        static const auto real = reinterpret_cast<decltype(&name)>(Symbol(#name));                 \
-        if (!real)                                                                                 \
-            return fallback;                                                                       \
-        return real args;                                                                          \
-    }
+#define ORLIDO_MPV_FORWARD(...) ORLIDO_LAZY_FORWARD(Symbol, __VA_ARGS__)
 
 ORLIDO_MPV_FORWARD(unsigned long, mpv_client_api_version, (void), (), 0)
 ORLIDO_MPV_FORWARD(const char*, mpv_error_string, (int error), (error), "libmpv is not loaded")

@@ -6,6 +6,7 @@
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/messageloop.h"
+#include "platform/posix/spawn.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,13 +17,10 @@
 #include <fstream>
 #include <mutex>
 #include <set>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -71,13 +69,6 @@ void ReapWhenEnded(pid_t pid)
 #endif
 }
 
-bool IsExecutableFile(const std::string& path)
-{
-    struct stat info { };
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        access(path.c_str(), X_OK) == 0;
-}
-
 // The full path of a program named on a command line: a name with "/" is taken from the
 // current directory or as it stands (its components matched without regard to case), a
 // bare name is looked up in PATH. Empty when there is no such executable file.
@@ -87,61 +78,22 @@ std::wstring FindProgram(const std::wstring& candidate)
         return {};
     if (candidate.find(L'/') != std::wstring::npos) {
         const std::wstring resolved = platform::ResolvePath(candidate);
-        return IsExecutableFile(platform::ToUtf8(resolved)) ? resolved : std::wstring();
+        return platform::posix::IsExecutableFile(platform::ToUtf8(resolved)) ? resolved
+                                                                             : std::wstring();
     }
-    const char* path = std::getenv("PATH");
-    std::string folders = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    const std::string name = platform::ToUtf8(candidate);
-    std::size_t start = 0;
-    while (start <= folders.size()) {
-        std::size_t end = folders.find(':', start);
-        if (end == std::string::npos)
-            end = folders.size();
-        const std::string folder = end > start ? folders.substr(start, end - start) : ".";
-        const std::string full = folder + "/" + name;
-        if (IsExecutableFile(full))
-            return platform::FromUtf8(full);
-        start = end + 1;
-    }
-    return {};
+    return platform::FromUtf8(platform::posix::FindInPath(platform::ToUtf8(candidate)));
 }
 
+// The program gets a process group of its own, so a Ctrl+C meant for the board does not
+// reach it, and no handle of the board.
 bool Spawn(const std::vector<std::wstring>& argv, const std::wstring& startFolder, pid_t& pid)
 {
     std::vector<std::string> arguments;
     for (const std::wstring& argument : argv)
         arguments.push_back(platform::ToUtf8(argument));
-    std::vector<char*> pointers;
-    for (std::string& argument : arguments)
-        pointers.push_back(argument.data());
-    pointers.push_back(nullptr);
-
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // The program starts with default signal handling, nothing blocked, and a process
-    // group of its own, so a Ctrl+C meant for the board does not reach it.
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t all;
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(
-        &attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
-    // No handle of the board is inherited.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    const std::string folder = platform::ToUtf8(startFolder);
-    if (!folder.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-
-    const int error =
-        posix_spawn(&pid, pointers.front(), &actions, &attributes, pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    return error == 0;
+    platform::posix::SpawnOptions options;
+    options.startFolder = platform::ToUtf8(startFolder);
+    return platform::posix::Spawn(arguments, options, pid);
 }
 
 }  // namespace

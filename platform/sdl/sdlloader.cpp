@@ -29,14 +29,7 @@ SDL_JoystickGUID NoGuid()
 
 // Each definition resolves its own symbol once; fallback is what the call gives without
 // the library (a failure, nothing).
-#define ORLIDO_SDL_FORWARD(ret, name, params, args, fallback)                                      \
-    extern "C" ret SDLCALL name params                                                             \
-    {                                                                                              \
-        static const auto real = reinterpret_cast<decltype(&name)>(Symbol(#name));                 \
-        if (!real)                                                                                 \
-            return fallback;                                                                       \
-        return real args;                                                                          \
-    }
+#define ORLIDO_SDL_FORWARD(ret, ...) ORLIDO_LAZY_FORWARD(Symbol, ret SDLCALL, __VA_ARGS__)
 
 ORLIDO_SDL_FORWARD(int, SDL_Init, (Uint32 flags), (flags), -1)
 ORLIDO_SDL_FORWARD(void, SDL_Quit, (void), (), )

@@ -10,6 +10,7 @@
 // its end.
 #include "platform/desktop.h"
 #include "platform/files.h"
+#include "platform/posix/spawn.h"
 #include "platform/x11/properties.h"
 #include "platform/x11/x11connection.h"
 
@@ -21,14 +22,11 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <optional>
-#include <spawn.h>
 #include <string>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -75,30 +73,10 @@ bool StartGuardian(const std::vector<HWND>& docks, int readEnd, pid_t& pid)
     std::vector<std::string> arguments{ "/proc/self/exe", platform::kDockGuardianOption };
     for (const HWND dock : docks)
         arguments.push_back(std::to_string(dock));
-    std::vector<char*> pointers;
-    for (std::string& argument : arguments)
-        pointers.push_back(argument.data());
-    pointers.push_back(nullptr);
-
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t all;
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, readEnd, STDIN_FILENO);
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-    const int error =
-        posix_spawn(&pid, pointers.front(), &actions, &attributes, pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    return error == 0;
+    platform::posix::SpawnOptions options;
+    options.detach = platform::posix::Detach::Session;
+    options.standardInput = readEnd;
+    return platform::posix::Spawn(arguments, options, pid);
 }
 
 // Tells the guardian the docks are back, closes its pipe and reaps it. It ends at once on

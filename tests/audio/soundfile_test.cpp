@@ -1,4 +1,5 @@
 #include "platform/audio/soundfile.h"
+#include "tests/foundation/wav_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -13,44 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::audio::SoundFile;
-
-// A RIFF/WAVE file of PCM samples as the bytes given (little-endian, interleaved).
-std::string MakeWav(int rate, int channels, int bits, const std::string& data)
-{
-    std::string wav;
-    auto put32 = [&wav](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            wav += static_cast<char>(v >> (8 * i));
-    };
-    auto put16 = [&wav](std::uint16_t v) {
-        wav += static_cast<char>(v);
-        wav += static_cast<char>(v >> 8);
-    };
-    const auto blockAlign = static_cast<std::uint16_t>(channels * bits / 8);
-    wav += "RIFF";
-    put32(static_cast<std::uint32_t>(36 + data.size()));
-    wav += "WAVEfmt ";
-    put32(16);
-    put16(1);
-    put16(static_cast<std::uint16_t>(channels));
-    put32(static_cast<std::uint32_t>(rate));
-    put32(static_cast<std::uint32_t>(rate) * blockAlign);
-    put16(blockAlign);
-    put16(static_cast<std::uint16_t>(bits));
-    wav += "data";
-    put32(static_cast<std::uint32_t>(data.size()));
-    return wav + data;
-}
-
-std::string Samples16(const std::vector<std::int16_t>& samples)
-{
-    std::string bytes;
-    for (const std::int16_t s : samples) {
-        bytes += static_cast<char>(s & 0xFF);
-        bytes += static_cast<char>((s >> 8) & 0xFF);
-    }
-    return bytes;
-}
 
 class SoundFileTest : public ::testing::Test {
 protected:
@@ -78,7 +41,7 @@ protected:
 TEST_F(SoundFileTest, PcmWavReadsBackItsOwnSamplesInOrder)
 {
     const std::vector<std::int16_t> samples{ 0, 1000, -1000, 32767, -32768, 7, -7, 12345 };
-    SoundFile file(Write("stereo.wav", MakeWav(16000, 2, 16, Samples16(samples))));
+    SoundFile file(Write("stereo.wav", PcmWav(16000, 2, 16, Samples16(samples))));
     ASSERT_TRUE(file.IsOpen());
     EXPECT_EQ(file.Rate(), 16000);
     EXPECT_EQ(file.Channels(), 2);
@@ -93,7 +56,7 @@ TEST_F(SoundFileTest, PcmWavReadsBackItsOwnSamplesInOrder)
 TEST_F(SoundFileTest, EightBitWavAndMp3GiveTheirFormatAndLength)
 {
     // 8-bit PCM is unsigned around 128: 128 is silence, 255 nearly the top.
-    SoundFile eightBit(Write("eight.wav", MakeWav(8000, 1, 8, std::string("\x80\xFF\x00", 3))));
+    SoundFile eightBit(Write("eight.wav", PcmWav(8000, 1, 8, std::string("\x80\xFF\x00", 3))));
     ASSERT_TRUE(eightBit.IsOpen());
     std::vector<std::int16_t> read;
     eightBit.Read(read, 16);
@@ -121,7 +84,7 @@ TEST_F(SoundFileTest, FilesLibsndfileCannotReadAreNotOpened)
         Write("empty.wav", ""),
         Write("noise.mp3", std::string(3000, '\x5A')),
         Write("header-only.wav", "RIFF\x10\x00\x00\x00WAVE"),
-        Write("no-samples.wav", MakeWav(16000, 1, 16, "")),
+        Write("no-samples.wav", PcmWav(16000, 1, 16, "")),
         Write("id3-then-noise.mp3", "ID3" + std::string(3000, '\x5A')),
         fixtures + "/short.wma",
         fixtures + "/short.wmv",

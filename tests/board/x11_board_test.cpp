@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/x11/harness.h"
+#include "tests/foundation/wav_bytes.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -80,24 +81,8 @@ std::string DemoWithALongFirstSound(const std::filesystem::path& into)
     std::filesystem::copy(kSource + "/demo", content, std::filesystem::copy_options::recursive);
     constexpr std::uint32_t rate = 8000;
     constexpr std::uint32_t samples = rate * 60;
-    std::string wav;
-    const auto put = [&wav](std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            wav += static_cast<char>(value >> (8 * i));
-    };
-    wav += "RIFF";
-    put(36 + samples, 4);
-    wav += "WAVEfmt ";
-    put(16, 4);
-    put(1, 2);
-    put(1, 2);
-    put(rate, 4);
-    put(rate, 4);
-    put(1, 2);
-    put(8, 2);
-    wav += "data";
-    put(samples, 4);
-    wav.append(samples, static_cast<char>(128));  // 8-bit silence
+    const std::string wav =
+        PcmWav(rate, 1, 8, std::string(samples, static_cast<char>(128)));  // 8-bit silence
     std::ofstream(content / "UserData/L00001/B00001.wav", std::ios::binary | std::ios::trunc)
         << wav;
     return content.string();

@@ -10,6 +10,7 @@
 #include "windowsmobilelibraries/tqgraphics/tqsoundplayer.h"
 
 #include "buttons_fixture.h"
+#include "tests/foundation/wav_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -65,30 +66,10 @@ std::string MakeWav(int milliseconds, std::optional<std::uint16_t> constant = st
 {
     const std::uint32_t rate = 16000;
     const std::uint32_t samples = rate * static_cast<std::uint32_t>(milliseconds) / 1000;
-    std::string wav;
-    auto put32 = [&wav](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            wav += static_cast<char>(v >> (8 * i));
-    };
-    auto put16 = [&wav](std::uint16_t v) {
-        wav += static_cast<char>(v);
-        wav += static_cast<char>(v >> 8);
-    };
-    wav += "RIFF";
-    put32(36 + samples * 2);
-    wav += "WAVEfmt ";
-    put32(16);
-    put16(1);
-    put16(1);
-    put32(rate);
-    put32(rate * 2);
-    put16(2);
-    put16(16);
-    wav += "data";
-    put32(samples * 2);
+    std::string data;
     for (std::uint32_t i = 0; i < samples; ++i)
-        put16(constant ? *constant : (i / 18) % 2 ? 0x0800 : 0xF800);
-    return wav;
+        data += LittleEndian(constant ? *constant : (i / 18) % 2 ? 0x0800 : 0xF800, 2);
+    return PcmWav(static_cast<int>(rate), 1, 16, data);
 }
 
 double SecondsToPlaySync(const std::wstring& path)

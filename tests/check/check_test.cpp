@@ -8,6 +8,7 @@
 #include "platform/fake/fake_desktop.h"
 #include "superlibraries/tqstandard/tqlanguage.h"
 #include "tests/foundation/temp_folder.h"
+#include "tests/foundation/wav_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -34,10 +35,7 @@ constexpr const char* kSound = "RIFF sound";
 // A WAV file of 44 bytes: a header for 8 kHz mono sound, and no sound after it.
 std::string WavHeaderOnly()
 {
-    std::string bytes = "RIFF";
-    bytes += std::string("\x24\0\0\0", 4) + "WAVEfmt " + std::string("\x10\0\0\0\x01\0\x01\0", 8);
-    bytes += std::string("\x40\x1F\0\0\x80\x3E\0\0\x02\0\x10\0", 12);
-    return bytes + "data" + std::string(4, '\0');
+    return PcmWav(8000, 1, 16, "");
 }
 
 constexpr const char* kRunnable = "[Desktop Entry]\nType=Application\nName=Sh\nExec=sh -c true\n";

@@ -46,6 +46,14 @@ TEST(Utf8, NamesWithInvalidBytesConvertBackUnchanged)
     EXPECT_EQ(platform::ToUtf8(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xEF\xBF\xBD");
 }
 
+TEST(AsciiLower, LowersOnlyAToZ)
+{
+    // UTF-8 letters stay as they are, byte for byte, whatever the locale's idea of case.
+    EXPECT_EQ(platform::AsciiLower("HTTPS://Ex.ORG/Bild.PNG"), "https://ex.org/bild.png");
+    EXPECT_EQ(platform::AsciiLower("\xC3\x85SA.Wav"), "\xC3\x85sa.wav");
+    EXPECT_EQ(platform::AsciiLower(std::string("A\0B", 3)), std::string("a\0b", 3));
+}
+
 TEST(ReadFileBytes, ReadsAtMostTheCapAndFailsOnlyWhenUnopenable)
 {
     TempFolder folder;

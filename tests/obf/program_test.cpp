@@ -2,58 +2,31 @@
 // the demo exported and imported again is the demo, another program's board is spoken with
 // espeak-ng, and the checker finds no problem in either;
 // a broken file gives one line, exit code 2 and nothing written.
+#include "tests/foundation/program_run.h"
 #include "tests/obf/obf_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
-
-struct TRun {
-    int ExitCode = -1;
-    std::string Output;
-};
-
-TRun RunOrlido(const std::string& arguments, const std::string& workingDirectory = ".")
-{
-    const std::string command = "cd '" + workingDirectory +
-        "' && env -u DISPLAY -u ORLIDO_CONTENT LC_ALL= LC_MESSAGES= LANG=C.UTF-8 '" +
-        std::string(ORLIDO_BINARY) + "' " + arguments + " 2>&1";
-    TRun run;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        run.Output.append(chunk, n);
-    const int status = ::pclose(pipe);
-    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-std::string Quoted(const std::filesystem::path& path)
-{
-    return "'" + path.string() + "'";
-}
 
 TEST(ObfProgram, TheDemoExportedAndImportedIsTheDemoAndPassesTheChecker)
 {
     TempFolder folder;
     const std::filesystem::path demo = std::filesystem::path(ORLIDO_SOURCE_DIR) / "demo";
-    const TRun exported =
+    const TProgramRun exported =
         RunOrlido("--export " + Quoted(demo) + " " + Quoted(folder.Root / "demo.obz"));
     ASSERT_EQ(exported.ExitCode, 0) << exported.Output;
-    const TRun imported = RunOrlido("--import --keep-programs " + Quoted(folder.Root / "demo.obz") +
-                                    " " + Quoted(folder.Root / "board"));
+    const TProgramRun imported =
+        RunOrlido("--import --keep-programs " + Quoted(folder.Root / "demo.obz") + " " +
+                  Quoted(folder.Root / "board"));
     ASSERT_EQ(imported.ExitCode, 0) << imported.Output;
     EXPECT_NE(imported.Output.find("5 pages, 24 pictures"), std::string::npos) << imported.Output;
     EXPECT_EQ(obftest::Tree(folder.Root / "board" / "UserData"), obftest::Tree(demo / "UserData"));
     // Checked from the demo's folder, as the board would be started: the demo's web page is
     // named from there and stays behind.
-    const TRun check = RunOrlido("--check " + Quoted(folder.Root / "board"), demo.string());
+    const TProgramRun check = RunOrlido("--check " + Quoted(folder.Root / "board"), demo.string());
     EXPECT_EQ(check.ExitCode, 0) << check.Output;
     EXPECT_NE(check.Output.find("5 pages, 24 pictures, 0 problems"), std::string::npos)
         << check.Output;
@@ -67,13 +40,14 @@ TEST(ObfProgram, AnotherProgramsBoardIsSpokenAndPassesTheChecker)
         R"({"format":"open-board-0.1","id":"b","locale":"en-US","buttons":[{"id":"1","label":"Apple"},)"
         R"({"id":"2","label":"Go","url":"https://example.org"},{"id":"3","label":"Clear","action":":clear"}],)"
         R"("grid":{"rows":1,"columns":3,"order":[["1","2","3"]]}})");
-    const TRun imported = RunOrlido("--import " + Quoted(folder.Root / "board.obf") + " " +
-                                    Quoted(folder.Root / "board"));
+    const TProgramRun imported = RunOrlido("--import " + Quoted(folder.Root / "board.obf") + " " +
+                                           Quoted(folder.Root / "board"));
     ASSERT_EQ(imported.ExitCode, 0) << imported.Output;
     EXPECT_NE(imported.Output.find("1 pages, 3 pictures, 7 sounds made by speech"),
               std::string::npos)
         << imported.Output;
-    const TRun check = RunOrlido("--check " + Quoted(folder.Root / "board"), folder.Root.string());
+    const TProgramRun check =
+        RunOrlido("--check " + Quoted(folder.Root / "board"), folder.Root.string());
     EXPECT_EQ(check.ExitCode, 0) << check.Output;
     EXPECT_NE(check.Output.find("1 page, 3 pictures, 0 problems"), std::string::npos)
         << check.Output;
@@ -83,8 +57,8 @@ TEST(ObfProgram, ABrokenFileGivesOneLineAndWritesNothing)
 {
     TempFolder folder;
     folder.Write("broken.obf", "{\"id\": ");
-    const TRun run = RunOrlido("--import " + Quoted(folder.Root / "broken.obf") + " " +
-                               Quoted(folder.Root / "board"));
+    const TProgramRun run = RunOrlido("--import " + Quoted(folder.Root / "broken.obf") + " " +
+                                      Quoted(folder.Root / "board"));
     EXPECT_EQ(run.ExitCode, 2);
     EXPECT_EQ(
         run.Output.rfind("orlido: " + (folder.Root / "broken.obf").string() + ": not JSON: ", 0),

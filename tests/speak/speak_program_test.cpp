@@ -1,39 +1,22 @@
 // The real program's "--speak" with no display: espeak-ng's Swedish makes WAV files the
 // board can play; an unknown voice, a voice command that fails and a bad command line are
 // told in one line each, with their exit codes, and leave the content as it was.
+#include "tests/foundation/program_run.h"
 #include "tests/foundation/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 namespace {
 
-struct TRun {
-    int ExitCode = -1;
-    std::string Output;
-};
-
-// Runs orlido with the arguments (already quoted for sh) and no display; stdout and stderr.
-TRun RunOrlido(const std::string& arguments)
+// A C.UTF-8 locale in every category, whatever the test's own.
+TProgramRun RunInCLocale(const std::string& arguments)
 {
-    const std::string command = "env -u DISPLAY -u ORLIDO_CONTENT LC_ALL=C.UTF-8 '" +
-        std::string(ORLIDO_BINARY) + "' " + arguments + " 2>&1";
-    TRun run;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
-        run.Output.append(chunk, n);
-    const int status = ::pclose(pipe);
-    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunOrlido(arguments, ".", "LC_ALL=C.UTF-8");
 }
 
 std::size_t Lines(const std::string& text)
@@ -48,7 +31,7 @@ TEST(SpeakProgram, EspeakMakesPlayableSoundsWithoutADisplay)
     TempFolder folder;
     folder.Write("UserData/L00001/B00001 Mat.jpg", "jpeg");
     folder.Write("UserData/L00001/B00002 Dryck.jpg", "jpeg");
-    const TRun run = RunOrlido("--speak '" + folder.Root.string() + "'");
+    const TProgramRun run = RunInCLocale("--speak '" + folder.Root.string() + "'");
     EXPECT_EQ(run.ExitCode, 0) << run.Output;
     EXPECT_NE(run.Output.find("made: UserData/L00001/B00002.wav: \"Dryck\"\n"), std::string::npos)
         << run.Output;
@@ -61,7 +44,7 @@ TEST(SpeakProgram, EspeakMakesPlayableSoundsWithoutADisplay)
         EXPECT_EQ(bytes.substr(8, 4), "WAVE") << made;
     }
     // The checker, with the board's own player rules, finds no picture without a sound.
-    const TRun check = RunOrlido("--check '" + folder.Root.string() + "'");
+    const TProgramRun check = RunInCLocale("--check '" + folder.Root.string() + "'");
     EXPECT_EQ(check.Output.find("has no sound"), std::string::npos) << check.Output;
 }
 
@@ -87,7 +70,7 @@ TEST(SpeakProgram, FailuresAreToldInOneLineAndLeaveTheContentAlone)
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Arguments);
-        const TRun run = RunOrlido(c.Arguments);
+        const TProgramRun run = RunInCLocale(c.Arguments);
         EXPECT_EQ(run.ExitCode, c.ExitCode) << run.Output;
         EXPECT_NE(run.Output.find(c.Told), std::string::npos) << run.Output;
         if (c.ExitCode == 1) {
@@ -96,8 +79,8 @@ TEST(SpeakProgram, FailuresAreToldInOneLineAndLeaveTheContentAlone)
     }
 
     // A command that fails: every sound is told as not made, and the exit code is 1.
-    const TRun run = RunOrlido("--speak " + content + " --speak-command '" +
-                               (folder.Root / "fails").string() + "'");
+    const TProgramRun run = RunInCLocale("--speak " + content + " --speak-command '" +
+                                         (folder.Root / "fails").string() + "'");
     EXPECT_EQ(run.ExitCode, 1) << run.Output;
     EXPECT_NE(run.Output.find("not made: UserData/L00001/B00001.wav: the voice command "),
               std::string::npos)

@@ -6,6 +6,7 @@
 #include "application/orlido.h"
 #include "application/orlidospeak.h"
 #include "tests/foundation/temp_folder.h"
+#include "tests/foundation/wav_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -22,25 +23,10 @@ std::string ToneWave()
 {
     const int rate = 22050;
     const int count = rate / 20;
-    std::string out = "RIFF";
-    const auto put = [&out](std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            out += static_cast<char>((value >> (8 * i)) & 0xFF);
-    };
-    put(36 + count * 2, 4);
-    out += "WAVEfmt ";
-    put(16, 4);
-    put(1, 2);
-    put(1, 2);
-    put(rate, 4);
-    put(rate * 2, 4);
-    put(2, 2);
-    put(16, 2);
-    out += "data";
-    put(count * 2, 4);
+    std::string data;
     for (int i = 0; i < count; ++i)
-        put(static_cast<std::uint16_t>(i % 22 < 11 ? 8000 : -8000), 2);
-    return out;
+        data += LittleEndian(static_cast<std::uint16_t>(i % 22 < 11 ? 8000 : -8000), 2);
+    return PcmWav(rate, 1, 16, data);
 }
 
 struct TRun {
