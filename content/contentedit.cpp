@@ -153,8 +153,18 @@ std::wstring CopyHidden(const std::wstring& folder, const std::wstring& finalNam
 void RemoveHidden(const std::wstring& folder,
                   const std::vector<std::pair<std::wstring, std::wstring>>& staged)
 {
-    for (const auto& [hidden, name] : staged)
-        ::unlink(Bytes(In(folder, hidden)).c_str());
+    for (const auto& [hidden, name] : staged) {
+        const std::string path = Bytes(In(folder, hidden));
+        if (::unlink(path.c_str()) != 0 && errno == EISDIR)
+            ::rmdir(path.c_str());
+    }
+}
+
+// Makes an empty folder in folder under a fresh hidden name; the name, or empty.
+std::wstring MakeHiddenFolder(const std::wstring& folder, const std::wstring& finalName)
+{
+    const std::wstring hidden = CTQContentJournal::HiddenName(finalName);
+    return ::mkdir(Bytes(In(folder, hidden)).c_str(), 0755) == 0 ? hidden : std::wstring();
 }
 
 // A picture's file name from its caption: the number, a space and the caption's first
@@ -860,8 +870,15 @@ TResult CTQContentEdit::SetLeadsTo(const std::wstring& page, int number, TLeadsT
         hidden = WriteHidden(folder, name, address + "\n");
         break;
     }
-    case TLeadsTo::Nothing:
     case TLeadsTo::SubPage:
+        // A new sub-page is made at once, empty, so the carer can walk into it and fill it;
+        // the board stays on the page when an empty one is chosen.
+        if (!platform::IsFolder(CTQContentTree::SubPageFolder(folder, number))) {
+            name = Rules::NumberedName(Rules::PageLetter, number);
+            hidden = MakeHiddenFolder(folder, name);
+        }
+        break;
+    case TLeadsTo::Nothing:
         break;
     }
     if (!name.empty()) {

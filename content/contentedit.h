@@ -58,7 +58,7 @@ public:
     // What the picture leads to. value: for Program a command line, for Film and Music the
     // file to copy, for WebAddress the address; unused otherwise. Companions that would win
     // over it (or lose to it and never be used) go to the trash. SubPage keeps an existing
-    // sub-page; a new one comes into being with its first picture.
+    // sub-page; a new one is made empty, ready for its first picture.
     TResult SetLeadsTo(const std::wstring& page, int number, CTQContentTree::TLeadsTo leadsTo,
                        const std::wstring& value, const std::wstring& programName = {});
     // Moves picture from to position to (1-based), the pictures between shifting by one.

@@ -822,7 +822,7 @@ void COrlidoEditWindow::ApplyLeadsTo()
     }
     if (!SetLeadsTo(leadsTo, value))
         return;
-    // A new page is shown empty; it is made with the first picture added to it.
+    // The carer walks into the page, new and empty or not, to fill it.
     if (leadsTo == TLeadsTo::SubPage) {
         m_Trail.push_back(m_strPage);
         OpenPage(CTQContentTree::SubPageFolder(m_Shown.Folder, m_pPreview->GetSelected()));

@@ -352,11 +352,13 @@ TEST_F(Editor, ACarersSessionByKeyboardAndMouse)
     QTest::keyClick(caption, Qt::Key_Return);
     EXPECT_EQ(CTQContentTree::ReadPage(FirstPage()).Pictures.at(2).Caption, std::wstring(50, L'å'));
 
-    // Picture 3 leads to a new page; the editor walks into it, and its first picture makes it.
+    // Picture 3 leads to a new page; the editor walks into it, and the tree shows it at once.
     auto* leadsTo = m_window->findChild<QComboBox*>();
     leadsTo->setCurrentIndex(leadsTo->findData(static_cast<int>(TLeadsTo::SubPage)));
     QTest::mouseClick(Button("Set what it leads to"), Qt::LeftButton);
     EXPECT_EQ(m_window->GetPage(), m_folder.Path("content/UserData/L00001/L00003"));
+    ASSERT_EQ(m_window->GetTree()->topLevelItem(0)->childCount(), 1);
+    EXPECT_EQ(m_window->GetTree()->currentItem(), m_window->GetTree()->topLevelItem(0)->child(0));
     ASSERT_TRUE(m_window->AddPicture(File("large.png"), QStringLiteral("Boll"), File("sound.wav")));
     EXPECT_EQ(Captions(m_window->GetPage()), "Boll");
     EXPECT_EQ(m_window->GetTree()->topLevelItem(0)->childCount(), 1);
