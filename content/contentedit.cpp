@@ -826,7 +826,8 @@ TResult CTQContentEdit::SetSound(const std::wstring& page, int number,
 }
 
 TResult CTQContentEdit::SetLeadsTo(const std::wstring& page, int number, TLeadsTo leadsTo,
-                                   const std::wstring& value, const std::wstring& programName)
+                                   const std::wstring& value, const std::wstring& programName,
+                                   const std::wstring& programFolder)
 {
     const std::wstring folder = Normalised(page);
     if (TResult checked = Checked({ folder }); checked != TResult::Done)
@@ -842,9 +843,11 @@ TResult CTQContentEdit::SetLeadsTo(const std::wstring& page, int number, TLeadsT
     switch (leadsTo) {
     case TLeadsTo::Program: {
         name = Rules::NumberedName(Rules::PictureLetter, number) + Rules::ShortcutExtension;
-        const std::wstring entry = L"[Desktop Entry]\nType=Application\nName=" +
+        std::wstring entry = L"[Desktop Entry]\nType=Application\nName=" +
             OneLine(programName.empty() ? value : programName) + L"\nExec=" + OneLine(value) +
             L"\n";
+        if (!OneLine(programFolder).empty())
+            entry += L"Path=" + OneLine(programFolder) + L"\n";
         if (OneLine(value).empty())
             return TResult::Refused;
         hidden = WriteHidden(folder, name, platform::ToUtf8(entry));

@@ -623,12 +623,13 @@ bool COrlidoEditWindow::SetLeadsTo(TLeadsTo leadsTo, const QString& value)
                                  media ? ToPath(value) : value.toStdWString()));
 }
 
-bool COrlidoEditWindow::SetProgram(const QString& name, const QString& exec)
+bool COrlidoEditWindow::SetProgram(const QString& name, const QString& exec,
+                                   const QString& workingFolder)
 {
     const int number = m_pPreview->GetSelected();
     return number > 0 &&
         Report(m_Edit.SetLeadsTo(m_strPage, number, TLeadsTo::Program, exec.toStdWString(),
-                                 name.toStdWString()));
+                                 name.toStdWString(), workingFolder.toStdWString()));
 }
 
 bool COrlidoEditWindow::MoveSelected(int by)
@@ -817,7 +818,7 @@ void COrlidoEditWindow::ApplyLeadsTo()
         const COrlidoInstalledPrograms::TProgram* chosen =
             dialog.exec() == QDialog::Accepted ? dialog.GetChosen() : nullptr;
         if (chosen != nullptr)
-            SetProgram(chosen->Name, chosen->Exec);
+            SetProgram(chosen->Name, chosen->Exec, chosen->WorkingFolder);
         return;
     }
     if (!SetLeadsTo(leadsTo, value))

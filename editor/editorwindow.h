@@ -49,8 +49,9 @@ public:
     bool SetCaption(const QString& caption);
     bool SetSound(const QString& soundFile);
     bool SetLeadsTo(CTQContentTree::TLeadsTo leadsTo, const QString& value);
-    // The chosen picture starts the program: a desktop-entry shortcut with its name and command.
-    bool SetProgram(const QString& name, const QString& exec);
+    // The chosen picture starts the program: a desktop-entry shortcut with its name, command
+    // and working folder (as they stand in the program's own entry).
+    bool SetProgram(const QString& name, const QString& exec, const QString& workingFolder = {});
     bool MoveSelected(int by);
     bool DeleteSelected();
     bool Undo();

@@ -423,7 +423,12 @@ TEST_F(Editor, AProgramIsChosenFromTheInstalledOnes)
     const auto entry = [this](const std::string& path, const std::string& keys) {
         m_folder.Write(path, "[Desktop Entry]\nType=Application\n" + keys);
     };
-    entry("home/applications/klocka.desktop", "Name=Klocka\nExec=sh -c true\n");
+    // The program runs in its own working folder; it is installed, so it is not looked for
+    // there.
+    fake::AddProgram(L"/usr/bin/sh", fake::ProgramScript{});
+    const std::string workingFolder = m_folder.Root.string() + "/a";
+    entry("home/applications/klocka.desktop",
+          "Name=Klocka\nExec=sh -c true\nPath=" + workingFolder + "\n");
     entry("home/applications/masked.desktop", "Name=Masked\nExec=masked\nHidden=true\n");
     entry("a/applications/klocka.desktop", "Name=Shadowed by the data home\nExec=old\n");
     entry("a/applications/kde/rita.desktop",
@@ -466,6 +471,7 @@ TEST_F(Editor, AProgramIsChosenFromTheInstalledOnes)
     platform::ShortcutData read;
     ASSERT_TRUE(platform::ParseShortcut(shortcut, read));
     EXPECT_EQ(read.target, L"sh");
+    EXPECT_EQ(read.workingDirectory, platform::FromUtf8(workingFolder));
     std::string report;
     EXPECT_EQ(Problems(report), 0) << report;
 }
