@@ -110,8 +110,13 @@ COrlidoEditWindow::COrlidoEditWindow(std::wstring contentFolder, std::wstring se
     m_pPreview = new COrlidoPagePreview;
     m_pPreview->setAccessibleName(
         Tr("The page as the board shows it", "Sidan som tavlan visar den"));
+    m_pPreview->setToolTip(Tr("Drag a picture to another place to move it there (or choose it "
+                              "and press Ctrl and an arrow key).",
+                              "Dra en bild till en annan plats för att flytta den dit (eller välj "
+                              "den och tryck Ctrl och en piltangent)."));
     connect(m_pPreview, &COrlidoPagePreview::Selected, this, &COrlidoEditWindow::ShowPicture);
     connect(m_pPreview, &COrlidoPagePreview::Opened, this, &COrlidoEditWindow::OpenSubPage);
+    connect(m_pPreview, &COrlidoPagePreview::Moved, this, &COrlidoEditWindow::MovePicture);
 
     m_pOutside = new QLabel(
         Tr("This page was changed outside the editor. Nothing is written to it until you look "
@@ -635,10 +640,15 @@ bool COrlidoEditWindow::SetProgram(const QString& name, const QString& exec,
 bool COrlidoEditWindow::MoveSelected(int by)
 {
     const int number = m_pPreview->GetSelected();
-    const int to = number + by;
-    if (number < 1 || to < 1 || to > static_cast<int>(m_Shown.Pictures.size()))
+    return number > 0 && MovePicture(number, number + by);
+}
+
+bool COrlidoEditWindow::MovePicture(int from, int to)
+{
+    const int count = static_cast<int>(m_Shown.Pictures.size());
+    if (from < 1 || from > count || to < 1 || to > count || from == to)
         return false;
-    const bool done = Report(m_Edit.Move(m_strPage, number, to));
+    const bool done = Report(m_Edit.Move(m_strPage, from, to));
     if (done)
         m_pPreview->SetSelected(to);
     return done;

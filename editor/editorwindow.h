@@ -53,6 +53,8 @@ public:
     // and working folder (as they stand in the program's own entry).
     bool SetProgram(const QString& name, const QString& exec, const QString& workingFolder = {});
     bool MoveSelected(int by);
+    // Picture from to place to (1-based), as one step to undo; it stays chosen.
+    bool MovePicture(int from, int to);
     bool DeleteSelected();
     bool Undo();
     bool Redo();

@@ -1,6 +1,6 @@
 // The editor's main paths as a carer takes them, on the offscreen platform: open content,
 // add a picture with a caption (typed, its byte limit shown) and a sound, make a sub-page
-// with a picture, reorder by keyboard, delete and undo, change the settings; the content
+// with a picture, reorder by keyboard and by dragging, delete and undo, change the settings; the content
 // the checker then reads has no problem.
 #include "application/orlidocheck.h"
 #include "application/tqstartupsettings.h"
@@ -382,6 +382,50 @@ TEST_F(Editor, ACarersSessionByKeyboardAndMouse)
     EXPECT_EQ(CTQContentTree::ReadPage(FirstPage()).Pictures.size(), 3u);
     EXPECT_EQ(Captions(m_folder.Path("content/UserData/L00001/L00001")), "Boll");
 
+    std::string report;
+    EXPECT_EQ(Problems(report), 0) << report;
+}
+
+// A picture dragged in the preview goes to the place it is dropped on, as one step to undo;
+// a short shake of the hand, a drop beside the pictures or Escape moves nothing.
+TEST_F(Editor, APictureIsDraggedToItsNewPlace)
+{
+    ASSERT_TRUE(
+        m_window->AddPicture(File("large.png"), QStringLiteral("Bild 3"), File("sound.wav")));
+    COrlidoPagePreview* preview = m_window->GetPreview();
+    const auto centre = [preview](int number) { return preview->PictureRect(number).center(); };
+    const QPoint besides(preview->width() - 1, preview->height() - 1);
+    const auto drag = [&](int from, QPoint to, bool escape = false) {
+        QTest::mousePress(preview, Qt::LeftButton, {}, centre(from));
+        QTest::mouseMove(preview, (centre(from) + to) / 2);
+        QTest::mouseMove(preview, to);
+        if (escape)
+            QTest::keyClick(preview, Qt::Key_Escape);
+        QTest::mouseRelease(preview, Qt::LeftButton, {}, to);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        const char* captions;
+    } steps[] = {
+        { "last to first", [&] { drag(3, centre(1)); }, "Bild 3|Bild 1|Bild 2" },
+        { "undone in one step", [&] { QTest::keyClick(preview, Qt::Key_Z, Qt::ControlModifier); },
+          "Bild 1|Bild 2|Bild 3" },
+        { "first to the middle", [&] { drag(1, centre(2)); }, "Bild 2|Bild 1|Bild 3" },
+        { "a shake of the hand", [&] { drag(1, centre(1) + QPoint(1, 1)); },
+          "Bild 2|Bild 1|Bild 3" },
+        { "dropped beside the pictures", [&] { drag(1, besides); }, "Bild 2|Bild 1|Bild 3" },
+        { "let go with Escape", [&] { drag(1, centre(3), true); }, "Bild 2|Bild 1|Bild 3" },
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        EXPECT_EQ(Captions(FirstPage()), step.captions);
+    }
+    // The moved picture stays chosen where it went.
+    drag(2, centre(3));
+    EXPECT_EQ(Captions(FirstPage()), "Bild 2|Bild 3|Bild 1");
+    EXPECT_EQ(preview->GetSelected(), 3);
     std::string report;
     EXPECT_EQ(Problems(report), 0) << report;
 }
