@@ -1,7 +1,7 @@
 // The editor's main paths as a carer takes them, on the offscreen platform: open content,
 // add a picture with a caption (typed, its byte limit shown) and a sound, make a sub-page
-// with a picture, reorder by keyboard and by dragging, delete and undo, change the settings; the content
-// the checker then reads has no problem.
+// with a picture, reorder by keyboard and by dragging, delete and undo, change the settings;
+// the content the checker then reads has no problem.
 #include "application/orlidocheck.h"
 #include "application/tqstartupsettings.h"
 #include "content/contenttree.h"
