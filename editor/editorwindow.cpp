@@ -7,6 +7,8 @@
 #include "editor/pagepreview.h"
 #include "editor/pageproblems.h"
 #include "editor/programdialog.h"
+#include "editor/qtsounddevice.h"
+#include "editor/recorddialog.h"
 #include "editor/settingsdialog.h"
 #include "platform/files.h"
 
@@ -253,8 +255,10 @@ QWidget* COrlidoEditWindow::BuildPicturePanel()
         connect(speak, &QPushButton::clicked, this, [this] { SpeakCaption(); });
         form->addRow(QString(), speak);
     }
-    if (CanRecord())
-        form->addRow(QString(), new QPushButton(Tr("&Record", "Spela &in")));
+    m_pRecord = new QPushButton;
+    connect(m_pRecord, &QPushButton::clicked, this, [this] { RecordSound(); });
+    form->addRow(QString(), m_pRecord);
+    SetSoundDevice(std::make_unique<COrlidoQtSoundDevice>());
 
     m_pLeadsTo = new QComboBox;
     for (const TLeadsToChoice& choice : kLeadsToChoices)
@@ -450,6 +454,7 @@ void COrlidoEditWindow::ShowPicture(int number)
     const CTQContentTree::TPicture& picture =
         m_Shown.Pictures[static_cast<std::size_t>(number - 1)];
     m_pPictureTitle->setText(Tr("Picture %1", "Bild %1").arg(number));
+    ShowWhetherRecording();
     m_pCaption->setText(FromWide(picture.Caption));
     m_pSound->setText(
         picture.SoundName.empty()
@@ -585,6 +590,52 @@ QString COrlidoEditWindow::SpokenSound(const QString& text)
         return {};
     }
     return file;
+}
+
+void COrlidoEditWindow::SetSoundDevice(std::unique_ptr<COrlidoSoundDevice> device)
+{
+    m_pSoundDevice = std::move(device);
+    ShowWhetherRecording();
+}
+
+void COrlidoEditWindow::ShowWhetherRecording()
+{
+    const bool microphone = m_pSoundDevice && m_pSoundDevice->HasMicrophone();
+    m_pRecord->setEnabled(microphone);
+    m_pRecord->setText(
+        microphone ? Tr("&Record its sound…", "Spela &in dess ljud…")
+                   : Tr("Recording: no microphone found", "Inspelning: ingen mikrofon hittades"));
+    m_pRecord->setToolTip(microphone
+                              ? QString()
+                              : Tr("Plug in a microphone and open the picture again to record.",
+                                   "Anslut en mikrofon och välj bilden igen för att spela in."));
+}
+
+QString COrlidoEditWindow::ScratchSound(const CTQWaveSound& sound)
+{
+    if (!m_pSpokenFolder)
+        m_pSpokenFolder = std::make_unique<QTemporaryDir>();
+    static int made = 0;
+    const QString file = m_pSpokenFolder->filePath(QStringLiteral("recorded%1.wav").arg(++made));
+    std::string error;
+    if (!m_pSpokenFolder->isValid() || !sound.WriteNew(ToPath(file), error)) {
+        SayClearly(Tr("The recording could not be saved: %1", "Inspelningen kunde inte sparas: %1")
+                       .arg(QString::fromStdString(error)));
+        return {};
+    }
+    return file;
+}
+
+bool COrlidoEditWindow::RecordSound()
+{
+    ShowWhetherRecording();
+    if (m_pPreview->GetSelected() < 1 || !m_pRecord->isEnabled())
+        return false;
+    COrlidoRecordDialog dialog(*m_pSoundDevice, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    const QString file = ScratchSound(dialog.GetSound());
+    return !file.isEmpty() && SetSound(file);
 }
 
 bool COrlidoEditWindow::SpeakCaption()

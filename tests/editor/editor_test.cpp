@@ -12,6 +12,8 @@
 #include "editor/pageproblems.h"
 #include "editor/picturesource.h"
 #include "editor/programdialog.h"
+#include "editor/recorddialog.h"
+#include "editor/sounddevice.h"
 #include "platform/common/shortcutfile.h"
 #include "editor/settingsdialog.h"
 #include "platform/fake/fake_desktop.h"
@@ -32,6 +34,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTcpServer>
@@ -49,6 +52,41 @@
 namespace {
 
 using TLeadsTo = CTQContentTree::TLeadsTo;
+
+// A microphone that hears what the test feeds it, and a loudspeaker that keeps what it plays.
+class FakeSoundDevice : public COrlidoSoundDevice {
+public:
+    explicit FakeSoundDevice(bool microphone) : m_bMicrophone(microphone) { }
+
+    bool HasMicrophone() const override { return m_bMicrophone; }
+    bool StartRecording() override
+    {
+        m_bRecording = m_bMicrophone;
+        return m_bRecording;
+    }
+    std::vector<std::int16_t> TakeRecorded() override { return std::exchange(m_Heard, {}); }
+    void StopRecording() override { m_bRecording = false; }
+    bool Play(const std::vector<std::int16_t>& samples) override
+    {
+        m_Played = samples;
+        return true;
+    }
+    void StopPlaying() override { }
+
+    // What the microphone hears next; only while it records.
+    void Hear(const std::vector<std::int16_t>& samples)
+    {
+        if (m_bRecording)
+            m_Heard.insert(m_Heard.end(), samples.begin(), samples.end());
+    }
+    const std::vector<std::int16_t>& Played() const { return m_Played; }
+
+private:
+    bool m_bMicrophone;
+    bool m_bRecording = false;
+    std::vector<std::int16_t> m_Heard;
+    std::vector<std::int16_t> m_Played;
+};
 
 // The application for the whole run, ended before the program's static objects are: Qt
 // cannot be shut down after them.
@@ -428,6 +466,59 @@ TEST_F(Editor, APictureIsDraggedToItsNewPlace)
     EXPECT_EQ(preview->GetSelected(), 3);
     std::string report;
     EXPECT_EQ(Problems(report), 0) << report;
+}
+
+// A sound recorded, listened to, recorded again and kept: the last take is the picture's
+// sound, a WAV file the board plays. Without a microphone the button says so.
+TEST_F(Editor, APicturesSoundIsRecordedFromTheMicrophone)
+{
+    auto* device = new FakeSoundDevice(true);
+    m_window->SetSoundDevice(std::unique_ptr<COrlidoSoundDevice>(device));
+    m_window->GetPreview()->SetSelected(1);
+    ASSERT_TRUE(m_window->GetRecordButton()->isEnabled());
+
+    const std::vector<std::int16_t> first(2205, 16000);  // a tenth of a second, loud
+    std::vector<std::int16_t> second(4410);
+    for (std::size_t i = 0; i < second.size(); ++i)
+        second[i] = static_cast<std::int16_t>(i % 2 ? -3000 : 3000);
+    int level = -1;
+    auto* timer = new QTimer(m_window.get());
+    QObject::connect(timer, &QTimer::timeout, [&, timer] {
+        auto* dialog = qobject_cast<COrlidoRecordDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr)
+            return;
+        timer->stop();
+        EXPECT_FALSE(dialog->GetKeepButton()->isEnabled());
+        const auto take = [&](const std::vector<std::int16_t>& samples) {
+            QTest::mouseClick(dialog->GetRecordButton(), Qt::LeftButton);
+            device->Hear(samples);
+            EXPECT_TRUE(
+                QTest::qWaitFor([&] { return dialog->GetLevelMeter()->value() > 0; }, 5000));
+            level = dialog->GetLevelMeter()->value();
+            QTest::mouseClick(dialog->GetStopButton(), Qt::LeftButton);
+        };
+        take(first);
+        EXPECT_EQ(level, 48);  // 16000 of 32767
+        QTest::mouseClick(dialog->GetPlayButton(), Qt::LeftButton);
+        EXPECT_EQ(device->Played(), first);
+        take(second);
+        QTest::mouseClick(dialog->GetKeepButton(), Qt::LeftButton);
+    });
+    timer->start(10);
+    ASSERT_TRUE(m_window->RecordSound());
+
+    const CTQContentTree::TPicture picture = CTQContentTree::ReadPage(FirstPage()).Pictures.at(0);
+    EXPECT_EQ(picture.SoundName, L"B00001.wav");
+    CTQWaveSound kept;
+    std::string error;
+    ASSERT_TRUE(kept.Read(FirstPage() + L"/B00001.wav", error)) << error;
+    EXPECT_EQ(kept.GetSampleRate(), COrlidoSoundDevice::SampleRate);
+    EXPECT_EQ(kept.GetSamples(), second);
+
+    m_window->SetSoundDevice(std::make_unique<FakeSoundDevice>(false));
+    EXPECT_FALSE(m_window->GetRecordButton()->isEnabled());
+    EXPECT_TRUE(m_window->GetRecordButton()->text().contains(QStringLiteral("no microphone")));
+    EXPECT_FALSE(m_window->RecordSound());
 }
 
 TEST_F(Editor, SettingsAreWrittenAsTheBoardReadsThem)
