@@ -7,8 +7,8 @@
 #include "editor/pagepreview.h"
 #include "editor/pageproblems.h"
 #include "editor/programdialog.h"
-#include "editor/qtsounddevice.h"
 #include "editor/recorddialog.h"
+#include "editor/sounddevice.h"
 #include "editor/settingsdialog.h"
 #include "platform/files.h"
 
@@ -258,7 +258,7 @@ QWidget* COrlidoEditWindow::BuildPicturePanel()
     m_pRecord = new QPushButton;
     connect(m_pRecord, &QPushButton::clicked, this, [this] { RecordSound(); });
     form->addRow(QString(), m_pRecord);
-    SetSoundDevice(std::make_unique<COrlidoQtSoundDevice>());
+    ShowWhetherRecording();
 
     m_pLeadsTo = new QComboBox;
     for (const TLeadsToChoice& choice : kLeadsToChoices)

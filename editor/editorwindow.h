@@ -50,7 +50,7 @@ public:
     bool CanSpeak();
     // The chosen picture's sound recorded from the microphone in the record dialog.
     bool RecordSound();
-    // The microphone and loudspeaker recording uses (the desktop's by default).
+    // The microphone and loudspeaker recording uses; without one the editor records nothing.
     void SetSoundDevice(std::unique_ptr<COrlidoSoundDevice> device);
     QPushButton* GetRecordButton() const { return m_pRecord; }
     bool SetCaption(const QString& caption);
