@@ -607,7 +607,7 @@ void COrlidoEditWindow::ShowWhetherRecording()
                    : Tr("Recording: no microphone found", "Inspelning: ingen mikrofon hittades"));
     m_pRecord->setToolTip(microphone
                               ? QString()
-                              : Tr("Plug in a microphone and open the picture again to record.",
+                              : Tr("Plug in a microphone and choose the picture again to record.",
                                    "Anslut en mikrofon och välj bilden igen för att spela in."));
 }
 
