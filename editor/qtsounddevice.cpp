@@ -44,9 +44,11 @@ std::vector<std::int16_t> COrlidoQtSoundDevice::TakeRecorded()
 {
     if (m_pRecorded == nullptr)
         return {};
-    const QByteArray bytes = m_pRecorded->readAll();
-    std::vector<std::int16_t> samples(static_cast<std::size_t>(bytes.size()) / 2);
-    std::memcpy(samples.data(), bytes.constData(), samples.size() * 2);
+    // A read may end inside a sample: its first byte waits for the next read.
+    m_Unread += m_pRecorded->readAll();
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(m_Unread.size()) / 2);
+    std::memcpy(samples.data(), m_Unread.constData(), samples.size() * 2);
+    m_Unread.remove(0, static_cast<qsizetype>(samples.size() * 2));
     return samples;
 }
 
@@ -56,6 +58,7 @@ void COrlidoQtSoundDevice::StopRecording()
         m_pSource->stop();
     m_pRecorded = nullptr;
     m_pSource.reset();
+    m_Unread.clear();
 }
 
 bool COrlidoQtSoundDevice::Play(const std::vector<std::int16_t>& samples)

@@ -28,6 +28,7 @@ private:
     QAudioFormat m_Format;
     std::unique_ptr<QAudioSource> m_pSource;
     QIODevice* m_pRecorded = nullptr;  // owned by m_pSource
+    QByteArray m_Unread;
     std::unique_ptr<QAudioSink> m_pSink;
     QBuffer m_Playing;
 };
