@@ -8,7 +8,6 @@
 
 #include <climits>
 #include <cstdlib>
-#include <cwctype>
 #include <optional>
 #include <utility>
 
@@ -62,16 +61,7 @@ std::wstring COrlidoSpeak::TextOfPictureName(const std::wstring& fileName)
 
 std::wstring COrlidoSpeak::TextOfCommonSound(const std::wstring& fileName)
 {
-    const std::wstring stem = WithoutExtension(fileName);
-    std::wstring words;
-    for (std::size_t i = 0; i < stem.size(); ++i) {
-        const bool wordStart = i > 0 && std::iswupper(static_cast<wint_t>(stem[i]));
-        if (wordStart)
-            words += L' ';
-        words +=
-            wordStart ? static_cast<wchar_t>(std::towlower(static_cast<wint_t>(stem[i]))) : stem[i];
-    }
-    return words;
+    return Rules::CommonSoundWords(fileName);
 }
 
 int COrlidoSpeak::Run(std::FILE* out, std::FILE* err)
@@ -116,14 +106,10 @@ int COrlidoSpeak::Run(std::FILE* out, std::FILE* err)
 
 void COrlidoSpeak::SpeakCommonSounds(const CTQSpeech& speech, std::FILE* out)
 {
-    std::vector<std::wstring> names;
-    for (std::size_t button = 0; button < Rules::AnswerBarWords.size(); ++button)
-        names.push_back(Rules::AnswerBarSound(button));
-    names.push_back(Rules::ChosenInScanSound);
-    for (const std::wstring& name : names) {
-        const std::wstring path = m_strContentFolder + name;
+    for (const Rules::TCommonSound& sound : Rules::CommonSounds()) {
+        const std::wstring path = m_strContentFolder + sound.FileName;
         if (!platform::IsFile(path))
-            Make(speech, TextOfCommonSound(name), path, out);
+            Make(speech, sound.Words, path, out);
     }
 }
 

@@ -40,7 +40,7 @@ public:
     // read as a space ("B00001 Glass_och_saft.jpg" says "Glass och saft"); empty when its
     // name has none.
     static std::wstring TextOfPictureName(const std::wstring& fileName);
-    // What a common sound says: its name's words ("JagValde.wav" says "Jag valde").
+    // What a common sound says ("JagValde.wav" says "Jag valde"); empty for any other name.
     static std::wstring TextOfCommonSound(const std::wstring& fileName);
 
 private:

@@ -153,8 +153,18 @@ std::wstring CopyHidden(const std::wstring& folder, const std::wstring& finalNam
 void RemoveHidden(const std::wstring& folder,
                   const std::vector<std::pair<std::wstring, std::wstring>>& staged)
 {
-    for (const auto& [hidden, name] : staged)
-        ::unlink(Bytes(In(folder, hidden)).c_str());
+    for (const auto& [hidden, name] : staged) {
+        const std::string path = Bytes(In(folder, hidden));
+        if (::unlink(path.c_str()) != 0 && errno == EISDIR)
+            ::rmdir(path.c_str());
+    }
+}
+
+// Makes an empty folder in folder under a fresh hidden name; the name, or empty.
+std::wstring MakeHiddenFolder(const std::wstring& folder, const std::wstring& finalName)
+{
+    const std::wstring hidden = CTQContentJournal::HiddenName(finalName);
+    return ::mkdir(Bytes(In(folder, hidden)).c_str(), 0755) == 0 ? hidden : std::wstring();
 }
 
 // A picture's file name from its caption: the number, a space and the caption's first
@@ -825,7 +835,8 @@ TResult CTQContentEdit::SetSound(const std::wstring& page, int number,
 }
 
 TResult CTQContentEdit::SetLeadsTo(const std::wstring& page, int number, TLeadsTo leadsTo,
-                                   const std::wstring& value, const std::wstring& programName)
+                                   const std::wstring& value, const std::wstring& programName,
+                                   const std::wstring& programFolder)
 {
     const std::wstring folder = Normalised(page);
     if (TResult checked = Checked({ folder }); checked != TResult::Done)
@@ -841,9 +852,11 @@ TResult CTQContentEdit::SetLeadsTo(const std::wstring& page, int number, TLeadsT
     switch (leadsTo) {
     case TLeadsTo::Program: {
         name = Rules::NumberedName(Rules::PictureLetter, number) + Rules::ShortcutExtension;
-        const std::wstring entry = L"[Desktop Entry]\nType=Application\nName=" +
+        std::wstring entry = L"[Desktop Entry]\nType=Application\nName=" +
             OneLine(programName.empty() ? value : programName) + L"\nExec=" + OneLine(value) +
             L"\n";
+        if (!OneLine(programFolder).empty())
+            entry += L"Path=" + OneLine(programFolder) + L"\n";
         if (OneLine(value).empty())
             return TResult::Refused;
         hidden = WriteHidden(folder, name, platform::ToUtf8(entry));
@@ -869,8 +882,15 @@ TResult CTQContentEdit::SetLeadsTo(const std::wstring& page, int number, TLeadsT
         hidden = WriteHidden(folder, name, address + "\n");
         break;
     }
-    case TLeadsTo::Nothing:
     case TLeadsTo::SubPage:
+        // A new sub-page is made at once, empty, so the carer can walk into it and fill it;
+        // the board stays on the page when an empty one is chosen.
+        if (!platform::IsFolder(CTQContentTree::SubPageFolder(folder, number))) {
+            name = Rules::NumberedName(Rules::PageLetter, number);
+            hidden = MakeHiddenFolder(folder, name);
+        }
+        break;
+    case TLeadsTo::Nothing:
         break;
     }
     if (!name.empty()) {

@@ -56,11 +56,13 @@ public:
     // an empty name removes the sound.
     TResult SetSound(const std::wstring& page, int number, const std::wstring& soundFile);
     // What the picture leads to. value: for Program a command line, for Film and Music the
-    // file to copy, for WebAddress the address; unused otherwise. Companions that would win
+    // file to copy, for WebAddress the address; unused otherwise. A program's name and working
+    // folder (both optional) go into its shortcut as well. Companions that would win
     // over it (or lose to it and never be used) go to the trash. SubPage keeps an existing
-    // sub-page; a new one comes into being with its first picture.
+    // sub-page; a new one is made empty, ready for its first picture.
     TResult SetLeadsTo(const std::wstring& page, int number, CTQContentTree::TLeadsTo leadsTo,
-                       const std::wstring& value, const std::wstring& programName = {});
+                       const std::wstring& value, const std::wstring& programName = {},
+                       const std::wstring& programFolder = {});
     // Moves picture from to position to (1-based), the pictures between shifting by one.
     TResult Move(const std::wstring& page, int from, int to);
     // Deletes the picture with every file of its number, its sub-page included.

@@ -99,6 +99,25 @@ std::wstring CTQContentRules::AnswerBarSound(std::size_t button)
     return std::wstring(AnswerBarWords.at(button)) + WaveExtension;
 }
 
+std::array<CTQContentRules::TCommonSound, CTQContentRules::AnswerBarWords.size() + 1>
+CTQContentRules::CommonSounds()
+{
+    std::array<TCommonSound, AnswerBarWords.size() + 1> sounds;
+    for (std::size_t button = 0; button < AnswerBarWords.size(); ++button)
+        sounds[button] = { AnswerBarSound(button), AnswerBarWords[button] };
+    sounds.back() = { ChosenInScanSound, ChosenInScanWords };
+    return sounds;
+}
+
+std::wstring CTQContentRules::CommonSoundWords(std::wstring_view fileName)
+{
+    for (const TCommonSound& sound : CommonSounds()) {
+        if (sound.FileName == fileName)
+            return sound.Words;
+    }
+    return {};
+}
+
 std::wstring CTQContentRules::MissingSoundBox()
 {
     return std::wstring(MissingSoundBoxStart) +

@@ -126,6 +126,16 @@ public:
     static constexpr std::array<const wchar_t*, 3> AnswerBarWords = { L"Tillbaka", L"Nej", L"Ja" };
     static std::wstring AnswerBarSound(std::size_t button);
     static constexpr const wchar_t* ChosenInScanSound = L"JagValde.wav";
+    static constexpr const wchar_t* ChosenInScanWords = L"Jag valde";
+    // Every common sound with the words it says (what a maker of missing sounds speaks): the
+    // answer bar's, then the one of a choice in scan mode.
+    struct TCommonSound {
+        std::wstring FileName;
+        const wchar_t* Words;
+    };
+    static std::array<TCommonSound, AnswerBarWords.size() + 1> CommonSounds();
+    // The words of the common sound of that name; empty for any other name.
+    static std::wstring CommonSoundWords(std::wstring_view fileName);
     static constexpr const wchar_t* WebBrowserShortcut = L"WebBrowser.lnk";
 
     // ---- The board's error boxes ---------------------------------------------------------

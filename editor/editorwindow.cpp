@@ -7,6 +7,8 @@
 #include "editor/pagepreview.h"
 #include "editor/pageproblems.h"
 #include "editor/programdialog.h"
+#include "editor/recorddialog.h"
+#include "editor/sounddevice.h"
 #include "editor/settingsdialog.h"
 #include "platform/files.h"
 
@@ -110,8 +112,13 @@ COrlidoEditWindow::COrlidoEditWindow(std::wstring contentFolder, std::wstring se
     m_pPreview = new COrlidoPagePreview;
     m_pPreview->setAccessibleName(
         Tr("The page as the board shows it", "Sidan som tavlan visar den"));
+    m_pPreview->setToolTip(Tr("Drag a picture to another place to move it there (or choose it "
+                              "and press Ctrl and an arrow key).",
+                              "Dra en bild till en annan plats för att flytta den dit (eller välj "
+                              "den och tryck Ctrl och en piltangent)."));
     connect(m_pPreview, &COrlidoPagePreview::Selected, this, &COrlidoEditWindow::ShowPicture);
     connect(m_pPreview, &COrlidoPagePreview::Opened, this, &COrlidoEditWindow::OpenSubPage);
+    connect(m_pPreview, &COrlidoPagePreview::Moved, this, &COrlidoEditWindow::MovePicture);
 
     m_pOutside = new QLabel(
         Tr("This page was changed outside the editor. Nothing is written to it until you look "
@@ -248,8 +255,10 @@ QWidget* COrlidoEditWindow::BuildPicturePanel()
         connect(speak, &QPushButton::clicked, this, [this] { SpeakCaption(); });
         form->addRow(QString(), speak);
     }
-    if (CanRecord())
-        form->addRow(QString(), new QPushButton(Tr("&Record", "Spela &in")));
+    m_pRecord = new QPushButton;
+    connect(m_pRecord, &QPushButton::clicked, this, [this] { RecordSound(); });
+    form->addRow(QString(), m_pRecord);
+    ShowWhetherRecording();
 
     m_pLeadsTo = new QComboBox;
     for (const TLeadsToChoice& choice : kLeadsToChoices)
@@ -445,6 +454,7 @@ void COrlidoEditWindow::ShowPicture(int number)
     const CTQContentTree::TPicture& picture =
         m_Shown.Pictures[static_cast<std::size_t>(number - 1)];
     m_pPictureTitle->setText(Tr("Picture %1", "Bild %1").arg(number));
+    ShowWhetherRecording();
     m_pCaption->setText(FromWide(picture.Caption));
     m_pSound->setText(
         picture.SoundName.empty()
@@ -582,6 +592,52 @@ QString COrlidoEditWindow::SpokenSound(const QString& text)
     return file;
 }
 
+void COrlidoEditWindow::SetSoundDevice(std::unique_ptr<COrlidoSoundDevice> device)
+{
+    m_pSoundDevice = std::move(device);
+    ShowWhetherRecording();
+}
+
+void COrlidoEditWindow::ShowWhetherRecording()
+{
+    const bool microphone = m_pSoundDevice && m_pSoundDevice->HasMicrophone();
+    m_pRecord->setEnabled(microphone);
+    m_pRecord->setText(
+        microphone ? Tr("&Record its sound…", "Spela &in dess ljud…")
+                   : Tr("Recording: no microphone found", "Inspelning: ingen mikrofon hittades"));
+    m_pRecord->setToolTip(microphone
+                              ? QString()
+                              : Tr("Plug in a microphone and choose the picture again to record.",
+                                   "Anslut en mikrofon och välj bilden igen för att spela in."));
+}
+
+QString COrlidoEditWindow::ScratchSound(const CTQWaveSound& sound)
+{
+    if (!m_pSpokenFolder)
+        m_pSpokenFolder = std::make_unique<QTemporaryDir>();
+    static int made = 0;
+    const QString file = m_pSpokenFolder->filePath(QStringLiteral("recorded%1.wav").arg(++made));
+    std::string error;
+    if (!m_pSpokenFolder->isValid() || !sound.WriteNew(ToPath(file), error)) {
+        SayClearly(Tr("The recording could not be saved: %1", "Inspelningen kunde inte sparas: %1")
+                       .arg(QString::fromStdString(error)));
+        return {};
+    }
+    return file;
+}
+
+bool COrlidoEditWindow::RecordSound()
+{
+    ShowWhetherRecording();
+    if (m_pPreview->GetSelected() < 1 || !m_pRecord->isEnabled())
+        return false;
+    COrlidoRecordDialog dialog(*m_pSoundDevice, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    const QString file = ScratchSound(dialog.GetSound());
+    return !file.isEmpty() && SetSound(file);
+}
+
 bool COrlidoEditWindow::SpeakCaption()
 {
     if (m_pPreview->GetSelected() < 1)
@@ -623,21 +679,27 @@ bool COrlidoEditWindow::SetLeadsTo(TLeadsTo leadsTo, const QString& value)
                                  media ? ToPath(value) : value.toStdWString()));
 }
 
-bool COrlidoEditWindow::SetProgram(const QString& name, const QString& exec)
+bool COrlidoEditWindow::SetProgram(const QString& name, const QString& exec,
+                                   const QString& workingFolder)
 {
     const int number = m_pPreview->GetSelected();
     return number > 0 &&
         Report(m_Edit.SetLeadsTo(m_strPage, number, TLeadsTo::Program, exec.toStdWString(),
-                                 name.toStdWString()));
+                                 name.toStdWString(), workingFolder.toStdWString()));
 }
 
 bool COrlidoEditWindow::MoveSelected(int by)
 {
     const int number = m_pPreview->GetSelected();
-    const int to = number + by;
-    if (number < 1 || to < 1 || to > static_cast<int>(m_Shown.Pictures.size()))
+    return number > 0 && MovePicture(number, number + by);
+}
+
+bool COrlidoEditWindow::MovePicture(int from, int to)
+{
+    const int count = static_cast<int>(m_Shown.Pictures.size());
+    if (from < 1 || from > count || to < 1 || to > count || from == to)
         return false;
-    const bool done = Report(m_Edit.Move(m_strPage, number, to));
+    const bool done = Report(m_Edit.Move(m_strPage, from, to));
     if (done)
         m_pPreview->SetSelected(to);
     return done;
@@ -817,12 +879,12 @@ void COrlidoEditWindow::ApplyLeadsTo()
         const COrlidoInstalledPrograms::TProgram* chosen =
             dialog.exec() == QDialog::Accepted ? dialog.GetChosen() : nullptr;
         if (chosen != nullptr)
-            SetProgram(chosen->Name, chosen->Exec);
+            SetProgram(chosen->Name, chosen->Exec, chosen->WorkingFolder);
         return;
     }
     if (!SetLeadsTo(leadsTo, value))
         return;
-    // A new page is shown empty; it is made with the first picture added to it.
+    // The carer walks into the page, new and empty or not, to fill it.
     if (leadsTo == TLeadsTo::SubPage) {
         m_Trail.push_back(m_strPage);
         OpenPage(CTQContentTree::SubPageFolder(m_Shown.Folder, m_pPreview->GetSelected()));

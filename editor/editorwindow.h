@@ -26,7 +26,9 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class COrlidoPagePreview;
 class COrlidoPageProblems;
+class COrlidoSoundDevice;
 class CTQSpeech;
+class CTQWaveSound;
 
 class COrlidoEditWindow : public QMainWindow {
     Q_OBJECT
@@ -46,12 +48,20 @@ public:
     // The caption spoken into the chosen picture's sound.
     bool SpeakCaption();
     bool CanSpeak();
+    // The chosen picture's sound recorded from the microphone in the record dialog.
+    bool RecordSound();
+    // The microphone and loudspeaker recording uses; without one the editor records nothing.
+    void SetSoundDevice(std::unique_ptr<COrlidoSoundDevice> device);
+    QPushButton* GetRecordButton() const { return m_pRecord; }
     bool SetCaption(const QString& caption);
     bool SetSound(const QString& soundFile);
     bool SetLeadsTo(CTQContentTree::TLeadsTo leadsTo, const QString& value);
-    // The chosen picture starts the program: a desktop-entry shortcut with its name and command.
-    bool SetProgram(const QString& name, const QString& exec);
+    // The chosen picture starts the program: a desktop-entry shortcut with its name, command
+    // and working folder (as they stand in the program's own entry).
+    bool SetProgram(const QString& name, const QString& exec, const QString& workingFolder = {});
     bool MoveSelected(int by);
+    // Picture from to place to (1-based), as one step to undo; it stays chosen.
+    bool MovePicture(int from, int to);
     bool DeleteSelected();
     bool Undo();
     bool Redo();
@@ -113,9 +123,10 @@ private:
     void ShowSettings();
     void TryOnBoard();
     void OpenOtherFolder();
-    // Recording: the editor makes a sound from the microphone here once there is a
-    // recorder; until then the carer speaks the caption or chooses a sound file.
-    bool CanRecord() const { return false; }
+    // The record button says when there is no microphone rather than failing when pressed.
+    void ShowWhetherRecording();
+    // Writes a sound to a new file in the scratch folder; its path, or empty.
+    QString ScratchSound(const CTQWaveSound& sound);
 
     std::wstring m_strSetupFile;
     CTQContentEdit m_Edit;
@@ -148,4 +159,6 @@ private:
     QString
         m_strPictureFolder;  // where the last picture was chosen; the next one is looked for there
     std::unique_ptr<QTemporaryDir> m_pSpokenFolder;
+    std::unique_ptr<COrlidoSoundDevice> m_pSoundDevice;
+    QPushButton* m_pRecord = nullptr;
 };

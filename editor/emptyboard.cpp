@@ -50,12 +50,9 @@ bool COrlidoEmptyBoard::Make(const QString& folder, const QString& demoFolder)
     }
 
     // The common sounds are Swedish words, as the answer bar shows them.
-    std::vector<std::pair<QString, std::wstring>> sounds;
-    for (std::size_t button = 0; button < Rules::AnswerBarWords.size(); ++button)
-        sounds.emplace_back(Name(Rules::AnswerBarSound(button)), Rules::AnswerBarWords[button]);
-    sounds.emplace_back(Name(Rules::ChosenInScanSound), L"Jag valde");
     std::unique_ptr<CTQSpeech> speech;
-    for (const auto& [name, words] : sounds) {
+    for (const Rules::TCommonSound& sound : Rules::CommonSounds()) {
+        const QString name = Name(sound.FileName);
         if (!missing(name))
             continue;
         if (!speech) {
@@ -67,7 +64,7 @@ bool COrlidoEmptyBoard::Make(const QString& folder, const QString& demoFolder)
         }
         std::string error;
         speech->MakeSoundFile(
-            words,
+            sound.Words,
             platform::FromUtf8(QFile::encodeName(folder + QLatin1Char('/') + name).toStdString()),
             error);
     }

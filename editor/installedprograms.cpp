@@ -93,7 +93,8 @@ std::vector<COrlidoInstalledPrograms::TProgram> COrlidoInstalledPrograms::Read()
             const std::map<QString, QString> keys = ReadEntry(path);
             const TProgram program{ id, LocalName(keys), Value(keys, QStringLiteral("Exec")),
                                     Value(keys, QStringLiteral("Categories"))
-                                        .split(QLatin1Char(';'), Qt::SkipEmptyParts) };
+                                        .split(QLatin1Char(';'), Qt::SkipEmptyParts),
+                                    Value(keys, QStringLiteral("Path")) };
             if (Value(keys, QStringLiteral("Type")) != QLatin1String("Application") ||
                 program.Name.isEmpty() || program.Exec.isEmpty() ||
                 IsTrue(Value(keys, QStringLiteral("NoDisplay"))) ||

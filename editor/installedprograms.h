@@ -16,6 +16,7 @@ public:
         QString Name;  // as the menu shows it
         QString Exec;  // the Exec value as it stands in the entry (the board reads the same form)
         QStringList Categories;
+        QString WorkingFolder;  // the Path value as it stands in the entry; empty for none
     };
 
     // Sorted by name. An entry found earlier in the search order hides later ones of the same

@@ -4,6 +4,7 @@
 #include "editor/editortext.h"
 #include "editor/emptyboard.h"
 #include "editor/editorwindow.h"
+#include "editor/qtsounddevice.h"
 #include "content/contentrules.h"
 #include "platform/files.h"
 
@@ -98,6 +99,7 @@ int main(int argc, char** argv)
         return platform::FromUtf8(QFile::encodeName(name).toStdString());
     };
     COrlidoEditWindow window(path(folder), path(setup));
+    window.SetSoundDevice(std::make_unique<COrlidoQtSoundDevice>());
     window.show();
     return application.exec();
 }

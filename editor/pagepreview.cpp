@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QStyleHints>
 
 namespace {
 
@@ -100,8 +101,7 @@ QImage COrlidoPagePreview::Render(QSize screen) const
     const TPageGeometry g =
         ComputeGeometry(screen.width(), screen.height(), screen.width(), screen.height(), count);
     for (int k = 0; k < count; ++k) {
-        const QRect cell(g.ColumnX(k % TPageGeometry::Columns), g.RowY(k / TPageGeometry::Columns),
-                         g.pictureWidth, g.pictureHeight);
+        const QRect cell = Cell(screen, k + 1);
         const QImage& picture = m_Pictures[static_cast<std::size_t>(k)];
         if (!picture.isNull())
             painter.drawImage(cell, picture, CentredSquare(picture.size()));
@@ -129,6 +129,31 @@ QImage COrlidoPagePreview::Render(QSize screen) const
     return page;
 }
 
+QRect COrlidoPagePreview::Cell(QSize screen, int number) const
+{
+    const int count = static_cast<int>(m_Pictures.size());
+    if (number < 1 || number > count)
+        return {};
+    const TPageGeometry g =
+        ComputeGeometry(screen.width(), screen.height(), screen.width(), screen.height(), count);
+    const int k = number - 1;
+    return { g.ColumnX(k % TPageGeometry::Columns), g.RowY(k / TPageGeometry::Columns),
+             g.pictureWidth, g.pictureHeight };
+}
+
+QRect COrlidoPagePreview::PictureRect(int number) const
+{
+    const QSize screen = Screen();
+    const QSize shown = screen.scaled(size(), Qt::KeepAspectRatio);
+    const QRect cell = Cell(screen, number);
+    if (cell.isEmpty() || shown.isEmpty())
+        return {};
+    const auto x = [&](int onScreen) { return onScreen * shown.width() / screen.width(); };
+    const auto y = [&](int onScreen) { return onScreen * shown.height() / screen.height(); };
+    return QRect(QPoint(x(cell.left()), y(cell.top())),
+                 QPoint(x(cell.right() + 1) - 1, y(cell.bottom() + 1) - 1));
+}
+
 void COrlidoPagePreview::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -141,6 +166,11 @@ void COrlidoPagePreview::paintEvent(QPaintEvent*)
         painter.setPen(QPen(palette().highlight(), 2, Qt::DashLine));
         painter.drawRect(QRect(QPoint(0, 0), shown).adjusted(1, 1, -1, -1));
     }
+    // Where a dragged picture would go: a place the board never marks so, to tell it apart.
+    if (m_nDropAt > 0 && m_nDropAt != m_nPressed) {
+        painter.setPen(QPen(palette().highlight(), 4, Qt::DashLine));
+        painter.drawRect(PictureRect(m_nDropAt).adjusted(2, 2, -2, -2));
+    }
 }
 
 int COrlidoPagePreview::NumberAt(QPoint point) const
@@ -151,14 +181,9 @@ int COrlidoPagePreview::NumberAt(QPoint point) const
         return 0;
     const QPoint onScreen(point.x() * screen.width() / shown.width(),
                           point.y() * screen.height() / shown.height());
-    const int count = static_cast<int>(m_Pictures.size());
-    const TPageGeometry g =
-        ComputeGeometry(screen.width(), screen.height(), screen.width(), screen.height(), count);
-    for (int k = 0; k < count; ++k) {
-        const QRect cell(g.ColumnX(k % TPageGeometry::Columns), g.RowY(k / TPageGeometry::Columns),
-                         g.pictureWidth, g.pictureHeight);
-        if (cell.contains(onScreen))
-            return k + 1;
+    for (int number = 1; number <= static_cast<int>(m_Pictures.size()); ++number) {
+        if (Cell(screen, number).contains(onScreen))
+            return number;
     }
     return 0;
 }
@@ -168,6 +193,47 @@ void COrlidoPagePreview::mousePressEvent(QMouseEvent* event)
     const int number = NumberAt(event->position().toPoint());
     if (number > 0)
         SetSelected(number);
+    if (event->button() == Qt::LeftButton) {
+        m_nPressed = number;
+        m_PressedAt = event->position().toPoint();
+    }
+}
+
+void COrlidoPagePreview::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_nPressed == 0 || !(event->buttons() & Qt::LeftButton))
+        return;
+    const QPoint at = event->position().toPoint();
+    // A hand that shakes a little while clicking does not move the picture.
+    if (m_nDropAt == 0 &&
+        (at - m_PressedAt).manhattanLength() < QGuiApplication::styleHints()->startDragDistance())
+        return;
+    const int dropAt = NumberAt(at);
+    if (m_nDropAt == 0)
+        setCursor(Qt::ClosedHandCursor);
+    m_nDropAt = dropAt == 0 ? -1 : dropAt;  // -1: dragging, over no picture's place
+    update();
+}
+
+void COrlidoPagePreview::mouseReleaseEvent(QMouseEvent* event)
+{
+    const int from = m_nPressed;
+    const bool dragged = m_nDropAt != 0;
+    EndDrag();
+    if (event->button() != Qt::LeftButton || !dragged)
+        return;
+    const int to = NumberAt(event->position().toPoint());
+    if (from > 0 && to > 0 && to != from)
+        emit Moved(from, to);
+}
+
+void COrlidoPagePreview::EndDrag()
+{
+    if (m_nDropAt != 0)
+        unsetCursor();
+    m_nPressed = 0;
+    m_nDropAt = 0;
+    update();
 }
 
 void COrlidoPagePreview::mouseDoubleClickEvent(QMouseEvent* event)
@@ -202,6 +268,13 @@ void COrlidoPagePreview::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Enter:
         if (m_nSelected > 0)
             emit Opened(m_nSelected);
+        return;
+    case Qt::Key_Escape:
+        if (m_nPressed == 0) {
+            QWidget::keyPressEvent(event);
+            return;
+        }
+        EndDrag();
         return;
     default:
         QWidget::keyPressEvent(event);

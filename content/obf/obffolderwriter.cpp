@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cwctype>
 #include <cstdio>
 #include <filesystem>
 
@@ -73,21 +72,6 @@ bool IsPlainNameText(const std::wstring& text)
         return false;
     return std::none_of(text.begin(), text.end(),
                         [](wchar_t c) { return c < 0x20 || c == L'/' || c == L'\\'; });
-}
-
-// "JagValde.wav" -> "Jag valde".
-std::string WordsOfName(const std::wstring& fileName)
-{
-    std::wstring words;
-    for (const wchar_t c : fileName.substr(0, fileName.rfind(L'.'))) {
-        if (std::iswupper(static_cast<wint_t>(c)) && !words.empty()) {
-            words += L' ';
-            words += static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-        } else {
-            words += c;
-        }
-    }
-    return platform::ToUtf8(words);
 }
 
 // The command a shortcut starts, as a carer reads it; "" when it is no shortcut the board
@@ -452,16 +436,12 @@ bool CTQObfFolderWriter::WriteActivities(const TObfBoard& board, const TObfButto
 
 bool CTQObfFolderWriter::WriteCommonFiles(const std::wstring& contentFolder, std::string& error)
 {
-    // Each common sound says the words of its name: "JagValde.wav" says "Jag valde".
-    std::vector<std::pair<std::string, std::string>> sounds;
-    for (std::size_t i = 0; i < Rules::AnswerBarWords.size(); ++i)
-        sounds.emplace_back(platform::ToUtf8(Rules::AnswerBarSound(i)),
-                            WordsOfName(Rules::AnswerBarSound(i)));
-    sounds.emplace_back(platform::ToUtf8(Rules::ChosenInScanSound),
-                        WordsOfName(Rules::ChosenInScanSound));
+    // The package's own common sound, else its words spoken.
     const auto& common = m_Source.Manifest().CommonFiles;
-    for (const auto& [name, words] : sounds) {
-        const std::wstring path = contentFolder + L"/" + platform::FromUtf8(name);
+    for (const Rules::TCommonSound& sound : Rules::CommonSounds()) {
+        const std::string name = platform::ToUtf8(sound.FileName);
+        const std::string words = platform::ToUtf8(sound.Words);
+        const std::wstring path = contentFolder + L"/" + sound.FileName;
         std::string bytes;
         std::string why;
         if (const auto found = common.find(name); found != common.end() &&

@@ -267,6 +267,37 @@ TEST_F(ContentEdit, UndoOfAPictureOnANewSubPageTakesTheSubPageAway)
     EXPECT_EQ(Captions("UserData/L00001/L00001"), "Bröd");
 }
 
+// A sub-page chosen for a picture exists at once, empty, for the carer to walk into; the
+// checker asks for pictures in it until it has one.
+TEST_F(ContentEdit, ANewSubPageIsMadeEmptyAndUndoneAsAWhole)
+{
+    PutPicture("UserData/L00001", 1, " Mat", "Mat");
+    CTQContentEdit edit(Content());
+    const std::wstring sub = CTQContentTree::SubPageFolder(Page(), 1);
+    ASSERT_EQ(edit.SetLeadsTo(Page(), 1, TLeadsTo::SubPage, {}), TResult::Done);
+    EXPECT_TRUE(platform::IsFolder(sub));
+    EXPECT_TRUE(platform::ListFolderNames(sub).empty());
+    EXPECT_EQ(CTQContentTree::ReadPage(Page()).Pictures[0].LeadsTo, TLeadsTo::SubPage);
+    std::string report;
+    EXPECT_EQ(Problems(&report), 1);
+    EXPECT_NE(report.find("is empty"), std::string::npos) << report;
+
+    ASSERT_EQ(edit.AddPicture(sub, { Jpeg(), L".jpg", L"Bröd", Source("sound.wav") }),
+              TResult::Done);
+    EXPECT_EQ(Problems(&report), 0) << report;
+
+    ASSERT_EQ(edit.Undo(), TResult::Done);
+    ASSERT_EQ(edit.Undo(), TResult::Done);
+    EXPECT_FALSE(platform::IsFolder(sub));
+    EXPECT_EQ(Problems(), 0);
+    ASSERT_EQ(edit.Redo(), TResult::Done);
+    EXPECT_TRUE(platform::IsFolder(sub));
+    // Chosen again, an existing sub-page is kept with its pictures.
+    ASSERT_EQ(edit.Redo(), TResult::Done);
+    ASSERT_EQ(edit.SetLeadsTo(Page(), 1, TLeadsTo::SubPage, {}), TResult::Done);
+    EXPECT_EQ(Captions("UserData/L00001/L00001"), "Bröd");
+}
+
 TEST_F(ContentEdit, RefusesWhatTheBoardCouldNotShow)
 {
     for (int n = 1; n <= 12; ++n)

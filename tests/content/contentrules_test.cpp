@@ -42,6 +42,20 @@ TEST(NumberedNames, NumberOfReadsTheLetterAndFiveDigits)
 
 // Every key of the table is read by the parser, and the analysis neither calls it unknown
 // nor misspelt: a key added to the table but not to the parser's lists would be lost silently.
+TEST(CommonSounds, EachSaysItsWordsAndNoOtherNameHasAny)
+{
+    const struct {
+        const wchar_t* name;
+        const wchar_t* words;
+    } cases[] = {
+        { L"Tillbaka.wav", L"Tillbaka" },  { L"Nej.wav", L"Nej" },   { L"Ja.wav", L"Ja" },
+        { L"JagValde.wav", L"Jag valde" }, { L"jagvalde.wav", L"" }, { L"Mat.wav", L"" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Rules::CommonSoundWords(c.name), c.words) << platform::ToUtf8(c.name);
+    EXPECT_EQ(Rules::CommonSounds().back().FileName, Rules::ChosenInScanSound);
+}
+
 TEST(SettingsKeys, EveryKeyIsReadByTheParserAndKnownToTheAnalysis)
 {
     TempFolder folder;

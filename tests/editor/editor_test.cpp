@@ -1,7 +1,7 @@
 // The editor's main paths as a carer takes them, on the offscreen platform: open content,
 // add a picture with a caption (typed, its byte limit shown) and a sound, make a sub-page
-// with a picture, reorder by keyboard, delete and undo, change the settings; the content
-// the checker then reads has no problem.
+// with a picture, reorder by keyboard and by dragging, delete and undo, change the settings;
+// the content the checker then reads has no problem.
 #include "application/orlidocheck.h"
 #include "application/tqstartupsettings.h"
 #include "content/contenttree.h"
@@ -12,6 +12,8 @@
 #include "editor/pageproblems.h"
 #include "editor/picturesource.h"
 #include "editor/programdialog.h"
+#include "editor/recorddialog.h"
+#include "editor/sounddevice.h"
 #include "platform/common/shortcutfile.h"
 #include "editor/settingsdialog.h"
 #include "platform/fake/fake_desktop.h"
@@ -32,6 +34,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTcpServer>
@@ -49,6 +52,41 @@
 namespace {
 
 using TLeadsTo = CTQContentTree::TLeadsTo;
+
+// A microphone that hears what the test feeds it, and a loudspeaker that keeps what it plays.
+class FakeSoundDevice : public COrlidoSoundDevice {
+public:
+    explicit FakeSoundDevice(bool microphone) : m_bMicrophone(microphone) { }
+
+    bool HasMicrophone() const override { return m_bMicrophone; }
+    bool StartRecording() override
+    {
+        m_bRecording = m_bMicrophone;
+        return m_bRecording;
+    }
+    std::vector<std::int16_t> TakeRecorded() override { return std::exchange(m_Heard, {}); }
+    void StopRecording() override { m_bRecording = false; }
+    bool Play(const std::vector<std::int16_t>& samples) override
+    {
+        m_Played = samples;
+        return true;
+    }
+    void StopPlaying() override { }
+
+    // What the microphone hears next; only while it records.
+    void Hear(const std::vector<std::int16_t>& samples)
+    {
+        if (m_bRecording)
+            m_Heard.insert(m_Heard.end(), samples.begin(), samples.end());
+    }
+    const std::vector<std::int16_t>& Played() const { return m_Played; }
+
+private:
+    bool m_bMicrophone;
+    bool m_bRecording = false;
+    std::vector<std::int16_t> m_Heard;
+    std::vector<std::int16_t> m_Played;
+};
 
 // The application for the whole run, ended before the program's static objects are: Qt
 // cannot be shut down after them.
@@ -352,11 +390,13 @@ TEST_F(Editor, ACarersSessionByKeyboardAndMouse)
     QTest::keyClick(caption, Qt::Key_Return);
     EXPECT_EQ(CTQContentTree::ReadPage(FirstPage()).Pictures.at(2).Caption, std::wstring(50, L'å'));
 
-    // Picture 3 leads to a new page; the editor walks into it, and its first picture makes it.
+    // Picture 3 leads to a new page; the editor walks into it, and the tree shows it at once.
     auto* leadsTo = m_window->findChild<QComboBox*>();
     leadsTo->setCurrentIndex(leadsTo->findData(static_cast<int>(TLeadsTo::SubPage)));
     QTest::mouseClick(Button("Set what it leads to"), Qt::LeftButton);
     EXPECT_EQ(m_window->GetPage(), m_folder.Path("content/UserData/L00001/L00003"));
+    ASSERT_EQ(m_window->GetTree()->topLevelItem(0)->childCount(), 1);
+    EXPECT_EQ(m_window->GetTree()->currentItem(), m_window->GetTree()->topLevelItem(0)->child(0));
     ASSERT_TRUE(m_window->AddPicture(File("large.png"), QStringLiteral("Boll"), File("sound.wav")));
     EXPECT_EQ(Captions(m_window->GetPage()), "Boll");
     EXPECT_EQ(m_window->GetTree()->topLevelItem(0)->childCount(), 1);
@@ -382,6 +422,103 @@ TEST_F(Editor, ACarersSessionByKeyboardAndMouse)
 
     std::string report;
     EXPECT_EQ(Problems(report), 0) << report;
+}
+
+// A picture dragged in the preview goes to the place it is dropped on, as one step to undo;
+// a short shake of the hand, a drop beside the pictures or Escape moves nothing.
+TEST_F(Editor, APictureIsDraggedToItsNewPlace)
+{
+    ASSERT_TRUE(
+        m_window->AddPicture(File("large.png"), QStringLiteral("Bild 3"), File("sound.wav")));
+    COrlidoPagePreview* preview = m_window->GetPreview();
+    const auto centre = [preview](int number) { return preview->PictureRect(number).center(); };
+    const QPoint besides(preview->width() - 1, preview->height() - 1);
+    const auto drag = [&](int from, QPoint to, bool escape = false) {
+        QTest::mousePress(preview, Qt::LeftButton, {}, centre(from));
+        QTest::mouseMove(preview, (centre(from) + to) / 2);
+        QTest::mouseMove(preview, to);
+        if (escape)
+            QTest::keyClick(preview, Qt::Key_Escape);
+        QTest::mouseRelease(preview, Qt::LeftButton, {}, to);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        const char* captions;
+    } steps[] = {
+        { "last to first", [&] { drag(3, centre(1)); }, "Bild 3|Bild 1|Bild 2" },
+        { "undone in one step", [&] { QTest::keyClick(preview, Qt::Key_Z, Qt::ControlModifier); },
+          "Bild 1|Bild 2|Bild 3" },
+        { "first to the middle", [&] { drag(1, centre(2)); }, "Bild 2|Bild 1|Bild 3" },
+        { "a shake of the hand", [&] { drag(1, centre(1) + QPoint(1, 1)); },
+          "Bild 2|Bild 1|Bild 3" },
+        { "dropped beside the pictures", [&] { drag(1, besides); }, "Bild 2|Bild 1|Bild 3" },
+        { "let go with Escape", [&] { drag(1, centre(3), true); }, "Bild 2|Bild 1|Bild 3" },
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        EXPECT_EQ(Captions(FirstPage()), step.captions);
+    }
+    // The moved picture stays chosen where it went.
+    drag(2, centre(3));
+    EXPECT_EQ(Captions(FirstPage()), "Bild 2|Bild 3|Bild 1");
+    EXPECT_EQ(preview->GetSelected(), 3);
+    std::string report;
+    EXPECT_EQ(Problems(report), 0) << report;
+}
+
+// A sound recorded, listened to, recorded again and kept: the last take is the picture's
+// sound, a WAV file the board plays. Without a microphone the button says so.
+TEST_F(Editor, APicturesSoundIsRecordedFromTheMicrophone)
+{
+    auto* device = new FakeSoundDevice(true);
+    m_window->SetSoundDevice(std::unique_ptr<COrlidoSoundDevice>(device));
+    m_window->GetPreview()->SetSelected(1);
+    ASSERT_TRUE(m_window->GetRecordButton()->isEnabled());
+
+    const std::vector<std::int16_t> first(2205, 16000);  // a tenth of a second, loud
+    std::vector<std::int16_t> second(4410);
+    for (std::size_t i = 0; i < second.size(); ++i)
+        second[i] = static_cast<std::int16_t>(i % 2 ? -3000 : 3000);
+    int level = -1;
+    auto* timer = new QTimer(m_window.get());
+    QObject::connect(timer, &QTimer::timeout, [&, timer] {
+        auto* dialog = qobject_cast<COrlidoRecordDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr)
+            return;
+        timer->stop();
+        EXPECT_FALSE(dialog->GetKeepButton()->isEnabled());
+        const auto take = [&](const std::vector<std::int16_t>& samples) {
+            QTest::mouseClick(dialog->GetRecordButton(), Qt::LeftButton);
+            device->Hear(samples);
+            EXPECT_TRUE(
+                QTest::qWaitFor([&] { return dialog->GetLevelMeter()->value() > 0; }, 5000));
+            level = dialog->GetLevelMeter()->value();
+            QTest::mouseClick(dialog->GetStopButton(), Qt::LeftButton);
+        };
+        take(first);
+        EXPECT_EQ(level, 48);  // 16000 of 32767
+        QTest::mouseClick(dialog->GetPlayButton(), Qt::LeftButton);
+        EXPECT_EQ(device->Played(), first);
+        take(second);
+        QTest::mouseClick(dialog->GetKeepButton(), Qt::LeftButton);
+    });
+    timer->start(10);
+    ASSERT_TRUE(m_window->RecordSound());
+
+    const CTQContentTree::TPicture picture = CTQContentTree::ReadPage(FirstPage()).Pictures.at(0);
+    EXPECT_EQ(picture.SoundName, L"B00001.wav");
+    CTQWaveSound kept;
+    std::string error;
+    ASSERT_TRUE(kept.Read(FirstPage() + L"/B00001.wav", error)) << error;
+    EXPECT_EQ(kept.GetSampleRate(), COrlidoSoundDevice::SampleRate);
+    EXPECT_EQ(kept.GetSamples(), second);
+
+    m_window->SetSoundDevice(std::make_unique<FakeSoundDevice>(false));
+    EXPECT_FALSE(m_window->GetRecordButton()->isEnabled());
+    EXPECT_TRUE(m_window->GetRecordButton()->text().contains(QStringLiteral("no microphone")));
+    EXPECT_FALSE(m_window->RecordSound());
 }
 
 TEST_F(Editor, SettingsAreWrittenAsTheBoardReadsThem)
@@ -421,7 +558,12 @@ TEST_F(Editor, AProgramIsChosenFromTheInstalledOnes)
     const auto entry = [this](const std::string& path, const std::string& keys) {
         m_folder.Write(path, "[Desktop Entry]\nType=Application\n" + keys);
     };
-    entry("home/applications/klocka.desktop", "Name=Klocka\nExec=sh -c true\n");
+    // The program runs in its own working folder; it is installed, so it is not looked for
+    // there.
+    fake::AddProgram(L"/usr/bin/sh", fake::ProgramScript{});
+    const std::string workingFolder = m_folder.Root.string() + "/a";
+    entry("home/applications/klocka.desktop",
+          "Name=Klocka\nExec=sh -c true\nPath=" + workingFolder + "\n");
     entry("home/applications/masked.desktop", "Name=Masked\nExec=masked\nHidden=true\n");
     entry("a/applications/klocka.desktop", "Name=Shadowed by the data home\nExec=old\n");
     entry("a/applications/kde/rita.desktop",
@@ -464,6 +606,7 @@ TEST_F(Editor, AProgramIsChosenFromTheInstalledOnes)
     platform::ShortcutData read;
     ASSERT_TRUE(platform::ParseShortcut(shortcut, read));
     EXPECT_EQ(read.target, L"sh");
+    EXPECT_EQ(read.workingDirectory, platform::FromUtf8(workingFolder));
     std::string report;
     EXPECT_EQ(Problems(report), 0) << report;
 }
