@@ -438,8 +438,8 @@ FolderWatch::FolderWatch(const std::wstring& folder)
 }
 
 // Closing an inotify instance waits for the kernel's notification readers to finish (an
-// RCU grace period): 5 to 25 ms on a busy machine. A watch ends when the next page is
-// shown, so its close is left to a thread of its own instead of delaying the page.
+// RCU grace period): often 5 to 25 ms. A watch ends when the next page is shown, so its
+// close is left to a thread of its own instead of delaying the page.
 FolderWatch::~FolderWatch()
 {
     if (m_fd < 0)
