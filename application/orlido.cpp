@@ -7,7 +7,6 @@
 #include "application/orlidodoc.h"
 #include "application/orlidoobf.h"
 #include "application/orlidoview.h"
-#include "windowslibraries/tqdirectinput/tqdirectinput.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
 #include "platform/messageloop.h"
@@ -196,10 +195,9 @@ bool COrlidoApp::InitInstance(const std::vector<std::string>& arguments)
         std::fprintf(stderr, "orlido: the content folder '%s' does not exist\n",
                      platform::ToUtf8(contentFolder).c_str());
 
-    // The two slow starts that need no window run beside the window's set-up: the font
-    // configuration and the game-controller subsystem.
+    // The font configuration, a slow start that needs no window, is read beside the window's
+    // set-up. The game controller waits until the first frame is on the screen.
     platform::StartDefaultFontFaceLookup();
-    CTQDirectInput::StartSubsystemEarly();
     bool ok = false;
     m_pMainFrame = std::make_unique<CMainFrame>(Title, ok);
     if (!ok) {
@@ -256,7 +254,6 @@ void COrlidoApp::ExitInstance()
 {
     // The view goes before the frame whose window it draws into.
     m_pView.reset();
-    CTQDirectInput::ReleaseEarlyStart();
     m_pDocument.reset();
     m_pMainFrame.reset();
 }

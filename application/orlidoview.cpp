@@ -103,12 +103,14 @@ void COrlidoView::OnInitialUpdate()
     m_pModule = new CTQOrlidoModule(m_Settings.Mode, m_hWnd, m_pDisplay, m_strExeFolder,
                                     m_Settings.BlinkPeriod, m_Settings.ScanPeriod,
                                     m_Settings.AvoidExtraClicksTime, m_Settings.Scan);
+    // The game controller's worker starts once the first page is on the screen (DrawPage).
+}
 
-    // After the first page is made: the controller subsystem has been loading on a thread
-    // of its own since the start, and the page's decoding runs meanwhile instead of waiting.
-    OpenFirstJoystick();
-
-    // Last, once everything it calls exists; it runs whether or not a controller was found.
+// After the first frame, not before: on a machine with two cores, loading the controller
+// subsystem beside the first page's decoding and drawing made the first frame later.
+void COrlidoView::StartJoystickWorker()
+{
+    // Last, once everything it calls exists; it runs whether or not a controller is found.
     m_ThreadManager.StartThread(JoystickThread, this, L"COrlidoView::JoystickThread", 0);
 }
 
@@ -116,6 +118,9 @@ void COrlidoView::OpenFirstJoystick()
 {
     int count = 0;
     std::vector<TJoystick> list;
+    // One reference to the subsystem across the listing and the opening, so that it starts
+    // once.
+    CTQDirectInput::StartSubsystemEarly();
     CTQDirectInput::EnumerateJoysticks(count, list);
     for (const TJoystick& joystick : list)
         platform::TraceF(L"'%ls'\n", joystick.Name.c_str());
@@ -130,9 +135,11 @@ void COrlidoView::OpenFirstJoystick()
 unsigned COrlidoView::JoystickThread(void* argument)
 {
     auto* self = static_cast<COrlidoView*>(argument);
-    // Without a controller there is nothing to poll: the worker sleeps until it is stopped
-    // instead of waking every cycle for nothing. The controller is opened before the worker
-    // starts and kept until after it has stopped.
+    // The worker opens the controller itself, so that loading the controller subsystem
+    // (SDL2 and udev) never holds up the main thread; the controller is kept until after
+    // the worker has stopped. Without one there is nothing to poll: the worker sleeps until
+    // it is stopped instead of waking every cycle for nothing.
+    self->OpenFirstJoystick();
     if (!self->m_pDirectInput)
         self->m_ThreadManager.WaitUntilStopAsked();
     while (self->m_ThreadManager.KeepRunning(false)) {
@@ -145,7 +152,7 @@ unsigned COrlidoView::JoystickThread(void* argument)
 
 void COrlidoView::PollJoystickOnce()
 {
-    // m_pDirectInput is set before this worker starts and deleted after it has stopped.
+    // m_pDirectInput is set by this worker and deleted after it has stopped.
     CTQDirectInput* joystick = m_pDirectInput;
     if (!joystick)
         return;
@@ -259,10 +266,11 @@ void COrlidoView::DrawPage()
     if (m_pModule)
         m_pModule->Redraw();
     // Once the first page is on the screen, the sound player loads in the background, so
-    // that the first choice's sound does not wait for it.
+    // that the first choice's sound does not wait for it, and the game controller is opened.
     if (!m_bFirstPageDrawn) {
         m_bFirstPageDrawn = true;
         platform::PrepareSound();
+        StartJoystickWorker();
     }
 }
 

@@ -77,6 +77,7 @@ private:
     void TakePress(int virtualKey, DWORD time, bool fromController);
     void PostControllerChanges();
     void OnShutdown();
+    void StartJoystickWorker();
     void OpenFirstJoystick();
     void PollJoystickOnce();
 
@@ -90,7 +91,7 @@ private:
     std::wstring m_strContentFolder;
     TStartupSettings m_Settings;
     bool m_bShutDown = false;
-    bool m_bFirstPageDrawn = false;  // and the sound player asked to load
+    bool m_bFirstPageDrawn = false;  // and the sound player and the controller asked to load
     CTQSwitchFilter* m_pSwitchFilter = nullptr;
     // The controller's switches as last read by the worker (filter on only): back, choose.
     bool m_bPadDown[2] = {};

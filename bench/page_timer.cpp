@@ -247,6 +247,10 @@ void Summarise(const char* what, const std::vector<Measurement>& measurements)
         what, median, largest, delays.size(), late, median / kFrameMs, largest / kFrameMs);
     std::printf("%-9s of which the sound's wait ending late: median %.1f ms\n", what,
                 Median(returns));
+    // One line for the summary of every aim (scripts/run-bench).
+    std::printf("AIM sound end -> %s on the screen (median / max over %zu) | %.2f / %.2f of a "
+                "60 Hz frame (%.1f / %.1f ms) | max at most 1\n",
+                what, delays.size(), median / kFrameMs, largest / kFrameMs, median, largest);
     // A late read (this tool waiting for the processor on a loaded machine) makes a page look
     // later than it was: the largest delay is given with the gap of the read that saw it.
     const auto worst = std::max_element(

@@ -58,9 +58,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libsndfile, libmpv and SDL2 are loaded when first used (the first sound, the first film
-# or WMA, the controller subsystem), and libzip, librsvg and libcurl by an import or export,
-# so the linker does not name them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsndfile1, libmpv2, libsdl2-2.0-0, libzip4, librsvg2-2, libcurl4")
+# or WMA, the controller subsystem), espeak-ng when speech is first made, and libzip, librsvg
+# and libcurl by an import or export, so the linker does not name them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libsndfile1, libmpv2, libsdl2-2.0-0, libespeak-ng1, libzip4, librsvg2-2, libcurl4")
 # The demo's web page opens in Dillo (demo/WebBrowser.lnk).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, xdg-utils, dillo")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

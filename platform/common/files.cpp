@@ -9,6 +9,8 @@
 #include <cstring>
 #include <cwchar>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include <dirent.h>
@@ -435,10 +437,18 @@ FolderWatch::FolderWatch(const std::wstring& folder)
         m_changed = true;
 }
 
+// Closing an inotify instance waits for the kernel's notification readers to finish (an
+// RCU grace period): often 5 to 25 ms. A watch ends when the next page is shown, so its
+// close is left to a thread of its own instead of delaying the page.
 FolderWatch::~FolderWatch()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    if (m_fd < 0)
+        return;
+    try {
+        std::thread([fd = m_fd] { ::close(fd); }).detach();
+    } catch (const std::system_error&) {
+        ::close(m_fd);  // no thread to be had: the caller waits for the close
+    }
 }
 
 bool FolderWatch::Changed()

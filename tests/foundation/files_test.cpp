@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/files.h"
@@ -147,6 +148,26 @@ TEST(FolderWatch, EveryChangeToTheFolderCountsAndReadingItDoesNot)
 
     TempFolder folder;
     EXPECT_TRUE(platform::FolderWatch(folder.Path("missing")).Changed());
+}
+
+// A watch's inotify instance is closed beside the caller, not before the destructor returns:
+// every one of them is still closed, so a board that turns pages all day leaks none.
+TEST(FolderWatch, EveryEndedWatchClosesItsInstance)
+{
+    const auto openFiles = [] {
+        const auto fds = std::filesystem::directory_iterator("/proc/self/fd");
+        return std::distance(std::filesystem::begin(fds), std::filesystem::end(fds));
+    };
+    TempFolder folder;
+    folder.Write("Page/B00001.jpg", "PICTURE1");
+    const auto before = openFiles();
+    for (int i = 0; i < 50; ++i)
+        platform::FolderWatch watch(folder.Path("Page"));
+    // Generous: the closes wait only for the kernel, however busy the machine is.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (openFiles() > before && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(openFiles(), before);
 }
 
 }  // namespace

@@ -99,7 +99,6 @@ protected:
         WorkingDirectory inWork(m_folder.Root / "work");
         m_app = std::make_unique<COrlidoApp>();
         ASSERT_TRUE(m_app->InitInstance({}));
-        ASSERT_TRUE(fake::WaitForSleepingWorkers(workers));
         const std::thread::id loop = std::this_thread::get_id();
         platform::SetWindowProc(Window(), [this, loop](const platform::Message& message) {
             if (message.message == WM_TQ_KEYDOWN)
@@ -107,7 +106,11 @@ protected:
                                    std::this_thread::get_id() == loop });
             View().WindowProc(message);
         });
-        fake::Advance(10);  // the first paint and its redraw
+        // The first paint, at once: the controller's worker starts after the first frame and
+        // opens the controller itself, so its cycles still fall at 40 ms steps from 0.
+        fake::Advance(0);
+        ASSERT_TRUE(fake::WaitForSleepingWorkers(workers));
+        fake::Advance(10);  // the first paint's redraw
         fake::ResetAudio();
         // Short sounds, so that a choice is over before the worker's next cycle.
         fake::SetDefaultSoundLength(10);
@@ -226,6 +229,24 @@ TEST_F(JoystickWorker, OnlyTheFirstControllerIsOpenedAndEveryNameIsTraced)
     EXPECT_EQ(fake::JoystickOpenCount(1), 0);
     EXPECT_EQ(TraceCount(L"'Första'\n"), 1);
     EXPECT_EQ(TraceCount(L"'Andra'\n"), 1);
+}
+
+// Loading the controller subsystem beside the first page would make the first frame later.
+TEST_F(JoystickWorker, TheControllerIsOpenedOnlyOnceTheFirstFrameIsDrawn)
+{
+    const int pad = fake::AddJoystick(L"Pad");
+    m_folder.Write("work/Setup.txt", "");
+    fake::SetExecutablePath(m_folder.Path("app/orlido"));
+    fake::SetWorkersOnVirtualClock(true);
+    WorkingDirectory inWork(m_folder.Root / "work");
+    m_app = std::make_unique<COrlidoApp>();
+    ASSERT_TRUE(m_app->InitInstance({}));
+    EXPECT_EQ(fake::JoystickOpenCount(pad), 0);
+    EXPECT_EQ(View().GetDirectInput(), nullptr);
+    fake::Advance(0);  // the first paint
+    ASSERT_TRUE(fake::WaitForSleepingWorkers(3));
+    EXPECT_EQ(fake::JoystickOpenCount(pad), 1);
+    EXPECT_NE(View().GetDirectInput(), nullptr);
 }
 
 TEST_F(JoystickWorker, ShutdownStopsEveryWorkerPromptlyEachFinishingOnce)
