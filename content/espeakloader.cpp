@@ -25,14 +25,7 @@ void* Symbol(const char* name)
 
 // Each definition resolves its own symbol once; fallback is what the call gives without
 // the library.
-#define ORLIDO_ESPEAK_FORWARD(ret, name, params, args, fallback)                                   \
-    extern "C" ret name params                                                                     \
-    {                                                                                              \
-        static const auto real = reinterpret_cast<decltype(&name)>(Symbol(#name));                 \
-        if (!real)                                                                                 \
-            return fallback;                                                                       \
-        return real args;                                                                          \
-    }
+#define ORLIDO_ESPEAK_FORWARD(...) ORLIDO_LAZY_FORWARD(Symbol, __VA_ARGS__)
 
 ORLIDO_ESPEAK_FORWARD(int, espeak_Initialize,
                       (espeak_AUDIO_OUTPUT output, int buflength, const char* path, int options),
