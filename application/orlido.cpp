@@ -6,6 +6,7 @@
 #include "application/orlidocontent.h"
 #include "application/orlidodoc.h"
 #include "application/orlidoobf.h"
+#include "application/orlidosnapshot.h"
 #include "application/orlidoview.h"
 #include "platform/desktop.h"
 #include "platform/files.h"
@@ -25,6 +26,7 @@ constexpr const char* kUsage =
     "       orlido --import FILE DIR [--replace] [--keep-programs]\n"
     "       orlido --export [DIR] FILE.obz\n"
     "       orlido --calibrate\n"
+    "       orlido [--content DIR] --snapshot OUT.png [--page PAGE] [--size WxH]\n"
     "  --content DIR  take UserData and the common sounds (Tillbaka.wav, Nej.wav, Ja.wav,\n"
     "                 JagValde.wav, WebBrowser.lnk) from DIR instead of the program's folder;\n"
     "                 the environment variable ORLIDO_CONTENT does the same.\n"
@@ -49,6 +51,10 @@ constexpr const char* kUsage =
     "                 highlight reaches a target, ten times, and print the reaction times\n"
     "                 with a suggested #SCANPERIOD and #SWITCH_REPEAT_IGNORE_TIME for\n"
     "                 Setup.txt; Escape or closing the window ends it at any time.\n"
+    "  --snapshot OUT.png  draw one page as the board shows it into a PNG file, without\n"
+    "                 showing the board: PAGE is its folder under UserData (L00001/L00003;\n"
+    "                 the start page by default), WxH the size (the screen's by default).\n"
+    "                 Exit code 0 when the file is written.\n"
     "Setup.txt is read from the working directory, else from ~/.config/orlido/.\n"
     "Without --content, the content is looked for beside the program, then in\n"
     "~/.local/share/orlido/ and /usr/share/orlido/.\n";
@@ -158,6 +164,11 @@ bool COrlidoApp::ParseCommandLine(const std::vector<std::string>& arguments,
 
 bool COrlidoApp::InitInstance(const std::vector<std::string>& arguments)
 {
+    if (COrlidoSnapshot::Handles(arguments)) {
+        // Draws into a window that is never shown and ends; no board is started.
+        m_nInitExitCode = COrlidoSnapshot::Run(arguments, stderr);
+        return false;
+    }
     if (COrlidoObfCommand::Handles(arguments)) {
         // Like the checker, these need no display.
         m_nInitExitCode = COrlidoObfCommand::Run(arguments, stdout, stderr);

@@ -139,8 +139,9 @@ std::wstring WithoutDoubledSlashes(std::wstring path)
 
 CTQOrlidoModule::CTQOrlidoModule(const std::wstring& mode, HWND view, CTQSurface* display,
                                  const std::wstring& exeFolder, int blinkPeriod, int scanPeriod,
-                                 int avoidExtraClicksTime, const TScanSettings& scan)
-    : m_ScanSettings(scan)
+                                 int avoidExtraClicksTime, const TScanSettings& scan,
+                                 bool takesScreen)
+    : m_ScanSettings(scan), m_bTakesScreen(takesScreen)
 {
     g_pModule = this;
 
@@ -171,7 +172,8 @@ CTQOrlidoModule::CTQOrlidoModule(const std::wstring& mode, HWND view, CTQSurface
     m_Levels[0].ScanPosition = 1;
 
     // The board covers the whole screen while it lives.
-    ShowTaskBar(false);
+    if (m_bTakesScreen)
+        ShowTaskBar(false);
 
     m_rcClient = platform::GetClientRect(m_pView);
 
@@ -199,7 +201,8 @@ CTQOrlidoModule::~CTQOrlidoModule()
     g_nScanTimer = 0;
     g_nClickGuardTimer = 0;
 
-    ShowTaskBar(true);
+    if (m_bTakesScreen)
+        ShowTaskBar(true);
 
     m_pPageAhead.reset();
 
@@ -276,7 +279,8 @@ bool CTQOrlidoModule::BuildPage()
                                     g.RowY(k / TPageGeometry::Columns));
 
     AddAnswerBar(g, std::move(made.answerBar));
-    KeepPageSoundsReady();
+    if (m_bTakesScreen)
+        KeepPageSoundsReady();
     return true;
 }
 

@@ -40,10 +40,12 @@ public:
     // mode: "Scan" (exactly) for scan mode, anything else standard mode. view: the form
     // view's window; display: the display surface whose back buffer pages are drawn into
     // (neither owned). exeFolder ends in "/". Times in milliseconds. scan: how the scan
-    // goes beyond its period; the defaults scan as without those settings.
+    // goes beyond its period; the defaults scan as without those settings. takesScreen
+    // false: pages are only drawn (a snapshot), the task bar stays and no sound is prepared.
     CTQOrlidoModule(const std::wstring& mode, HWND view, CTQSurface* display,
                     const std::wstring& exeFolder, int blinkPeriod, int scanPeriod,
-                    int avoidExtraClicksTime, const TScanSettings& scan = {});
+                    int avoidExtraClicksTime, const TScanSettings& scan = {},
+                    bool takesScreen = true);
     ~CTQOrlidoModule();
     CTQOrlidoModule(const CTQOrlidoModule&) = delete;
     CTQOrlidoModule& operator=(const CTQOrlidoModule&) = delete;
@@ -204,6 +206,7 @@ private:
     // are drawn, and the memory they were decoded in is then given back.
     bool m_bPageJustBuilt = false;
     TScanSettings m_ScanSettings;
+    bool m_bTakesScreen = true;
     bool m_bFirstStepOnPage = true;     // the next step is the first on this page
     bool m_bScanWaitsForSound = false;  // the scan timer polls for the end of a sound
     bool m_bScanStopped = false;

@@ -143,7 +143,7 @@ COrlidoEditWindow::COrlidoEditWindow(std::wstring contentFolder, std::wstring se
     middleLayout->addWidget(m_pProblemText);
 
     const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/orlido");
-    m_strBoardProgram = QFileInfo::exists(beside) ? beside : QStringLiteral("orlido");
+    SetBoardProgram(QFileInfo::exists(beside) ? beside : QStringLiteral("orlido"));
     m_pProblems = new COrlidoPageProblems(this);
     connect(m_pProblems, &COrlidoPageProblems::Checked, this, [this] {
         MarkProblems();
@@ -409,6 +409,12 @@ void COrlidoEditWindow::ShowProblems()
     m_pProblemText->setText(
         Tr("The board's check finds on this page:", "Tavlans kontroll hittar på den här sidan:") +
         QStringLiteral("\n• ") + texts.join(QStringLiteral("\n• ")));
+}
+
+void COrlidoEditWindow::SetBoardProgram(const QString& program)
+{
+    m_strBoardProgram = program;
+    m_pPreview->SetBoardProgram(program);
 }
 
 void COrlidoEditWindow::CheckContent()

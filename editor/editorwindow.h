@@ -80,7 +80,8 @@ public:
     COrlidoPageProblems* GetProblems() const { return m_pProblems; }
     // The board program that "Try it" starts and whose check finds the problems: by default
     // the one beside the editor, else "orlido" on the PATH.
-    void SetBoardProgram(const QString& program) { m_strBoardProgram = program; }
+    // The preview's page is drawn by it too.
+    void SetBoardProgram(const QString& program);
     // Runs the checker now (it also runs a moment after every change).
     void CheckContent();
     // The board started by "Try it", 0 before.

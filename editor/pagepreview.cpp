@@ -1,6 +1,7 @@
 #include "editor/pagepreview.h"
 
 #include "application/tqpagegeometry.h"
+#include "editor/boardsnapshot.h"
 #include "content/contentrules.h"
 #include "platform/files.h"
 
@@ -62,6 +63,8 @@ COrlidoPagePreview::COrlidoPagePreview(QWidget* parent) : QWidget(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(320, 180);
+    m_pBoard = new COrlidoBoardSnapshot(this);
+    connect(m_pBoard, &COrlidoBoardSnapshot::Ready, this, &COrlidoPagePreview::OnSnapshot);
 }
 
 void COrlidoPagePreview::SetPage(const CTQContentTree::TPage& page)
@@ -73,6 +76,30 @@ void COrlidoPagePreview::SetPage(const CTQContentTree::TPage& page)
             PictureWithCaption(page.Folder + L"/" + picture.PictureName, picture.Caption));
     if (m_nSelected > static_cast<int>(m_Pictures.size()))
         m_nSelected = static_cast<int>(m_Pictures.size());
+    RequestSnapshot();
+    update();
+}
+
+void COrlidoPagePreview::SetBoardProgram(const QString& program)
+{
+    m_pBoard->SetProgram(program);
+    if (!m_Page.Folder.empty())
+        RequestSnapshot();
+}
+
+void COrlidoPagePreview::RequestSnapshot()
+{
+    // The page drawn here stands in until the board's picture of the changed page comes.
+    m_Snapshot = QImage();
+    if (m_pBoard->IsAvailable())
+        m_pBoard->Request(FromWide(m_Page.Folder), Screen());
+}
+
+void COrlidoPagePreview::OnSnapshot(const QString& pageFolder, const QImage& image)
+{
+    if (pageFolder != FromWide(m_Page.Folder) || image.size() != Screen())
+        return;
+    m_Snapshot = image;
     update();
 }
 
@@ -158,10 +185,19 @@ void COrlidoPagePreview::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
-    const QImage page = Render(Screen());
+    const QImage page = m_Snapshot.isNull() ? Render(Screen()) : m_Snapshot;
     const QSize shown = page.size().scaled(size(), Qt::KeepAspectRatio);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRect(QPoint(0, 0), shown), page);
+    if (!m_Snapshot.isNull() && m_nSelected > 0) {
+        // The board marks no picture in its snapshot: the chosen one is framed here, over
+        // its frame, as the page drawn here does.
+        const int width = std::max(2, kHighlightWidth * shown.width() / page.width());
+        painter.setPen(QPen(kHighlight, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(
+            PictureRect(m_nSelected).adjusted(width / 2, width / 2, -width / 2, -width / 2));
+    }
     if (hasFocus()) {
         painter.setPen(QPen(palette().highlight(), 2, Qt::DashLine));
         painter.drawRect(QRect(QPoint(0, 0), shown).adjusted(1, 1, -1, -1));

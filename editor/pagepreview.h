@@ -13,12 +13,17 @@
 
 #include <vector>
 
+class COrlidoBoardSnapshot;
+
 class COrlidoPagePreview : public QWidget {
     Q_OBJECT
 public:
     explicit COrlidoPagePreview(QWidget* parent = nullptr);
 
     void SetPage(const CTQContentTree::TPage& page);
+    // The board program that draws the page as it will be shown; until one is set (or when
+    // it cannot draw here) the page is drawn by the preview itself.
+    void SetBoardProgram(const QString& program);
     int GetSelected() const { return m_nSelected; }  // 1-based; 0 for none
     void SetSelected(int number);
 
@@ -26,6 +31,8 @@ public:
     QImage Render(QSize screen) const;
     // Where picture number stands in the widget; empty for no such picture.
     QRect PictureRect(int number) const;
+    // Whether the board's own picture of the page is shown (rather than the page drawn here).
+    bool ShowsBoardSnapshot() const { return !m_Snapshot.isNull(); }
 
 signals:
     void Selected(int number);
@@ -49,6 +56,8 @@ private:
     QRect Cell(QSize screen, int number) const;
     int NumberAt(QPoint point) const;
     void EndDrag();
+    void RequestSnapshot();
+    void OnSnapshot(const QString& pageFolder, const QImage& image);
 
     CTQContentTree::TPage m_Page;
     std::vector<QImage> m_Pictures;  // with their captions written in
@@ -58,4 +67,7 @@ private:
     int m_nPressed = 0;
     QPoint m_PressedAt;
     int m_nDropAt = 0;
+    // The board's picture of the shown page, asked for at each change; null until it comes.
+    COrlidoBoardSnapshot* m_pBoard = nullptr;
+    QImage m_Snapshot;
 };

@@ -20,6 +20,9 @@ int GetScreenHeight();
 
 // Creates the main window, not yet shown. 0 on failure (no display).
 HWND CreateMainWindow(const std::wstring& title);
+// A window of the board's kind, width x height, that is never shown: for drawing a page
+// into its back buffer without taking the screen. 0 on failure (no display, bad size).
+HWND CreateOffscreenWindow(const std::wstring& title, int width, int height);
 void DestroyWindow(HWND window);
 
 // Shows the window, raises it and gives it the focus.

@@ -73,6 +73,17 @@ HWND CreateMainWindow(const std::wstring& title)
     return handle;
 }
 
+HWND CreateOffscreenWindow(const std::wstring& title, int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return 0;
+    ScreenState& s = Screen();
+    std::lock_guard lock(s.mutex);
+    const HWND handle = s.nextHandle++;
+    s.windows[handle] = FakeWindow{ title, RECT{ 0, 0, width, height }, false };
+    return handle;
+}
+
 void DestroyWindow(HWND window)
 {
     {

@@ -219,23 +219,22 @@ int GetScreenHeight()
     return monitor.bottom - monitor.top;
 }
 
-HWND CreateMainWindow(const std::wstring& title)
+namespace {
+
+// The board's window at place (not mapped), known to the window table.
+HWND CreateBoardWindow(Display* display, const std::wstring& title, RECT place)
 {
-    Display* display = GetDisplay();
-    if (!display)
-        return 0;
     const int screen = DefaultScreen(display);
     XSetWindowAttributes attributes{};
     attributes.background_pixel = BlackPixel(display, screen);
     attributes.event_mask =
         ExposureMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
-    const RECT monitor = x11::PrimaryMonitor(display);
-    const int width = monitor.right - monitor.left;
-    const int height = monitor.bottom - monitor.top;
-    const Window window = XCreateWindow(
-        display, RootWindow(display, screen), monitor.left, monitor.top,
-        static_cast<unsigned>(width), static_cast<unsigned>(height), 0, CopyFromParent, InputOutput,
-        CopyFromParent, CWBackPixel | CWEventMask, &attributes);
+    const int width = place.right - place.left;
+    const int height = place.bottom - place.top;
+    const Window window = XCreateWindow(display, RootWindow(display, screen), place.left, place.top,
+                                        static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                        0, CopyFromParent, InputOutput, CopyFromParent,
+                                        CWBackPixel | CWEventMask, &attributes);
     if (!window)
         return 0;
 
@@ -252,14 +251,32 @@ HWND CreateMainWindow(const std::wstring& title)
     const GC gc = XCreateGC(display, window, 0, nullptr);
     {
         std::lock_guard lock(g_windowsMutex);
-        g_windows[window] = BoardWindow{ window, gc,    width,        height,     false,
-                                         title,  false, monitor.left, monitor.top };
+        g_windows[window] =
+            BoardWindow{ window, gc, width, height, false, title, false, place.left, place.top };
     }
     SetWindowTitle(window, title);
     // Asked now, while the server is idle, rather than at the first present.
     x11::Presenter::Shared().Probe(display);
     XFlush(display);
     return window;
+}
+
+}  // namespace
+
+HWND CreateMainWindow(const std::wstring& title)
+{
+    Display* display = GetDisplay();
+    if (!display)
+        return 0;
+    return CreateBoardWindow(display, title, x11::PrimaryMonitor(display));
+}
+
+HWND CreateOffscreenWindow(const std::wstring& title, int width, int height)
+{
+    Display* display = GetDisplay();
+    if (!display || width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide)
+        return 0;
+    return CreateBoardWindow(display, title, RECT{ 0, 0, width, height });
 }
 
 void DestroyWindow(HWND handle)

@@ -18,6 +18,13 @@ public:
                                const std::string& board, unsigned colour,
                                const std::string& soundFile, std::string& failure);
 
+    // Opens the editor on content with board as its board program and waits until the page
+    // preview shows the board's own picture of the first page; then adds a picture of one
+    // colour and waits until the board's picture of the changed page has come. The preview's
+    // pixel at the new picture's centre (0xRRGGBB), or 0xFFFFFFFF on failure (why in failure).
+    unsigned PreviewFromTheBoard(const std::string& content, const std::string& setupFile,
+                                 const std::string& board, unsigned colour, std::string& failure);
+
 private:
     struct Qt;
     std::unique_ptr<Qt> m_qt;

@@ -5,6 +5,7 @@
 #include "application/orlidocheck.h"
 #include "application/tqstartupsettings.h"
 #include "content/contenttree.h"
+#include "editor/boardsnapshot.h"
 #include "editor/editorwindow.h"
 #include "editor/emptyboard.h"
 #include "editor/newpicturedialog.h"
@@ -732,3 +733,34 @@ TEST_F(Editor, AnEmptyBoardHasTheCommonFilesEveryPageNeeds)
 }
 
 }  // namespace
+
+// The board is asked for the page folder under its content's UserData, at the size given.
+TEST(BoardSnapshot, ArgumentsNameTheContentAndThePageUnderUserData)
+{
+    const QSize size(1366, 768);
+    const QString out = QStringLiteral("/tmp/x/page.png");
+    EXPECT_EQ(
+        COrlidoBoardSnapshot::Arguments(QStringLiteral("/c/UserData/L00001/L00003"), out, size),
+        (QStringList{ "--content", "/c", "--page", "L00001/L00003", "--size", "1366x768",
+                      "--snapshot", out }));
+    // The last UserData counts: a content folder may itself lie under one.
+    EXPECT_EQ(
+        COrlidoBoardSnapshot::Arguments(QStringLiteral("/a/UserData/b/UserData/L00001"), out, size)
+            .mid(0, 4),
+        (QStringList{ "--content", "/a/UserData/b", "--page", "L00001" }));
+    for (const QString& folder : { QStringLiteral("/c/Pages/L00001"), QStringLiteral("L00001"),
+                                   QStringLiteral("/UserData/L00001") })
+        EXPECT_TRUE(COrlidoBoardSnapshot::Arguments(folder, out, size).isEmpty())
+            << folder.toStdString();
+    EXPECT_TRUE(COrlidoBoardSnapshot::Arguments(QStringLiteral("/c/UserData/L00001"), out, QSize())
+                    .isEmpty());
+}
+
+// Without a display the board could draw on (the offscreen platform), the preview draws the
+// page itself and asks the board for nothing.
+TEST(BoardSnapshot, OffscreenPreviewDrawsThePageItself)
+{
+    COrlidoBoardSnapshot snapshot;
+    snapshot.SetProgram(QStringLiteral(ORLIDO_BOARD_PROGRAM));
+    EXPECT_FALSE(snapshot.IsAvailable());
+}

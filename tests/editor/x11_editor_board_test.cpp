@@ -60,3 +60,16 @@ TEST_F(EditorOnX11, TheBoardStartedFromTheEditorShowsThePageJustMade)
 }
 
 }  // namespace
+
+TEST_F(EditorOnX11, ThePreviewShowsTheBoardsOwnPictureOfThePageAfterEachChange)
+{
+    const fs::path content = m_workingDirectory / "content";
+    fs::copy(SourceDir() + "/demo", content, fs::copy_options::recursive);
+
+    EditorSession editor;
+    std::string failure;
+    const unsigned shown = editor.PreviewFromTheBoard(
+        content.string(), (content / "Setup.txt").string(), BoardBinary(), kPicture, failure);
+    ASSERT_NE(shown, 0xFFFFFFFFu) << failure;
+    EXPECT_TRUE(Near(shown, kPicture, 12)) << "the new picture shows " << std::hex << shown;
+}
