@@ -31,6 +31,9 @@ constexpr unsigned DT_WORDBREAK = 0x0010;
 constexpr unsigned DT_SINGLELINE = 0x0020;
 constexpr unsigned DT_NOCLIP = 0x0100;
 constexpr unsigned DT_CALCRECT = 0x0400;
+// With DT_CALCRECT: the rectangle is set to the pixels the text inks, relative to the
+// top-left corner of its block, instead of to the block.
+constexpr unsigned DT_CALCINK = 0x10000;
 
 namespace platform {
 

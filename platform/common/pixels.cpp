@@ -779,6 +779,11 @@ int DrawContext::DrawText(const std::wstring& text, RECT& rect, unsigned format)
     const int width = logical.width;
     const int height = logical.height;
     if (format & DT_CALCRECT) {
+        if (format & DT_CALCINK) {
+            rect = { ink.x - logical.x, ink.y - logical.y, ink.x - logical.x + ink.width,
+                     ink.y - logical.y + ink.height };
+            return ink.height;
+        }
         rect.right = rect.left + width;
         rect.bottom = rect.top + height;
         return height;

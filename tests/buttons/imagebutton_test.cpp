@@ -363,4 +363,41 @@ TEST_F(DisplayTest, BlankButtonTextIsCentredOnItsSurface)
     EXPECT_NEAR(text.top, 100 - text.bottom, 14);
 }
 
+// The answer bar's words at the board's font height (64): on a 1024x600 screen the bar is
+// 34 pixels high, on 1024x768 50, lower than the letters ("Nej" lost its j's tail even at 50);
+// they must show whole, and the three words keep one size. Where they fit (1366x768: 90),
+// they keep the font's own size.
+TEST_F(DisplayTest, BlankButtonTextShowsWholeLettersOnLowButtonsAndKeepsItsSizeWhereItFits)
+{
+    auto lettersOn = [](int height, const wchar_t* word) {
+        bool ok = false;
+        CTQImageButton blank(333, height, 64, ok);
+        EXPECT_TRUE(ok);
+        EXPECT_TRUE(blank.BeginDraw());
+        blank.Clear(RGB(255, 255, 0));
+        blank.EndDraw();
+        blank.DrawText(word);
+        return BoundsOfText(*blank.GetImage());
+    };
+    for (const wchar_t* word : { L"Tillbaka", L"Nej" }) {
+        const RECT roomy = lettersOn(200, word);
+        ASSERT_NE(roomy, RECT{});
+        for (const int height : { 20, 34, 50, 90 }) {
+            SCOPED_TRACE(testing::Message() << height << " px");
+            const RECT letters = lettersOn(height, word);
+            ASSERT_NE(letters, RECT{});
+            EXPECT_GT(letters.top, 0) << "the letters' tops are cut";
+            EXPECT_LT(letters.bottom, height) << "the letters' bottoms are cut";
+            EXPECT_NEAR(letters.left, 333 - letters.right, 6) << "centred";
+            if (height == 90) {
+                EXPECT_EQ(letters.right - letters.left, roomy.right - roomy.left) << "same size";
+            }
+        }
+    }
+    // Side by side on a low bar, the words share one letter height: T and N stand as tall.
+    const RECT back = lettersOn(34, L"Tillbaka");
+    const RECT no = lettersOn(34, L"Nej");
+    EXPECT_NEAR(back.top, no.top, 1);
+}
+
 }  // namespace

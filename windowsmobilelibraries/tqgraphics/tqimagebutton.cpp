@@ -226,6 +226,12 @@ void CTQImageButton::DrawText(std::wstring text)
     WriteText(std::move(text));
 }
 
+namespace {
+// The tallest and the deepest letters of a line: answer-bar words and captions are fitted
+// so that these show whole.
+const std::wstring kTallAndDeep = L"\u00C5lbjgy";
+}  // namespace
+
 void CTQImageButton::WriteText(std::wstring text)
 {
     // A caption file saved with a line break at its end has no last line to show: counted,
@@ -242,15 +248,44 @@ void CTQImageButton::WriteText(std::wstring text)
     const SIZE surface = GetSurfaceSize();
     RECT block{ 0, 0, surface.cx, surface.cy };
     Text(block, text, DT_CALCRECT);
-    const int w = block.right - block.left;
-    const int h = block.bottom - block.top;
-    const int dx = surface.cx / 2 - w / 2;
-    const int dy = surface.cy / 2 - h / 2;
+    int dy = surface.cy / 2 - (block.bottom - block.top) / 2;
+    if (LettersAreCut(text, dy, surface.cy) || LettersAreCut(kTallAndDeep, dy, surface.cy)) {
+        dy = FitTextHeight(surface.cy);
+        block = { 0, 0, surface.cx, surface.cy };
+        Text(block, text, DT_CALCRECT);
+    }
+    const int dx = surface.cx / 2 - (block.right - block.left) / 2;
     block = { block.left + dx, block.top + dy, block.right + dx, block.bottom + dy };
     Text(block, text, DT_NOCLIP);
     EndDraw();
     if (!m_strLoadedPath.empty())
         m_WrittenTexts.push_back(std::move(text));
+}
+
+bool CTQImageButton::LettersAreCut(const std::wstring& text, int top, int surfaceHeight)
+{
+    RECT ink{ 0, 0, 0, 0 };
+    Text(ink, text, DT_CALCRECT | DT_CALCINK);
+    return ink.bottom > ink.top && (top + ink.top < 0 || top + ink.bottom > surfaceHeight);
+}
+
+// On a low screen (1024x600) the answer bar is lower than the words' letters at the font
+// height: they would lose their tops and bottoms. Such a text gets a font whose tallest and
+// deepest letters fit, placed on the line those letters share, so that words side by side
+// ("Tillbaka", "Nej", "Ja") keep one size and one baseline. Returns the block's vertical
+// offset.
+int CTQImageButton::FitTextHeight(int surfaceHeight)
+{
+    constexpr int kMargin = 2;
+    RECT ink{ 0, 0, 0, 0 };
+    Text(ink, kTallAndDeep, DT_CALCRECT | DT_CALCINK);
+    const int inkHeight = std::max<int>(1, ink.bottom - ink.top);
+    const int room = std::max(1, surfaceHeight - 2 * kMargin);
+    const int fitting = std::max(1, m_nFontHeight * room / inkHeight);
+    SetFont(CTQDeWindows::GetDefaultFontFace(), fitting, kBoldWeight);
+    ink = { 0, 0, 0, 0 };
+    Text(ink, kTallAndDeep, DT_CALCRECT | DT_CALCINK);
+    return (surfaceHeight - (ink.bottom - ink.top)) / 2 - ink.top;
 }
 
 std::wstring CTQImageButton::ReadText(const std::wstring& path)

@@ -118,6 +118,8 @@ private:
     void SetDefaults(int fontHeight);
     // Writes text onto the picture; the caller holds m_PictureMutex.
     void WriteText(std::wstring text);
+    int FitTextHeight(int surfaceHeight);
+    bool LettersAreCut(const std::wstring& text, int top, int surfaceHeight);
     // Reads the picture let go after its last draw again and writes its captions on it.
     void ReloadPicture();
 
