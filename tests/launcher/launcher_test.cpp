@@ -41,6 +41,10 @@ protected:
     }
     void TearDown() override { platform::SetTraceCapture(nullptr); }
 
+    // Each test writes its debug log (TQDebug.txt, in the working directory) in a folder of
+    // its own: tests run side by side would otherwise read each other's log.
+    TempFolder m_logFolder;
+    WorkingDirectory m_inLogFolder{ m_logFolder.Root };
     std::wstring m_trace;
 };
 
