@@ -248,8 +248,12 @@ void CTQImageButton::WriteText(std::wstring text)
     const SIZE surface = GetSurfaceSize();
     RECT block{ 0, 0, surface.cx, surface.cy };
     Text(block, text, DT_CALCRECT);
-    int dy = surface.cy / 2 - (block.bottom - block.top) / 2;
-    if (LettersAreCut(text, dy, surface.cy) || LettersAreCut(kTallAndDeep, dy, surface.cy)) {
+    const int lineHeight = block.bottom - block.top;
+    int dy = surface.cy / 2 - lineHeight / 2;
+    // Letters lie inside their line: only a line taller than the button can lose any, so
+    // captions on pictures are measured once, as before.
+    if (lineHeight > surface.cy &&
+        (LettersAreCut(text, dy, surface.cy) || LettersAreCut(kTallAndDeep, dy, surface.cy))) {
         dy = FitTextHeight(surface.cy);
         block = { 0, 0, surface.cx, surface.cy };
         Text(block, text, DT_CALCRECT);
